@@ -1,0 +1,32 @@
+#include "startup.h"
+
+#include <QApplication>
+
+#include <cstdio>
+
+namespace {
+
+bool hasDisplay()
+{
+    return qEnvironmentVariableIsSet("DISPLAY") || qEnvironmentVariableIsSet("WAYLAND_DISPLAY")
+           || qEnvironmentVariableIsSet("QT_QPA_PLATFORM");
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (!hasDisplay()) {
+        std::fputs("Tarvel 是图形界面程序，但没有找到显示器（DISPLAY 未设置）。\n"
+                   "Tarvel needs a display. Without one, run it under a virtual display:\n"
+                   "    xvfb-run -a ./build/tarvel\n",
+                   stderr);
+        return 2;
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Tarvel"));
+    const Startup started = startTarvel();
+    if (!started.window)
+        return started.outcome == Startup::Outcome::Declined ? 0 : 1;
+    return QApplication::exec();
+}

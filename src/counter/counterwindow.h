@@ -1,0 +1,128 @@
+#pragma once
+
+#include "goodscatalogue.h"
+#include "receipt.h"
+#include "salesstore.h"
+
+#include <QWidget>
+
+#include <memory>
+
+class Database;
+class LoginDialog;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QTableView;
+class ScreenHost;
+class Ticket;
+
+// Form1: the checkout counter, the program's main window. It owns the
+// database connection and the back-office screens; closing it ends the program.
+class CounterWindow : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit CounterWindow(std::unique_ptr<Database> database, QWidget *parent = nullptr);
+    ~CounterWindow() override;
+
+    Database &database() const { return *m_database; }
+    ScreenHost *screens() const { return m_screens.get(); }
+    LoginDialog *loginDialog();
+    Ticket *ticket() const { return m_ticket; }
+    ReceiptTexts &receiptTexts() { return m_receiptTexts; }
+
+    qint64 ticketNumber() const;
+    // The data cleanup starts numbering again at 1.
+    void setTicketNumber(qint64 number);
+    bool isSuperUserMode() const;
+
+    // The counter's commands, as the function keys and buttons run them.
+    void lookupGoods();
+    void addLine();
+    void clearTicket();
+    void checkout();
+    void previewReceipt();
+
+    // Names of the back-office screens the management buttons open.
+    static QStringList screenNames();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    void buildControls();
+    void buildManagementPanel();
+    void setTabOrder();
+    void connectHandlers();
+    void registerScreens();
+
+    void normaliseQuantity();
+    void updateDiscountedPrice(const QString &changedText);
+    void checkPayment();
+    void enterSuperUserMode();
+    void enterNormalUserMode();
+    void requestSuperUserMode();
+    void focusUnitPrice();
+    void showTotals();
+    void databaseFailed(const QString &what);
+    Receipt composeReceipt();
+
+    // Runs the shared lookup steps for `code`: name, purchased total and the
+    // last selling price. Stops with the user's message on the first failure.
+    struct Found
+    {
+        QString name;
+        GoodsCatalogue::Purchases purchases;
+    };
+    std::optional<Found> findGoods(bool checkQuantityFirst);
+
+    std::unique_ptr<Database> m_database;
+    GoodsCatalogue m_catalogue;
+    SalesStore m_sales;
+    ReceiptTexts m_receiptTexts;
+    Ticket *m_ticket;
+    std::unique_ptr<ScreenHost> m_screens;
+
+    // The code whose stored price is in the unit price box.
+    QString m_pricedCode;
+    bool m_inLookup = false;
+    QWidget *m_focusAtDeactivation = nullptr;
+
+    QLabel *m_titleLabel;
+    QGroupBox *m_modeFrame;
+    QRadioButton *m_normalUserOption;
+    QRadioButton *m_superUserOption;
+    QGroupBox *m_entryPanel;
+    QGroupBox *m_managementPanel;
+    QList<QPushButton *> m_managementButtons;
+    QGroupBox *m_ticketPanel;
+    QTableView *m_ticketGrid;
+
+    QLineEdit *m_codeEdit;
+    QLineEdit *m_nameEdit;
+    QLineEdit *m_quantityEdit;
+    QLineEdit *m_purchasedEdit;
+    QLineEdit *m_priceEdit;
+    QLineEdit *m_discountedEdit;
+    QLineEdit *m_rateEdit;
+    QCheckBox *m_allowPriceCheck;
+    QCheckBox *m_allowRateCheck;
+    QPushButton *m_addButton;
+    QPushButton *m_clearButton;
+
+    QLabel *m_ticketNumberLabel;
+    QLabel *m_quantityTotalLabel;
+    QLabel *m_amountTotalLabel;
+    QLabel *m_changeLabel;
+    QLineEdit *m_paymentEdit;
+    QCheckBox *m_printCheck;
+    QCheckBox *m_memberCheck;
+    QPushButton *m_checkoutButton;
+    QPushButton *m_previewButton;
+};

@@ -1,0 +1,209 @@
+#include "receipt.h"
+
+#include "displayformat.h"
+#include "recordset.h"
+#include "schema.h"
+#include "ticket.h"
+
+#include <QFont>
+#include <QFontMetricsF>
+#include <QPageLayout>
+#include <QPagedPaintDevice>
+#include <QPainter>
+#include <QSqlError>
+#include <QSqlQuery>
+
+Receipt Receipt::fromTicket(const Ticket &ticket)
+{
+    Receipt r;
+    const RecordSet *records = ticket.records();
+    for (int i = 0; i < records->count(); ++i) {
+        Line line;
+        line.code = records->valueAt(i, 0).toString();
+        line.name = records->valueAt(i, 1).toString();
+        line.quantity = records->valueAt(i, 2).toString();
+        line.price = records->valueAt(i, 4).toString();
+        line.amount = records->valueAt(i, 5).value<Money>();
+        line.time = formatValue(records->valueAt(i, 6), DisplayFormat::AsIs);
+        r.lines.append(line);
+        r.total = r.total.plus(line.amount).value_or(r.total);
+    }
+    return r;
+}
+
+ReceiptTexts::ReceiptTexts(QSqlDatabase db) : m_db(std::move(db))
+{
+    reloadHeader();
+}
+
+bool ReceiptTexts::reloadHeader()
+{
+    QSqlQuery q(m_db);
+    q.prepare(QStringLiteral("SELECT content FROM code WHERE code.id=? ORDER BY rowid LIMIT 1"));
+    q.addBindValue(Schema::HeaderRowId);
+    if (!q.exec()) {
+        m_error = q.lastError().text();
+        return false;
+    }
+    m_header = q.next() ? q.value(0).toString() : QString();
+    return true;
+}
+
+QStringList ReceiptTexts::readFooter(QString *error) const
+{
+    // All footer rows in the order of their ids. The rows normally carry the
+    // ids 20001.. without gaps; should they not, no row is skipped and none
+    // is read twice.
+    QSqlQuery q(m_db);
+    q.prepare(QStringLiteral("SELECT code.id, code.content FROM code WHERE code.id>? ORDER BY code.id, rowid"));
+    q.addBindValue(Schema::HeaderRowId);
+    QStringList lines;
+    if (!q.exec()) {
+        if (error)
+            *error = q.lastError().text();
+        return lines;
+    }
+    while (q.next())
+        lines.append(q.value(1).toString());
+    return lines;
+}
+
+namespace {
+
+constexpr double MarginCm = 2.54;
+constexpr double HeaderHeightCm = 1.32;
+constexpr double SummaryHeightCm = 3.71;
+
+QFont receiptFont(double points, bool bold)
+{
+    QFont font(QStringLiteral("宋体"));
+    // Where 宋体 is missing, a CJK serif face stands in.
+    font.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"), QStringLiteral("Noto Serif CJK SC"),
+                      QStringLiteral("Noto Sans CJK SC")});
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    return font;
+}
+
+struct Column
+{
+    QString caption;
+    double x, width;
+};
+
+const Column Columns[] = {
+    {QStringLiteral("货号"), 1, 1}, {QStringLiteral("货名"), 2, 2}, {QStringLiteral("数量"), 4, 1},
+    {QStringLiteral("售价"), 5, 2}, {QStringLiteral("金额"), 8, 2}, {QStringLiteral("时间"), 11, 1},
+};
+
+class Painter
+{
+public:
+    Painter(QPagedPaintDevice *device, QPainter &painter) : m_device(device), m_p(painter)
+    {
+        m_dpi = device->logicalDpiY();
+        m_pageHeight = device->height();
+        m_font = receiptFont(9, false);
+        m_p.setFont(m_font);
+        m_lineHeight = QFontMetricsF(m_font, device).height() * 1.25;
+    }
+
+    double cm(double v) const { return v / 2.54 * m_dpi; }
+
+    void text(double xCm, double widthCm, double y, const QString &s, bool allowOverflow = true)
+    {
+        const QRectF box(cm(xCm), y, allowOverflow ? m_device->width() - cm(xCm) : cm(widthCm), m_lineHeight);
+        m_p.drawText(box, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, s);
+    }
+
+    void rule(double fromCm, double toCm, double y)
+    {
+        m_p.drawLine(QPointF(cm(fromCm), y), QPointF(cm(toCm), y));
+    }
+
+    void header(const QString &header)
+    {
+        m_p.setFont(receiptFont(15.75, true));
+        m_p.drawText(QRectF(cm(5), 0, cm(6), cm(1)), Qt::AlignLeft | Qt::AlignVCenter, header);
+        m_p.setFont(m_font);
+        rule(1, 15, cm(1));
+        m_y = cm(HeaderHeightCm);
+    }
+
+    void captions()
+    {
+        for (const Column &c : Columns)
+            text(c.x, c.width, m_y, c.caption);
+        m_y += m_lineHeight;
+    }
+
+    // Starts a new page when `height` no longer fits.
+    void ensureRoom(double height)
+    {
+        if (m_y + height <= m_pageHeight)
+            return;
+        m_device->newPage();
+        m_y = 0;
+        captions();
+    }
+
+    void line(const Receipt::Line &l)
+    {
+        ensureRoom(m_lineHeight);
+        text(1, 1, m_y, l.code);
+        text(2, 2, m_y, l.name);
+        text(4, 1, m_y, l.quantity);
+        text(5, 2, m_y, l.price);
+        text(8, 2, m_y, l.amount.toYuan());
+        text(11, 3, m_y, l.time);
+        m_y += m_lineHeight;
+    }
+
+    void summary(const Receipt &r)
+    {
+        // The summary stays together as far as its fixed part goes.
+        ensureRoom(cm(1.71) + m_lineHeight);
+        const double top = m_y;
+        text(7, 1, top, QStringLiteral("合计："));
+        text(8, 3, top, r.total.toYuan());
+        text(7, 1, top + cm(1), QStringLiteral("付款："));
+        text(8, 2, top + cm(1), r.paid);
+        text(10, 1, top + cm(1), QStringLiteral("找零："));
+        text(11, 3, top + cm(1), r.change);
+        rule(0, 15.26, top + cm(1.53));
+        m_y = top + cm(1.71);
+        for (const QString &footerLine : r.footer) {
+            ensureRoom(m_lineHeight);
+            text(2, 5, m_y, footerLine);
+            m_y += m_lineHeight;
+        }
+        m_y = std::max(m_y, top + cm(SummaryHeightCm));
+    }
+
+private:
+    QPagedPaintDevice *m_device;
+    QPainter &m_p;
+    QFont m_font;
+    double m_dpi = 96;
+    double m_pageHeight = 0;
+    double m_lineHeight = 0;
+    double m_y = 0;
+};
+
+} // namespace
+
+bool ReceiptLayout::paint(const Receipt &receipt, QPagedPaintDevice *device)
+{
+    device->setPageMargins(QMarginsF(MarginCm * 10, MarginCm * 10, MarginCm * 10, MarginCm * 10),
+                           QPageLayout::Millimeter);
+    QPainter painter;
+    if (!painter.begin(device))
+        return false;
+    Painter page(device, painter);
+    page.header(receipt.header);
+    page.captions();
+    for (const Receipt::Line &line : receipt.lines)
+        page.line(line);
+    page.summary(receipt);
+    return painter.end();
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+
+#include <memory>
+
+class QLockFile;
+
+// The shop's one database file and the program's only connection to it.
+// One program per file: a lock file beside it keeps a second instance out,
+// because new row ids follow the single-writer rule "last row + 1".
+class Database
+{
+public:
+    static constexpr const char *FileName = "tarv.db";
+
+    enum class Status { Ok, Missing, AlreadyRunning, Unusable };
+    struct Result
+    {
+        std::unique_ptr<Database> database;
+        Status status = Status::Unusable;
+        QString message; // for the user: names the path and the reason
+    };
+
+    // Opens an existing Tarvel file. The file is checked read-only first, so a
+    // file that is not ours is left exactly as it was.
+    static Result open(const QString &path);
+    // Creates a new shop file (owner-only permissions) with the five tables and
+    // the settings rows, then opens it. Refuses to overwrite an existing file.
+    static Result create(const QString &path);
+
+    ~Database();
+    Database(const Database &) = delete;
+    Database &operator=(const Database &) = delete;
+
+    QSqlDatabase connection() const;
+    QString path() const { return m_path; }
+
+    // Default settings of a new file.
+    static QString defaultPassword();
+    static QString defaultHeader();
+    static QStringList defaultFooter();
+
+private:
+    Database(const QString &path, std::unique_ptr<QLockFile> lock);
+    static Result lockAndOpen(const QString &path, bool creating);
+
+    QString m_path;
+    QString m_connectionName;
+    std::unique_ptr<QLockFile> m_lock;
+};

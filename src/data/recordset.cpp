@@ -1,0 +1,376 @@
+#include "recordset.h"
+
+#include <QRegularExpression>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+namespace {
+
+const QString RowidAlias = QStringLiteral("__tarvel_rowid");
+
+struct SourcePlan
+{
+    QString sql;
+    QString baseTable; // empty: read-only
+};
+
+// A table name reads the whole table in stored order; a query over one table
+// is writable back into it (its rows carry their rowid); anything else, a
+// join for instance, is read-only.
+SourcePlan planSource(const QString &source)
+{
+    static const QRegularExpression bareTable(QStringLiteral(R"(^\s*(\w+)\s*$)"));
+    static const QRegularExpression singleTable(
+        QStringLiteral(R"(^\s*SELECT\s+(.+?)\s+FROM\s+(\w+)((?:\s+(?:WHERE|ORDER|LIMIT)\b.*)?)\s*$)"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    if (const auto m = bareTable.match(source); m.hasMatch())
+        return {QStringLiteral("SELECT rowid AS %1, * FROM \"%2\" ORDER BY rowid").arg(RowidAlias, m.captured(1)),
+                m.captured(1)};
+    if (const auto m = singleTable.match(source); m.hasMatch() && !m.captured(1).contains(u'(')) {
+        return {QStringLiteral("SELECT %1.rowid AS %2, %3 FROM %1%4")
+                    .arg(m.captured(2), RowidAlias, m.captured(1), m.captured(3)),
+                m.captured(2)};
+    }
+    return {source, QString()};
+}
+
+QVariant normalised(Schema::ColumnKind kind, const QVariant &v)
+{
+    return Schema::fromStorage(kind, Schema::toStorage(kind, v));
+}
+
+} // namespace
+
+RecordSet::RecordSet(QObject *parent) : QObject(parent)
+{
+}
+
+RecordSet::RecordSet(QSqlDatabase db, const QString &source, const QVariantList &bindings, QObject *parent)
+    : QObject(parent), m_db(std::move(db)), m_inMemory(false), m_source(source), m_bindings(bindings)
+{
+}
+
+RecordSet::~RecordSet()
+{
+    // A begun row is stored even when its screen goes away without a move.
+    flush();
+}
+
+void RecordSet::appendColumn(const QString &name, Schema::ColumnKind kind)
+{
+    m_columns.append({name, kind});
+}
+
+bool RecordSet::open()
+{
+    if (m_inMemory) {
+        Q_EMIT aboutToReset();
+        m_rows.clear();
+        m_pos = -1;
+        m_open = true;
+        Q_EMIT wasReset();
+        return true;
+    }
+    return load();
+}
+
+void RecordSet::setSource(const QString &source, const QVariantList &bindings)
+{
+    m_source = source;
+    m_bindings = bindings;
+}
+
+bool RecordSet::refresh()
+{
+    if (!flush())
+        return false;
+    return m_inMemory ? true : load();
+}
+
+bool RecordSet::requery()
+{
+    return refresh();
+}
+
+bool RecordSet::load()
+{
+    const SourcePlan plan = planSource(m_source);
+    QSqlQuery q(m_db);
+    q.setForwardOnly(true);
+    if (!q.prepare(plan.sql))
+        return fail(q.lastError().text());
+    for (const QVariant &b : m_bindings)
+        q.addBindValue(b);
+    if (!q.exec())
+        return fail(q.lastError().text());
+
+    Q_EMIT aboutToReset();
+    m_baseTable = plan.baseTable;
+    m_columns.clear();
+    const QSqlRecord record = q.record();
+    int rowidField = -1;
+    for (int i = 0; i < record.count(); ++i) {
+        const QString name = record.fieldName(i);
+        if (name == RowidAlias)
+            rowidField = i;
+        else
+            m_columns.append({name, Schema::kindOfColumn(name)});
+    }
+    m_rows.clear();
+    while (q.next()) {
+        Row row;
+        row.values.reserve(m_columns.size());
+        for (int i = 0, c = 0; i < record.count(); ++i) {
+            if (i == rowidField)
+                row.rowid = q.value(i).toLongLong();
+            else
+                row.values.append(Schema::fromStorage(m_columns.at(c++).kind, q.value(i)));
+        }
+        m_rows.append(std::move(row));
+    }
+    if (rowidField < 0)
+        m_baseTable.clear();
+    m_pos = m_rows.isEmpty() ? -1 : 0;
+    m_onDeleted = m_pendingNew = m_dirty = false;
+    m_open = true;
+    m_error.clear();
+    Q_EMIT wasReset();
+    Q_EMIT currentChanged(m_pos);
+    return true;
+}
+
+bool RecordSet::fail(const QString &error)
+{
+    m_error = error;
+    return false;
+}
+
+bool RecordSet::onRow() const
+{
+    return !m_onDeleted && m_pos >= 0 && m_pos < m_rows.size();
+}
+
+bool RecordSet::isBof() const
+{
+    return m_rows.isEmpty() || (m_pos < 0 && !m_onDeleted);
+}
+
+bool RecordSet::isEof() const
+{
+    return m_rows.isEmpty() || (m_pos >= m_rows.size() && !m_onDeleted);
+}
+
+void RecordSet::setPosition(int pos)
+{
+    m_onDeleted = false;
+    m_pos = std::clamp(pos, -1, int(m_rows.size()));
+    Q_EMIT currentChanged(m_pos);
+}
+
+bool RecordSet::moveFirst()
+{
+    if (!flush())
+        return false;
+    setPosition(m_rows.isEmpty() ? -1 : 0);
+    return true;
+}
+
+bool RecordSet::moveLast()
+{
+    if (!flush())
+        return false;
+    setPosition(int(m_rows.size()) - 1);
+    return true;
+}
+
+bool RecordSet::moveNext()
+{
+    if (!flush())
+        return false;
+    // After a delete the position is on the removed row; the next row has
+    // already taken its index.
+    setPosition(m_onDeleted ? m_pos : m_pos + 1);
+    return true;
+}
+
+bool RecordSet::movePrevious()
+{
+    if (!flush())
+        return false;
+    setPosition(m_pos - 1);
+    return true;
+}
+
+bool RecordSet::moveTo(int row)
+{
+    if (row == m_pos && onRow())
+        return true;
+    if (!flush())
+        return false;
+    setPosition(row);
+    return true;
+}
+
+bool RecordSet::find(const QString &criterion)
+{
+    const qsizetype eq = criterion.indexOf(QStringLiteral("='"));
+    if (eq < 0)
+        return fail(QStringLiteral("bad criterion: ") + criterion);
+    QString value = criterion.mid(eq + 2);
+    if (value.endsWith(u'\''))
+        value.chop(1);
+    return find(criterion.left(eq).trimmed(), value);
+}
+
+bool RecordSet::find(const QString &column, const QVariant &value)
+{
+    const int c = columnIndex(column);
+    if (c < 0)
+        return fail(QStringLiteral("no column ") + column);
+    if (!flush())
+        return false;
+    const QVariant wanted = normalised(m_columns.at(c).kind, value);
+    int start = m_onDeleted ? m_pos : std::max(m_pos, 0);
+    for (int r = start; r < m_rows.size(); ++r) {
+        if (m_rows.at(r).values.at(c) == wanted) {
+            setPosition(r);
+            return true;
+        }
+    }
+    setPosition(int(m_rows.size()));
+    return false;
+}
+
+bool RecordSet::addNew()
+{
+    if (!flush())
+        return false;
+    if (!m_inMemory && m_baseTable.isEmpty())
+        return fail(QStringLiteral("record set is read-only"));
+    Row row;
+    row.values.resize(m_columns.size());
+    m_rows.append(row);
+    m_pendingNew = true;
+    Q_EMIT rowInserted(int(m_rows.size()) - 1);
+    setPosition(int(m_rows.size()) - 1);
+    return true;
+}
+
+bool RecordSet::write()
+{
+    return flush();
+}
+
+bool RecordSet::flush()
+{
+    if (!m_pendingNew && !m_dirty)
+        return true;
+    if (m_inMemory || !onRow()) {
+        m_pendingNew = m_dirty = false;
+        return true;
+    }
+    Row &row = m_rows[m_pos];
+    QSqlQuery q(m_db);
+    QStringList names;
+    for (const Column &col : std::as_const(m_columns))
+        names.append(QStringLiteral("\"%1\"").arg(col.name));
+    if (m_pendingNew) {
+        q.prepare(QStringLiteral("INSERT INTO \"%1\" (%2) VALUES (%3)")
+                      .arg(m_baseTable, names.join(u','), QStringList(names.size(), QStringLiteral("?")).join(u',')));
+    } else {
+        for (QString &n : names)
+            n += QStringLiteral("=?");
+        q.prepare(QStringLiteral("UPDATE \"%1\" SET %2 WHERE rowid=?").arg(m_baseTable, names.join(u',')));
+    }
+    for (int c = 0; c < m_columns.size(); ++c)
+        q.addBindValue(Schema::toStorage(m_columns.at(c).kind, row.values.at(c)));
+    if (!m_pendingNew)
+        q.addBindValue(row.rowid);
+    if (!q.exec())
+        return fail(q.lastError().text());
+    if (m_pendingNew)
+        row.rowid = q.lastInsertId().toLongLong();
+    m_pendingNew = m_dirty = false;
+    return true;
+}
+
+bool RecordSet::deleteCurrent()
+{
+    if (!onRow())
+        return fail(QStringLiteral("no current row"));
+    const Row &row = m_rows.at(m_pos);
+    const bool stored = !m_inMemory && !(m_pendingNew && m_pos == m_rows.size() - 1);
+    if (stored) {
+        if (m_baseTable.isEmpty())
+            return fail(QStringLiteral("record set is read-only"));
+        QSqlQuery q(m_db);
+        q.prepare(QStringLiteral("DELETE FROM \"%1\" WHERE rowid=?").arg(m_baseTable));
+        q.addBindValue(row.rowid);
+        if (!q.exec())
+            return fail(q.lastError().text());
+    }
+    m_pendingNew = m_dirty = false;
+    const int removed = m_pos;
+    m_rows.removeAt(removed);
+    Q_EMIT rowRemoved(removed);
+    // The position stays on the removed row until the next move.
+    m_onDeleted = !m_rows.isEmpty();
+    if (m_rows.isEmpty())
+        m_pos = -1;
+    Q_EMIT currentChanged(m_pos);
+    return true;
+}
+
+void RecordSet::discardChanges()
+{
+    if (m_pendingNew && !m_rows.isEmpty()) {
+        const int removed = int(m_rows.size()) - 1;
+        m_rows.removeLast();
+        Q_EMIT rowRemoved(removed);
+        m_pos = std::min(m_pos, int(m_rows.size()));
+    }
+    m_pendingNew = m_dirty = false;
+}
+
+int RecordSet::columnIndex(const QString &name) const
+{
+    const QString wanted = name.section(u'.', -1);
+    for (int i = 0; i < m_columns.size(); ++i)
+        if (m_columns.at(i).name.compare(wanted, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+QVariant RecordSet::value(const QString &column) const
+{
+    return value(columnIndex(column));
+}
+
+QVariant RecordSet::value(int column) const
+{
+    if (!onRow() || column < 0 || column >= m_columns.size())
+        return QVariant();
+    return m_rows.at(m_pos).values.at(column);
+}
+
+QVariant RecordSet::valueAt(int row, int column) const
+{
+    if (row < 0 || row >= m_rows.size() || column < 0 || column >= m_columns.size())
+        return QVariant();
+    return m_rows.at(row).values.at(column);
+}
+
+bool RecordSet::setValue(const QString &column, const QVariant &value)
+{
+    const int c = columnIndex(column);
+    if (c < 0)
+        return fail(QStringLiteral("no column ") + column);
+    if (!onRow())
+        return fail(QStringLiteral("no current row"));
+    m_rows[m_pos].values[c] = normalised(m_columns.at(c).kind, value);
+    if (!m_pendingNew)
+        m_dirty = true;
+    Q_EMIT rowChanged(m_pos);
+    return true;
+}

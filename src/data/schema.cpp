@@ -1,0 +1,125 @@
+#include "schema.h"
+
+#include "money.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QLocale>
+
+namespace Schema {
+
+const QList<Table> &tables()
+{
+    static const QList<Table> all = {
+        {QStringLiteral("name"), {QStringLiteral("code"), QStringLiteral("name")}},
+        {QStringLiteral("kuaijie"), {QStringLiteral("id"), QStringLiteral("kuaijie")}},
+        {QStringLiteral("jinhuo"),
+         {QStringLiteral("id"), QStringLiteral("code"), QStringLiteral("shuliang"), QStringLiteral("jinjia"),
+          QStringLiteral("shou"), QStringLiteral("huiyuanjia"), QStringLiteral("changjia"), QStringLiteral("jindt"),
+          QStringLiteral("guoqidt")}},
+        {QStringLiteral("xiaoshou"),
+         {QStringLiteral("id"), QStringLiteral("danjuhao"), QStringLiteral("code"), QStringLiteral("shuliang"),
+          QStringLiteral("shoujia"), QStringLiteral("jine"), QStringLiteral("dt")}},
+        {QStringLiteral("code"), {QStringLiteral("id"), QStringLiteral("code"), QStringLiteral("content")}},
+    };
+    return all;
+}
+
+QStringList createStatements()
+{
+    return {
+        QStringLiteral("CREATE TABLE name (code TEXT, name TEXT)"),
+        QStringLiteral("CREATE TABLE kuaijie (id INTEGER, kuaijie TEXT)"),
+        // jinjia, shou, huiyuanjia: money in ten-thousandths
+        QStringLiteral("CREATE TABLE jinhuo (id INTEGER, code TEXT, shuliang INTEGER, jinjia INTEGER, "
+                       "shou INTEGER, huiyuanjia INTEGER, changjia TEXT, jindt TEXT, guoqidt TEXT)"),
+        // shoujia, jine: money in ten-thousandths
+        QStringLiteral("CREATE TABLE xiaoshou (id INTEGER, danjuhao INTEGER, code TEXT, shuliang INTEGER, "
+                       "shoujia INTEGER, jine INTEGER, dt TEXT)"),
+        QStringLiteral("CREATE TABLE code (id INTEGER, code TEXT, content TEXT)"),
+        QStringLiteral("CREATE INDEX name_code ON name(code)"),
+        QStringLiteral("CREATE INDEX jinhuo_code ON jinhuo(code)"),
+        QStringLiteral("CREATE INDEX xiaoshou_code ON xiaoshou(code)"),
+        QStringLiteral("CREATE INDEX xiaoshou_dt ON xiaoshou(dt)"),
+        QStringLiteral("CREATE INDEX code_id ON code(id)"),
+    };
+}
+
+ColumnKind kindOfColumn(const QString &column)
+{
+    const QString c = column.section(u'.', -1).toLower();
+    if (c == u"shou" || c == u"jinjia" || c == u"huiyuanjia" || c == u"shoujia" || c == u"jine")
+        return ColumnKind::Money;
+    if (c == u"jindt" || c == u"guoqidt")
+        return ColumnKind::Date;
+    if (c == u"dt")
+        return ColumnKind::DateTime;
+    if (c == u"id" || c == u"danjuhao" || c == u"shuliang")
+        return ColumnKind::Integer;
+    return ColumnKind::Text;
+}
+
+namespace {
+const QString DateFormat = QStringLiteral("yyyy-MM-dd");
+const QString DateTimeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+} // namespace
+
+QVariant fromStorage(ColumnKind kind, const QVariant &stored)
+{
+    if (stored.isNull() || !stored.isValid())
+        return QVariant();
+    switch (kind) {
+    case ColumnKind::Money:
+        // Integers are ten-thousandths. A REAL or text amount written by another
+        // tool is read as the decimal amount it shows.
+        if (stored.typeId() == QMetaType::LongLong || stored.typeId() == QMetaType::Int)
+            return QVariant::fromValue(Money::fromUnits(stored.toLongLong()));
+        if (auto m = Money::parse(stored.toString(), QLocale::c()))
+            return QVariant::fromValue(*m);
+        return QVariant();
+    case ColumnKind::Date: {
+        const QString s = stored.toString();
+        QDate d = QDate::fromString(s.left(10), DateFormat);
+        return d.isValid() ? QVariant(d) : QVariant();
+    }
+    case ColumnKind::DateTime: {
+        const QString s = stored.toString();
+        QDateTime dt = QDateTime::fromString(s, DateTimeFormat);
+        if (!dt.isValid())
+            dt = QDateTime::fromString(s, Qt::ISODateWithMs);
+        if (!dt.isValid())
+            dt = QDateTime(QDate::fromString(s.left(10), DateFormat), QTime(0, 0));
+        return dt.isValid() ? QVariant(dt) : QVariant();
+    }
+    case ColumnKind::Integer:
+        return stored.toLongLong();
+    case ColumnKind::Text:
+        return stored.toString();
+    }
+    return stored;
+}
+
+QVariant toStorage(ColumnKind kind, const QVariant &value)
+{
+    if (value.isNull() || !value.isValid())
+        return QVariant();
+    switch (kind) {
+    case ColumnKind::Money:
+        if (value.canConvert<Money>() && value.metaType() == QMetaType::fromType<Money>())
+            return QVariant::fromValue<qlonglong>(value.value<Money>().units());
+        if (auto m = Money::parse(value.toString()))
+            return QVariant::fromValue<qlonglong>(m->units());
+        return QVariant();
+    case ColumnKind::Date:
+        return value.toDate().toString(DateFormat);
+    case ColumnKind::DateTime:
+        return value.toDateTime().toString(DateTimeFormat);
+    case ColumnKind::Integer:
+        return value.toLongLong();
+    case ColumnKind::Text:
+        return value.toString();
+    }
+    return value;
+}
+
+} // namespace Schema
