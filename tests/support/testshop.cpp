@@ -1,0 +1,98 @@
+#include "testshop.h"
+
+#include "schema.h"
+
+#include <QLocale>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTest>
+#include <QWidget>
+
+TestShop::TestShop() = default;
+
+QString TestShop::path() const
+{
+    return m_dir.filePath(QString::fromLatin1(Database::FileName));
+}
+
+Database &TestShop::create()
+{
+    Database::Result r = Database::create(path());
+    if (!r.database)
+        qFatal("cannot create test shop: %s", qPrintable(r.message));
+    m_db = std::move(r.database);
+    m_raw = m_db.get();
+    return *m_db;
+}
+
+void TestShop::exec(const QString &sql)
+{
+    QSqlQuery q(m_raw->connection());
+    if (!q.exec(sql))
+        qFatal("%s: %s", qPrintable(sql), qPrintable(q.lastError().text()));
+}
+
+void TestShop::addGoods(const QString &code, const QString &name)
+{
+    QSqlQuery q(m_raw->connection());
+    q.prepare(QStringLiteral("INSERT INTO name (code, name) VALUES (?, ?)"));
+    q.addBindValue(code);
+    q.addBindValue(name);
+    if (!q.exec())
+        qFatal("addGoods: %s", qPrintable(q.lastError().text()));
+}
+
+void TestShop::addPurchase(const QString &code, int quantity, Money price)
+{
+    QSqlQuery q(m_raw->connection());
+    q.prepare(QStringLiteral("INSERT INTO jinhuo (id, code, shuliang, jinjia, shou, huiyuanjia, changjia, jindt, "
+                             "guoqidt) VALUES ((SELECT COUNT(*) + 1 FROM jinhuo), ?, ?, ?, ?, ?, '', "
+                             "'2026-01-01', '2027-01-01')"));
+    q.addBindValue(code);
+    q.addBindValue(quantity);
+    q.addBindValue(qint64(price.units()));
+    q.addBindValue(qint64(price.units()));
+    q.addBindValue(qint64(price.units()));
+    if (!q.exec())
+        qFatal("addPurchase: %s", qPrintable(q.lastError().text()));
+}
+
+void TestShop::addSale(qint64 id, qint64 ticket, const QString &code, int quantity, Money price)
+{
+    QSqlQuery q(m_raw->connection());
+    q.prepare(QStringLiteral("INSERT INTO xiaoshou (id, danjuhao, code, shuliang, shoujia, jine, dt) "
+                             "VALUES (?, ?, ?, ?, ?, ?, '2026-12-01 10:00:00')"));
+    q.addBindValue(id);
+    q.addBindValue(ticket);
+    q.addBindValue(code);
+    q.addBindValue(quantity);
+    q.addBindValue(qint64(price.units()));
+    q.addBindValue(qint64(price.times(quantity)->units()));
+    if (!q.exec())
+        qFatal("addSale: %s", qPrintable(q.lastError().text()));
+}
+
+qint64 TestShop::count(const QString &table)
+{
+    QSqlQuery q(m_raw->connection());
+    if (!q.exec(QStringLiteral("SELECT COUNT(*) FROM \"%1\"").arg(table)) || !q.next())
+        qFatal("count failed");
+    return q.value(0).toLongLong();
+}
+
+void TestShop::pinLocale()
+{
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::SimplifiedChineseScript, QLocale::China));
+}
+
+bool showActive(QWidget *window)
+{
+    window->show();
+    window->activateWindow();
+    return QTest::qWaitForWindowActive(window);
+}
+
+QString currencyText(const QString &number)
+{
+    return QChar(0x00A5) + number;
+}
