@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# Builds Tarvel and runs it or its tests on Debian 12. Installs the Debian
+# packages it needs when they are missing (run as root, or with sudo).
+#   ./tarvel.sh run    build, then start Tarvel on ./tarv.db of the current directory
+#   ./tarvel.sh test   build with warnings as errors, then run every test headless
+#   ./tarvel.sh asan   the tests again under AddressSanitizer + UBSan
+set -euo pipefail
+
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+mode=${1:-run}
+
+build_packages=(cmake ninja-build g++ qt6-base-dev libqt6sql6-sqlite libgl-dev fonts-noto-cjk)
+run_packages=(xvfb xauth)
+test_packages=(cups cups-client printer-driver-cups-pdf poppler-utils sqlite3)
+
+as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
+
+install_missing() {
+  local missing=()
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    as_root apt-get update -qq
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+  fi
+}
+
+build() { # build dir, extra cmake flags...
+  local dir=$1; shift
+  cmake -S "$here" -B "$dir" -G Ninja "$@" >/dev/null
+  cmake --build "$dir" --parallel "$(nproc)"
+}
+
+# A running CUPS with the cups-pdf printer "PDF" as the default printer, so
+# that printing tests print for real and read the PDF back.
+start_printing() {
+  if ! lpstat -r 2>/dev/null | grep -q 'is running'; then
+    as_root mkdir -p /run/cups
+    as_root cupsd
+    for _ in $(seq 50); do lpstat -r 2>/dev/null | grep -q 'is running' && break; sleep 0.2; done
+  fi
+  if ! lpstat -p PDF >/dev/null 2>&1; then
+    as_root lpadmin -p PDF -v cups-pdf:/ -E -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd 2>/dev/null
+  fi
+  lpstat -d 2>/dev/null | grep -q 'PDF' || as_root lpadmin -d PDF
+  local home
+  home=$(getent passwd "$(id -un)" | cut -d: -f6)
+  export TARVEL_PDF_DIR="$home/PDF"
+  export TARVEL_REQUIRE_PRINTER=1
+}
+
+run_tests() { # build dir
+  (cd "$1" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 300 -j2)
+}
+
+case "$mode" in
+  run)
+    install_missing "${build_packages[@]}" "${run_packages[@]}"
+    build "$here/build"
+    exec "$here/build/tarvel"
+    ;;
+  test)
+    install_missing "${build_packages[@]}" "${test_packages[@]}"
+    build "$here/build-test" -DTARVEL_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    start_printing
+    run_tests "$here/build-test"
+    ;;
+  asan)
+    install_missing "${build_packages[@]}" "${test_packages[@]}"
+    build "$here/build-asan" -DTARVEL_WERROR=ON -DTARVEL_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+    start_printing
+    # Qt and fontconfig keep caches for the whole process; leaks are not checked.
+    ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 run_tests "$here/build-asan"
+    ;;
+  *)
+    echo "usage: $0 run|test|asan" >&2
+    exit 2
+    ;;
+esac
