@@ -44,6 +44,8 @@ start_printing() {
   if ! lpstat -p PDF >/dev/null 2>&1; then
     as_root lpadmin -p PDF -v cups-pdf:/ -E -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd 2>/dev/null
   fi
+  # Rendered through cairo, the PDF that cups-pdf writes keeps its text readable.
+  as_root lpadmin -p PDF -o pdftops-renderer-default=pdftocairo
   lpstat -d 2>/dev/null | grep -q 'PDF' || as_root lpadmin -d PDF
   local home
   home=$(getent passwd "$(id -un)" | cut -d: -f6)

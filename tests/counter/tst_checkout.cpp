@@ -1,4 +1,206 @@
-#include <QTest>
-class T : public QObject { Q_OBJECT };
-QTEST_MAIN(T)
+#include "counterfixture.h"
+#include "salesstore.h"
+#include "ticket.h"
+
+#include <QCheckBox>
+#include <QSqlQuery>
+
+// Checkout: the checks, the stored rows, the ticket number and what a failed
+// store leaves behind.
+class TestCheckout : public QObject
+{
+    Q_OBJECT
+
+    struct Row
+    {
+        qint64 id, ticket;
+        QString code;
+        int quantity;
+        qint64 price, amount;
+        QString dt;
+    };
+
+    static QList<Row> rows(CounterFixture &f)
+    {
+        QSqlQuery q(f.shop.db().connection());
+        q.exec(QStringLiteral("SELECT id, danjuhao, code, shuliang, shoujia, jine, dt FROM xiaoshou ORDER BY rowid"));
+        QList<Row> all;
+        while (q.next())
+            all.append({q.value(0).toLongLong(), q.value(1).toLongLong(), q.value(2).toString(), q.value(3).toInt(),
+                        q.value(4).toLongLong(), q.value(5).toLongLong(), q.value(6).toString()});
+        return all;
+    }
+
+private Q_SLOTS:
+    void refusals_data()
+    {
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<QString>("payment");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("empty ticket") << 0 << QStringLiteral("100") << QStringLiteral("没有货物可供结帐，请输入货物代码！");
+        QTest::newRow("no payment") << 1 << QString() << QStringLiteral("付款金额不足！");
+        QTest::newRow("short by a cent") << 1 << QStringLiteral("2.49") << QStringLiteral("付款金额不足！");
+    }
+
+    void refusals()
+    {
+        QFETCH(int, lines);
+        QFETCH(QString, payment);
+        QFETCH(QString, message);
+        CounterFixture f;
+        for (int i = 0; i < lines; ++i)
+            f.ringUp(QStringLiteral("A"), QStringLiteral("1"));
+        f.edit("Text8")->setText(payment);
+        f.messages.clear();
+        f.key(Qt::Key_F8);
+        QCOMPARE(f.messages.texts(), QStringList{message});
+        QCOMPARE(f.shop.count(QStringLiteral("xiaoshou")), 0);
+        QCOMPARE(f.window->ticket()->lineCount(), lines);
+        QCOMPARE(f.text("Text8"), payment);
+        QCOMPARE(f.text("Label8"), QStringLiteral("1"));
+        QCOMPARE(f.text("Label17"), QString());
+    }
+
+    void exactPaymentGivesZeroChange()
+    {
+        CounterFixture f;
+        f.ringUp(QStringLiteral("A"), QStringLiteral("3"));
+        f.edit("Text8")->setText(QStringLiteral("7.50"));
+        f.key(Qt::Key_F8);
+        QVERIFY(f.messages.boxes.isEmpty());
+        QCOMPARE(f.text("Label17"), QStringLiteral("¥0.00"));
+    }
+
+    void storesLinesUnderTicketNumberAndAdvances()
+    {
+        CounterFixture f;
+        f.ringUp(QStringLiteral("A"), QStringLiteral("3"));
+        f.ringUp(QStringLiteral("B"), QStringLiteral("1"));
+        f.ringUp(QStringLiteral("it's"), QStringLiteral("2"));
+        const QList<TicketLine> lines = f.window->ticket()->lines();
+        QTest::qWait(1100); // the stored time is when a line was added, not the checkout
+        f.key(Qt::Key_F7);
+        QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("Text8"));
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("3000"));
+        f.key(Qt::Key_F8);
+        QVERIFY2(f.messages.boxes.isEmpty(), qPrintable(f.messages.texts().join(u'|')));
+
+        const QList<Row> stored = rows(f);
+        QCOMPARE(stored.size(), 3);
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(stored[i].id, i + 1);
+            QCOMPARE(stored[i].ticket, 1);
+            QCOMPARE(stored[i].code, lines[i].code);
+            QCOMPARE(stored[i].quantity, lines[i].quantity);
+            QCOMPARE(stored[i].price, lines[i].price.units());
+            QCOMPARE(stored[i].amount, lines[i].amount.units());
+            QCOMPARE(stored[i].dt, lines[i].time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+        }
+        QCOMPARE(stored[2].amount, Money::fromCents(246900).units());
+        // 3000 - (7.50 + 10.00 + 2469.00)
+        QCOMPARE(f.text("Label17"), QStringLiteral("¥513.50"));
+        QCOMPARE(f.text("Label8"), QStringLiteral("2"));
+        QCOMPARE(f.text("Label10"), QStringLiteral("0"));
+        QCOMPARE(f.text("Label12"), QStringLiteral("0"));
+        QCOMPARE(f.text("Text8"), QString());
+        QCOMPARE(f.window->ticket()->lineCount(), 0);
+        QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("Text1"));
+
+        f.ringUp(QStringLiteral("A"), QStringLiteral("1"));
+        f.edit("Text8")->setText(QStringLiteral("10"));
+        f.key(Qt::Key_F8);
+        const QList<Row> after = rows(f);
+        QCOMPARE(after.size(), 4);
+        QCOMPARE(after[3].id, 4);
+        QCOMPARE(after[3].ticket, 2);
+        QCOMPARE(f.text("Label8"), QStringLiteral("3"));
+    }
+
+    void idsFollowTheLastRowAndPass32767()
+    {
+        CounterFixture f;
+        // Last row in stored order, not the largest id.
+        f.shop.addSale(40000, 7, QStringLiteral("A"), 1, Money::fromCents(250));
+        f.shop.addSale(32767, 32767, QStringLiteral("A"), 1, Money::fromCents(250));
+        f.ringUp(QStringLiteral("A"), QStringLiteral("1"));
+        f.ringUp(QStringLiteral("A"), QStringLiteral("1"));
+        f.window->setTicketNumber(32767);
+        f.edit("Text8")->setText(QStringLiteral("5"));
+        f.key(Qt::Key_F8);
+        const QList<Row> stored = rows(f);
+        QCOMPARE(stored.size(), 4);
+        QCOMPARE(stored[2].id, 32768);
+        QCOMPARE(stored[3].id, 32769);
+        QCOMPARE(stored[3].ticket, 32767);
+        QCOMPARE(f.text("Label8"), QStringLiteral("32768"));
+    }
+
+    void freedIdsAreUsedAgain()
+    {
+        CounterFixture f;
+        for (int id = 1; id <= 5; ++id)
+            f.shop.addSale(id, 1, QStringLiteral("A"), 1, Money::fromCents(250));
+        f.shop.exec(QStringLiteral("DELETE FROM xiaoshou WHERE id >= 4"));
+        f.ringUp(QStringLiteral("A"), QStringLiteral("1"));
+        f.edit("Text8")->setText(QStringLiteral("5"));
+        f.key(Qt::Key_F8);
+        QCOMPARE(rows(f).last().id, 4);
+    }
+
+    void failedStoreKeepsEverything()
+    {
+        CounterFixture f;
+        // The second line cannot be stored: nothing of the ticket may be.
+        f.shop.exec(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON xiaoshou WHEN NEW.code = 'B' "
+                                   "BEGIN SELECT RAISE(ABORT, 'disk full'); END"));
+        f.ringUp(QStringLiteral("A"), QStringLiteral("1"));
+        f.ringUp(QStringLiteral("B"), QStringLiteral("1"));
+        f.edit("Text8")->setText(QStringLiteral("20"));
+        f.get<QCheckBox>("Check1")->setChecked(true);
+        f.messages.clear();
+        f.key(Qt::Key_F8);
+        QCOMPARE(f.messages.boxes.size(), 1);
+        QVERIFY(f.messages.last().contains(QStringLiteral("disk full")));
+        QCOMPARE(f.messages.boxes.first().icon, Messages::Icon::Critical);
+        QCOMPARE(f.shop.count(QStringLiteral("xiaoshou")), 0);
+        QCOMPARE(f.window->ticket()->lineCount(), 2);
+        QCOMPARE(f.text("Label12"), QStringLiteral("¥12.50"));
+        QCOMPARE(f.text("Text8"), QStringLiteral("20"));
+        QCOMPARE(f.text("Label8"), QStringLiteral("1"));
+        QCOMPARE(f.text("Label17"), QString());
+
+        // Once the fault is gone the same ticket goes through under the same number.
+        f.shop.exec(QStringLiteral("DROP TRIGGER refuse"));
+        f.get<QCheckBox>("Check1")->setChecked(false);
+        f.key(Qt::Key_F8);
+        QCOMPARE(f.shop.count(QStringLiteral("xiaoshou")), 2);
+        QCOMPARE(rows(f).first().ticket, 1);
+        QCOMPARE(f.text("Label8"), QStringLiteral("2"));
+    }
+
+    void ticketNumberAtStart_data()
+    {
+        QTest::addColumn<int>("lastTicket");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("empty table") << 0 << QStringLiteral("1");
+        QTest::newRow("after 57") << 57 << QStringLiteral("58");
+        QTest::newRow("past 16 bits") << 32767 << QStringLiteral("32768");
+    }
+
+    void ticketNumberAtStart()
+    {
+        QFETCH(int, lastTicket);
+        QFETCH(QString, shown);
+        TestShop shop;
+        shop.create();
+        if (lastTicket > 0) {
+            shop.addSale(1, 3, QStringLiteral("A"), 1, Money::fromCents(100));
+            shop.addSale(2, lastTicket, QStringLiteral("A"), 1, Money::fromCents(100));
+        }
+        SalesStore store(shop.db().connection());
+        QCOMPARE(QString::number(store.nextTicketNumber()), shown);
+    }
+};
+
+QTEST_MAIN(TestCheckout)
 #include "tst_checkout.moc"

@@ -1,4 +1,217 @@
-#include <QTest>
-class T : public QObject { Q_OBJECT };
-QTEST_MAIN(T)
+#include "counterfixture.h"
+#include "receipt.h"
+#include "receiptprinter.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QPdfWriter>
+#include <QPrintPreviewDialog>
+#include <QPrinterInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QDeadlineTimer>
+#include <QPushButton>
+#include <QTimer>
+
+namespace {
+
+// Text compared the way pdftotext gives it back: compatibility forms folded.
+QString kc(const QString &s)
+{
+    return s.normalized(QString::NormalizationForm_KC);
+}
+
+// The text of a PDF, page by page (pdftotext separates pages with a form feed).
+QStringList pdfPages(const QString &path)
+{
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
+    if (!p.waitForFinished(30000) || p.exitCode() != 0)
+        return {};
+    // CJK fonts share glyphs with the Kangxi radicals (金 and ⾦): fold them.
+    return QString::fromUtf8(p.readAllStandardOutput()).normalized(QString::NormalizationForm_KC).split(u'\f');
+}
+
+Receipt sampleReceipt(int lines)
+{
+    Receipt r;
+    r.header = QStringLiteral("欢迎光临测试超市");
+    for (int i = 0; i < lines; ++i)
+        r.lines.append({QStringLiteral("C%1").arg(i), QStringLiteral("商品%1").arg(i), QStringLiteral("1"),
+                        QStringLiteral("¥1,234.50"), QStringLiteral("2026-12-07 10:00:00"), Money::fromCents(123450)});
+    r.total = Money::fromCents(123450).times(lines).value();
+    r.paid = QStringLiteral("¥100,000.00");
+    r.change = QStringLiteral("¥1.00");
+    r.footer = {QStringLiteral("谢谢惠顾"), QString(), QStringLiteral("第三行")};
+    return r;
+}
+
+} // namespace
+
+class TestReceipt : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+            QSKIP("pdftotext (poppler-utils) is not installed");
+    }
+
+    void layoutOnOnePage()
+    {
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath(QStringLiteral("r.pdf"));
+        {
+            QPdfWriter writer(pdf);
+            QVERIFY(ReceiptLayout::paint(sampleReceipt(2), &writer));
+        }
+        const QStringList pages = pdfPages(pdf);
+        QVERIFY(!pages.isEmpty());
+        const QString page = pages.first();
+        for (const QString &part : {QStringLiteral("欢迎光临测试超市"), QStringLiteral("货号"), QStringLiteral("售价"),
+                                    QStringLiteral("C1"), QStringLiteral("商品1"), QStringLiteral("￥1,234.50"),
+                                    QStringLiteral("合计"), QStringLiteral("￥2,469.00"), QStringLiteral("付款："),
+                                    QStringLiteral("¥100,000.00"), QStringLiteral("找零："), QStringLiteral("谢谢惠顾"),
+                                    QStringLiteral("第三行"), QStringLiteral("2026-12-07 10:00:00")})
+            QVERIFY2(page.contains(kc(part)), qPrintable(part + QStringLiteral(" missing in:\n") + page));
+        // Order: header, captions, lines, summary, footer.
+        QVERIFY(page.indexOf(QStringLiteral("欢迎光临")) < page.indexOf(QStringLiteral("货号")));
+        QVERIFY(page.indexOf(QStringLiteral("C1")) < page.indexOf(kc(QStringLiteral("合计："))));
+        QVERIFY(page.indexOf(kc(QStringLiteral("合计："))) < page.indexOf(QStringLiteral("谢谢惠顾")));
+        // The empty footer line keeps its place: a blank line between the two.
+        const QStringList lines = page.split(u'\n');
+        qsizetype first = -1, third = -1;
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            if (lines[i].contains(QStringLiteral("谢谢惠顾")))
+                first = i;
+            if (lines[i].contains(QStringLiteral("第三行")))
+                third = i;
+        }
+        QVERIFY2(third - first >= 2, qPrintable(page));
+    }
+
+    void longTicketRepeatsCaptionsAndSumsOnce()
+    {
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath(QStringLiteral("long.pdf"));
+        {
+            QPdfWriter writer(pdf);
+            QVERIFY(ReceiptLayout::paint(sampleReceipt(80), &writer));
+        }
+        QStringList pages = pdfPages(pdf);
+        pages.removeAll(QString());
+        QVERIFY2(pages.size() >= 2, qPrintable(QString::number(pages.size())));
+        for (const QString &page : pages)
+            QVERIFY(page.contains(QStringLiteral("货号")) && page.contains(QStringLiteral("金额")));
+        QCOMPARE(pages.join(QString()).count(kc(QStringLiteral("合计："))), 1);
+        QVERIFY(pages.last().contains(kc(QStringLiteral("￥98,760.00"))));
+        QVERIFY(pages.join(QString()).contains(QStringLiteral("C79")));
+        QVERIFY(!pages.first().contains(kc(QStringLiteral("合计："))));
+    }
+
+    void footerIsReadAfreshAndHeaderOnReload()
+    {
+        CounterFixture f;
+        ReceiptTexts &texts = f.window->receiptTexts();
+        QCOMPARE(texts.header(), Database::defaultHeader());
+        QCOMPARE(texts.readFooter(), Database::defaultFooter());
+        f.shop.exec(QStringLiteral("INSERT INTO code (id, code, content) VALUES (20003, NULL, NULL)"));
+        QCOMPARE(texts.readFooter().size(), 3);
+        QCOMPARE(texts.readFooter().last(), QString());
+        f.shop.exec(QStringLiteral("UPDATE code SET content = '新店名' WHERE id = 20000"));
+        QCOMPARE(texts.header(), Database::defaultHeader());
+        QVERIFY(texts.reloadHeader());
+        QCOMPARE(texts.header(), QStringLiteral("新店名"));
+    }
+
+    void previewChecksThePayment_data()
+    {
+        QTest::addColumn<QString>("payment");
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("empty payment") << QString() << true;
+        QTest::newRow("equal") << QStringLiteral("5") << true;
+        QTest::newRow("short") << QStringLiteral("4.99") << false;
+    }
+
+    void previewChecksThePayment()
+    {
+        QFETCH(QString, payment);
+        QFETCH(bool, shown);
+        CounterFixture f;
+        f.ringUp(QStringLiteral("A"), QStringLiteral("2"));
+        f.edit("Text8")->setText(payment);
+        f.get<QCheckBox>("Check1")->setChecked(true);
+        QString title;
+        QTimer::singleShot(200, [&title] {
+            if (QWidget *modal = QApplication::activeModalWidget()) {
+                title = modal->windowTitle();
+                modal->close();
+            }
+        });
+        QTest::mouseClick(f.get("Command13"), Qt::LeftButton);
+        if (shown) {
+            QCOMPARE(title, QStringLiteral("打印"));
+            QVERIFY(f.messages.boxes.isEmpty());
+        } else {
+            QCOMPARE(f.messages.texts(), QStringList{QStringLiteral("付款金额不足！")});
+            QTest::qWait(300);
+            QVERIFY(title.isEmpty());
+        }
+        QCOMPARE(f.window->ticket()->lineCount(), 1);
+        QCOMPARE(f.text("Text8"), payment);
+        QCOMPARE(f.shop.count(QStringLiteral("xiaoshou")), 0);
+    }
+
+    void checkoutPrintsOnTheDefaultPrinter()
+    {
+        if (QPrinterInfo::defaultPrinter().isNull()) {
+            if (qEnvironmentVariableIsSet("TARVEL_REQUIRE_PRINTER"))
+                QFAIL("no default printer although the test run set one up");
+            QSKIP("no default printer (CUPS with cups-pdf)");
+        }
+        QString outDir = qEnvironmentVariable("TARVEL_PDF_DIR");
+        if (outDir.isEmpty())
+            outDir = QDir::homePath() + QStringLiteral("/PDF");
+        const QDateTime started = QDateTime::currentDateTime().addSecs(-1);
+
+        CounterFixture f;
+        f.shop.exec(QStringLiteral("UPDATE code SET content = '打印测试超市' WHERE id = 20000"));
+        f.window->receiptTexts().reloadHeader();
+        f.ringUp(QStringLiteral("it's"), QStringLiteral("1"));
+        f.ringUp(QStringLiteral("A"), QStringLiteral("2"));
+        f.get<QCheckBox>("Check1")->setChecked(true);
+        f.edit("Text8")->setText(QStringLiteral("1300"));
+        f.key(Qt::Key_F8);
+        QVERIFY2(f.messages.boxes.isEmpty(), qPrintable(f.messages.texts().join(u'|')));
+        QCOMPARE(f.shop.count(QStringLiteral("xiaoshou")), 2);
+
+        // cups-pdf writes the job into the printing user's PDF folder.
+        QString found;
+        QDeadlineTimer deadline(60000);
+        while (found.isEmpty() && !deadline.hasExpired()) {
+            QTest::qWait(250);
+            const auto files = QDir(outDir).entryInfoList({QStringLiteral("*.pdf")}, QDir::Files, QDir::Time);
+            for (const QFileInfo &fi : files)
+                if (fi.lastModified() >= started && fi.size() > 0) {
+                    QTest::qWait(500); // let the writer finish
+                    if (!pdfPages(fi.filePath()).join(QString()).contains(QStringLiteral("打印测试超市")))
+                        continue;
+                    found = fi.filePath();
+                    break;
+                }
+        }
+        QVERIFY2(!found.isEmpty(), qPrintable(QStringLiteral("no receipt PDF in ") + outDir));
+        const QString text = pdfPages(found).join(QString());
+        for (const QString &part : {QStringLiteral("苹果"), QStringLiteral("￥1,234.50"), QStringLiteral("可乐"),
+                                    QStringLiteral("￥5.00"), QStringLiteral("￥1,239.50"), QStringLiteral("¥1,300.00"),
+                                    QStringLiteral("¥60.50"), Database::defaultFooter().first()})
+            QVERIFY2(text.contains(kc(part)), qPrintable(part + QStringLiteral(" missing in:\n") + text));
+        QFile::remove(found);
+    }
+};
+
+QTEST_MAIN(TestReceipt)
 #include "tst_receipt.moc"
