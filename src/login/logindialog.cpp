@@ -71,6 +71,14 @@ void LoginDialog::showEvent(QShowEvent *event)
     m_passwordEdit->setFocus(Qt::ActiveWindowFocusReason);
 }
 
+void LoginDialog::changeEvent(QEvent *event)
+{
+    QDialog::changeEvent(event);
+    // Whenever the dialog becomes active the password box has the focus.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        m_passwordEdit->setFocus(Qt::ActiveWindowFocusReason);
+}
+
 void LoginDialog::confirm()
 {
     // Exact, case-sensitive comparison with the stored password.

@@ -1,4 +1,176 @@
+#include "counterwindow.h"
+#include "database.h"
+#include "modalanswerer.h"
+#include "startup.h"
+#include "testshop.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QTest>
-class T : public QObject { Q_OBJECT };
-QTEST_MAIN(T)
+
+// The whole program started through its entry point in a temporary
+// directory, answered through its real message boxes.
+class TestStartup : public QObject
+{
+    Q_OBJECT
+
+    QString m_oldDir;
+
+    static void closeWindow(CounterWindow *w)
+    {
+        QPointer<CounterWindow> guard(w);
+        w->close();
+        QTRY_VERIFY(guard.isNull()); // deleted on close: the file is free again
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        m_oldDir = QDir::currentPath();
+        TestShop::pinLocale();
+    }
+    void cleanup() { QDir::setCurrent(m_oldDir); }
+
+    void missingFileAsksAndCreates()
+    {
+        QTemporaryDir dir;
+        QDir::setCurrent(dir.path());
+        ModalAnswerer yes(QMessageBox::Yes);
+        const Startup s = startTarvel();
+        QCOMPARE(s.outcome, Startup::Outcome::Started);
+        QVERIFY(s.window);
+        QCOMPARE(yes.texts.size(), 1);
+        QVERIFY2(yes.texts.first().contains(dir.filePath(QStringLiteral("tarv.db"))), qPrintable(yes.texts.first()));
+        QVERIFY(QFile::exists(dir.filePath(QStringLiteral("tarv.db"))));
+        QCOMPARE(s.window->objectName(), QStringLiteral("Form1"));
+        QCOMPARE(s.window->findChild<QLabel *>(QStringLiteral("Label8"))->text(), QStringLiteral("1"));
+        closeWindow(s.window);
+    }
+
+    void missingFileDeclined()
+    {
+        QTemporaryDir dir;
+        QDir::setCurrent(dir.path());
+        ModalAnswerer no(QMessageBox::No);
+        const Startup s = startTarvel();
+        QCOMPARE(s.outcome, Startup::Outcome::Declined);
+        QVERIFY(!s.window);
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("tarv.db"))));
+    }
+
+    void garbageFileIsReportedAndKept()
+    {
+        QTemporaryDir dir;
+        QDir::setCurrent(dir.path());
+        QFile f(dir.filePath(QStringLiteral("tarv.db")));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("not a shop\n");
+        f.close();
+        ModalAnswerer ok;
+        const Startup s = startTarvel();
+        QCOMPARE(s.outcome, Startup::Outcome::Failed);
+        QCOMPARE(ok.texts.size(), 1);
+        QVERIFY(ok.texts.first().contains(dir.filePath(QStringLiteral("tarv.db"))));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("not a shop\n"));
+    }
+
+    void secondInstanceIsRefused()
+    {
+        QTemporaryDir dir;
+        QDir::setCurrent(dir.path());
+        ModalAnswerer yes(QMessageBox::Yes);
+        const Startup first = startTarvel();
+        QVERIFY(first.window);
+        const Startup second = startTarvel();
+        QCOMPARE(second.outcome, Startup::Outcome::Failed);
+        QVERIFY(second.error.contains(QStringLiteral("已经在运行")));
+        QCOMPARE(yes.texts.size(), 2);
+        closeWindow(first.window);
+    }
+
+    void keyboardSaleEndToEnd()
+    {
+        QTemporaryDir dir;
+        QDir::setCurrent(dir.path());
+        {
+            TestShop shop;
+            Database::Result r = Database::create(dir.filePath(QStringLiteral("tarv.db")));
+            QVERIFY(r.database);
+            QSqlQuery q(r.database->connection());
+            QVERIFY(q.exec(QStringLiteral("INSERT INTO name VALUES ('6901', '矿泉水'), ('69''02', '面包')")));
+            QVERIFY(q.exec(QStringLiteral("INSERT INTO jinhuo (id, code, shuliang, shou) VALUES "
+                                          "(1, '6901', 24, 15000), (2, '69''02', 10, 45000)")));
+        }
+        ModalAnswerer ok;
+        const Startup s = startTarvel();
+        QVERIFY(s.window);
+        CounterWindow *w = s.window;
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        auto keys = [](Qt::Key k) { QTest::keyClick(QApplication::focusWidget(), k); };
+        auto typeText = [](const QString &t) {
+            auto *e = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+            e->selectAll();
+            QTest::keyClicks(e, t);
+        };
+
+        // A lookup refused from the focus event shows its box once.
+        keys(Qt::Key_F1);
+        keys(Qt::Key_F2);
+        QTRY_COMPARE(ok.texts, QStringList{QStringLiteral("请先输入货物代码！")});
+        QCOMPARE(w->focusWidget()->objectName(), QStringLiteral("Text1"));
+        w->activateWindow();
+        QTRY_VERIFY(w->isActiveWindow());
+        QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("Text1"));
+        QTest::qWait(100);
+        QCOMPARE(ok.texts.size(), 1);
+
+        typeText(QStringLiteral("6901"));
+        keys(Qt::Key_F2);
+        typeText(QStringLiteral("2"));
+        keys(Qt::Key_F5);
+        keys(Qt::Key_F1);
+        typeText(QStringLiteral("69'02"));
+        keys(Qt::Key_F2);
+        typeText(QStringLiteral("1"));
+        keys(Qt::Key_F5);
+        QCOMPARE(w->findChild<QLabel *>(QStringLiteral("Label12"))->text(), QStringLiteral("¥7.50"));
+        keys(Qt::Key_F7);
+        typeText(QStringLiteral("10"));
+        keys(Qt::Key_F8);
+        QCOMPARE(ok.texts.size(), 1);
+        QCOMPARE(w->findChild<QLabel *>(QStringLiteral("Label17"))->text(), QStringLiteral("¥2.50"));
+        QCOMPARE(w->findChild<QLabel *>(QStringLiteral("Label8"))->text(), QStringLiteral("2"));
+        closeWindow(w);
+
+        // Read the rows back from the file itself.
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("check"));
+            db.setDatabaseName(dir.filePath(QStringLiteral("tarv.db")));
+            QVERIFY(db.open());
+            QSqlQuery q(db);
+            QVERIFY(q.exec(QStringLiteral("SELECT id, danjuhao, code, shuliang, shoujia, jine FROM xiaoshou ORDER BY rowid")));
+            QVERIFY(q.next());
+            QCOMPARE(q.value(0).toInt(), 1);
+            QCOMPARE(q.value(1).toInt(), 1);
+            QCOMPARE(q.value(2).toString(), QStringLiteral("6901"));
+            QCOMPARE(q.value(3).toInt(), 2);
+            QCOMPARE(q.value(4).toLongLong(), 15000);
+            QCOMPARE(q.value(5).toLongLong(), 30000);
+            QVERIFY(q.next());
+            QCOMPARE(q.value(0).toInt(), 2);
+            QCOMPARE(q.value(2).toString(), QStringLiteral("69'02"));
+            QCOMPARE(q.value(5).toLongLong(), 45000);
+            QVERIFY(!q.next());
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("check"));
+    }
+};
+
+QTEST_MAIN(TestStartup)
 #include "tst_startup.moc"
