@@ -106,7 +106,7 @@ CounterWindow::CounterWindow(std::unique_ptr<Database> database, QWidget *parent
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Tarvel"));
     setAttribute(Qt::WA_DeleteOnClose);
-    setFixedSize(780, 520);
+    setFixedSize(780, 540);
 
     buildControls();
     setTabOrder();
@@ -223,12 +223,12 @@ void CounterWindow::buildControls()
     m_previewButton->setGeometry(476, lower2, 90, 28);
 
     m_modeFrame = named(new QGroupBox(QStringLiteral("用户切换"), this), "Frame1");
-    m_modeFrame->setGeometry(576, lower - 4, 196, 66);
+    m_modeFrame->setGeometry(12, lower2 + 36, 196, 56);
     m_normalUserOption = named(new QRadioButton(QStringLiteral("普通用户"), m_modeFrame), "Option1");
-    m_normalUserOption->setGeometry(8, 24, 90, 28);
+    m_normalUserOption->setGeometry(8, 22, 90, 28);
     m_superUserOption = named(new QRadioButton(QStringLiteral("超级用户"), m_modeFrame), "Option2");
-    m_superUserOption->setGeometry(100, 24, 90, 28);
-    m_titleLabel->setGeometry(440, 470, 330, 40);
+    m_superUserOption->setGeometry(100, 22, 90, 28);
+    m_titleLabel->setGeometry(440, lower2 + 44, 330, 40);
     m_titleLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
     // Initial states.

@@ -124,7 +124,8 @@ public:
     void header(const QString &header)
     {
         m_p.setFont(receiptFont(15.75, true));
-        m_p.drawText(QRectF(cm(5), 0, cm(6), cm(1)), Qt::AlignLeft | Qt::AlignVCenter, header);
+        // A header longer than its 6 cm box runs on rather than being cut.
+        m_p.drawText(QRectF(cm(5), 0, cm(6), cm(1)), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip, header);
         m_p.setFont(m_font);
         rule(1, 15, cm(1));
         m_y = cm(HeaderHeightCm);
@@ -147,16 +148,28 @@ public:
         captions();
     }
 
+    // A line grows downwards where a field is wider than its column, so a long
+    // code or name is wrapped inside its column rather than cut or overprinted.
     void line(const Receipt::Line &l)
     {
-        ensureRoom(m_lineHeight);
-        text(1, 1, m_y, l.code);
-        text(2, 2, m_y, l.name);
-        text(4, 1, m_y, l.quantity);
-        text(5, 2, m_y, l.price);
-        text(8, 2, m_y, l.amount.toYuan());
-        text(11, 3, m_y, l.time);
-        m_y += m_lineHeight;
+        const struct
+        {
+            double x, width;
+            QString text;
+        } fields[] = {{1, 1, l.code},   {2, 2, l.name},  {4, 1, l.quantity}, {5, 2, l.price},
+                      {8, 3, l.amount.toYuan()}};
+        constexpr int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWrapAnywhere;
+        double height = m_lineHeight;
+        for (const auto &f : fields) {
+            const QRectF need = m_p.boundingRect(QRectF(cm(f.x), 0, cm(f.width), 1e6), flags, f.text);
+            height = std::max(height, need.height() + (m_lineHeight - QFontMetricsF(m_font, m_device).height()));
+        }
+        ensureRoom(height);
+        for (const auto &f : fields)
+            m_p.drawText(QRectF(cm(f.x), m_y, cm(f.width), height), flags, f.text);
+        // The time, the last column, runs on towards the right edge on one line.
+        m_p.drawText(QRectF(cm(11), m_y, cm(3), height), Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, l.time);
+        m_y += height;
     }
 
     void summary(const Receipt &r)
