@@ -69,5 +69,10 @@ bool MessageBoxes::show(QWidget *parent, const QString &text, const QString &tit
     }
     QMessageBox box(boxIcon, title, text, standard, parent);
     box.setDefaultButton(yes);
-    return box.exec() == yes;
+    const bool yesPressed = box.exec() == yes;
+    // Give the keyboard back to the window that asked, also where no window
+    // manager does it (a till without a desktop).
+    if (parent && parent->window()->isVisible())
+        parent->window()->activateWindow();
+    return yesPressed;
 }
