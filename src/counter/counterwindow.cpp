@@ -137,7 +137,7 @@ QStringList CounterWindow::screenNames()
 
 void CounterWindow::buildControls()
 {
-    m_titleLabel = label(this, "Label13", QStringLiteral("Tarvel V1.3"), QRect(600, 470, 170, 40));
+    m_titleLabel = label(this, "Label13", QStringLiteral("Tarvel V1.3"), QRect());
     QFont titleFont = m_titleLabel->font();
     titleFont.setPointSize(16);
     titleFont.setBold(true);

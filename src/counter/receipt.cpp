@@ -1,7 +1,6 @@
 #include "receipt.h"
 
 #include "displayformat.h"
-#include "recordset.h"
 #include "schema.h"
 #include "ticket.h"
 
@@ -16,17 +15,11 @@
 Receipt Receipt::fromTicket(const Ticket &ticket)
 {
     Receipt r;
-    const RecordSet *records = ticket.records();
-    for (int i = 0; i < records->count(); ++i) {
-        Line line;
-        line.code = records->valueAt(i, 0).toString();
-        line.name = records->valueAt(i, 1).toString();
-        line.quantity = records->valueAt(i, 2).toString();
-        line.price = records->valueAt(i, 4).toString();
-        line.amount = records->valueAt(i, 5).value<Money>();
-        line.time = formatValue(records->valueAt(i, 6), DisplayFormat::AsIs);
-        r.lines.append(line);
-        r.total = r.total.plus(line.amount).value_or(r.total);
+    for (const TicketLine &t : ticket.lines()) {
+        // Fields are printed as the ticket shows them.
+        r.lines.append({t.code, t.name, QString::number(t.quantity), t.price.toCurrency(), formatDateTime(t.time),
+                        t.amount});
+        r.total = r.total.plus(t.amount).value_or(r.total);
     }
     return r;
 }

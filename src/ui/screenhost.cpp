@@ -43,7 +43,7 @@ void ScreenHost::open(const QString &name)
         return;
     m_closedByBox.remove(dialog);
     dialog->exec();
-    if (m_closedByBox.take(dialog)) {
+    if (m_closedByBox.remove(dialog)) {
         m_screens.remove(name);
         delete dialog;
     }
@@ -63,6 +63,6 @@ bool ScreenHost::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::Close)
         if (auto *dialog = qobject_cast<QDialog *>(watched))
-            m_closedByBox.insert(dialog, true);
+            m_closedByBox.insert(dialog);
     return QObject::eventFilter(watched, event);
 }

@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 
 #include <functional>
@@ -46,5 +47,5 @@ private:
     QWidget *m_owner;
     QHash<QString, Factory> m_factories;
     QHash<QString, QPointer<QDialog>> m_screens;
-    QHash<QDialog *, bool> m_closedByBox;
+    QSet<QDialog *> m_closedByBox;
 };
