@@ -18,6 +18,7 @@
 #include <QEvent>
 #include <QFocusEvent>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -302,18 +303,49 @@ void CounterWindow::connectHandlers()
     });
 
     // The function keys work whichever control has the focus.
-    auto key = [this](Qt::Key k, auto action) {
+    for (Qt::Key k : {Qt::Key_F1, Qt::Key_F2, Qt::Key_F3, Qt::Key_F5, Qt::Key_F6, Qt::Key_F7, Qt::Key_F8}) {
         auto *shortcut = new QShortcut(QKeySequence(k), this);
         shortcut->setContext(Qt::WindowShortcut);
-        connect(shortcut, &QShortcut::activated, this, action);
-    };
-    key(Qt::Key_F1, [this] { m_codeEdit->setFocus(Qt::ShortcutFocusReason); });
-    key(Qt::Key_F2, [this] { m_quantityEdit->setFocus(Qt::ShortcutFocusReason); });
-    key(Qt::Key_F3, [this] { focusUnitPrice(); });
-    key(Qt::Key_F5, [this] { addLine(); });
-    key(Qt::Key_F6, [this] { clearTicket(); });
-    key(Qt::Key_F7, [this] { m_paymentEdit->setFocus(Qt::ShortcutFocusReason); });
-    key(Qt::Key_F8, [this] { checkout(); });
+        connect(shortcut, &QShortcut::activated, this, [this, k] { functionKey(k); });
+    }
+}
+
+bool CounterWindow::functionKey(int key)
+{
+    switch (key) {
+    case Qt::Key_F1:
+        m_codeEdit->setFocus(Qt::ShortcutFocusReason);
+        return true;
+    case Qt::Key_F2:
+        m_quantityEdit->setFocus(Qt::ShortcutFocusReason);
+        return true;
+    case Qt::Key_F3:
+        focusUnitPrice();
+        return true;
+    case Qt::Key_F5:
+        addLine();
+        return true;
+    case Qt::Key_F6:
+        clearTicket();
+        return true;
+    case Qt::Key_F7:
+        m_paymentEdit->setFocus(Qt::ShortcutFocusReason);
+        return true;
+    case Qt::Key_F8:
+        checkout();
+        return true;
+    default:
+        return false;
+    }
+}
+
+void CounterWindow::keyPressEvent(QKeyEvent *event)
+{
+    // Where the window shortcut did not fire (the key was sent straight to a
+    // control), the key arrives here through the control's parents.
+    if (event->modifiers() == Qt::NoModifier && functionKey(event->key()))
+        return;
+    QWidget::keyPressEvent(event);
 }
 
 void CounterWindow::registerScreens()

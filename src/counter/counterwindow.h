@@ -54,6 +54,7 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void buildControls();
@@ -69,6 +70,8 @@ private:
     void enterNormalUserMode();
     void requestSuperUserMode();
     void focusUnitPrice();
+    // Runs F1, F2, F3, F5, F6, F7 or F8; false for any other key.
+    bool functionKey(int key);
     void showTotals();
     void databaseFailed(const QString &what);
     Receipt composeReceipt();

@@ -370,6 +370,20 @@ private Q_SLOTS:
         QCOMPARE(f.window->ticket()->lineCount(), 1);
     }
 
+    void functionKeysSentStraightToAControl()
+    {
+        CounterFixture f;
+        QWidget other;
+        QVERIFY(showActive(&other));
+        QVERIFY(!f.window->isActiveWindow());
+        f.edit("Text1")->setText(QStringLiteral("A"));
+        QTest::keyClick(f.get("DataGrid1"), Qt::Key_F5);
+        QTest::keyClick(f.edit("Text8"), Qt::Key_F5);
+        QCOMPARE(f.window->ticket()->lineCount(), 2);
+        QTest::keyClick(f.edit("Text3"), Qt::Key_F6);
+        QCOMPARE(f.window->ticket()->lineCount(), 0);
+    }
+
     void tabOrderOfTheEntryRows()
     {
         CounterFixture f;
