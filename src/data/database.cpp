@@ -112,6 +112,9 @@ Database::Result Database::open(const QString &path)
         return {nullptr, Status::Unusable, unusable(info.absoluteFilePath(), QStringLiteral("它不是一个文件。"))};
     if (!info.isReadable())
         return {nullptr, Status::Unusable, unusable(info.absoluteFilePath(), QStringLiteral("没有读取权限。"))};
+    // A till that cannot store its sales must not start selling.
+    if (!info.isWritable())
+        return {nullptr, Status::Unusable, unusable(info.absoluteFilePath(), QStringLiteral("没有写入权限。"))};
     return lockAndOpen(info.absoluteFilePath(), false);
 }
 

@@ -214,13 +214,13 @@ bool RecordSet::moveTo(int row)
 
 bool RecordSet::find(const QString &criterion)
 {
-    const qsizetype eq = criterion.indexOf(QStringLiteral("='"));
-    if (eq < 0)
+    // column='value': the value runs to the last quote, so it may hold apostrophes.
+    static const QRegularExpression form(QStringLiteral(R"(^\s*([\w.]+)\s*=\s*'(.*)'\s*$)"),
+                                         QRegularExpression::DotMatchesEverythingOption);
+    const auto m = form.match(criterion);
+    if (!m.hasMatch())
         return fail(QStringLiteral("bad criterion: ") + criterion);
-    QString value = criterion.mid(eq + 2);
-    if (value.endsWith(u'\''))
-        value.chop(1);
-    return find(criterion.left(eq).trimmed(), value);
+    return find(m.captured(1), m.captured(2));
 }
 
 bool RecordSet::find(const QString &column, const QVariant &value)

@@ -44,6 +44,9 @@ private Q_SLOTS:
         QVERIFY(rs.find(QStringLiteral("code='x' OR '1'='1'")));
         QCOMPARE(rs.value(QStringLiteral("name")).toString(), QStringLiteral("inject"));
         rs.moveFirst();
+        QVERIFY(rs.find(QStringLiteral("code = 'O'Neil'")));
+        QCOMPARE(rs.value(QStringLiteral("name")).toString(), QStringLiteral("odd"));
+        rs.moveFirst();
         QVERIFY(!rs.find(QStringLiteral("code='x'")));
         QVERIFY(rs.isEof());
     }
