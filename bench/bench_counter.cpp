@@ -77,8 +77,7 @@ struct Stats
     double median, p99, max;
 };
 
-template<typename F>
-Stats measure(int runs, F &&f)
+template <typename F> Stats measure(int runs, F &&f)
 {
     std::vector<double> us;
     QElapsedTimer t;
@@ -134,9 +133,8 @@ int main(int argc, char **argv)
 
     report("catalogue: name of a code", measure(2000, [&](int i) { catalogue.nameOf(code(i)); }));
     report("purchases of a code (count, sum, last)", measure(2000, [&](int i) { catalogue.purchasesOf(code(i)); }));
-    report("keystroke: discounted price", measure(10000, [&](int) {
-               Pricing::discountedPrice(QStringLiteral("12.50"), QStringLiteral("8.5"));
-           }));
+    report("keystroke: discounted price",
+           measure(10000, [&](int) { Pricing::discountedPrice(QStringLiteral("12.50"), QStringLiteral("8.5")); }));
 
     auto *codeEdit = window->findChild<QLineEdit *>(QStringLiteral("Text1"));
     auto *quantityEdit = window->findChild<QLineEdit *>(QStringLiteral("Text3"));
@@ -144,9 +142,8 @@ int main(int argc, char **argv)
                codeEdit->setText(code(i));
                window->lookupGoods();
            }));
-    report("counter: keystroke in quantity box", measure(5000, [&](int i) {
-               quantityEdit->setText(QString::number(i % 100 + 1));
-           }));
+    report("counter: keystroke in quantity box",
+           measure(5000, [&](int i) { quantityEdit->setText(QString::number(i % 100 + 1)); }));
     window->clearTicket();
     report("counter: add step (lookup + line + totals)", measure(1000, [&](int i) {
                codeEdit->setText(code(i));

@@ -26,8 +26,8 @@ Startup startTarvel()
 
     Database::Result opened = Database::open(path);
     if (opened.status == Database::Status::Missing) {
-        if (!Messages::ask(nullptr, CreateQuestion.arg(QDir::toNativeSeparators(path)), Title,
-                           Messages::Icon::Question, Messages::Buttons::YesNo))
+        if (!Messages::ask(nullptr, CreateQuestion.arg(QDir::toNativeSeparators(path)), Title, Messages::Icon::Question,
+                           Messages::Buttons::YesNo))
             return {Startup::Outcome::Declined, nullptr, QString()};
         opened = Database::create(path);
     }

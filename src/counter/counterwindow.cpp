@@ -18,8 +18,8 @@
 #include <QEvent>
 #include <QFocusEvent>
 #include <QGroupBox>
-#include <QKeyEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -65,15 +65,14 @@ struct ScreenButton
 
 // Left to right, as the management panel shows them.
 const ScreenButton ManagementButtons[] = {
-    {"Command2", "货名管理", "frmhuoming"}, {"Command3", "进货管理", "frmjinhuo"},
-    {"Command4", "零售管理", "frmlinshou"}, {"Command5", "销售分析", "frmxiaoshou"},
-    {"Command6", "库存分析", "frmkucun"},   {"Command7", "修改密码", "gaimima"},
+    {"Command2", "货名管理", "frmhuoming"},  {"Command3", "进货管理", "frmjinhuo"},
+    {"Command4", "零售管理", "frmlinshou"},  {"Command5", "销售分析", "frmxiaoshou"},
+    {"Command6", "库存分析", "frmkucun"},    {"Command7", "修改密码", "gaimima"},
     {"Command8", "票据设计", "frmxiaopiao"}, {"Command9", "数据清理", "frmqingli"},
     {"Command12", "联系作者", "frmabout"},
 };
 
-template<typename W>
-W *named(W *widget, const char *name)
+template <typename W> W *named(W *widget, const char *name)
 {
     widget->setObjectName(QString::fromLatin1(name));
     return widget;
@@ -96,13 +95,13 @@ QLineEdit *edit(QWidget *parent, const char *name, QRect geometry)
 } // namespace
 
 CounterWindow::CounterWindow(std::unique_ptr<Database> database, QWidget *parent)
-    : QWidget(parent),
-      m_database(std::move(database)),
-      m_catalogue(m_database->connection()),
-      m_sales(m_database->connection()),
-      m_receiptTexts(m_database->connection()),
-      m_ticket(new Ticket(this)),
-      m_screens(std::make_unique<ScreenHost>(this))
+    : QWidget(parent)
+    , m_database(std::move(database))
+    , m_catalogue(m_database->connection())
+    , m_sales(m_database->connection())
+    , m_receiptTexts(m_database->connection())
+    , m_ticket(new Ticket(this))
+    , m_screens(std::make_unique<ScreenHost>(this))
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Tarvel"));
@@ -265,11 +264,12 @@ void CounterWindow::setTabOrder()
 {
     auto button = [this](const char *name) { return findChild<QPushButton *>(QString::fromLatin1(name)); };
     const QList<QWidget *> order = {
-        m_normalUserOption, m_superUserOption, m_paymentEdit, m_printCheck, m_memberCheck, m_checkoutButton,
-        m_clearButton, m_ticketGrid, m_quantityEdit, m_nameEdit, m_codeEdit, m_purchasedEdit, m_priceEdit,
-        m_discountedEdit, m_rateEdit, m_addButton, m_allowPriceCheck, m_allowRateCheck, button("Command3"),
-        button("Command4"), button("Command5"), button("Command6"), button("Command7"), button("Command8"),
-        button("Command9"), button("Command2"), button("Command12"), m_previewButton,
+        m_normalUserOption, m_superUserOption,   m_paymentEdit,      m_printCheck,       m_memberCheck,
+        m_checkoutButton,   m_clearButton,       m_ticketGrid,       m_quantityEdit,     m_nameEdit,
+        m_codeEdit,         m_purchasedEdit,     m_priceEdit,        m_discountedEdit,   m_rateEdit,
+        m_addButton,        m_allowPriceCheck,   m_allowRateCheck,   button("Command3"), button("Command4"),
+        button("Command5"), button("Command6"),  button("Command7"), button("Command8"), button("Command9"),
+        button("Command2"), button("Command12"), m_previewButton,
     };
     for (qsizetype i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order.at(i - 1), order.at(i));
@@ -408,8 +408,8 @@ bool CounterWindow::eventFilter(QObject *watched, QEvent *event)
         const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
         // Coming back to the window (after a message box, say) to the box that
         // had the focus is no new entry into it.
-        const bool returning = (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason)
-                               && watched == m_focusAtDeactivation;
+        const bool returning = (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason) &&
+                               watched == m_focusAtDeactivation;
         if (!returning && !m_inLookup)
             lookupGoods();
     }
@@ -564,8 +564,8 @@ void CounterWindow::addLine()
         return;
     }
     const auto amount = Pricing::lineAmount(*quantity, *price);
-    TicketLine line{code, m_nameEdit->text(), *quantity, listPrice, *price, amount.value_or(Money()),
-                    QDateTime::currentDateTime()};
+    TicketLine line{
+        code, m_nameEdit->text(), *quantity, listPrice, *price, amount.value_or(Money()), QDateTime::currentDateTime()};
     if (!amount || !m_ticket->add(line)) {
         Messages::info(this, TooLarge);
         return;

@@ -5,9 +5,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
-GoodsCatalogue::GoodsCatalogue(QSqlDatabase db) : m_db(std::move(db))
-{
-}
+GoodsCatalogue::GoodsCatalogue(QSqlDatabase db) : m_db(std::move(db)) { }
 
 std::optional<bool> GoodsCatalogue::isEmpty() const
 {

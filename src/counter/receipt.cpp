@@ -17,8 +17,8 @@ Receipt Receipt::fromTicket(const Ticket &ticket)
     Receipt r;
     for (const TicketLine &t : ticket.lines()) {
         // Fields are printed as the ticket shows them.
-        r.lines.append({t.code, t.name, QString::number(t.quantity), t.price.toCurrency(), formatDateTime(t.time),
-                        t.amount});
+        r.lines.append(
+            {t.code, t.name, QString::number(t.quantity), t.price.toCurrency(), formatDateTime(t.time), t.amount});
         r.total = r.total.plus(t.amount).value_or(r.total);
     }
     return r;
@@ -71,8 +71,8 @@ QFont receiptFont(double points, bool bold)
 {
     QFont font(QStringLiteral("宋体"));
     // Where 宋体 is missing, a CJK serif face stands in.
-    font.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"), QStringLiteral("DejaVu Serif"), QStringLiteral("Noto Serif CJK SC"),
-                      QStringLiteral("Noto Sans CJK SC")});
+    font.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"), QStringLiteral("DejaVu Serif"),
+                      QStringLiteral("Noto Serif CJK SC"), QStringLiteral("Noto Sans CJK SC")});
     font.setPointSizeF(points);
     font.setBold(bold);
     return font;
@@ -109,10 +109,7 @@ public:
         m_p.drawText(box, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, s);
     }
 
-    void rule(double fromCm, double toCm, double y)
-    {
-        m_p.drawLine(QPointF(cm(fromCm), y), QPointF(cm(toCm), y));
-    }
+    void rule(double fromCm, double toCm, double y) { m_p.drawLine(QPointF(cm(fromCm), y), QPointF(cm(toCm), y)); }
 
     void header(const QString &header)
     {
@@ -149,8 +146,7 @@ public:
         {
             double x, width;
             QString text;
-        } fields[] = {{1, 1, l.code},   {2, 2, l.name},  {4, 1, l.quantity}, {5, 2, l.price},
-                      {8, 3, l.amount.toYuan()}};
+        } fields[] = {{1, 1, l.code}, {2, 2, l.name}, {4, 1, l.quantity}, {5, 2, l.price}, {8, 3, l.amount.toYuan()}};
         constexpr int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWrapAnywhere;
         double height = m_lineHeight;
         for (const auto &f : fields) {

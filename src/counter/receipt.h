@@ -21,7 +21,7 @@ struct Receipt
 
     QString header;
     QList<Line> lines;
-    Money total; // the sum of the line amounts
+    Money total;    // the sum of the line amounts
     QString paid;   // "Currency" text, or empty
     QString change; // "Currency" text, or empty
     QStringList footer;

@@ -6,9 +6,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
-SalesStore::SalesStore(QSqlDatabase db) : m_db(std::move(db))
-{
-}
+SalesStore::SalesStore(QSqlDatabase db) : m_db(std::move(db)) { }
 
 std::optional<SalesStore::LastRow> SalesStore::lastRow(QString *error) const
 {

@@ -68,9 +68,10 @@ bool hasSqliteHeader(const QString &path)
 } // namespace
 
 Database::Database(const QString &path, std::unique_ptr<QLockFile> lock)
-    : m_path(path), m_connectionName(nextConnectionName()), m_lock(std::move(lock))
-{
-}
+    : m_path(path)
+    , m_connectionName(nextConnectionName())
+    , m_lock(std::move(lock))
+{ }
 
 Database::~Database()
 {
@@ -124,8 +125,9 @@ Database::Result Database::create(const QString &path)
     {
         QFile f(absolute);
         if (!f.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner))
-            return {nullptr, Status::Unusable,
-                    QStringLiteral("无法创建数据库文件 %1：%2").arg(QDir::toNativeSeparators(absolute), f.errorString())};
+            return {
+                nullptr, Status::Unusable,
+                QStringLiteral("无法创建数据库文件 %1：%2").arg(QDir::toNativeSeparators(absolute), f.errorString())};
     }
     Result r = lockAndOpen(absolute, true);
     if (!r.database)
@@ -146,7 +148,8 @@ Database::Result Database::lockAndOpen(const QString &path, bool creating)
     }
 
     if (!creating && !hasSqliteHeader(path))
-        return {nullptr, Status::Unusable, unusable(path, QStringLiteral("不是 Tarvel 数据库（不是 SQLite 数据库文件）。"))};
+        return {nullptr, Status::Unusable,
+                unusable(path, QStringLiteral("不是 Tarvel 数据库（不是 SQLite 数据库文件）。"))};
 
     std::unique_ptr<Database> database(new Database(path, std::move(lock)));
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), database->m_connectionName);
@@ -185,8 +188,8 @@ Database::Result Database::lockAndOpen(const QString &path, bool creating)
 
     // What the screen reports as stored survives a crash and a power cut.
     QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !q.exec(QStringLiteral("PRAGMA synchronous=FULL"))
-        || !q.exec(QStringLiteral("PRAGMA busy_timeout=5000")))
+    if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !q.exec(QStringLiteral("PRAGMA synchronous=FULL")) ||
+        !q.exec(QStringLiteral("PRAGMA busy_timeout=5000")))
         return {nullptr, Status::Unusable, unusable(path, q.lastError().text())};
 
     Result r;

@@ -42,14 +42,15 @@ QVariant normalised(Schema::ColumnKind kind, const QVariant &v)
 
 } // namespace
 
-RecordSet::RecordSet(QObject *parent) : QObject(parent)
-{
-}
+RecordSet::RecordSet(QObject *parent) : QObject(parent) { }
 
 RecordSet::RecordSet(QSqlDatabase db, const QString &source, const QVariantList &bindings, QObject *parent)
-    : QObject(parent), m_db(std::move(db)), m_inMemory(false), m_source(source), m_bindings(bindings)
-{
-}
+    : QObject(parent)
+    , m_db(std::move(db))
+    , m_inMemory(false)
+    , m_source(source)
+    , m_bindings(bindings)
+{ }
 
 RecordSet::~RecordSet()
 {

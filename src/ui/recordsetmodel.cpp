@@ -34,14 +34,13 @@ void RecordSetModel::bindView(QAbstractItemView *view)
     view->setModel(this);
     view->setSelectionBehavior(QAbstractItemView::SelectRows);
     view->setSelectionMode(QAbstractItemView::SingleSelection);
-    connect(view->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this](const QModelIndex &current) {
-                if (m_syncing || !current.isValid())
-                    return;
-                m_syncing = true;
-                m_records->moveTo(current.row());
-                m_syncing = false;
-            });
+    connect(view->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this](const QModelIndex &current) {
+        if (m_syncing || !current.isValid())
+            return;
+        m_syncing = true;
+        m_records->moveTo(current.row());
+        m_syncing = false;
+    });
     selectCurrent();
 }
 
@@ -52,8 +51,8 @@ void RecordSetModel::selectCurrent()
     m_syncing = true;
     const int row = m_records->position();
     if (row >= 0 && row < m_records->count())
-        m_view->selectionModel()->setCurrentIndex(index(row, 0), QItemSelectionModel::ClearAndSelect
-                                                                     | QItemSelectionModel::Rows);
+        m_view->selectionModel()->setCurrentIndex(index(row, 0),
+                                                  QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     else
         m_view->selectionModel()->clear();
     m_syncing = false;

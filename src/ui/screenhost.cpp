@@ -3,9 +3,7 @@
 #include <QDialog>
 #include <QEvent>
 
-ScreenHost::ScreenHost(QWidget *owner) : QObject(nullptr), m_owner(owner)
-{
-}
+ScreenHost::ScreenHost(QWidget *owner) : QObject(nullptr), m_owner(owner) { }
 
 ScreenHost::~ScreenHost()
 {

@@ -154,7 +154,8 @@ private Q_SLOTS:
             db.setDatabaseName(dir.filePath(QStringLiteral("tarv.db")));
             QVERIFY(db.open());
             QSqlQuery q(db);
-            QVERIFY(q.exec(QStringLiteral("SELECT id, danjuhao, code, shuliang, shoujia, jine FROM xiaoshou ORDER BY rowid")));
+            QVERIFY(q.exec(
+                QStringLiteral("SELECT id, danjuhao, code, shuliang, shoujia, jine FROM xiaoshou ORDER BY rowid")));
             QVERIFY(q.next());
             QCOMPARE(q.value(0).toInt(), 1);
             QCOMPARE(q.value(1).toInt(), 1);

@@ -37,7 +37,8 @@ private Q_SLOTS:
         QTest::addColumn<int>("lines");
         QTest::addColumn<QString>("payment");
         QTest::addColumn<QString>("message");
-        QTest::newRow("empty ticket") << 0 << QStringLiteral("100") << QStringLiteral("没有货物可供结帐，请输入货物代码！");
+        QTest::newRow("empty ticket") << 0 << QStringLiteral("100")
+                                      << QStringLiteral("没有货物可供结帐，请输入货物代码！");
         QTest::newRow("no payment") << 1 << QString() << QStringLiteral("付款金额不足！");
         QTest::newRow("short by a cent") << 1 << QStringLiteral("2.49") << QStringLiteral("付款金额不足！");
     }

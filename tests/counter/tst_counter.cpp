@@ -53,8 +53,9 @@ private Q_SLOTS:
                                          << QString();
         QTest::newRow("empty code") << true << QString() << QStringLiteral("请先输入货物代码！")
                                     << QStringLiteral("Text1") << QString();
-        QTest::newRow("unknown code") << true << QStringLiteral("ZZ") << QStringLiteral("没有这个货物代码，请重新输入！")
-                                      << QStringLiteral("Text1") << QString();
+        QTest::newRow("unknown code") << true << QStringLiteral("ZZ")
+                                      << QStringLiteral("没有这个货物代码，请重新输入！") << QStringLiteral("Text1")
+                                      << QString();
         QTest::newRow("never purchased") << true << QStringLiteral("C")
                                          << QStringLiteral("该货物没有进货，请重新输入！") << QStringLiteral("Text1")
                                          << QStringLiteral("毛巾");
@@ -146,11 +147,9 @@ private Q_SLOTS:
         QTest::newRow("large") << QStringLiteral("1234567.89") << QStringLiteral("10")
                                << QStringLiteral("¥1,234,567.89");
         // Not a number: the discounted price stays as it was.
-        QTest::newRow("rate not a number") << QStringLiteral("12.50") << QStringLiteral("-")
-                                           << QStringLiteral("¥5.00");
+        QTest::newRow("rate not a number") << QStringLiteral("12.50") << QStringLiteral("-") << QStringLiteral("¥5.00");
         // (the rate 8 itself already gave 5 × 8 / 10)
-        QTest::newRow("price not a number") << QStringLiteral("abc") << QStringLiteral("8")
-                                            << QStringLiteral("¥4.00");
+        QTest::newRow("price not a number") << QStringLiteral("abc") << QStringLiteral("8") << QStringLiteral("¥4.00");
     }
 
     void discountedPriceFollowsPriceAndRate()

@@ -17,10 +17,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("shown"); // as the "Currency" box shows it, empty: not computed
         QTest::newRow("12.50 at 10") << QStringLiteral("12.50") << QStringLiteral("10") << QStringLiteral("¥12.50");
         QTest::newRow("12.50 at 8") << QStringLiteral("12.50") << QStringLiteral("8") << QStringLiteral("¥10.00");
-        QTest::newRow("12.50 at 8.5, half cent to even") << QStringLiteral("12.50") << QStringLiteral("8.5")
-                                                         << QStringLiteral("¥10.62");
-        QTest::newRow("currency text in") << QStringLiteral("¥1,000.00") << QStringLiteral("9")
-                                          << QStringLiteral("¥900.00");
+        QTest::newRow("12.50 at 8.5, half cent to even")
+            << QStringLiteral("12.50") << QStringLiteral("8.5") << QStringLiteral("¥10.62");
+        QTest::newRow("currency text in")
+            << QStringLiteral("¥1,000.00") << QStringLiteral("9") << QStringLiteral("¥900.00");
         QTest::newRow("rate 0") << QStringLiteral("5") << QStringLiteral("0") << QStringLiteral("¥0.00");
         QTest::newRow("lone minus rate") << QStringLiteral("5") << QStringLiteral("-") << QString();
         QTest::newRow("empty price") << QString() << QStringLiteral("10") << QString();
@@ -46,12 +46,11 @@ private Q_SLOTS:
         QTest::newRow("3 x 2.50") << 3 << QStringLiteral("2.50") << QStringLiteral("7.5000");
         QTest::newRow("zero quantity") << 0 << QStringLiteral("2.50") << QStringLiteral("0.0000");
         QTest::newRow("negative quantity") << -2 << QStringLiteral("2.50") << QStringLiteral("-5.0000");
-        QTest::newRow("no single-precision loss") << 1 << QStringLiteral("1234567.89")
-                                                  << QStringLiteral("1234567.8900");
-        QTest::newRow("largest quantity") << 32767 << QStringLiteral("99999.99")
-                                          << QStringLiteral("3276699672.3300");
-        QTest::newRow("four-decimal price rounds to cents") << 1 << QStringLiteral("0.0050")
-                                                            << QStringLiteral("0.0000");
+        QTest::newRow("no single-precision loss")
+            << 1 << QStringLiteral("1234567.89") << QStringLiteral("1234567.8900");
+        QTest::newRow("largest quantity") << 32767 << QStringLiteral("99999.99") << QStringLiteral("3276699672.3300");
+        QTest::newRow("four-decimal price rounds to cents")
+            << 1 << QStringLiteral("0.0050") << QStringLiteral("0.0000");
     }
 
     void lineAmount()

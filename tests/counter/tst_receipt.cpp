@@ -3,15 +3,15 @@
 #include "receiptprinter.h"
 
 #include <QCheckBox>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QPdfWriter>
 #include <QPrintPreviewDialog>
 #include <QPrinterInfo>
 #include <QProcess>
-#include <QStandardPaths>
-#include <QDeadlineTimer>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTimer>
 
 namespace {

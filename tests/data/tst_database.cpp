@@ -71,7 +71,8 @@ private Q_SLOTS:
                 QSqlQuery q(db.connection());
                 q.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
                 if (content == "other")
-                    q.exec(QStringLiteral("DROP TABLE kuaijie")), q.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+                    q.exec(QStringLiteral("DROP TABLE kuaijie")),
+                        q.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
                 source.take().reset();
                 QFile f(source.path());
                 QVERIFY(f.open(QIODevice::ReadOnly));

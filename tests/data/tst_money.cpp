@@ -65,12 +65,12 @@ private Q_SLOTS:
                                   << QStringLiteral("1234.50");
         QTest::newRow("millions exact") << qint64(12345678900) << QStringLiteral("¥1,234,567.89")
                                         << QStringLiteral("￥1,234,567.89") << QStringLiteral("1234567.89");
-        QTest::newRow("half cent to even down") << qint64(125) << QStringLiteral("¥0.01") << QStringLiteral("￥0.01")
-                                                << QStringLiteral("0.01");
-        QTest::newRow("half cent to even up") << qint64(350) << QStringLiteral("¥0.04") << QStringLiteral("￥0.04")
-                                              << QStringLiteral("0.04");
-        QTest::newRow("negative, the locale's form") << qint64(-32500) << QStringLiteral("(¥3.25)") << QStringLiteral("￥-3.25")
-                                  << QStringLiteral("-3.25");
+        QTest::newRow("half cent to even down")
+            << qint64(125) << QStringLiteral("¥0.01") << QStringLiteral("￥0.01") << QStringLiteral("0.01");
+        QTest::newRow("half cent to even up")
+            << qint64(350) << QStringLiteral("¥0.04") << QStringLiteral("￥0.04") << QStringLiteral("0.04");
+        QTest::newRow("negative, the locale's form")
+            << qint64(-32500) << QStringLiteral("(¥3.25)") << QStringLiteral("￥-3.25") << QStringLiteral("-3.25");
     }
 
     void formats()
@@ -126,10 +126,10 @@ private Q_SLOTS:
         QTest::newRow("full price") << QStringLiteral("12.50") << QStringLiteral("10") << QStringLiteral("12.5000");
         QTest::newRow("rate 8") << QStringLiteral("12.50") << QStringLiteral("8") << QStringLiteral("10.0000");
         QTest::newRow("rate 8.5") << QStringLiteral("12.50") << QStringLiteral("8.5") << QStringLiteral("10.6250");
-        QTest::newRow("rounds half even") << QStringLiteral("0.0001") << QStringLiteral("5")
-                                          << QStringLiteral("0.0000");
-        QTest::newRow("rounds half even up") << QStringLiteral("0.0003") << QStringLiteral("5")
-                                             << QStringLiteral("0.0002");
+        QTest::newRow("rounds half even")
+            << QStringLiteral("0.0001") << QStringLiteral("5") << QStringLiteral("0.0000");
+        QTest::newRow("rounds half even up")
+            << QStringLiteral("0.0003") << QStringLiteral("5") << QStringLiteral("0.0002");
     }
 
     void discounted()

@@ -41,8 +41,7 @@ class TestLogin : public QObject
                 if (closeBox)
                     dialog->close();
                 else
-                    QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("cmdCancel")),
-                                      Qt::LeftButton);
+                    QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("cmdCancel")), Qt::LeftButton);
             }
         });
         QTest::mouseClick(f.get("Option2"), Qt::LeftButton);
@@ -74,7 +73,8 @@ private Q_SLOTS:
                                                  "Command9 Command12")
                                       .split(u' ');
         const QStringList captions =
-            QStringLiteral("货名管理 进货管理 零售管理 销售分析 库存分析 修改密码 票据设计 数据清理 联系作者").split(u' ');
+            QStringLiteral("货名管理 进货管理 零售管理 销售分析 库存分析 修改密码 票据设计 数据清理 联系作者")
+                .split(u' ');
         int lastX = -1;
         for (int i = 0; i < names.size(); ++i) {
             auto *b = f.get<QPushButton>(qPrintable(names[i]));
@@ -144,8 +144,9 @@ private Q_SLOTS:
                                         << QStringLiteral("修改成功！");
         QTest::newRow("eleven characters") << QStringLiteral("0123456789A") << QStringLiteral("0123456789A")
                                            << QStringLiteral("密码长度超过10位！请重新输入！");
-        QTest::newRow("ten Chinese characters") << QStringLiteral("超市收款后台管理程序") << QStringLiteral("超市收款后台管理程序")
-                                                << QStringLiteral("修改成功！");
+        QTest::newRow("ten Chinese characters")
+            << QStringLiteral("超市收款后台管理程序") << QStringLiteral("超市收款后台管理程序")
+            << QStringLiteral("修改成功！");
         QTest::newRow("apostrophe") << QStringLiteral("it's") << QStringLiteral("it's") << QStringLiteral("修改成功！");
         QTest::newRow("one box empty") << QStringLiteral("abc") << QString()
                                        << QStringLiteral("两次密码不一致！请重新输入！");

@@ -18,8 +18,7 @@ struct CounterFixture
     explicit CounterFixture(bool withGoods = true);
     ~CounterFixture();
 
-    template<typename T = QWidget>
-    T *get(const char *name) const
+    template <typename T = QWidget> T *get(const char *name) const
     {
         T *w = window->findChild<T *>(QString::fromLatin1(name));
         if (!w)
