@@ -145,12 +145,14 @@ private Q_SLOTS:
         f.edit("Text8")->setText(payment);
         f.get<QCheckBox>("Check1")->setChecked(true);
         QString title;
-        QTimer::singleShot(200, [&title] {
-            if (QWidget *modal = QApplication::activeModalWidget()) {
-                title = modal->windowTitle();
-                modal->close();
+        QTimer closer;
+        QObject::connect(&closer, &QTimer::timeout, &closer, [&title] {
+            if (auto *preview = qobject_cast<QPrintPreviewDialog *>(QApplication::activeModalWidget())) {
+                title = preview->windowTitle();
+                preview->close();
             }
         });
+        closer.start(50);
         QTest::mouseClick(f.get("Command13"), Qt::LeftButton);
         if (shown) {
             QCOMPARE(title, QStringLiteral("打印"));
