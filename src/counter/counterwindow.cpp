@@ -436,7 +436,7 @@ void CounterWindow::databaseFailed(const QString &what)
     Messages::error(this, DatabaseError.arg(what));
 }
 
-std::optional<CounterWindow::Found> CounterWindow::findGoods(bool checkQuantityFirst)
+std::optional<GoodsCatalogue::Purchases> CounterWindow::findGoods(bool checkQuantityFirst)
 {
     // A message box takes the focus away and gives it back: that must not
     // start a second lookup.
@@ -482,17 +482,17 @@ std::optional<CounterWindow::Found> CounterWindow::findGoods(bool checkQuantityF
         return std::nullopt;
     }
     m_purchasedEdit->setText(QString::number(purchases->totalQuantity));
-    return Found{**name, *purchases};
+    return purchases;
 }
 
 void CounterWindow::lookupGoods()
 {
-    const auto found = findGoods(false);
-    if (!found)
+    const auto purchases = findGoods(false);
+    if (!purchases)
         return;
     // The stored price replaces whatever was typed; its change updates Text6.
     m_pricedCode = m_codeEdit->text();
-    m_priceEdit->setText(found->purchases.lastPrice.toPlain());
+    m_priceEdit->setText(purchases->lastPrice.toPlain());
     updateDiscountedPrice(m_priceEdit->text());
 }
 
@@ -541,11 +541,11 @@ void CounterWindow::showTotals()
 
 void CounterWindow::addLine()
 {
-    const auto found = findGoods(true);
-    if (!found)
+    const auto purchases = findGoods(true);
+    if (!purchases)
         return;
     const QString code = m_codeEdit->text();
-    const Money listPrice = found->purchases.lastPrice;
+    const Money listPrice = purchases->lastPrice;
     // A price looked up for other goods is never charged for these: a new code
     // gets its own stored price, a price typed for the same goods is kept.
     if (m_discountedEdit->text().isEmpty() || code != m_pricedCode) {
@@ -648,7 +648,7 @@ void CounterWindow::previewReceipt()
     Receipt receipt = composeReceipt();
     if (!m_paymentEdit->text().isEmpty()) {
         const Money paid = Money::parse(m_paymentEdit->text()).value_or(Money());
-        const Money total = Money::parse(m_amountTotalLabel->text()).value_or(Money());
+        const Money total = m_ticket->amountTotal();
         receipt.paid = paid.toCurrency();
         if (paid < total) {
             Messages::info(this, ShortPayment);

@@ -4,6 +4,7 @@
 #include "receipt.h"
 #include "salesstore.h"
 
+#include <QPointer>
 #include <QWidget>
 
 #include <memory>
@@ -76,14 +77,10 @@ private:
     void databaseFailed(const QString &what);
     Receipt composeReceipt();
 
-    // Runs the shared lookup steps for `code`: name, purchased total and the
-    // last selling price. Stops with the user's message on the first failure.
-    struct Found
-    {
-        QString name;
-        GoodsCatalogue::Purchases purchases;
-    };
-    std::optional<Found> findGoods(bool checkQuantityFirst);
+    // Runs the lookup steps shared by the focus lookup and the add step for
+    // the code in Text1: fills name and purchased total and returns the
+    // purchases. Stops with the user's message on the first failure.
+    std::optional<GoodsCatalogue::Purchases> findGoods(bool checkQuantityFirst);
 
     std::unique_ptr<Database> m_database;
     GoodsCatalogue m_catalogue;
@@ -95,7 +92,7 @@ private:
     // The code whose stored price is in the unit price box.
     QString m_pricedCode;
     bool m_inLookup = false;
-    QWidget *m_focusAtDeactivation = nullptr;
+    QPointer<QWidget> m_focusAtDeactivation;
 
     QLabel *m_titleLabel;
     QGroupBox *m_modeFrame;

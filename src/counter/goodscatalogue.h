@@ -25,7 +25,7 @@ public:
     // Each returns nothing (and sets lastError) when the database fails.
     std::optional<bool> isEmpty() const;
     // The name of the first catalogue row with exactly this code; an empty
-    // string inside the optional when there is none.
+    // inner optional when there is no such row.
     std::optional<std::optional<QString>> nameOf(const QString &code) const;
     std::optional<Purchases> purchasesOf(const QString &code) const;
 

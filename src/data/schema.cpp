@@ -105,7 +105,7 @@ QVariant toStorage(ColumnKind kind, const QVariant &value)
         return QVariant();
     switch (kind) {
     case ColumnKind::Money:
-        if (value.canConvert<Money>() && value.metaType() == QMetaType::fromType<Money>())
+        if (value.metaType() == QMetaType::fromType<Money>())
             return QVariant::fromValue<qlonglong>(value.value<Money>().units());
         if (auto m = Money::parse(value.toString()))
             return QVariant::fromValue<qlonglong>(m->units());
