@@ -5,8 +5,11 @@
 #include "messages.h"
 #include "numbertext.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QLibraryInfo>
 #include <QLocale>
+#include <QTranslator>
 
 namespace {
 const QString Title = QStringLiteral("Tarvel");
@@ -19,9 +22,32 @@ void useWorkstationLocale()
         QLocale::setDefault(NumberText::workstationLocale());
 }
 
+bool loadQtTranslations()
+{
+    // Qt's own texts (Yes/No in message boxes, the print preview's tools) in
+    // the language of the locale, loaded once per process.
+    static QTranslator *loaded = nullptr;
+    if (loaded)
+        return true;
+    auto *translator = new QTranslator(qApp);
+    const QStringList places = {QLibraryInfo::path(QLibraryInfo::TranslationsPath),
+                                QCoreApplication::applicationDirPath() + QStringLiteral("/translations"),
+                                QCoreApplication::applicationDirPath() + QStringLiteral("/../share/tarvel/translations")};
+    for (const QString &place : places) {
+        if (translator->load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"), place)) {
+            QCoreApplication::installTranslator(translator);
+            loaded = translator;
+            return true;
+        }
+    }
+    delete translator;
+    return false;
+}
+
 Startup startTarvel()
 {
     useWorkstationLocale();
+    loadQtTranslations();
     const QString path = QDir::current().absoluteFilePath(QString::fromLatin1(Database::FileName));
 
     Database::Result opened = Database::open(path);
@@ -36,6 +62,11 @@ Startup startTarvel()
         return {Startup::Outcome::Failed, nullptr, opened.message};
     }
     auto *window = new CounterWindow(std::move(opened.database));
+    if (const QString problem = window->startError(); !problem.isEmpty()) {
+        delete window;
+        Messages::error(nullptr, problem, Title);
+        return {Startup::Outcome::Failed, nullptr, problem};
+    }
     window->show();
     return {Startup::Outcome::Started, window, QString()};
 }

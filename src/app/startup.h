@@ -26,3 +26,5 @@ Startup startTarvel();
 
 // Formats follow the workstation locale; where it has none, zh_CN.
 void useWorkstationLocale();
+// Installs Qt's own translation for the default locale, when there is one.
+bool loadQtTranslations();

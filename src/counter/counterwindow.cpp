@@ -45,12 +45,16 @@ const QString TooLarge = QStringLiteral("金额过大，无法计算！");
 const QString StoreFailed = QStringLiteral("销售记录未能保存，本单没有结帐，请重试。\n%1");
 const QString PrintFailed = QStringLiteral("本单已结帐保存，但小票没有打印出来：%1");
 const QString DatabaseError = QStringLiteral("读取数据库时出错：%1");
+const QString NoTicketNumber = QStringLiteral("无法读取最后一条销售记录，下一个流水号无法确定，程序将退出。\n%1");
 
 // Twips of the layout.
 constexpr int EntryPanelTop = -880;
-constexpr int EntryPanelHeight = 1950;
+// The panels end where their content ends, so that in super-user mode the
+// management strip stops above the entry rows and the entry panel above the
+// ticket panel: no control covers another in either mode.
+constexpr int EntryPanelHeight = 1770;
 constexpr int ManagementPanelTop = 240;
-constexpr int ManagementPanelHeight = 855;
+constexpr int ManagementPanelHeight = 780;
 constexpr int ManagementButtonTop = 360;
 constexpr int TicketPanelTop = 920;
 constexpr int ModeShift = 400;
@@ -115,10 +119,14 @@ CounterWindow::CounterWindow(std::unique_ptr<Database> database, QWidget *parent
 
     // Start-up: normal-user mode, an empty ticket, the next ticket number.
     m_managementPanel->hide();
+    // Without the last stored ticket the next number is unknown: selling on
+    // would hand out numbers twice. startTarvel() reports it and ends.
     QString error;
-    setTicketNumber(m_sales.nextTicketNumber(&error));
-    if (!error.isEmpty())
-        databaseFailed(error);
+    const qint64 next = m_sales.nextTicketNumber(&error);
+    if (error.isEmpty())
+        setTicketNumber(next);
+    else
+        m_startError = NoTicketNumber.arg(error);
 }
 
 CounterWindow::~CounterWindow()
@@ -149,31 +157,33 @@ void CounterWindow::buildControls()
     m_entryPanel->setGeometry(8, twips(EntryPanelTop), 764, twips(EntryPanelHeight));
     m_entryPanel->setFlat(true);
 
-    // Entry rows: y in the panel's coordinates (the panel's top is at -880 twips).
-    const int row1 = twips(-EntryPanelTop) + 8;
-    const int row2 = row1 + 28;
+    // Entry rows: y in the panel's coordinates, just below the management strip
+    // (which ends at 240 + 780 twips).
+    const int row1 = twips(ManagementPanelTop + ManagementPanelHeight) + 2;
+    const int row2 = row1 + 26;
+    constexpr int h = 22;
     QWidget *p = m_entryPanel;
-    label(p, "Label1", QStringLiteral("货物代码F1"), QRect(4, row1, 70, 24));
-    m_codeEdit = edit(p, "Text1", QRect(74, row1, 90, 24));
-    label(p, "Label3", QStringLiteral("货物数量F2"), QRect(172, row1, 70, 24));
-    m_quantityEdit = edit(p, "Text3", QRect(242, row1, 70, 24));
-    label(p, "Label5", QStringLiteral("货物单价F3"), QRect(320, row1, 70, 24));
-    m_priceEdit = edit(p, "Text5", QRect(390, row1, 80, 24));
-    label(p, "Label14", QStringLiteral("打折率"), QRect(478, row1, 44, 24));
-    m_rateEdit = edit(p, "Text7", QRect(522, row1, 50, 24));
+    label(p, "Label1", QStringLiteral("货物代码F1"), QRect(4, row1, 70, h));
+    m_codeEdit = edit(p, "Text1", QRect(74, row1, 90, h));
+    label(p, "Label3", QStringLiteral("货物数量F2"), QRect(172, row1, 70, h));
+    m_quantityEdit = edit(p, "Text3", QRect(242, row1, 70, h));
+    label(p, "Label5", QStringLiteral("货物单价F3"), QRect(320, row1, 70, h));
+    m_priceEdit = edit(p, "Text5", QRect(390, row1, 80, h));
+    label(p, "Label14", QStringLiteral("打折率"), QRect(478, row1, 44, h));
+    m_rateEdit = edit(p, "Text7", QRect(522, row1, 50, h));
     m_allowRateCheck = named(new QCheckBox(QStringLiteral("允许修改打折率"), p), "Check4");
-    m_allowRateCheck->setGeometry(580, row1, 130, 24);
+    m_allowRateCheck->setGeometry(580, row1, 130, h);
 
-    label(p, "Label2", QStringLiteral("货物名称"), QRect(4, row2, 70, 24));
-    m_nameEdit = edit(p, "Text2", QRect(74, row2, 90, 24));
-    label(p, "Label4", QStringLiteral("进货总数"), QRect(172, row2, 70, 24));
-    m_purchasedEdit = edit(p, "Text4", QRect(242, row2, 70, 24));
-    label(p, "Label6", QStringLiteral("打折后单价"), QRect(320, row2, 70, 24));
-    m_discountedEdit = edit(p, "Text6", QRect(390, row2, 80, 24));
+    label(p, "Label2", QStringLiteral("货物名称"), QRect(4, row2, 70, h));
+    m_nameEdit = edit(p, "Text2", QRect(74, row2, 90, h));
+    label(p, "Label4", QStringLiteral("进货总数"), QRect(172, row2, 70, h));
+    m_purchasedEdit = edit(p, "Text4", QRect(242, row2, 70, h));
+    label(p, "Label6", QStringLiteral("打折后单价"), QRect(320, row2, 70, h));
+    m_discountedEdit = edit(p, "Text6", QRect(390, row2, 80, h));
     m_allowPriceCheck = named(new QCheckBox(QStringLiteral("允许修改单价"), p), "Check3");
-    m_allowPriceCheck->setGeometry(478, row2, 110, 24);
+    m_allowPriceCheck->setGeometry(478, row2, 110, h);
     m_addButton = named(new QPushButton(QStringLiteral("出货(F5)"), p), "Command1");
-    m_addButton->setGeometry(660, row2, 90, 24);
+    m_addButton->setGeometry(660, row2, 90, h);
 
     buildManagementPanel();
 

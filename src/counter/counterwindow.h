@@ -37,6 +37,10 @@ public:
     Ticket *ticket() const { return m_ticket; }
     ReceiptTexts &receiptTexts() { return m_receiptTexts; }
 
+    // Not empty when the window cannot be used for selling (the next ticket
+    // number could not be determined); the window must then be closed.
+    QString startError() const { return m_startError; }
+
     qint64 ticketNumber() const;
     // The data cleanup starts numbering again at 1.
     void setTicketNumber(qint64 number);
@@ -48,6 +52,8 @@ public:
     void clearTicket();
     void checkout();
     void previewReceipt();
+    // The receipt of the current ticket with header and footer (no payment).
+    Receipt composeReceipt();
 
     // Names of the back-office screens the management buttons open.
     static QStringList screenNames();
@@ -75,7 +81,6 @@ private:
     bool functionKey(int key);
     void showTotals();
     void databaseFailed(const QString &what);
-    Receipt composeReceipt();
 
     // Runs the lookup steps shared by the focus lookup and the add step for
     // the code in Text1: fills name and purchased total and returns the
@@ -91,6 +96,7 @@ private:
 
     // The code whose stored price is in the unit price box.
     QString m_pricedCode;
+    QString m_startError;
     bool m_inLookup = false;
     QPointer<QWidget> m_focusAtDeactivation;
 

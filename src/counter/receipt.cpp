@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QTextOption>
 
 Receipt Receipt::fromTicket(const Ticket &ticket)
 {
@@ -66,6 +67,7 @@ namespace {
 constexpr double MarginCm = 2.54;
 constexpr double HeaderHeightCm = 1.32;
 constexpr double SummaryHeightCm = 3.71;
+constexpr double ColumnGapCm = 0.15;
 
 QFont receiptFont(double points, bool bold)
 {
@@ -139,23 +141,28 @@ public:
     }
 
     // A line grows downwards where a field is wider than its column, so a long
-    // code or name is wrapped inside its column rather than cut or overprinted.
+    // code or name is wrapped inside its column (at a blank where it can)
+    // rather than cut or run into the next column. A small gap stays free at
+    // the right of every column, so neighbouring fields never touch.
     void line(const Receipt::Line &l)
     {
         const struct
         {
             double x, width;
             QString text;
-        } fields[] = {{1, 1, l.code}, {2, 2, l.name}, {4, 1, l.quantity}, {5, 2, l.price}, {8, 3, l.amount.toYuan()}};
-        constexpr int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWrapAnywhere;
+        } fields[] = {{1, 1, l.code},     {2, 2, l.name},       {4, 1, l.quantity},
+                      {5, 2, l.price},    {8, 3, l.amount.toYuan()}};
+        QTextOption wrap(Qt::AlignLeft | Qt::AlignTop);
+        wrap.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        const double leading = m_lineHeight - QFontMetricsF(m_font, m_device).height();
         double height = m_lineHeight;
         for (const auto &f : fields) {
-            const QRectF need = m_p.boundingRect(QRectF(cm(f.x), 0, cm(f.width), 1e6), flags, f.text);
-            height = std::max(height, need.height() + (m_lineHeight - QFontMetricsF(m_font, m_device).height()));
+            const QRectF need = m_p.boundingRect(QRectF(cm(f.x), 0, cm(f.width - ColumnGapCm), 1e6), f.text, wrap);
+            height = std::max(height, need.height() + leading);
         }
         ensureRoom(height);
         for (const auto &f : fields)
-            m_p.drawText(QRectF(cm(f.x), m_y, cm(f.width), height), flags, f.text);
+            m_p.drawText(QRectF(cm(f.x), m_y, cm(f.width - ColumnGapCm), height), f.text, wrap);
         // The time, the last column, runs on towards the right edge on one line.
         m_p.drawText(QRectF(cm(11), m_y, cm(3), height), Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, l.time);
         m_y += height;

@@ -18,7 +18,18 @@ std::optional<SalesStore::LastRow> SalesStore::lastRow(QString *error) const
     }
     if (!q.next())
         return std::nullopt;
-    return LastRow{q.value(0).toLongLong(), q.value(1).toLongLong()};
+    // A last row whose id or ticket number is not a whole number (written by
+    // another tool) cannot tell the next ones: that is an error, never 0.
+    bool idOk = false, numberOk = false;
+    const qint64 id = q.value(0).toLongLong(&idOk);
+    const qint64 number = q.value(1).toLongLong(&numberOk);
+    if (!idOk || !numberOk || q.value(0).isNull() || q.value(1).isNull()) {
+        if (error)
+            *error = QStringLiteral("最后一条销售记录的 id 或流水号不是整数（id=%1，danjuhao=%2）。")
+                         .arg(q.value(0).toString(), q.value(1).toString());
+        return std::nullopt;
+    }
+    return LastRow{id, number};
 }
 
 qint64 SalesStore::nextTicketNumber(QString *error) const
@@ -37,7 +48,7 @@ SalesStore::Stored SalesStore::storeTicket(qint64 ticketNumber, const QList<Tick
     }
     QString error;
     const auto last = lastRow(&error);
-    if (!error.isEmpty()) {
+    if (!last && !error.isEmpty()) {
         result.error = error;
         return result;
     }

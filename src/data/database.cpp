@@ -8,10 +8,15 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLockFile>
 #include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace {
 
@@ -57,6 +62,55 @@ QString checkTarvelFile(QSqlDatabase &db)
     return QString();
 }
 
+// The settings rows that the program cannot do without. The password row is
+// never made up: a file without one is refused. The receipt header and a first
+// footer line are recreated with their first values when someone removed them.
+QString ensureSettingsRows(QSqlDatabase &db)
+{
+    auto rows = [&](const QString &where, int id, QString *value) -> std::optional<qint64> {
+        QSqlQuery q(db);
+        q.prepare(QStringLiteral("SELECT COUNT(*), (SELECT code FROM code WHERE %1 ORDER BY rowid LIMIT 1) "
+                                 "FROM code WHERE %1")
+                      .arg(where));
+        q.addBindValue(id);
+        q.addBindValue(id);
+        if (!q.exec() || !q.next())
+            return std::nullopt;
+        if (value)
+            *value = q.value(1).toString();
+        return q.value(0).toLongLong();
+    };
+    QString password;
+    const auto passwordRows = rows(QStringLiteral("id = ?"), Schema::PasswordRowId, &password);
+    const auto headerRows = rows(QStringLiteral("id = ?"), Schema::HeaderRowId, nullptr);
+    const auto footerRows = rows(QStringLiteral("id > ?"), Schema::HeaderRowId, nullptr);
+    if (!passwordRows || !headerRows || !footerRows)
+        return QStringLiteral("设置表 code 无法读取（%1）。").arg(db.lastError().text());
+    if (*passwordRows == 0 || password.isEmpty())
+        return QStringLiteral("设置表 code 中缺少超级用户密码（id 为 1 的行）。");
+    if (*headerRows > 0 && *footerRows > 0)
+        return QString();
+
+    Transaction tx(db);
+    QSqlQuery ins(db);
+    ins.prepare(QStringLiteral("INSERT INTO code (id, code, content) VALUES (?, NULL, ?)"));
+    bool ok = tx.isActive();
+    if (ok && *headerRows == 0) {
+        ins.addBindValue(Schema::HeaderRowId);
+        ins.addBindValue(Database::defaultHeader());
+        ok = ins.exec();
+    }
+    if (ok && *footerRows == 0) {
+        ins.addBindValue(Schema::HeaderRowId + 1);
+        ins.addBindValue(Database::defaultFooter().first());
+        ok = ins.exec();
+    }
+    if (!ok || !tx.commit())
+        return QStringLiteral("无法补回小票设置行（%1）。")
+            .arg(ins.lastError().isValid() ? ins.lastError().text() : tx.lastError());
+    return QString();
+}
+
 bool hasSqliteHeader(const QString &path)
 {
     QFile f(path);
@@ -67,10 +121,10 @@ bool hasSqliteHeader(const QString &path)
 
 } // namespace
 
-Database::Database(const QString &path, std::unique_ptr<QLockFile> lock)
+Database::Database(const QString &path, int lockFd)
     : m_path(path)
     , m_connectionName(nextConnectionName())
-    , m_lock(std::move(lock))
+    , m_lockFd(lockFd)
 { }
 
 Database::~Database()
@@ -81,6 +135,10 @@ Database::~Database()
             db.close();
     }
     QSqlDatabase::removeDatabase(m_connectionName);
+    // Only now that SQLite has let go of the file: closing this descriptor
+    // ends the flock and would end SQLite's locks too.
+    if (m_lockFd >= 0)
+        ::close(m_lockFd);
 }
 
 QSqlDatabase Database::connection() const
@@ -137,21 +195,26 @@ Database::Result Database::create(const QString &path)
 
 Database::Result Database::lockAndOpen(const QString &path, bool creating)
 {
-    auto lock = std::make_unique<QLockFile>(path + QStringLiteral(".lock"));
-    lock->setStaleLockTime(0); // a lock is stale only when its process is gone
-    if (!lock->tryLock(0)) {
-        if (lock->error() == QLockFile::LockFailedError)
-            return {nullptr, Status::AlreadyRunning,
-                    QStringLiteral("Tarvel 已经在运行：数据库文件 %1 正被另一个 Tarvel 程序使用。")
-                        .arg(QDir::toNativeSeparators(path))};
-        return {nullptr, Status::Unusable, unusable(path, QStringLiteral("无法创建锁文件 %1.lock。").arg(path))};
-    }
-
     if (!creating && !hasSqliteHeader(path))
         return {nullptr, Status::Unusable,
                 unusable(path, QStringLiteral("不是 Tarvel 数据库（不是 SQLite 数据库文件）。"))};
 
-    std::unique_ptr<Database> database(new Database(path, std::move(lock)));
+    // The lock belongs to the file (its inode), not to a name beside it.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return {nullptr, Status::Unusable, unusable(path, QString::fromLocal8Bit(std::strerror(errno)))};
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        ::close(fd);
+        if (error == EWOULDBLOCK)
+            return {nullptr, Status::AlreadyRunning,
+                    QStringLiteral("Tarvel 已经在运行：数据库文件 %1 正被另一个 Tarvel 程序使用。")
+                        .arg(QDir::toNativeSeparators(path))};
+        return {nullptr, Status::Unusable,
+                unusable(path, QStringLiteral("无法锁定文件（%1）。").arg(QString::fromLocal8Bit(std::strerror(error))))};
+    }
+
+    std::unique_ptr<Database> database(new Database(path, fd));
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), database->m_connectionName);
     db.setDatabaseName(path);
     if (!db.open())
@@ -191,6 +254,11 @@ Database::Result Database::lockAndOpen(const QString &path, bool creating)
     if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !q.exec(QStringLiteral("PRAGMA synchronous=FULL")) ||
         !q.exec(QStringLiteral("PRAGMA busy_timeout=5000")))
         return {nullptr, Status::Unusable, unusable(path, q.lastError().text())};
+    if (!creating) {
+        const QString problem = ensureSettingsRows(db);
+        if (!problem.isEmpty())
+            return {nullptr, Status::Unusable, unusable(path, problem)};
+    }
 
     Result r;
     r.database = std::move(database);

@@ -5,11 +5,11 @@
 
 #include <memory>
 
-class QLockFile;
-
 // The shop's one database file and the program's only connection to it.
-// One program per file: a lock file beside it keeps a second instance out,
-// because new row ids follow the single-writer rule "last row + 1".
+// One program per file: an exclusive flock() on the file itself keeps a second
+// instance out, whatever path or link reaches the file, because new row ids
+// follow the single-writer rule "last row + 1". The kernel drops the lock when
+// the process ends, so a crash leaves no stale lock behind.
 class Database
 {
 public:
@@ -43,10 +43,12 @@ public:
     static QStringList defaultFooter();
 
 private:
-    Database(const QString &path, std::unique_ptr<QLockFile> lock);
+    Database(const QString &path, int lockFd);
     static Result lockAndOpen(const QString &path, bool creating);
 
     QString m_path;
     QString m_connectionName;
-    std::unique_ptr<QLockFile> m_lock;
+    // Held open for the life of the program: closing any descriptor of the
+    // file would also drop SQLite's own POSIX locks on it.
+    int m_lockFd = -1;
 };

@@ -77,7 +77,10 @@ std::optional<Money> Money::parse(const QString &text)
 
 Money Money::roundedToCents() const
 {
-    __int128 cents = divideHalfEven(m_units, 100) * 100;
+    // Money is shown and charged rounded half away from zero (四舍五入).
+    const __int128 magnitude = m_units < 0 ? -static_cast<__int128>(m_units) : m_units;
+    const __int128 rounded = (magnitude + 50) / 100 * 100;
+    __int128 cents = m_units < 0 ? -rounded : rounded;
     // At the very ends of the range the nearest cent lies outside it: take the inner one.
     if (cents > kMax)
         cents -= 100;
@@ -133,19 +136,34 @@ QString Money::toCurrency() const
     return toCurrency(QLocale());
 }
 
+QString Money::toGrouped(const QLocale &locale) const
+{
+    return NumberText::formatScaled(roundedToCents().m_units, 4, 2, locale.groupSeparator(), locale.decimalPoint());
+}
+
 QString Money::toGrouped() const
 {
-    return NumberText::formatScaled(roundedToCents().m_units, 4, 2, QStringLiteral(","), QStringLiteral("."));
+    return toGrouped(QLocale());
+}
+
+QString Money::toYuan(const QLocale &locale) const
+{
+    return QChar(0xFFE5) + toGrouped(locale);
 }
 
 QString Money::toYuan() const
 {
-    return QChar(0xFFE5) + toGrouped();
+    return toYuan(QLocale());
+}
+
+QString Money::toPlain(const QLocale &locale) const
+{
+    return NumberText::formatScaled(roundedToCents().m_units, 4, 2, QString(), locale.decimalPoint());
 }
 
 QString Money::toPlain() const
 {
-    return NumberText::formatScaled(roundedToCents().m_units, 4, 2, QString(), QStringLiteral("."));
+    return toPlain(QLocale());
 }
 
 QString Money::toExactString() const

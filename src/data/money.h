@@ -10,7 +10,8 @@
 class QLocale;
 
 // Exact money: a signed count of ten-thousandths of a yuan. Addition and
-// subtraction are exact; every operation that has to round rounds half to even.
+// subtraction are exact. Money shown or charged at two decimals rounds halves
+// away from zero (四舍五入); everything else that rounds rounds half to even.
 class Money
 {
 public:
@@ -31,7 +32,7 @@ public:
     constexpr std::int64_t units() const { return m_units; }
     bool isZero() const { return m_units == 0; }
 
-    // Rounded to whole cents (half to even): what two-decimal formats show.
+    // Rounded to whole cents, halves away from zero: what two-decimal formats show.
     Money roundedToCents() const;
     // Whole number nearest to the amount, halves to even.
     std::int64_t roundedToInteger() const;
@@ -48,11 +49,14 @@ public:
     // "Currency": the locale's currency sign and negative form, grouping, two decimals.
     QString toCurrency(const QLocale &locale) const;
     QString toCurrency() const;
-    // "#,##0.00"
+    // "#,##0.00" with the locale's separators.
+    QString toGrouped(const QLocale &locale) const;
     QString toGrouped() const;
     // "￥" + "#,##0.00", the receipt's form.
+    QString toYuan(const QLocale &locale) const;
     QString toYuan() const;
-    // "0.00"
+    // "0.00" with the locale's decimal mark.
+    QString toPlain(const QLocale &locale) const;
     QString toPlain() const;
     // Every decimal digit kept, for storage-free debugging and tests ("12.5000").
     QString toExactString() const;

@@ -12,76 +12,108 @@ bool isSpace(QChar c)
     return c.isSpace() || c == QChar(0x00A0) || c == QChar(0x202F);
 }
 
-QString stripCurrencySigns(QString s, const QLocale &locale)
+// Every kind of blank as a plain space, so that the locale's narrow or
+// no-break spaces and a typed space are the same thing.
+QString plainSpaces(const QString &s)
 {
-    const QString symbol = locale.currencySymbol(QLocale::CurrencySymbol);
-    if (!symbol.isEmpty())
-        s.remove(symbol);
-    const QString isoCode = locale.currencySymbol(QLocale::CurrencyIsoCode);
-    if (!isoCode.isEmpty())
-        s.remove(isoCode);
-    // The yuan sign in both widths: receipts and zh_CN texts use either.
-    s.remove(QChar(0x00A5));
-    s.remove(QChar(0xFFE5));
-    return s;
+    QString out = s;
+    for (QChar &c : out)
+        if (isSpace(c))
+            c = u' ';
+    return out;
 }
 
-} // namespace
-
-std::optional<std::int64_t> parseScaled(const QString &text, const QLocale &locale, int scale)
+QString withoutSpaces(const QString &s)
 {
-    QString s;
-    for (QChar c : stripCurrencySigns(text, locale))
+    QString out;
+    for (QChar c : s)
         if (!isSpace(c))
-            s.append(c);
-    if (s.isEmpty())
-        return std::nullopt;
+            out.append(c);
+    return out;
+}
 
+// One accepted shape around the number: what stands before and after it, and
+// whether the shape means a negative amount.
+struct Frame
+{
+    QString prefix, suffix;
     bool negative = false;
-    if (s.startsWith(u'(') && s.endsWith(u')')) {
-        negative = true;
-        s = s.mid(1, s.size() - 2);
-    }
-    const QString minus = locale.negativeSign();
-    auto takeSign = [&](bool atFront) {
-        for (const QString &sign : {QString(u'-'), minus, QString(QChar(0x2212))}) {
-            if (sign.isEmpty())
-                continue;
-            if (atFront ? s.startsWith(sign) : s.endsWith(sign)) {
-                s = atFront ? s.mid(sign.size()) : s.left(s.size() - sign.size());
-                return true;
-            }
-        }
-        return false;
-    };
-    if (takeSign(true) || takeSign(false)) {
-        if (negative)
-            return std::nullopt;
-        negative = true;
-    } else if (s.startsWith(u'+')) {
-        s = s.mid(1);
-    }
+    bool currency = false; // a currency sign stands in the frame
+};
 
+QList<Frame> framesOf(const QLocale &locale)
+{
+    QList<Frame> frames = {{QString(), QString(), false, false},
+                           {QStringLiteral("+"), QString(), false, false},
+                           {QStringLiteral("-"), QString(), true, false},
+                           {QString(QChar(0x2212)), QString(), true, false},
+                           {QStringLiteral("("), QStringLiteral(")"), true, false}};
+    if (locale.negativeSign() != u"-" && !locale.negativeSign().isEmpty())
+        frames.append({locale.negativeSign(), QString(), true, false});
+
+    // The locale's own currency texts, with the number taken out.
+    QStringList symbols = {locale.currencySymbol(QLocale::CurrencySymbol)};
+    // Both widths of the yuan sign are the same sign where the locale uses it.
+    if (symbols.first() == QString(QChar(0x00A5)) || symbols.first() == QString(QChar(0xFFE5)))
+        symbols = {QString(QChar(0x00A5)), QString(QChar(0xFFE5))};
+    const QString number = locale.toString(1.0, 'f', 2);
+    const QString localeSymbol = locale.currencySymbol(QLocale::CurrencySymbol);
+    for (bool negative : {false, true}) {
+        const QString shown = locale.toCurrencyString(negative ? -1.0 : 1.0, localeSymbol, 2);
+        const qsizetype at = shown.indexOf(number);
+        if (at < 0 || localeSymbol.isEmpty())
+            continue;
+        const QString prefix = withoutSpaces(shown.left(at));
+        const QString suffix = withoutSpaces(shown.mid(at + number.size()));
+        for (const QString &symbol : symbols) {
+            QString p = prefix, s = suffix;
+            p.replace(localeSymbol, symbol);
+            s.replace(localeSymbol, symbol);
+            frames.append({p, s, negative, true});
+            // The sign may also stand between the currency sign and the number.
+            if (negative && p == u'-' + symbol)
+                frames.append({symbol + u'-', s, true, true});
+            if (!negative && p.startsWith(symbol))
+                frames.append({u'-' + p, s, true, true}), frames.append({p + u'-', s, true, true});
+            if (!negative && s.endsWith(symbol))
+                frames.append({QStringLiteral("-") + p, s, true, true});
+        }
+    }
+    return frames;
+}
+
+// Digits with the locale's grouping (groups of three, only between digits),
+// then optionally the decimal point and more digits. Nothing else.
+std::optional<std::int64_t> parseUnsigned(const QString &s, const QLocale &locale, int scale)
+{
     const QString decimalPoint = locale.decimalPoint();
     QString group = locale.groupSeparator();
-    if (group.isEmpty() || isSpace(group.front()))
-        group = QString(); // spaces were removed above
+    if (!group.isEmpty() && isSpace(group.front()))
+        group = QStringLiteral(" ");
+
     const qsizetype dot = s.indexOf(decimalPoint);
     const QString intPart = dot < 0 ? s : s.left(dot);
     const QString fracPart = dot < 0 ? QString() : s.mid(dot + decimalPoint.size());
+    auto asciiDigit = [](QChar c) { return c.unicode() >= u'0' && c.unicode() <= u'9'; };
 
     QString intDigits;
-    for (qsizetype i = 0; i < intPart.size(); ++i) {
-        const QChar c = intPart.at(i);
-        if (c.isDigit() && c.unicode() < 128)
-            intDigits.append(c);
-        else if (!group.isEmpty() && intPart.mid(i, group.size()) == group && !intDigits.isEmpty())
-            i += group.size() - 1; // grouping is accepted between digits only
-        else
-            return std::nullopt;
+    if (!intPart.isEmpty()) {
+        const QStringList groups = group.isEmpty() ? QStringList{intPart} : intPart.split(group);
+        for (qsizetype g = 0; g < groups.size(); ++g) {
+            const QString &digits = groups.at(g);
+            if (digits.isEmpty())
+                return std::nullopt;
+            // Grouped numbers: the first group has one to three digits, every later one three.
+            if (groups.size() > 1 && (g == 0 ? digits.size() > 3 : digits.size() != 3))
+                return std::nullopt;
+            for (QChar c : digits)
+                if (!asciiDigit(c))
+                    return std::nullopt;
+            intDigits += digits;
+        }
     }
     for (QChar c : fracPart)
-        if (!c.isDigit() || c.unicode() >= 128)
+        if (!asciiDigit(c))
             return std::nullopt;
     if (intDigits.isEmpty() && fracPart.isEmpty())
         return std::nullopt;
@@ -115,7 +147,32 @@ std::optional<std::int64_t> parseScaled(const QString &text, const QLocale &loca
             ++value;
         }
     }
-    return negative ? -value : value;
+    return value;
+}
+
+} // namespace
+
+std::optional<std::int64_t> parseScaled(const QString &text, const QLocale &locale, int scale)
+{
+    // Blanks are allowed around the number, and inside it only where the
+    // locale's own grouping or currency text has them.
+    const QString s = plainSpaces(text).trimmed();
+    if (s.isEmpty())
+        return std::nullopt;
+    for (const Frame &frame : framesOf(locale)) {
+        if (s.size() <= frame.prefix.size() + frame.suffix.size() || !s.startsWith(frame.prefix) ||
+            !s.endsWith(frame.suffix))
+            continue;
+        QString core = s.mid(frame.prefix.size(), s.size() - frame.prefix.size() - frame.suffix.size());
+        // Between a currency sign and the number a blank may stand.
+        if (frame.currency)
+            core = core.trimmed();
+        if (core.isEmpty() || isSpace(core.front()) || isSpace(core.back()))
+            continue;
+        if (const auto value = parseUnsigned(core, locale, scale))
+            return frame.negative ? -*value : *value;
+    }
+    return std::nullopt;
 }
 
 std::optional<std::int16_t> toInt16(const QString &text, const QLocale &locale)

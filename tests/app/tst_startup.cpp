@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QPointer>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -92,6 +94,44 @@ private Q_SLOTS:
         QVERIFY(second.error.contains(QStringLiteral("已经在运行")));
         QCOMPARE(yes.texts.size(), 2);
         closeWindow(first.window);
+    }
+
+    void unreadableLastSaleEndsInOrder()
+    {
+        // Starting at ticket 1 would give numbers twice: the program says why and ends.
+        QTemporaryDir dir;
+        QDir::setCurrent(dir.path());
+        {
+            auto created = Database::create(dir.filePath(QString::fromLatin1(Database::FileName)));
+            QVERIFY(created.database);
+            QSqlQuery q(created.database->connection());
+            QVERIFY(q.exec(QStringLiteral("INSERT INTO xiaoshou (id, danjuhao, code, shuliang, shoujia, jine, dt) "
+                                          "VALUES (1, 'x7', 'A', 1, 10000, 10000, '2026-12-01 10:00:00')")));
+        }
+        ModalAnswerer ok(QMessageBox::Ok);
+        const Startup started = startTarvel();
+        QCOMPARE(started.outcome, Startup::Outcome::Failed);
+        QVERIFY(!started.window);
+        QTRY_COMPARE(ok.texts.size(), 1);
+        QVERIFY2(ok.texts.first().contains(QStringLiteral("流水号")), qPrintable(ok.texts.first()));
+        QVERIFY(QApplication::topLevelWidgets().isEmpty() ||
+                !qobject_cast<CounterWindow *>(QApplication::topLevelWidgets().first()));
+    }
+
+    void qtTextsAreChinese()
+    {
+        // Qt's own buttons speak the shop's language once the program has started.
+        QTemporaryDir dir;
+        QDir::setCurrent(dir.path());
+        ModalAnswerer yes(QMessageBox::Yes);
+        const Startup started = startTarvel();
+        QVERIFY(started.window);
+        QMessageBox box(QMessageBox::Question, QStringLiteral("t"), QStringLiteral("q"),
+                        QMessageBox::Yes | QMessageBox::No);
+        const QString yesText = box.button(QMessageBox::Yes)->text();
+        QVERIFY2(!yesText.contains(QStringLiteral("Yes")), qPrintable(yesText));
+        QVERIFY2(yesText.contains(QStringLiteral("是")), qPrintable(yesText));
+        closeWindow(started.window);
     }
 
     void keyboardSaleEndToEnd()

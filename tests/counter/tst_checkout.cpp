@@ -5,6 +5,10 @@
 #include <QCheckBox>
 #include <QSqlQuery>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 // Checkout: the checks, the stored rows, the ticket number and what a failed
 // store leaves behind.
 class TestCheckout : public QObject
@@ -55,6 +59,8 @@ private Q_SLOTS:
         f.messages.clear();
         f.key(Qt::Key_F8);
         QCOMPARE(f.messages.texts(), QStringList{message});
+        QCOMPARE(f.messages.boxes.first().title, QStringLiteral("提示"));
+        QCOMPARE(f.messages.boxes.first().icon, Messages::Icon::Information);
         QCOMPARE(f.shop.count(QStringLiteral("xiaoshou")), 0);
         QCOMPARE(f.window->ticket()->lineCount(), lines);
         QCOMPARE(f.text("Text8"), payment);
@@ -179,6 +185,55 @@ private Q_SLOTS:
         QCOMPARE(f.text("Label8"), QStringLiteral("2"));
     }
 
+    void checkoutWaitsForASecondWriter()
+    {
+        // Another program writes sale lines while this one checks out. The
+        // checkout waits for it, then counts its ids on from the rows the
+        // other one stored: no id is handed out twice, nothing is lost.
+        CounterFixture f;
+        f.ringUp(QStringLiteral("A"), QStringLiteral("1"));
+        f.ringUp(QStringLiteral("B"), QStringLiteral("1"));
+        f.edit("Text8")->setText(QStringLiteral("100"));
+        std::atomic<bool> holding = false;
+        std::atomic<bool> writerOk = false;
+        std::thread writer([&] {
+            {
+                QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("writer"));
+                db.setDatabaseName(f.shop.path());
+                if (db.open()) {
+                    QSqlQuery q(db);
+                    bool ok = q.exec(QStringLiteral("PRAGMA busy_timeout=5000")) &&
+                              q.exec(QStringLiteral("BEGIN IMMEDIATE"));
+                    holding = true;
+                    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+                    for (int i = 1; i <= 3 && ok; ++i)
+                        ok = q.exec(QStringLiteral("INSERT INTO xiaoshou (id, danjuhao, code, shuliang, shoujia, jine, "
+                                                   "dt) VALUES (%1, 900, 'A', 1, 25000, 25000, "
+                                                   "'2026-12-01 10:00:00')")
+                                        .arg(i));
+                    writerOk = ok && q.exec(QStringLiteral("COMMIT"));
+                }
+                holding = true;
+                db.close();
+            }
+            QSqlDatabase::removeDatabase(QStringLiteral("writer"));
+        });
+        while (!holding)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        f.key(Qt::Key_F8);
+        writer.join();
+        QVERIFY(writerOk);
+        QVERIFY2(f.messages.boxes.isEmpty(), qPrintable(f.messages.texts().join(u'|')));
+        const QList<Row> all = rows(f);
+        QCOMPARE(all.size(), 5);
+        QList<qint64> ids;
+        for (const Row &r : all)
+            ids.append(r.id);
+        QCOMPARE(ids, (QList<qint64>{1, 2, 3, 4, 5}));
+        QCOMPARE(all.at(3).ticket, 1);
+        QCOMPARE(all.at(4).code, QStringLiteral("B"));
+    }
+
     void ticketNumberAtStart_data()
     {
         QTest::addColumn<int>("lastTicket");
@@ -186,6 +241,8 @@ private Q_SLOTS:
         QTest::newRow("empty table") << 0 << QStringLiteral("1");
         QTest::newRow("after 57") << 57 << QStringLiteral("58");
         QTest::newRow("past 16 bits") << 32767 << QStringLiteral("32768");
+        // The last row stored, not the highest number, gives the next one.
+        QTest::newRow("last lower than highest") << -5 << QStringLiteral("6");
     }
 
     void ticketNumberAtStart()
@@ -197,6 +254,9 @@ private Q_SLOTS:
         if (lastTicket > 0) {
             shop.addSale(1, 3, QStringLiteral("A"), 1, Money::fromCents(100));
             shop.addSale(2, lastTicket, QStringLiteral("A"), 1, Money::fromCents(100));
+        } else if (lastTicket < 0) {
+            shop.addSale(1, 90, QStringLiteral("A"), 1, Money::fromCents(100));
+            shop.addSale(2, -lastTicket, QStringLiteral("A"), 1, Money::fromCents(100));
         }
         SalesStore store(shop.db().connection());
         QCOMPARE(QString::number(store.nextTicketNumber()), shown);

@@ -77,9 +77,28 @@ private Q_SLOTS:
         f.key(Qt::Key_F2);
         QCOMPARE(f.messages.texts(), QStringList{message});
         QCOMPARE(f.messages.boxes.first().title, QStringLiteral("提示"));
+        QCOMPARE(f.messages.boxes.first().icon, Messages::Icon::Information);
         QCOMPARE(QApplication::focusWidget()->objectName(), focus);
         QCOMPARE(f.text("Text2"), name);
         QCOMPARE(f.text("Text5"), QString());
+    }
+
+    void neverPurchasedKeepsTheEarlierFields()
+    {
+        // The lookup stops after filling the name: the purchased total and the
+        // prices still show the goods looked up before.
+        CounterFixture f;
+        f.key(Qt::Key_F1);
+        f.type("Text1", QStringLiteral("B"));
+        f.key(Qt::Key_F2);
+        f.key(Qt::Key_F1);
+        f.type("Text1", QStringLiteral("C"));
+        f.key(Qt::Key_F2);
+        QCOMPARE(f.messages.texts(), QStringList{QStringLiteral("该货物没有进货，请重新输入！")});
+        QCOMPARE(f.text("Text2"), QStringLiteral("毛巾"));
+        QCOMPARE(f.text("Text4"), QStringLiteral("10"));
+        QCOMPARE(f.text("Text5"), QStringLiteral("10.00"));
+        QCOMPARE(f.text("Text6"), QStringLiteral("¥10.00"));
     }
 
     void lookupFillsNameTotalAndLastPrice_data()
@@ -188,6 +207,8 @@ private Q_SLOTS:
         f.edit("Text3")->setText(pasted);
         QCOMPARE(f.text("Text3"), shown);
         QCOMPARE(f.messages.texts(), refused ? QStringList{QStringLiteral("输入有误！")} : QStringList{});
+        for (const auto &box : std::as_const(f.messages.boxes))
+            QCOMPARE(box.icon, Messages::Icon::Information);
     }
 
     void paymentIsChecked_data()
@@ -198,6 +219,10 @@ private Q_SLOTS:
         QTest::newRow("currency text") << QStringLiteral("¥1,000.00") << QStringLiteral("¥1,000.00");
         QTest::newRow("word") << QStringLiteral("abc") << QString();
         QTest::newRow("lone point") << QStringLiteral(".") << QString();
+        QTest::newRow("blanks around") << QStringLiteral(" 20 ") << QStringLiteral(" 20 ");
+        QTest::newRow("blank inside") << QStringLiteral("10 5") << QString();
+        QTest::newRow("sign inside") << QStringLiteral("1¥2") << QString();
+        QTest::newRow("currency code") << QStringLiteral("CNY5") << QString();
     }
 
     void paymentIsChecked()
@@ -209,6 +234,8 @@ private Q_SLOTS:
         QCOMPARE(f.text("Text8"), shown);
         QCOMPARE(f.messages.texts(),
                  shown.isEmpty() ? QStringList{QStringLiteral("输入有误，请重新输入！")} : QStringList{});
+        for (const auto &box : std::as_const(f.messages.boxes))
+            QCOMPARE(box.icon, Messages::Icon::Information);
     }
 
     void checkBoxesEnableTheirControls()
@@ -234,9 +261,18 @@ private Q_SLOTS:
         QVERIFY(f.messages.boxes.isEmpty());
     }
 
+    void addChecksQuantityFirst_data()
+    {
+        QTest::addColumn<bool>("withGoods");
+        QTest::newRow("goods, empty code") << true;
+        // Before the catalogue check too.
+        QTest::newRow("empty catalogue") << false;
+    }
+
     void addChecksQuantityFirst()
     {
-        CounterFixture f;
+        QFETCH(bool, withGoods);
+        CounterFixture f(withGoods);
         f.edit("Text3")->clear();
         f.key(Qt::Key_F5);
         QCOMPARE(f.messages.texts(), QStringList{QStringLiteral("请输入货物数量！")});

@@ -17,8 +17,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("shown"); // as the "Currency" box shows it, empty: not computed
         QTest::newRow("12.50 at 10") << QStringLiteral("12.50") << QStringLiteral("10") << QStringLiteral("¥12.50");
         QTest::newRow("12.50 at 8") << QStringLiteral("12.50") << QStringLiteral("8") << QStringLiteral("¥10.00");
-        QTest::newRow("12.50 at 8.5, half cent to even")
-            << QStringLiteral("12.50") << QStringLiteral("8.5") << QStringLiteral("¥10.62");
+        QTest::newRow("12.50 at 8.5, half cent up (四舍五入)")
+            << QStringLiteral("12.50") << QStringLiteral("8.5") << QStringLiteral("¥10.63");
+        QTest::newRow("2.345 at 10, half cent up") << QStringLiteral("2.345") << QStringLiteral("10")
+                                                   << QStringLiteral("¥2.35");
         QTest::newRow("currency text in")
             << QStringLiteral("¥1,000.00") << QStringLiteral("9") << QStringLiteral("¥900.00");
         QTest::newRow("rate 0") << QStringLiteral("5") << QStringLiteral("0") << QStringLiteral("¥0.00");
@@ -49,8 +51,11 @@ private Q_SLOTS:
         QTest::newRow("no single-precision loss")
             << 1 << QStringLiteral("1234567.89") << QStringLiteral("1234567.8900");
         QTest::newRow("largest quantity") << 32767 << QStringLiteral("99999.99") << QStringLiteral("3276699672.3300");
-        QTest::newRow("four-decimal price rounds to cents")
-            << 1 << QStringLiteral("0.0050") << QStringLiteral("0.0000");
+        QTest::newRow("half a cent rounds up") << 1 << QStringLiteral("0.0050") << QStringLiteral("0.0100");
+        QTest::newRow("less than half a cent rounds down")
+            << 1 << QStringLiteral("0.0049") << QStringLiteral("0.0000");
+        QTest::newRow("negative half cent away from zero")
+            << -1 << QStringLiteral("0.0050") << QStringLiteral("-0.0100");
     }
 
     void lineAmount()

@@ -11,6 +11,8 @@
 #include <QPrinterInfo>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTimer>
 
@@ -45,6 +47,42 @@ Receipt sampleReceipt(int lines)
     r.change = QStringLiteral("¥1.00");
     r.footer = {QStringLiteral("谢谢惠顾"), QString(), QStringLiteral("第三行")};
     return r;
+}
+
+// Words of a PDF page with their boxes (pdftotext -bbox), in points.
+struct Word
+{
+    QString text;
+    double xMin, yMin, xMax, yMax;
+};
+
+QList<Word> pdfWords(const QString &path)
+{
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), path, QStringLiteral("-")});
+    if (!p.waitForFinished(30000) || p.exitCode() != 0)
+        return {};
+    static const QRegularExpression word(QStringLiteral(
+        R"re(<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>)re"));
+    QList<Word> words;
+    const QString xml = QString::fromUtf8(p.readAllStandardOutput());
+    for (auto it = word.globalMatch(xml); it.hasNext();) {
+        const auto m = it.next();
+        words.append({m.captured(5).normalized(QString::NormalizationForm_KC), m.captured(1).toDouble(),
+                      m.captured(2).toDouble(), m.captured(3).toDouble(), m.captured(4).toDouble()});
+    }
+    return words;
+}
+
+QString renderToText(const Receipt &receipt, QTemporaryDir &dir)
+{
+    const QString pdf = dir.filePath(QStringLiteral("r.pdf"));
+    {
+        QPdfWriter writer(pdf);
+        if (!ReceiptLayout::paint(receipt, &writer))
+            return QString();
+    }
+    return pdfPages(pdf).join(QString());
 }
 
 } // namespace
@@ -110,6 +148,118 @@ private Q_SLOTS:
         QVERIFY(pages.join(QString()).contains(kc(QStringLiteral("￥98,760.00"))));
         QVERIFY(pages.join(QString()).contains(QStringLiteral("C79")));
         QVERIFY(!pages.first().contains(kc(QStringLiteral("合计："))));
+    }
+
+    void longNameStaysInsideItsColumn()
+    {
+        // "矿泉水 550ml" is wider than the 2 cm name column: it wraps, and no part
+        // of it reaches the quantity column (4 cm from the margin).
+        Receipt r = sampleReceipt(1);
+        r.lines.first().name = QStringLiteral("矿泉水 550ml");
+        r.lines.first().quantity = QStringLiteral("2");
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath(QStringLiteral("wrap.pdf"));
+        {
+            QPdfWriter writer(pdf);
+            QVERIFY(ReceiptLayout::paint(r, &writer));
+        }
+        const QList<Word> words = pdfWords(pdf);
+        QVERIFY(!words.isEmpty());
+        constexpr double pointsPerCm = 72 / 2.54;
+        const double margin = 2.54 * pointsPerCm;
+        const double quantityColumn = margin + 4 * pointsPerCm;
+        bool sawName = false, sawQuantity = false;
+        for (const Word &w : words) {
+            if (w.text.contains(QStringLiteral("550")) || w.text.contains(QStringLiteral("矿泉水"))) {
+                sawName = true;
+                QVERIFY2(w.xMax <= quantityColumn, qPrintable(QStringLiteral("%1 ends at %2, column at %3")
+                                                                  .arg(w.text).arg(w.xMax).arg(quantityColumn)));
+                QVERIFY2(!w.text.contains(u'2') || w.text.startsWith(QStringLiteral("550")), qPrintable(w.text));
+            }
+            if (w.text == u"2" && w.xMin >= quantityColumn - 1)
+                sawQuantity = true;
+        }
+        QVERIFY(sawName);
+        QVERIFY(sawQuantity);
+    }
+
+    void receiptOfARealTicket()
+    {
+        // Rung up at the counter: a discounted price (1,234.50 at 8.5 is
+        // 1,049.325, charged 1,049.33) and an amount a float cannot hold.
+        CounterFixture f;
+        f.shop.addGoods(QStringLiteral("D"), QStringLiteral("电视"));
+        f.shop.addPurchase(QStringLiteral("D"), 2000, Money::fromUnits(12345679)); // 1,234.5679
+        f.get<QCheckBox>("Check4")->setChecked(true);
+        f.ringUp(QStringLiteral("D"), QStringLiteral("999")); // 1,233,335.43; a float holds 1,233,335.375
+        f.key(Qt::Key_F1);
+        f.type("Text1", QStringLiteral("it's"));
+        f.key(Qt::Key_F3);
+        f.type("Text7", QStringLiteral("8.5"));
+        f.key(Qt::Key_F2);
+        f.type("Text3", QStringLiteral("3"));
+        f.key(Qt::Key_F5);
+        QVERIFY2(f.messages.boxes.isEmpty(), qPrintable(f.messages.texts().join(u'|')));
+        QTemporaryDir dir;
+        const QString text = renderToText(f.window->composeReceipt(), dir);
+        for (const QString &part :
+             {QStringLiteral("电视"), QStringLiteral("¥1,234.57"), QStringLiteral("￥1,233,335.43"),
+              QStringLiteral("苹果"), QStringLiteral("¥1,049.33"), QStringLiteral("￥3,147.99"),
+              QStringLiteral("￥1,236,483.42"), Database::defaultHeader()})
+            QVERIFY2(text.contains(kc(part)), qPrintable(part + QStringLiteral(" missing in:\n") + text));
+    }
+
+    void wholeCounterFollowsTheLocale_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::newRow("zh_CN") << QStringLiteral("zh_CN");
+        QTest::newRow("en_US") << QStringLiteral("en_US");
+        QTest::newRow("de_DE") << QStringLiteral("de_DE");
+        QTest::newRow("fr_FR") << QStringLiteral("fr_FR");
+    }
+
+    void wholeCounterFollowsTheLocale()
+    {
+        // Whatever the counter writes into a box it reads back with the same
+        // rules: lookup, typed price and rate, add step, checkout and receipt.
+        QFETCH(QString, locale);
+        CounterFixture f;
+        const QLocale l(locale);
+        QLocale::setDefault(l);
+        const QString dec = l.decimalPoint();
+        f.key(Qt::Key_F1);
+        f.type("Text1", QStringLiteral("B"));
+        f.key(Qt::Key_F2);
+        QCOMPARE(f.text("Text5"), QStringLiteral("10") + dec + QStringLiteral("00"));
+        QCOMPARE(f.text("Text6"), Money::fromCents(1000).toCurrency(l));
+        f.type("Text3", QStringLiteral("3"));
+        f.key(Qt::Key_F3);
+        f.type("Text5", QStringLiteral("2") + dec + QStringLiteral("50"));
+        f.get<QCheckBox>("Check4")->setChecked(true);
+        f.edit("Text7")->selectAll();
+        QTest::keyClicks(f.edit("Text7"), QStringLiteral("8") + dec + QStringLiteral("5"));
+        // 2.50 × 8.5 / 10 = 2.125, charged 2.13
+        QCOMPARE(f.text("Text6"), Money::fromCents(213).toCurrency(l));
+        f.key(Qt::Key_F5);
+        QVERIFY2(f.messages.boxes.isEmpty(), qPrintable(f.messages.texts().join(u'|')));
+        QCOMPARE(f.text("Label12"), Money::fromCents(639).toCurrency(l));
+
+        QTemporaryDir dir;
+        const QString text = renderToText(f.window->composeReceipt(), dir);
+        for (const QString &part : {Money::fromCents(639).toYuan(l), Money::fromCents(213).toCurrency(l)})
+            QVERIFY2(text.contains(kc(part)), qPrintable(part + QStringLiteral(" missing in:\n") + text));
+
+        f.key(Qt::Key_F7);
+        f.type("Text8", QStringLiteral("10") + dec + QStringLiteral("00"));
+        f.key(Qt::Key_F8);
+        QVERIFY2(f.messages.boxes.isEmpty(), qPrintable(f.messages.texts().join(u'|')));
+        QCOMPARE(f.text("Label17"), Money::fromCents(361).toCurrency(l));
+        QSqlQuery q(f.shop.db().connection());
+        QVERIFY(q.exec(QStringLiteral("SELECT shuliang, shoujia, jine FROM xiaoshou")) && q.next());
+        QCOMPARE(q.value(0).toInt(), 3);
+        QCOMPARE(q.value(1).toLongLong(), 21300);
+        QCOMPARE(q.value(2).toLongLong(), 63900);
+        TestShop::pinLocale();
     }
 
     void footerIsReadAfreshAndHeaderOnReload()

@@ -6,6 +6,8 @@
 #include <QSqlQuery>
 #include <QTest>
 
+#include <unistd.h>
+
 class TestDatabase : public QObject
 {
     Q_OBJECT
@@ -125,6 +127,95 @@ private Q_SLOTS:
         shop.take().reset();
         const Database::Result third = Database::open(shop.path());
         QCOMPARE(third.status, Database::Status::Ok);
+    }
+
+    void lockFollowsTheFileThroughAnyPath_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("symbolic link") << QStringLiteral("symlink");
+        QTest::newRow("hard link") << QStringLiteral("hardlink");
+        QTest::newRow("another program") << QStringLiteral("process");
+    }
+
+    void lockFollowsTheFileThroughAnyPath()
+    {
+        // A second program reaching the same file by another name would hand
+        // out the same ticket numbers: it must be refused.
+        QFETCH(QString, kind);
+        TestShop shop;
+        shop.create();
+        QTemporaryDir other;
+        const QString otherPath = other.filePath(QString::fromLatin1(Database::FileName));
+        if (kind == u"symlink") {
+            QVERIFY(QFile::link(shop.path(), otherPath));
+        } else if (kind == u"hardlink") {
+            QVERIFY(::link(QFile::encodeName(shop.path()).constData(), QFile::encodeName(otherPath).constData()) == 0);
+        } else {
+            // Another process holds the file: refused; once that process is
+            // gone (killed, no clean-up of its own), the lock is gone with it.
+            shop.take().reset();
+            QProcess holder;
+            // The shell takes the lock on a descriptor and becomes `sleep`, so
+            // the process killed below is the one that holds it.
+            holder.start(QStringLiteral("sh"), {QStringLiteral("-c"),
+                                                QStringLiteral("exec 9<\"$1\"; flock -x 9; exec sleep 60"),
+                                                QStringLiteral("sh"), shop.path()});
+            QVERIFY(holder.waitForStarted());
+            QTest::qWait(300);
+            const Database::Result busy = Database::open(shop.path());
+            QCOMPARE(busy.status, Database::Status::AlreadyRunning);
+            QVERIFY(busy.message.contains(shop.path()));
+            holder.kill();
+            holder.waitForFinished();
+            const Database::Result free = Database::open(shop.path());
+            QCOMPARE(free.status, Database::Status::Ok);
+            return;
+        }
+        const Database::Result second = Database::open(otherPath);
+        QCOMPARE(second.status, Database::Status::AlreadyRunning);
+        // No lock file of its own lies about: the lock is on the file itself.
+        QVERIFY(!QFile::exists(shop.path() + QStringLiteral(".lock")));
+    }
+
+    void settingsRowsAreChecked_data()
+    {
+        QTest::addColumn<QString>("removal");
+        QTest::addColumn<bool>("opens");
+        QTest::addColumn<QString>("header");
+        QTest::addColumn<QString>("firstFooter");
+        QTest::newRow("no password row") << QStringLiteral("DELETE FROM code WHERE id = 1") << false << QString()
+                                         << QString();
+        QTest::newRow("empty password") << QStringLiteral("UPDATE code SET code = NULL WHERE id = 1") << false
+                                        << QString() << QString();
+        QTest::newRow("no header row") << QStringLiteral("DELETE FROM code WHERE id = 20000") << true
+                                       << Database::defaultHeader() << Database::defaultFooter().first();
+        QTest::newRow("no footer rows") << QStringLiteral("DELETE FROM code WHERE id > 20000") << true
+                                        << QStringLiteral("店") << Database::defaultFooter().first();
+    }
+
+    void settingsRowsAreChecked()
+    {
+        QFETCH(QString, removal);
+        QFETCH(bool, opens);
+        QFETCH(QString, header);
+        QFETCH(QString, firstFooter);
+        TestShop shop;
+        shop.create();
+        shop.exec(QStringLiteral("UPDATE code SET content = '店' WHERE id = 20000"));
+        shop.exec(removal);
+        shop.take().reset();
+        const Database::Result r = Database::open(shop.path());
+        QCOMPARE(r.status, opens ? Database::Status::Ok : Database::Status::Unusable);
+        if (!opens) {
+            QVERIFY2(r.message.contains(shop.path()), qPrintable(r.message));
+            return;
+        }
+        QSqlQuery q(r.database->connection());
+        QVERIFY(q.exec(QStringLiteral("SELECT content FROM code WHERE id = 20000")) && q.next());
+        QCOMPARE(q.value(0).toString(), header);
+        QVERIFY(q.exec(QStringLiteral("SELECT id, content FROM code WHERE id > 20000 ORDER BY id")) && q.next());
+        QCOMPARE(q.value(0).toInt(), 20001);
+        QCOMPARE(q.value(1).toString(), firstFooter);
     }
 };
 

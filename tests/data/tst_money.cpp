@@ -40,6 +40,20 @@ private Q_SLOTS:
         QTest::newRow("two points") << QStringLiteral("1.2.3") << false << qint64(0);
         QTest::newRow("empty") << QString() << false << qint64(0);
         QTest::newRow("two signs") << QStringLiteral("(-3)") << false << qint64(0);
+        QTest::newRow("blanks around") << QStringLiteral("  12.5 ") << true << qint64(125000);
+        QTest::newRow("blank after the yuan sign") << QStringLiteral("¥ 5") << true << qint64(50000);
+        QTest::newRow("blank inside digits") << QStringLiteral("10 5") << false << qint64(0);
+        QTest::newRow("sign inside digits") << QStringLiteral("1¥2") << false << qint64(0);
+        QTest::newRow("sign after the number") << QStringLiteral("5¥") << false << qint64(0);
+        QTest::newRow("iso code") << QStringLiteral("CNY5") << false << qint64(0);
+        QTest::newRow("grouping in the wrong place") << QStringLiteral("1,2,3") << false << qint64(0);
+        QTest::newRow("grouping of two") << QStringLiteral("12,34.5") << false << qint64(0);
+        QTest::newRow("grouping in decimals") << QStringLiteral("1.234,5") << false << qint64(0);
+        QTest::newRow("exponent") << QStringLiteral("1e309") << false << qint64(0);
+        QTest::newRow("hex") << QStringLiteral("0x10") << false << qint64(0);
+        QTest::newRow("fullwidth digits") << QStringLiteral("１２") << false << qint64(0);
+        QTest::newRow("blank after minus") << QStringLiteral("- 5") << false << qint64(0);
+        QTest::newRow("minus zero") << QStringLiteral("-0") << true << qint64(0);
     }
 
     void parse()
@@ -65,10 +79,16 @@ private Q_SLOTS:
                                   << QStringLiteral("1234.50");
         QTest::newRow("millions exact") << qint64(12345678900) << QStringLiteral("¥1,234,567.89")
                                         << QStringLiteral("￥1,234,567.89") << QStringLiteral("1234567.89");
-        QTest::newRow("half cent to even down")
+        QTest::newRow("below half a cent")
             << qint64(125) << QStringLiteral("¥0.01") << QStringLiteral("￥0.01") << QStringLiteral("0.01");
+        QTest::newRow("half a cent rounds up, even neighbour below")
+            << qint64(106250) << QStringLiteral("¥10.63") << QStringLiteral("￥10.63") << QStringLiteral("10.63");
+        QTest::newRow("stored price 2.345")
+            << qint64(23450) << QStringLiteral("¥2.35") << QStringLiteral("￥2.35") << QStringLiteral("2.35");
         QTest::newRow("half cent to even up")
             << qint64(350) << QStringLiteral("¥0.04") << QStringLiteral("￥0.04") << QStringLiteral("0.04");
+        QTest::newRow("negative half cent away from zero")
+            << qint64(-106250) << QStringLiteral("(¥10.63)") << QStringLiteral("￥-10.63") << QStringLiteral("-10.63");
         QTest::newRow("negative, the locale's form")
             << qint64(-32500) << QStringLiteral("(¥3.25)") << QStringLiteral("￥-3.25") << QStringLiteral("-3.25");
     }
@@ -170,14 +190,48 @@ private Q_SLOTS:
             QCOMPARE(int(*v), value);
     }
 
-    void otherLocale()
+    void locales_data()
     {
-        // Where the decimal comma is the rule, the same amount reads and shows that way.
-        const QLocale german(QLocale::German, QLocale::Germany);
-        QCOMPARE(Money::parse(QStringLiteral("1.234,50"), german)->units(), 12345000);
-        const QString shown = Money::fromCents(123450).toCurrency(german);
-        QVERIFY2(shown.contains(QStringLiteral("1.234,50")), qPrintable(shown));
-        QCOMPARE(Money::parse(shown, german)->units(), 12345000);
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("typed");   // what a cashier types
+        QTest::addColumn<qint64>("units");    // what it means; -1: refused
+        QTest::addColumn<QString>("plain");   // 1234.50 as "0.00"
+        QTest::newRow("zh_CN") << QStringLiteral("zh_CN") << QStringLiteral("2.50") << qint64(25000)
+                               << QStringLiteral("1234.50");
+        QTest::newRow("en_US") << QStringLiteral("en_US") << QStringLiteral("2.50") << qint64(25000)
+                               << QStringLiteral("1234.50");
+        QTest::newRow("de_DE comma") << QStringLiteral("de_DE") << QStringLiteral("2,50") << qint64(25000)
+                                     << QStringLiteral("1234,50");
+        QTest::newRow("de_DE point is no decimal mark")
+            << QStringLiteral("de_DE") << QStringLiteral("2.50") << qint64(-1) << QStringLiteral("1234,50");
+        QTest::newRow("de_DE grouping") << QStringLiteral("de_DE") << QStringLiteral("1.234,5") << qint64(12345000)
+                                        << QStringLiteral("1234,50");
+        QTest::newRow("fr_FR comma") << QStringLiteral("fr_FR") << QStringLiteral("10,00") << qint64(100000)
+                                     << QStringLiteral("1234,50");
+        QTest::newRow("fr_FR point") << QStringLiteral("fr_FR") << QStringLiteral("10.00") << qint64(-1)
+                                     << QStringLiteral("1234,50");
+        QTest::newRow("fr_FR blank grouping") << QStringLiteral("fr_FR") << QStringLiteral("1 234,5")
+                                              << qint64(12345000) << QStringLiteral("1234,50");
+    }
+
+    void locales()
+    {
+        // What the program writes it reads back, in every locale, and what
+        // the cashier types means the same in the program as on paper.
+        QFETCH(QString, locale);
+        QFETCH(QString, typed);
+        QFETCH(qint64, units);
+        QFETCH(QString, plain);
+        const QLocale l(locale);
+        const auto parsed = Money::parse(typed, l);
+        QCOMPARE(parsed.has_value(), units >= 0);
+        if (parsed)
+            QCOMPARE(parsed->units(), units);
+        const Money amount = Money::fromCents(123450);
+        QCOMPARE(amount.toPlain(l), plain);
+        for (const QString &shown : {amount.toCurrency(l), amount.toGrouped(l), amount.toPlain(l),
+                                     Money::fromCents(-123450).toCurrency(l)})
+            QVERIFY2(Money::parse(shown, l) && qAbs(Money::parse(shown, l)->units()) == 12345000, qPrintable(shown));
     }
 
     void workstationLocaleFallsBackToChinese()

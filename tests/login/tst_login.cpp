@@ -56,7 +56,44 @@ class TestLogin : public QObject
         QVERIFY(q.exec());
     }
 
+    // Pairs of visible controls of the counter whose rectangles overlap.
+    static QStringList overlaps(QWidget *window)
+    {
+        QList<QWidget *> controls;
+        for (QWidget *w : window->findChildren<QWidget *>()) {
+            if (!w->isVisibleTo(window) || w->objectName().isEmpty() || w->objectName().startsWith(u"qt_"))
+                continue;
+            // A container counts against what is outside it, not its own content.
+            controls.append(w);
+        }
+        QStringList found;
+        for (qsizetype i = 0; i < controls.size(); ++i) {
+            for (qsizetype j = i + 1; j < controls.size(); ++j) {
+                QWidget *a = controls.at(i), *b = controls.at(j);
+                if (a->isAncestorOf(b) || b->isAncestorOf(a))
+                    continue;
+                const QRect ra(a->mapTo(window, QPoint(0, 0)), a->size());
+                const QRect rb(b->mapTo(window, QPoint(0, 0)), b->size());
+                // Only what can be seen: the part inside the window.
+                if ((ra & rb & window->rect()).isValid())
+                    found.append(a->objectName() + u'/' + b->objectName());
+            }
+        }
+        return found;
+    }
+
 private Q_SLOTS:
+    void noControlCoversAnotherInEitherMode()
+    {
+        CounterFixture f;
+        QCOMPARE(overlaps(f.window), QStringList{});
+        login(f, {Database::defaultPassword()});
+        QVERIFY(f.window->isSuperUserMode());
+        QCOMPARE(overlaps(f.window), QStringList{});
+        QTest::mouseClick(f.get("Option1"), Qt::LeftButton);
+        QCOMPARE(overlaps(f.window), QStringList{});
+    }
+
     void correctPasswordShowsPanelAndMovesRows()
     {
         CounterFixture f;
@@ -153,6 +190,15 @@ private Q_SLOTS:
         QTest::newRow("both empty") << QString() << QString() << QStringLiteral("密码不能为空！请重新输入！");
         QTest::newRow("different") << QStringLiteral("abc") << QStringLiteral("abd")
                                    << QStringLiteral("两次密码不一致！请重新输入！");
+        // The mismatch is told before the length.
+        QTest::newRow("too long and different") << QStringLiteral("0123456789A") << QStringLiteral("0123456789B")
+                                                << QStringLiteral("两次密码不一致！请重新输入！");
+        // Characters outside the BMP count as one each (two UTF-16 units).
+        const QString emoji = QStringLiteral("😀");
+        const QString ten = emoji.repeated(10);
+        QTest::newRow("ten emoji") << ten << ten << QStringLiteral("修改成功！");
+        QTest::newRow("eleven emoji") << ten + emoji << ten + emoji
+                                      << QStringLiteral("密码长度超过10位！请重新输入！");
     }
 
     void passwordChange()
