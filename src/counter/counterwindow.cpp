@@ -1,15 +1,19 @@
 #include "counterwindow.h"
 
 #include "aboutdialog.h"
+#include "cataloguedialog.h"
 #include "database.h"
 #include "logindialog.h"
 #include "messages.h"
+#include "named.h"
 #include "numbertext.h"
 #include "passworddialog.h"
 #include "pricing.h"
+#include "purchasedialog.h"
 #include "receiptprinter.h"
 #include "recordset.h"
 #include "recordsetmodel.h"
+#include "retaildialog.h"
 #include "screenhost.h"
 #include "ticket.h"
 #include "twips.h"
@@ -75,12 +79,6 @@ const ScreenButton ManagementButtons[] = {
     {"Command8", "票据设计", "frmxiaopiao"}, {"Command9", "数据清理", "frmqingli"},
     {"Command12", "联系作者", "frmabout"},
 };
-
-template <typename W> W *named(W *widget, const char *name)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
 
 QLabel *label(QWidget *parent, const char *name, const QString &text, QRect geometry)
 {
@@ -365,6 +363,9 @@ void CounterWindow::registerScreens()
     m_screens->add(QStringLiteral("gaimima"),
                    [this](QWidget *parent) { return new PasswordDialog(loginDialog(), parent); });
     m_screens->add(QStringLiteral("frmabout"), [](QWidget *parent) { return new AboutDialog(parent); });
+    m_screens->add(QStringLiteral("frmhuoming"), [db](QWidget *parent) { return new CatalogueDialog(db, parent); });
+    m_screens->add(QStringLiteral("frmjinhuo"), [db](QWidget *parent) { return new PurchaseDialog(db, parent); });
+    m_screens->add(QStringLiteral("frmlinshou"), [db](QWidget *parent) { return new RetailDialog(db, parent); });
 }
 
 LoginDialog *CounterWindow::loginDialog()

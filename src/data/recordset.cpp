@@ -248,7 +248,7 @@ bool RecordSet::addNew()
     if (!flush())
         return false;
     if (!m_inMemory && m_baseTable.isEmpty())
-        return fail(QStringLiteral("record set is read-only"));
+        return fail(QStringLiteral("记录集只读（%1），不能增加行。").arg(m_source));
     Row row;
     row.values.resize(m_columns.size());
     m_rows.append(row);
@@ -304,7 +304,7 @@ bool RecordSet::deleteCurrent()
     const bool stored = !m_inMemory && !(m_pendingNew && m_pos == m_rows.size() - 1);
     if (stored) {
         if (m_baseTable.isEmpty())
-            return fail(QStringLiteral("record set is read-only"));
+            return fail(QStringLiteral("记录集只读（%1），不能删除行。").arg(m_source));
         QSqlQuery q(m_db);
         q.prepare(QStringLiteral("DELETE FROM \"%1\" WHERE rowid=?").arg(m_baseTable));
         q.addBindValue(row.rowid);
@@ -369,6 +369,9 @@ bool RecordSet::setValue(const QString &column, const QVariant &value)
         return fail(QStringLiteral("no column ") + column);
     if (!onRow())
         return fail(QStringLiteral("no current row"));
+    // A join cannot be written back: the change is refused now, not at the next move.
+    if (!m_inMemory && m_baseTable.isEmpty())
+        return fail(QStringLiteral("记录集只读（%1），不能修改。").arg(m_source));
     m_rows[m_pos].values[c] = normalised(m_columns.at(c).kind, value);
     if (!m_pendingNew)
         m_dirty = true;

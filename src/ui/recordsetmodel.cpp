@@ -28,6 +28,40 @@ void RecordSetModel::setColumnFormat(int column, DisplayFormat format)
     m_formats.insert(column, format);
 }
 
+void RecordSetModel::setHeader(int column, const QString &caption)
+{
+    m_headers.insert(column, caption);
+}
+
+void RecordSetModel::setEditable(int column, std::function<QString(const QString &)> check)
+{
+    m_editable.insert(column, check ? check : [](const QString &s) { return s; });
+}
+
+Qt::ItemFlags RecordSetModel::flags(const QModelIndex &index) const
+{
+    Qt::ItemFlags f = QAbstractTableModel::flags(index);
+    if (index.isValid() && m_editable.contains(index.column()))
+        f |= Qt::ItemIsEditable;
+    return f;
+}
+
+bool RecordSetModel::setData(const QModelIndex &index, const QVariant &value, int role)
+{
+    if (role != Qt::EditRole || !index.isValid() || !m_editable.contains(index.column()))
+        return false;
+    const QString text = m_editable.value(index.column())(value.toString());
+    const QString column = m_records->columns().at(index.column()).name;
+    if (!m_records->moveTo(index.row()) || !m_records->setValue(column, text) || !m_records->write()) {
+        const QString error = m_records->lastError();
+        m_records->discardChanges();
+        m_records->requery(); // show what is really stored
+        Q_EMIT writeFailed(error);
+        return false;
+    }
+    return true;
+}
+
 void RecordSetModel::bindView(QAbstractItemView *view)
 {
     m_view = view;
@@ -70,7 +104,7 @@ int RecordSetModel::columnCount(const QModelIndex &parent) const
 
 QVariant RecordSetModel::data(const QModelIndex &index, int role) const
 {
-    if (role != Qt::DisplayRole || !index.isValid())
+    if ((role != Qt::DisplayRole && role != Qt::EditRole) || !index.isValid())
         return {};
     return formatValue(m_records->valueAt(index.row(), index.column()),
                        m_formats.value(index.column(), DisplayFormat::AsIs));
@@ -81,6 +115,6 @@ QVariant RecordSetModel::headerData(int section, Qt::Orientation orientation, in
     if (role != Qt::DisplayRole)
         return {};
     if (orientation == Qt::Horizontal && section >= 0 && section < m_records->columns().size())
-        return m_records->columns().at(section).name;
+        return m_headers.value(section, m_records->columns().at(section).name);
     return orientation == Qt::Vertical ? QVariant(section + 1) : QVariant();
 }

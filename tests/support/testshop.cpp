@@ -6,6 +6,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTest>
+#include <QApplication>
+#include <QKeyEvent>
 #include <QWidget>
 
 TestShop::TestShop() = default;
@@ -83,6 +85,25 @@ qint64 TestShop::count(const QString &table)
 void TestShop::pinLocale()
 {
     QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::SimplifiedChineseScript, QLocale::China));
+}
+
+QStringList strings(std::initializer_list<const char *> texts)
+{
+    QStringList all;
+    for (const char *t : texts)
+        all.append(QString::fromUtf8(t));
+    return all;
+}
+
+void typeText(QWidget *widget, const QString &text)
+{
+    for (const uint c : text.toUcs4()) {
+        const QString one = QString::fromUcs4(reinterpret_cast<const char32_t *>(&c), 1);
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, one);
+        QApplication::sendEvent(widget, &press);
+        QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, one);
+        QApplication::sendEvent(widget, &release);
+    }
 }
 
 bool showActive(QWidget *window)

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <initializer_list>
 #include <memory>
 
 class CounterWindow;
@@ -40,6 +41,13 @@ private:
     std::unique_ptr<Database> m_db;
     Database *m_raw = nullptr; // stays valid while whoever took it keeps it
 };
+
+// A list of UTF-8 literals as strings (the build has no implicit conversion).
+QStringList strings(std::initializer_list<const char *> texts);
+
+// Types any text, Chinese included, key by key into a widget (QTest's own
+// key clicks take Latin-1 only).
+void typeText(QWidget *widget, const QString &text);
 
 // Shows the window, makes it active and waits for it.
 bool showActive(QWidget *window);

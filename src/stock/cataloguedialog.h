@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QDialog>
+#include <QSqlDatabase>
+
+#include <optional>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableView;
+class RecordSet;
+
+// frmhuoming "货名管理": the goods catalogue (table name) and the pick list of
+// goods names (table kuaijie). Codes are added, names changed, goods deleted
+// unless purchases or sales refer to them.
+class CatalogueDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit CatalogueDialog(QSqlDatabase db, QWidget *parent = nullptr);
+
+    RecordSet *catalogue() const { return m_catalogue; }
+    bool isEditing() const { return m_editing; }
+
+    // Commands, as the buttons run them.
+    void addGoods();
+    void clearAddGroup();
+    void startRename();
+    void cancelRename();
+    void saveRename();
+    void deleteGoods();
+    void addPickName();
+    void removePickName();
+
+protected:
+    void changeEvent(QEvent *event) override;
+
+private:
+    void buildControls();
+    void fillPickList();
+    void showCurrent();
+    void setEditMode(bool on);
+    // Re-reads the catalogue and stays on the goods that were selected.
+    void reread();
+    void failed(const QString &error);
+    // Whether a table refers to the code; nothing when the query fails.
+    std::optional<bool> isUsedIn(const QString &table, const QString &code);
+
+    QSqlDatabase m_db;
+    RecordSet *m_catalogue;
+    RecordSet *m_pickList;
+    bool m_editing = false;
+    QString m_nameBeforeEdit;
+
+    QLineEdit *m_codeEdit;
+    QComboBox *m_nameCombo;
+    QPushButton *m_addButton;
+    QPushButton *m_clearButton;
+    QLineEdit *m_selectedCode;
+    QLineEdit *m_selectedName;
+    QPushButton *m_renameButton;
+    QPushButton *m_cancelRenameButton;
+    QPushButton *m_saveRenameButton;
+    QPushButton *m_deleteButton;
+    QTableView *m_grid;
+    QLabel *m_pickListHeading;
+    QPushButton *m_addPickButton;
+    QPushButton *m_removePickButton;
+};

@@ -1,0 +1,98 @@
+#include "daysales.h"
+
+#include "displayformat.h"
+#include "recordset.h"
+#include "schema.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace {
+const QString TicketNo = QStringLiteral("单据号");
+const QString Code = QStringLiteral("货号");
+const QString Name = QStringLiteral("货名");
+const QString Quantity = QStringLiteral("数量");
+const QString Price = QStringLiteral("售价");
+const QString Amount = QStringLiteral("金额");
+const QString Time = QStringLiteral("时间");
+const QString Id = QStringLiteral("id");
+} // namespace
+
+QStringList DaySales::columnNames()
+{
+    return {TicketNo, Code, Name, Quantity, Price, Amount, Time, Id};
+}
+
+void DaySales::addColumns(RecordSet *list)
+{
+    using K = Schema::ColumnKind;
+    for (const QString &text : {TicketNo, Code, Name, Quantity, Price, Amount})
+        list->appendColumn(text, K::Text);
+    list->appendColumn(Time, K::DateTime);
+    list->appendColumn(Id, K::Integer);
+}
+
+bool DaySales::fill(QSqlDatabase db, QDate day, RecordSet *list, QVector<qint64> *rowids, Totals *totals,
+                    QString *error)
+{
+    *totals = Totals();
+    rowids->clear();
+    // The day is [00:00:00, next day 00:00:00): a sale at 23:59:59 is its own
+    // day's only. The name is the first catalogue row's with the code, empty
+    // when the goods are no longer in the catalogue.
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT x.rowid, x.id, x.danjuhao, x.code, x.shuliang, x.shoujia, x.jine, x.dt, "
+                             "(SELECT name FROM name WHERE name.code = x.code ORDER BY name.rowid LIMIT 1) "
+                             "FROM xiaoshou AS x WHERE x.dt >= ? AND x.dt < ? ORDER BY x.rowid"));
+    q.addBindValue(day.toString(QStringLiteral("yyyy-MM-dd")));
+    q.addBindValue(day.addDays(1).toString(QStringLiteral("yyyy-MM-dd")));
+    if (!q.exec()) {
+        *error = q.lastError().text();
+        return false;
+    }
+    using K = Schema::ColumnKind;
+    QString lastTicket;
+    bool first = true;
+    while (q.next()) {
+        const QString ticket = q.value(2).toString();
+        const QString amountText = formatValue(Schema::fromStorage(K::Money, q.value(6)), DisplayFormat::Currency);
+        list->addNew();
+        list->setValue(TicketNo, ticket);
+        list->setValue(Code, q.value(3).toString());
+        list->setValue(Name, q.value(8).toString());
+        list->setValue(Quantity, q.value(4).toString());
+        list->setValue(Price, formatValue(Schema::fromStorage(K::Money, q.value(5)), DisplayFormat::Currency));
+        list->setValue(Amount, amountText);
+        list->setValue(Time, Schema::fromStorage(K::DateTime, q.value(7)));
+        list->setValue(Id, q.value(1).toLongLong());
+        rowids->append(q.value(0).toLongLong());
+
+        if (first || ticket != lastTicket) {
+            ++totals->tickets;
+            lastTicket = ticket;
+            first = false;
+        }
+        totals->quantity += q.value(4).toLongLong();
+        // The amount as the list shows it, read back.
+        const Money shown = Money::parse(amountText).value_or(Money());
+        totals->amount = totals->amount.plus(shown).value_or(totals->amount);
+    }
+    list->write();
+    if (list->count() > 0)
+        list->moveFirst();
+    return true;
+}
+
+std::optional<bool> DaySales::deleteLine(QSqlDatabase db, qint64 rowid, qint64 id, QString *error)
+{
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("DELETE FROM xiaoshou WHERE rowid = ? AND id = ?"));
+    q.addBindValue(rowid);
+    q.addBindValue(id);
+    if (!q.exec()) {
+        *error = q.lastError().text();
+        return std::nullopt;
+    }
+    return q.numRowsAffected() > 0;
+}

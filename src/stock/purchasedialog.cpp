@@ -1,0 +1,324 @@
+#include "purchasedialog.h"
+
+#include "messages.h"
+#include "named.h"
+#include "numbertext.h"
+#include "purchaselist.h"
+#include "schema.h"
+#include "transaction.h"
+
+#include <QDateEdit>
+#include <QFocusEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScopedValueRollback>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace {
+const QString Caption = QStringLiteral("进货管理");
+const QString NoCatalogue = QStringLiteral("请先进入“货名管理”输入货名！");
+const QString NoCodeTyped = QStringLiteral("请先输入货号！");
+const QString UnknownCode = QStringLiteral("没有这个货物代码，请重新输入或进入 货名管理 添加新代码！");
+const QString BadInput = QStringLiteral("输入有误！");
+const QString SoldAlready = QStringLiteral("此货物有销售数据，请先删除销售数据！");
+const QString Gone = QStringLiteral("这条进货记录已经不在数据库中，没有删除任何数据。");
+const QString DatabaseError = QStringLiteral("进货数据未能读写：%1");
+
+struct Required
+{
+    const char *control;
+    const char *message;
+};
+// Checked in this order when a purchase is added.
+const Required RequiredFields[] = {
+    {"Text1", "货号不能为空！"}, {"Text2", "数量不能为空！"}, {"Text3", "进价不能为空！"},
+    {"Text7", "售价不能为空！"}, {"Text6", "厂家不能为空！"},
+};
+} // namespace
+
+PurchaseDialog::PurchaseDialog(QSqlDatabase db, QWidget *parent)
+    : QDialog(parent)
+    , m_db(db)
+    , m_catalogue(db)
+    , m_list(new PurchaseList(db, this))
+{
+    setObjectName(QStringLiteral("frmjinhuo"));
+    setWindowTitle(Caption);
+    buildControls();
+    reloadList();
+}
+
+void PurchaseDialog::buildControls()
+{
+    auto box = [this](const char *name) { return named(new QLineEdit(this), name); };
+    auto label = [this](const char *name, const char *text) {
+        return named(new QLabel(QString::fromUtf8(text), this), name);
+    };
+    m_codeEdit = box("Text1");
+    m_quantityEdit = box("Text2");
+    m_purchasePriceEdit = box("Text3");
+    m_sellingPriceEdit = box("Text7");
+    m_nameEdit = box("Text5");
+    m_nameEdit->setEnabled(false);
+    m_makerEdit = box("Text6");
+    auto dateBox = [this](const char *name) {
+        auto *d = named(new QDateEdit(QDate::currentDate(), this), name);
+        d->setCalendarPopup(true);
+        d->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+        return d;
+    };
+    m_purchaseDate = dateBox("DTPicker1");
+    m_expiryDate = dateBox("DTPicker2");
+    m_addButton = named(new QPushButton(QStringLiteral("增加"), this), "OKButton");
+    m_clearButton = named(new QPushButton(QStringLiteral("取消"), this), "CancelButton");
+    m_closeButton = named(new QPushButton(QStringLiteral("关闭"), this), "Command1");
+    m_deleteButton = named(new QPushButton(QStringLiteral("删除"), this), "Command2");
+
+    auto *fields = new QGridLayout;
+    fields->addWidget(label("Label1", "货号："), 0, 0);
+    fields->addWidget(m_codeEdit, 0, 1);
+    fields->addWidget(label("Label5", "货名："), 0, 2);
+    fields->addWidget(m_nameEdit, 0, 3);
+    fields->addWidget(label("Label2", "数量："), 1, 0);
+    fields->addWidget(m_quantityEdit, 1, 1);
+    fields->addWidget(label("Label6", "厂家："), 1, 2);
+    fields->addWidget(m_makerEdit, 1, 3);
+    fields->addWidget(label("Label3", "进价："), 2, 0);
+    fields->addWidget(m_purchasePriceEdit, 2, 1);
+    fields->addWidget(label("Label7", "进货时间："), 2, 2);
+    fields->addWidget(m_purchaseDate, 2, 3);
+    fields->addWidget(label("Label4", "售价："), 3, 0);
+    fields->addWidget(m_sellingPriceEdit, 3, 1);
+    fields->addWidget(label("Label8", "过期时间："), 3, 2);
+    fields->addWidget(m_expiryDate, 3, 3);
+    auto *buttons = new QHBoxLayout;
+    for (QPushButton *b : {m_addButton, m_clearButton, m_deleteButton, m_closeButton})
+        buttons->addWidget(b);
+
+    m_grid = named(new QTableView(this), "DataGrid1");
+    m_grid->setModel(m_list);
+    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_grid->verticalHeader()->setDefaultSectionSize(22);
+    m_grid->horizontalHeader()->setStretchLastSection(true);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(fields);
+    layout->addLayout(buttons);
+    layout->addWidget(m_grid, 1);
+    resize(820, 560);
+
+    m_codeEdit->installEventFilter(this);
+    connect(m_quantityEdit, &QLineEdit::textChanged, this, [this] { normaliseQuantity(); });
+    connect(m_purchasePriceEdit, &QLineEdit::textChanged, this, [this] { keepPurchasePrice(); });
+    connect(m_sellingPriceEdit, &QLineEdit::textChanged, this, [this] { checkSellingPrice(); });
+    connect(m_addButton, &QPushButton::clicked, this, &PurchaseDialog::addPurchase);
+    connect(m_clearButton, &QPushButton::clicked, this, &PurchaseDialog::clearFields);
+    connect(m_closeButton, &QPushButton::clicked, this, &QDialog::hide);
+    connect(m_deleteButton, &QPushButton::clicked, this, &PurchaseDialog::deletePurchase);
+}
+
+void PurchaseDialog::failed(const QString &error)
+{
+    Messages::error(this, DatabaseError.arg(error));
+}
+
+void PurchaseDialog::reloadList()
+{
+    if (!m_list->reload())
+        failed(m_list->lastError());
+    if (m_list->rowCount() > 0)
+        m_grid->selectRow(0);
+}
+
+bool PurchaseDialog::eventFilter(QObject *watched, QEvent *event)
+{
+    // Leaving the code box by the keyboard or the mouse checks the code; the
+    // window losing the focus to a message box or another program does not.
+    if (watched == m_codeEdit && event->type() == QEvent::FocusOut) {
+        const auto reason = static_cast<QFocusEvent *>(event)->reason();
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason && !m_checking && isVisible())
+            checkCode();
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void PurchaseDialog::checkCode()
+{
+    const QScopedValueRollback<bool> guard(m_checking, true);
+    const auto empty = m_catalogue.isEmpty();
+    if (!empty) {
+        failed(m_catalogue.lastError());
+        return;
+    }
+    if (*empty) {
+        Messages::info(this, NoCatalogue);
+        return;
+    }
+    const QString code = m_codeEdit->text();
+    if (code.isEmpty()) {
+        Messages::info(this, NoCodeTyped);
+        m_codeEdit->setFocus();
+        return;
+    }
+    // The catalogue is asked afresh: goods added in 货名管理 are found at once.
+    const auto name = m_catalogue.nameOf(code);
+    if (!name) {
+        failed(m_catalogue.lastError());
+        return;
+    }
+    if (!*name) {
+        Messages::info(this, UnknownCode);
+        m_codeEdit->setFocus();
+        return;
+    }
+    m_nameEdit->setText(**name);
+}
+
+void PurchaseDialog::normaliseQuantity()
+{
+    const QString text = m_quantityEdit->text();
+    if (text.isEmpty())
+        return;
+    const auto quantity = NumberText::toInt16(text);
+    if (!quantity) {
+        Messages::info(this, BadInput);
+        m_quantityEdit->clear();
+        return;
+    }
+    const QString normal = QString::number(*quantity);
+    if (normal != text)
+        m_quantityEdit->setText(normal);
+}
+
+void PurchaseDialog::keepPurchasePrice()
+{
+    const QString text = m_purchasePriceEdit->text();
+    if (text.isEmpty())
+        return;
+    if (const auto price = Money::parse(text)) {
+        m_purchasePrice = *price;
+        return;
+    }
+    Messages::info(this, BadInput);
+    m_purchasePriceEdit->clear();
+}
+
+void PurchaseDialog::checkSellingPrice()
+{
+    const QString text = m_sellingPriceEdit->text();
+    if (text.isEmpty() || Money::parse(text))
+        return;
+    Messages::info(this, BadInput);
+    m_sellingPriceEdit->clear();
+}
+
+std::optional<qint64> PurchaseDialog::lastPurchaseId()
+{
+    QSqlQuery q(m_db);
+    if (!q.exec(QStringLiteral("SELECT id FROM jinhuo ORDER BY rowid DESC LIMIT 1"))) {
+        failed(q.lastError().text());
+        return std::nullopt;
+    }
+    return q.next() ? q.value(0).toLongLong() : 0;
+}
+
+void PurchaseDialog::addPurchase()
+{
+    for (const Required &r : RequiredFields) {
+        auto *box = findChild<QLineEdit *>(QString::fromLatin1(r.control));
+        if (box->text().isEmpty()) {
+            Messages::info(this, QString::fromUtf8(r.message));
+            box->setFocus();
+            return;
+        }
+    }
+    const auto quantity = NumberText::toInt16(m_quantityEdit->text());
+    const auto selling = Money::parse(m_sellingPriceEdit->text());
+    if (!quantity || !selling) {
+        Messages::info(this, BadInput);
+        return;
+    }
+    // The new id and the row go in together: no other writer gets between.
+    Transaction tx(m_db);
+    const auto lastId = tx.isActive() ? lastPurchaseId() : std::nullopt;
+    if (!lastId) {
+        if (!tx.isActive())
+            failed(tx.lastError());
+        return;
+    }
+    using K = Schema::ColumnKind;
+    QSqlQuery q(m_db);
+    q.prepare(QStringLiteral("INSERT INTO jinhuo (id, code, shuliang, jinjia, shou, huiyuanjia, changjia, jindt, "
+                             "guoqidt) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    q.addBindValue(*lastId + 1);
+    q.addBindValue(m_codeEdit->text());
+    q.addBindValue(int(*quantity));
+    q.addBindValue(Schema::toStorage(K::Money, QVariant::fromValue(m_purchasePrice)));
+    q.addBindValue(Schema::toStorage(K::Money, QVariant::fromValue(*selling)));
+    // The member price is the selling price.
+    q.addBindValue(Schema::toStorage(K::Money, QVariant::fromValue(*selling)));
+    q.addBindValue(m_makerEdit->text());
+    q.addBindValue(Schema::toStorage(K::Date, m_purchaseDate->date()));
+    q.addBindValue(Schema::toStorage(K::Date, m_expiryDate->date()));
+    if (!q.exec() || !tx.commit()) {
+        failed(q.lastError().isValid() ? q.lastError().text() : tx.lastError());
+        return;
+    }
+    reloadList();
+}
+
+void PurchaseDialog::clearFields()
+{
+    for (QLineEdit *box :
+         {m_codeEdit, m_quantityEdit, m_purchasePriceEdit, m_nameEdit, m_makerEdit, m_sellingPriceEdit})
+        box->clear();
+}
+
+void PurchaseDialog::deletePurchase()
+{
+    const int current = m_grid->currentIndex().isValid() ? m_grid->currentIndex().row() : -1;
+    const PurchaseList::Row *row = m_list->rowAt(current);
+    if (!row) {
+        reloadList();
+        return;
+    }
+    const qint64 rowid = row->rowid;
+    const qint64 id = row->id;
+    const QString code = row->code;
+
+    QSqlQuery sold(m_db);
+    sold.prepare(QStringLiteral("SELECT EXISTS (SELECT 1 FROM xiaoshou WHERE code = ?)"));
+    sold.addBindValue(code);
+    if (!sold.exec() || !sold.next()) {
+        failed(sold.lastError().text());
+        return;
+    }
+    if (sold.value(0).toBool()) {
+        reloadList();
+        Messages::info(this, SoldAlready);
+        return;
+    }
+    // The row the user selected goes, found by its place in the file and its
+    // id: where ids were given twice, no other purchase is taken with it.
+    QSqlQuery del(m_db);
+    del.prepare(QStringLiteral("DELETE FROM jinhuo WHERE rowid = ? AND id = ?"));
+    del.addBindValue(rowid);
+    del.addBindValue(id);
+    if (!del.exec()) {
+        failed(del.lastError().text());
+        return;
+    }
+    const bool deleted = del.numRowsAffected() > 0;
+    reloadList();
+    if (!deleted)
+        Messages::info(this, Gone);
+}

@@ -1,0 +1,166 @@
+#include "messagerecorder.h"
+#include "recordset.h"
+#include "retaildialog.h"
+#include "testshop.h"
+
+#include <QDateEdit>
+#include <QLabel>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QTableView>
+#include <QTest>
+
+// The retail records screen: one day's sale lines and totals.
+class TestRetail : public QObject
+{
+    Q_OBJECT
+
+    struct Fixture
+    {
+        Fixture()
+        {
+            TestShop::pinLocale();
+            shop.create();
+            shop.addGoods(QStringLiteral("A"), QStringLiteral("可乐"));
+            shop.addGoods(QStringLiteral("it's"), QStringLiteral("苹果"));
+        }
+        ~Fixture() { delete dialog; }
+        void sale(qint64 id, qint64 ticket, const QString &code, int quantity, qint64 cents, const QString &dt)
+        {
+            QSqlQuery q(shop.db().connection());
+            q.prepare(QStringLiteral("INSERT INTO xiaoshou (id, danjuhao, code, shuliang, shoujia, jine, dt) "
+                                     "VALUES (?, ?, ?, ?, ?, ?, ?)"));
+            for (const QVariant &v : QVariantList{id, ticket, code, quantity, cents * 100, cents * 100 * quantity, dt})
+                q.addBindValue(v);
+            if (!q.exec())
+                qFatal("sale not stored");
+        }
+        void open(QDate day)
+        {
+            dialog = new RetailDialog(shop.db().connection());
+            dialog->setDay(day);
+            showActive(dialog);
+        }
+        QString label(const char *name) const
+        {
+            return dialog->findChild<QLabel *>(QString::fromLatin1(name))->text();
+        }
+        QStringList totals() const { return {label("Label6"), label("Label7"), label("Label8")}; }
+        QAbstractItemModel *grid() const
+        {
+            return dialog->findChild<QTableView *>(QStringLiteral("DataGrid1"))->model();
+        }
+        QStringList column(int c) const
+        {
+            QStringList all;
+            for (int r = 0; r < grid()->rowCount(); ++r)
+                all.append(grid()->index(r, c).data().toString());
+            return all;
+        }
+        TestShop shop;
+        MessageRecorder messages;
+        RetailDialog *dialog = nullptr;
+    };
+
+private Q_SLOTS:
+    void emptyDay()
+    {
+        Fixture f;
+        f.open(QDate(2026, 12, 7));
+        QCOMPARE(f.dialog->windowTitle(), QStringLiteral("零售管理"));
+        QCOMPARE(f.grid()->rowCount(), 0);
+        QCOMPARE(f.totals(), (QStringList{QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("¥0.00")}));
+        QCOMPARE(f.grid()->columnCount(), 8);
+        auto *view = f.dialog->findChild<QTableView *>(QStringLiteral("DataGrid1"));
+        QVERIFY(view->isColumnHidden(7));
+        QCOMPARE(view->columnWidth(3), 700 / 15);
+    }
+
+    void dayListAndTotals()
+    {
+        Fixture f;
+        // Two tickets of several lines, a line of the day before at 23:59:59
+        // and one of the next day at 00:00:00, a code no longer in the catalogue.
+        f.sale(1, 8, QStringLiteral("A"), 1, 250, QStringLiteral("2026-12-06 23:59:59"));
+        f.sale(2, 9, QStringLiteral("A"), 2, 250, QStringLiteral("2026-12-07 00:00:00"));
+        f.sale(3, 9, QStringLiteral("it's"), 1, 123450, QStringLiteral("2026-12-07 09:00:00"));
+        f.sale(4, 9, QStringLiteral("gone"), 3, 100, QStringLiteral("2026-12-07 09:00:01"));
+        f.sale(5, 10, QStringLiteral("A"), 30000, 1, QStringLiteral("2026-12-07 23:59:59"));
+        f.sale(6, 10, QStringLiteral("A"), 30000, 1, QStringLiteral("2026-12-07 23:59:59"));
+        f.sale(7, 11, QStringLiteral("A"), 1, 250, QStringLiteral("2026-12-08 00:00:00"));
+        f.open(QDate(2026, 12, 7));
+        QCOMPARE(f.column(0), strings({"9", "9", "9", "10", "10"}));
+        QCOMPARE(f.column(2), strings({"可乐", "苹果", "", "可乐", "可乐"}));
+        QCOMPARE(f.column(4).at(1), QStringLiteral("¥1,234.50"));
+        QCOMPARE(f.column(5).at(0), QStringLiteral("¥5.00"));
+        QCOMPARE(f.column(6).at(0), QStringLiteral("2026-12-07 00:00:00"));
+        QCOMPARE(f.column(7), strings({"2", "3", "4", "5", "6"}));
+        // 60,006 goods: past 16 bits without loss.
+        QCOMPARE(f.totals(), strings({"2", "60006", "¥1,842.50"}));
+
+        f.dialog->setDay(QDate(2026, 12, 6));
+        QCOMPARE(f.column(7), strings({"1"}));
+        QCOMPARE(f.totals(), strings({"1", "1", "¥2.50"}));
+    }
+
+    void deleteAsksFirstAndKeepsTotals()
+    {
+        Fixture f;
+        f.sale(1, 1, QStringLiteral("A"), 1, 250, QStringLiteral("2026-12-07 10:00:00"));
+        f.sale(2, 2, QStringLiteral("it's"), 2, 100, QStringLiteral("2026-12-07 11:00:00"));
+        f.open(QDate(2026, 12, 7));
+        auto *view = f.dialog->findChild<QTableView *>(QStringLiteral("DataGrid1"));
+        view->selectRow(1);
+
+        f.messages.answer = false;
+        QTest::mouseClick(f.dialog->findChild<QPushButton *>(QStringLiteral("delete")), Qt::LeftButton);
+        QCOMPARE(f.messages.boxes.size(), 1);
+        QCOMPARE(f.messages.boxes.first().text, QStringLiteral("确认要删除？"));
+        QCOMPARE(f.messages.boxes.first().title, QStringLiteral("删除"));
+        QCOMPARE(f.messages.boxes.first().icon, Messages::Icon::Question);
+        QCOMPARE(f.shop.count(QStringLiteral("xiaoshou")), 2);
+        QCOMPARE(f.grid()->rowCount(), 2);
+
+        f.messages.answer = true;
+        QTest::mouseClick(f.dialog->findChild<QPushButton *>(QStringLiteral("delete")), Qt::LeftButton);
+        QCOMPARE(f.messages.boxes.size(), 2);
+        QCOMPARE(f.shop.count(QStringLiteral("xiaoshou")), 1);
+        QCOMPARE(f.column(7), strings({"1"}));
+        QCOMPARE(f.totals(), strings({"2", "3", "¥4.50"}));
+        // Changing the date and back counts again.
+        f.dialog->setDay(QDate(2026, 12, 8));
+        f.dialog->setDay(QDate(2026, 12, 7));
+        QCOMPARE(f.totals(), strings({"1", "1", "¥2.50"}));
+    }
+
+    void lineNoLongerStoredDeletesNothingAndSaysSo()
+    {
+        Fixture f;
+        f.sale(1, 1, QStringLiteral("A"), 1, 250, QStringLiteral("2026-12-07 10:00:00"));
+        f.sale(1, 2, QStringLiteral("A"), 1, 250, QStringLiteral("2026-11-01 10:00:00")); // the same id, other day
+        f.open(QDate(2026, 12, 7));
+        f.shop.exec(QStringLiteral("DELETE FROM xiaoshou WHERE danjuhao = 1"));
+        QTest::mouseClick(f.dialog->findChild<QPushButton *>(QStringLiteral("delete")), Qt::LeftButton);
+        QCOMPARE(f.messages.boxes.size(), 2);
+        QVERIFY(f.messages.last().contains(QStringLiteral("没有删除")));
+        // The other day's line with the same id is untouched.
+        QCOMPARE(f.shop.count(QStringLiteral("xiaoshou")), 1);
+        QCOMPARE(f.grid()->rowCount(), 0);
+    }
+
+    void reopeningShowsTheSameList()
+    {
+        Fixture f;
+        f.sale(1, 1, QStringLiteral("A"), 1, 250, QStringLiteral("2026-12-07 10:00:00"));
+        f.open(QDate(2026, 12, 7));
+        f.dialog->hide();
+        f.sale(2, 2, QStringLiteral("A"), 1, 250, QStringLiteral("2026-12-07 11:00:00"));
+        f.dialog->show();
+        QCOMPARE(f.dialog->findChild<QDateEdit *>(QStringLiteral("DTPicker1"))->date(), QDate(2026, 12, 7));
+        QCOMPARE(f.grid()->rowCount(), 1);
+        QCOMPARE(f.totals().first(), QStringLiteral("1"));
+    }
+};
+
+QTEST_MAIN(TestRetail)
+#include "tst_retail.moc"
