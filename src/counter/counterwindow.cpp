@@ -2,6 +2,7 @@
 
 #include "aboutdialog.h"
 #include "cataloguedialog.h"
+#include "cleanupdialog.h"
 #include "database.h"
 #include "logindialog.h"
 #include "messages.h"
@@ -10,6 +11,7 @@
 #include "passworddialog.h"
 #include "pricing.h"
 #include "purchasedialog.h"
+#include "receiptdesigndialog.h"
 #include "receiptprinter.h"
 #include "recordset.h"
 #include "recordsetmodel.h"
@@ -366,6 +368,12 @@ void CounterWindow::registerScreens()
     m_screens->add(QStringLiteral("frmhuoming"), [db](QWidget *parent) { return new CatalogueDialog(db, parent); });
     m_screens->add(QStringLiteral("frmjinhuo"), [db](QWidget *parent) { return new PurchaseDialog(db, parent); });
     m_screens->add(QStringLiteral("frmlinshou"), [db](QWidget *parent) { return new RetailDialog(db, parent); });
+    m_screens->add(QStringLiteral("frmxiaopiao"), [this, db](QWidget *parent) {
+        return new ReceiptDesignDialog(db, [this] { m_receiptTexts.reloadHeader(); }, parent);
+    });
+    m_screens->add(QStringLiteral("frmqingli"), [this, db](QWidget *parent) {
+        return new CleanupDialog(db, m_database->path(), [this] { setTicketNumber(1); }, parent);
+    });
 }
 
 LoginDialog *CounterWindow::loginDialog()

@@ -96,6 +96,12 @@ void RetailDialog::fill()
     QString error;
     if (!DaySales::fill(m_db, m_dayPicker->date(), m_dayList, &m_rowids, &m_totals, &error))
         Messages::error(this, DatabaseError.arg(error));
+    // The given widths are the least a column gets: the sale time and a long
+    // name are shown whole.
+    for (int c = 0; c + 1 < int(std::size(ColumnWidths)); ++c) {
+        m_grid->resizeColumnToContents(c);
+        m_grid->setColumnWidth(c, std::max(twips(ColumnWidths[c]), m_grid->columnWidth(c)));
+    }
     showTotals();
 }
 

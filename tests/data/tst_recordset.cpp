@@ -176,6 +176,18 @@ private Q_SLOTS:
         QVERIFY(rs.open());
         QCOMPARE(rs.count(), 1);
         QVERIFY(!rs.addNew());
+        // A change is refused at once with a clear error, and the set stays
+        // usable: moving, finding and re-reading still work.
+        QVERIFY(!rs.setValue(QStringLiteral("shuliang"), 5));
+        QVERIFY2(rs.lastError().contains(QStringLiteral("只读")), qPrintable(rs.lastError()));
+        QCOMPARE(rs.value(QStringLiteral("shuliang")).toLongLong(), 1);
+        QVERIFY(!rs.hasPendingChanges());
+        QVERIFY(rs.moveNext());
+        QVERIFY(rs.moveFirst());
+        QVERIFY(rs.find(QStringLiteral("code='A'")));
+        QVERIFY(rs.requery());
+        QVERIFY(!rs.deleteCurrent());
+        QCOMPARE(m_shop->count(QStringLiteral("jinhuo")), 1);
     }
 
     void boundValuesAreNeverPasted()

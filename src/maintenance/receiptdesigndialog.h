@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QDialog>
+#include <QSqlDatabase>
+
+#include <functional>
+
+class QLineEdit;
+class QPushButton;
+class QTableView;
+class RecordSet;
+
+// frmxiaopiao "小票设计": the receipt's one-line header (settings row 20000)
+// and its footer lines (rows 20001 upwards, contiguous). Every change is
+// written at once; the counter's header is reloaded after a save.
+class ReceiptDesignDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    static constexpr int MaxLength = 32;
+
+    ReceiptDesignDialog(QSqlDatabase db, std::function<void()> headerSaved, QWidget *parent = nullptr);
+
+    RecordSet *footer() const { return m_footer; }
+
+    void saveHeader();
+    void appendLine();
+    void deleteLastLine();
+
+    // The first `MaxLength` characters (not UTF-16 units) of a text.
+    static QString clipped(const QString &text);
+    static qsizetype lengthOf(const QString &text);
+
+private:
+    void checkHeaderLength();
+    void failed(const QString &error);
+
+    RecordSet *m_settings;
+    RecordSet *m_footer;
+    std::function<void()> m_headerSaved;
+
+    QLineEdit *m_headerEdit;
+    QPushButton *m_saveButton;
+    QTableView *m_grid;
+    QPushButton *m_appendButton;
+    QPushButton *m_deleteButton;
+};

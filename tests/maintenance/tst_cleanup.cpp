@@ -1,0 +1,156 @@
+#include "cleanupdialog.h"
+#include "counterfixture.h"
+#include "datacleanup.h"
+#include "screenhost.h"
+
+#include <QDir>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QTimer>
+
+// Data cleanup: what each button empties, the copy written first, and the
+// ticket numbers starting again at 1.
+class TestCleanup : public QObject
+{
+    Q_OBJECT
+
+    // Opens the screen from the counter and presses one of its buttons.
+    static void press(CounterFixture &f, const char *button)
+    {
+        QTimer::singleShot(0, [&f, button] {
+            auto *d = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            QVERIFY(d);
+            QCOMPARE(d->objectName(), QStringLiteral("frmqingli"));
+            QTest::mouseClick(d->findChild<QPushButton *>(QString::fromLatin1(button)), Qt::LeftButton);
+            d->close();
+        });
+        f.window->screens()->open(QStringLiteral("frmqingli"));
+    }
+
+    static QStringList counts(CounterFixture &f)
+    {
+        QStringList all;
+        for (const char *t : {"xiaoshou", "jinhuo", "name"})
+            all.append(QString::number(f.shop.count(QString::fromLatin1(t))));
+        return all;
+    }
+
+    static void sell(CounterFixture &f)
+    {
+        f.ringUp(QStringLiteral("A"), QStringLiteral("1"));
+        f.edit("Text8")->setText(QStringLiteral("10"));
+        f.key(Qt::Key_F8);
+    }
+
+private Q_SLOTS:
+    void eachButtonEmptiesItsTables_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<QStringList>("left");
+        QTest::newRow("cancel") << QStringLiteral("Command1") << false << strings({"2", "4", "4"});
+        QTest::newRow("sales") << QStringLiteral("Command1") << true << strings({"0", "4", "4"});
+        QTest::newRow("sales and purchases") << QStringLiteral("Command2") << true << strings({"0", "0", "4"});
+        QTest::newRow("everything") << QStringLiteral("Command3") << true << strings({"0", "0", "0"});
+    }
+
+    void eachButtonEmptiesItsTables()
+    {
+        QFETCH(QString, button);
+        QFETCH(bool, ok);
+        QFETCH(QStringList, left);
+        CounterFixture f;
+        sell(f);
+        sell(f);
+        QCOMPARE(f.text("Label8"), QStringLiteral("3"));
+        const QStringList before = counts(f);
+        f.messages.clear();
+        f.messages.answer = ok;
+        press(f, button.toLatin1().constData());
+        QCOMPARE(f.messages.boxes.size(), 1);
+        QCOMPARE(f.messages.boxes.first().text, QStringLiteral("确认要删除？"));
+        QCOMPARE(f.messages.boxes.first().title, QStringLiteral("删除"));
+        QCOMPARE(f.messages.boxes.first().icon, Messages::Icon::Warning);
+        QCOMPARE(counts(f), left);
+        QCOMPARE(f.text("Label8"), ok ? QStringLiteral("1") : QStringLiteral("3"));
+
+        // The copy beside the file opens as a shop file with the old rows.
+        const QStringList copies = QDir(f.shop.dir()).entryList({QStringLiteral("tarv-*.db")});
+        QCOMPARE(copies.size(), ok ? 1 : 0);
+        if (!ok)
+            return;
+        QVERIFY(QFileInfo(QDir(f.shop.dir()).filePath(copies.first())).permissions() &
+                QFileDevice::ReadOwner);
+        QVERIFY(!(QFileInfo(QDir(f.shop.dir()).filePath(copies.first())).permissions() & QFileDevice::ReadOther));
+        {
+            Database::Result copy = Database::open(QDir(f.shop.dir()).filePath(copies.first()));
+            QVERIFY2(copy.database, qPrintable(copy.message));
+            QSqlQuery q(copy.database->connection());
+            QStringList inCopy;
+            for (const char *t : {"xiaoshou", "jinhuo", "name"}) {
+                QVERIFY(q.exec(QStringLiteral("SELECT COUNT(*) FROM %1").arg(QString::fromLatin1(t))) && q.next());
+                inCopy.append(q.value(0).toString());
+            }
+            QCOMPARE(inCopy, before);
+        }
+        // The next sale is ticket 1 (goods permitting).
+        if (button == u"Command1") {
+            sell(f);
+            QSqlQuery q(f.shop.db().connection());
+            QVERIFY(q.exec(QStringLiteral("SELECT danjuhao, id FROM xiaoshou")) && q.next());
+            QCOMPARE(q.value(0).toInt(), 1);
+            QCOMPARE(q.value(1).toInt(), 1);
+        }
+    }
+
+    void emptyTablesStillRestartTheNumbers()
+    {
+        CounterFixture f(false);
+        f.window->setTicketNumber(57);
+        press(f, "Command3");
+        QCOMPARE(f.text("Label8"), QStringLiteral("1"));
+        QCOMPARE(f.messages.boxes.size(), 1); // the question, and no message after
+    }
+
+    void allTablesOrNone()
+    {
+        CounterFixture f;
+        sell(f);
+        f.shop.exec(QStringLiteral("CREATE TRIGGER keep BEFORE DELETE ON name BEGIN SELECT RAISE(ABORT, 'disk full'); "
+                                   "END"));
+        f.messages.clear();
+        press(f, "Command3");
+        QCOMPARE(f.messages.boxes.size(), 2);
+        QVERIFY(f.messages.last().contains(QStringLiteral("disk full")));
+        QCOMPARE(f.messages.boxes.last().icon, Messages::Icon::Critical);
+        QCOMPARE(counts(f), strings({"1", "4", "4"}));
+        QCOMPARE(f.text("Label8"), QStringLiteral("2"));
+    }
+
+    void noCopyNoCleanup()
+    {
+        TestShop shop;
+        shop.create();
+        shop.addGoods(QStringLiteral("A"), QStringLiteral("a"));
+        const auto r = DataCleanup::run(shop.db().connection(),
+                                        shop.dir() + QStringLiteral("/missing-folder/tarv.db"),
+                                        DataCleanup::Scope::Everything);
+        QVERIFY(!r.ok);
+        QVERIFY(r.error.contains(QStringLiteral("备份")));
+        QCOMPARE(shop.count(QStringLiteral("name")), 1);
+    }
+
+    void copiesWithinOneSecondAreKept()
+    {
+        QTemporaryDir dir;
+        const QString db = dir.filePath(QStringLiteral("tarv.db"));
+        const QDateTime when(QDate(2026, 12, 8), QTime(15, 30, 0));
+        QCOMPARE(QFileInfo(DataCleanup::backupPathFor(db, when)).fileName(), QStringLiteral("tarv-20261208-153000.db"));
+        QFile(DataCleanup::backupPathFor(db, when)).open(QIODevice::WriteOnly);
+        QCOMPARE(QFileInfo(DataCleanup::backupPathFor(db, when)).fileName(),
+                 QStringLiteral("tarv-20261208-153000-2.db"));
+    }
+};
+
+QTEST_MAIN(TestCleanup)
+#include "tst_cleanup.moc"
