@@ -4,6 +4,7 @@
 #include "cataloguedialog.h"
 #include "cleanupdialog.h"
 #include "database.h"
+#include "inventorydialog.h"
 #include "logindialog.h"
 #include "messages.h"
 #include "named.h"
@@ -16,6 +17,7 @@
 #include "recordset.h"
 #include "recordsetmodel.h"
 #include "retaildialog.h"
+#include "salesanalysisdialog.h"
 #include "screenhost.h"
 #include "ticket.h"
 #include "twips.h"
@@ -368,6 +370,11 @@ void CounterWindow::registerScreens()
     m_screens->add(QStringLiteral("frmhuoming"), [db](QWidget *parent) { return new CatalogueDialog(db, parent); });
     m_screens->add(QStringLiteral("frmjinhuo"), [db](QWidget *parent) { return new PurchaseDialog(db, parent); });
     m_screens->add(QStringLiteral("frmlinshou"), [db](QWidget *parent) { return new RetailDialog(db, parent); });
+    m_screens->add(QStringLiteral("frmxiaoshou"), [this, db](QWidget *parent) {
+        return new SalesAnalysisDialog(db, m_database->path(), parent);
+    });
+    m_screens->add(QStringLiteral("frmkucun"),
+                   [this](QWidget *parent) { return new InventoryDialog(m_database->path(), parent); });
     m_screens->add(QStringLiteral("frmxiaopiao"), [this, db](QWidget *parent) {
         return new ReceiptDesignDialog(db, [this] { m_receiptTexts.reloadHeader(); }, parent);
     });

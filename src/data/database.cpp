@@ -254,6 +254,9 @@ Database::Result Database::lockAndOpen(const QString &path, bool creating)
     if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !q.exec(QStringLiteral("PRAGMA synchronous=FULL")) ||
         !q.exec(QStringLiteral("PRAGMA busy_timeout=5000")))
         return {nullptr, Status::Unusable, unusable(path, q.lastError().text())};
+    for (const QString &statement : Schema::indexStatements())
+        if (!q.exec(statement))
+            return {nullptr, Status::Unusable, unusable(path, q.lastError().text())};
     if (!creating) {
         const QString problem = ensureSettingsRows(db);
         if (!problem.isEmpty())

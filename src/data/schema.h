@@ -25,6 +25,9 @@ const QList<Table> &tables();
 
 // Statements that create the tables and their indexes in an empty file.
 QStringList createStatements();
+// The indexes alone; run on every file that is opened, so that files made by
+// an older version get the ones added since.
+QStringList indexStatements();
 
 ColumnKind kindOfColumn(const QString &column);
 

@@ -1,0 +1,226 @@
+#include "counterfixture.h"
+#include "inventorydialog.h"
+#include "inventoryreport.h"
+#include "recordset.h"
+#include "salesanalysisdialog.h"
+#include "screenhost.h"
+
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QPdfWriter>
+#include <QPrintPreviewDialog>
+#include <QPrinterInfo>
+#include <QProcess>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QTableView>
+#include <QTimer>
+
+namespace {
+QString pdfText(const QString &path)
+{
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
+    if (!p.waitForFinished(30000) || p.exitCode() != 0)
+        return {};
+    QString text = QString::fromUtf8(p.readAllStandardOutput()).normalized(QString::NormalizationForm_KC);
+    // pdftotext drops the blanks between the title's spaced-out characters.
+    return text.replace(QStringLiteral("库存清单"), QStringLiteral("库 存 清 单"));
+}
+} // namespace
+
+// The two analysis screens opened from the counter, and the inventory list on paper.
+class TestAnalysisScreens : public QObject
+{
+    Q_OBJECT
+
+    // Opens a screen through the counter's host and runs `work` inside it.
+    template <typename Work> static void inScreen(CounterFixture &f, const QString &name, Work work)
+    {
+        bool ran = false;
+        QTimer::singleShot(0, [&] {
+            auto *d = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            QVERIFY(d);
+            QCOMPARE(d->objectName(), name);
+            work(d);
+            ran = true;
+            if (d->isVisible())
+                d->hide();
+        });
+        f.window->screens()->open(name);
+        QVERIFY(ran);
+    }
+
+    static QStringList labels(QDialog *d, std::initializer_list<const char *> names)
+    {
+        QStringList all;
+        for (const char *n : names) {
+            QWidget *w = d->findChild<QWidget *>(QString::fromLatin1(n));
+            if (auto *l = qobject_cast<QLabel *>(w))
+                all.append(l->text());
+            else if (auto *e = qobject_cast<QLineEdit *>(w))
+                all.append(e->text());
+        }
+        return all;
+    }
+
+    static void sellToday(CounterFixture &f, const QString &code, const QString &quantity)
+    {
+        f.ringUp(code, quantity);
+        f.edit("Text8")->setText(QStringLiteral("100000"));
+        f.key(Qt::Key_F8);
+    }
+
+private Q_SLOTS:
+    void salesAnalysis()
+    {
+        CounterFixture f;
+        sellToday(f, QStringLiteral("A"), QStringLiteral("3"));
+        sellToday(f, QStringLiteral("it's"), QStringLiteral("1"));
+        f.shop.addSale(10, 9, QStringLiteral("B"), 2, Money::fromCents(1000)); // 2026-12-01
+        inScreen(f, QStringLiteral("frmxiaoshou"), [](QDialog *d) {
+            QCOMPARE(d->windowTitle(), QStringLiteral("销售分析"));
+            auto *model = d->findChild<QTableView *>(QStringLiteral("DataGrid1"))->model();
+            QCOMPARE(model->rowCount(), 2);
+            QCOMPARE(model->headerData(5, Qt::Horizontal).toString(), QStringLiteral("销售毛利"));
+            QCOMPARE(model->index(0, 0).data().toString(), QStringLiteral("A"));
+            QCOMPARE(model->index(0, 4).data().toString(), QStringLiteral("¥2.50"));
+            // Today's figures at load: A 3 × 2.50, it's 1 × 1,234.50; bought at their selling prices.
+            QCOMPARE(labels(d, {"Label9", "Label10", "Label11"}), strings({"4", "¥1,242.00", "¥0.00"}));
+
+            // Start after end: nothing changes.
+            d->findChild<QDateEdit *>(QStringLiteral("DTPicker1"))->setDate(QDate(2026, 12, 2));
+            d->findChild<QDateEdit *>(QStringLiteral("DTPicker2"))->setDate(QDate(2026, 12, 1));
+            QTest::mouseClick(d->findChild<QPushButton *>(QStringLiteral("OKButton")), Qt::LeftButton);
+            QCOMPARE(model->rowCount(), 2);
+            QCOMPARE(labels(d, {"Label9"}), strings({"4"}));
+
+            d->findChild<QDateEdit *>(QStringLiteral("DTPicker1"))->setDate(QDate(2026, 12, 1));
+            QTest::mouseClick(d->findChild<QPushButton *>(QStringLiteral("OKButton")), Qt::LeftButton);
+            QCOMPARE(model->rowCount(), 1);
+            QCOMPARE(labels(d, {"Label9", "Label10", "Label11"}), strings({"2", "¥20.00", "¥0.00"}));
+            QTest::mouseClick(d->findChild<QPushButton *>(QStringLiteral("CancelButton")), Qt::LeftButton);
+            QVERIFY(!d->isVisible());
+        });
+        // Reopened after "关闭": the old dates and figures.
+        inScreen(f, QStringLiteral("frmxiaoshou"), [](QDialog *d) {
+            QCOMPARE(d->findChild<QDateEdit *>(QStringLiteral("DTPicker1"))->date(), QDate(2026, 12, 1));
+            QCOMPARE(labels(d, {"Label9"}), strings({"2"}));
+        });
+    }
+
+    void inventoryAnalysis()
+    {
+        CounterFixture f;
+        sellToday(f, QStringLiteral("B"), QStringLiteral("12"));
+        inScreen(f, QStringLiteral("frmkucun"), [&](QDialog *d) {
+            QCOMPARE(d->windowTitle(), QStringLiteral("库存分析"));
+            auto *grid = d->findChild<QTableView *>(QStringLiteral("DataGrid1"));
+            QCOMPARE(grid->model()->columnCount(), 8);
+            QVERIFY(grid->isColumnHidden(6) && grid->isColumnHidden(7) && !grid->isColumnHidden(5));
+            QVERIFY(d->findChild<QLineEdit *>(QStringLiteral("Text5"))->isHidden());
+            // A 10, B 4 + 6 with 12 sold, it's 1; C never purchased is absent.
+            QCOMPARE(grid->model()->rowCount(), 3);
+            QCOMPARE(grid->model()->index(1, 5).data().toString(), QStringLiteral("-2"));
+            QCOMPARE(grid->model()->index(1, 7).data().toString(), QStringLiteral("(¥20.00)"));
+            QCOMPARE(labels(d, {"Text1", "Text2", "Text3", "Text4", "Text5"}),
+                     strings({"12", "¥120.00", "21", "9", "¥1,239.50"}));
+
+            auto *box = d->findChild<QCheckBox *>(QStringLiteral("Check1"));
+            QTest::mouseClick(box, Qt::LeftButton);
+            QVERIFY(!grid->isColumnHidden(6) && !grid->isColumnHidden(7));
+            QVERIFY(!d->findChild<QLineEdit *>(QStringLiteral("Text5"))->isHidden());
+            QCOMPARE(grid->columnWidth(7), 1100 / 15);
+            QTest::mouseClick(box, Qt::LeftButton);
+            QVERIFY(grid->isColumnHidden(6) && grid->isColumnHidden(7));
+            QVERIFY(d->findChild<QLineEdit *>(QStringLiteral("Text5"))->isHidden());
+            QCOMPARE(labels(d, {"Text4"}), strings({"9"}));
+
+            // The preview of the list, titled as the shop knows it.
+            QString title;
+            QTimer::singleShot(200, [&] {
+                if (auto *preview = qobject_cast<QPrintPreviewDialog *>(QApplication::activeModalWidget())) {
+                    title = preview->windowTitle();
+                    QCOMPARE(preview->objectName(), QStringLiteral("DataReport2"));
+                    preview->reject();
+                }
+            });
+            QTest::mouseClick(d->findChild<QPushButton *>(QStringLiteral("Command1")), Qt::LeftButton);
+            QCOMPARE(title, QStringLiteral("库存打印"));
+            QTest::mouseClick(d->findChild<QPushButton *>(QStringLiteral("CancelButton")), Qt::LeftButton);
+        });
+        // After "返回" new purchases do not show; after the close box they do.
+        f.shop.addPurchase(QStringLiteral("C"), 7, Money::fromCents(100));
+        inScreen(f, QStringLiteral("frmkucun"), [](QDialog *d) {
+            QCOMPARE(labels(d, {"Text3"}), strings({"21"}));
+            d->close();
+        });
+        inScreen(f, QStringLiteral("frmkucun"), [](QDialog *d) { QCOMPARE(labels(d, {"Text3"}), strings({"28"})); });
+    }
+
+    void inventoryListOnPaper()
+    {
+        CounterFixture f;
+        f.shop.addSale(1, 1, QStringLiteral("B"), 12, Money::fromCents(1000));
+        auto *dialog = new InventoryDialog(f.shop.path(), f.window);
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath(QStringLiteral("list.pdf"));
+        for (bool shown : {false, true}) {
+            dialog->setPricesShown(shown);
+            {
+                QPdfWriter writer(pdf);
+                QVERIFY(InventoryReport::paint(dialog->figures().rows, &writer));
+            }
+            const QString text = pdfText(pdf);
+            for (const char *part : {"库 存 清 单", "货号", "货名", "销售数量", "销售金额", "进货总数", "库存数量", "薯片",
+                                     "¥120.00", "-2"})
+                QVERIFY2(text.contains(QString::fromUtf8(part).normalized(QString::NormalizationForm_KC)),
+                         qPrintable(QString::fromUtf8(part) + QStringLiteral(" missing in:\n") + text));
+            QVERIFY(!text.contains(QStringLiteral("进货价格")) && !text.contains(QStringLiteral("库存金额")));
+        }
+        delete dialog;
+    }
+
+    void inventoryListThroughThePrinter()
+    {
+        if (QPrinterInfo::defaultPrinter().isNull()) {
+            if (qEnvironmentVariableIsSet("TARVEL_REQUIRE_PRINTER"))
+                QFAIL("no default printer although the test run set one up");
+            QSKIP("no default printer (CUPS with cups-pdf)");
+        }
+        QString outDir = qEnvironmentVariable("TARVEL_PDF_DIR");
+        if (outDir.isEmpty())
+            outDir = QDir::homePath() + QStringLiteral("/PDF");
+        const QDateTime started = QDateTime::currentDateTime().addSecs(-1);
+        CounterFixture f;
+        f.shop.addGoods(QStringLiteral("P1"), QStringLiteral("打印测试货"));
+        f.shop.addPurchase(QStringLiteral("P1"), 33, Money::fromCents(100));
+        const StockFigures figures = StockFigures::compute(f.shop.db().connection());
+        QCOMPARE(InventoryReport::printOnDefaultPrinter(figures.rows), QString());
+        QString found;
+        QDeadlineTimer deadline(60000);
+        while (found.isEmpty() && !deadline.hasExpired()) {
+            QTest::qWait(250);
+            const auto files = QDir(outDir).entryInfoList({QStringLiteral("*.pdf")}, QDir::Files, QDir::Time);
+            for (const QFileInfo &fi : files)
+                if (fi.lastModified() >= started && fi.size() > 0) {
+                    QTest::qWait(500);
+                    if (pdfText(fi.filePath()).contains(QStringLiteral("打印测试货"))) {
+                        found = fi.filePath();
+                        break;
+                    }
+                }
+        }
+        QVERIFY2(!found.isEmpty(), qPrintable(QStringLiteral("no inventory PDF in ") + outDir));
+        const QString text = pdfText(found);
+        for (const char *part : {"库 存 清 单", "货号", "库存数量", "P1", "打印测试货", "33"})
+            QVERIFY2(text.contains(QString::fromUtf8(part).normalized(QString::NormalizationForm_KC)),
+                     qPrintable(QString::fromUtf8(part) + QStringLiteral(" missing in:\n") + text));
+        QFile::remove(found);
+    }
+};
+
+QTEST_MAIN(TestAnalysisScreens)
+#include "tst_analysisscreens.moc"

@@ -1,0 +1,297 @@
+#include "salesfigures.h"
+#include "stockfigures.h"
+#include "testshop.h"
+
+#include <QHash>
+#include <QRandomGenerator>
+#include <QSqlQuery>
+#include <QTest>
+
+// The analysis figures: the edge cases that catch faults, and equality with a
+// plain, slow walk through every line for every code, as the figures were
+// first defined, on generated data.
+class TestFigures : public QObject
+{
+    Q_OBJECT
+
+    struct Line
+    {
+        QString code;
+        qint64 quantity;
+        Money amount;
+        QDateTime dt;
+    };
+    struct Purchase
+    {
+        QString code;
+        qint64 quantity;
+        Money price;
+    };
+
+    static QList<Line> lines(TestShop &shop)
+    {
+        QSqlQuery q(shop.db().connection());
+        q.exec(QStringLiteral("SELECT code, shuliang, jine, dt FROM xiaoshou ORDER BY rowid"));
+        QList<Line> all;
+        while (q.next())
+            all.append({q.value(0).toString(), q.value(1).toLongLong(), Money::fromUnits(q.value(2).toLongLong()),
+                        QDateTime::fromString(q.value(3).toString(), QStringLiteral("yyyy-MM-dd HH:mm:ss"))});
+        return all;
+    }
+    static QList<Purchase> purchases(TestShop &shop)
+    {
+        QSqlQuery q(shop.db().connection());
+        q.exec(QStringLiteral("SELECT code, shuliang, jinjia FROM jinhuo ORDER BY rowid"));
+        QList<Purchase> all;
+        while (q.next())
+            all.append({q.value(0).toString(), q.value(1).toLongLong(), Money::fromUnits(q.value(2).toLongLong())});
+        return all;
+    }
+    static QString nameOf(TestShop &shop, const QString &code)
+    {
+        QSqlQuery q(shop.db().connection());
+        q.exec(QStringLiteral("SELECT code, name FROM name ORDER BY rowid"));
+        while (q.next())
+            if (q.value(0).toString() == code)
+                return q.value(1).toString();
+        return QString();
+    }
+
+    // The sales analysis as first defined: codes in order of first occurrence,
+    // then for every code a walk through every line of the range.
+    static SalesFigures slowSales(TestShop &shop, QDate first, QDate last)
+    {
+        const QDateTime from(first, QTime(0, 0)), to(last.addDays(1), QTime(0, 0));
+        QList<Line> range;
+        for (const Line &l : lines(shop))
+            if (l.dt > from && l.dt < to)
+                range.append(l);
+        QStringList codes;
+        for (const Line &l : range)
+            if (!codes.contains(l.code))
+                codes.append(l.code);
+        SalesFigures f;
+        const QList<Purchase> bought = purchases(shop);
+        for (const QString &code : codes) {
+            SalesFigures::Row r;
+            r.code = code;
+            r.name = nameOf(shop, code);
+            Money a;
+            for (const Line &l : range)
+                if (l.code == code) {
+                    r.quantity += l.quantity;
+                    a = *a.plus(l.amount);
+                }
+            for (const Purchase &p : bought)
+                if (p.code == code)
+                    r.price = p.price;
+            // Each figure as its text shows it.
+            r.amount = *Money::parse(a.toCurrency());
+            r.price = *Money::parse(r.price.toCurrency());
+            r.profit = *Money::parse(r.amount.minus(*r.price.times(r.quantity))->toCurrency());
+            f.totalQuantity += r.quantity;
+            f.totalAmount = *f.totalAmount.plus(r.amount);
+            f.totalProfit = *f.totalProfit.plus(r.profit);
+            f.rows.append(r);
+        }
+        return f;
+    }
+
+    static StockFigures slowStock(TestShop &shop)
+    {
+        const QList<Purchase> bought = purchases(shop);
+        const QList<Line> sold = lines(shop);
+        QStringList codes;
+        for (const Purchase &p : bought)
+            if (!codes.contains(p.code))
+                codes.append(p.code);
+        StockFigures f;
+        for (const QString &code : codes) {
+            StockFigures::Row r;
+            r.code = code;
+            r.name = nameOf(shop, code);
+            for (const Purchase &p : bought)
+                if (p.code == code) {
+                    r.purchased += p.quantity;
+                    r.price = p.price;
+                }
+            Money a;
+            for (const Line &l : sold)
+                if (l.code == code) {
+                    r.soldQuantity += l.quantity;
+                    a = *a.plus(l.amount);
+                }
+            r.soldAmount = *Money::parse(a.toCurrency());
+            r.price = *Money::parse(r.price.toCurrency());
+            r.stock = r.purchased - r.soldQuantity;
+            r.value = *Money::parse(r.price.times(r.stock)->toCurrency());
+            f.totalSold += r.soldQuantity;
+            f.totalSoldAmount = *f.totalSoldAmount.plus(r.soldAmount);
+            f.totalPurchased += r.purchased;
+            f.totalStock += r.stock;
+            f.totalValue = *f.totalValue.plus(r.value);
+            f.rows.append(r);
+        }
+        return f;
+    }
+
+    static QStringList rowsOf(const SalesFigures &f)
+    {
+        QStringList all;
+        for (const auto &r : f.rows)
+            all.append(QStringList{r.code, r.name, QString::number(r.quantity), r.amount.toExactString(),
+                                   r.price.toExactString(), r.profit.toExactString()}
+                           .join(u'|'));
+        all.append(QStringList{QString::number(f.totalQuantity), f.totalAmount.toExactString(),
+                               f.totalProfit.toExactString()}
+                       .join(u'|'));
+        return all;
+    }
+    static QStringList rowsOf(const StockFigures &f)
+    {
+        QStringList all;
+        for (const auto &r : f.rows)
+            all.append(QStringList{r.code, r.name, QString::number(r.soldQuantity), r.soldAmount.toExactString(),
+                                   QString::number(r.purchased), QString::number(r.stock), r.price.toExactString(),
+                                   r.value.toExactString()}
+                           .join(u'|'));
+        all.append(QStringList{QString::number(f.totalSold), f.totalSoldAmount.toExactString(),
+                               QString::number(f.totalPurchased), QString::number(f.totalStock),
+                               f.totalValue.toExactString()}
+                       .join(u'|'));
+        return all;
+    }
+
+    static void sale(TestShop &shop, const QString &code, qint64 quantity, qint64 amountUnits, const QString &dt)
+    {
+        QSqlQuery q(shop.db().connection());
+        q.prepare(QStringLiteral("INSERT INTO xiaoshou (id, danjuhao, code, shuliang, shoujia, jine, dt) "
+                                 "VALUES (1, 1, ?, ?, 0, ?, ?)"));
+        q.addBindValue(code);
+        q.addBindValue(quantity);
+        q.addBindValue(amountUnits);
+        q.addBindValue(dt);
+        QVERIFY(q.exec());
+    }
+
+private Q_SLOTS:
+    void initTestCase() { TestShop::pinLocale(); }
+
+    void salesEdgeCases()
+    {
+        TestShop shop;
+        shop.create();
+        shop.addGoods(QStringLiteral("A"), QStringLiteral("可乐"));
+        shop.addGoods(QStringLiteral("it's"), QStringLiteral("苹果"));
+        shop.addPurchase(QStringLiteral("A"), 10, Money::fromCents(200));
+        shop.addPurchase(QStringLiteral("A"), 5, Money::fromCents(250));
+        shop.addPurchase(QStringLiteral("it's"), 5, Money::fromCents(1000));
+        sale(shop, QStringLiteral("A"), 100, 999990000, QStringLiteral("2026-12-01 00:00:00")); // not counted
+        sale(shop, QStringLiteral("it's"), 1, 50000, QStringLiteral("2026-12-01 00:00:01"));    // below cost
+        sale(shop, QStringLiteral("A"), 1, 30050, QStringLiteral("2026-12-01 09:00:00"));
+        sale(shop, QStringLiteral("A"), 2, 60050, QStringLiteral("2026-12-02 09:00:00"));
+        sale(shop, QStringLiteral("gone"), 40000, 1, QStringLiteral("2026-12-02 23:59:59")); // no catalogue, no price
+        sale(shop, QStringLiteral("A"), 3, 90000, QStringLiteral("2026-12-02 23:59:59"));
+        sale(shop, QStringLiteral("A"), 9, 90000, QStringLiteral("2026-12-03 00:00:00")); // not counted
+        const SalesFigures f = SalesFigures::compute(shop.db().connection(), QDate(2026, 12, 1), QDate(2026, 12, 2));
+        QVERIFY2(f.ok, qPrintable(f.error));
+        // A: 3 lines, 18.01 (18.0100 exactly), price 2.50 (the last purchase), profit 18.01 - 15.00
+        // it's: 5.00 at a price of 10.00: a loss of 5.00
+        // gone: 0.0001 shows 0.00, price 0
+        QCOMPARE(rowsOf(f), strings({"it's|苹果|1|5.0000|10.0000|-5.0000", "A|可乐|6|18.0100|2.5000|3.0100",
+                                     "gone||40000|0.0000|0.0000|0.0000", "40007|23.0100|-1.9900"}));
+        QCOMPARE(rowsOf(f), rowsOf(slowSales(shop, QDate(2026, 12, 1), QDate(2026, 12, 2))));
+    }
+
+    void roundingToTheShownFigures()
+    {
+        TestShop shop;
+        shop.create();
+        shop.exec(QStringLiteral("INSERT INTO jinhuo (id, code, shuliang, jinjia) VALUES (1, 'A', 10, 12345)"));
+        // 1.0050 + 1.0050 = 2.0100; price 1.2345 shows 1.23; profit 2.01 - 2 × 1.23
+        sale(shop, QStringLiteral("A"), 2, 10050, QStringLiteral("2026-12-01 10:00:00"));
+        sale(shop, QStringLiteral("A"), 0, 10050, QStringLiteral("2026-12-01 11:00:00"));
+        const SalesFigures f = SalesFigures::compute(shop.db().connection(), QDate(2026, 12, 1), QDate(2026, 12, 1));
+        QCOMPARE(rowsOf(f), strings({"A||2|2.0100|1.2300|-0.4500", "2|2.0100|-0.4500"}));
+        const StockFigures s = StockFigures::compute(shop.db().connection());
+        QCOMPARE(rowsOf(s), strings({"A||2|2.0100|10|8|1.2300|9.8400", "2|2.0100|10|8|9.8400"}));
+    }
+
+    void stockEdgeCases()
+    {
+        TestShop shop;
+        shop.create();
+        shop.addGoods(QStringLiteral("A"), QStringLiteral("可乐"));
+        shop.addPurchase(QStringLiteral("A"), 10, Money::fromCents(200));
+        shop.addPurchase(QStringLiteral("N"), 4, Money::fromCents(100)); // never sold
+        shop.addPurchase(QStringLiteral("A"), 5, Money::fromCents(250));
+        shop.addPurchase(QStringLiteral("M"), 1, Money::fromCents(300)); // more sold than bought
+        sale(shop, QStringLiteral("A"), 12, 300000, QStringLiteral("2020-01-01 10:00:00"));
+        sale(shop, QStringLiteral("M"), 40000, 400000000, QStringLiteral("2026-01-01 10:00:00"));
+        sale(shop, QStringLiteral("S"), 7, 70000, QStringLiteral("2026-01-01 10:00:00")); // sold, never purchased
+        const StockFigures f = StockFigures::compute(shop.db().connection());
+        QVERIFY2(f.ok, qPrintable(f.error));
+        QCOMPARE(rowsOf(f), strings({"A|可乐|12|30.0000|15|3|2.5000|7.5000", "N||0|0.0000|4|4|1.0000|4.0000",
+                                     "M||40000|40000.0000|1|-39999|3.0000|-119997.0000",
+                                     "40012|40030.0000|20|-39992|-119985.5000"}));
+        QCOMPARE(rowsOf(f), rowsOf(slowStock(shop)));
+        // After the sales are gone the stock is what was purchased.
+        shop.exec(QStringLiteral("DELETE FROM xiaoshou"));
+        QCOMPARE(StockFigures::compute(shop.db().connection()).totalStock, 20);
+    }
+
+    void equalToTheSlowWalkOnGeneratedData()
+    {
+        TestShop shop;
+        shop.create();
+        QRandomGenerator random(20261208);
+        QSqlQuery q(shop.db().connection());
+        QVERIFY(q.exec(QStringLiteral("BEGIN")));
+        // 60 codes; every seventh is missing from the catalogue, every eleventh is there twice.
+        for (int c = 0; c < 60; ++c) {
+            const QString code = QStringLiteral("C%1'").arg(c);
+            if (c % 7 != 3)
+                shop.addGoods(code, QStringLiteral("货%1").arg(c));
+            if (c % 11 == 5)
+                shop.addGoods(code, QStringLiteral("又%1").arg(c));
+        }
+        for (int p = 0; p < 400; ++p) {
+            q.prepare(QStringLiteral("INSERT INTO jinhuo (id, code, shuliang, jinjia) VALUES (?, ?, ?, ?)"));
+            q.addBindValue(p + 1);
+            q.addBindValue(QStringLiteral("C%1'").arg(random.bounded(50)));
+            q.addBindValue(random.bounded(1, 60));
+            q.addBindValue(qint64(random.bounded(1, 2000000))); // four decimals
+            QVERIFY(q.exec());
+        }
+        const QDateTime start(QDate(2026, 11, 1), QTime(0, 0));
+        for (int l = 0; l < 5000; ++l) {
+            // Whole seconds over ten days, with lines on the first moment of days.
+            const qint64 at = l % 97 == 0 ? qint64(random.bounded(10)) * 86400 : random.bounded(10 * 86400);
+            q.prepare(QStringLiteral("INSERT INTO xiaoshou (id, danjuhao, code, shuliang, shoujia, jine, dt) "
+                                     "VALUES (?, ?, ?, ?, 0, ?, ?)"));
+            q.addBindValue(l + 1);
+            q.addBindValue(l / 4);
+            q.addBindValue(QStringLiteral("C%1'").arg(random.bounded(60)));
+            q.addBindValue(random.bounded(-2, 30));
+            q.addBindValue(qint64(random.bounded(0, 5000000)) - 100000);
+            q.addBindValue(start.addSecs(at).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+            QVERIFY(q.exec());
+        }
+        // Deleted rows leave gaps.
+        QVERIFY(q.exec(QStringLiteral("DELETE FROM xiaoshou WHERE id % 13 = 0")));
+        QVERIFY(q.exec(QStringLiteral("DELETE FROM jinhuo WHERE id % 17 = 0")));
+        QVERIFY(q.exec(QStringLiteral("COMMIT")));
+
+        QCOMPARE(rowsOf(StockFigures::compute(shop.db().connection())), rowsOf(slowStock(shop)));
+        for (auto [first, last] : {std::pair{QDate(2026, 11, 1), QDate(2026, 11, 10)},
+                                   {QDate(2026, 11, 3), QDate(2026, 11, 3)}, {QDate(2026, 11, 4), QDate(2026, 11, 8)},
+                                   {QDate(2026, 10, 1), QDate(2026, 10, 30)}}) {
+            const SalesFigures fast = SalesFigures::compute(shop.db().connection(), first, last);
+            QVERIFY(fast.ok);
+            QCOMPARE(rowsOf(fast), rowsOf(slowSales(shop, first, last)));
+        }
+    }
+};
+
+QTEST_MAIN(TestFigures)
+#include "tst_figures.moc"
