@@ -1,4 +1,5 @@
-// Times the counter's hot paths on a shop file of five busy years:
+// Times the counter's hot paths, the opening of every back-office screen and
+// the analyses on a shop file of five busy years:
 // 20,000 goods, 100,000 purchases, 1,000,000 sale lines.
 //   build/bench/bench_counter [rows-of-sales]     (QT_QPA_PLATFORM=offscreen)
 #include "counterwindow.h"
@@ -6,10 +7,17 @@
 #include "goodscatalogue.h"
 #include "messages.h"
 #include "pricing.h"
+#include "purchaselist.h"
+#include "recordset.h"
+#include "retaildialog.h"
+#include "salesfigures.h"
+#include "screenhost.h"
+#include "stockfigures.h"
 #include "salesstore.h"
 #include "ticket.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
@@ -178,6 +186,46 @@ int main(int argc, char **argv)
                }
                b.exec(QStringLiteral("COMMIT"));
            }));
+    // The back office on the same file: each screen created and loaded as its
+    // button does it (median of a few fresh loads).
+    auto openScreen = [&](const char *name) {
+        return measure(5, [&](int) {
+            QDialog *d = window->screens()->screen(QString::fromLatin1(name));
+            d->close(); // the close box: the next opening loads afresh
+            window->screens()->unloadAll();
+        });
+    };
+    for (const char *name : {"frmhuoming", "frmjinhuo", "frmlinshou", "frmxiaoshou", "frmxiaopiao", "frmqingli"})
+        report(qPrintable(QStringLiteral("open screen %1").arg(QString::fromLatin1(name))), openScreen(name));
+    report("open screen frmkucun (all-time stock)", measure(3, [&](int) {
+               window->screens()->screen(QStringLiteral("frmkucun"));
+               window->screens()->unloadAll();
+           }));
+    {
+        auto *retail = static_cast<RetailDialog *>(window->screens()->screen(QStringLiteral("frmlinshou")));
+        report("retail records: one busy day", measure(20, [&](int i) { retail->setDay(QDate(2023, 6, 1 + i % 28)); }));
+        std::printf("   (%d lines on that day)\n", retail->dayList()->count());
+        window->screens()->unloadAll();
+    }
+    report("purchase grid: scroll to the end", measure(3, [&](int) {
+               PurchaseList list(c);
+               list.reload();
+               while (list.canFetchMore({}))
+                   list.fetchMore({});
+           }));
+    report("floor: SUM(shuliang), SUM(jine) over all sales", measure(5, [&](int) {
+               QSqlQuery f(c);
+               f.exec(QStringLiteral("SELECT SUM(shuliang), SUM(jine) FROM xiaoshou"));
+               f.next();
+           }));
+    report("inventory figures, all time", measure(5, [&](int) { StockFigures::compute(c); }));
+    report("sales analysis, one year", measure(5, [&](int) {
+               SalesFigures::compute(c, QDate(2023, 1, 1), QDate(2023, 12, 31));
+           }));
+    report("sales analysis, one month", measure(5, [&](int) {
+               SalesFigures::compute(c, QDate(2023, 3, 1), QDate(2023, 3, 31));
+           }));
+
     c = QSqlDatabase();
     delete window;
     return 0;

@@ -2,11 +2,11 @@
 
 #include "backgroundwork.h"
 #include "inventoryreport.h"
+#include "gridwidths.h"
 #include "messages.h"
 #include "named.h"
 #include "recordset.h"
 #include "recordsetmodel.h"
-#include "twips.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -24,7 +24,6 @@ const QString Failed = QStringLiteral("库存数据未能读取：%1");
 const QStringList Fields = {QStringLiteral("货号"),     QStringLiteral("货名"),     QStringLiteral("销售数量"),
                             QStringLiteral("销售金额"), QStringLiteral("进货总数"), QStringLiteral("库存数量"),
                             QStringLiteral("进货价格"), QStringLiteral("库存金额")};
-constexpr int ColumnWidths[] = {800, 1000, 850, 1100, 850, 850, 1100, 1100};
 constexpr int PriceColumn = 6;
 constexpr int ValueColumn = 7;
 } // namespace
@@ -58,33 +57,26 @@ InventoryDialog::InventoryDialog(const QString &databasePath, QWidget *parent) :
     m_printButton = named(new QPushButton(QStringLiteral("打印库存"), this), "Command1");
     m_backButton = named(new QPushButton(QStringLiteral("返回"), this), "CancelButton");
 
-    // The total boxes stand above their columns.
-    auto *totals = new QHBoxLayout;
-    totals->setSpacing(0);
-    auto *caption = named(new QLabel(QStringLiteral("合计："), this), "Label1");
-    caption->setFixedWidth(twips(800 + 1000));
-    totals->addWidget(caption);
-    for (auto [box, width] : {std::pair{m_totalSold, 850}, {m_totalSoldAmount, 1100}, {m_totalPurchased, 850},
-                              {m_totalStock, 850}}) {
-        box->setFixedWidth(twips(width));
-        totals->addWidget(box);
-    }
-    m_totalValue->setFixedWidth(twips(1100));
-    totals->addSpacing(twips(1100));
-    totals->addWidget(m_totalValue);
-    totals->addStretch();
+    // The total boxes stand above their columns (placed by alignTotals()).
+    m_totalsRow = new QWidget(this);
+    m_totalsRow->setFixedHeight(m_totalSold->sizeHint().height());
+    named(new QLabel(QStringLiteral("合计："), m_totalsRow), "Label1")->move(0, 4);
+    for (QLineEdit *box : {m_totalSold, m_totalSoldAmount, m_totalPurchased, m_totalStock, m_totalValue})
+        box->setParent(m_totalsRow);
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(m_showPrices);
     buttons->addStretch();
     buttons->addWidget(m_printButton);
     buttons->addWidget(m_backButton);
     auto *layout = new QVBoxLayout(this);
-    layout->addLayout(totals);
+    layout->addWidget(m_totalsRow);
     layout->addWidget(m_grid, 1);
     layout->addLayout(buttons);
-    resize(720, 480);
+    resize(920, 520);
 
     connect(m_showPrices, &QCheckBox::toggled, this, &InventoryDialog::setPricesShown);
+    connect(m_grid->horizontalHeader(), &QHeaderView::sectionResized, this, [this] { alignTotals(); });
+    connect(m_grid->horizontalHeader(), &QHeaderView::geometriesChanged, this, [this] { alignTotals(); });
     connect(m_printButton, &QPushButton::clicked, this, &InventoryDialog::printList);
     connect(m_backButton, &QPushButton::clicked, this, &QDialog::hide);
 
@@ -103,26 +95,46 @@ InventoryDialog::InventoryDialog(const QString &databasePath, QWidget *parent) :
 
 void InventoryDialog::setColumnWidths()
 {
-    for (int c = 0; c < int(std::size(ColumnWidths)); ++c)
-        m_grid->setColumnWidth(c, twips(ColumnWidths[c]));
+    fitColumns(m_grid, {800, 1000, 850, 1100, 850, 850, 1100, 1100});
+    // A column is also as wide as its total.
+    const QList<std::pair<QLineEdit *, int>> boxes = {{m_totalSold, 2}, {m_totalSoldAmount, 3}, {m_totalPurchased, 4},
+                                                      {m_totalStock, 5}, {m_totalValue, ValueColumn}};
+    for (const auto &[box, column] : boxes) {
+        const int need = box->fontMetrics().horizontalAdvance(box->text()) + 16;
+        if (!m_grid->isColumnHidden(column) && m_grid->columnWidth(column) < need)
+            m_grid->setColumnWidth(column, need);
+    }
+    alignTotals();
+}
+
+void InventoryDialog::alignTotals()
+{
+    const int left = m_grid->frameWidth() + m_grid->verticalHeader()->width();
+    const QList<std::pair<QLineEdit *, int>> boxes = {{m_totalSold, 2}, {m_totalSoldAmount, 3}, {m_totalPurchased, 4},
+                                                      {m_totalStock, 5}, {m_totalValue, ValueColumn}};
+    for (const auto &[box, column] : boxes)
+        box->setGeometry(left + m_grid->columnViewportPosition(column), 0, m_grid->columnWidth(column),
+                         m_totalsRow->height());
 }
 
 void InventoryDialog::fill()
 {
+    QVector<QVariantList> rows;
+    rows.reserve(m_figures.rows.size());
     for (const StockFigures::Row &r : m_figures.rows) {
-        m_table->addNew();
-        const QStringList values = InventoryReport::fieldsOf(r) + QStringList{r.price.toCurrency(), r.value.toCurrency()};
-        for (int c = 0; c < values.size(); ++c)
-            m_table->setValue(Fields.at(c), values.at(c));
+        QVariantList values;
+        for (const QString &text :
+             InventoryReport::fieldsOf(r) + QStringList{r.price.toCurrency(), r.value.toCurrency()})
+            values.append(text);
+        rows.append(values);
     }
-    m_table->write();
-    if (m_table->count() > 0)
-        m_table->moveFirst();
+    m_table->setRows(rows);
     m_totalSold->setText(QString::number(m_figures.totalSold));
     m_totalSoldAmount->setText(m_figures.totalSoldAmount.toCurrency());
     m_totalPurchased->setText(QString::number(m_figures.totalPurchased));
     m_totalStock->setText(QString::number(m_figures.totalStock));
     m_totalValue->setText(m_figures.totalValue.toCurrency());
+    setColumnWidths();
 }
 
 void InventoryDialog::setPricesShown(bool shown)

@@ -28,10 +28,12 @@ public:
 private:
     void fill();
     void setColumnWidths();
+    void alignTotals();
 
     StockFigures m_figures;
     RecordSet *m_table;
     QTableView *m_grid;
+    QWidget *m_totalsRow;
     QLineEdit *m_totalSold;
     QLineEdit *m_totalSoldAmount;
     QLineEdit *m_totalPurchased;

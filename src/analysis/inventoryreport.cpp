@@ -15,7 +15,7 @@ namespace {
 constexpr double MarginMm = 20;
 // Left edges of the six columns in centimetres from the margin, and the last
 // column's end.
-constexpr double ColumnCm[] = {0, 2.6, 6.2, 8.4, 11.4, 13.6, 15.8};
+constexpr double ColumnCm[] = {0, 3.3, 6.9, 8.9, 11.7, 13.9, 16.1};
 constexpr double GapCm = 0.15;
 
 QFont reportFont(double points, bool bold)

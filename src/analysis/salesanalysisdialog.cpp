@@ -1,11 +1,11 @@
 #include "salesanalysisdialog.h"
 
 #include "backgroundwork.h"
+#include "gridwidths.h"
 #include "messages.h"
 #include "named.h"
 #include "recordset.h"
 #include "recordsetmodel.h"
-#include "twips.h"
 
 #include <QDateEdit>
 #include <QGridLayout>
@@ -23,7 +23,6 @@ const QString Working = QStringLiteral("正在汇总销售数据……");
 const QString Failed = QStringLiteral("销售数据未能读取：%1");
 const QStringList Fields = {QStringLiteral("货号"),     QStringLiteral("货名"),     QStringLiteral("销售数量"),
                             QStringLiteral("销售金额"), QStringLiteral("进货价格"), QStringLiteral("销售毛利")};
-constexpr int ColumnWidths[] = {1100, 1500, 1300, 1300, 1300, 1300};
 
 QLabel *totalLabel(QWidget *parent, const char *name)
 {
@@ -59,8 +58,7 @@ SalesAnalysisDialog::SalesAnalysisDialog(QSqlDatabase db, const QString &databas
     model->bindView(m_grid);
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_grid->verticalHeader()->setDefaultSectionSize(22);
-    for (int c = 0; c < int(std::size(ColumnWidths)); ++c)
-        m_grid->setColumnWidth(c, twips(ColumnWidths[c]));
+    fitColumns(m_grid, {1100, 1500, 1300, 1300, 1300, 1300});
 
     m_totalQuantity = totalLabel(this, "Label9");
     m_totalAmount = totalLabel(this, "Label10");
@@ -137,21 +135,13 @@ void SalesAnalysisDialog::run(QDate first, QDate last)
 
 void SalesAnalysisDialog::showFigures(const SalesFigures &figures)
 {
-    m_table->open(); // emptied
-    for (const SalesFigures::Row &r : figures.rows) {
-        m_table->addNew();
-        const QStringList values = {r.code,
-                                    r.name,
-                                    QString::number(r.quantity),
-                                    r.amount.toCurrency(),
-                                    r.price.toCurrency(),
-                                    r.profit.toCurrency()};
-        for (int c = 0; c < values.size(); ++c)
-            m_table->setValue(Fields.at(c), values.at(c));
-    }
-    m_table->write();
-    if (m_table->count() > 0)
-        m_table->moveFirst();
+    QVector<QVariantList> rows;
+    rows.reserve(figures.rows.size());
+    for (const SalesFigures::Row &r : figures.rows)
+        rows.append({r.code, r.name, QString::number(r.quantity), r.amount.toCurrency(), r.price.toCurrency(),
+                     r.profit.toCurrency()});
+    m_table->setRows(rows);
+    fitColumns(m_grid, {1100, 1500, 1300, 1300, 1300, 1300});
     m_totalQuantity->setText(QString::number(figures.totalQuantity));
     m_totalAmount->setText(figures.totalAmount.toCurrency());
     m_totalProfit->setText(figures.totalProfit.toCurrency());

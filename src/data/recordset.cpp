@@ -243,6 +243,28 @@ bool RecordSet::find(const QString &column, const QVariant &value)
     return false;
 }
 
+bool RecordSet::setRows(const QVector<QVariantList> &rows)
+{
+    if (!m_inMemory)
+        return fail(QStringLiteral("setRows is for working tables"));
+    Q_EMIT aboutToReset();
+    m_rows.clear();
+    m_rows.reserve(rows.size());
+    for (const QVariantList &values : rows) {
+        Row row;
+        row.values.resize(m_columns.size());
+        for (int c = 0; c < m_columns.size() && c < values.size(); ++c)
+            row.values[c] = normalised(m_columns.at(c).kind, values.at(c));
+        m_rows.append(std::move(row));
+    }
+    m_pos = m_rows.isEmpty() ? -1 : 0;
+    m_onDeleted = m_pendingNew = m_dirty = false;
+    m_open = true;
+    Q_EMIT wasReset();
+    Q_EMIT currentChanged(m_pos);
+    return true;
+}
+
 bool RecordSet::addNew()
 {
     if (!flush())

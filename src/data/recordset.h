@@ -63,6 +63,10 @@ public:
     bool find(const QString &criterion);
     bool find(const QString &column, const QVariant &value);
 
+    // A working table's rows replaced at once (one reset for a grid), the
+    // first row current. Values are given in column order.
+    bool setRows(const QVector<QVariantList> &rows);
+
     bool addNew();
     bool write();
     bool deleteCurrent();

@@ -53,6 +53,7 @@ QStringList indexStatements()
         // one pass over an index instead of a fetch of every row.
         QStringLiteral("CREATE INDEX IF NOT EXISTS xiaoshou_code_totals ON xiaoshou(code, shuliang, jine)"),
         QStringLiteral("CREATE INDEX IF NOT EXISTS xiaoshou_dt_totals ON xiaoshou(dt, code, shuliang, jine)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS jinhuo_code_totals ON jinhuo(code, shuliang)"),
     };
 }
 

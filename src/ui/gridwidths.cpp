@@ -1,0 +1,19 @@
+#include "gridwidths.h"
+
+#include "twips.h"
+
+#include <QTableView>
+
+void fitColumns(QTableView *grid, std::initializer_list<int> twipWidths)
+{
+    int column = 0;
+    for (const int width : twipWidths) {
+        if (!grid->isColumnHidden(column)) {
+            grid->resizeColumnToContents(column);
+            grid->setColumnWidth(column, std::max(twips(width), grid->columnWidth(column)));
+        } else {
+            grid->setColumnWidth(column, twips(width));
+        }
+        ++column;
+    }
+}
