@@ -68,5 +68,9 @@ Startup startTarvel()
         return {Startup::Outcome::Failed, nullptr, problem};
     }
     window->show();
+    // The counter takes the keyboard at once, also on a till without a
+    // desktop where no window manager would hand it over.
+    window->raise();
+    window->activateWindow();
     return {Startup::Outcome::Started, window, QString()};
 }
