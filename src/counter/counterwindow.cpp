@@ -22,7 +22,9 @@
 #include "ticket.h"
 #include "twips.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QEvent>
 #include <QFocusEvent>
 #include <QGroupBox>
@@ -53,50 +55,9 @@ const QString TooLarge = QStringLiteral("金额过大，无法计算！");
 const QString StoreFailed = QStringLiteral("销售记录未能保存，本单没有结帐，请重试。\n%1");
 const QString PrintFailed = QStringLiteral("本单已结帐保存，但小票没有打印出来：%1");
 const QString DatabaseError = QStringLiteral("读取数据库时出错：%1");
+const QString VoidQuestion = QStringLiteral("确定删除选中的这一行吗？");
+const QString OpenTicketQuestion = QStringLiteral("本单尚未结帐，确定退出吗？");
 const QString NoTicketNumber = QStringLiteral("无法读取最后一条销售记录，下一个流水号无法确定，程序将退出。\n%1");
-
-// Twips of the layout.
-constexpr int EntryPanelTop = -880;
-// The panels end where their content ends, so that in super-user mode the
-// management strip stops above the entry rows and the entry panel above the
-// ticket panel: no control covers another in either mode.
-constexpr int EntryPanelHeight = 1770;
-constexpr int ManagementPanelTop = 240;
-constexpr int ManagementPanelHeight = 780;
-constexpr int ManagementButtonTop = 360;
-constexpr int TicketPanelTop = 920;
-constexpr int ModeShift = 400;
-constexpr int GridColumnWidths[] = {1000, 1800, 1000, 1200, 1200, 1200, 2000};
-
-struct ScreenButton
-{
-    const char *name;
-    const char *caption;
-    const char *screen;
-};
-
-// Left to right, as the management panel shows them.
-const ScreenButton ManagementButtons[] = {
-    {"Command2", "货名管理", "frmhuoming"},  {"Command3", "进货管理", "frmjinhuo"},
-    {"Command4", "零售管理", "frmlinshou"},  {"Command5", "销售分析", "frmxiaoshou"},
-    {"Command6", "库存分析", "frmkucun"},    {"Command7", "修改密码", "gaimima"},
-    {"Command8", "票据设计", "frmxiaopiao"}, {"Command9", "数据清理", "frmqingli"},
-    {"Command12", "联系作者", "frmabout"},
-};
-
-QLabel *label(QWidget *parent, const char *name, const QString &text, QRect geometry)
-{
-    auto *l = named(new QLabel(text, parent), name);
-    l->setGeometry(geometry);
-    return l;
-}
-
-QLineEdit *edit(QWidget *parent, const char *name, QRect geometry)
-{
-    auto *e = named(new QLineEdit(parent), name);
-    e->setGeometry(geometry);
-    return e;
-}
 
 } // namespace
 
@@ -112,9 +73,13 @@ CounterWindow::CounterWindow(std::unique_ptr<Database> database, QWidget *parent
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Tarvel"));
     setAttribute(Qt::WA_DeleteOnClose);
-    setFixedSize(780, 540);
+    // Designed at 780 × 540; any larger window, a 1920 × 1080 till screen
+    // maximised, scales the whole content with it.
+    setMinimumSize(780, 540);
+    resize(780, 540);
 
     buildControls();
+    recordBaseLayout();
     setTabOrder();
     connectHandlers();
     registerScreens();
@@ -137,156 +102,6 @@ CounterWindow::~CounterWindow()
     m_screens.reset();
 }
 
-QStringList CounterWindow::screenNames()
-{
-    QStringList names;
-    for (const ScreenButton &b : ManagementButtons)
-        names.append(QString::fromLatin1(b.screen));
-    return names;
-}
-
-void CounterWindow::buildControls()
-{
-    m_titleLabel = label(this, "Label13", QStringLiteral("Tarvel V1.3"), QRect());
-    QFont titleFont = m_titleLabel->font();
-    titleFont.setPointSize(16);
-    titleFont.setBold(true);
-    m_titleLabel->setFont(titleFont);
-
-    // The entry panel starts partly above the client area: the strip where the
-    // management buttons sit is out of sight until super-user mode moves it down.
-    m_entryPanel = named(new QGroupBox(this), "Frame3");
-    m_entryPanel->setGeometry(8, twips(EntryPanelTop), 764, twips(EntryPanelHeight));
-    m_entryPanel->setFlat(true);
-
-    // Entry rows: y in the panel's coordinates, just below the management strip
-    // (which ends at 240 + 780 twips).
-    const int row1 = twips(ManagementPanelTop + ManagementPanelHeight) + 2;
-    const int row2 = row1 + 26;
-    constexpr int h = 22;
-    QWidget *p = m_entryPanel;
-    label(p, "Label1", QStringLiteral("货物代码F1"), QRect(4, row1, 70, h));
-    m_codeEdit = edit(p, "Text1", QRect(74, row1, 90, h));
-    label(p, "Label3", QStringLiteral("货物数量F2"), QRect(172, row1, 70, h));
-    m_quantityEdit = edit(p, "Text3", QRect(242, row1, 70, h));
-    label(p, "Label5", QStringLiteral("货物单价F3"), QRect(320, row1, 70, h));
-    m_priceEdit = edit(p, "Text5", QRect(390, row1, 80, h));
-    label(p, "Label14", QStringLiteral("打折率"), QRect(478, row1, 44, h));
-    m_rateEdit = edit(p, "Text7", QRect(522, row1, 50, h));
-    m_allowRateCheck = named(new QCheckBox(QStringLiteral("允许修改打折率"), p), "Check4");
-    m_allowRateCheck->setGeometry(580, row1, 130, h);
-
-    label(p, "Label2", QStringLiteral("货物名称"), QRect(4, row2, 70, h));
-    m_nameEdit = edit(p, "Text2", QRect(74, row2, 90, h));
-    label(p, "Label4", QStringLiteral("进货总数"), QRect(172, row2, 70, h));
-    m_purchasedEdit = edit(p, "Text4", QRect(242, row2, 70, h));
-    label(p, "Label6", QStringLiteral("打折后单价"), QRect(320, row2, 70, h));
-    m_discountedEdit = edit(p, "Text6", QRect(390, row2, 80, h));
-    m_allowPriceCheck = named(new QCheckBox(QStringLiteral("允许修改单价"), p), "Check3");
-    m_allowPriceCheck->setGeometry(478, row2, 110, h);
-    m_addButton = named(new QPushButton(QStringLiteral("出货(F5)"), p), "Command1");
-    m_addButton->setGeometry(660, row2, 90, h);
-
-    buildManagementPanel();
-
-    m_ticketPanel = named(new QGroupBox(this), "Frame2");
-    m_ticketPanel->setGeometry(8, twips(TicketPanelTop), 764, 300);
-    m_ticketGrid = named(new QTableView(m_ticketPanel), "DataGrid1");
-    m_ticketGrid->setGeometry(6, 8, 660, 286);
-    m_ticketGrid->setTabKeyNavigation(false);
-    m_ticketGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_clearButton = named(new QPushButton(QStringLiteral("清除(F6)"), m_ticketPanel), "Command10");
-    m_clearButton->setGeometry(672, 8, 86, 28);
-    m_ticketPanel->raise();
-
-    auto *model = new RecordSetModel(m_ticket->records(), this);
-    model->setColumnFormat(5, DisplayFormat::Currency);
-    model->bindView(m_ticketGrid);
-    for (int c = 0; c < int(std::size(GridColumnWidths)); ++c)
-        m_ticketGrid->setColumnWidth(c, twips(GridColumnWidths[c]));
-    m_ticketGrid->verticalHeader()->setDefaultSectionSize(22);
-
-    // The lower part of the window.
-    const int lower = 400;
-    label(this, "Label7", QStringLiteral("流水号"), QRect(12, lower, 50, 24));
-    m_ticketNumberLabel = label(this, "Label8", QString(), QRect(62, lower, 80, 24));
-    label(this, "Label9", QStringLiteral("数量合计"), QRect(150, lower, 60, 24));
-    m_quantityTotalLabel = label(this, "Label10", QStringLiteral("0"), QRect(210, lower, 80, 24));
-    label(this, "Label11", QStringLiteral("合计金额"), QRect(300, lower, 60, 24));
-    m_amountTotalLabel = label(this, "Label12", QStringLiteral("0"), QRect(360, lower, 130, 24));
-    label(this, "Label16", QStringLiteral("找零"), QRect(500, lower, 40, 24));
-    m_changeLabel = label(this, "Label17", QString(), QRect(540, lower, 130, 24));
-    QFont big = m_amountTotalLabel->font();
-    big.setPointSize(13);
-    big.setBold(true);
-    m_amountTotalLabel->setFont(big);
-    m_changeLabel->setFont(big);
-
-    const int lower2 = lower + 34;
-    label(this, "Label15", QStringLiteral("付款F7"), QRect(12, lower2, 50, 26));
-    m_paymentEdit = edit(this, "Text8", QRect(62, lower2, 110, 26));
-    m_printCheck = named(new QCheckBox(QStringLiteral("结帐时是否打印？"), this), "Check1");
-    m_printCheck->setGeometry(182, lower2, 130, 26);
-    m_memberCheck = named(new QCheckBox(QStringLiteral("会员"), this), "Check2");
-    m_memberCheck->setGeometry(316, lower2, 60, 26);
-    m_checkoutButton = named(new QPushButton(QStringLiteral("结帐(F8)"), this), "Command11");
-    m_checkoutButton->setGeometry(380, lower2, 90, 28);
-    m_previewButton = named(new QPushButton(QStringLiteral("打印预览"), this), "Command13");
-    m_previewButton->setGeometry(476, lower2, 90, 28);
-
-    m_modeFrame = named(new QGroupBox(QStringLiteral("用户切换"), this), "Frame1");
-    m_modeFrame->setGeometry(12, lower2 + 36, 196, 56);
-    m_normalUserOption = named(new QRadioButton(QStringLiteral("普通用户"), m_modeFrame), "Option1");
-    m_normalUserOption->setGeometry(8, 22, 90, 28);
-    m_superUserOption = named(new QRadioButton(QStringLiteral("超级用户"), m_modeFrame), "Option2");
-    m_superUserOption->setGeometry(100, 22, 90, 28);
-    m_titleLabel->setGeometry(440, lower2 + 44, 330, 40);
-    m_titleLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-
-    // Initial states.
-    m_nameEdit->setEnabled(false);
-    m_purchasedEdit->setEnabled(false);
-    m_discountedEdit->setEnabled(false);
-    m_quantityEdit->setText(QStringLiteral("1"));
-    m_rateEdit->setText(QStringLiteral("10"));
-    m_rateEdit->setEnabled(false);
-    m_allowPriceCheck->setChecked(true);
-    m_allowRateCheck->setChecked(false);
-    m_printCheck->setChecked(false);
-    m_previewButton->setEnabled(false);
-    m_normalUserOption->setChecked(true);
-}
-
-void CounterWindow::buildManagementPanel()
-{
-    m_managementPanel = named(new QGroupBox(m_entryPanel), "Frame4");
-    m_managementPanel->setGeometry(0, twips(ManagementPanelTop), 764, twips(ManagementPanelHeight));
-    int x = 4;
-    for (const ScreenButton &b : ManagementButtons) {
-        auto *button = named(new QPushButton(QString::fromUtf8(b.caption), m_managementPanel), b.name);
-        button->setGeometry(x, twips(ManagementButtonTop), 80, 28);
-        x += 84;
-        const QString screen = QString::fromLatin1(b.screen);
-        connect(button, &QPushButton::clicked, this, [this, screen] { m_screens->open(screen); });
-        m_managementButtons.append(button);
-    }
-}
-
-void CounterWindow::setTabOrder()
-{
-    auto button = [this](const char *name) { return findChild<QPushButton *>(QString::fromLatin1(name)); };
-    const QList<QWidget *> order = {
-        m_normalUserOption, m_superUserOption,   m_paymentEdit,      m_printCheck,       m_memberCheck,
-        m_checkoutButton,   m_clearButton,       m_ticketGrid,       m_quantityEdit,     m_nameEdit,
-        m_codeEdit,         m_purchasedEdit,     m_priceEdit,        m_discountedEdit,   m_rateEdit,
-        m_addButton,        m_allowPriceCheck,   m_allowRateCheck,   button("Command3"), button("Command4"),
-        button("Command5"), button("Command6"),  button("Command7"), button("Command8"), button("Command9"),
-        button("Command2"), button("Command12"), m_previewButton,
-    };
-    for (qsizetype i = 1; i < order.size(); ++i)
-        QWidget::setTabOrder(order.at(i - 1), order.at(i));
-}
-
 void CounterWindow::connectHandlers()
 {
     m_quantityEdit->installEventFilter(this);
@@ -303,6 +118,21 @@ void CounterWindow::connectHandlers()
     connect(m_addButton, &QPushButton::clicked, this, [this] { addLine(); });
     connect(m_clearButton, &QPushButton::clicked, this, [this] { clearTicket(); });
     connect(m_checkoutButton, &QPushButton::clicked, this, [this] { checkout(); });
+    connect(m_voidButton, &QPushButton::clicked, this, [this] { voidLine(); });
+    m_ticketGrid->installEventFilter(this);
+
+    // Enter: in the code box it rings one piece up (a barcode scanner ends
+    // every code with Enter); in the quantity, price and rate boxes it is F5,
+    // in the payment box F8.
+    connect(m_codeEdit, &QLineEdit::returnPressed, this, [this] { scanCode(); });
+    for (QLineEdit *box : {m_quantityEdit, m_priceEdit, m_rateEdit})
+        connect(box, &QLineEdit::returnPressed, this, [this] { enterInEntryBox(); });
+    connect(m_paymentEdit, &QLineEdit::returnPressed, this, [this] {
+        const qint64 before = ticketNumber();
+        checkout();
+        if (ticketNumber() == before)
+            focusAndSelect(m_codeEdit);
+    });
     connect(m_previewButton, &QPushButton::clicked, this, [this] { previewReceipt(); });
 
     connect(m_superUserOption, &QRadioButton::toggled, this, [this](bool on) {
@@ -326,10 +156,10 @@ bool CounterWindow::functionKey(int key)
 {
     switch (key) {
     case Qt::Key_F1:
-        m_codeEdit->setFocus(Qt::ShortcutFocusReason);
+        focusAndSelect(m_codeEdit);
         return true;
     case Qt::Key_F2:
-        m_quantityEdit->setFocus(Qt::ShortcutFocusReason);
+        focusAndSelect(m_quantityEdit);
         return true;
     case Qt::Key_F3:
         focusUnitPrice();
@@ -341,7 +171,7 @@ bool CounterWindow::functionKey(int key)
         clearTicket();
         return true;
     case Qt::Key_F7:
-        m_paymentEdit->setFocus(Qt::ShortcutFocusReason);
+        focusAndSelect(m_paymentEdit);
         return true;
     case Qt::Key_F8:
         checkout();
@@ -408,28 +238,15 @@ void CounterWindow::requestSuperUserMode()
     login->clearPassword(); // the next login starts empty
 }
 
-void CounterWindow::enterSuperUserMode()
-{
-    if (isSuperUserMode())
-        return;
-    m_managementPanel->show();
-    m_entryPanel->move(m_entryPanel->pos() + QPoint(0, twips(ModeShift)));
-    m_ticketPanel->move(m_ticketPanel->pos() + QPoint(0, twips(ModeShift)));
-}
-
-void CounterWindow::enterNormalUserMode()
-{
-    if (!isSuperUserMode())
-        return;
-    m_managementPanel->hide();
-    m_entryPanel->move(m_entryPanel->pos() - QPoint(0, twips(ModeShift)));
-    m_ticketPanel->move(m_ticketPanel->pos() - QPoint(0, twips(ModeShift)));
-}
-
 // ---- item entry ----
 
 bool CounterWindow::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == m_ticketGrid && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent *>(event)->key() == Qt::Key_Delete) {
+        voidLine();
+        return true;
+    }
     if (event->type() == QEvent::FocusIn && (watched == m_quantityEdit || watched == m_priceEdit)) {
         const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
         // Coming back to the window (after a message box, say) to the box that
@@ -454,7 +271,58 @@ void CounterWindow::changeEvent(QEvent *event)
 void CounterWindow::focusUnitPrice()
 {
     if (m_priceEdit->isEnabled())
-        m_priceEdit->setFocus(Qt::ShortcutFocusReason);
+        focusAndSelect(m_priceEdit);
+}
+
+void CounterWindow::focusAndSelect(QLineEdit *box)
+{
+    // Typing replaces what the box holds, also when it had the focus already.
+    box->setFocus(Qt::ShortcutFocusReason);
+    if (QApplication::focusWidget() == box || box->hasFocus())
+        box->selectAll();
+}
+
+void CounterWindow::scanCode()
+{
+    // A scanner types the code and Enter: one piece of the goods on the
+    // ticket, and the code box ready for the next scan.
+    m_quantityEdit->setText(QStringLiteral("1"));
+    if (lookupGoods())
+        addLine();
+    focusAndSelect(m_codeEdit);
+}
+
+void CounterWindow::enterInEntryBox()
+{
+    const int linesBefore = m_ticket->lineCount();
+    addLine();
+    // A refused line leaves the cashier in the code box, ready to type over.
+    if (m_ticket->lineCount() == linesBefore)
+        focusAndSelect(m_codeEdit);
+}
+
+void CounterWindow::voidLine()
+{
+    const int row = m_ticketGrid->currentIndex().isValid() ? m_ticketGrid->currentIndex().row() : -1;
+    if (row < 0 || row >= m_ticket->lineCount())
+        return;
+    if (!Messages::ask(this, VoidQuestion, Messages::defaultTitle(), Messages::Icon::Question,
+                       Messages::Buttons::YesNo))
+        return;
+    m_ticket->remove(row);
+    showTotals();
+}
+
+void CounterWindow::closeEvent(QCloseEvent *event)
+{
+    // The customer's open ticket is not lost by a slip of the hand.
+    if (m_ticket->lineCount() > 0 &&
+        !Messages::ask(this, OpenTicketQuestion, Messages::defaultTitle(), Messages::Icon::Question,
+                       Messages::Buttons::YesNoDefaultNo)) {
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
 }
 
 void CounterWindow::databaseFailed(const QString &what)
@@ -483,7 +351,7 @@ std::optional<GoodsCatalogue::Purchases> CounterWindow::findGoods(bool checkQuan
     const QString code = m_codeEdit->text();
     if (code.isEmpty()) {
         Messages::info(this, NoCode);
-        m_codeEdit->setFocus();
+        focusAndSelect(m_codeEdit);
         return std::nullopt;
     }
     const auto name = m_catalogue.nameOf(code);
@@ -493,7 +361,7 @@ std::optional<GoodsCatalogue::Purchases> CounterWindow::findGoods(bool checkQuan
     }
     if (!*name) {
         Messages::info(this, UnknownCode);
-        m_codeEdit->setFocus();
+        focusAndSelect(m_codeEdit);
         return std::nullopt;
     }
     m_nameEdit->setText(**name);
@@ -504,22 +372,23 @@ std::optional<GoodsCatalogue::Purchases> CounterWindow::findGoods(bool checkQuan
     }
     if (purchases->rows == 0) {
         Messages::info(this, NotPurchased);
-        m_codeEdit->setFocus();
+        focusAndSelect(m_codeEdit);
         return std::nullopt;
     }
     m_purchasedEdit->setText(QString::number(purchases->totalQuantity));
     return purchases;
 }
 
-void CounterWindow::lookupGoods()
+bool CounterWindow::lookupGoods()
 {
     const auto purchases = findGoods(false);
     if (!purchases)
-        return;
+        return false;
     // The stored price replaces whatever was typed; its change updates Text6.
     m_pricedCode = m_codeEdit->text();
     m_priceEdit->setText(purchases->lastPrice.toPlain());
     updateDiscountedPrice(m_priceEdit->text());
+    return true;
 }
 
 void CounterWindow::normaliseQuantity()
@@ -561,8 +430,8 @@ void CounterWindow::checkPayment()
 void CounterWindow::showTotals()
 {
     m_quantityTotalLabel->setText(QString::number(m_ticket->quantityTotal()));
-    m_amountTotalLabel->setText(m_ticket->lineCount() == 0 ? QStringLiteral("0")
-                                                           : m_ticket->amountTotal().toCurrency());
+    setFigure(m_amountTotalLabel,
+              m_ticket->lineCount() == 0 ? QStringLiteral("0") : m_ticket->amountTotal().toCurrency());
 }
 
 void CounterWindow::addLine()
@@ -603,8 +472,8 @@ void CounterWindow::clearTicket()
 {
     m_ticket->clear();
     m_quantityTotalLabel->setText(QStringLiteral("0"));
-    m_amountTotalLabel->setText(QStringLiteral("0"));
-    m_codeEdit->setFocus();
+    setFigure(m_amountTotalLabel, QStringLiteral("0"));
+    focusAndSelect(m_codeEdit);
 }
 
 qint64 CounterWindow::ticketNumber() const
@@ -650,7 +519,7 @@ void CounterWindow::checkout()
         Messages::error(this, StoreFailed.arg(stored.error));
         return;
     }
-    m_changeLabel->setText(change.toCurrency());
+    setFigure(m_changeLabel, change.toCurrency());
 
     if (m_printCheck->isChecked()) {
         Receipt receipt = composeReceipt();
@@ -663,10 +532,10 @@ void CounterWindow::checkout()
 
     m_ticket->clear();
     m_quantityTotalLabel->setText(QStringLiteral("0"));
-    m_amountTotalLabel->setText(QStringLiteral("0"));
+    setFigure(m_amountTotalLabel, QStringLiteral("0"));
     m_paymentEdit->clear();
     setTicketNumber(number + 1);
-    m_codeEdit->setFocus();
+    focusAndSelect(m_codeEdit);
 }
 
 void CounterWindow::previewReceipt()

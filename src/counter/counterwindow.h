@@ -12,6 +12,7 @@
 class Database;
 class LoginDialog;
 class QCheckBox;
+class QFrame;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -47,11 +48,14 @@ public:
     bool isSuperUserMode() const;
 
     // The counter's commands, as the function keys and buttons run them.
-    void lookupGoods();
+    // The goods lookup; false when it stopped with a message.
+    bool lookupGoods();
     void addLine();
     void clearTicket();
     void checkout();
     void previewReceipt();
+    // Takes the line selected in the ticket grid off the ticket, after asking.
+    void voidLine();
     // The receipt of the current ticket with header and footer (no payment).
     Receipt composeReceipt();
 
@@ -62,6 +66,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void changeEvent(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void buildControls();
@@ -69,6 +75,10 @@ private:
     void setTabOrder();
     void connectHandlers();
     void registerScreens();
+    void recordBaseLayout();
+    void applyScale();
+    void shiftPanels(int dy);
+    void setFigure(QLabel *figure, const QString &text);
 
     void normaliseQuantity();
     void updateDiscountedPrice(const QString &changedText);
@@ -77,6 +87,9 @@ private:
     void enterNormalUserMode();
     void requestSuperUserMode();
     void focusUnitPrice();
+    void focusAndSelect(QLineEdit *box);
+    void scanCode();
+    void enterInEntryBox();
     // Runs F1, F2, F3, F5, F6, F7 or F8; false for any other key.
     bool functionKey(int key);
     void showTotals();
@@ -95,6 +108,14 @@ private:
     std::unique_ptr<ScreenHost> m_screens;
 
     // The code whose stored price is in the unit price box.
+    struct BasePlace
+    {
+        QWidget *widget;
+        QRect rect;       // in the designed 780 × 540 window
+        double pointSize; // of its font there
+    };
+    QList<BasePlace> m_baseLayout;
+
     QString m_pricedCode;
     QString m_startError;
     bool m_inLookup = false;
@@ -121,6 +142,8 @@ private:
     QCheckBox *m_allowRateCheck;
     QPushButton *m_addButton;
     QPushButton *m_clearButton;
+    QPushButton *m_voidButton;
+    QFrame *m_totalPanel;
 
     QLabel *m_ticketNumberLabel;
     QLabel *m_quantityTotalLabel;

@@ -51,6 +51,20 @@ bool Ticket::add(const TicketLine &line)
     return true;
 }
 
+bool Ticket::remove(int index)
+{
+    if (index < 0 || index >= lineCount())
+        return false;
+    const TicketLine gone = line(index);
+    if (!m_records->moveTo(index) || !m_records->deleteCurrent())
+        return false;
+    m_quantityTotal -= gone.quantity;
+    m_amountTotal = m_amountTotal.minus(gone.amount).value_or(m_amountTotal);
+    if (lineCount() > 0)
+        m_records->moveTo(std::min(index, lineCount() - 1));
+    return true;
+}
+
 void Ticket::clear()
 {
     if (m_records->count() > 0) {

@@ -34,6 +34,8 @@ public:
 
     // Appends one line; refuses (returns false) when a total would overflow.
     bool add(const TicketLine &line);
+    // Takes one line off the ticket (a voided line); the totals follow.
+    bool remove(int index);
     void clear();
 
     int lineCount() const;

@@ -61,14 +61,16 @@ bool MessageBoxes::show(QWidget *parent, const QString &text, const QString &tit
     }
     QMessageBox::StandardButtons standard = QMessageBox::Ok;
     QMessageBox::StandardButton yes = QMessageBox::Ok;
-    if (buttons == Buttons::YesNo) {
+    QMessageBox::StandardButton defaultButton = QMessageBox::Ok;
+    if (buttons == Buttons::YesNo || buttons == Buttons::YesNoDefaultNo) {
         standard = QMessageBox::Yes | QMessageBox::No;
         yes = QMessageBox::Yes;
+        defaultButton = buttons == Buttons::YesNo ? QMessageBox::Yes : QMessageBox::No;
     } else if (buttons == Buttons::OkCancel) {
         standard = QMessageBox::Ok | QMessageBox::Cancel;
     }
     QMessageBox box(boxIcon, title, text, standard, parent);
-    box.setDefaultButton(yes);
+    box.setDefaultButton(buttons == Buttons::OkCancel || buttons == Buttons::Ok ? yes : defaultButton);
     const bool yesPressed = box.exec() == yes;
     // Give the keyboard back to the window that asked, also where no window
     // manager does it (a till without a desktop).

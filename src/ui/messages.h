@@ -11,7 +11,7 @@ class Messages
 {
 public:
     enum class Icon { Information, Warning, Critical, Question };
-    enum class Buttons { Ok, YesNo, OkCancel };
+    enum class Buttons { Ok, YesNo, OkCancel, YesNoDefaultNo };
 
     virtual ~Messages() = default;
     // Shows the box and returns true for OK / Yes.

@@ -56,6 +56,14 @@ class TestLogin : public QObject
         QVERIFY(q.exec());
     }
 
+    static QRect visibleRect(QWidget *w, QWidget *window)
+    {
+        QRect r(w->mapTo(window, QPoint(0, 0)), w->size());
+        for (QWidget *p = w->parentWidget(); p && p != window; p = p->parentWidget())
+            r &= QRect(p->mapTo(window, QPoint(0, 0)), p->size());
+        return r & window->rect();
+    }
+
     // Pairs of visible controls of the counter whose rectangles overlap.
     static QStringList overlaps(QWidget *window)
     {
@@ -72,10 +80,8 @@ class TestLogin : public QObject
                 QWidget *a = controls.at(i), *b = controls.at(j);
                 if (a->isAncestorOf(b) || b->isAncestorOf(a))
                     continue;
-                const QRect ra(a->mapTo(window, QPoint(0, 0)), a->size());
-                const QRect rb(b->mapTo(window, QPoint(0, 0)), b->size());
-                // Only what can be seen: the part inside the window.
-                if ((ra & rb & window->rect()).isValid())
+                // Only what can be seen: each rectangle cut by its containers.
+                if ((visibleRect(a, window) & visibleRect(b, window)).isValid())
                     found.append(a->objectName() + u'/' + b->objectName());
             }
         }
@@ -83,9 +89,22 @@ class TestLogin : public QObject
     }
 
 private Q_SLOTS:
+    void noControlCoversAnotherInEitherMode_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("780x540") << QSize(780, 540);
+        QTest::newRow("1280x1024") << QSize(1280, 1024);
+        QTest::newRow("1920x1080") << QSize(1920, 1080);
+    }
+
     void noControlCoversAnotherInEitherMode()
     {
+        QFETCH(QSize, size);
         CounterFixture f;
+        f.window->resize(size);
+        QCOMPARE(f.window->size(), size);
+        // The content fills the window: the ticket grid grows with it.
+        QVERIFY(f.get("DataGrid1")->width() >= 660 * size.width() / 780 - 2);
         QCOMPARE(overlaps(f.window), QStringList{});
         login(f, {Database::defaultPassword()});
         QVERIFY(f.window->isSuperUserMode());
