@@ -44,6 +44,14 @@ start_printing() {
   if ! lpstat -p PDF >/dev/null 2>&1; then
     as_root lpadmin -p PDF -v cups-pdf:/ -E -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd 2>/dev/null
   fi
+  # Receipt rolls of 58 and 80 mm that also write PDF, for the roll receipt.
+  for width in 58 80; do
+    if ! lpstat -p "Roll$width" >/dev/null 2>&1; then
+      "$here/tools/roll-ppd.sh" "$width" > "/tmp/tarvel-roll$width.ppd"
+      as_root lpadmin -p "Roll$width" -v cups-pdf:/ -E -P "/tmp/tarvel-roll$width.ppd" 2>/dev/null
+    fi
+    as_root lpadmin -p "Roll$width" -o pdftops-renderer-default=pdftocairo
+  done
   # Rendered through cairo, the PDF that cups-pdf writes keeps its text readable.
   as_root lpadmin -p PDF -o pdftops-renderer-default=pdftocairo
   lpstat -d 2>/dev/null | grep -q 'PDF' || as_root lpadmin -d PDF

@@ -1,5 +1,7 @@
 #include "inventoryreport.h"
 
+#include "previewwindow.h"
+
 #include <QFontMetricsF>
 #include <QPageLayout>
 #include <QPagedPaintDevice>
@@ -110,6 +112,7 @@ void preview(const QList<StockFigures::Row> &rows, QWidget *parent)
     dialog.setWindowTitle(QStringLiteral("库存打印"));
     QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
                      [&rows](QPrinter *target) { paint(rows, target); });
+    makeReadable(&dialog);
     dialog.exec();
 }
 

@@ -494,6 +494,8 @@ Receipt CounterWindow::composeReceipt()
     receipt.header = m_receiptTexts.header();
     // Footer lines are read afresh for every receipt.
     receipt.footer = m_receiptTexts.readFooter();
+    receipt.ticketNumber = QString::number(ticketNumber());
+    receipt.time = formatDateTime(QDateTime::currentDateTime());
     return receipt;
 }
 

@@ -25,6 +25,10 @@ struct Receipt
     QString paid;   // "Currency" text, or empty
     QString change; // "Currency" text, or empty
     QStringList footer;
+    // Printed on roll receipts under the header: a receipt kept for returns
+    // names its sale.
+    QString ticketNumber;
+    QString time; // "yyyy-MM-dd HH:mm:ss"
 
     // The lines of the ticket with its total; header, paid, change and footer
     // are filled by the caller.
@@ -61,4 +65,16 @@ public:
     // Sets 2.54 cm margins on the device and paints. False when painting
     // could not start.
     static bool paint(const Receipt &receipt, QPagedPaintDevice *device);
+};
+
+// The same receipt in one narrow column for a receipt roll (58 or 80 mm):
+// header, ticket number and time, each line as its name and then quantity ×
+// price = amount, the total, paid and change, the footer. Margins of 3 mm, the
+// paper's width used, the page as long as the receipt.
+class RollReceiptLayout
+{
+public:
+    // Paper at most this wide is a roll.
+    static constexpr double MaxRollWidthMm = 80.5;
+    static bool paint(const Receipt &receipt, QPagedPaintDevice *device, double paperWidthMm);
 };

@@ -3,13 +3,17 @@
 #include <QString>
 
 struct Receipt;
+class QPrinterInfo;
 class QWidget;
 
 namespace ReceiptPrinter {
 
 // Prints every page on the default printer, without a printer dialog.
-// Returns an empty string on success, otherwise what went wrong.
+// Returns an empty string on success, otherwise what went wrong. A printer
+// whose paper is a receipt roll (at most 80 mm wide) gets the roll receipt,
+// any other the page layout.
 QString printOnDefaultPrinter(const Receipt &receipt);
+QString printOn(const QPrinterInfo &printer, const Receipt &receipt);
 
 // The modal preview window titled "打印", from which the receipt can be printed.
 void preview(const Receipt &receipt, QWidget *parent);

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QPdfWriter>
 #include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
 #include <QPrinterInfo>
 #include <QProcess>
 #include <QPushButton>
@@ -295,10 +296,15 @@ private Q_SLOTS:
         f.edit("Text8")->setText(payment);
         f.get<QCheckBox>("Check1")->setChecked(true);
         QString title;
+        bool readable = false;
         QTimer closer;
-        QObject::connect(&closer, &QTimer::timeout, &closer, [&title] {
+        QObject::connect(&closer, &QTimer::timeout, &closer, [&title, &readable] {
             if (auto *preview = qobject_cast<QPrintPreviewDialog *>(QApplication::activeModalWidget())) {
                 title = preview->windowTitle();
+                // Opened at the page's width, in a window of a sensible size.
+                auto *widget = preview->findChild<QPrintPreviewWidget *>();
+                readable = widget && widget->zoomMode() == QPrintPreviewWidget::FitToWidth &&
+                           preview->width() >= 600 && preview->height() >= 500;
                 preview->close();
             }
         });
@@ -306,6 +312,7 @@ private Q_SLOTS:
         QTest::mouseClick(f.get("Command13"), Qt::LeftButton);
         if (shown) {
             QCOMPARE(title, QStringLiteral("打印"));
+            QVERIFY(readable);
             QVERIFY(f.messages.boxes.isEmpty());
         } else {
             QCOMPARE(f.messages.texts(), QStringList{QStringLiteral("付款金额不足！")});
@@ -315,6 +322,76 @@ private Q_SLOTS:
         QCOMPARE(f.window->ticket()->lineCount(), 1);
         QCOMPARE(f.text("Text8"), payment);
         QCOMPARE(f.shop.count(QStringLiteral("xiaoshou")), 0);
+    }
+
+    void rollAndPageReceiptsThroughCups_data()
+    {
+        QTest::addColumn<QString>("queue");
+        QTest::addColumn<double>("widthMm");
+        QTest::newRow("58 mm roll") << QStringLiteral("Roll58") << 58.0;
+        QTest::newRow("80 mm roll") << QStringLiteral("Roll80") << 80.0;
+        QTest::newRow("page printer") << QStringLiteral("PDF") << 210.0;
+    }
+
+    void rollAndPageReceiptsThroughCups()
+    {
+        QFETCH(QString, queue);
+        QFETCH(double, widthMm);
+        const QPrinterInfo printer = QPrinterInfo::printerInfo(queue);
+        if (printer.isNull()) {
+            if (qEnvironmentVariableIsSet("TARVEL_REQUIRE_PRINTER"))
+                QFAIL("the test run set up no such queue");
+            QSKIP("no such CUPS queue");
+        }
+        QString outDir = qEnvironmentVariable("TARVEL_PDF_DIR");
+        if (outDir.isEmpty())
+            outDir = QDir::homePath() + QStringLiteral("/PDF");
+        const QDateTime started = QDateTime::currentDateTime().addSecs(-1);
+        CounterFixture f;
+        const QString header = QStringLiteral("卷纸测试%1").arg(queue);
+        f.shop.exec(QStringLiteral("UPDATE code SET content = '%1' WHERE id = 20000").arg(header));
+        f.window->receiptTexts().reloadHeader();
+        f.ringUp(QStringLiteral("A"), QStringLiteral("2"));
+        f.ringUp(QStringLiteral("it's"), QStringLiteral("1"));
+        Receipt r = f.window->composeReceipt();
+        r.paid = QStringLiteral("¥1,300.00");
+        r.change = QStringLiteral("¥60.50");
+        QCOMPARE(ReceiptPrinter::printOn(printer, r), QString());
+
+        QString found;
+        QDeadlineTimer deadline(60000);
+        while (found.isEmpty() && !deadline.hasExpired()) {
+            QTest::qWait(250);
+            const auto files = QDir(outDir).entryInfoList({QStringLiteral("*.pdf")}, QDir::Files, QDir::Time);
+            for (const QFileInfo &fi : files)
+                if (fi.lastModified() >= started && fi.size() > 0) {
+                    QTest::qWait(300);
+                    if (pdfPages(fi.filePath()).join(QString()).contains(header)) {
+                        found = fi.filePath();
+                        break;
+                    }
+                }
+        }
+        QVERIFY2(!found.isEmpty(), qPrintable(QStringLiteral("no receipt PDF in ") + outDir));
+        QProcess info;
+        info.start(QStringLiteral("pdfinfo"), {found});
+        QVERIFY(info.waitForFinished(30000));
+        static const QRegularExpression size(QStringLiteral(R"(Page size:\s+([\d.]+) x ([\d.]+) pts)"));
+        const auto m = size.match(QString::fromUtf8(info.readAllStandardOutput()));
+        QVERIFY(m.hasMatch());
+        const double width = m.captured(1).toDouble(), height = m.captured(2).toDouble();
+        QVERIFY2(qAbs(width - widthMm * 72 / 25.4) < 3, qPrintable(QString::number(width)));
+        const QString text = pdfPages(found).join(QString());
+        QStringList parts = {header, QStringLiteral("可乐"), QStringLiteral("苹果"), QStringLiteral("￥5.00"),
+                             QStringLiteral("￥1,234.50"), QStringLiteral("￥1,239.50"), QStringLiteral("¥60.50")};
+        if (widthMm <= 80) {
+            // One receipt as long as its content, naming its sale.
+            QVERIFY2(height < 600, qPrintable(QString::number(height)));
+            parts += {QStringLiteral("流水号：1"), QStringLiteral("2 × ¥2.50"), r.time.left(10)};
+        }
+        for (const QString &part : parts)
+            QVERIFY2(text.contains(kc(part)), qPrintable(part + QStringLiteral(" missing in:\n") + text));
+        QFile::remove(found);
     }
 
     void checkoutPrintsOnTheDefaultPrinter()
