@@ -4,6 +4,8 @@
 #   ./tarvel.sh run    build, then start Tarvel on ./tarv.db of the current directory
 #   ./tarvel.sh test   build with warnings as errors, then run every test headless
 #   ./tarvel.sh asan   the tests again under AddressSanitizer + UBSan
+#   ./tarvel.sh package  build the .deb (build-package/tarvel_*.deb), check it with
+#                        lintian, install it, check the installed files, remove it
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -84,8 +86,28 @@ case "$mode" in
     # Qt and fontconfig keep caches for the whole process; leaks are not checked.
     ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 run_tests "$here/build-asan"
     ;;
+  package)
+    install_missing "${build_packages[@]}" dpkg-dev lintian desktop-file-utils
+    rm -f "$here"/build-package/tarvel_*.deb
+    build "$here/build-package" -DCMAKE_BUILD_TYPE=Release -DTARVEL_TESTS=OFF -DCMAKE_INSTALL_PREFIX=/usr
+    (cd "$here/build-package" && cpack -G DEB >/dev/null)
+    deb=$(ls "$here"/build-package/tarvel_*.deb)
+    dpkg-deb --info "$deb"
+    dpkg-deb --contents "$deb"
+    lintian --fail-on error --suppress-tags no-manual-page "$deb"
+    # Installed as a user would, then checked and removed again.
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$deb" >/dev/null
+    for f in /usr/bin/tarvel /usr/share/applications/tarvel.desktop \
+             /usr/share/icons/hicolor/scalable/apps/tarvel.svg /usr/share/tarvel/translations/qtbase_zh_CN.qm; do
+      [ -e "$f" ] || { echo "missing after install: $f" >&2; exit 1; }
+    done
+    if ldd /usr/bin/tarvel | grep -q 'not found'; then ldd /usr/bin/tarvel >&2; exit 1; fi
+    if command -v desktop-file-validate >/dev/null; then desktop-file-validate /usr/share/applications/tarvel.desktop; fi
+    as_root dpkg -r tarvel >/dev/null
+    echo "package: $deb built, checked, installed and removed"
+    ;;
   *)
-    echo "usage: $0 run|test|asan" >&2
+    echo "usage: $0 run|test|asan|package" >&2
     exit 2
     ;;
 esac

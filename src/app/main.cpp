@@ -1,6 +1,7 @@
 #include "startup.h"
 
 #include <QApplication>
+#include <QDir>
 
 #include <cstdio>
 
@@ -24,6 +25,9 @@ int main(int argc, char *argv[])
         return 2;
     }
     QApplication app(argc, argv);
+    // Started from the desktop menu: the shop file is the one in the home folder.
+    if (QCoreApplication::arguments().contains(QStringLiteral("--home")))
+        QDir::setCurrent(QDir::homePath());
     QApplication::setApplicationName(QStringLiteral("Tarvel"));
     const Startup started = startTarvel();
     if (!started.window)
