@@ -1,3 +1,4 @@
+#include "backgroundwork.h"
 #include "counterfixture.h"
 #include "inventorydialog.h"
 #include "inventoryreport.h"
@@ -10,7 +11,10 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QPdfWriter>
+#include <QElapsedTimer>
 #include <QPrintPreviewDialog>
+#include <QProgressDialog>
+#include <QThread>
 #include <QPrinterInfo>
 #include <QProcess>
 #include <QPushButton>
@@ -158,6 +162,48 @@ private Q_SLOTS:
             d->close();
         });
         inScreen(f, QStringLiteral("frmkucun"), [](QDialog *d) { QCOMPARE(labels(d, {"Text3"}), strings({"28"})); });
+    }
+
+    void longWorkShowsProgressAndCanBeCancelled()
+    {
+        CounterFixture f;
+        // Quick work is simply waited for, without a dialog.
+        bool sawDialog = false;
+        QTimer watch;
+        QObject::connect(&watch, &QTimer::timeout, &watch, [&] {
+            if (auto *p = f.window->findChild<QProgressDialog *>(QStringLiteral("progress")); p && p->isVisible())
+                sawDialog = true;
+        });
+        watch.start(20);
+        QVERIFY(BackgroundWork::run(f.window, f.shop.path(), QStringLiteral("quick"), [](QSqlDatabase) {}));
+        QVERIFY(!sawDialog);
+        // Past half a second the progress dialog comes up and the window is served.
+        int served = 0;
+        QTimer tick;
+        QObject::connect(&tick, &QTimer::timeout, &tick, [&] { ++served; });
+        tick.start(50);
+        QVERIFY(BackgroundWork::run(f.window, f.shop.path(), QStringLiteral("slow"), [](QSqlDatabase db) {
+            QSqlQuery q(db);
+            QThread::msleep(900);
+            q.exec(QStringLiteral("SELECT COUNT(*) FROM xiaoshou"));
+        }));
+        QVERIFY(sawDialog);
+        QVERIFY(served >= 3);
+        // "取消" stops a long query and the result is discarded.
+        QTimer::singleShot(800, [&] {
+            if (auto *p = f.window->findChild<QProgressDialog *>(QStringLiteral("progress")))
+                QTest::mouseClick(p->findChild<QPushButton *>(), Qt::LeftButton);
+        });
+        QElapsedTimer t;
+        t.start();
+        const bool finished = BackgroundWork::run(f.window, f.shop.path(), QStringLiteral("endless"), [](QSqlDatabase db) {
+            QSqlQuery q(db);
+            // Minutes of work, unless interrupted.
+            q.exec(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2000000000) "
+                                  "SELECT COUNT(*) FROM n"));
+        });
+        QVERIFY(!finished);
+        QVERIFY(t.elapsed() < 5000);
     }
 
     void inventoryListOnPaper()

@@ -4,6 +4,8 @@
 #include "recordset.h"
 #include "screenhost.h"
 
+#include <QPdfWriter>
+#include <QProcess>
 #include <QPushButton>
 #include <QSqlQuery>
 #include <QTableView>
@@ -169,6 +171,19 @@ private Q_SLOTS:
         const Receipt r = f.window->composeReceipt();
         QCOMPARE(r.header, QStringLiteral("新的店名"));
         QCOMPARE(r.footer, Database::defaultFooter() + QStringList{QString()});
+        // And so on paper.
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath(QStringLiteral("r.pdf"));
+        {
+            QPdfWriter writer(pdf);
+            QVERIFY(ReceiptLayout::paint(r, &writer));
+        }
+        QProcess text;
+        text.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+        QVERIFY(text.waitForFinished(30000));
+        const QString printed = QString::fromUtf8(text.readAllStandardOutput());
+        QVERIFY2(printed.contains(QStringLiteral("新的店名")), qPrintable(printed));
+        QVERIFY(!printed.contains(Database::defaultHeader()));
     }
 };
 

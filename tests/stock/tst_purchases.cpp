@@ -245,6 +245,26 @@ private Q_SLOTS:
         QCOMPARE(d1->date(), QDate(2025, 1, 2));
     }
 
+    void closeAndReopenKeepTheFields()
+    {
+        // "关闭" only hides the screen: the next opening shows what was typed.
+        Fixture f;
+        auto *d1 = f.dialog->findChild<QDateEdit *>(QStringLiteral("DTPicker1"));
+        d1->setDate(QDate(2026, 1, 31));
+        f.fill(QStringLiteral("A"), QStringLiteral("3"), QStringLiteral("1.5"), QStringLiteral("2"),
+               QStringLiteral("厂"));
+        f.click("Command1");
+        QVERIFY(!f.dialog->isVisible());
+        QVERIFY(showActive(f.dialog));
+        QCOMPARE(f.edit("Text1")->text(), QStringLiteral("A"));
+        QCOMPARE(f.edit("Text3")->text(), QStringLiteral("1.5"));
+        QCOMPARE(f.edit("Text6")->text(), QStringLiteral("厂"));
+        QCOMPARE(d1->date(), QDate(2026, 1, 31));
+        f.click("OKButton");
+        QCOMPARE(f.rows().size(), 1);
+        QVERIFY(f.rows().first().contains(QStringLiteral("|15000|")));
+    }
+
     void gridFetchesAsItScrolls()
     {
         Fixture f;
