@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -16,6 +17,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -121,14 +123,47 @@ bool hasSqliteHeader(const QString &path)
 
 } // namespace
 
+namespace {
+// The open databases by connection name, for the file check before a write.
+QHash<QString, const Database *> &openDatabases()
+{
+    static QHash<QString, const Database *> all;
+    return all;
+}
+} // namespace
+
 Database::Database(const QString &path, int lockFd)
     : m_path(path)
     , m_connectionName(nextConnectionName())
     , m_lockFd(lockFd)
-{ }
+{
+    struct stat st = {};
+    if (::fstat(lockFd, &st) == 0) {
+        m_device = st.st_dev;
+        m_inode = st.st_ino;
+    }
+    openDatabases().insert(m_connectionName, this);
+}
+
+QString Database::fileProblem() const
+{
+    struct stat st = {};
+    if (::stat(QFile::encodeName(m_path).constData(), &st) != 0 || quint64(st.st_dev) != m_device ||
+        quint64(st.st_ino) != m_inode)
+        return QStringLiteral("数据库文件 %1 已被移走、删除或替换，数据没有保存。请关闭 Tarvel，把文件放回原处后重新启动。")
+            .arg(QDir::toNativeSeparators(m_path));
+    return QString();
+}
+
+QString Database::fileProblem(const QSqlDatabase &connection)
+{
+    const Database *owner = openDatabases().value(connection.connectionName());
+    return owner ? owner->fileProblem() : QString();
+}
 
 Database::~Database()
 {
+    openDatabases().remove(m_connectionName);
     {
         QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
         if (db.isOpen())

@@ -37,6 +37,14 @@ public:
     QSqlDatabase connection() const;
     QString path() const { return m_path; }
 
+    // Empty while the file at the path is still the one opened; otherwise
+    // (moved away, deleted or replaced while the program runs) the reason for
+    // the user. Writes check it first: SQLite would go on writing into the
+    // file that is no longer there, and the sale would be lost.
+    QString fileProblem() const;
+    // The same for the Database that owns a connection (empty for others).
+    static QString fileProblem(const QSqlDatabase &connection);
+
     // Default settings of a new file.
     static QString defaultPassword();
     static QString defaultHeader();
@@ -51,4 +59,6 @@ private:
     // Held open for the life of the program: closing any descriptor of the
     // file would also drop SQLite's own POSIX locks on it.
     int m_lockFd = -1;
+    quint64 m_device = 0;
+    quint64 m_inode = 0;
 };

@@ -1,5 +1,7 @@
 #include "recordset.h"
 
+#include "database.h"
+
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -293,6 +295,8 @@ bool RecordSet::flush()
         m_pendingNew = m_dirty = false;
         return true;
     }
+    if (const QString problem = Database::fileProblem(m_db); !problem.isEmpty())
+        return fail(problem);
     Row &row = m_rows[m_pos];
     QSqlQuery q(m_db);
     QStringList names;
@@ -327,6 +331,8 @@ bool RecordSet::deleteCurrent()
     if (stored) {
         if (m_baseTable.isEmpty())
             return fail(QStringLiteral("记录集只读（%1），不能删除行。").arg(m_source));
+        if (const QString problem = Database::fileProblem(m_db); !problem.isEmpty())
+            return fail(problem);
         QSqlQuery q(m_db);
         q.prepare(QStringLiteral("DELETE FROM \"%1\" WHERE rowid=?").arg(m_baseTable));
         q.addBindValue(row.rowid);

@@ -1,5 +1,7 @@
 #include "transaction.h"
 
+#include "database.h"
+
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -7,8 +9,16 @@ Transaction::Transaction(QSqlDatabase db) : m_db(std::move(db))
 {
     QSqlQuery q(m_db);
     m_active = q.exec(QStringLiteral("BEGIN IMMEDIATE"));
-    if (!m_active)
+    if (!m_active) {
         m_error = q.lastError().text();
+        return;
+    }
+    // Nothing is written into a file that is no longer the shop's file.
+    if (const QString problem = Database::fileProblem(m_db); !problem.isEmpty()) {
+        m_error = problem;
+        q.exec(QStringLiteral("ROLLBACK"));
+        m_active = false;
+    }
 }
 
 Transaction::~Transaction()
@@ -23,6 +33,10 @@ bool Transaction::commit()
 {
     if (!m_active)
         return false;
+    if (const QString problem = Database::fileProblem(m_db); !problem.isEmpty()) {
+        m_error = problem;
+        return false; // the destructor rolls back
+    }
     QSqlQuery q(m_db);
     if (!q.exec(QStringLiteral("COMMIT"))) {
         m_error = q.lastError().text();

@@ -1,5 +1,7 @@
 #include "daysales.h"
 
+#include "database.h"
+
 #include "displayformat.h"
 #include "recordset.h"
 #include "schema.h"
@@ -81,6 +83,10 @@ bool DaySales::fill(QSqlDatabase db, QDate day, RecordSet *list, QVector<qint64>
 
 std::optional<bool> DaySales::deleteLine(QSqlDatabase db, qint64 rowid, qint64 id, QString *error)
 {
+    if (const QString problem = Database::fileProblem(db); !problem.isEmpty()) {
+        *error = problem;
+        return std::nullopt;
+    }
     QSqlQuery q(db);
     q.prepare(QStringLiteral("DELETE FROM xiaoshou WHERE rowid = ? AND id = ?"));
     q.addBindValue(rowid);

@@ -1,5 +1,6 @@
 #include "purchasedialog.h"
 
+#include "database.h"
 #include "messages.h"
 #include "named.h"
 #include "numbertext.h"
@@ -309,6 +310,10 @@ void PurchaseDialog::deletePurchase()
     }
     // The row the user selected goes, found by its place in the file and its
     // id: where ids were given twice, no other purchase is taken with it.
+    if (const QString problem = Database::fileProblem(m_db); !problem.isEmpty()) {
+        failed(problem);
+        return;
+    }
     QSqlQuery del(m_db);
     del.prepare(QStringLiteral("DELETE FROM jinhuo WHERE rowid = ? AND id = ?"));
     del.addBindValue(rowid);
