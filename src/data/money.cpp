@@ -2,6 +2,7 @@
 
 #include "numbertext.h"
 
+#include <QHash>
 #include <QLocale>
 
 namespace {
@@ -41,7 +42,21 @@ struct CurrencyFrame
     QString positivePrefix, positiveSuffix, negativePrefix, negativeSuffix;
 };
 
+CurrencyFrame makeCurrencyFrame(const QLocale &locale);
+
+// The frame of a locale, worked out once per thread and locale: amounts are
+// formatted by the hundred thousand for a busy day's list.
 CurrencyFrame currencyFrame(const QLocale &locale)
+{
+    thread_local QHash<QString, CurrencyFrame> frames;
+    const QString key = locale.bcp47Name() + u'|' + locale.currencySymbol();
+    auto it = frames.constFind(key);
+    if (it == frames.cend())
+        it = frames.insert(key, makeCurrencyFrame(locale));
+    return *it;
+}
+
+CurrencyFrame makeCurrencyFrame(const QLocale &locale)
 {
     const QString number = locale.toString(1.0, 'f', 2);
     CurrencyFrame frame;

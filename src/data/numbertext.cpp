@@ -1,5 +1,6 @@
 #include "numbertext.h"
 
+#include <QHash>
 #include <QLocale>
 
 #include <limits>
@@ -41,7 +42,20 @@ struct Frame
     bool currency = false; // a currency sign stands in the frame
 };
 
-QList<Frame> framesOf(const QLocale &locale)
+QList<Frame> makeFramesOf(const QLocale &locale);
+
+// Worked out once per thread and locale.
+const QList<Frame> &framesOf(const QLocale &locale)
+{
+    thread_local QHash<QString, QList<Frame>> frames;
+    const QString key = locale.bcp47Name() + u'|' + locale.currencySymbol();
+    auto it = frames.constFind(key);
+    if (it == frames.cend())
+        it = frames.insert(key, makeFramesOf(locale));
+    return *it;
+}
+
+QList<Frame> makeFramesOf(const QLocale &locale)
 {
     QList<Frame> frames = {{QString(), QString(), false, false},
                            {QStringLiteral("+"), QString(), false, false},

@@ -61,7 +61,8 @@ bool DaySales::fill(QSqlDatabase db, QDate day, RecordSet *list, QVector<qint64>
     QVector<QVariantList> rows;
     while (q.next()) {
         const QString ticket = q.value(2).toString();
-        const QString amountText = formatValue(Schema::fromStorage(K::Money, q.value(6)), DisplayFormat::Currency);
+        const Money amount = Schema::fromStorage(K::Money, q.value(6)).value<Money>();
+        const QString amountText = amount.toCurrency();
         rows.append({ticket, q.value(3).toString(), q.value(8).toString(), q.value(4).toString(),
                      formatValue(Schema::fromStorage(K::Money, q.value(5)), DisplayFormat::Currency), amountText,
                      Schema::fromStorage(K::DateTime, q.value(7)), q.value(1).toLongLong()});
@@ -73,9 +74,8 @@ bool DaySales::fill(QSqlDatabase db, QDate day, RecordSet *list, QVector<qint64>
             first = false;
         }
         totals->quantity += q.value(4).toLongLong();
-        // The amount as the list shows it, read back.
-        const Money shown = Money::parse(amountText).value_or(Money());
-        totals->amount = totals->amount.plus(shown).value_or(totals->amount);
+        // The amount as the list shows it (its text reads back as exactly this).
+        totals->amount = totals->amount.plus(amount.roundedToCents()).value_or(totals->amount);
     }
     list->setRows(rows);
     return true;
