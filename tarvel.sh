@@ -4,6 +4,7 @@
 #   ./tarvel.sh run    build, then start Tarvel on ./tarv.db of the current directory
 #   ./tarvel.sh test   build with warnings as errors, then run every test headless
 #   ./tarvel.sh asan   the tests again under AddressSanitizer + UBSan
+#   ./tarvel.sh fuzz [s]  the libFuzzer targets, each for s seconds (default 60)
 #   ./tarvel.sh package  build the .deb (build-package/tarvel_*.deb), check it with
 #                        lintian, install it, check the installed files, remove it
 set -euo pipefail
@@ -86,6 +87,26 @@ case "$mode" in
     # Qt and fontconfig keep caches for the whole process; leaks are not checked.
     ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 run_tests "$here/build-asan"
     ;;
+  fuzz)
+    seconds=${2:-60}
+    install_missing "${build_packages[@]}" clang
+    cmake -S "$here" -B "$here/build-fuzz" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DTARVEL_TESTS=OFF -DTARVEL_FUZZ=ON >/dev/null
+    targets=(fuzz_money fuzz_quantity fuzz_date fuzz_criterion fuzz_shopfile)
+    cmake --build "$here/build-fuzz" --parallel "$(nproc)" --target "${targets[@]}"
+    for t in "${targets[@]}"; do
+      corpus="$here/build-fuzz/corpus/$t"
+      mkdir -p "$corpus"
+      if ! out=$(cd "$here/build-fuzz" && ASAN_OPTIONS=detect_leaks=0 QT_QPA_PLATFORM=offscreen \
+                 "./fuzz/$t" -max_total_time="$seconds" -print_final_stats=1 -rss_limit_mb=4096 "$corpus" 2>&1); then
+        echo "$out" | tail -60
+        echo "fuzz: $t crashed" >&2
+        exit 1
+      fi
+      runs=$(echo "$out" | sed -n 's/.*number_of_executed_units: *\([0-9]*\).*/\1/p' | tail -1)
+      printf 'fuzz: %-15s %10s executions without a crash in %s s\n' "$t" "$runs" "$seconds"
+    done
+    ;;
   package)
     install_missing "${build_packages[@]}" dpkg-dev lintian desktop-file-utils
     rm -f "$here"/build-package/tarvel_*.deb
@@ -107,7 +128,7 @@ case "$mode" in
     echo "package: $deb built, checked, installed and removed"
     ;;
   *)
-    echo "usage: $0 run|test|asan|package" >&2
+    echo "usage: $0 run|test|asan|fuzz|package" >&2
     exit 2
     ;;
 esac

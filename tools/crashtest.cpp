@@ -3,6 +3,8 @@
 // at a random moment; after each kill the file is opened again and checked.
 //   tarvel_crashtest run [kills] [seed]     (prints "kills survived: N/M")
 //   tarvel_crashtest child <dir>            (the selling process)
+//   tarvel_crashtest once                   (start, sell three tickets, close:
+//                                            for LeakSanitizer)
 #include "counterwindow.h"
 #include "database.h"
 #include "messages.h"
@@ -39,7 +41,9 @@ struct Quiet : Messages
     }
 };
 
-int child(const QString &dir)
+void makeShop(const QString &path);
+
+int child(const QString &dir, int tickets = -1)
 {
     Quiet quiet;
     Messages::install(&quiet);
@@ -49,7 +53,7 @@ int child(const QString &dir)
         return 3;
     CounterWindow *w = started.window;
     auto edit = [w](const char *name) { return w->findChild<QLineEdit *>(QString::fromLatin1(name)); };
-    for (;;) {
+    for (int sold = 0; tickets < 0 || sold < tickets; ++sold) {
         const qint64 ticket = w->ticketNumber();
         for (int i = 0; i < linesOf(ticket); ++i) {
             edit("Text1")->setText(QStringLiteral("G%1").arg((ticket + i) % 20));
@@ -61,6 +65,21 @@ int child(const QString &dir)
         w->checkout();
         QCoreApplication::processEvents();
     }
+    // Closed as the cashier closes it: the window deletes itself.
+    w->close();
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    Messages::install(nullptr);
+    return 0;
+}
+
+int once()
+{
+    QTemporaryDir dir;
+    makeShop(dir.filePath(QString::fromLatin1(Database::FileName)));
+    const int result = child(dir.path(), 3);
+    std::printf("start, sell and close: %s\n", result == 0 ? "done" : "failed");
+    return result;
 }
 
 // Empty when the file is sound; otherwise what is wrong.
@@ -92,10 +111,8 @@ QString check(const QString &path)
     return QString();
 }
 
-int run(int kills, quint32 seed)
+void makeShop(const QString &path)
 {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QString::fromLatin1(Database::FileName));
     {
         Database::Result created = Database::create(path);
         QSqlQuery q(created.database->connection());
@@ -108,6 +125,13 @@ int run(int kills, quint32 seed)
                        .arg(g));
         }
     }
+}
+
+int run(int kills, quint32 seed)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QString::fromLatin1(Database::FileName));
+    makeShop(path);
     QRandomGenerator random(seed);
     int survived = 0;
     qint64 tickets = 0;
@@ -150,6 +174,8 @@ int main(int argc, char **argv)
     const QStringList args = QCoreApplication::arguments();
     if (args.value(1) == u"child")
         return child(args.value(2));
+    if (args.value(1) == u"once")
+        return once();
     if (args.value(1) == u"run")
         return run(args.value(2, QStringLiteral("200")).toInt(), args.value(3, QStringLiteral("1")).toUInt());
     std::fputs("usage: tarvel_crashtest run [kills] [seed]\n", stderr);
