@@ -5,6 +5,10 @@
 #   ./tarvel.sh test   build with warnings as errors, then run every test headless
 #   ./tarvel.sh asan   the tests again under AddressSanitizer + UBSan
 #   ./tarvel.sh fuzz [s]  the libFuzzer targets, each for s seconds (default 60)
+#   ./tarvel.sh reliability  the long reliability run: 200 kills of the checkout,
+#                        storage faults, durability, bad input, limits, 10 minutes
+#                        of each fuzz target, the sanitizer suite and a leak check;
+#                        prints a table of the figures (KILLS=, FUZZ_SECONDS= to change)
 #   ./tarvel.sh package  build the .deb (build-package/tarvel_*.deb), check it with
 #                        lintian, install it, check the installed files, remove it
 set -euo pipefail
@@ -107,6 +111,37 @@ case "$mode" in
       printf 'fuzz: %-15s %10s executions without a crash in %s s\n' "$t" "$runs" "$seconds"
     done
     ;;
+  reliability)
+    install_missing "${build_packages[@]}" "${test_packages[@]}"
+    build "$here/build-test" -DTARVEL_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    log=$(mktemp)
+    {
+      QT_QPA_PLATFORM=offscreen "$here/build-test/tools/tarvel_crashtest" run "${KILLS:-200}" "$RANDOM"
+      (cd "$here/build-test" && QT_QPA_PLATFORM=offscreen ctest -V -R 'tst_(durability|faults|badinput|limits)')
+      "$0" fuzz "${FUZZ_SECONDS:-600}"
+      "$0" asan
+      "$0" leaks
+    } 2>&1 | tee "$log"
+    echo
+    echo "== Reliability figures =="
+    grep -h -o -E 'crash test: .*|FIGURE R[0-9] .*|fuzz: .*executions.*|[0-9]+% tests passed.*|leak check: .*' "$log" \
+      | sed -e 's/^FIGURE //' -e 's/^crash test: /R1 crash consistency: /' -e 's/^fuzz: /R5 fuzz /' \
+            -e 's/^\([0-9]*% tests passed\)/R6\/R7 test suites: \1/' -e 's/^leak check: /R7 leak check: /'
+    rm -f "$log"
+    ;;
+  leaks)
+    # A start-sell-close run under LeakSanitizer; only leaks inside system
+    # libraries (fonts, the platform) are set aside.
+    install_missing "${build_packages[@]}" "${test_packages[@]}"
+    build "$here/build-asan" -DTARVEL_WERROR=ON -DTARVEL_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+    if QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS="suppressions=$here/tools/lsan.supp:print_suppressions=0" \
+       "$here/build-asan/tools/tarvel_crashtest" once; then
+      echo "leak check: no leak of ours on start, sell and close"
+    else
+      echo "leak check: leaks found" >&2
+      exit 1
+    fi
+    ;;
   package)
     install_missing "${build_packages[@]}" dpkg-dev lintian desktop-file-utils
     rm -f "$here"/build-package/tarvel_*.deb
@@ -128,7 +163,7 @@ case "$mode" in
     echo "package: $deb built, checked, installed and removed"
     ;;
   *)
-    echo "usage: $0 run|test|asan|fuzz|package" >&2
+    echo "usage: $0 run|test|asan|fuzz|leaks|reliability|package" >&2
     exit 2
     ;;
 esac

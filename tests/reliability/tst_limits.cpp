@@ -123,7 +123,7 @@ private Q_SLOTS:
         QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("Label6"))->text(), QStringLiteral("20001"));
         QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("Label7"))->text(), QStringLiteral("100000"));
         QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("Label8"))->text(), QStringLiteral("¥250,000.00"));
-        qInfo("a day of 100,000 lines listed in %lld ms", ms);
+        qInfo("FIGURE R6 limits: a day of 100,000 sale lines listed in %lld ms", ms);
         QVERIFY(messages.boxes.isEmpty());
     }
 };
