@@ -11,9 +11,9 @@
 #include "recordset.h"
 #include "retaildialog.h"
 #include "salesfigures.h"
+#include "salesstore.h"
 #include "screenhost.h"
 #include "stockfigures.h"
-#include "salesstore.h"
 #include "ticket.h"
 
 #include <QApplication>
@@ -219,12 +219,10 @@ int main(int argc, char **argv)
                f.next();
            }));
     report("inventory figures, all time", measure(5, [&](int) { StockFigures::compute(c); }));
-    report("sales analysis, one year", measure(5, [&](int) {
-               SalesFigures::compute(c, QDate(2023, 1, 1), QDate(2023, 12, 31));
-           }));
-    report("sales analysis, one month", measure(5, [&](int) {
-               SalesFigures::compute(c, QDate(2023, 3, 1), QDate(2023, 3, 31));
-           }));
+    report("sales analysis, one year",
+           measure(5, [&](int) { SalesFigures::compute(c, QDate(2023, 1, 1), QDate(2023, 12, 31)); }));
+    report("sales analysis, one month",
+           measure(5, [&](int) { SalesFigures::compute(c, QDate(2023, 3, 1), QDate(2023, 3, 31)); }));
 
     c = QSqlDatabase();
     delete window;

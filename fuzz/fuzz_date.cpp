@@ -11,7 +11,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QString text = QString::fromUtf8(reinterpret_cast<const char *>(data), qsizetype(size));
-    for (Schema::ColumnKind kind : {Schema::ColumnKind::Date, Schema::ColumnKind::DateTime, Schema::ColumnKind::Money}) {
+    for (Schema::ColumnKind kind :
+         {Schema::ColumnKind::Date, Schema::ColumnKind::DateTime, Schema::ColumnKind::Money}) {
         const QVariant once = Schema::fromStorage(kind, text);
         if (!once.isValid())
             continue;

@@ -1,8 +1,8 @@
 #include "inventorydialog.h"
 
 #include "backgroundwork.h"
-#include "inventoryreport.h"
 #include "gridwidths.h"
+#include "inventoryreport.h"
 #include "messages.h"
 #include "named.h"
 #include "recordset.h"
@@ -97,8 +97,11 @@ void InventoryDialog::setColumnWidths()
 {
     fitColumns(m_grid, {800, 1000, 850, 1100, 850, 850, 1100, 1100});
     // A column is also as wide as its total.
-    const QList<std::pair<QLineEdit *, int>> boxes = {{m_totalSold, 2}, {m_totalSoldAmount, 3}, {m_totalPurchased, 4},
-                                                      {m_totalStock, 5}, {m_totalValue, ValueColumn}};
+    const QList<std::pair<QLineEdit *, int>> boxes = {{m_totalSold, 2},
+                                                      {m_totalSoldAmount, 3},
+                                                      {m_totalPurchased, 4},
+                                                      {m_totalStock, 5},
+                                                      {m_totalValue, ValueColumn}};
     for (const auto &[box, column] : boxes) {
         const int need = box->fontMetrics().horizontalAdvance(box->text()) + 16;
         if (!m_grid->isColumnHidden(column) && m_grid->columnWidth(column) < need)
@@ -110,8 +113,11 @@ void InventoryDialog::setColumnWidths()
 void InventoryDialog::alignTotals()
 {
     const int left = m_grid->frameWidth() + m_grid->verticalHeader()->width();
-    const QList<std::pair<QLineEdit *, int>> boxes = {{m_totalSold, 2}, {m_totalSoldAmount, 3}, {m_totalPurchased, 4},
-                                                      {m_totalStock, 5}, {m_totalValue, ValueColumn}};
+    const QList<std::pair<QLineEdit *, int>> boxes = {{m_totalSold, 2},
+                                                      {m_totalSoldAmount, 3},
+                                                      {m_totalPurchased, 4},
+                                                      {m_totalStock, 5},
+                                                      {m_totalValue, ValueColumn}};
     for (const auto &[box, column] : boxes)
         box->setGeometry(left + m_grid->columnViewportPosition(column), 0, m_grid->columnWidth(column),
                          m_totalsRow->height());

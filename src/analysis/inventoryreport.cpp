@@ -1,6 +1,7 @@
 #include "inventoryreport.h"
 
 #include "previewwindow.h"
+#include "receipt.h"
 
 #include <QFontMetricsF>
 #include <QPageLayout>
@@ -19,16 +20,6 @@ constexpr double MarginMm = 20;
 // column's end.
 constexpr double ColumnCm[] = {0, 3.3, 6.9, 8.9, 11.7, 13.9, 16.1};
 constexpr double GapCm = 0.15;
-
-QFont reportFont(double points, bool bold)
-{
-    QFont font(QStringLiteral("宋体"));
-    font.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"), QStringLiteral("DejaVu Serif"),
-                      QStringLiteral("Noto Serif CJK SC"), QStringLiteral("Noto Sans CJK SC")});
-    font.setPointSizeF(points);
-    font.setBold(bold);
-    return font;
-}
 
 } // namespace
 
@@ -56,7 +47,7 @@ bool paint(const QList<StockFigures::Row> &rows, QPagedPaintDevice *device)
         return false;
     const double dpi = device->logicalDpiY();
     auto cm = [dpi](double v) { return v / 2.54 * dpi; };
-    const QFont body = reportFont(10, false);
+    const QFont body = printFont(10, false);
     const double lineHeight = QFontMetricsF(body, device).height() * 1.3;
     const double pageHeight = device->height();
     QTextOption wrap(Qt::AlignLeft | Qt::AlignTop);
@@ -64,7 +55,7 @@ bool paint(const QList<StockFigures::Row> &rows, QPagedPaintDevice *device)
 
     double y = 0;
     // Report header: the title and a rule under it, once.
-    p.setFont(reportFont(18, true));
+    p.setFont(printFont(18, true));
     const QRectF titleBox(0, 0, cm(ColumnCm[6]), cm(1.2));
     p.drawText(titleBox, Qt::AlignHCenter | Qt::AlignVCenter, QStringLiteral("库 存 清 单"));
     y = cm(1.3);
@@ -75,8 +66,8 @@ bool paint(const QList<StockFigures::Row> &rows, QPagedPaintDevice *device)
     auto pageHeader = [&] {
         const QStringList texts = captions();
         for (int c = 0; c < texts.size(); ++c)
-            p.drawText(QRectF(cm(ColumnCm[c]), y, cm(ColumnCm[c + 1] - ColumnCm[c] - GapCm), lineHeight),
-                       texts.at(c), wrap);
+            p.drawText(QRectF(cm(ColumnCm[c]), y, cm(ColumnCm[c + 1] - ColumnCm[c] - GapCm), lineHeight), texts.at(c),
+                       wrap);
         y += lineHeight;
         p.drawLine(QPointF(0, y), QPointF(cm(ColumnCm[6]), y));
         y += cm(0.1);
@@ -86,8 +77,8 @@ bool paint(const QList<StockFigures::Row> &rows, QPagedPaintDevice *device)
         const QStringList texts = fieldsOf(row);
         double height = lineHeight;
         for (int c = 0; c < texts.size(); ++c) {
-            const QRectF need = p.boundingRect(QRectF(0, 0, cm(ColumnCm[c + 1] - ColumnCm[c] - GapCm), 1e6),
-                                               texts.at(c), wrap);
+            const QRectF need =
+                p.boundingRect(QRectF(0, 0, cm(ColumnCm[c + 1] - ColumnCm[c] - GapCm), 1e6), texts.at(c), wrap);
             height = std::max(height, need.height() + lineHeight - QFontMetricsF(body, device).height());
         }
         if (y + height > pageHeight) {

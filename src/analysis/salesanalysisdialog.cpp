@@ -121,9 +121,8 @@ void SalesAnalysisDialog::run(QDate first, QDate last)
     const QScopedValueRollback busy(m_busy, true);
     SalesFigures figures;
     QWidget *owner = isVisible() ? this : parentWidget();
-    const bool finished = BackgroundWork::run(owner, m_databasePath, Working, [&](QSqlDatabase db) {
-        figures = SalesFigures::compute(db, first, last);
-    });
+    const bool finished = BackgroundWork::run(
+        owner, m_databasePath, Working, [&](QSqlDatabase db) { figures = SalesFigures::compute(db, first, last); });
     if (!finished)
         return; // cancelled: the figures shown stay
     if (!figures.ok) {

@@ -16,11 +16,11 @@ struct SalesFigures
     struct Row
     {
         QString code;
-        QString name;     // empty when the code is not in the catalogue
+        QString name; // empty when the code is not in the catalogue
         qint64 quantity = 0;
-        Money amount;     // as shown
-        Money price;      // jinjia of the last purchase in stored order, 0 without one
-        Money profit;     // amount − price × quantity
+        Money amount; // as shown
+        Money price;  // jinjia of the last purchase in stored order, 0 without one
+        Money profit; // amount − price × quantity
     };
 
     QList<Row> rows; // in the order in which the codes first occur among the lines

@@ -38,13 +38,12 @@ StockFigures StockFigures::compute(QSqlDatabase db)
     // the last purchase of each (the row with the highest rowid of the code).
     QSqlQuery p(db);
     p.setForwardOnly(true);
-    if (!p.exec(QStringLiteral(
-            "SELECT g.code, g.quantity, "
-            "(SELECT name FROM name WHERE name.code = g.code ORDER BY name.rowid LIMIT 1), "
-            "(SELECT jinjia FROM jinhuo WHERE jinhuo.rowid = g.last) "
-            "FROM (SELECT code, SUM(shuliang) AS quantity, MIN(rowid) AS first, MAX(rowid) AS last "
-            "      FROM jinhuo INDEXED BY jinhuo_code_totals GROUP BY code) AS g "
-            "ORDER BY g.first"))) {
+    if (!p.exec(QStringLiteral("SELECT g.code, g.quantity, "
+                               "(SELECT name FROM name WHERE name.code = g.code ORDER BY name.rowid LIMIT 1), "
+                               "(SELECT jinjia FROM jinhuo WHERE jinhuo.rowid = g.last) "
+                               "FROM (SELECT code, SUM(shuliang) AS quantity, MIN(rowid) AS first, MAX(rowid) AS last "
+                               "      FROM jinhuo INDEXED BY jinhuo_code_totals GROUP BY code) AS g "
+                               "ORDER BY g.first"))) {
         f.error = p.lastError().text();
         return f;
     }

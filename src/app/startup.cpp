@@ -32,7 +32,8 @@ bool loadQtTranslations()
     auto *translator = new QTranslator(qApp);
     const QStringList places = {QLibraryInfo::path(QLibraryInfo::TranslationsPath),
                                 QCoreApplication::applicationDirPath() + QStringLiteral("/translations"),
-                                QCoreApplication::applicationDirPath() + QStringLiteral("/../share/tarvel/translations")};
+                                QCoreApplication::applicationDirPath() +
+                                    QStringLiteral("/../share/tarvel/translations")};
     for (const QString &place : places) {
         if (translator->load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"), place)) {
             QCoreApplication::installTranslator(translator);

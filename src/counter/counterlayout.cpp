@@ -255,10 +255,10 @@ void CounterWindow::enterNormalUserMode()
 void CounterWindow::recordBaseLayout()
 {
     // Everything placed above, in the designed 780 × 540 coordinates.
-    const QList<QWidget *> containers = {this, m_entryPanel, m_managementPanel, m_ticketPanel, m_modeFrame, m_totalPanel};
+    const QList<QWidget *> containers = {this,          m_entryPanel, m_managementPanel,
+                                         m_ticketPanel, m_modeFrame,  m_totalPanel};
     for (QWidget *w : findChildren<QWidget *>()) {
-        if (!containers.contains(w->parentWidget()) || w->objectName().isEmpty() ||
-            w->objectName().startsWith(u"qt_"))
+        if (!containers.contains(w->parentWidget()) || w->objectName().isEmpty() || w->objectName().startsWith(u"qt_"))
             continue;
         m_baseLayout.append({w, w->geometry(), w->font().pointSizeF()});
     }
@@ -285,8 +285,8 @@ void CounterWindow::applyScale()
     auto y = [sy](int v) { return int(std::lround(v * sy)); };
     for (const BasePlace &place : std::as_const(m_baseLayout)) {
         const QRect r = place.rect;
-        place.widget->setGeometry(QRect(QPoint(x(r.left()), y(r.top())),
-                                        QPoint(x(r.left() + r.width()) - 1, y(r.top() + r.height()) - 1)));
+        place.widget->setGeometry(
+            QRect(QPoint(x(r.left()), y(r.top())), QPoint(x(r.left() + r.width()) - 1, y(r.top() + r.height()) - 1)));
         if (place.pointSize > 0) {
             QFont f = place.widget->font();
             f.setPointSizeF(place.pointSize * sf);

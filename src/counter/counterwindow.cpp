@@ -3,11 +3,13 @@
 #include "aboutdialog.h"
 #include "cataloguedialog.h"
 #include "cleanupdialog.h"
+#include "countertexts.h"
 #include "database.h"
 #include "inventorydialog.h"
 #include "logindialog.h"
 #include "messages.h"
 #include "named.h"
+#include "numberbox.h"
 #include "numbertext.h"
 #include "passworddialog.h"
 #include "pricing.h"
@@ -38,28 +40,7 @@
 #include <QShortcut>
 #include <QTableView>
 
-namespace {
-
-// Texts of the counter, in one place.
-const QString NoCatalogue = QStringLiteral("请先进入“货名管理”输入货名！");
-const QString NoCode = QStringLiteral("请先输入货物代码！");
-const QString UnknownCode = QStringLiteral("没有这个货物代码，请重新输入！");
-const QString NotPurchased = QStringLiteral("该货物没有进货，请重新输入！");
-const QString NoQuantity = QStringLiteral("请输入货物数量！");
-const QString BadInput = QStringLiteral("输入有误！");
-const QString BadPayment = QStringLiteral("输入有误，请重新输入！");
-const QString NothingToSell = QStringLiteral("没有货物可供结帐，请输入货物代码！");
-const QString ShortPayment = QStringLiteral("付款金额不足！");
-const QString NoPrice = QStringLiteral("打折后单价无效，请检查单价和打折率！");
-const QString TooLarge = QStringLiteral("金额过大，无法计算！");
-const QString StoreFailed = QStringLiteral("销售记录未能保存，本单没有结帐，请重试。\n%1");
-const QString PrintFailed = QStringLiteral("本单已结帐保存，但小票没有打印出来：%1");
-const QString DatabaseError = QStringLiteral("读取数据库时出错：%1");
-const QString VoidQuestion = QStringLiteral("确定删除选中的这一行吗？");
-const QString OpenTicketQuestion = QStringLiteral("本单尚未结帐，确定退出吗？");
-const QString NoTicketNumber = QStringLiteral("无法读取最后一条销售记录，下一个流水号无法确定，程序将退出。\n%1");
-
-} // namespace
+using namespace CounterText;
 
 CounterWindow::CounterWindow(std::unique_ptr<Database> database, QWidget *parent)
     : QWidget(parent)
@@ -200,16 +181,17 @@ void CounterWindow::registerScreens()
     m_screens->add(QStringLiteral("frmhuoming"), [db](QWidget *parent) { return new CatalogueDialog(db, parent); });
     m_screens->add(QStringLiteral("frmjinhuo"), [db](QWidget *parent) { return new PurchaseDialog(db, parent); });
     m_screens->add(QStringLiteral("frmlinshou"), [db](QWidget *parent) { return new RetailDialog(db, parent); });
-    m_screens->add(QStringLiteral("frmxiaoshou"), [this, db](QWidget *parent) {
-        return new SalesAnalysisDialog(db, m_database->path(), parent);
-    });
+    m_screens->add(QStringLiteral("frmxiaoshou"),
+                   [this, db](QWidget *parent) { return new SalesAnalysisDialog(db, m_database->path(), parent); });
     m_screens->add(QStringLiteral("frmkucun"),
                    [this](QWidget *parent) { return new InventoryDialog(m_database->path(), parent); });
     m_screens->add(QStringLiteral("frmxiaopiao"), [this, db](QWidget *parent) {
-        return new ReceiptDesignDialog(db, [this] { m_receiptTexts.reloadHeader(); }, parent);
+        return new ReceiptDesignDialog(
+            db, [this] { m_receiptTexts.reloadHeader(); }, parent);
     });
     m_screens->add(QStringLiteral("frmqingli"), [this, db](QWidget *parent) {
-        return new CleanupDialog(db, m_database->path(), [this] { setTicketNumber(1); }, parent);
+        return new CleanupDialog(
+            db, m_database->path(), [this] { setTicketNumber(1); }, parent);
     });
 }
 
@@ -301,30 +283,6 @@ void CounterWindow::enterInEntryBox()
         focusAndSelect(m_codeEdit);
 }
 
-void CounterWindow::voidLine()
-{
-    const int row = m_ticketGrid->currentIndex().isValid() ? m_ticketGrid->currentIndex().row() : -1;
-    if (row < 0 || row >= m_ticket->lineCount())
-        return;
-    if (!Messages::ask(this, VoidQuestion, Messages::defaultTitle(), Messages::Icon::Question,
-                       Messages::Buttons::YesNo))
-        return;
-    m_ticket->remove(row);
-    showTotals();
-}
-
-void CounterWindow::closeEvent(QCloseEvent *event)
-{
-    // The customer's open ticket is not lost by a slip of the hand.
-    if (m_ticket->lineCount() > 0 &&
-        !Messages::ask(this, OpenTicketQuestion, Messages::defaultTitle(), Messages::Icon::Question,
-                       Messages::Buttons::YesNoDefaultNo)) {
-        event->ignore();
-        return;
-    }
-    QWidget::closeEvent(event);
-}
-
 void CounterWindow::databaseFailed(const QString &what)
 {
     Messages::error(this, DatabaseError.arg(what));
@@ -393,18 +351,7 @@ bool CounterWindow::lookupGoods()
 
 void CounterWindow::normaliseQuantity()
 {
-    const QString text = m_quantityEdit->text();
-    if (text.isEmpty())
-        return;
-    const auto quantity = NumberText::toInt16(text);
-    if (!quantity) {
-        Messages::info(this, BadInput);
-        m_quantityEdit->clear();
-        return;
-    }
-    const QString normal = QString::number(*quantity);
-    if (normal != text)
-        m_quantityEdit->setText(normal);
+    normaliseWholeNumber(m_quantityEdit, this, BadInput);
 }
 
 void CounterWindow::updateDiscountedPrice(const QString &changedText)
@@ -423,135 +370,4 @@ void CounterWindow::checkPayment()
         return;
     Messages::info(this, BadPayment);
     m_paymentEdit->clear();
-}
-
-// ---- current ticket ----
-
-void CounterWindow::showTotals()
-{
-    m_quantityTotalLabel->setText(QString::number(m_ticket->quantityTotal()));
-    setFigure(m_amountTotalLabel,
-              m_ticket->lineCount() == 0 ? QStringLiteral("0") : m_ticket->amountTotal().toCurrency());
-}
-
-void CounterWindow::addLine()
-{
-    const auto purchases = findGoods(true);
-    if (!purchases)
-        return;
-    const QString code = m_codeEdit->text();
-    const Money listPrice = purchases->lastPrice;
-    // A price looked up for other goods is never charged for these: a new code
-    // gets its own stored price, a price typed for the same goods is kept.
-    if (m_discountedEdit->text().isEmpty() || code != m_pricedCode) {
-        m_pricedCode = code;
-        m_priceEdit->setText(listPrice.toPlain());
-        updateDiscountedPrice(m_priceEdit->text());
-    }
-    const auto quantity = NumberText::toInt16(m_quantityEdit->text());
-    if (!quantity) {
-        Messages::info(this, BadInput);
-        return;
-    }
-    const auto price = Money::parse(m_discountedEdit->text());
-    if (!price) {
-        Messages::info(this, NoPrice);
-        return;
-    }
-    const auto amount = Pricing::lineAmount(*quantity, *price);
-    TicketLine line{
-        code, m_nameEdit->text(), *quantity, listPrice, *price, amount.value_or(Money()), QDateTime::currentDateTime()};
-    if (!amount || !m_ticket->add(line)) {
-        Messages::info(this, TooLarge);
-        return;
-    }
-    showTotals();
-}
-
-void CounterWindow::clearTicket()
-{
-    m_ticket->clear();
-    m_quantityTotalLabel->setText(QStringLiteral("0"));
-    setFigure(m_amountTotalLabel, QStringLiteral("0"));
-    focusAndSelect(m_codeEdit);
-}
-
-qint64 CounterWindow::ticketNumber() const
-{
-    return m_ticketNumberLabel->text().toLongLong();
-}
-
-void CounterWindow::setTicketNumber(qint64 number)
-{
-    m_ticketNumberLabel->setText(QString::number(number));
-}
-
-// ---- checkout and receipt ----
-
-Receipt CounterWindow::composeReceipt()
-{
-    Receipt receipt = Receipt::fromTicket(*m_ticket);
-    receipt.header = m_receiptTexts.header();
-    // Footer lines are read afresh for every receipt.
-    receipt.footer = m_receiptTexts.readFooter();
-    receipt.ticketNumber = QString::number(ticketNumber());
-    receipt.time = formatDateTime(QDateTime::currentDateTime());
-    return receipt;
-}
-
-void CounterWindow::checkout()
-{
-    if (m_ticket->lineCount() == 0) {
-        Messages::info(this, NothingToSell);
-        return;
-    }
-    const Money total = m_ticket->amountTotal();
-    const Money paid = Money::parse(m_paymentEdit->text()).value_or(Money());
-    if (paid < total) {
-        Messages::info(this, ShortPayment);
-        return;
-    }
-    const Money change = paid.minus(total).value_or(Money());
-    const qint64 number = ticketNumber();
-
-    // The ticket is stored whole or not at all; if it is not, everything stays
-    // on screen so the sale can be tried again under the same number.
-    const SalesStore::Stored stored = m_sales.storeTicket(number, m_ticket->lines());
-    if (!stored.ok) {
-        Messages::error(this, StoreFailed.arg(stored.error));
-        return;
-    }
-    setFigure(m_changeLabel, change.toCurrency());
-
-    if (m_printCheck->isChecked()) {
-        Receipt receipt = composeReceipt();
-        receipt.paid = paid.toCurrency();
-        receipt.change = change.toCurrency();
-        const QString problem = ReceiptPrinter::printOnDefaultPrinter(receipt);
-        if (!problem.isEmpty())
-            Messages::warning(this, PrintFailed.arg(problem));
-    }
-
-    m_ticket->clear();
-    m_quantityTotalLabel->setText(QStringLiteral("0"));
-    setFigure(m_amountTotalLabel, QStringLiteral("0"));
-    m_paymentEdit->clear();
-    setTicketNumber(number + 1);
-    focusAndSelect(m_codeEdit);
-}
-
-void CounterWindow::previewReceipt()
-{
-    Receipt receipt = composeReceipt();
-    if (!m_paymentEdit->text().isEmpty()) {
-        const Money paid = Money::parse(m_paymentEdit->text()).value_or(Money());
-        const Money total = m_ticket->amountTotal();
-        receipt.paid = paid.toCurrency();
-        if (paid < total) {
-            Messages::info(this, ShortPayment);
-            return;
-        }
-        receipt.change = paid.minus(total).value_or(Money()).toCurrency();
-    }
-    ReceiptPrinter::preview(receipt, this);
 }

@@ -7,8 +7,8 @@
 #include <QFont>
 #include <QFontMetricsF>
 #include <QPageLayout>
-#include <QPagedPaintDevice>
 #include <QPageSize>
+#include <QPagedPaintDevice>
 #include <QPainter>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -70,7 +70,9 @@ constexpr double HeaderHeightCm = 1.32;
 constexpr double SummaryHeightCm = 3.71;
 constexpr double ColumnGapCm = 0.15;
 
-QFont receiptFont(double points, bool bold)
+} // namespace
+
+QFont printFont(double points, bool bold)
 {
     QFont font(QStringLiteral("宋体"));
     // Where 宋体 is missing, a CJK serif face stands in.
@@ -80,6 +82,8 @@ QFont receiptFont(double points, bool bold)
     font.setBold(bold);
     return font;
 }
+
+namespace {
 
 struct Column
 {
@@ -99,7 +103,7 @@ public:
     {
         m_dpi = device->logicalDpiY();
         m_pageHeight = device->height();
-        m_font = receiptFont(9, false);
+        m_font = printFont(9, false);
         m_p.setFont(m_font);
         m_lineHeight = QFontMetricsF(m_font, device).height() * 1.25;
     }
@@ -116,7 +120,7 @@ public:
 
     void header(const QString &header)
     {
-        m_p.setFont(receiptFont(15.75, true));
+        m_p.setFont(printFont(15.75, true));
         // A header longer than its 6 cm box runs on rather than being cut.
         m_p.drawText(QRectF(cm(5), 0, cm(6), cm(1)), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip, header);
         m_p.setFont(m_font);
@@ -151,8 +155,7 @@ public:
         {
             double x, width;
             QString text;
-        } fields[] = {{1, 1, l.code},     {2, 2, l.name},       {4, 1, l.quantity},
-                      {5, 2, l.price},    {8, 3, l.amount.toYuan()}};
+        } fields[] = {{1, 1, l.code}, {2, 2, l.name}, {4, 1, l.quantity}, {5, 2, l.price}, {8, 3, l.amount.toYuan()}};
         QTextOption wrap(Qt::AlignLeft | Qt::AlignTop);
         wrap.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
         const double leading = m_lineHeight - QFontMetricsF(m_font, m_device).height();
@@ -233,9 +236,9 @@ struct RollBlock
 bool RollReceiptLayout::paint(const Receipt &receipt, QPagedPaintDevice *device, double paperWidthMm)
 {
     constexpr double MarginMm = 3;
-    const QFont body = receiptFont(9, false);
-    const QFont title = receiptFont(12, true);
-    const QFont big = receiptFont(10.5, true);
+    const QFont body = printFont(9, false);
+    const QFont title = printFont(12, true);
+    const QFont big = printFont(10.5, true);
 
     QList<RollBlock> blocks;
     blocks.append({receipt.header, QString(), title, Qt::AlignHCenter});
@@ -274,8 +277,8 @@ bool RollReceiptLayout::paint(const Receipt &receipt, QPagedPaintDevice *device,
     // Never shorter than wide: a page wider than long would be turned round
     // on its way to the printer.
     const double lengthMm = std::max(contentHeight / dpi * 25.4 + 2 * MarginMm + 2, paperWidthMm + 1);
-    device->setPageSize(
-        QPageSize(QSizeF(paperWidthMm, lengthMm), QPageSize::Millimeter, QStringLiteral("Receipt"), QPageSize::ExactMatch));
+    device->setPageSize(QPageSize(QSizeF(paperWidthMm, lengthMm), QPageSize::Millimeter, QStringLiteral("Receipt"),
+                                  QPageSize::ExactMatch));
     device->setPageMargins(QMarginsF(MarginMm, MarginMm, MarginMm, MarginMm), QPageLayout::Millimeter);
 
     QPainter p;
@@ -291,7 +294,8 @@ bool RollReceiptLayout::paint(const Receipt &receipt, QPagedPaintDevice *device,
             p.setPen(QPen(Qt::black));
         } else {
             p.setFont(b.font);
-            const double rightWidth = b.right.isEmpty() ? 0 : QFontMetricsF(b.font, device).horizontalAdvance(b.right) + mm(2);
+            const double rightWidth =
+                b.right.isEmpty() ? 0 : QFontMetricsF(b.font, device).horizontalAdvance(b.right) + mm(2);
             p.drawText(QRectF(0, y, width - rightWidth, h), int(b.align | Qt::AlignTop) | wrap, b.left);
             if (!b.right.isEmpty())
                 p.drawText(QRectF(0, y, width, h), Qt::AlignRight | Qt::AlignTop, b.right);

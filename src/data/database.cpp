@@ -150,7 +150,8 @@ QString Database::fileProblem() const
     struct stat st = {};
     if (::stat(QFile::encodeName(m_path).constData(), &st) != 0 || quint64(st.st_dev) != m_device ||
         quint64(st.st_ino) != m_inode)
-        return QStringLiteral("数据库文件 %1 已被移走、删除或替换，数据没有保存。请关闭 Tarvel，把文件放回原处后重新启动。")
+        return QStringLiteral(
+                   "数据库文件 %1 已被移走、删除或替换，数据没有保存。请关闭 Tarvel，把文件放回原处后重新启动。")
             .arg(QDir::toNativeSeparators(m_path));
     return QString();
 }
@@ -245,8 +246,9 @@ Database::Result Database::lockAndOpen(const QString &path, bool creating)
             return {nullptr, Status::AlreadyRunning,
                     QStringLiteral("Tarvel 已经在运行：数据库文件 %1 正被另一个 Tarvel 程序使用。")
                         .arg(QDir::toNativeSeparators(path))};
-        return {nullptr, Status::Unusable,
-                unusable(path, QStringLiteral("无法锁定文件（%1）。").arg(QString::fromLocal8Bit(std::strerror(error))))};
+        return {
+            nullptr, Status::Unusable,
+            unusable(path, QStringLiteral("无法锁定文件（%1）。").arg(QString::fromLocal8Bit(std::strerror(error))))};
     }
 
     std::unique_ptr<Database> database(new Database(path, fd));

@@ -28,16 +28,17 @@ const QList<Table> &tables()
 QStringList createStatements()
 {
     return QStringList{
-        QStringLiteral("CREATE TABLE name (code TEXT, name TEXT)"),
-        QStringLiteral("CREATE TABLE kuaijie (id INTEGER, kuaijie TEXT)"),
-        // jinjia, shou, huiyuanjia: money in ten-thousandths
-        QStringLiteral("CREATE TABLE jinhuo (id INTEGER, code TEXT, shuliang INTEGER, jinjia INTEGER, "
-                       "shou INTEGER, huiyuanjia INTEGER, changjia TEXT, jindt TEXT, guoqidt TEXT)"),
-        // shoujia, jine: money in ten-thousandths
-        QStringLiteral("CREATE TABLE xiaoshou (id INTEGER, danjuhao INTEGER, code TEXT, shuliang INTEGER, "
-                       "shoujia INTEGER, jine INTEGER, dt TEXT)"),
-        QStringLiteral("CREATE TABLE code (id INTEGER, code TEXT, content TEXT)"),
-    } + indexStatements();
+               QStringLiteral("CREATE TABLE name (code TEXT, name TEXT)"),
+               QStringLiteral("CREATE TABLE kuaijie (id INTEGER, kuaijie TEXT)"),
+               // jinjia, shou, huiyuanjia: money in ten-thousandths
+               QStringLiteral("CREATE TABLE jinhuo (id INTEGER, code TEXT, shuliang INTEGER, jinjia INTEGER, "
+                              "shou INTEGER, huiyuanjia INTEGER, changjia TEXT, jindt TEXT, guoqidt TEXT)"),
+               // shoujia, jine: money in ten-thousandths
+               QStringLiteral("CREATE TABLE xiaoshou (id INTEGER, danjuhao INTEGER, code TEXT, shuliang INTEGER, "
+                              "shoujia INTEGER, jine INTEGER, dt TEXT)"),
+               QStringLiteral("CREATE TABLE code (id INTEGER, code TEXT, content TEXT)"),
+           } +
+           indexStatements();
 }
 
 QStringList indexStatements()

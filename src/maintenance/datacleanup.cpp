@@ -33,8 +33,7 @@ QString DataCleanup::backupPathFor(const QString &databasePath, const QDateTime 
     return path;
 }
 
-DataCleanup::Result DataCleanup::run(QSqlDatabase db, const QString &databasePath, Scope scope,
-                                     const QDateTime &when)
+DataCleanup::Result DataCleanup::run(QSqlDatabase db, const QString &databasePath, Scope scope, const QDateTime &when)
 {
     Result result;
     result.backupPath = backupPathFor(databasePath, when);

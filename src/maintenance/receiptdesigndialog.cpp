@@ -74,8 +74,9 @@ ReceiptDesignDialog::ReceiptDesignDialog(QSqlDatabase db, std::function<void()> 
     if (!m_settings->open() || !m_footer->open())
         failed(m_settings->lastError() + m_footer->lastError());
 
-    auto *headerNote = named(
-        new QLabel(QStringLiteral("票头一行共32个字符，一般为单位名称，请直接在下面修改后点击保存即可"), this), "Label3");
+    auto *headerNote =
+        named(new QLabel(QStringLiteral("票头一行共32个字符，一般为单位名称，请直接在下面修改后点击保存即可"), this),
+              "Label3");
     m_headerEdit = named(new QLineEdit(this), "Text1");
     m_saveButton = named(new QPushButton(QStringLiteral("保存"), this), "Command1");
     auto *middleNote =

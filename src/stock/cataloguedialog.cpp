@@ -83,7 +83,8 @@ void CatalogueDialog::buildControls()
 
     auto *editGroup = new QGroupBox(this);
     auto *editLayout = new QGridLayout(editGroup);
-    auto *editHeading = caption(editGroup, "Label4", QStringLiteral("在右边选择一个品名然后在下面进行修改或者删除操作"));
+    auto *editHeading =
+        caption(editGroup, "Label4", QStringLiteral("在右边选择一个品名然后在下面进行修改或者删除操作"));
     editHeading->setWordWrap(true);
     editLayout->addWidget(editHeading, 0, 0, 1, 2);
     editLayout->addWidget(caption(editGroup, "Label5", QStringLiteral("货号：")), 1, 0);

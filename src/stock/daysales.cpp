@@ -46,9 +46,10 @@ bool DaySales::fill(QSqlDatabase db, QDate day, RecordSet *list, QVector<qint64>
     // are no longer in the catalogue.
     QSqlQuery q(db);
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT x.rowid, x.id, x.danjuhao, x.code, x.shuliang, x.shoujia, x.jine, x.dt, "
-                             "(SELECT name FROM name WHERE name.code = x.code ORDER BY name.rowid LIMIT 1) "
-                             "FROM xiaoshou AS x INDEXED BY xiaoshou_dt WHERE x.dt >= ? AND x.dt < ? ORDER BY x.rowid"));
+    q.prepare(
+        QStringLiteral("SELECT x.rowid, x.id, x.danjuhao, x.code, x.shuliang, x.shoujia, x.jine, x.dt, "
+                       "(SELECT name FROM name WHERE name.code = x.code ORDER BY name.rowid LIMIT 1) "
+                       "FROM xiaoshou AS x INDEXED BY xiaoshou_dt WHERE x.dt >= ? AND x.dt < ? ORDER BY x.rowid"));
     q.addBindValue(day.toString(QStringLiteral("yyyy-MM-dd")));
     q.addBindValue(day.addDays(1).toString(QStringLiteral("yyyy-MM-dd")));
     if (!q.exec()) {

@@ -3,6 +3,7 @@
 #include "database.h"
 #include "messages.h"
 #include "named.h"
+#include "numberbox.h"
 #include "numbertext.h"
 #include "purchaselist.h"
 #include "schema.h"
@@ -186,18 +187,7 @@ void PurchaseDialog::checkCode()
 
 void PurchaseDialog::normaliseQuantity()
 {
-    const QString text = m_quantityEdit->text();
-    if (text.isEmpty())
-        return;
-    const auto quantity = NumberText::toInt16(text);
-    if (!quantity) {
-        Messages::info(this, BadInput);
-        m_quantityEdit->clear();
-        return;
-    }
-    const QString normal = QString::number(*quantity);
-    if (normal != text)
-        m_quantityEdit->setText(normal);
+    normaliseWholeNumber(m_quantityEdit, this, BadInput);
 }
 
 void PurchaseDialog::keepPurchasePrice()

@@ -7,8 +7,8 @@
 #include <QSqlQuery>
 
 namespace {
-const QStringList Captions = {QStringLiteral("货号"), QStringLiteral("货名"), QStringLiteral("数量"),
-                              QStringLiteral("进价"), QStringLiteral("售价"), QStringLiteral("厂家"),
+const QStringList Captions = {QStringLiteral("货号"),     QStringLiteral("货名"),    QStringLiteral("数量"),
+                              QStringLiteral("进价"),     QStringLiteral("售价"),    QStringLiteral("厂家"),
                               QStringLiteral("进货日期"), QStringLiteral("过期日期")};
 } // namespace
 

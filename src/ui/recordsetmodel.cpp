@@ -35,7 +35,8 @@ void RecordSetModel::setHeader(int column, const QString &caption)
 
 void RecordSetModel::setEditable(int column, std::function<QString(const QString &)> check)
 {
-    m_editable.insert(column, check ? check : [](const QString &s) { return s; });
+    m_editable.insert(
+        column, check ? check : [](const QString &s) { return s; });
 }
 
 Qt::ItemFlags RecordSetModel::flags(const QModelIndex &index) const

@@ -2,6 +2,7 @@
 #include "counterfixture.h"
 #include "inventorydialog.h"
 #include "inventoryreport.h"
+#include "printedpdf.h"
 #include "recordset.h"
 #include "salesanalysisdialog.h"
 #include "screenhost.h"
@@ -10,28 +11,23 @@
 #include <QDateEdit>
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QPdfWriter>
 #include <QElapsedTimer>
+#include <QPdfWriter>
 #include <QPrintPreviewDialog>
-#include <QProgressDialog>
-#include <QThread>
 #include <QPrinterInfo>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QSqlQuery>
 #include <QTableView>
+#include <QThread>
 #include <QTimer>
 
 namespace {
-QString pdfText(const QString &path)
+// The list's text; pdftotext drops the blanks between the title's spaced-out characters.
+QString listText(const QString &path)
 {
-    QProcess p;
-    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
-    if (!p.waitForFinished(30000) || p.exitCode() != 0)
-        return {};
-    QString text = QString::fromUtf8(p.readAllStandardOutput()).normalized(QString::NormalizationForm_KC);
-    // pdftotext drops the blanks between the title's spaced-out characters.
-    return text.replace(QStringLiteral("库存清单"), QStringLiteral("库 存 清 单"));
+    return pdfText(path).replace(QStringLiteral("库存清单"), QStringLiteral("库 存 清 单"));
 }
 } // namespace
 
@@ -196,12 +192,14 @@ private Q_SLOTS:
         });
         QElapsedTimer t;
         t.start();
-        const bool finished = BackgroundWork::run(f.window, f.shop.path(), QStringLiteral("endless"), [](QSqlDatabase db) {
-            QSqlQuery q(db);
-            // Minutes of work, unless interrupted.
-            q.exec(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2000000000) "
-                                  "SELECT COUNT(*) FROM n"));
-        });
+        const bool finished =
+            BackgroundWork::run(f.window, f.shop.path(), QStringLiteral("endless"), [](QSqlDatabase db) {
+                QSqlQuery q(db);
+                // Minutes of work, unless interrupted.
+                q.exec(QStringLiteral(
+                    "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2000000000) "
+                    "SELECT COUNT(*) FROM n"));
+            });
         QVERIFY(!finished);
         QVERIFY(t.elapsed() < 5000);
     }
@@ -219,9 +217,9 @@ private Q_SLOTS:
                 QPdfWriter writer(pdf);
                 QVERIFY(InventoryReport::paint(dialog->figures().rows, &writer));
             }
-            const QString text = pdfText(pdf);
-            for (const char *part : {"库 存 清 单", "货号", "货名", "销售数量", "销售金额", "进货总数", "库存数量", "薯片",
-                                     "¥120.00", "-2"})
+            const QString text = listText(pdf);
+            for (const char *part : {"库 存 清 单", "货号", "货名", "销售数量", "销售金额", "进货总数", "库存数量",
+                                     "薯片", "¥120.00", "-2"})
                 QVERIFY2(text.contains(QString::fromUtf8(part).normalized(QString::NormalizationForm_KC)),
                          qPrintable(QString::fromUtf8(part) + QStringLiteral(" missing in:\n") + text));
             QVERIFY(!text.contains(QStringLiteral("进货价格")) && !text.contains(QStringLiteral("库存金额")));
@@ -236,31 +234,15 @@ private Q_SLOTS:
                 QFAIL("no default printer although the test run set one up");
             QSKIP("no default printer (CUPS with cups-pdf)");
         }
-        QString outDir = qEnvironmentVariable("TARVEL_PDF_DIR");
-        if (outDir.isEmpty())
-            outDir = QDir::homePath() + QStringLiteral("/PDF");
         const QDateTime started = QDateTime::currentDateTime().addSecs(-1);
         CounterFixture f;
         f.shop.addGoods(QStringLiteral("P1"), QStringLiteral("打印测试货"));
         f.shop.addPurchase(QStringLiteral("P1"), 33, Money::fromCents(100));
         const StockFigures figures = StockFigures::compute(f.shop.db().connection());
         QCOMPARE(InventoryReport::printOnDefaultPrinter(figures.rows), QString());
-        QString found;
-        QDeadlineTimer deadline(60000);
-        while (found.isEmpty() && !deadline.hasExpired()) {
-            QTest::qWait(250);
-            const auto files = QDir(outDir).entryInfoList({QStringLiteral("*.pdf")}, QDir::Files, QDir::Time);
-            for (const QFileInfo &fi : files)
-                if (fi.lastModified() >= started && fi.size() > 0) {
-                    QTest::qWait(500);
-                    if (pdfText(fi.filePath()).contains(QStringLiteral("打印测试货"))) {
-                        found = fi.filePath();
-                        break;
-                    }
-                }
-        }
-        QVERIFY2(!found.isEmpty(), qPrintable(QStringLiteral("no inventory PDF in ") + outDir));
-        const QString text = pdfText(found);
+        const QString found = waitForPrintedPdf(started, QStringLiteral("打印测试货"));
+        QVERIFY2(!found.isEmpty(), "no inventory PDF from cups-pdf");
+        const QString text = listText(found);
         for (const char *part : {"库 存 清 单", "货号", "库存数量", "P1", "打印测试货", "33"})
             QVERIFY2(text.contains(QString::fromUtf8(part).normalized(QString::NormalizationForm_KC)),
                      qPrintable(QString::fromUtf8(part) + QStringLiteral(" missing in:\n") + text));

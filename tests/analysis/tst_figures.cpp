@@ -142,9 +142,9 @@ class TestFigures : public QObject
             all.append(QStringList{r.code, r.name, QString::number(r.quantity), r.amount.toExactString(),
                                    r.price.toExactString(), r.profit.toExactString()}
                            .join(u'|'));
-        all.append(QStringList{QString::number(f.totalQuantity), f.totalAmount.toExactString(),
-                               f.totalProfit.toExactString()}
-                       .join(u'|'));
+        all.append(
+            QStringList{QString::number(f.totalQuantity), f.totalAmount.toExactString(), f.totalProfit.toExactString()}
+                .join(u'|'));
         return all;
     }
     static QStringList rowsOf(const StockFigures &f)
@@ -284,7 +284,8 @@ private Q_SLOTS:
 
         QCOMPARE(rowsOf(StockFigures::compute(shop.db().connection())), rowsOf(slowStock(shop)));
         for (auto [first, last] : {std::pair{QDate(2026, 11, 1), QDate(2026, 11, 10)},
-                                   {QDate(2026, 11, 3), QDate(2026, 11, 3)}, {QDate(2026, 11, 4), QDate(2026, 11, 8)},
+                                   {QDate(2026, 11, 3), QDate(2026, 11, 3)},
+                                   {QDate(2026, 11, 4), QDate(2026, 11, 8)},
                                    {QDate(2026, 10, 1), QDate(2026, 10, 30)}}) {
             const SalesFigures fast = SalesFigures::compute(shop.db().connection(), first, last);
             QVERIFY(fast.ok);

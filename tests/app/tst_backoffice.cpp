@@ -36,7 +36,10 @@ class TestBackOffice : public QObject
     {
         QTest::mouseClick(d->findChild<QPushButton *>(QString::fromLatin1(name)), Qt::LeftButton);
     }
-    static QLineEdit *edit(QDialog *d, const char *name) { return d->findChild<QLineEdit *>(QString::fromLatin1(name)); }
+    static QLineEdit *edit(QDialog *d, const char *name)
+    {
+        return d->findChild<QLineEdit *>(QString::fromLatin1(name));
+    }
 
 private Q_SLOTS:
     void goodsPurchaseSaleAndRecord()

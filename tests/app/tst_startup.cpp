@@ -9,8 +9,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QPointer>
+#include <QPushButton>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTest>

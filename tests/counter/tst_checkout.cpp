@@ -202,8 +202,8 @@ private Q_SLOTS:
                 db.setDatabaseName(f.shop.path());
                 if (db.open()) {
                     QSqlQuery q(db);
-                    bool ok = q.exec(QStringLiteral("PRAGMA busy_timeout=5000")) &&
-                              q.exec(QStringLiteral("BEGIN IMMEDIATE"));
+                    bool ok =
+                        q.exec(QStringLiteral("PRAGMA busy_timeout=5000")) && q.exec(QStringLiteral("BEGIN IMMEDIATE"));
                     holding = true;
                     std::this_thread::sleep_for(std::chrono::milliseconds(400));
                     for (int i = 1; i <= 3 && ok; ++i)

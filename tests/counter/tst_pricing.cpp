@@ -19,8 +19,8 @@ private Q_SLOTS:
         QTest::newRow("12.50 at 8") << QStringLiteral("12.50") << QStringLiteral("8") << QStringLiteral("¥10.00");
         QTest::newRow("12.50 at 8.5, half cent up (四舍五入)")
             << QStringLiteral("12.50") << QStringLiteral("8.5") << QStringLiteral("¥10.63");
-        QTest::newRow("2.345 at 10, half cent up") << QStringLiteral("2.345") << QStringLiteral("10")
-                                                   << QStringLiteral("¥2.35");
+        QTest::newRow("2.345 at 10, half cent up")
+            << QStringLiteral("2.345") << QStringLiteral("10") << QStringLiteral("¥2.35");
         QTest::newRow("currency text in")
             << QStringLiteral("¥1,000.00") << QStringLiteral("9") << QStringLiteral("¥900.00");
         QTest::newRow("rate 0") << QStringLiteral("5") << QStringLiteral("0") << QStringLiteral("¥0.00");
@@ -52,8 +52,7 @@ private Q_SLOTS:
             << 1 << QStringLiteral("1234567.89") << QStringLiteral("1234567.8900");
         QTest::newRow("largest quantity") << 32767 << QStringLiteral("99999.99") << QStringLiteral("3276699672.3300");
         QTest::newRow("half a cent rounds up") << 1 << QStringLiteral("0.0050") << QStringLiteral("0.0100");
-        QTest::newRow("less than half a cent rounds down")
-            << 1 << QStringLiteral("0.0049") << QStringLiteral("0.0000");
+        QTest::newRow("less than half a cent rounds down") << 1 << QStringLiteral("0.0049") << QStringLiteral("0.0000");
         QTest::newRow("negative half cent away from zero")
             << -1 << QStringLiteral("0.0050") << QStringLiteral("-0.0100");
     }

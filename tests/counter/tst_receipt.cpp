@@ -1,4 +1,5 @@
 #include "counterfixture.h"
+#include "printedpdf.h"
 #include "receipt.h"
 #include "receiptprinter.h"
 
@@ -63,8 +64,8 @@ QList<Word> pdfWords(const QString &path)
     p.start(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), path, QStringLiteral("-")});
     if (!p.waitForFinished(30000) || p.exitCode() != 0)
         return {};
-    static const QRegularExpression word(QStringLiteral(
-        R"re(<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>)re"));
+    static const QRegularExpression word(
+        QStringLiteral(R"re(<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>)re"));
     QList<Word> words;
     const QString xml = QString::fromUtf8(p.readAllStandardOutput());
     for (auto it = word.globalMatch(xml); it.hasNext();) {
@@ -173,8 +174,10 @@ private Q_SLOTS:
         for (const Word &w : words) {
             if (w.text.contains(QStringLiteral("550")) || w.text.contains(QStringLiteral("矿泉水"))) {
                 sawName = true;
-                QVERIFY2(w.xMax <= quantityColumn, qPrintable(QStringLiteral("%1 ends at %2, column at %3")
-                                                                  .arg(w.text).arg(w.xMax).arg(quantityColumn)));
+                QVERIFY2(
+                    w.xMax <= quantityColumn,
+                    qPrintable(
+                        QStringLiteral("%1 ends at %2, column at %3").arg(w.text).arg(w.xMax).arg(quantityColumn)));
                 QVERIFY2(!w.text.contains(u'2') || w.text.startsWith(QStringLiteral("550")), qPrintable(w.text));
             }
             if (w.text == u"2" && w.xMin >= quantityColumn - 1)
@@ -303,8 +306,8 @@ private Q_SLOTS:
                 title = preview->windowTitle();
                 // Opened at the page's width, in a window of a sensible size.
                 auto *widget = preview->findChild<QPrintPreviewWidget *>();
-                readable = widget && widget->zoomMode() == QPrintPreviewWidget::FitToWidth &&
-                           preview->width() >= 600 && preview->height() >= 500;
+                readable = widget && widget->zoomMode() == QPrintPreviewWidget::FitToWidth && preview->width() >= 600 &&
+                           preview->height() >= 500;
                 preview->close();
             }
         });
@@ -343,9 +346,6 @@ private Q_SLOTS:
                 QFAIL("the test run set up no such queue");
             QSKIP("no such CUPS queue");
         }
-        QString outDir = qEnvironmentVariable("TARVEL_PDF_DIR");
-        if (outDir.isEmpty())
-            outDir = QDir::homePath() + QStringLiteral("/PDF");
         const QDateTime started = QDateTime::currentDateTime().addSecs(-1);
         CounterFixture f;
         const QString header = QStringLiteral("卷纸测试%1").arg(queue);
@@ -357,22 +357,8 @@ private Q_SLOTS:
         r.paid = QStringLiteral("¥1,300.00");
         r.change = QStringLiteral("¥60.50");
         QCOMPARE(ReceiptPrinter::printOn(printer, r), QString());
-
-        QString found;
-        QDeadlineTimer deadline(60000);
-        while (found.isEmpty() && !deadline.hasExpired()) {
-            QTest::qWait(250);
-            const auto files = QDir(outDir).entryInfoList({QStringLiteral("*.pdf")}, QDir::Files, QDir::Time);
-            for (const QFileInfo &fi : files)
-                if (fi.lastModified() >= started && fi.size() > 0) {
-                    QTest::qWait(300);
-                    if (pdfPages(fi.filePath()).join(QString()).contains(header)) {
-                        found = fi.filePath();
-                        break;
-                    }
-                }
-        }
-        QVERIFY2(!found.isEmpty(), qPrintable(QStringLiteral("no receipt PDF in ") + outDir));
+        const QString found = waitForPrintedPdf(started, header);
+        QVERIFY2(!found.isEmpty(), "no receipt PDF from cups-pdf");
         QProcess info;
         info.start(QStringLiteral("pdfinfo"), {found});
         QVERIFY(info.waitForFinished(30000));
@@ -382,8 +368,13 @@ private Q_SLOTS:
         const double width = m.captured(1).toDouble(), height = m.captured(2).toDouble();
         QVERIFY2(qAbs(width - widthMm * 72 / 25.4) < 3, qPrintable(QString::number(width)));
         const QString text = pdfPages(found).join(QString());
-        QStringList parts = {header, QStringLiteral("可乐"), QStringLiteral("苹果"), QStringLiteral("￥5.00"),
-                             QStringLiteral("￥1,234.50"), QStringLiteral("￥1,239.50"), QStringLiteral("¥60.50")};
+        QStringList parts = {header,
+                             QStringLiteral("可乐"),
+                             QStringLiteral("苹果"),
+                             QStringLiteral("￥5.00"),
+                             QStringLiteral("￥1,234.50"),
+                             QStringLiteral("￥1,239.50"),
+                             QStringLiteral("¥60.50")};
         if (widthMm <= 80) {
             // One receipt as long as its content, naming its sale.
             QVERIFY2(height < 600, qPrintable(QString::number(height)));
@@ -401,9 +392,6 @@ private Q_SLOTS:
                 QFAIL("no default printer although the test run set one up");
             QSKIP("no default printer (CUPS with cups-pdf)");
         }
-        QString outDir = qEnvironmentVariable("TARVEL_PDF_DIR");
-        if (outDir.isEmpty())
-            outDir = QDir::homePath() + QStringLiteral("/PDF");
         const QDateTime started = QDateTime::currentDateTime().addSecs(-1);
 
         CounterFixture f;
@@ -418,21 +406,8 @@ private Q_SLOTS:
         QCOMPARE(f.shop.count(QStringLiteral("xiaoshou")), 2);
 
         // cups-pdf writes the job into the printing user's PDF folder.
-        QString found;
-        QDeadlineTimer deadline(60000);
-        while (found.isEmpty() && !deadline.hasExpired()) {
-            QTest::qWait(250);
-            const auto files = QDir(outDir).entryInfoList({QStringLiteral("*.pdf")}, QDir::Files, QDir::Time);
-            for (const QFileInfo &fi : files)
-                if (fi.lastModified() >= started && fi.size() > 0) {
-                    QTest::qWait(500); // let the writer finish
-                    if (!pdfPages(fi.filePath()).join(QString()).contains(QStringLiteral("打印测试超市")))
-                        continue;
-                    found = fi.filePath();
-                    break;
-                }
-        }
-        QVERIFY2(!found.isEmpty(), qPrintable(QStringLiteral("no receipt PDF in ") + outDir));
+        const QString found = waitForPrintedPdf(started, QStringLiteral("打印测试超市"));
+        QVERIFY2(!found.isEmpty(), "no receipt PDF from cups-pdf");
         const QString text = pdfPages(found).join(QString());
         for (const QString &part : {QStringLiteral("苹果"), QStringLiteral("￥1,234.50"), QStringLiteral("可乐"),
                                     QStringLiteral("￥5.00"), QStringLiteral("￥1,239.50"), QStringLiteral("¥1,300.00"),

@@ -35,8 +35,9 @@ private Q_SLOTS:
             const QString code = codes.at(i % 3);
             scan(f, code);
             ++expected;
-            total = *total.plus(code == u"A" ? Money::fromCents(250)
-                                             : code == u"B" ? Money::fromCents(1000) : Money::fromCents(123450));
+            total = *total.plus(code == u"A"   ? Money::fromCents(250)
+                                : code == u"B" ? Money::fromCents(1000)
+                                               : Money::fromCents(123450));
             QCOMPARE(focus(), f.get("Text1"));
             QCOMPARE(f.edit("Text1")->selectedText(), code);
             // Now and then an unknown code or goods never purchased: refused,
@@ -211,8 +212,7 @@ private Q_SLOTS:
         QCloseEvent close;
         QApplication::sendEvent(f.window, &close);
         QCOMPARE(close.isAccepted(), closes);
-        QCOMPARE(f.messages.texts(),
-                 lines ? QStringList{QStringLiteral("本单尚未结帐，确定退出吗？")} : QStringList{});
+        QCOMPARE(f.messages.texts(), lines ? QStringList{QStringLiteral("本单尚未结帐，确定退出吗？")} : QStringList{});
     }
 
     void totalIsLargeAndHighContrast()

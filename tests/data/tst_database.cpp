@@ -157,9 +157,9 @@ private Q_SLOTS:
             QProcess holder;
             // The shell takes the lock on a descriptor and becomes `sleep`, so
             // the process killed below is the one that holds it.
-            holder.start(QStringLiteral("sh"), {QStringLiteral("-c"),
-                                                QStringLiteral("exec 9<\"$1\"; flock -x 9; exec sleep 60"),
-                                                QStringLiteral("sh"), shop.path()});
+            holder.start(QStringLiteral("sh"),
+                         {QStringLiteral("-c"), QStringLiteral("exec 9<\"$1\"; flock -x 9; exec sleep 60"),
+                          QStringLiteral("sh"), shop.path()});
             QVERIFY(holder.waitForStarted());
             QTest::qWait(300);
             const Database::Result busy = Database::open(shop.path());

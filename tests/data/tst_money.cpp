@@ -193,9 +193,9 @@ private Q_SLOTS:
     void locales_data()
     {
         QTest::addColumn<QString>("locale");
-        QTest::addColumn<QString>("typed");   // what a cashier types
-        QTest::addColumn<qint64>("units");    // what it means; -1: refused
-        QTest::addColumn<QString>("plain");   // 1234.50 as "0.00"
+        QTest::addColumn<QString>("typed"); // what a cashier types
+        QTest::addColumn<qint64>("units");  // what it means; -1: refused
+        QTest::addColumn<QString>("plain"); // 1234.50 as "0.00"
         QTest::newRow("zh_CN") << QStringLiteral("zh_CN") << QStringLiteral("2.50") << qint64(25000)
                                << QStringLiteral("1234.50");
         QTest::newRow("en_US") << QStringLiteral("en_US") << QStringLiteral("2.50") << qint64(25000)
@@ -210,8 +210,8 @@ private Q_SLOTS:
                                      << QStringLiteral("1234,50");
         QTest::newRow("fr_FR point") << QStringLiteral("fr_FR") << QStringLiteral("10.00") << qint64(-1)
                                      << QStringLiteral("1234,50");
-        QTest::newRow("fr_FR blank grouping") << QStringLiteral("fr_FR") << QStringLiteral("1 234,5")
-                                              << qint64(12345000) << QStringLiteral("1234,50");
+        QTest::newRow("fr_FR blank grouping")
+            << QStringLiteral("fr_FR") << QStringLiteral("1 234,5") << qint64(12345000) << QStringLiteral("1234,50");
     }
 
     void locales()
@@ -229,8 +229,8 @@ private Q_SLOTS:
             QCOMPARE(parsed->units(), units);
         const Money amount = Money::fromCents(123450);
         QCOMPARE(amount.toPlain(l), plain);
-        for (const QString &shown : {amount.toCurrency(l), amount.toGrouped(l), amount.toPlain(l),
-                                     Money::fromCents(-123450).toCurrency(l)})
+        for (const QString &shown :
+             {amount.toCurrency(l), amount.toGrouped(l), amount.toPlain(l), Money::fromCents(-123450).toCurrency(l)})
             QVERIFY2(Money::parse(shown, l) && qAbs(Money::parse(shown, l)->units()) == 12345000, qPrintable(shown));
     }
 

@@ -216,8 +216,7 @@ private Q_SLOTS:
         const QString emoji = QStringLiteral("😀");
         const QString ten = emoji.repeated(10);
         QTest::newRow("ten emoji") << ten << ten << QStringLiteral("修改成功！");
-        QTest::newRow("eleven emoji") << ten + emoji << ten + emoji
-                                      << QStringLiteral("密码长度超过10位！请重新输入！");
+        QTest::newRow("eleven emoji") << ten + emoji << ten + emoji << QStringLiteral("密码长度超过10位！请重新输入！");
     }
 
     void passwordChange()

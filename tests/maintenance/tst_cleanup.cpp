@@ -79,8 +79,7 @@ private Q_SLOTS:
         QCOMPARE(copies.size(), ok ? 1 : 0);
         if (!ok)
             return;
-        QVERIFY(QFileInfo(QDir(f.shop.dir()).filePath(copies.first())).permissions() &
-                QFileDevice::ReadOwner);
+        QVERIFY(QFileInfo(QDir(f.shop.dir()).filePath(copies.first())).permissions() & QFileDevice::ReadOwner);
         QVERIFY(!(QFileInfo(QDir(f.shop.dir()).filePath(copies.first())).permissions() & QFileDevice::ReadOther));
         {
             Database::Result copy = Database::open(QDir(f.shop.dir()).filePath(copies.first()));
@@ -132,8 +131,7 @@ private Q_SLOTS:
         TestShop shop;
         shop.create();
         shop.addGoods(QStringLiteral("A"), QStringLiteral("a"));
-        const auto r = DataCleanup::run(shop.db().connection(),
-                                        shop.dir() + QStringLiteral("/missing-folder/tarv.db"),
+        const auto r = DataCleanup::run(shop.db().connection(), shop.dir() + QStringLiteral("/missing-folder/tarv.db"),
                                         DataCleanup::Scope::Everything);
         QVERIFY(!r.ok);
         QVERIFY(r.error.contains(QStringLiteral("备份")));

@@ -109,8 +109,9 @@ private Q_SLOTS:
                     const auto expected = Pricing::discountedPrice(f.text("Text5"), f.text("Text7"));
                     if (expected && !f.text("Text5").isEmpty() && !f.text("Text7").isEmpty())
                         ok = ok && f.text("Text6") == expected->toCurrency();
-                    tally(ok, QStringLiteral("%1 %2 %3").arg(QString::fromLatin1(name), typed ? QStringLiteral("typed") : QStringLiteral("pasted"),
-                                                              input.left(20)));
+                    tally(ok, QStringLiteral("%1 %2 %3")
+                                  .arg(QString::fromLatin1(name),
+                                       typed ? QStringLiteral("typed") : QStringLiteral("pasted"), input.left(20)));
                 }
             }
         }
@@ -121,7 +122,8 @@ private Q_SLOTS:
             f.edit("Text1")->setText(input);
             f.edit("Text3")->setText(QStringLiteral("1"));
             f.window->addLine();
-            tally(f.window->ticket()->lineCount() == 0 && f.messages.boxes.size() == 1, QStringLiteral("ring up ") + input.left(20));
+            tally(f.window->ticket()->lineCount() == 0 && f.messages.boxes.size() == 1,
+                  QStringLiteral("ring up ") + input.left(20));
         }
         QCOMPARE(rows(f.shop), before);
     }
@@ -194,8 +196,9 @@ private Q_SLOTS:
         for (const QString &input : hostile()) {
             messages.clear();
             enter(header, input, false);
-            const bool ok = ReceiptDesignDialog::lengthOf(header->text()) <= 32 &&
-                            (messages.boxes.isEmpty() || messages.texts() == QStringList{QStringLiteral("请输入少于32个字符！")});
+            const bool ok =
+                ReceiptDesignDialog::lengthOf(header->text()) <= 32 &&
+                (messages.boxes.isEmpty() || messages.texts() == QStringList{QStringLiteral("请输入少于32个字符！")});
             tally(ok, QStringLiteral("header ") + input.left(20));
             if (!header->text().isEmpty()) {
                 QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("Command1")), Qt::LeftButton);

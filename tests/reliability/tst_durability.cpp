@@ -50,7 +50,10 @@ class TestDurability : public QObject
     {
         QTest::mouseClick(d->findChild<QPushButton *>(QString::fromLatin1(name)), Qt::LeftButton);
     }
-    static QLineEdit *edit(QDialog *d, const char *name) { return d->findChild<QLineEdit *>(QString::fromLatin1(name)); }
+    static QLineEdit *edit(QDialog *d, const char *name)
+    {
+        return d->findChild<QLineEdit *>(QString::fromLatin1(name));
+    }
 
 private Q_SLOTS:
     void everyReportedWriteIsInTheFile()
@@ -79,8 +82,8 @@ private Q_SLOTS:
             QCOMPARE(fresh(path, QStringLiteral("SELECT kuaijie FROM kuaijie")), QStringLiteral("常用"));
         });
         inScreen(f, QStringLiteral("frmjinhuo"), [&](QDialog *d) {
-            for (auto [box, text] : {std::pair{"Text1", "N1"}, {"Text2", "5"}, {"Text3", "1"}, {"Text7", "2"},
-                                     {"Text6", "厂"}})
+            for (auto [box, text] :
+                 {std::pair{"Text1", "N1"}, {"Text2", "5"}, {"Text3", "1"}, {"Text7", "2"}, {"Text6", "厂"}})
                 edit(d, box)->setText(QString::fromUtf8(text));
             click(d, "OKButton");
             QCOMPARE(fresh(path, QStringLiteral("SELECT shuliang FROM jinhuo WHERE code = 'N1'")), QStringLiteral("5"));
@@ -88,7 +91,8 @@ private Q_SLOTS:
         inScreen(f, QStringLiteral("frmxiaopiao"), [&](QDialog *d) {
             edit(d, "Text1")->setText(QStringLiteral("新店名"));
             click(d, "Command1");
-            QCOMPARE(fresh(path, QStringLiteral("SELECT content FROM code WHERE id = 20000")), QStringLiteral("新店名"));
+            QCOMPARE(fresh(path, QStringLiteral("SELECT content FROM code WHERE id = 20000")),
+                     QStringLiteral("新店名"));
             click(d, "jiabutton");
             QCOMPARE(fresh(path, QStringLiteral("SELECT MAX(id) FROM code")), QStringLiteral("20003"));
         });

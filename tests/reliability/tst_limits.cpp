@@ -109,10 +109,11 @@ private Q_SLOTS:
         TestShop shop;
         shop.create();
         shop.addGoods(QStringLiteral("A"), QStringLiteral("可乐"));
-        shop.exec(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 100000) "
-                                 "INSERT INTO xiaoshou (id, danjuhao, code, shuliang, shoujia, jine, dt) "
-                                 "SELECT i, i / 5, 'A', 1, 25000, 25000, "
-                                 "'2026-12-07 ' || printf('%02d:%02d:%02d', i / 3600 % 24, i / 60 % 60, i % 60) FROM n"));
+        shop.exec(
+            QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 100000) "
+                           "INSERT INTO xiaoshou (id, danjuhao, code, shuliang, shoujia, jine, dt) "
+                           "SELECT i, i / 5, 'A', 1, 25000, 25000, "
+                           "'2026-12-07 ' || printf('%02d:%02d:%02d', i / 3600 % 24, i / 60 % 60, i % 60) FROM n"));
         MessageRecorder messages;
         QElapsedTimer t;
         t.start();

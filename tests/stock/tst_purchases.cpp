@@ -82,18 +82,26 @@ private Q_SLOTS:
     void keystrokeConversions_data()
     {
         QTest::addColumn<QString>("box");
-        QTest::addColumn<QString>("keys");  // typed key by key
+        QTest::addColumn<QString>("keys");   // typed key by key
         QTest::addColumn<QString>("pasted"); // or set at once
         QTest::addColumn<QString>("shown");
         QTest::addColumn<int>("messages");
-        QTest::newRow("point after 12 disappears") << "Text2" << "12." << QString() << "12" << 0;
-        QTest::newRow("12.5 pasted") << "Text2" << QString() << "12.5" << "12" << 0;
-        QTest::newRow("13.5 pasted") << "Text2" << QString() << "13.5" << "14" << 0;
-        QTest::newRow("40000 at the fifth digit") << "Text2" << "40000" << QString() << "" << 1;
-        QTest::newRow("lone minus") << "Text2" << "-" << QString() << "" << 1;
-        QTest::newRow("letter in the purchase price") << "Text3" << "12a" << QString() << "" << 1;
-        QTest::newRow("letter in the selling price") << "Text7" << "3x" << QString() << "" << 1;
-        QTest::newRow("price with decimals") << "Text3" << "2.345" << QString() << "2.345" << 0;
+        QTest::newRow("point after 12 disappears") << "Text2"
+                                                   << "12." << QString() << "12" << 0;
+        QTest::newRow("12.5 pasted") << "Text2" << QString() << "12.5"
+                                     << "12" << 0;
+        QTest::newRow("13.5 pasted") << "Text2" << QString() << "13.5"
+                                     << "14" << 0;
+        QTest::newRow("40000 at the fifth digit") << "Text2"
+                                                  << "40000" << QString() << "" << 1;
+        QTest::newRow("lone minus") << "Text2"
+                                    << "-" << QString() << "" << 1;
+        QTest::newRow("letter in the purchase price") << "Text3"
+                                                      << "12a" << QString() << "" << 1;
+        QTest::newRow("letter in the selling price") << "Text7"
+                                                     << "3x" << QString() << "" << 1;
+        QTest::newRow("price with decimals") << "Text3"
+                                             << "2.345" << QString() << "2.345" << 0;
     }
 
     void keystrokeConversions()

@@ -41,10 +41,7 @@ class TestRetail : public QObject
             dialog->setDay(day);
             showActive(dialog);
         }
-        QString label(const char *name) const
-        {
-            return dialog->findChild<QLabel *>(QString::fromLatin1(name))->text();
-        }
+        QString label(const char *name) const { return dialog->findChild<QLabel *>(QString::fromLatin1(name))->text(); }
         QStringList totals() const { return {label("Label6"), label("Label7"), label("Label8")}; }
         QAbstractItemModel *grid() const
         {

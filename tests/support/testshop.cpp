@@ -2,12 +2,12 @@
 
 #include "schema.h"
 
+#include <QApplication>
+#include <QKeyEvent>
 #include <QLocale>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTest>
-#include <QApplication>
-#include <QKeyEvent>
 #include <QWidget>
 
 TestShop::TestShop() = default;
