@@ -1,6 +1,8 @@
 #include "cataloguedialog.h"
 #include "counterfixture.h"
+#include "logindialog.h"
 #include "numbertext.h"
+#include "passworddialog.h"
 #include "pricing.h"
 #include "purchasedialog.h"
 #include "receiptdesigndialog.h"
@@ -9,6 +11,7 @@
 #include <QComboBox>
 #include <QPushButton>
 #include <QSqlQuery>
+#include <QTableView>
 
 // Hostile input, typed and pasted, into every text box: each is accepted by
 // the rules of its box or refused with its message; no crash, no wrong figure,
@@ -183,6 +186,81 @@ private Q_SLOTS:
             }
         }
         QCOMPARE(shop.count(QStringLiteral("jinhuo")), 0);
+    }
+
+    void passwords()
+    {
+        // A new password of any text: saved exactly when it has 1 to 10
+        // characters, refused with its message otherwise; login takes it.
+        for (const QString &input : hostile()) {
+            CounterFixture f;
+            LoginDialog *login = f.window->loginDialog();
+            PasswordDialog change(login);
+            change.findChild<QLineEdit *>(QStringLiteral("Text1"))->setText(input);
+            change.findChild<QLineEdit *>(QStringLiteral("Text2"))->setText(input);
+            QTest::mouseClick(change.findChild<QPushButton *>(QStringLiteral("OKButton")), Qt::LeftButton);
+            const qsizetype length = input.toUcs4().size();
+            const bool fits = length >= 1 && length <= 10;
+            QSqlQuery q(f.shop.db().connection());
+            const bool stored = q.exec(QStringLiteral("SELECT code FROM code WHERE id = 1")) && q.next() &&
+                                q.value(0).toString() == (fits ? input : Database::defaultPassword());
+            const QString expected = fits              ? QStringLiteral("修改成功！")
+                                     : input.isEmpty() ? QStringLiteral("密码不能为空！请重新输入！")
+                                                       : QStringLiteral("密码长度超过10位！请重新输入！");
+            tally(stored && f.messages.texts() == QStringList{expected} &&
+                      login->storedPassword() == q.value(0).toString(),
+                  QStringLiteral("password ") + input.left(20));
+        }
+    }
+
+    void freeTextIsStoredAsTyped()
+    {
+        // Names, makers, pick-list names and footer lines: stored exactly as
+        // typed (or cut to the 32 characters of a receipt line).
+        TestShop::pinLocale();
+        TestShop shop;
+        shop.create();
+        MessageRecorder messages;
+        CatalogueDialog catalogue(shop.db().connection());
+        PurchaseDialog purchases(shop.db().connection());
+        ReceiptDesignDialog design(shop.db().connection(), {});
+        auto stored = [&](const QString &sql, const QVariant &bound) {
+            QSqlQuery q(shop.db().connection());
+            q.prepare(sql);
+            q.addBindValue(bound);
+            return q.exec() && q.next() ? q.value(0).toString() : QStringLiteral("<none>");
+        };
+        int n = 0;
+        for (const QString &input : hostile()) {
+            if (input.isEmpty())
+                continue;
+            const QString code = QStringLiteral("K%1").arg(++n);
+            catalogue.findChild<QLineEdit *>(QStringLiteral("Text1"))->setText(code);
+            catalogue.findChild<QComboBox *>(QStringLiteral("Combo1"))->setEditText(input);
+            QTest::mouseClick(catalogue.findChild<QPushButton *>(QStringLiteral("OKButton")), Qt::LeftButton);
+            tally(stored(QStringLiteral("SELECT name FROM name WHERE code = ?"), code) == input,
+                  QStringLiteral("goods name ") + input.left(20));
+            QTest::mouseClick(catalogue.findChild<QPushButton *>(QStringLiteral("Command5")), Qt::LeftButton);
+            tally(stored(QStringLiteral("SELECT COUNT(*) FROM kuaijie WHERE kuaijie = ?"), input) != u"0",
+                  QStringLiteral("pick list ") + input.left(20));
+
+            for (auto [box, text] : {std::pair{"Text1", input},
+                                     {"Text2", QStringLiteral("1")},
+                                     {"Text3", QStringLiteral("1")},
+                                     {"Text7", QStringLiteral("2")},
+                                     {"Text6", input}})
+                purchases.findChild<QLineEdit *>(QString::fromLatin1(box))->setText(text);
+            QTest::mouseClick(purchases.findChild<QPushButton *>(QStringLiteral("OKButton")), Qt::LeftButton);
+            tally(stored(QStringLiteral("SELECT changjia FROM jinhuo WHERE code = ? ORDER BY rowid DESC"), input) ==
+                      input,
+                  QStringLiteral("purchase ") + input.left(20));
+
+            auto *grid = design.findChild<QTableView *>(QStringLiteral("DataGrid1"));
+            grid->model()->setData(grid->model()->index(0, 2), input);
+            tally(stored(QStringLiteral("SELECT content FROM code WHERE id = ?"), 20001) ==
+                      ReceiptDesignDialog::clipped(input),
+                  QStringLiteral("footer line ") + input.left(20));
+        }
     }
 
     void receiptHeader()

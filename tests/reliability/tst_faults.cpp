@@ -1,9 +1,16 @@
 #include "counterfixture.h"
+#include "datacleanup.h"
 #include "ticket.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QSqlQuery>
+#include <QStorageInfo>
+
+#include <unistd.h>
 
 // Storage faults while the program runs: each is told clearly, nothing is
 // half-written, and the ticket stays on screen for another try.
@@ -98,6 +105,53 @@ private Q_SLOTS:
         QVERIFY2(f.messages.last().contains(QStringLiteral("full")), qPrintable(f.messages.last()));
         QCOMPARE(f.shop.count(QStringLiteral("xiaoshou")), before);
         ticketKept(f);
+    }
+
+    void diskFullDuringCleanup()
+    {
+        // A small disk of its own: the copy made before a cleanup does not fit,
+        // so nothing is emptied and the user is told why.
+        if (::geteuid() != 0)
+            QSKIP("mounting a small disk needs root");
+        QTemporaryDir base;
+        const QString disk = base.filePath(QStringLiteral("disk"));
+        QVERIFY(QDir().mkpath(disk));
+        if (QProcess::execute(QStringLiteral("mount"),
+                              {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                               QStringLiteral("size=4m"), QStringLiteral("tmpfs"), disk}) != 0)
+            QSKIP("no tmpfs could be mounted here");
+        struct Unmount
+        {
+            QString path;
+            ~Unmount() { QProcess::execute(QStringLiteral("umount"), {path}); }
+        } unmount{disk};
+        qint64 sales = 0;
+        {
+            Database::Result shop = Database::create(disk + QStringLiteral("/tarv.db"));
+            QVERIFY(shop.database);
+            QSqlDatabase db = shop.database->connection();
+            QSqlQuery q(db);
+            QVERIFY(
+                q.exec(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
+                                      "INSERT INTO xiaoshou (id, danjuhao, code, shuliang, shoujia, jine, dt) "
+                                      "SELECT i, 1, printf('code-%030d', i), 1, 1, 1, '2026-01-01 10:00:00' FROM n")));
+            QVERIFY(q.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)")));
+            sales = 3000;
+            // Another file takes the disk but for half the shop file's size.
+            const qint64 fileSize = QFileInfo(disk + QStringLiteral("/tarv.db")).size();
+            QFile filler(disk + QStringLiteral("/filler"));
+            QVERIFY(filler.open(QIODevice::WriteOnly));
+            const qint64 room = QStorageInfo(disk).bytesAvailable() - fileSize / 2;
+            QVERIFY(room > 0);
+            QVERIFY(filler.write(QByteArray(room, 'x')) == room);
+            filler.close();
+            const DataCleanup::Result r = DataCleanup::run(db, shop.database->path(), DataCleanup::Scope::Sales);
+            QVERIFY(!r.ok);
+            QVERIFY2(r.error.contains(QStringLiteral("备份")), qPrintable(r.error));
+            QVERIFY(q.exec(QStringLiteral("SELECT COUNT(*) FROM xiaoshou")) && q.next());
+            QCOMPARE(q.value(0).toLongLong(), sales);
+            QVERIFY(!QFileInfo::exists(r.backupPath));
+        }
     }
 
     void readOnlyFile()
