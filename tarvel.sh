@@ -126,7 +126,7 @@ case "$mode" in
     echo "== Reliability figures =="
     grep -h -o -E 'crash test: .*|FIGURE R[0-9] .*|fuzz: .*executions.*|[0-9]+% tests passed.*|leak check: .*' "$log" \
       | sed -e 's/^FIGURE //' -e 's/^crash test: /R1 crash consistency: /' -e 's/^fuzz: /R5 fuzz /' \
-            -e 's/^\([0-9]*% tests passed\)/R6\/R7 test suites: \1/' -e 's/^leak check: /R7 leak check: /'
+            -e 's/^\([0-9]*% tests passed\)/tests (R2-R4, R6; then R7 sanitizer suite): \1/' -e 's/^leak check: /R7 leak check: /'
     rm -f "$log"
     ;;
   leaks)
