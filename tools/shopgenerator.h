@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+// Writes a realistic shop file through the program's own schema code:
+// goods with Chinese names, a pick list, purchases, and sale lines in tickets
+// spread over the years with a daily and weekly rhythm. The same seed gives
+// the same file.
+struct ShopGenerator
+{
+    struct Scale
+    {
+        int goods;
+        int purchases;
+        int saleLines;
+        int years;
+    };
+    static Scale fiveYears() { return {20000, 100000, 1000000, 5}; }
+    static Scale small() { return {200, 500, 2000, 1}; }
+
+    // Creates `path` (which must not exist); `progress` gets 0..100.
+    // Returns an empty string or what went wrong.
+    static QString generate(const QString &path, Scale scale, quint32 seed,
+                            const std::function<void(int)> &progress = {});
+};
