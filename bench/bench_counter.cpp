@@ -1,33 +1,29 @@
-// Times the counter's hot paths, the opening of every back-office screen and
-// the analyses on a shop file of five busy years:
-// 20,000 goods, 100,000 purchases, 1,000,000 sale lines.
-//   build/bench/bench_counter [rows-of-sales]     (QT_QPA_PLATFORM=offscreen)
+// The speed table: every figure of Tarvel on a generated shop of five busy
+// years, each with its baseline measured in the same run, in turn.
+//   bench_counter --shop five-years.db --small small.db     (QT_QPA_PLATFORM=offscreen)
+//   bench_counter --guard --shop small.db                   the loose check of CI
+// The files given are never changed: every measurement works on copies.
+// `./tarvel.sh bench` builds in Release, generates the files once and runs it.
+#include "benchfigures.h"
+#include "benchtable.h"
 #include "counterwindow.h"
 #include "database.h"
-#include "goodscatalogue.h"
 #include "messages.h"
-#include "pricing.h"
-#include "purchaselist.h"
-#include "recordset.h"
-#include "retaildialog.h"
-#include "salesfigures.h"
-#include "salesstore.h"
 #include "screenhost.h"
-#include "stockfigures.h"
-#include "ticket.h"
+#include "startup.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QDialog>
+#include <QDir>
 #include <QElapsedTimer>
-#include <QLabel>
-#include <QLineEdit>
-#include <QRandomGenerator>
+#include <QProcess>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QWindow>
 
-#include <algorithm>
 #include <cstdio>
-#include <vector>
+#include <sys/resource.h>
 
 namespace {
 
@@ -40,191 +36,179 @@ struct Silent : Messages
     }
 };
 
-void fill(Database &db, int goods, int purchases, int sales)
+// The offscreen platform's note on every dialog shown says nothing here.
+void quietOffscreen(QtMsgType type, const QMessageLogContext &, const QString &text)
 {
-    QSqlDatabase c = db.connection();
-    QSqlQuery q(c);
-    q.exec(QStringLiteral("BEGIN"));
-    q.prepare(QStringLiteral("INSERT INTO name (code, name) VALUES (?, ?)"));
-    for (int i = 0; i < goods; ++i) {
-        q.addBindValue(QStringLiteral("69%1").arg(i, 11, 10, QChar(u'0')));
-        q.addBindValue(QStringLiteral("商品%1").arg(i));
-        q.exec();
-    }
-    auto *rng = QRandomGenerator::global();
-    q.prepare(QStringLiteral("INSERT INTO jinhuo (id, code, shuliang, jinjia, shou, huiyuanjia, changjia, jindt, "
-                             "guoqidt) VALUES (?, ?, ?, ?, ?, ?, 'x', '2024-01-01', '2030-01-01')"));
-    for (int i = 0; i < purchases; ++i) {
-        const qint64 price = 100 * rng->bounded(1, 100000);
-        q.addBindValue(i + 1);
-        q.addBindValue(QStringLiteral("69%1").arg(i % goods, 11, 10, QChar(u'0')));
-        q.addBindValue(rng->bounded(1, 100));
-        q.addBindValue(price / 2);
-        q.addBindValue(price);
-        q.addBindValue(price);
-        q.exec();
-    }
-    q.prepare(QStringLiteral("INSERT INTO xiaoshou (id, danjuhao, code, shuliang, shoujia, jine, dt) "
-                             "VALUES (?, ?, ?, ?, ?, ?, ?)"));
-    const QDateTime start(QDate(2021, 1, 1), QTime(8, 0));
-    for (int i = 0; i < sales; ++i) {
-        q.addBindValue(i + 1);
-        q.addBindValue(i / 5 + 1);
-        q.addBindValue(QStringLiteral("69%1").arg(rng->bounded(goods), 11, 10, QChar(u'0')));
-        q.addBindValue(1);
-        q.addBindValue(25000);
-        q.addBindValue(25000);
-        q.addBindValue(start.addSecs(qint64(i) * 150).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
-        q.exec();
-    }
-    q.exec(QStringLiteral("COMMIT"));
+    if (!text.contains(QLatin1String("propagateSizeHints")))
+        std::fprintf(stderr, "%s%s\n", type == QtWarningMsg ? "warning: " : "", qPrintable(text));
 }
 
-struct Stats
+double peakMiB()
 {
-    double median, p99, max;
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024.0;
+}
+
+// The child of the start-up figures: Tarvel started as main() starts it, on
+// tarv.db in `dir`. Reports when the counter window is shown, with the peak
+// memory then, and again after every back-office screen has been opened.
+int startChild(const QString &dir)
+{
+    QDir::setCurrent(dir);
+    const Startup started = startTarvel();
+    if (!started.window)
+        return 1;
+    CounterWindow *window = started.window;
+    while (!window->windowHandle() || !window->windowHandle()->isExposed())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    std::printf("shown %.3f\n", peakMiB());
+    std::fflush(stdout);
+    for (const char *name : ScreenNames) {
+        QDialog *screen = window->screens()->screen(QString::fromLatin1(name));
+        screen->show();
+        QCoreApplication::processEvents();
+        screen->hide(); // as its 关闭 button: loaded and kept
+    }
+    std::printf("screens %.3f\n", peakMiB());
+    std::fflush(stdout);
+    window->screens()->unloadAll();
+    window->close();
+    return 0;
+}
+
+void forgetSales(const QString &path)
+{
+    Database::Result opened = Database::open(path);
+    QSqlQuery q(opened.database->connection());
+    if (!q.exec(QStringLiteral("DELETE FROM xiaoshou")))
+        qFatal("cannot empty the sales of %s", qPrintable(path));
+}
+
+struct Started
+{
+    double ms = -1, shownMiB = 0, screensMiB = 0;
 };
 
-template <typename F> Stats measure(int runs, F &&f)
+Started startOnce(const QString &dir)
 {
-    std::vector<double> us;
+    Started s;
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     QElapsedTimer t;
-    for (int i = 0; i < runs; ++i) {
-        t.start();
-        f(i);
-        us.push_back(t.nsecsElapsed() / 1000.0);
+    t.start();
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--start"), dir});
+    QByteArray out;
+    while (!out.contains('\n') && child.waitForReadyRead(60000))
+        out += child.readAllStandardOutput();
+    s.ms = t.nsecsElapsed() / 1e6;
+    child.waitForFinished(120000);
+    out += child.readAllStandardOutput();
+    for (const QByteArray &line : out.split('\n')) {
+        const QList<QByteArray> words = line.split(' ');
+        if (words.size() == 2 && words[0] == "shown")
+            s.shownMiB = words[1].toDouble();
+        if (words.size() == 2 && words[0] == "screens")
+            s.screensMiB = words[1].toDouble();
     }
-    std::sort(us.begin(), us.end());
-    return {us[us.size() / 2], us[std::min(us.size() - 1, us.size() * 99 / 100)], us.back()};
+    if (s.shownMiB <= 0 || s.screensMiB <= 0 || child.exitCode() != 0)
+        std::fprintf(stderr, "start-up in %s failed\n", qPrintable(dir));
+    return s;
 }
 
-void report(const char *what, Stats s)
+// P1 and P2 from child processes: Tarvel on the shop file against Tarvel on
+// an empty file, in turn.
+void startupFigures(BenchTable &table, const QString &shopDir, const QString &emptyDir, int runs, bool guard)
 {
-    std::printf("%-44s median %9.1f us   p99 %9.1f us   max %9.1f us\n", what, s.median, s.p99, s.max);
+    std::vector<Started> shop, empty;
+    std::fprintf(stderr, "P1, P2 start-up ");
+    startOnce(shopDir); // the first start also fills the font caches
+    for (int i = 0; i < runs; ++i) {
+        shop.push_back(startOnce(shopDir));
+        empty.push_back(startOnce(emptyDir));
+        std::fputc('.', stderr);
+    }
+    std::fputc('\n', stderr);
+    auto figure = [&](QString id, QString what, double limit, QString unit, double Started::*field) {
+        Figure f{id, what, QStringLiteral("the same on an empty file"), limit};
+        f.unit = unit;
+        for (size_t i = 0; i < shop.size(); ++i) {
+            f.a.push_back(shop[i].*field);
+            f.b.push_back(empty[i].*field);
+        }
+        table.add(f);
+    };
+    figure(QStringLiteral("P1"), QStringLiteral("start-up: process start to the counter window shown"),
+           guard ? 2.0 : 1.2, QStringLiteral("ms"), &Started::ms);
+    figure(QStringLiteral("P2"), QStringLiteral("peak memory after start-up"), guard ? 1.5 : 1.2,
+           QStringLiteral("MiB"), &Started::shownMiB);
+    figure(QStringLiteral("P2"), QStringLiteral("peak memory after opening every screen"), guard ? 1.5 : 1.2,
+           QStringLiteral("MiB"), &Started::screensMiB);
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
+    qInstallMessageHandler(quietOffscreen);
     QApplication app(argc, argv);
-    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
-    const int sales = argc > 1 ? std::atoi(argv[1]) : 1000000;
-    const int goods = 20000, purchases = 100000;
     Silent silent;
     Messages::install(&silent);
+    if (argc == 3 && QByteArray(argv[1]) == "--start")
+        return startChild(QString::fromLocal8Bit(argv[2]));
 
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("tarv.db"));
-    QElapsedTimer t;
-    t.start();
-    {
-        Database::Result r = Database::create(path);
-        fill(*r.database, goods, purchases, sales);
-    }
-    std::printf("file: %d goods, %d purchases, %d sale lines, filled in %.1f s\n", goods, purchases, sales,
-                t.elapsed() / 1000.0);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Tarvel's speed table: each figure against its baseline."));
+    parser.addHelpOption();
+    parser.addOption({QStringLiteral("shop"), QStringLiteral("The shop file measured (five years)."),
+                      QStringLiteral("file")});
+    parser.addOption({QStringLiteral("small"), QStringLiteral("The small file, baseline of the screens."),
+                      QStringLiteral("file")});
+    parser.addOption({QStringLiteral("guard"),
+                      QStringLiteral("CI: the shop is the small file, screens are compared with an empty file, "
+                                     "loose limits, only figures with a baseline of our own.")});
+    parser.process(app);
+    const bool guard = parser.isSet(QStringLiteral("guard"));
+    if (!parser.isSet(QStringLiteral("shop")) || (!guard && !parser.isSet(QStringLiteral("small"))))
+        parser.showHelp(2);
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
 
-    t.start();
-    Database::Result opened = Database::open(path);
-    const double openMs = t.nsecsElapsed() / 1e6;
-    t.start();
-    auto *window = new CounterWindow(std::move(opened.database));
-    std::printf("open and check the file: %.1f ms; counter window with ticket number %s: %.1f ms\n", openMs,
-                qPrintable(window->findChild<QLabel *>(QStringLiteral("Label8"))->text()), t.nsecsElapsed() / 1e6);
-    window->show();
-
-    QSqlDatabase c = window->database().connection();
-    GoodsCatalogue catalogue(c);
-    auto *rng = QRandomGenerator::global();
-    auto code = [&](int) { return QStringLiteral("69%1").arg(rng->bounded(goods), 11, 10, QChar(u'0')); };
-
-    report("catalogue: name of a code", measure(2000, [&](int i) { catalogue.nameOf(code(i)); }));
-    report("purchases of a code (count, sum, last)", measure(2000, [&](int i) { catalogue.purchasesOf(code(i)); }));
-    report("keystroke: discounted price",
-           measure(10000, [&](int) { Pricing::discountedPrice(QStringLiteral("12.50"), QStringLiteral("8.5")); }));
-
-    auto *codeEdit = window->findChild<QLineEdit *>(QStringLiteral("Text1"));
-    auto *quantityEdit = window->findChild<QLineEdit *>(QStringLiteral("Text3"));
-    report("counter: goods lookup (widgets filled)", measure(1000, [&](int i) {
-               codeEdit->setText(code(i));
-               window->lookupGoods();
-           }));
-    report("counter: keystroke in quantity box",
-           measure(5000, [&](int i) { quantityEdit->setText(QString::number(i % 100 + 1)); }));
-    window->clearTicket();
-    report("counter: add step (lookup + line + totals)", measure(1000, [&](int i) {
-               codeEdit->setText(code(i));
-               window->addLine();
-           }));
-    window->clearTicket();
-
-    SalesStore store(c);
-    report("last sale row", measure(2000, [&](int) { store.lastRow(); }));
-
-    // A 20-line ticket stored whole, against SQLite committing 20 plain rows.
-    QList<TicketLine> lines;
-    for (int i = 0; i < 20; ++i)
-        lines.append({code(i), QString(), 1, Money::fromCents(250), Money::fromCents(250), Money::fromCents(250),
-                      QDateTime::currentDateTime()});
-    qint64 ticketNo = store.nextTicketNumber();
-    report("checkout store: 20-line ticket", measure(50, [&](int) { store.storeTicket(ticketNo++, lines); }));
-    // The same 20 rows into the same table and indexes, with nothing of ours around them.
-    report("baseline: SQLite commits 20 rows durably", measure(50, [&](int) {
-               QSqlQuery b(c);
-               b.exec(QStringLiteral("BEGIN IMMEDIATE"));
-               b.prepare(QStringLiteral("INSERT INTO xiaoshou VALUES (?, ?, ?, ?, ?, ?, ?)"));
-               for (const TicketLine &l : lines) {
-                   b.addBindValue(1);
-                   b.addBindValue(1);
-                   b.addBindValue(l.code);
-                   b.addBindValue(1);
-                   b.addBindValue(25000);
-                   b.addBindValue(25000);
-                   b.addBindValue(QStringLiteral("2026-01-01 00:00:00"));
-                   b.exec();
-               }
-               b.exec(QStringLiteral("COMMIT"));
-           }));
-    // The back office on the same file: each screen created and loaded as its
-    // button does it (median of a few fresh loads).
-    auto openScreen = [&](const char *name) {
-        return measure(5, [&](int) {
-            QDialog *d = window->screens()->screen(QString::fromLatin1(name));
-            d->close(); // the close box: the next opening loads afresh
-            window->screens()->unloadAll();
-        });
+    // Working copies: the measured files, and an empty one made by Tarvel.
+    QTemporaryDir work(QDir::current().filePath(QStringLiteral("bench-work-XXXXXX")));
+    auto place = [&](const QString &name, const QString &from) {
+        QDir(work.path()).mkpath(name);
+        const QString to = work.filePath(name + QStringLiteral("/tarv.db"));
+        if (from.isEmpty()) {
+            if (!Database::create(to).database)
+                qFatal("cannot create %s", qPrintable(to));
+        } else if (!copyDurably(from, to)) {
+            qFatal("cannot copy %s", qPrintable(from));
+        }
+        return to;
     };
-    for (const char *name : {"frmhuoming", "frmjinhuo", "frmlinshou", "frmxiaoshou", "frmxiaopiao", "frmqingli"})
-        report(qPrintable(QStringLiteral("open screen %1").arg(QString::fromLatin1(name))), openScreen(name));
-    report("open screen frmkucun (all-time stock)", measure(3, [&](int) {
-               window->screens()->screen(QStringLiteral("frmkucun"));
-               window->screens()->unloadAll();
-           }));
-    {
-        auto *retail = static_cast<RetailDialog *>(window->screens()->screen(QStringLiteral("frmlinshou")));
-        report("retail records: one busy day", measure(20, [&](int i) { retail->setDay(QDate(2023, 6, 1 + i % 28)); }));
-        std::printf("   (%d lines on that day)\n", retail->dayList()->count());
-        window->screens()->unloadAll();
-    }
-    report("purchase grid: scroll to the end", measure(3, [&](int) {
-               PurchaseList list(c);
-               list.reload();
-               while (list.canFetchMore({}))
-                   list.fetchMore({});
-           }));
-    report("floor: SUM(shuliang), SUM(jine) over all sales", measure(5, [&](int) {
-               QSqlQuery f(c);
-               f.exec(QStringLiteral("SELECT SUM(shuliang), SUM(jine) FROM xiaoshou"));
-               f.next();
-           }));
-    report("inventory figures, all time", measure(5, [&](int) { StockFigures::compute(c); }));
-    report("sales analysis, one year",
-           measure(5, [&](int) { SalesFigures::compute(c, QDate(2023, 1, 1), QDate(2023, 12, 31)); }));
-    report("sales analysis, one month",
-           measure(5, [&](int) { SalesFigures::compute(c, QDate(2023, 3, 1), QDate(2023, 3, 31)); }));
+    const QString shop = place(QStringLiteral("shop"), parser.value(QStringLiteral("shop")));
+    const QString empty = place(QStringLiteral("empty"), QString());
+    // The guard has no smaller file than the small one: its screens are
+    // compared with the same goods and purchases without any sales.
+    const QString small = place(QStringLiteral("small"), parser.value(guard ? QStringLiteral("shop") : QStringLiteral("small")));
+    if (guard)
+        forgetSales(small);
+    const QString smallName = guard ? QStringLiteral("a copy without its sales") : QStringLiteral("the small file");
 
-    c = QSqlDatabase();
-    delete window;
-    return 0;
+    BenchTable table;
+    startupFigures(table, QFileInfo(shop).path(), QFileInfo(empty).path(), guard ? 5 : 9, guard);
+
+    BenchShops shops{shop, small, smallName, parser.value(QStringLiteral("shop")), guard};
+    counterFigures(table, shops);
+    screenFigures(table, shops);
+    if (!guard) {
+        analysisFigures(table, shops);
+        cleanupFigures(table, shops);
+    }
+    std::printf("\n");
+    const bool all = table.print();
+    return all ? 0 : 1;
 }

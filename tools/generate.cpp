@@ -16,7 +16,7 @@ int main(int argc, char **argv)
         "Writes a new shop file for Tarvel: goods with Chinese names, a pick list, purchases and sale lines\n"
         "in tickets over the years, the same file for the same seed.\n"
         "  five-years: 20,000 goods, 100,000 purchases, 1,000,000 sale lines in about 200,000 tickets\n"
-        "  small:      200 goods, 500 purchases, 2,000 sale lines (tests and CI)"));
+        "  small:      the same shop in its first four days: 200 goods, 500 purchases, 2,000 sale lines"));
     parser.addHelpOption();
     parser.addOption({QStringLiteral("scale"), QStringLiteral("five-years (default) or small."),
                       QStringLiteral("scale"), QStringLiteral("five-years")});

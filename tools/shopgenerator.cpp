@@ -87,8 +87,8 @@ QString ShopGenerator::generate(const QString &path, Scale scale, quint32 seed,
     report(2);
 
     const QDate last = QDate::currentDate().addDays(-1);
-    const QDate first = last.addYears(-scale.years).addDays(1);
-    const qint64 days = first.daysTo(last) + 1;
+    const qint64 days = std::max(1, scale.days);
+    const QDate first = last.addDays(1 - days);
 
     // Purchases spread over the years, each goods delivered now and then.
     q.prepare(QStringLiteral("INSERT INTO jinhuo (id, code, shuliang, jinjia, shou, huiyuanjia, changjia, jindt, "

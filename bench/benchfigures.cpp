@@ -1,0 +1,339 @@
+#include "benchfigures.h"
+
+#include "benchtable.h"
+#include "cleanupdialog.h"
+#include "counterwindow.h"
+#include "database.h"
+#include "recordset.h"
+#include "retaildialog.h"
+#include "salesanalysisdialog.h"
+#include "screenhost.h"
+#include "ticket.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QDialog>
+#include <QDir>
+#include <QLineEdit>
+#include <QRandomGenerator>
+#include <QScrollBar>
+#include <QSqlQuery>
+#include <QTableView>
+
+#include <sqlite3.h>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+void settle()
+{
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+struct Window
+{
+    explicit Window(const QString &path)
+    {
+        Database::Result opened = Database::open(path);
+        if (!opened.database)
+            qFatal("cannot open %s: %s", qPrintable(path), qPrintable(opened.message));
+        w = std::make_unique<CounterWindow>(std::move(opened.database));
+        w->findChild<QCheckBox *>(QStringLiteral("Check1"))->setChecked(false); // no receipt
+        w->show();
+        settle();
+        QSqlQuery q(w->database().connection());
+        q.exec(QStringLiteral("SELECT DISTINCT code FROM jinhuo ORDER BY code"));
+        while (q.next())
+            codes << q.value(0).toString();
+    }
+    ~Window()
+    {
+        w->screens()->unloadAll();
+        w.reset();
+        settle();
+    }
+    QLineEdit *edit(const char *name) const { return w->findChild<QLineEdit *>(QString::fromLatin1(name)); }
+    QString nextCode() { return codes.isEmpty() ? QString() : codes.at(random.bounded(int(codes.size()))); }
+
+    // Rings up `lines` lines of goods with stock, one piece each.
+    void ringUp(int lines)
+    {
+        w->clearTicket();
+        for (int i = 0; i < lines; ++i) {
+            edit("Text1")->setText(nextCode());
+            w->addLine();
+        }
+    }
+
+    double openScreen(const char *name)
+    {
+        const double ms = millisecondsOf([&] {
+            w->screens()->screen(QString::fromLatin1(name))->show();
+            settle();
+        });
+        w->screens()->unloadAll();
+        settle();
+        return ms;
+    }
+
+    std::unique_ptr<CounterWindow> w;
+    QStringList codes;
+    QRandomGenerator random{20261208};
+};
+
+QDate dayBeforeLastSale(CounterWindow *w)
+{
+    QSqlQuery q(w->database().connection());
+    q.exec(QStringLiteral("SELECT MAX(dt) FROM xiaoshou"));
+    const QDate last = q.next() ? QDate::fromString(q.value(0).toString().left(10), Qt::ISODate) : QDate();
+    return last.isValid() ? last.addDays(-1) : QDate::currentDate();
+}
+
+// SQLite alone: the counter's last 20 stored rows inserted again as the next
+// ticket, in one transaction, durably, with nothing of Tarvel around it.
+class RawInsert
+{
+public:
+    explicit RawInsert(const QString &path)
+    {
+        if (sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
+            qFatal("raw open failed");
+        sqlite3_busy_timeout(m_db, 5000);
+        sqlite3_exec(m_db, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
+        sqlite3_prepare_v2(m_db,
+                           "INSERT INTO xiaoshou (id, danjuhao, code, shuliang, shoujia, jine, dt) "
+                           "VALUES (?, ?, ?, ?, ?, ?, ?)",
+                           -1, &m_insert, nullptr);
+    }
+    ~RawInsert()
+    {
+        sqlite3_finalize(m_insert);
+        sqlite3_close(m_db);
+    }
+
+    double againAsNextTicket(CounterWindow *w)
+    {
+        QSqlQuery q(w->database().connection());
+        q.exec(QStringLiteral("SELECT id, danjuhao, code, shuliang, shoujia, jine, dt FROM xiaoshou "
+                              "ORDER BY rowid DESC LIMIT 20"));
+        QList<QVariantList> rows;
+        while (q.next()) {
+            QVariantList row;
+            for (int c = 0; c < 7; ++c)
+                row << q.value(c);
+            rows.prepend(row);
+        }
+        q.finish();
+        if (rows.isEmpty())
+            return 0;
+        qint64 id = rows.last().at(0).toLongLong() + 1;
+        const qint64 number = rows.last().at(1).toLongLong() + 1;
+        QList<QByteArray> codes, times;
+        for (const QVariantList &row : rows) {
+            codes << row.at(2).toString().toUtf8();
+            times << row.at(6).toString().toUtf8();
+        }
+        const double ms = millisecondsOf([&] {
+            sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+            for (int i = 0; i < rows.size(); ++i) {
+                sqlite3_bind_int64(m_insert, 1, id++);
+                sqlite3_bind_int64(m_insert, 2, number);
+                sqlite3_bind_text(m_insert, 3, codes[i].constData(), int(codes[i].size()), SQLITE_STATIC);
+                sqlite3_bind_int64(m_insert, 4, rows[i].at(3).toLongLong());
+                sqlite3_bind_int64(m_insert, 5, rows[i].at(4).toLongLong());
+                sqlite3_bind_int64(m_insert, 6, rows[i].at(5).toLongLong());
+                sqlite3_bind_text(m_insert, 7, times[i].constData(), int(times[i].size()), SQLITE_STATIC);
+                if (sqlite3_step(m_insert) != SQLITE_DONE)
+                    std::fprintf(stderr, "raw insert: %s\n", sqlite3_errmsg(m_db));
+                sqlite3_reset(m_insert);
+            }
+            if (sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
+                std::fprintf(stderr, "raw commit: %s\n", sqlite3_errmsg(m_db));
+        });
+        w->setTicketNumber(number + 1);
+        return ms;
+    }
+
+private:
+    sqlite3 *m_db = nullptr;
+    sqlite3_stmt *m_insert = nullptr;
+};
+
+} // namespace
+
+void counterFigures(BenchTable &table, const BenchShops &shops)
+{
+    Window shop(shops.shop), small(shops.small);
+    if (small.codes.isEmpty())
+        small.codes = shop.codes; // an empty file: the same codes, each "never purchased"
+    const QString same = QStringLiteral("the same on ") + shops.smallName;
+    const double loose = shops.guard ? 2 : 1;
+
+    auto lookup = [](Window &on) {
+        on.edit("Text1")->setText(on.nextCode());
+        return millisecondsOf([&] { on.w->lookupGoods(); });
+    };
+    table.measure({QStringLiteral("P3"), QStringLiteral("goods lookup, focus into the quantity box"), same,
+                   1.5 * loose, 16},
+                  shops.guard ? 100 : 300, [&] { return lookup(shop); }, [&] { return lookup(small); });
+
+    auto add = [](Window &on) {
+        on.ringUp(19);
+        on.edit("Text1")->setText(on.nextCode());
+        return millisecondsOf([&] { on.w->addLine(); });
+    };
+    table.measure({QStringLiteral("P3"), QStringLiteral("add step: the 20th line of a ticket"), same, 1.5 * loose, 16},
+                  shops.guard ? 30 : 100, [&] { return add(shop); }, [&] { return add(small); });
+    if (shop.w->ticket()->lineCount() != 20)
+        std::fprintf(stderr, "the ticket has %d lines, not 20\n", shop.w->ticket()->lineCount());
+
+    RawInsert raw(shops.shop);
+    table.measure({QStringLiteral("P4"), QStringLiteral("checkout of a 20-line ticket, durable"),
+                   QStringLiteral("SQLite inserting the same 20 rows in one transaction, synchronous=FULL"),
+                   1.3 * loose},
+                  shops.guard ? 20 : 40,
+                  [&] {
+                      shop.ringUp(20);
+                      shop.edit("Text8")->setText(QStringLiteral("1000000"));
+                      return millisecondsOf([&] { shop.w->checkout(); });
+                  },
+                  [&] { return raw.againAsNextTicket(shop.w.get()); });
+}
+
+namespace {
+
+// One day of the retail records, each file on the day before its last sale.
+void retailDay(BenchTable &table, Window &shop, Window &small, const QString &same, double limit)
+{
+    auto retail = [](Window &on) {
+        const QDate day = dayBeforeLastSale(on.w.get());
+        auto *dialog = static_cast<RetailDialog *>(on.w->screens()->screen(QStringLiteral("frmlinshou")));
+        dialog->show();
+        settle();
+        return std::pair{dialog, day};
+    };
+    auto [shopRetail, shopDay] = retail(shop);
+    auto [smallRetail, smallDay] = retail(small);
+    auto showDay = [](RetailDialog *dialog, QDate day) {
+        return millisecondsOf([&] {
+            dialog->setDay(day);
+            settle();
+        });
+    };
+    Figure &day = table.measure({QStringLiteral("P7"), QString(), same, limit}, 20,
+                                [&] { return showDay(shopRetail, shopDay); },
+                                [&] { return showDay(smallRetail, smallDay); });
+    day.what = QStringLiteral("retail records for one day (%1 lines; baseline %2)")
+                   .arg(shopRetail->dayList()->count())
+                   .arg(smallRetail->dayList()->count());
+    shop.w->screens()->unloadAll();
+    small.w->screens()->unloadAll();
+    settle();
+}
+
+} // namespace
+
+void screenFigures(BenchTable &table, const BenchShops &shops)
+{
+    Window shop(shops.shop), small(shops.small);
+    const QString same = QStringLiteral("the same on ") + shops.smallName;
+    const double limit = shops.guard ? 3 : 1.5;
+    if (!shops.guard) // the guard's baseline file has no sales to list
+        retailDay(table, shop, small, same, limit);
+
+    for (const char *name : {"frmhuoming", "frmjinhuo"})
+        table.measure({QStringLiteral("P7"),
+                       QStringLiteral("opening %1 (%2)")
+                           .arg(QString::fromLatin1(name),
+                                name == QByteArray("frmhuoming") ? QStringLiteral("货名管理")
+                                                                 : QStringLiteral("进货管理")),
+                       same, limit},
+                      10, [&] { return shop.openScreen(name); }, [&] { return small.openScreen(name); });
+
+    // The purchase grid scrolled to its end, as far as the user can go.
+    auto toEnd = [](Window &on) {
+        QDialog *dialog = on.w->screens()->screen(QStringLiteral("frmjinhuo"));
+        dialog->show();
+        settle();
+        auto *grid = dialog->findChild<QTableView *>(QStringLiteral("DataGrid1"));
+        const double ms = millisecondsOf([&] {
+            for (int guard = 0; guard < 100000; ++guard) {
+                grid->scrollToBottom();
+                settle();
+                if (!grid->model()->canFetchMore({}) &&
+                    grid->verticalScrollBar()->value() == grid->verticalScrollBar()->maximum())
+                    break;
+            }
+        });
+        on.w->screens()->unloadAll();
+        settle();
+        return ms;
+    };
+    table.measure({QStringLiteral("P7"), QStringLiteral("purchase grid scrolled to its end"), same, limit}, 5,
+                  [&] { return toEnd(shop); }, [&] { return toEnd(small); });
+}
+
+void analysisFigures(BenchTable &table, const BenchShops &shops)
+{
+    Window shop(shops.shop);
+    const QString pass = QStringLiteral("one pass over all sale lines (sqlite3 shell, same file)");
+    auto floor = [&] { return shellMilliseconds(shops.shop, QStringLiteral("SELECT SUM(shuliang), SUM(jine) FROM xiaoshou")); };
+
+    auto *dialog = static_cast<SalesAnalysisDialog *>(shop.w->screens()->screen(QStringLiteral("frmxiaoshou")));
+    dialog->show();
+    settle();
+    const QDate lastDay = dayBeforeLastSale(shop.w.get());
+    const QDate year(lastDay.year() - 1, 1, 1);
+    auto summarise = [&](QDate first, QDate last) {
+        dialog->findChild<QDateEdit *>(QStringLiteral("DTPicker1"))->setDate(first);
+        dialog->findChild<QDateEdit *>(QStringLiteral("DTPicker2"))->setDate(last);
+        return millisecondsOf([&] {
+            dialog->summarise();
+            settle();
+        });
+    };
+    table.measure({QStringLiteral("P5"), QStringLiteral("sales analysis, one year (%1)").arg(year.year()), pass, 3}, 5,
+                  [&] { return summarise(year, year.addYears(1).addDays(-1)); }, floor);
+    const QDate month(year.year(), 6, 1);
+    table.measure({QStringLiteral("P5"), QStringLiteral("sales analysis, one month (%1)").arg(month.toString(QStringLiteral("yyyy-MM"))),
+                   pass, 0.5},
+                  5, [&] { return summarise(month, month.addMonths(1).addDays(-1)); }, floor);
+    shop.w->screens()->unloadAll();
+    settle();
+
+    table.measure({QStringLiteral("P6"), QStringLiteral("inventory analysis, all time: opening frmkucun (库存分析)"),
+                   pass, 3},
+                  5, [&] { return shop.openScreen("frmkucun"); }, floor);
+}
+
+void cleanupFigures(BenchTable &table, const BenchShops &shops)
+{
+    const QDir work = QFileInfo(shops.shop).dir().filePath(QStringLiteral("../cleanup"));
+    QDir().mkpath(work.path());
+    const QString file = work.filePath(QStringLiteral("tarv.db"));
+    auto fresh = [&] {
+        for (const QString &name : work.entryList(QDir::Files))
+            QFile::remove(work.filePath(name));
+        if (!copyDurably(shops.original, file))
+            qFatal("cannot copy %s", qPrintable(shops.original));
+    };
+    table.measure({QStringLiteral("P8"), QStringLiteral("data cleanup of all sales (with its copy of the file)"),
+                   QStringLiteral("DELETE FROM xiaoshou in the sqlite3 shell"), 2},
+                  3,
+                  [&] {
+                      fresh();
+                      Window w(file);
+                      auto *dialog = static_cast<CleanupDialog *>(w.w->screens()->screen(QStringLiteral("frmqingli")));
+                      return millisecondsOf([&] { dialog->clean(DataCleanup::Scope::Sales); });
+                  },
+                  [&] {
+                      fresh();
+                      return shellMilliseconds(file, QStringLiteral("DELETE FROM xiaoshou"));
+                  });
+    for (const QString &name : work.entryList(QDir::Files))
+        QFile::remove(work.filePath(name));
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+class BenchTable;
+
+// Every back-office screen, by the name its button opens it with.
+inline constexpr const char *ScreenNames[] = {"frmhuoming", "frmjinhuo",   "frmlinshou", "frmxiaoshou", "frmkucun",
+                                              "frmxiaopiao", "frmqingli", "gaimima",    "frmabout"};
+
+struct BenchShops
+{
+    QString shop;      // working copy of the shop measured
+    QString small;     // working copy of the baseline of the screens
+    QString smallName; // what the baseline is, for the table
+    QString original;  // the shop file as given (copied afresh for the cleanup)
+    bool guard = false;
+};
+
+// P3 lookup and add step, P4 checkout.
+void counterFigures(BenchTable &table, const BenchShops &shops);
+// P7 retail day, catalogue and purchase screens, purchase grid to its end.
+void screenFigures(BenchTable &table, const BenchShops &shops);
+// P5 sales analysis, P6 inventory.
+void analysisFigures(BenchTable &table, const BenchShops &shops);
+// P8 cleanup of all sales.
+void cleanupFigures(BenchTable &table, const BenchShops &shops);

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+// One line of the speed table: a figure of Tarvel and its baseline, measured
+// in turn (A B A B ...) so that both land in the same mood of the machine,
+// each the median of its runs.
+struct Figure
+{
+    Figure(QString id_, QString what_, QString baseline_, double limit_, double absoluteLimit_ = 0)
+        : id(std::move(id_)), what(std::move(what_)), baseline(std::move(baseline_)), limit(limit_),
+          absoluteLimit(absoluteLimit_)
+    {
+    }
+    QString id;       // "P3"
+    QString what;     // what Tarvel does
+    QString baseline; // what it is compared with
+    double limit = 0; // the ratio it must stay at or under
+    double absoluteLimit = 0; // and the figure itself, when set (same unit)
+    QString unit = QStringLiteral("ms");
+    std::vector<double> a, b;
+
+    double medianA() const;
+    double medianB() const;
+    double ratio() const;
+    bool met() const;
+};
+
+class BenchTable
+{
+public:
+    // Runs `a` and `b` in turn `runs` times; each returns its own measured
+    // value (so that setting up a run stays outside the time).
+    Figure &measure(Figure figure, int runs, const std::function<double()> &a, const std::function<double()> &b);
+    // A figure whose pairs were gathered elsewhere.
+    Figure &add(Figure figure);
+    // The table in Markdown; returns whether every target was met.
+    bool print() const;
+
+private:
+    std::vector<Figure> m_figures;
+};
+
+// Milliseconds that `f` takes.
+double millisecondsOf(const std::function<void()> &f);
+
+// The time SQLite itself takes for `sql` on `file`, from the sqlite3 shell's
+// own timer, in milliseconds (the shell times in whole milliseconds).
+double shellMilliseconds(const QString &file, const QString &sql);
+
+// A copy of `from` at `to`, written through to the disk, so that its writing
+// never falls into a measured moment.
+bool copyDurably(const QString &from, const QString &to);
