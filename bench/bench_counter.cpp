@@ -170,6 +170,7 @@ int main(int argc, char **argv)
     parser.addOption({QStringLiteral("guard"),
                       QStringLiteral("CI: the shop is the small file, screens are compared with an empty file, "
                                      "loose limits, only figures with a baseline of our own.")});
+    parser.addOption({QStringLiteral("only"), QStringLiteral("Only these figures, e.g. P4,P7."), QStringLiteral("ids")});
     parser.process(app);
     const bool guard = parser.isSet(QStringLiteral("guard"));
     if (!parser.isSet(QStringLiteral("shop")) || (!guard && !parser.isSet(QStringLiteral("small"))))
@@ -199,7 +200,10 @@ int main(int argc, char **argv)
     const QString smallName = guard ? QStringLiteral("a copy without its sales") : QStringLiteral("the small file");
 
     BenchTable table;
-    startupFigures(table, QFileInfo(shop).path(), QFileInfo(empty).path(), guard ? 5 : 9, guard);
+    if (parser.isSet(QStringLiteral("only")))
+        table.only(parser.value(QStringLiteral("only")).split(u','));
+    if (table.wants(QStringLiteral("P1")) || table.wants(QStringLiteral("P2")))
+        startupFigures(table, QFileInfo(shop).path(), QFileInfo(empty).path(), guard ? 5 : 9, guard);
 
     BenchShops shops{shop, small, smallName, parser.value(QStringLiteral("shop")), guard};
     counterFigures(table, shops);

@@ -88,7 +88,10 @@ struct Window
 QDate dayBeforeLastSale(CounterWindow *w)
 {
     QSqlQuery q(w->database().connection());
-    q.exec(QStringLiteral("SELECT MAX(dt) FROM xiaoshou"));
+    // Sales rung up by this run are today's; the file's own end before them.
+    q.prepare(QStringLiteral("SELECT MAX(dt) FROM xiaoshou WHERE dt < ?"));
+    q.addBindValue(QDate::currentDate().toString(Qt::ISODate));
+    q.exec();
     const QDate last = q.next() ? QDate::fromString(q.value(0).toString().left(10), Qt::ISODate) : QDate();
     return last.isValid() ? last.addDays(-1) : QDate::currentDate();
 }

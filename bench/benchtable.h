@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <vector>
@@ -32,6 +33,9 @@ struct Figure
 class BenchTable
 {
 public:
+    // Only the figures of these ids are measured (all when empty).
+    void only(const QStringList &ids) { m_only = ids; }
+    bool wants(const QString &id) const { return m_only.isEmpty() || m_only.contains(id); }
     // Runs `a` and `b` in turn `runs` times; each returns its own measured
     // value (so that setting up a run stays outside the time).
     Figure &measure(Figure figure, int runs, const std::function<double()> &a, const std::function<double()> &b);
@@ -42,6 +46,7 @@ public:
 
 private:
     std::vector<Figure> m_figures;
+    QStringList m_only;
 };
 
 // Milliseconds that `f` takes.

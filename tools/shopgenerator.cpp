@@ -129,9 +129,12 @@ QString ShopGenerator::generate(const QString &path, Scale scale, quint32 seed,
     q.prepare(QStringLiteral("INSERT INTO xiaoshou (id, danjuhao, code, shuliang, shoujia, jine, dt) "
                              "VALUES (?, ?, ?, ?, ?, ?, ?)"));
     qint64 id = 0, ticket = 0;
+    double shareSoFar = 0;
     for (qint64 d = 0; d < days && id < scale.saleLines; ++d) {
+        // Rounded on the running share, so that no day collects what the others lost.
+        shareSoFar += dayShare[size_t(d)];
         const qint64 linesToday =
-            d + 1 == days ? scale.saleLines - id : qint64(scale.saleLines * dayShare[size_t(d)] / shareSum);
+            (d + 1 == days ? scale.saleLines : qint64(scale.saleLines * shareSoFar / shareSum + 0.5)) - id;
         // The day's tickets of one to nine lines, and their moments in order.
         std::vector<int> sizes;
         for (qint64 planned = 0; planned < linesToday;) {

@@ -4,20 +4,39 @@
 #include "transaction.h"
 
 #include <QSqlError>
+#include <QScopeGuard>
+#include <QSqlDriver>
 #include <QSqlQuery>
 
-SalesStore::SalesStore(QSqlDatabase db) : m_db(std::move(db)) { }
+#include <sqlite3.h>
+
+namespace {
+
+sqlite3 *handleOf(const QSqlDatabase &db)
+{
+    const QVariant v = db.driver() ? db.driver()->handle() : QVariant();
+    return v.isValid() && qstrcmp(v.typeName(), "sqlite3*") == 0 ? *static_cast<sqlite3 *const *>(v.constData())
+                                                                   : nullptr;
+}
+
+} // namespace
+
+SalesStore::SalesStore(QSqlDatabase db) : m_db(std::move(db)), m_last(m_db) { }
 
 std::optional<SalesStore::LastRow> SalesStore::lastRow(QString *error) const
 {
-    QSqlQuery q(m_db);
-    if (!q.exec(QStringLiteral("SELECT id, danjuhao FROM xiaoshou ORDER BY rowid DESC LIMIT 1"))) {
+    QSqlQuery &q = m_last;
+    if (q.lastQuery().isEmpty())
+        q.prepare(QStringLiteral("SELECT id, danjuhao FROM xiaoshou ORDER BY rowid DESC LIMIT 1"));
+    if (!q.exec()) {
         if (error)
             *error = q.lastError().text();
         return std::nullopt;
     }
     if (!q.next())
         return std::nullopt;
+    // No read stays open on the file.
+    const QScopeGuard done([&q] { q.finish(); });
     // A last row whose id or ticket number is not a whole number (written by
     // another tool) cannot tell the next ones: that is an error, never 0.
     bool idOk = false, numberOk = false;
@@ -55,22 +74,36 @@ SalesStore::Stored SalesStore::storeTicket(qint64 ticketNumber, const QList<Tick
     qint64 id = last ? last->id + 1 : 1;
     result.firstId = id;
 
-    QSqlQuery q(m_db);
-    q.prepare(QStringLiteral(
-        "INSERT INTO xiaoshou (id, danjuhao, code, shuliang, shoujia, jine, dt) VALUES (?, ?, ?, ?, ?, ?, ?)"));
-    using K = Schema::ColumnKind;
+    // The lines go in through SQLite's own interface: at 20 lines a ticket,
+    // the driver's per-row work would cost more than the inserts themselves.
+    sqlite3 *handle = handleOf(m_db);
+    sqlite3_stmt *insert = nullptr;
+    if (!handle || sqlite3_prepare_v2(handle,
+                                      "INSERT INTO xiaoshou (id, danjuhao, code, shuliang, shoujia, jine, dt) "
+                                      "VALUES (?, ?, ?, ?, ?, ?, ?)",
+                                      -1, &insert, nullptr) != SQLITE_OK) {
+        result.error = handle ? QString::fromUtf8(sqlite3_errmsg(handle)) : QStringLiteral("没有打开的数据库连接。");
+        return result;
+    }
+    const auto finalize = qScopeGuard([insert] { sqlite3_finalize(insert); });
     for (const TicketLine &line : lines) {
-        q.addBindValue(id++);
-        q.addBindValue(ticketNumber);
-        q.addBindValue(line.code);
-        q.addBindValue(line.quantity);
-        q.addBindValue(Schema::toStorage(K::Money, QVariant::fromValue(line.price)));
-        q.addBindValue(Schema::toStorage(K::Money, QVariant::fromValue(line.amount)));
-        q.addBindValue(Schema::toStorage(K::DateTime, line.time));
-        if (!q.exec()) {
-            result.error = q.lastError().text();
+        const QByteArray code = line.code.toUtf8();
+        const QByteArray time = Schema::toStorage(Schema::ColumnKind::DateTime, line.time).toString().toUtf8();
+        sqlite3_bind_int64(insert, 1, id++);
+        sqlite3_bind_int64(insert, 2, ticketNumber);
+        sqlite3_bind_text(insert, 3, code.constData(), int(code.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_int64(insert, 4, line.quantity);
+        sqlite3_bind_int64(insert, 5, line.price.units());
+        sqlite3_bind_int64(insert, 6, line.amount.units());
+        if (time.isEmpty())
+            sqlite3_bind_null(insert, 7);
+        else
+            sqlite3_bind_text(insert, 7, time.constData(), int(time.size()), SQLITE_TRANSIENT);
+        if (sqlite3_step(insert) != SQLITE_DONE) {
+            result.error = QString::fromUtf8(sqlite3_errmsg(handle));
             return result; // the transaction rolls back
         }
+        sqlite3_reset(insert);
     }
     if (!tx.commit()) {
         result.error = tx.lastError();

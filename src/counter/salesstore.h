@@ -3,6 +3,7 @@
 #include "ticket.h"
 
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
 
 #include <optional>
@@ -36,4 +37,6 @@ public:
 
 private:
     QSqlDatabase m_db;
+    // Prepared once: asked at every checkout.
+    mutable QSqlQuery m_last;
 };

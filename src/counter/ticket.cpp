@@ -67,14 +67,9 @@ bool Ticket::remove(int index)
 
 void Ticket::clear()
 {
-    if (m_records->count() > 0) {
-        const int n = m_records->count();
-        m_records->moveFirst();
-        for (int i = 0; i < n; ++i) {
-            m_records->deleteCurrent();
-            m_records->moveNext();
-        }
-    }
+    // All lines go at once: the grid is reset once, not told of each line.
+    if (m_records->count() > 0)
+        m_records->setRows({});
     m_quantityTotal = 0;
     m_amountTotal = Money();
 }

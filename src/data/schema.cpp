@@ -118,6 +118,30 @@ QVariant fromStorage(ColumnKind kind, const QVariant &stored)
     return stored;
 }
 
+namespace {
+
+// "yyyy-MM-dd" and "yyyy-MM-dd HH:mm:ss" written directly: a sale line is
+// stored with its time on every checkout, and Qt's format parser costs more
+// than the insert. Years outside 0..9999 keep Qt's own form.
+QString dateText(QDate d)
+{
+    if (!d.isValid() || d.year() < 0 || d.year() > 9999)
+        return d.toString(DateFormat);
+    return QString::asprintf("%04d-%02d-%02d", d.year(), d.month(), d.day());
+}
+
+QString dateTimeText(const QDateTime &dt)
+{
+    const QDate d = dt.date();
+    if (!dt.isValid() || d.year() < 0 || d.year() > 9999)
+        return dt.toString(DateTimeFormat);
+    const QTime t = dt.time();
+    return QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d", d.year(), d.month(), d.day(), t.hour(), t.minute(),
+                             t.second());
+}
+
+} // namespace
+
 QVariant toStorage(ColumnKind kind, const QVariant &value)
 {
     if (value.isNull() || !value.isValid())
@@ -130,10 +154,10 @@ QVariant toStorage(ColumnKind kind, const QVariant &value)
             return QVariant::fromValue<qlonglong>(m->units());
         return QVariant();
     case ColumnKind::Date:
-        return value.toDate().toString(DateFormat);
+        return dateText(value.toDate());
     case ColumnKind::DateTime:
         // The wall-clock time as shown, whatever zone the value carries.
-        return value.toDateTime().toString(DateTimeFormat);
+        return dateTimeText(value.toDateTime());
     case ColumnKind::Integer:
         return value.toLongLong();
     case ColumnKind::Text:
