@@ -277,7 +277,7 @@ void PurchaseDialog::clearFields()
 void PurchaseDialog::deletePurchase()
 {
     const int current = m_grid->currentIndex().isValid() ? m_grid->currentIndex().row() : -1;
-    const PurchaseList::Row *row = m_list->rowAt(current);
+    const std::optional<PurchaseList::Row> row = m_list->rowAt(current);
     if (!row) {
         reloadList();
         return;

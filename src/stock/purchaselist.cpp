@@ -6,6 +6,10 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include <algorithm>
+#include <atomic>
+#include <limits>
+
 namespace {
 const QStringList Captions = {QStringLiteral("货号"),     QStringLiteral("货名"),    QStringLiteral("数量"),
                               QStringLiteral("进价"),     QStringLiteral("售价"),    QStringLiteral("厂家"),
@@ -14,83 +18,165 @@ const QStringList Captions = {QStringLiteral("货号"),     QStringLiteral("货�
 
 PurchaseList::PurchaseList(QSqlDatabase db, QObject *parent) : QAbstractTableModel(parent), m_db(std::move(db)) { }
 
+namespace {
+const QString Forward = QStringLiteral("jinhuo.rowid, name.rowid");
+const QString Backward = QStringLiteral("jinhuo.rowid DESC, name.rowid DESC");
+constexpr int KeptPages = 64; // about 16,000 rows at most in memory
+} // namespace
+
+PurchaseList::~PurchaseList()
+{
+    if (m_pendingCount.valid())
+        m_pendingCount.wait();
+}
+
+qint64 PurchaseList::countRows(QSqlDatabase db, QString *error)
+{
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("SELECT COUNT(*) FROM jinhuo, name WHERE jinhuo.code = name.code")) || !q.next()) {
+        *error = q.lastError().text();
+        return -1;
+    }
+    return q.value(0).toLongLong();
+}
+
 bool PurchaseList::reload()
 {
+    if (m_pendingCount.valid())
+        m_pendingCount.wait();
+    m_pendingCount = {};
     beginResetModel();
-    m_rows.clear();
-    m_atEnd = false;
-    const bool ok = fetchPage();
+    m_pages.clear();
+    m_count = 0;
+    m_counted = false;
+    m_error.clear();
+    const bool ok = readPage(0);
+    m_count = int(m_pages.value(0).size());
+    m_counted = !ok || m_count < PageSize;
+    const QString path = m_db.databaseName();
+    if (!m_counted && !path.isEmpty() && path != u":memory:" && !path.startsWith(u"file:")) {
+        m_pendingCount = std::async(std::launch::async, [path] {
+            static std::atomic<int> serial{0};
+            const QString name = QStringLiteral("purchase-count-%1").arg(++serial);
+            qint64 count = -1;
+            {
+                QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+                db.setDatabaseName(path);
+                db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=5000"));
+                QString ignored;
+                if (db.open())
+                    count = countRows(db, &ignored);
+                db.close();
+            }
+            QSqlDatabase::removeDatabase(name);
+            return count; // -1: counted again on the grid's own connection
+        });
+    }
     endResetModel();
     return ok;
 }
 
-bool PurchaseList::fetchPage()
+bool PurchaseList::query(const QString &where, const QString &order, const QVariantList &values, int limit,
+                         qint64 offset, QVector<Row> *rows) const
 {
-    // Keyset paging in stored order: each page starts after the last rowid shown.
     QSqlQuery q(m_db);
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT jinhuo.rowid, jinhuo.id, jinhuo.code, name.name, jinhuo.shuliang, jinhuo.jinjia, "
-                             "jinhuo.shou, jinhuo.changjia, jinhuo.jindt, jinhuo.guoqidt "
-                             "FROM jinhuo, name WHERE jinhuo.code = name.code AND jinhuo.rowid > ? "
-                             "ORDER BY jinhuo.rowid, name.rowid LIMIT ?"));
-    // Where the catalogue has a code twice the join gives its purchase twice,
-    // so a page may end inside one purchase: start at the last purchase again
-    // and skip the pairs already shown.
-    const qint64 after = m_rows.isEmpty() ? -1 : m_rows.last().rowid;
-    int alreadyShown = 0;
-    for (auto it = m_rows.crbegin(); it != m_rows.crend() && it->rowid == after; ++it)
-        ++alreadyShown;
-    q.addBindValue(alreadyShown > 0 ? after - 1 : after);
-    q.addBindValue(PageSize + alreadyShown);
+    q.prepare(QStringLiteral("SELECT jinhuo.rowid, name.rowid, jinhuo.id, jinhuo.code, name.name, jinhuo.shuliang, "
+                             "jinhuo.jinjia, jinhuo.shou, jinhuo.changjia, jinhuo.jindt, jinhuo.guoqidt "
+                             "FROM jinhuo, name WHERE jinhuo.code = name.code %1 ORDER BY %2 LIMIT ? OFFSET ?")
+                  .arg(where, order));
+    for (const QVariant &v : values)
+        q.addBindValue(v);
+    q.addBindValue(limit);
+    q.addBindValue(offset);
     if (!q.exec()) {
         m_error = q.lastError().text();
-        m_atEnd = true;
         return false;
     }
     using K = Schema::ColumnKind;
-    QVector<Row> page;
-    int fetched = 0;
     while (q.next()) {
-        ++fetched;
-        if (alreadyShown > 0 && q.value(0).toLongLong() == after) {
-            --alreadyShown;
-            continue;
-        }
         Row r;
         r.rowid = q.value(0).toLongLong();
-        r.id = q.value(1).toLongLong();
-        r.code = q.value(2).toString();
+        r.nameRowid = q.value(1).toLongLong();
+        r.id = q.value(2).toLongLong();
+        r.code = q.value(3).toString();
         r.shown = {r.code,
-                   q.value(3).toString(),
                    q.value(4).toString(),
-                   formatValue(Schema::fromStorage(K::Money, q.value(5)), DisplayFormat::Grouped),
+                   q.value(5).toString(),
                    formatValue(Schema::fromStorage(K::Money, q.value(6)), DisplayFormat::Grouped),
-                   q.value(7).toString(),
-                   formatValue(Schema::fromStorage(K::Date, q.value(8)), DisplayFormat::Date),
-                   formatValue(Schema::fromStorage(K::Date, q.value(9)), DisplayFormat::Date)};
-        page.append(std::move(r));
+                   formatValue(Schema::fromStorage(K::Money, q.value(7)), DisplayFormat::Grouped),
+                   q.value(8).toString(),
+                   formatValue(Schema::fromStorage(K::Date, q.value(9)), DisplayFormat::Date),
+                   formatValue(Schema::fromStorage(K::Date, q.value(10)), DisplayFormat::Date)};
+        rows->append(std::move(r));
     }
     q.finish();
-    m_atEnd = fetched < PageSize;
-    if (!page.isEmpty()) {
-        const bool announce = !m_rows.isEmpty();
-        if (announce)
-            beginInsertRows({}, int(m_rows.size()), int(m_rows.size() + page.size() - 1));
-        m_rows += page;
-        if (announce)
-            endInsertRows();
-    }
     return true;
 }
 
-const PurchaseList::Row *PurchaseList::rowAt(int row) const
+bool PurchaseList::readPage(int page) const
 {
-    return row >= 0 && row < m_rows.size() ? &m_rows.at(row) : nullptr;
+    const qint64 first = qint64(page) * PageSize;
+    const int size = m_counted ? int(std::min<qint64>(PageSize, m_count - first)) : PageSize;
+    if (page < 0 || size <= 0)
+        return false;
+    // A page next to one already read continues from its edge (a catalogue
+    // code listed twice gives its purchase twice, so the edge is the pair of
+    // rowids); any other page is counted from the nearer end of the list.
+    QVector<Row> rows;
+    bool ok = false, reversed = false;
+    const QString after = QStringLiteral("AND jinhuo.rowid >= ? AND (jinhuo.rowid > ? OR name.rowid > ?)");
+    const QString before = QStringLiteral("AND jinhuo.rowid <= ? AND (jinhuo.rowid < ? OR name.rowid < ?)");
+    if (page > 0 && m_pages.contains(page - 1) && !m_pages.value(page - 1).isEmpty()) {
+        const Row &edge = m_pages.value(page - 1).constLast();
+        ok = query(after, Forward, {edge.rowid, edge.rowid, edge.nameRowid}, size, 0, &rows);
+    } else if (m_pages.contains(page + 1) && !m_pages.value(page + 1).isEmpty()) {
+        const Row &edge = m_pages.value(page + 1).constFirst();
+        ok = query(before, Backward, {edge.rowid, edge.rowid, edge.nameRowid}, size, 0, &rows);
+        reversed = true;
+    } else if (!m_counted || first < m_count / 2) {
+        ok = query(QString(), Forward, {}, size, first, &rows);
+    } else {
+        ok = query(QString(), Backward, {}, size, m_count - first - size, &rows);
+        reversed = true;
+    }
+    if (!ok)
+        return false;
+    if (reversed)
+        std::reverse(rows.begin(), rows.end());
+    if (m_pages.size() >= KeptPages) {
+        // Only the neighbours of the page now read stay.
+        QHash<int, QVector<Row>> kept;
+        for (int p : {page - 1, page + 1})
+            if (m_pages.contains(p))
+                kept.insert(p, m_pages.value(p));
+        m_pages.swap(kept);
+    }
+    m_pages.insert(page, std::move(rows));
+    return true;
+}
+
+const PurchaseList::Row *PurchaseList::cachedRow(int row) const
+{
+    if (row < 0 || row >= m_count)
+        return nullptr;
+    const int page = row / PageSize;
+    if (!m_pages.contains(page) && !readPage(page))
+        return nullptr;
+    const QVector<Row> &rows = m_pages[page];
+    const int at = row % PageSize;
+    return at < rows.size() ? &rows.at(at) : nullptr;
+}
+
+std::optional<PurchaseList::Row> PurchaseList::rowAt(int row) const
+{
+    const Row *r = cachedRow(row);
+    return r ? std::optional<Row>(*r) : std::nullopt;
 }
 
 int PurchaseList::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : int(m_rows.size());
+    return parent.isValid() ? 0 : m_count;
 }
 
 int PurchaseList::columnCount(const QModelIndex &parent) const
@@ -100,9 +186,10 @@ int PurchaseList::columnCount(const QModelIndex &parent) const
 
 QVariant PurchaseList::data(const QModelIndex &index, int role) const
 {
-    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= m_rows.size())
+    if (role != Qt::DisplayRole || !index.isValid())
         return {};
-    return m_rows.at(index.row()).shown.value(index.column());
+    const Row *row = cachedRow(index.row());
+    return row ? row->shown.value(index.column()) : QVariant();
 }
 
 QVariant PurchaseList::headerData(int section, Qt::Orientation orientation, int role) const
@@ -116,11 +203,26 @@ QVariant PurchaseList::headerData(int section, Qt::Orientation orientation, int 
 
 bool PurchaseList::canFetchMore(const QModelIndex &parent) const
 {
-    return !parent.isValid() && !m_atEnd;
+    return !parent.isValid() && !m_counted;
 }
 
 void PurchaseList::fetchMore(const QModelIndex &parent)
 {
-    if (!parent.isValid() && !m_atEnd)
-        fetchPage();
+    if (parent.isValid() || m_counted)
+        return;
+    // The grid has reached the end of the first page: with the count of all
+    // rows, every row is there to scroll to.
+    qint64 count = m_pendingCount.valid() ? m_pendingCount.get() : -1;
+    if (count < 0)
+        count = countRows(m_db, &m_error);
+    if (count < 0) {
+        m_counted = true;
+        return;
+    }
+    m_counted = true;
+    if (count <= m_count)
+        return;
+    beginInsertRows({}, m_count, int(std::min<qint64>(count, std::numeric_limits<int>::max()) - 1));
+    m_count = int(std::min<qint64>(count, std::numeric_limits<int>::max()));
+    endInsertRows();
 }

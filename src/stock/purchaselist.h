@@ -2,14 +2,18 @@
 
 #include <QAbstractTableModel>
 #include <QSqlDatabase>
+#include <QHash>
 #include <QVector>
 
+#include <future>
 #include <optional>
 
 // The purchases joined with the goods names (only purchases whose code is in
-// the catalogue), for the purchase grid. Rows are fetched a page at a time as
-// the grid scrolls, and every page query is finished at once, so no read stays
-// open on the file while the screen waits.
+// the catalogue), for the purchase grid, in stored order. Opening reads one
+// page, and counts the rows on a second connection meanwhile; the first
+// time the grid wants more, it takes that count, and from then on any page is read when it is shown: going to the end of years
+// of purchases reads the last page, not all of them. Every query is finished
+// at once, so no read stays open on the file while the screen waits.
 class PurchaseList : public QAbstractTableModel
 {
     Q_OBJECT
@@ -17,19 +21,21 @@ class PurchaseList : public QAbstractTableModel
 public:
     struct Row
     {
-        qint64 rowid = 0;
+        qint64 rowid = 0;     // of the purchase
+        qint64 nameRowid = 0; // of the catalogue row it is joined with
         qint64 id = 0;
         QVariantList shown; // the grid's eight fields, already formatted
         QString code;
     };
 
     explicit PurchaseList(QSqlDatabase db, QObject *parent = nullptr);
+    ~PurchaseList() override;
 
     // Starts again from the first row (the grid shows the table as it now stands).
     bool reload();
     QString lastError() const { return m_error; }
 
-    const Row *rowAt(int row) const;
+    std::optional<Row> rowAt(int row) const;
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
@@ -41,10 +47,18 @@ public:
     static constexpr int PageSize = 256;
 
 private:
-    bool fetchPage();
+    const Row *cachedRow(int row) const;
+    bool readPage(int page) const;
+    static qint64 countRows(QSqlDatabase db, QString *error);
+    bool query(const QString &where, const QString &order, const QVariantList &values, int limit, qint64 offset,
+               QVector<Row> *rows) const;
 
     QSqlDatabase m_db;
-    QVector<Row> m_rows;
-    bool m_atEnd = false;
-    QString m_error;
+    int m_count = 0;        // rows the grid has
+    bool m_counted = false; // m_count is all rows of the join
+    mutable QHash<int, QVector<Row>> m_pages;
+    // The count of a long list, started at reload on a connection of its own,
+    // so that it is mostly done before the user first scrolls.
+    std::future<qint64> m_pendingCount;
+    mutable QString m_error;
 };
