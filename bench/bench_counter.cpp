@@ -143,8 +143,8 @@ void startupFigures(BenchTable &table, const QString &shopDir, const QString &em
     };
     figure(QStringLiteral("P1"), QStringLiteral("start-up: process start to the counter window shown"),
            guard ? 2.0 : 1.2, QStringLiteral("ms"), &Started::ms);
-    figure(QStringLiteral("P2"), QStringLiteral("peak memory after start-up"), guard ? 1.5 : 1.2,
-           QStringLiteral("MiB"), &Started::shownMiB);
+    figure(QStringLiteral("P2"), QStringLiteral("peak memory after start-up"), guard ? 1.5 : 1.2, QStringLiteral("MiB"),
+           &Started::shownMiB);
     figure(QStringLiteral("P2"), QStringLiteral("peak memory after opening every screen"), guard ? 1.5 : 1.2,
            QStringLiteral("MiB"), &Started::screensMiB);
 }
@@ -163,14 +163,15 @@ int main(int argc, char **argv)
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Tarvel's speed table: each figure against its baseline."));
     parser.addHelpOption();
-    parser.addOption({QStringLiteral("shop"), QStringLiteral("The shop file measured (five years)."),
-                      QStringLiteral("file")});
-    parser.addOption({QStringLiteral("small"), QStringLiteral("The small file, baseline of the screens."),
-                      QStringLiteral("file")});
+    parser.addOption(
+        {QStringLiteral("shop"), QStringLiteral("The shop file measured (five years)."), QStringLiteral("file")});
+    parser.addOption(
+        {QStringLiteral("small"), QStringLiteral("The small file, baseline of the screens."), QStringLiteral("file")});
     parser.addOption({QStringLiteral("guard"),
                       QStringLiteral("CI: the shop is the small file, screens are compared with an empty file, "
                                      "loose limits, only figures with a baseline of our own.")});
-    parser.addOption({QStringLiteral("only"), QStringLiteral("Only these figures, e.g. P4,P7."), QStringLiteral("ids")});
+    parser.addOption(
+        {QStringLiteral("only"), QStringLiteral("Only these figures, e.g. P4,P7."), QStringLiteral("ids")});
     parser.process(app);
     const bool guard = parser.isSet(QStringLiteral("guard"));
     if (!parser.isSet(QStringLiteral("shop")) || (!guard && !parser.isSet(QStringLiteral("small"))))
@@ -194,7 +195,8 @@ int main(int argc, char **argv)
     const QString empty = place(QStringLiteral("empty"), QString());
     // The guard has no smaller file than the small one: its screens are
     // compared with the same goods and purchases without any sales.
-    const QString small = place(QStringLiteral("small"), parser.value(guard ? QStringLiteral("shop") : QStringLiteral("small")));
+    const QString small =
+        place(QStringLiteral("small"), parser.value(guard ? QStringLiteral("shop") : QStringLiteral("small")));
     if (guard)
         forgetSales(small);
     const QString smallName = guard ? QStringLiteral("a copy without its sales") : QStringLiteral("the small file");

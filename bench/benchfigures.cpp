@@ -180,31 +180,32 @@ void counterFigures(BenchTable &table, const BenchShops &shops)
         on.edit("Text1")->setText(on.nextCode());
         return millisecondsOf([&] { on.w->lookupGoods(); });
     };
-    table.measure({QStringLiteral("P3"), QStringLiteral("goods lookup, focus into the quantity box"), same,
-                   1.5 * loose, 16},
-                  shops.guard ? 100 : 300, [&] { return lookup(shop); }, [&] { return lookup(small); });
+    table.measure(
+        {QStringLiteral("P3"), QStringLiteral("goods lookup, focus into the quantity box"), same, 1.5 * loose, 16},
+        shops.guard ? 100 : 300, [&] { return lookup(shop); }, [&] { return lookup(small); });
 
     auto add = [](Window &on) {
         on.ringUp(19);
         on.edit("Text1")->setText(on.nextCode());
         return millisecondsOf([&] { on.w->addLine(); });
     };
-    table.measure({QStringLiteral("P3"), QStringLiteral("add step: the 20th line of a ticket"), same, 1.5 * loose, 16},
-                  shops.guard ? 30 : 100, [&] { return add(shop); }, [&] { return add(small); });
+    table.measure(
+        {QStringLiteral("P3"), QStringLiteral("add step: the 20th line of a ticket"), same, 1.5 * loose, 16},
+        shops.guard ? 30 : 100, [&] { return add(shop); }, [&] { return add(small); });
     if (shop.w->ticket()->lineCount() != 20)
         std::fprintf(stderr, "the ticket has %d lines, not 20\n", shop.w->ticket()->lineCount());
 
     RawInsert raw(shops.shop);
-    table.measure({QStringLiteral("P4"), QStringLiteral("checkout of a 20-line ticket, durable"),
-                   QStringLiteral("SQLite inserting the same 20 rows in one transaction, synchronous=FULL"),
-                   1.3 * loose},
-                  shops.guard ? 20 : 40,
-                  [&] {
-                      shop.ringUp(20);
-                      shop.edit("Text8")->setText(QStringLiteral("1000000"));
-                      return millisecondsOf([&] { shop.w->checkout(); });
-                  },
-                  [&] { return raw.againAsNextTicket(shop.w.get()); });
+    table.measure(
+        {QStringLiteral("P4"), QStringLiteral("checkout of a 20-line ticket, durable"),
+         QStringLiteral("SQLite inserting the same 20 rows in one transaction, synchronous=FULL"), 1.3 * loose},
+        shops.guard ? 20 : 40,
+        [&] {
+            shop.ringUp(20);
+            shop.edit("Text8")->setText(QStringLiteral("1000000"));
+            return millisecondsOf([&] { shop.w->checkout(); });
+        },
+        [&] { return raw.againAsNextTicket(shop.w.get()); });
 }
 
 namespace {
@@ -227,9 +228,9 @@ void retailDay(BenchTable &table, Window &shop, Window &small, const QString &sa
             settle();
         });
     };
-    Figure &day = table.measure({QStringLiteral("P7"), QString(), same, limit}, 20,
-                                [&] { return showDay(shopRetail, shopDay); },
-                                [&] { return showDay(smallRetail, smallDay); });
+    Figure &day = table.measure(
+        {QStringLiteral("P7"), QString(), same, limit}, 20, [&] { return showDay(shopRetail, shopDay); },
+        [&] { return showDay(smallRetail, smallDay); });
     day.what = QStringLiteral("retail records for one day (%1 lines; baseline %2)")
                    .arg(shopRetail->dayList()->count())
                    .arg(smallRetail->dayList()->count());
@@ -249,13 +250,13 @@ void screenFigures(BenchTable &table, const BenchShops &shops)
         retailDay(table, shop, small, same, limit);
 
     for (const char *name : {"frmhuoming", "frmjinhuo"})
-        table.measure({QStringLiteral("P7"),
-                       QStringLiteral("opening %1 (%2)")
-                           .arg(QString::fromLatin1(name),
-                                name == QByteArray("frmhuoming") ? QStringLiteral("货名管理")
-                                                                 : QStringLiteral("进货管理")),
-                       same, limit},
-                      10, [&] { return shop.openScreen(name); }, [&] { return small.openScreen(name); });
+        table.measure(
+            {QStringLiteral("P7"),
+             QStringLiteral("opening %1 (%2)")
+                 .arg(QString::fromLatin1(name),
+                      name == QByteArray("frmhuoming") ? QStringLiteral("货名管理") : QStringLiteral("进货管理")),
+             same, limit},
+            10, [&] { return shop.openScreen(name); }, [&] { return small.openScreen(name); });
 
     // The purchase grid scrolled to its end, as far as the user can go.
     auto toEnd = [](Window &on) {
@@ -276,15 +277,18 @@ void screenFigures(BenchTable &table, const BenchShops &shops)
         settle();
         return ms;
     };
-    table.measure({QStringLiteral("P7"), QStringLiteral("purchase grid scrolled to its end"), same, limit}, 5,
-                  [&] { return toEnd(shop); }, [&] { return toEnd(small); });
+    table.measure(
+        {QStringLiteral("P7"), QStringLiteral("purchase grid scrolled to its end"), same, limit}, 5,
+        [&] { return toEnd(shop); }, [&] { return toEnd(small); });
 }
 
 void analysisFigures(BenchTable &table, const BenchShops &shops)
 {
     Window shop(shops.shop);
     const QString pass = QStringLiteral("one pass over all sale lines (sqlite3 shell, same file)");
-    auto floor = [&] { return shellMilliseconds(shops.shop, QStringLiteral("SELECT SUM(shuliang), SUM(jine) FROM xiaoshou")); };
+    auto floor = [&] {
+        return shellMilliseconds(shops.shop, QStringLiteral("SELECT SUM(shuliang), SUM(jine) FROM xiaoshou"));
+    };
 
     auto *dialog = static_cast<SalesAnalysisDialog *>(shop.w->screens()->screen(QStringLiteral("frmxiaoshou")));
     dialog->show();
@@ -299,18 +303,20 @@ void analysisFigures(BenchTable &table, const BenchShops &shops)
             settle();
         });
     };
-    table.measure({QStringLiteral("P5"), QStringLiteral("sales analysis, one year (%1)").arg(year.year()), pass, 3}, 5,
-                  [&] { return summarise(year, year.addYears(1).addDays(-1)); }, floor);
+    table.measure(
+        {QStringLiteral("P5"), QStringLiteral("sales analysis, one year (%1)").arg(year.year()), pass, 3}, 5,
+        [&] { return summarise(year, year.addYears(1).addDays(-1)); }, floor);
     const QDate month(year.year(), 6, 1);
-    table.measure({QStringLiteral("P5"), QStringLiteral("sales analysis, one month (%1)").arg(month.toString(QStringLiteral("yyyy-MM"))),
-                   pass, 0.5},
-                  5, [&] { return summarise(month, month.addMonths(1).addDays(-1)); }, floor);
+    table.measure(
+        {QStringLiteral("P5"),
+         QStringLiteral("sales analysis, one month (%1)").arg(month.toString(QStringLiteral("yyyy-MM"))), pass, 0.5},
+        5, [&] { return summarise(month, month.addMonths(1).addDays(-1)); }, floor);
     shop.w->screens()->unloadAll();
     settle();
 
-    table.measure({QStringLiteral("P6"), QStringLiteral("inventory analysis, all time: opening frmkucun (库存分析)"),
-                   pass, 3},
-                  5, [&] { return shop.openScreen("frmkucun"); }, floor);
+    table.measure(
+        {QStringLiteral("P6"), QStringLiteral("inventory analysis, all time: opening frmkucun (库存分析)"), pass, 3}, 5,
+        [&] { return shop.openScreen("frmkucun"); }, floor);
 }
 
 void cleanupFigures(BenchTable &table, const BenchShops &shops)
@@ -324,19 +330,20 @@ void cleanupFigures(BenchTable &table, const BenchShops &shops)
         if (!copyDurably(shops.original, file))
             qFatal("cannot copy %s", qPrintable(shops.original));
     };
-    table.measure({QStringLiteral("P8"), QStringLiteral("data cleanup of all sales (with its copy of the file)"),
-                   QStringLiteral("DELETE FROM xiaoshou in the sqlite3 shell"), 2},
-                  3,
-                  [&] {
-                      fresh();
-                      Window w(file);
-                      auto *dialog = static_cast<CleanupDialog *>(w.w->screens()->screen(QStringLiteral("frmqingli")));
-                      return millisecondsOf([&] { dialog->clean(DataCleanup::Scope::Sales); });
-                  },
-                  [&] {
-                      fresh();
-                      return shellMilliseconds(file, QStringLiteral("DELETE FROM xiaoshou"));
-                  });
+    table.measure(
+        {QStringLiteral("P8"), QStringLiteral("data cleanup of all sales (with its copy of the file)"),
+         QStringLiteral("DELETE FROM xiaoshou in the sqlite3 shell"), 2},
+        3,
+        [&] {
+            fresh();
+            Window w(file);
+            auto *dialog = static_cast<CleanupDialog *>(w.w->screens()->screen(QStringLiteral("frmqingli")));
+            return millisecondsOf([&] { dialog->clean(DataCleanup::Scope::Sales); });
+        },
+        [&] {
+            fresh();
+            return shellMilliseconds(file, QStringLiteral("DELETE FROM xiaoshou"));
+        });
     for (const QString &name : work.entryList(QDir::Files))
         QFile::remove(work.filePath(name));
 }

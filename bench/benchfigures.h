@@ -5,7 +5,7 @@
 class BenchTable;
 
 // Every back-office screen, by the name its button opens it with.
-inline constexpr const char *ScreenNames[] = {"frmhuoming", "frmjinhuo",   "frmlinshou", "frmxiaoshou", "frmkucun",
+inline constexpr const char *ScreenNames[] = {"frmhuoming",  "frmjinhuo", "frmlinshou", "frmxiaoshou", "frmkucun",
                                               "frmxiaopiao", "frmqingli", "gaimima",    "frmabout"};
 
 struct BenchShops

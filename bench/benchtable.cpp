@@ -55,8 +55,7 @@ bool Figure::met() const
     return medianB() > 0 && ratio() <= limit && (absoluteLimit <= 0 || medianA() < absoluteLimit);
 }
 
-Figure &BenchTable::measure(Figure figure, int runs, const std::function<double()> &a,
-                            const std::function<double()> &b)
+Figure &BenchTable::measure(Figure figure, int runs, const std::function<double()> &a, const std::function<double()> &b)
 {
     if (!wants(figure.id))
         return add(std::move(figure));

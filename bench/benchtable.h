@@ -12,14 +12,16 @@
 struct Figure
 {
     Figure(QString id_, QString what_, QString baseline_, double limit_, double absoluteLimit_ = 0)
-        : id(std::move(id_)), what(std::move(what_)), baseline(std::move(baseline_)), limit(limit_),
-          absoluteLimit(absoluteLimit_)
-    {
-    }
-    QString id;       // "P3"
-    QString what;     // what Tarvel does
-    QString baseline; // what it is compared with
-    double limit = 0; // the ratio it must stay at or under
+        : id(std::move(id_))
+        , what(std::move(what_))
+        , baseline(std::move(baseline_))
+        , limit(limit_)
+        , absoluteLimit(absoluteLimit_)
+    { }
+    QString id;               // "P3"
+    QString what;             // what Tarvel does
+    QString baseline;         // what it is compared with
+    double limit = 0;         // the ratio it must stay at or under
     double absoluteLimit = 0; // and the figure itself, when set (same unit)
     QString unit = QStringLiteral("ms");
     std::vector<double> a, b;

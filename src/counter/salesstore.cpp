@@ -1,25 +1,15 @@
 #include "salesstore.h"
 
+#include "database.h"
 #include "schema.h"
 #include "transaction.h"
 
-#include <QSqlError>
 #include <QScopeGuard>
 #include <QSqlDriver>
+#include <QSqlError>
 #include <QSqlQuery>
 
 #include <sqlite3.h>
-
-namespace {
-
-sqlite3 *handleOf(const QSqlDatabase &db)
-{
-    const QVariant v = db.driver() ? db.driver()->handle() : QVariant();
-    return v.isValid() && qstrcmp(v.typeName(), "sqlite3*") == 0 ? *static_cast<sqlite3 *const *>(v.constData())
-                                                                   : nullptr;
-}
-
-} // namespace
 
 SalesStore::SalesStore(QSqlDatabase db) : m_db(std::move(db)), m_last(m_db) { }
 
@@ -76,7 +66,7 @@ SalesStore::Stored SalesStore::storeTicket(qint64 ticketNumber, const QList<Tick
 
     // The lines go in through SQLite's own interface: at 20 lines a ticket,
     // the driver's per-row work would cost more than the inserts themselves.
-    sqlite3 *handle = handleOf(m_db);
+    sqlite3 *handle = Database::handleOf(m_db);
     sqlite3_stmt *insert = nullptr;
     if (!handle || sqlite3_prepare_v2(handle,
                                       "INSERT INTO xiaoshou (id, danjuhao, code, shuliang, shoujia, jine, dt) "

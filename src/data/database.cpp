@@ -10,8 +10,11 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+
+#include <sqlite3.h>
 
 #include <cerrno>
 #include <cstring>
@@ -154,6 +157,22 @@ QString Database::fileProblem() const
                    "数据库文件 %1 已被移走、删除或替换，数据没有保存。请关闭 Tarvel，把文件放回原处后重新启动。")
             .arg(QDir::toNativeSeparators(m_path));
     return QString();
+}
+
+sqlite3 *Database::handleOf(const QSqlDatabase &connection)
+{
+    const QVariant v = connection.isOpen() && connection.driver() ? connection.driver()->handle() : QVariant();
+    return v.isValid() && qstrcmp(v.typeName(), "sqlite3*") == 0 ? *static_cast<sqlite3 *const *>(v.constData())
+                                                                 : nullptr;
+}
+
+QString Database::changeStamp(const QSqlDatabase &connection)
+{
+    sqlite3 *handle = handleOf(connection);
+    QSqlQuery q(connection);
+    if (!handle || !q.exec(QStringLiteral("PRAGMA data_version")) || !q.next())
+        return QString(); // unknown: never equal to an earlier stamp
+    return QStringLiteral("%1/%2").arg(q.value(0).toLongLong()).arg(sqlite3_total_changes64(handle));
 }
 
 QString Database::fileProblem(const QSqlDatabase &connection)

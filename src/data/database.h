@@ -10,6 +10,8 @@
 // instance out, whatever path or link reaches the file, because new row ids
 // follow the single-writer rule "last row + 1". The kernel drops the lock when
 // the process ends, so a crash leaves no stale lock behind.
+struct sqlite3;
+
 class Database
 {
 public:
@@ -44,6 +46,12 @@ public:
     QString fileProblem() const;
     // The same for the Database that owns a connection (empty for others).
     static QString fileProblem(const QSqlDatabase &connection);
+    // SQLite's own handle of a Qt connection, for what the driver does not
+    // offer (or offers slowly); null when it is not an open SQLite connection.
+    static sqlite3 *handleOf(const QSqlDatabase &connection);
+    // Changes as soon as anything is written to the file, by this connection
+    // or any other; a screen that finds it unchanged need not read again.
+    static QString changeStamp(const QSqlDatabase &connection);
 
     // Default settings of a new file.
     static QString defaultPassword();

@@ -3,9 +3,12 @@
 #include "database.h"
 
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+
+#include <sqlite3.h>
 
 namespace {
 
@@ -96,44 +99,109 @@ bool RecordSet::requery()
     return refresh();
 }
 
+namespace {
+
+void bind(sqlite3_stmt *stmt, int at, const QVariant &v)
+{
+    switch (v.isNull() ? QMetaType::UnknownType : v.metaType().id()) {
+    case QMetaType::UnknownType:
+        sqlite3_bind_null(stmt, at);
+        break;
+    case QMetaType::Bool:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Short:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+        sqlite3_bind_int64(stmt, at, v.toLongLong());
+        break;
+    case QMetaType::Double:
+    case QMetaType::Float:
+        sqlite3_bind_double(stmt, at, v.toDouble());
+        break;
+    case QMetaType::QByteArray: {
+        const QByteArray b = v.toByteArray();
+        sqlite3_bind_blob(stmt, at, b.constData(), int(b.size()), SQLITE_TRANSIENT);
+        break;
+    }
+    default: {
+        const QByteArray t = v.toString().toUtf8();
+        sqlite3_bind_text(stmt, at, t.constData(), int(t.size()), SQLITE_TRANSIENT);
+    }
+    }
+}
+
+QVariant columnValue(sqlite3_stmt *stmt, int i)
+{
+    switch (sqlite3_column_type(stmt, i)) {
+    case SQLITE_INTEGER:
+        return QVariant::fromValue<qint64>(sqlite3_column_int64(stmt, i));
+    case SQLITE_FLOAT:
+        return sqlite3_column_double(stmt, i);
+    case SQLITE_TEXT: {
+        const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt, i));
+        return QString::fromUtf8(text, sqlite3_column_bytes(stmt, i));
+    }
+    case SQLITE_BLOB: {
+        const auto *blob = static_cast<const char *>(sqlite3_column_blob(stmt, i));
+        return QByteArray(blob, sqlite3_column_bytes(stmt, i));
+    }
+    default:
+        return QVariant(QMetaType::fromType<QString>());
+    }
+}
+
+} // namespace
+
 bool RecordSet::load()
 {
+    // Read through SQLite's own interface: a catalogue of 20,000 goods is read
+    // whole when its screen opens, and the driver's per-value work would be
+    // most of that time.
     const SourcePlan plan = planSource(m_source);
-    QSqlQuery q(m_db);
-    q.setForwardOnly(true);
-    if (!q.prepare(plan.sql))
-        return fail(q.lastError().text());
-    for (const QVariant &b : m_bindings)
-        q.addBindValue(b);
-    if (!q.exec())
-        return fail(q.lastError().text());
+    sqlite3 *handle = Database::handleOf(m_db);
+    if (!handle)
+        return fail(QStringLiteral("数据库没有打开。"));
+    sqlite3_stmt *stmt = nullptr;
+    const QByteArray sql = plan.sql.toUtf8();
+    if (sqlite3_prepare_v2(handle, sql.constData(), int(sql.size()), &stmt, nullptr) != SQLITE_OK)
+        return fail(QString::fromUtf8(sqlite3_errmsg(handle)));
+    const auto finalize = qScopeGuard([stmt] { sqlite3_finalize(stmt); });
+    for (int i = 0; i < m_bindings.size(); ++i)
+        bind(stmt, i + 1, m_bindings.at(i));
 
-    Q_EMIT aboutToReset();
-    m_baseTable = plan.baseTable;
-    m_columns.clear();
-    const QSqlRecord record = q.record();
+    QVector<Column> columns;
     int rowidField = -1;
-    for (int i = 0; i < record.count(); ++i) {
-        const QString name = record.fieldName(i);
+    const int fields = sqlite3_column_count(stmt);
+    for (int i = 0; i < fields; ++i) {
+        // As the driver names them: no quotes, no table prefix.
+        QString name = QString::fromUtf8(sqlite3_column_name(stmt, i)).remove(u'"');
+        name = name.mid(name.lastIndexOf(u'.') + 1);
         if (name == RowidAlias)
             rowidField = i;
         else
-            m_columns.append({name, Schema::kindOfColumn(name)});
+            columns.append({name, Schema::kindOfColumn(name)});
     }
-    m_rows.clear();
-    while (q.next()) {
+    QVector<Row> rows;
+    int stepped;
+    while ((stepped = sqlite3_step(stmt)) == SQLITE_ROW) {
         Row row;
-        row.values.reserve(m_columns.size());
-        for (int i = 0, c = 0; i < record.count(); ++i) {
+        row.values.reserve(columns.size());
+        for (int i = 0, c = 0; i < fields; ++i) {
             if (i == rowidField)
-                row.rowid = q.value(i).toLongLong();
+                row.rowid = sqlite3_column_int64(stmt, i);
             else
-                row.values.append(Schema::fromStorage(m_columns.at(c++).kind, q.value(i)));
+                row.values.append(Schema::fromStorage(columns.at(c++).kind, columnValue(stmt, i)));
         }
-        m_rows.append(std::move(row));
+        rows.append(std::move(row));
     }
-    if (rowidField < 0)
-        m_baseTable.clear();
+    if (stepped != SQLITE_DONE)
+        return fail(QString::fromUtf8(sqlite3_errmsg(handle))); // the rows shown stay as they were
+
+    Q_EMIT aboutToReset();
+    m_baseTable = rowidField < 0 ? QString() : plan.baseTable;
+    m_columns = std::move(columns);
+    m_rows = std::move(rows);
     m_pos = m_rows.isEmpty() ? -1 : 0;
     m_onDeleted = m_pendingNew = m_dirty = false;
     m_open = true;

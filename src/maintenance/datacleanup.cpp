@@ -1,5 +1,6 @@
 #include "datacleanup.h"
 
+#include "database.h"
 #include "transaction.h"
 
 #include <QDir>
@@ -7,6 +8,13 @@
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
+
+#include <sqlite3.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 QStringList DataCleanup::tablesOf(Scope scope)
 {
@@ -33,13 +41,61 @@ QString DataCleanup::backupPathFor(const QString &databasePath, const QDateTime 
     return path;
 }
 
+namespace {
+
+// The whole file as this connection sees it, copied page by page by SQLite's
+// backup (one consistent moment, the shop's writes waiting meanwhile), then
+// written through to the disk before anything is emptied: a copy still in
+// the page cache is no copy when the power fails after the delete.
+QString copyWhole(const QSqlDatabase &db, const QString &path)
+{
+    sqlite3 *source = Database::handleOf(db);
+    if (!source)
+        return QStringLiteral("数据库没有打开");
+    sqlite3 *target = nullptr;
+    const QByteArray name = QFile::encodeName(path);
+    QString problem;
+    if (sqlite3_open_v2(name.constData(), &target, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+        problem = QString::fromUtf8(sqlite3_errmsg(target));
+    } else {
+        // A half-written copy is removed by the caller; no journal is needed.
+        sqlite3_exec(target, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF", nullptr, nullptr, nullptr);
+        sqlite3_backup *backup = sqlite3_backup_init(target, "main", source, "main");
+        if (!backup) {
+            problem = QString::fromUtf8(sqlite3_errmsg(target));
+        } else {
+            const int stepped = sqlite3_backup_step(backup, -1);
+            sqlite3_backup_finish(backup);
+            if (stepped != SQLITE_DONE)
+                problem = QString::fromUtf8(sqlite3_errstr(stepped));
+        }
+    }
+    if (sqlite3_close(target) != SQLITE_OK && problem.isEmpty())
+        problem = QStringLiteral("关闭备份文件失败");
+    if (!problem.isEmpty())
+        return problem;
+    const int fd = ::open(name.constData(), O_RDONLY);
+    const bool synced = fd >= 0 && ::fsync(fd) == 0;
+    const int error = errno;
+    if (fd >= 0)
+        ::close(fd);
+    const int dir = ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), O_RDONLY | O_DIRECTORY);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return synced ? QString() : QString::fromLocal8Bit(std::strerror(error));
+}
+
+} // namespace
+
 DataCleanup::Result DataCleanup::run(QSqlDatabase db, const QString &databasePath, Scope scope, const QDateTime &when)
 {
     Result result;
     result.backupPath = backupPathFor(databasePath, when);
 
-    // The copy is made by SQLite itself from the live file, into a new file
-    // that only the shop's account can read, like the shop file.
+    // The copy goes into a new file that only the shop's account can read,
+    // like the shop file.
     {
         QFile target(result.backupPath);
         if (!target.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
@@ -48,12 +104,9 @@ DataCleanup::Result DataCleanup::run(QSqlDatabase db, const QString &databasePat
             return result;
         }
     }
-    QSqlQuery copy(db);
-    copy.prepare(QStringLiteral("VACUUM INTO ?"));
-    copy.addBindValue(result.backupPath);
-    if (!copy.exec()) {
+    if (const QString problem = copyWhole(db, result.backupPath); !problem.isEmpty()) {
         result.error = QStringLiteral("无法写入备份文件 %1（%2），数据没有删除。")
-                           .arg(QDir::toNativeSeparators(result.backupPath), copy.lastError().text());
+                           .arg(QDir::toNativeSeparators(result.backupPath), problem);
         QFile::remove(result.backupPath);
         return result;
     }

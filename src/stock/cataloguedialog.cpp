@@ -1,5 +1,6 @@
 #include "cataloguedialog.h"
 
+#include "database.h"
 #include "messages.h"
 #include "named.h"
 #include "recordset.h"
@@ -52,6 +53,8 @@ CatalogueDialog::CatalogueDialog(QSqlDatabase db, QWidget *parent) : QDialog(par
     m_pickList->setObjectName(QStringLiteral("Adodc4"));
     if (!m_catalogue->open() || !m_pickList->open())
         failed(m_catalogue->lastError() + m_pickList->lastError());
+    else
+        m_readAt = Database::changeStamp(db);
 
     buildControls();
     connect(m_catalogue, &RecordSet::currentChanged, this, [this] { showCurrent(); });
@@ -195,12 +198,17 @@ void CatalogueDialog::changeEvent(QEvent *event)
 
 void CatalogueDialog::reread()
 {
+    // Nothing written to the file since it was read: what is shown is the table.
+    const QString stamp = Database::changeStamp(m_db);
+    if (!stamp.isEmpty() && stamp == m_readAt)
+        return;
     const QString code = m_catalogue->value(QStringLiteral("code")).toString();
     const int position = m_catalogue->position();
     if (!m_catalogue->requery()) {
         failed(m_catalogue->lastError());
         return;
     }
+    m_readAt = stamp;
     // Stay on the goods that were selected, when they are still there.
     if (position > 0 && m_catalogue->moveTo(position) && m_catalogue->value(QStringLiteral("code")).toString() != code)
         m_catalogue->moveFirst();

@@ -53,6 +53,7 @@ private:
     RecordSet *m_catalogue;
     RecordSet *m_pickList;
     bool m_editing = false;
+    QString m_readAt; // the file's change stamp when the catalogue was read
     QString m_nameBeforeEdit;
 
     QLineEdit *m_codeEdit;

@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QAbstractTableModel>
-#include <QSqlDatabase>
 #include <QHash>
+#include <QSqlDatabase>
 #include <QVector>
 
 #include <future>
@@ -11,9 +11,9 @@
 // The purchases joined with the goods names (only purchases whose code is in
 // the catalogue), for the purchase grid, in stored order. Opening reads one
 // page, and counts the rows on a second connection meanwhile; the first
-// time the grid wants more, it takes that count, and from then on any page is read when it is shown: going to the end of years
-// of purchases reads the last page, not all of them. Every query is finished
-// at once, so no read stays open on the file while the screen waits.
+// time the grid wants more, it takes that count, and from then on any page is read when it is shown: going to the end
+// of years of purchases reads the last page, not all of them. Every query is finished at once, so no read stays open on
+// the file while the screen waits.
 class PurchaseList : public QAbstractTableModel
 {
     Q_OBJECT
