@@ -2,22 +2,39 @@
 
 #include "twips.h"
 
+#include <QFontMetrics>
 #include <QHeaderView>
+#include <QStyle>
 #include <QTableView>
+
+#include <algorithm>
 
 void fitColumns(QTableView *grid, std::initializer_list<int> twipWidths)
 {
-    // The widths follow the first few hundred rows: twenty thousand goods are
-    // not measured one by one.
-    grid->horizontalHeader()->setResizeContentsPrecision(300);
+    // The widths follow the caption and the first few hundred rows: twenty
+    // thousand goods are not measured one by one. The texts are measured with
+    // the font alone; laying each cell out as the delegate draws it costs
+    // more than reading the rows.
+    constexpr int SampledRows = 300;
+    const QAbstractItemModel *model = grid->model();
+    const int rows = model ? std::min(model->rowCount(), SampledRows) : 0;
+    const QFontMetrics cellFont(grid->font());
+    const QFontMetrics captionFont(grid->horizontalHeader()->font());
+    QStyle *style = grid->style();
+    const int cellMargin = 2 * (style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid) + 1) + 1;
+    const int captionMargin = 2 * style->pixelMetric(QStyle::PM_HeaderMargin, nullptr, grid) + 4;
     int column = 0;
     for (const int width : twipWidths) {
-        if (!grid->isColumnHidden(column)) {
-            grid->resizeColumnToContents(column);
-            grid->setColumnWidth(column, std::max(twips(width), grid->columnWidth(column)));
-        } else {
-            grid->setColumnWidth(column, twips(width));
+        int wanted = twips(width);
+        if (model && !grid->isColumnHidden(column)) {
+            wanted = std::max(wanted, captionFont.horizontalAdvance(
+                                          model->headerData(column, Qt::Horizontal).toString()) +
+                                          captionMargin);
+            for (int row = 0; row < rows; ++row)
+                wanted = std::max(wanted, cellFont.horizontalAdvance(model->index(row, column).data().toString()) +
+                                              cellMargin);
         }
+        grid->setColumnWidth(column, wanted);
         ++column;
     }
 }
