@@ -1,4 +1,5 @@
 #include "database.h"
+#include "schema.h"
 #include "testshop.h"
 
 #include <QFile>
@@ -13,6 +14,28 @@ class TestDatabase : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // Dates and times are written without Qt's format parser, in its exact form.
+    void storedDateTextsAreQtsOwn_data()
+    {
+        QTest::addColumn<QDateTime>("moment");
+        QTest::newRow("checkout") << QDateTime(QDate(2026, 12, 8), QTime(9, 5, 7));
+        QTest::newRow("midnight") << QDateTime(QDate(2024, 2, 29), QTime(0, 0));
+        QTest::newRow("last second") << QDateTime(QDate(9999, 12, 31), QTime(23, 59, 59, 999));
+        QTest::newRow("year one") << QDateTime(QDate(1, 1, 1), QTime(12, 0));
+        QTest::newRow("before year one") << QDateTime(QDate(-5, 3, 1), QTime(1, 2, 3));
+        QTest::newRow("year 10000") << QDateTime(QDate(10000, 1, 1), QTime(0, 0));
+        QTest::newRow("UTC") << QDateTime(QDate(2026, 6, 1), QTime(22, 30), Qt::UTC);
+    }
+    void storedDateTextsAreQtsOwn()
+    {
+        QFETCH(QDateTime, moment);
+        using K = Schema::ColumnKind;
+        QCOMPARE(Schema::toStorage(K::DateTime, moment).toString(),
+                 moment.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+        QCOMPARE(Schema::toStorage(K::Date, moment.date()).toString(),
+                 moment.date().toString(QStringLiteral("yyyy-MM-dd")));
+    }
+
     void newFileHasTablesSettingsAndOwnerOnlyPermissions()
     {
         TestShop shop;

@@ -1,8 +1,10 @@
 #include "recordset.h"
 #include "recordsetmodel.h"
+#include "schema.h"
 #include "testshop.h"
 
 #include <QItemSelectionModel>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTableView>
 #include <QTest>
@@ -188,6 +190,53 @@ private Q_SLOTS:
         QVERIFY(rs.requery());
         QVERIFY(!rs.deleteCurrent());
         QCOMPARE(m_shop->count(QStringLiteral("jinhuo")), 1);
+    }
+
+    // Values of every storage class come back as Qt's own SQLite driver gives
+    // them, and bound values of every type select as the driver binds them.
+    void valuesAsTheDriverReadsThem_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QVariant>("bound");
+        QTest::newRow("text") << QStringLiteral("'可乐 it''s'") << QVariant(QStringLiteral("c1"));
+        QTest::newRow("empty text") << QStringLiteral("''") << QVariant(QStringLiteral("c1"));
+        QTest::newRow("integer") << QStringLiteral("9007199254740993") << QVariant(qint64(1));
+        QTest::newRow("real") << QStringLiteral("2.5") << QVariant(1.0);
+        QTest::newRow("null") << QStringLiteral("NULL") << QVariant(true);
+        QTest::newRow("blob") << QStringLiteral("X'00ff41'") << QVariant(QByteArray("c1"));
+    }
+    void valuesAsTheDriverReadsThem()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QVariant, bound);
+        // The code is stored as what is bound, so the bound value must select it.
+        QSqlQuery insert(m_shop->db().connection());
+        insert.prepare(QStringLiteral("INSERT INTO name (code, name) VALUES (?, %1)").arg(stored));
+        insert.addBindValue(bound);
+        QVERIFY2(insert.exec(), qPrintable(insert.lastError().text()));
+        QSqlQuery driver(m_shop->db().connection());
+        QVERIFY(driver.exec(QStringLiteral("SELECT name FROM name")) && driver.next());
+
+        RecordSet rs(m_shop->db().connection(), QStringLiteral("SELECT name FROM name WHERE code = ?"), {bound});
+        QVERIFY2(rs.open(), qPrintable(rs.lastError()));
+        QCOMPARE(rs.count(), 1);
+        const QVariant mine = rs.value(QStringLiteral("name"));
+        const QVariant theirs = Schema::fromStorage(Schema::kindOfColumn(QStringLiteral("name")), driver.value(0));
+        QCOMPARE(mine.isNull(), theirs.isNull());
+        QCOMPARE(mine.toString(), theirs.toString());
+        QCOMPARE(mine.toByteArray(), theirs.toByteArray());
+    }
+
+    void aFailedReadKeepsTheRowsShown()
+    {
+        m_shop->exec(QStringLiteral("CREATE TABLE scratch (a TEXT)"));
+        m_shop->exec(QStringLiteral("INSERT INTO scratch VALUES ('x'), ('y')"));
+        RecordSet rs(m_shop->db().connection(), QStringLiteral("scratch"));
+        QVERIFY(rs.open());
+        m_shop->exec(QStringLiteral("DROP TABLE scratch"));
+        QVERIFY(!rs.requery());
+        QVERIFY(!rs.lastError().isEmpty());
+        QCOMPARE(rs.count(), 2);
     }
 
     void boundValuesAreNeverPasted()

@@ -10,6 +10,7 @@
 #include <QSqlQuery>
 #include <QTableView>
 #include <QTest>
+#include <QSignalSpy>
 
 // The goods catalogue screen, driven through its controls.
 class TestCatalogue : public QObject
@@ -256,6 +257,43 @@ private Q_SLOTS:
         QVERIFY(showActive(&other));
         QVERIFY(showActive(f.dialog));
         QTRY_COMPARE(f.get<QTableView>("DataGrid1")->model()->rowCount(), 2);
+    }
+
+    // The table is read again on activation only when something was written
+    // to the file since it was read: by this connection or by another one.
+    void activationReadsAgainOnlyAfterAWrite_data()
+    {
+        QTest::addColumn<QString>("writer");
+        QTest::addColumn<int>("rows");
+        QTest::newRow("nothing written") << QString() << 1;
+        QTest::newRow("this connection, another table") << QStringLiteral("same") << 1;
+        QTest::newRow("another connection") << QStringLiteral("other") << 2;
+    }
+    void activationReadsAgainOnlyAfterAWrite()
+    {
+        QFETCH(QString, writer);
+        QFETCH(int, rows);
+        Fixture f;
+        f.add(QStringLiteral("A"), QStringLiteral("可乐"));
+        QWidget away;
+        QVERIFY(showActive(&away));
+        QVERIFY(showActive(f.dialog)); // reads the table with the add in it
+        QSignalSpy resets(f.dialog->catalogue(), &RecordSet::wasReset);
+        if (writer == u"same") {
+            f.shop.exec(QStringLiteral("INSERT INTO kuaijie (id, kuaijie) VALUES (1, '水')"));
+        } else if (writer == u"other") {
+            QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other-writer"));
+            other.setDatabaseName(f.shop.path());
+            QVERIFY(other.open());
+            QVERIFY(QSqlQuery(other).exec(QStringLiteral("INSERT INTO name (code, name) VALUES ('B', '薯片')")));
+            other.close();
+        }
+        QVERIFY(showActive(&away));
+        QVERIFY(showActive(f.dialog));
+        QCoreApplication::processEvents();
+        QCOMPARE(resets.count(), writer.isEmpty() ? 0 : 1);
+        QCOMPARE(f.get<QTableView>("DataGrid1")->model()->rowCount(), rows);
+        QSqlDatabase::removeDatabase(QStringLiteral("other-writer"));
     }
 };
 
