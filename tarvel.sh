@@ -9,6 +9,10 @@
 #                        storage faults, durability, bad input, limits, 10 minutes
 #                        of each fuzz target, the sanitizer suite and a leak check;
 #                        prints a table of the figures (KILLS=, FUZZ_SECONDS= to change)
+#   ./tarvel.sh bench  the speed table: Release build, a generated shop of five
+#                        busy years and a small one (made once, kept in
+#                        build-bench/shops), every figure against its baseline
+#   ./tarvel.sh bench guard  CI's loose ratio check on the small shop only
 #   ./tarvel.sh package  build the .deb (build-package/tarvel_*.deb), check it with
 #                        lintian, install it, check the installed files, remove it
 set -euo pipefail
@@ -142,6 +146,36 @@ case "$mode" in
       exit 1
     fi
     ;;
+  bench)
+    install_missing "${build_packages[@]}" sqlite3
+    if [ "${2:-}" = guard ]; then
+      build "$here/build-test" -DTARVEL_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
+      shops="$here/build-test/shops"
+      mkdir -p "$shops"
+      rm -f "$shops/small.db"
+      "$here/build-test/tarvel_generate" --scale small --seed 1 --out "$shops/small.db" >/dev/null
+      (cd "$here/build-test" && QT_QPA_PLATFORM=offscreen bench/bench_counter --guard --shop "$shops/small.db")
+      exit
+    fi
+    build "$here/build-bench" -DCMAKE_BUILD_TYPE=Release -DTARVEL_TESTS=OFF
+    shops="$here/build-bench/shops"
+    mkdir -p "$shops"
+    # The files are made again only when the generator or the schema changed.
+    stamp=$(cat "$here"/tools/shopgenerator.* "$here"/src/data/schema.* | sha256sum | cut -c1-12)
+    for scale in five-years small; do
+      file="$shops/$scale-$stamp.db"
+      if [ ! -f "$file" ]; then
+        rm -f "$shops/$scale"-*.db "$file.new"
+        echo "Generating the $scale shop (once)..."
+        "$here/build-bench/tarvel_generate" --scale "$scale" --seed 1 --out "$file.new" >/dev/null
+        mv "$file.new" "$file"
+      fi
+    done
+    echo "Machine: $(lscpu | sed -n 's/^Model name: *//p' | head -1), $(nproc) cores," \
+         "$(free -g | awk '/^Mem:/ {print $2}') GiB, Debian $(cat /etc/debian_version), SQLite $(sqlite3 --version | cut -d' ' -f1)"
+    (cd "$here/build-bench" && QT_QPA_PLATFORM=offscreen bench/bench_counter \
+       --shop "$shops/five-years-$stamp.db" --small "$shops/small-$stamp.db")
+    ;;
   package)
     install_missing "${build_packages[@]}" dpkg-dev lintian desktop-file-utils
     rm -f "$here"/build-package/tarvel_*.deb
@@ -163,7 +197,7 @@ case "$mode" in
     echo "package: $deb built, checked, installed and removed"
     ;;
   *)
-    echo "usage: $0 run|test|asan|fuzz|leaks|reliability|package" >&2
+    echo "usage: $0 run|test|asan|fuzz|leaks|reliability|bench [guard]|package" >&2
     exit 2
     ;;
 esac
