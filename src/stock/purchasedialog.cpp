@@ -1,6 +1,7 @@
 #include "purchasedialog.h"
 
 #include "database.h"
+#include "gridwidths.h"
 #include "messages.h"
 #include "named.h"
 #include "numberbox.h"
@@ -137,6 +138,8 @@ void PurchaseDialog::reloadList()
 {
     if (!m_list->reload())
         failed(m_list->lastError());
+    // Thirteen-digit codes and long names are shown whole.
+    fitColumns(m_grid, {1000, 1200, 600, 800, 800, 1000, 1100, 1100});
     if (m_list->rowCount() > 0)
         m_grid->selectRow(0);
 }

@@ -16,23 +16,26 @@ void fitColumns(QTableView *grid, std::initializer_list<int> twipWidths)
     // the font alone; laying each cell out as the delegate draws it costs
     // more than reading the rows.
     constexpr int SampledRows = 300;
+    grid->ensurePolished(); // the font and style it will be drawn with
     const QAbstractItemModel *model = grid->model();
     const int rows = model ? std::min(model->rowCount(), SampledRows) : 0;
     const QFontMetrics cellFont(grid->font());
     const QFontMetrics captionFont(grid->horizontalHeader()->font());
     QStyle *style = grid->style();
-    const int cellMargin = 2 * (style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid) + 1) + 1;
+    // The delegate's text margins and the grid line, and a little room so that
+    // rounding never elides the widest text.
+    const int cellMargin = 2 * (style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid) + 1) + 1 + 4;
     const int captionMargin = 2 * style->pixelMetric(QStyle::PM_HeaderMargin, nullptr, grid) + 4;
     int column = 0;
     for (const int width : twipWidths) {
         int wanted = twips(width);
         if (model && !grid->isColumnHidden(column)) {
-            wanted = std::max(wanted, captionFont.horizontalAdvance(
-                                          model->headerData(column, Qt::Horizontal).toString()) +
-                                          captionMargin);
+            wanted =
+                std::max(wanted, captionFont.horizontalAdvance(model->headerData(column, Qt::Horizontal).toString()) +
+                                     captionMargin);
             for (int row = 0; row < rows; ++row)
-                wanted = std::max(wanted, cellFont.horizontalAdvance(model->index(row, column).data().toString()) +
-                                              cellMargin);
+                wanted = std::max(wanted,
+                                  cellFont.horizontalAdvance(model->index(row, column).data().toString()) + cellMargin);
         }
         grid->setColumnWidth(column, wanted);
         ++column;
