@@ -256,7 +256,7 @@ void screenFigures(BenchTable &table, const BenchShops &shops)
                  .arg(QString::fromLatin1(name),
                       name == QByteArray("frmhuoming") ? QStringLiteral("货名管理") : QStringLiteral("进货管理")),
              same, limit},
-            10, [&] { return shop.openScreen(name); }, [&] { return small.openScreen(name); });
+            20, [&] { return shop.openScreen(name); }, [&] { return small.openScreen(name); });
 
     // The purchase grid scrolled to its end, as far as the user can go.
     auto toEnd = [](Window &on) {
