@@ -127,11 +127,13 @@ bool PurchaseList::readPage(int page) const
     bool ok = false, reversed = false;
     const QString after = QStringLiteral("AND jinhuo.rowid >= ? AND (jinhuo.rowid > ? OR name.rowid > ?)");
     const QString before = QStringLiteral("AND jinhuo.rowid <= ? AND (jinhuo.rowid < ? OR name.rowid < ?)");
-    if (page > 0 && m_pages.contains(page - 1) && !m_pages.value(page - 1).isEmpty()) {
-        const Row &edge = m_pages.value(page - 1).constLast();
+    const auto previous = m_pages.constFind(page - 1);
+    const auto next = m_pages.constFind(page + 1);
+    if (page > 0 && previous != m_pages.cend() && !previous->isEmpty()) {
+        const Row &edge = previous->constLast();
         ok = query(after, Forward, {edge.rowid, edge.rowid, edge.nameRowid}, size, 0, &rows);
-    } else if (m_pages.contains(page + 1) && !m_pages.value(page + 1).isEmpty()) {
-        const Row &edge = m_pages.value(page + 1).constFirst();
+    } else if (next != m_pages.cend() && !next->isEmpty()) {
+        const Row &edge = next->constFirst();
         ok = query(before, Backward, {edge.rowid, edge.rowid, edge.nameRowid}, size, 0, &rows);
         reversed = true;
     } else if (!m_counted || first < m_count / 2) {
