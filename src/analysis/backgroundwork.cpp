@@ -1,5 +1,7 @@
 #include "backgroundwork.h"
 
+#include "database.h"
+
 #include <QAtomicInteger>
 #include <QDeadlineTimer>
 #include <QEventLoop>
@@ -30,7 +32,7 @@ bool run(QWidget *parent, const QString &databasePath, const QString &label,
         {
             QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
             db.setDatabaseName(databasePath);
-            if (db.open()) {
+            if (db.open() && Database::addShopFunctions(db)) {
                 {
                     const std::lock_guard guard(handleLock);
                     const QVariant v = db.driver()->handle();

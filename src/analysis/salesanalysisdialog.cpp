@@ -100,7 +100,9 @@ SalesAnalysisDialog::SalesAnalysisDialog(QSqlDatabase db, const QString &databas
     connect(m_summaryButton, &QPushButton::clicked, this, &SalesAnalysisDialog::summarise);
     connect(m_closeButton, &QPushButton::clicked, this, &QDialog::hide);
 
-    // The screen opens with today's figures.
+    // The totals start at 0, so a first run that is cancelled leaves zeros,
+    // not blanks; then the screen opens with today's figures.
+    showFigures(SalesFigures{});
     run(QDate::currentDate(), QDate::currentDate());
 }
 

@@ -25,8 +25,10 @@ StockFigures StockFigures::compute(QSqlDatabase db)
     QHash<QString, Sold> sold;
     QSqlQuery s(db);
     s.setForwardOnly(true);
-    if (!s.exec(QStringLiteral("SELECT code, SUM(shuliang), SUM(jine) FROM xiaoshou INDEXED BY xiaoshou_code_totals "
-                               "GROUP BY code"))) {
+    // Amounts are added as the program reads each one (Schema::moneyUnitsSql).
+    if (!s.exec(QStringLiteral("SELECT code, SUM(shuliang), SUM(%1) FROM xiaoshou INDEXED BY xiaoshou_code_totals "
+                               "GROUP BY code")
+                    .arg(Schema::moneyUnitsSql(QStringLiteral("jine"))))) {
         f.error = s.lastError().text();
         return f;
     }

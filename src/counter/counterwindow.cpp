@@ -259,9 +259,11 @@ void CounterWindow::focusUnitPrice()
 void CounterWindow::focusAndSelect(QLineEdit *box)
 {
     // Typing replaces what the box holds, also when it had the focus already.
+    // Selected also while the window is not active yet (a message box just
+    // closed): the focus comes back to the box later, for the window's
+    // activation, and a line edit keeps its selection over that.
     box->setFocus(Qt::ShortcutFocusReason);
-    if (QApplication::focusWidget() == box || box->hasFocus())
-        box->selectAll();
+    box->selectAll();
 }
 
 void CounterWindow::scanCode()

@@ -1,5 +1,6 @@
 #include "database.h"
 
+#include "money.h"
 #include "schema.h"
 #include "transaction.h"
 
@@ -68,7 +69,7 @@ QString checkTarvelFile(QSqlDatabase &db)
 }
 
 // The settings rows that the program cannot do without. The password row is
-// never made up: a file without one is refused. The receipt header and a first
+// never made up: a file without one is refused (an empty one is kept). The receipt header and a first
 // footer line are recreated with their first values when someone removed them.
 QString ensureSettingsRows(QSqlDatabase &db)
 {
@@ -91,7 +92,9 @@ QString ensureSettingsRows(QSqlDatabase &db)
     const auto footerRows = rows(QStringLiteral("id > ?"), Schema::HeaderRowId, nullptr);
     if (!passwordRows || !headerRows || !footerRows)
         return QStringLiteral("设置表 code 无法读取（%1）。").arg(db.lastError().text());
-    if (*passwordRows == 0 || password.isEmpty())
+    // An empty password (another tool may write one) is a password: the
+    // login takes an empty box. Only a missing row is refused.
+    if (*passwordRows == 0)
         return QStringLiteral("设置表 code 中缺少超级用户密码（id 为 1 的行）。");
     if (*headerRows > 0 && *footerRows > 0)
         return QString();
@@ -164,6 +167,41 @@ sqlite3 *Database::handleOf(const QSqlDatabase &connection)
     const QVariant v = connection.isOpen() && connection.driver() ? connection.driver()->handle() : QVariant();
     return v.isValid() && qstrcmp(v.typeName(), "sqlite3*") == 0 ? *static_cast<sqlite3 *const *>(v.constData())
                                                                  : nullptr;
+}
+
+namespace {
+void storedUnits(sqlite3_context *context, int, sqlite3_value **args)
+{
+    sqlite3_value *v = args[0];
+    QVariant stored;
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER:
+        sqlite3_result_int64(context, sqlite3_value_int64(v));
+        return;
+    case SQLITE_FLOAT:
+        stored = sqlite3_value_double(v);
+        break;
+    case SQLITE_TEXT:
+        stored = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_value_text(v)), sqlite3_value_bytes(v));
+        break;
+    default:
+        sqlite3_result_null(context);
+        return;
+    }
+    const QVariant money = Schema::fromStorage(Schema::ColumnKind::Money, stored);
+    if (money.isValid())
+        sqlite3_result_int64(context, money.value<Money>().units());
+    else
+        sqlite3_result_null(context);
+}
+} // namespace
+
+bool Database::addShopFunctions(const QSqlDatabase &connection)
+{
+    sqlite3 *handle = handleOf(connection);
+    return handle &&
+           sqlite3_create_function_v2(handle, "tarvel_units", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS,
+                                      nullptr, storedUnits, nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
 QString Database::changeStamp(const QSqlDatabase &connection)
@@ -275,6 +313,8 @@ Database::Result Database::lockAndOpen(const QString &path, bool creating)
     db.setDatabaseName(path);
     if (!db.open())
         return {nullptr, Status::Unusable, unusable(path, db.lastError().text())};
+    if (!addShopFunctions(db))
+        return {nullptr, Status::Unusable, unusable(path, QStringLiteral("SQLite 函数无法注册。"))};
 
     if (creating) {
         QSqlQuery q(db);

@@ -49,6 +49,12 @@ public:
     // SQLite's own handle of a Qt connection, for what the driver does not
     // offer (or offers slowly); null when it is not an open SQLite connection.
     static sqlite3 *handleOf(const QSqlDatabase &connection);
+    // Gives an open connection the program's own SQL functions; every
+    // connection to a shop file gets them. tarvel_units(x): a stored amount
+    // in ten-thousandths as the program reads it (an integer as it is, a REAL
+    // or text amount written by another tool as the amount it shows, NULL for
+    // what is no amount), so sums in SQL add what the screens show.
+    static bool addShopFunctions(const QSqlDatabase &connection);
     // Changes as soon as anything is written to the file, by this connection
     // or any other; a screen that finds it unchanged need not read again.
     static QString changeStamp(const QSqlDatabase &connection);

@@ -410,11 +410,13 @@ bool RecordSet::deleteCurrent()
     m_pendingNew = m_dirty = false;
     const int removed = m_pos;
     m_rows.removeAt(removed);
-    Q_EMIT rowRemoved(removed);
-    // The position stays on the removed row until the next move.
+    // The position stays on the removed row until the next move. It is marked
+    // before the removal is announced, so whoever listens (a grid) sees the set
+    // on no row, never on the neighbour that took the removed row's place.
     m_onDeleted = !m_rows.isEmpty();
     if (m_rows.isEmpty())
         m_pos = -1;
+    Q_EMIT rowRemoved(removed);
     Q_EMIT currentChanged(m_pos);
     return true;
 }

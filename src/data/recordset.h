@@ -49,6 +49,8 @@ public:
     bool isEof() const;
     // Index of the current row, -1 before the first, count() after the last.
     int position() const { return m_pos; }
+    // After a delete, until the next move: the set stands on the removed row.
+    bool isOnDeletedRow() const { return m_onDeleted; }
 
     bool moveFirst();
     bool moveLast();

@@ -166,4 +166,9 @@ QVariant toStorage(ColumnKind kind, const QVariant &value)
     return value;
 }
 
+QString moneyUnitsSql(const QString &column)
+{
+    return QStringLiteral("(CASE WHEN typeof(%1) = 'integer' THEN %1 ELSE tarvel_units(%1) END)").arg(column);
+}
+
 } // namespace Schema

@@ -36,6 +36,11 @@ ColumnKind kindOfColumn(const QString &column);
 QVariant fromStorage(ColumnKind kind, const QVariant &stored);
 QVariant toStorage(ColumnKind kind, const QVariant &value);
 
+// SQL for a money column's stored value in ten-thousandths as the program
+// reads it (see Database::addShopFunctions); integers, as the program
+// writes them, go by without a function call.
+QString moneyUnitsSql(const QString &column);
+
 // Settings rows of table `code`.
 inline constexpr int PasswordRowId = 1;
 inline constexpr int HeaderRowId = 20000;

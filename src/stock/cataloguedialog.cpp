@@ -21,6 +21,8 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 const QString Caption = QStringLiteral("货名管理");
 const QString DuplicateCode = QStringLiteral("该货物代码已经存在，请重新输入！");
@@ -182,6 +184,10 @@ void CatalogueDialog::setEditMode(bool on)
     m_editing = on;
     m_addButton->setEnabled(!on);
     m_renameButton->setEnabled(!on);
+    // While a name is being edited nothing may move the catalogue off the
+    // goods being renamed: neither the grid nor a delete.
+    m_grid->setEnabled(!on);
+    m_deleteButton->setEnabled(!on);
     m_cancelRenameButton->setEnabled(on);
     m_saveRenameButton->setEnabled(on);
     m_selectedName->setEnabled(on);
@@ -216,7 +222,9 @@ void CatalogueDialog::reread()
 
 void CatalogueDialog::addGoods()
 {
-    const QString code = m_codeEdit->text();
+    // Blanks around a code are no part of it: a scanner never types them,
+    // and "1001 " must find "1001" as the same goods.
+    const QString code = m_codeEdit->text().trimmed();
     const QString name = m_nameCombo->currentText();
     if (code.isEmpty() || name.isEmpty())
         return;
@@ -251,6 +259,9 @@ void CatalogueDialog::clearAddGroup()
 
 void CatalogueDialog::startRename()
 {
+    // Only the goods shown in the boxes can be renamed.
+    if (m_catalogue->isBof() || m_catalogue->isEof() || m_catalogue->isOnDeletedRow())
+        return;
     setEditMode(true);
     m_selectedName->setFocus();
     m_nameBeforeEdit = m_selectedName->text();
@@ -258,15 +269,21 @@ void CatalogueDialog::startRename()
 
 void CatalogueDialog::cancelRename()
 {
-    if (m_selectedName->text() != m_nameBeforeEdit) {
-        m_selectedName->setText(m_nameBeforeEdit);
-        if (m_catalogue->value(QStringLiteral("name")).toString() != m_nameBeforeEdit)
-            m_catalogue->setValue(QStringLiteral("name"), m_nameBeforeEdit);
-    }
-    // Without a change nothing is written.
-    if (m_catalogue->hasPendingChanges() && !m_catalogue->write())
-        failed(m_catalogue->lastError());
+    // The typed name never reached the file: the row gets its old name back
+    // and nothing at all is written.
+    if (m_catalogue->value(QStringLiteral("name")).toString() != m_nameBeforeEdit)
+        m_catalogue->setValue(QStringLiteral("name"), m_nameBeforeEdit);
+    m_catalogue->discardChanges();
+    m_selectedName->setText(m_nameBeforeEdit);
     setEditMode(false);
+}
+
+void CatalogueDialog::hideEvent(QHideEvent *event)
+{
+    // Leaving the screen (close box or Esc) is no save: an open rename is cancelled.
+    if (m_editing)
+        cancelRename();
+    QDialog::hideEvent(event);
 }
 
 void CatalogueDialog::saveRename()
@@ -328,6 +345,9 @@ void CatalogueDialog::deleteGoods()
         if (!m_catalogue->requery())
             failed(m_catalogue->lastError());
     } else {
+        // The goods that took the deleted row's place are selected: the
+        // highlighted row, the boxes and what the next command works on agree.
+        m_catalogue->moveTo(std::min(m_catalogue->position(), m_catalogue->count() - 1));
         showCurrent();
     }
 }

@@ -37,6 +37,7 @@ public:
 
 protected:
     void changeEvent(QEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
     void buildControls();

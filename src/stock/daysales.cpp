@@ -34,11 +34,11 @@ void DaySales::addColumns(RecordSet *list)
     list->appendColumn(Id, K::Integer);
 }
 
-bool DaySales::fill(QSqlDatabase db, QDate day, RecordSet *list, QVector<qint64> *rowids, Totals *totals,
+bool DaySales::fill(QSqlDatabase db, QDate day, RecordSet *list, QVector<StoredLine> *lines, Totals *totals,
                     QString *error)
 {
     *totals = Totals();
-    rowids->clear();
+    lines->clear();
     // The day is [00:00:00, next day 00:00:00): a sale at 23:59:59 is its own
     // day's only. Only that day is read, through the index on the sale time (the
     // planner would otherwise walk the whole table for the sake of the order).
@@ -67,7 +67,7 @@ bool DaySales::fill(QSqlDatabase db, QDate day, RecordSet *list, QVector<qint64>
         rows.append({ticket, q.value(3).toString(), q.value(8).toString(), q.value(4).toString(),
                      formatValue(Schema::fromStorage(K::Money, q.value(5)), DisplayFormat::Currency), amountText,
                      Schema::fromStorage(K::DateTime, q.value(7)), q.value(1).toLongLong()});
-        rowids->append(q.value(0).toLongLong());
+        lines->append({q.value(0).toLongLong(), q.value(1), q.value(2), q.value(3), q.value(7)});
 
         if (first || ticket != lastTicket) {
             ++totals->tickets;
@@ -82,16 +82,19 @@ bool DaySales::fill(QSqlDatabase db, QDate day, RecordSet *list, QVector<qint64>
     return true;
 }
 
-std::optional<bool> DaySales::deleteLine(QSqlDatabase db, qint64 rowid, qint64 id, QString *error)
+std::optional<bool> DaySales::deleteLine(QSqlDatabase db, const StoredLine &line, QString *error)
 {
     if (const QString problem = Database::fileProblem(db); !problem.isEmpty()) {
         *error = problem;
         return std::nullopt;
     }
+    // The stored values are compared as they were read (IS: a NULL matches a NULL).
     QSqlQuery q(db);
-    q.prepare(QStringLiteral("DELETE FROM xiaoshou WHERE rowid = ? AND id = ?"));
-    q.addBindValue(rowid);
-    q.addBindValue(id);
+    q.prepare(QStringLiteral("DELETE FROM xiaoshou WHERE rowid = ? AND id IS ? AND danjuhao IS ? AND code IS ? "
+                             "AND dt IS ?"));
+    q.addBindValue(line.rowid);
+    for (const QVariant &v : {line.id, line.ticket, line.code, line.time})
+        q.addBindValue(v);
     if (!q.exec()) {
         *error = q.lastError().text();
         return std::nullopt;

@@ -10,6 +10,7 @@
 #include "schema.h"
 #include "transaction.h"
 
+#include <QApplication>
 #include <QDateEdit>
 #include <QFocusEvent>
 #include <QGridLayout>
@@ -146,11 +147,19 @@ void PurchaseDialog::reloadList()
 
 bool PurchaseDialog::eventFilter(QObject *watched, QEvent *event)
 {
-    // Leaving the code box by the keyboard or the mouse checks the code; the
-    // window losing the focus to a message box or another program does not.
+    // The code is checked when the user goes on to another input box of the
+    // screen. A click on a button (关闭, 删除, 取消, 增加) or the grid runs
+    // that button's work: a message in the middle of the click would swallow
+    // it, and the screen could not even be closed. The window losing the
+    // focus to a message box or another program checks nothing either.
     if (watched == m_codeEdit && event->type() == QEvent::FocusOut) {
         const auto reason = static_cast<QFocusEvent *>(event)->reason();
-        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason && !m_checking && isVisible())
+        QWidget *next = QApplication::focusWidget();
+        const bool toInputBox = next && next != m_codeEdit && next->window() == this &&
+                                (qobject_cast<QLineEdit *>(next) || qobject_cast<QAbstractSpinBox *>(next) ||
+                                 qobject_cast<QAbstractSpinBox *>(next->parentWidget()));
+        if (toInputBox && reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason && !m_checking &&
+            isVisible())
             checkCode();
     }
     return QDialog::eventFilter(watched, event);
@@ -170,6 +179,8 @@ void PurchaseDialog::checkCode()
     }
     const QString code = m_codeEdit->text();
     if (code.isEmpty()) {
+        // No goods: no name of earlier goods stays beside the empty box.
+        m_nameEdit->clear();
         Messages::info(this, NoCodeTyped);
         m_codeEdit->setFocus();
         return;
@@ -181,6 +192,7 @@ void PurchaseDialog::checkCode()
         return;
     }
     if (!*name) {
+        m_nameEdit->clear();
         Messages::info(this, UnknownCode);
         m_codeEdit->setFocus();
         return;

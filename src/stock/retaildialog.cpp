@@ -15,6 +15,8 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 const QString Caption = QStringLiteral("零售管理");
 const QString Confirm = QStringLiteral("确认要删除？");
@@ -69,6 +71,7 @@ RetailDialog::RetailDialog(QSqlDatabase db, QWidget *parent) : QDialog(parent), 
     layout->addWidget(m_grid, 1);
     layout->addLayout(totals);
     resize(640, 480);
+    setSizeGripEnabled(true);
 
     connect(m_dayPicker, &QDateEdit::dateChanged, this, [this](QDate day) { setDay(day); });
     connect(m_deleteButton, &QPushButton::clicked, this, &RetailDialog::deleteSelected);
@@ -91,11 +94,12 @@ void RetailDialog::setDay(QDate day)
 void RetailDialog::fill()
 {
     QString error;
-    if (!DaySales::fill(m_db, m_dayPicker->date(), m_dayList, &m_rowids, &m_totals, &error))
+    if (!DaySales::fill(m_db, m_dayPicker->date(), m_dayList, &m_lines, &m_totals, &error))
         Messages::error(this, DatabaseError.arg(error));
     // The given widths are the least a column gets: the sale time and a long
     // name are shown whole.
     fitColumns(m_grid, {1000, 1000, 1000, 700, 800, 1000, 2000, 0});
+    widenToColumns(m_grid, this);
     showTotals();
 }
 
@@ -113,19 +117,21 @@ void RetailDialog::deleteSelected()
     if (m_dayList->count() == 0)
         return;
     const int row = m_dayList->position();
-    if (row < 0 || row >= m_dayList->count() || row >= m_rowids.size())
+    if (m_dayList->isOnDeletedRow() || row < 0 || row >= m_dayList->count() || row >= m_lines.size())
         return;
-    const qint64 id = m_dayList->value(QStringLiteral("id")).toLongLong();
-    const qint64 rowid = m_rowids.at(row);
     QString error;
-    const auto deleted = DaySales::deleteLine(m_db, rowid, id, &error);
+    const auto deleted = DaySales::deleteLine(m_db, m_lines.at(row), &error);
     if (!deleted) {
         Messages::error(this, DatabaseError.arg(error));
         return;
     }
     // The line leaves the list either way: it is not in the file any more.
     m_dayList->deleteCurrent();
-    m_rowids.removeAt(row);
+    m_lines.removeAt(row);
+    // The line that took its place is the selected one, in the grid and for
+    // the next delete alike.
+    if (m_dayList->count() > 0)
+        m_dayList->moveTo(std::min(row, m_dayList->count() - 1));
     // The totals stay as they were until the date changes.
     if (!*deleted)
         Messages::info(this, Gone);

@@ -31,7 +31,7 @@ private:
 
     QSqlDatabase m_db;
     RecordSet *m_dayList;
-    QVector<qint64> m_rowids; // where each listed line lies in the file
+    QVector<DaySales::StoredLine> m_lines; // each listed line as it is stored
     DaySales::Totals m_totals;
 
     QDateEdit *m_dayPicker;

@@ -4,6 +4,8 @@
 
 #include <QFontMetrics>
 #include <QHeaderView>
+#include <QLayout>
+#include <QScreen>
 #include <QStyle>
 #include <QTableView>
 
@@ -40,4 +42,23 @@ void fitColumns(QTableView *grid, std::initializer_list<int> twipWidths)
         grid->setColumnWidth(column, wanted);
         ++column;
     }
+}
+
+void widenToColumns(QTableView *grid, QWidget *window)
+{
+    // Every shown column fits without a horizontal scroll bar, as far as the
+    // screen allows; the window is never made narrower than the user made it.
+    int columns = 0;
+    for (int c = 0; c < grid->horizontalHeader()->count(); ++c)
+        if (!grid->isColumnHidden(c))
+            columns += grid->columnWidth(c);
+    const int gridWidth = columns + grid->verticalHeader()->sizeHint().width() + 2 * grid->frameWidth() +
+                          grid->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, grid) + 2;
+    // The grid spans the window's layout from margin to margin.
+    const QMargins margins = window->layout() ? window->layout()->contentsMargins() : QMargins();
+    int wanted = gridWidth + margins.left() + margins.right();
+    if (const QScreen *screen = window->screen())
+        wanted = std::min(wanted, screen->availableGeometry().width());
+    if (wanted > window->width())
+        window->resize(wanted, window->height());
 }

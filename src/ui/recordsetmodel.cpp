@@ -15,8 +15,14 @@ RecordSetModel::RecordSetModel(RecordSet *records, QObject *parent) : QAbstractT
         endInsertRows();
     });
     connect(records, &RecordSet::rowRemoved, this, [this](int row) {
+        // The view moves its current row off the removed one by itself; that
+        // is no move of the record set, which stays on the removed row.
+        const bool wasSyncing = m_syncing;
+        m_syncing = true;
         beginRemoveRows({}, row, row);
         endRemoveRows();
+        m_syncing = wasSyncing;
+        selectCurrent();
     });
     connect(records, &RecordSet::rowChanged, this,
             [this](int row) { Q_EMIT dataChanged(index(row, 0), index(row, columnCount() - 1)); });
@@ -85,7 +91,7 @@ void RecordSetModel::selectCurrent()
         return;
     m_syncing = true;
     const int row = m_records->position();
-    if (row >= 0 && row < m_records->count())
+    if (row >= 0 && row < m_records->count() && !m_records->isOnDeletedRow())
         m_view->selectionModel()->setCurrentIndex(index(row, 0),
                                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     else

@@ -18,6 +18,7 @@
 #include <QProcess>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTableView>
 #include <QThread>
@@ -28,6 +29,16 @@ namespace {
 QString listText(const QString &path)
 {
     return pdfText(path).replace(QStringLiteral("库存清单"), QStringLiteral("库 存 清 单"));
+}
+
+// The fields of the printed line that holds `name`, in the order they stand on paper.
+QStringList printedLine(const QString &text, const QString &name)
+{
+    const QString wanted = name.normalized(QString::NormalizationForm_KC);
+    for (const QString &line : text.split(u'\n'))
+        if (line.contains(wanted))
+            return line.split(u' ', Qt::SkipEmptyParts);
+    return {};
 }
 } // namespace
 
@@ -80,8 +91,14 @@ private Q_SLOTS:
         sellToday(f, QStringLiteral("A"), QStringLiteral("3"));
         sellToday(f, QStringLiteral("it's"), QStringLiteral("1"));
         f.shop.addSale(10, 9, QStringLiteral("B"), 2, Money::fromCents(1000)); // 2026-12-01
+        // Yesterday's sale is no figure of today, the day the screen opens with.
+        f.shop.exec(QStringLiteral("INSERT INTO xiaoshou (id, danjuhao, code, shuliang, shoujia, jine, dt) "
+                                   "VALUES (11, 10, 'B', 1, 100000, 100000, '%1')")
+                        .arg(QDateTime::currentDateTime().addDays(-1).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))));
         inScreen(f, QStringLiteral("frmxiaoshou"), [](QDialog *d) {
             QCOMPARE(d->windowTitle(), QStringLiteral("销售分析"));
+            QCOMPARE(d->findChild<QDateEdit *>(QStringLiteral("DTPicker1"))->date(), QDate::currentDate());
+            QCOMPARE(d->findChild<QDateEdit *>(QStringLiteral("DTPicker2"))->date(), QDate::currentDate());
             auto *model = d->findChild<QTableView *>(QStringLiteral("DataGrid1"))->model();
             QCOMPARE(model->rowCount(), 2);
             QCOMPARE(model->headerData(5, Qt::Horizontal).toString(), QStringLiteral("销售毛利"));
@@ -204,6 +221,44 @@ private Q_SLOTS:
         QVERIFY(t.elapsed() < 5000);
     }
 
+    void aCancelledFirstRunShowsZeroTotals()
+    {
+        // Another program holds the file: the opening run waits, and the
+        // keeper cancels it. The totals read 0, not blanks.
+        TestShop::pinLocale();
+        TestShop shop;
+        shop.create();
+        shop.addSale(1, 1, QStringLiteral("A"), 1, Money::fromCents(100));
+        shop.take().reset();
+        QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("holder"));
+        other.setDatabaseName(shop.path());
+        QVERIFY(other.open());
+        {
+            QSqlQuery hold(other);
+            QVERIFY(hold.exec(QStringLiteral("PRAGMA locking_mode=EXCLUSIVE")));
+            QVERIFY2(hold.exec(QStringLiteral("BEGIN EXCLUSIVE")), qPrintable(hold.lastError().text()));
+        }
+        QWidget owner;
+        showActive(&owner);
+        bool cancelled = false;
+        QTimer cancel;
+        QObject::connect(&cancel, &QTimer::timeout, &cancel, [&] {
+            auto *p = owner.findChild<QProgressDialog *>(QStringLiteral("progress"));
+            if (p && p->isVisible() && !cancelled) {
+                QTest::mouseClick(p->findChild<QPushButton *>(), Qt::LeftButton);
+                cancelled = true;
+            }
+        });
+        cancel.start(50);
+        auto *dialog = new SalesAnalysisDialog(QSqlDatabase(), shop.path(), &owner);
+        QVERIFY(cancelled);
+        QCOMPARE(labels(dialog, {"Label9", "Label10", "Label11"}), strings({"0", "¥0.00", "¥0.00"}));
+        delete dialog;
+        other.close();
+        other = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("holder"));
+    }
+
     void inventoryListOnPaper()
     {
         CounterFixture f;
@@ -223,6 +278,8 @@ private Q_SLOTS:
                 QVERIFY2(text.contains(QString::fromUtf8(part).normalized(QString::NormalizationForm_KC)),
                          qPrintable(QString::fromUtf8(part) + QStringLiteral(" missing in:\n") + text));
             QVERIFY(!text.contains(QStringLiteral("进货价格")) && !text.contains(QStringLiteral("库存金额")));
+            // Each figure under its own caption: code, name, sold, amount, purchased, stock.
+            QCOMPARE(printedLine(text, QStringLiteral("薯片")), strings({"B", "薯片", "12", "¥120.00", "10", "-2"}));
         }
         delete dialog;
     }
@@ -246,6 +303,10 @@ private Q_SLOTS:
         for (const char *part : {"库 存 清 单", "货号", "库存数量", "P1", "打印测试货", "33"})
             QVERIFY2(text.contains(QString::fromUtf8(part).normalized(QString::NormalizationForm_KC)),
                      qPrintable(QString::fromUtf8(part) + QStringLiteral(" missing in:\n") + text));
+        QCOMPARE(
+            printedLine(text, QStringLiteral("打印测试货")),
+            QStringList({QStringLiteral("P1"), QStringLiteral("打印测试货").normalized(QString::NormalizationForm_KC),
+                         QStringLiteral("0"), QStringLiteral("¥0.00"), QStringLiteral("33"), QStringLiteral("33")}));
         QFile::remove(found);
     }
 };

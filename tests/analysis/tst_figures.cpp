@@ -1,4 +1,5 @@
 #include "salesfigures.h"
+#include "schema.h"
 #include "stockfigures.h"
 #include "testshop.h"
 
@@ -28,13 +29,18 @@ class TestFigures : public QObject
         Money price;
     };
 
+    // A stored amount as the program reads one (and the day list shows it).
+    static Money storedMoney(const QVariant &v)
+    {
+        return Schema::fromStorage(Schema::ColumnKind::Money, v).value<Money>();
+    }
     static QList<Line> lines(TestShop &shop)
     {
         QSqlQuery q(shop.db().connection());
         q.exec(QStringLiteral("SELECT code, shuliang, jine, dt FROM xiaoshou ORDER BY rowid"));
         QList<Line> all;
         while (q.next())
-            all.append({q.value(0).toString(), q.value(1).toLongLong(), Money::fromUnits(q.value(2).toLongLong()),
+            all.append({q.value(0).toString(), q.value(1).toLongLong(), storedMoney(q.value(2)),
                         QDateTime::fromString(q.value(3).toString(), QStringLiteral("yyyy-MM-dd HH:mm:ss"))});
         return all;
     }
@@ -44,7 +50,7 @@ class TestFigures : public QObject
         q.exec(QStringLiteral("SELECT code, shuliang, jinjia FROM jinhuo ORDER BY rowid"));
         QList<Purchase> all;
         while (q.next())
-            all.append({q.value(0).toString(), q.value(1).toLongLong(), Money::fromUnits(q.value(2).toLongLong())});
+            all.append({q.value(0).toString(), q.value(1).toLongLong(), storedMoney(q.value(2))});
         return all;
     }
     static QString nameOf(TestShop &shop, const QString &code)
@@ -215,6 +221,37 @@ private Q_SLOTS:
         QCOMPARE(rowsOf(f), strings({"A||2|2.0100|1.2300|-0.4500", "2|2.0100|-0.4500"}));
         const StockFigures s = StockFigures::compute(shop.db().connection());
         QCOMPARE(rowsOf(s), strings({"A||2|2.0100|10|8|1.2300|9.8400", "2|2.0100|10|8|9.8400"}));
+    }
+
+    void amountsStoredByOtherToolsCountAsShown_data()
+    {
+        // What another tool may have stored for ¥2.50: every figure takes it
+        // as the ¥2.50 that the day list shows.
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("REAL") << QStringLiteral("2.5");
+        QTest::newRow("text") << QStringLiteral("'2.50'");
+        QTest::newRow("integer ten-thousandths") << QStringLiteral("25000");
+    }
+
+    void amountsStoredByOtherToolsCountAsShown()
+    {
+        QFETCH(QString, stored);
+        TestShop shop;
+        shop.create();
+        shop.addPurchase(QStringLiteral("A"), 10, Money::fromCents(100));
+        sale(shop, QStringLiteral("A"), 1, 35000, QStringLiteral("2026-12-01 10:00:00"));
+        shop.exec(QStringLiteral("INSERT INTO xiaoshou (id, danjuhao, code, shuliang, shoujia, jine, dt) "
+                                 "VALUES (2, 2, 'A', 1, %1, %1, '2026-12-01 11:00:00')")
+                      .arg(stored));
+        const SalesFigures sales =
+            SalesFigures::compute(shop.db().connection(), QDate(2026, 12, 1), QDate(2026, 12, 1));
+        QVERIFY2(sales.ok, qPrintable(sales.error));
+        QCOMPARE(sales.totalAmount, Money::fromCents(600));
+        QCOMPARE(sales.totalProfit, Money::fromCents(400));
+        const StockFigures stock = StockFigures::compute(shop.db().connection());
+        QVERIFY2(stock.ok, qPrintable(stock.error));
+        QCOMPARE(stock.totalSoldAmount, Money::fromCents(600));
+        QCOMPARE(rowsOf(sales), rowsOf(slowSales(shop, QDate(2026, 12, 1), QDate(2026, 12, 1))));
     }
 
     void stockEdgeCases()

@@ -1,5 +1,6 @@
 #include "counterfixture.h"
 #include "logindialog.h"
+#include "modalanswerer.h"
 
 #include <QComboBox>
 #include <QPushButton>
@@ -23,6 +24,9 @@ class TestBackOffice : public QObject
             auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
             QVERIFY(dialog);
             QVERIFY(QTest::qWaitForWindowActive(dialog));
+            // The application takes the screen as its active window a moment
+            // later; only then does a click move the focus, as it does for a person.
+            QTRY_COMPARE_WITH_TIMEOUT(QApplication::activeWindow(), static_cast<QWidget *>(dialog), 2000);
             work(dialog);
             ran = true;
             if (dialog->isVisible())
@@ -41,10 +45,8 @@ class TestBackOffice : public QObject
         return d->findChild<QLineEdit *>(QString::fromLatin1(name));
     }
 
-private Q_SLOTS:
-    void goodsPurchaseSaleAndRecord()
+    static void enterSuperUserMode(CounterFixture &f)
     {
-        CounterFixture f(false);
         QTimer::singleShot(0, [&] {
             auto *login = qobject_cast<LoginDialog *>(QApplication::activeModalWidget());
             QVERIFY(login);
@@ -53,6 +55,13 @@ private Q_SLOTS:
         });
         QTest::mouseClick(f.get("Option2"), Qt::LeftButton);
         QVERIFY(f.window->isSuperUserMode());
+    }
+
+private Q_SLOTS:
+    void goodsPurchaseSaleAndRecord()
+    {
+        CounterFixture f(false);
+        enterSuperUserMode(f);
 
         inScreen(f, "Command2", [](QDialog *d) {
             QCOMPARE(d->objectName(), QStringLiteral("frmhuoming"));
@@ -93,6 +102,64 @@ private Q_SLOTS:
             listed.append(d->findChild<QLabel *>(QStringLiteral("Label8"))->text());
         });
         QCOMPARE(listed, strings({"1", "6901", "矿泉水 550ml", "2", "¥1.50", "¥3.00", "¥3.00"}));
+    }
+
+    void purchaseScreenTakesEveryClick_data()
+    {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("action");
+        QTest::newRow("empty code, 关闭") << QString() << QStringLiteral("Command1");
+        QTest::newRow("unknown code, 关闭") << QStringLiteral("9999") << QStringLiteral("Command1");
+        QTest::newRow("unknown code, 取消") << QStringLiteral("9999") << QStringLiteral("CancelButton");
+        QTest::newRow("empty code, 删除") << QString() << QStringLiteral("Command2");
+        QTest::newRow("unknown code, on to the quantity") << QStringLiteral("9999") << QStringLiteral("Tab");
+    }
+
+    void purchaseScreenTakesEveryClick()
+    {
+        // Real message boxes and real mouse clicks: a box that came up in the
+        // middle of a click would swallow it.
+        QFETCH(QString, code);
+        QFETCH(QString, action);
+        CounterFixture f;
+        Messages::install(nullptr);
+        ModalAnswerer answerer;
+        enterSuperUserMode(f);
+        const qint64 purchases = f.shop.count(QStringLiteral("jinhuo"));
+        bool hidden = false;
+        QString name;
+        QString codeLeft;
+        inScreen(f, "Command3", [&](QDialog *d) {
+            QLineEdit *codeBox = edit(d, "Text1");
+            // Known goods first, so that a name is shown.
+            QTest::mouseClick(codeBox, Qt::LeftButton);
+            QTest::keyClicks(codeBox, QStringLiteral("A"));
+            QTest::keyClick(codeBox, Qt::Key_Tab);
+            QCOMPARE(edit(d, "Text5")->text(), QStringLiteral("可乐"));
+            QTest::mouseClick(codeBox, Qt::LeftButton);
+            codeBox->selectAll();
+            QTest::keyClick(codeBox, Qt::Key_Backspace);
+            QTest::keyClicks(codeBox, code);
+            QCOMPARE(QApplication::focusWidget(), codeBox);
+            if (action == u"Tab")
+                QTest::keyClick(codeBox, Qt::Key_Tab);
+            else
+                click(d, action.toLatin1().constData());
+            hidden = !d->isVisible();
+            name = edit(d, "Text5")->text();
+            codeLeft = codeBox->text();
+        });
+        if (action == u"Tab") {
+            QCOMPARE(answerer.texts,
+                     QStringList{QStringLiteral("没有这个货物代码，请重新输入或进入 货名管理 添加新代码！")});
+            QCOMPARE(name, QString()); // no name of other goods beside the unknown code
+            return;
+        }
+        QCOMPARE(answerer.texts, QStringList{});
+        QCOMPARE(hidden, action == u"Command1");
+        if (action == u"CancelButton")
+            QCOMPARE(codeLeft, QString());
+        QCOMPARE(f.shop.count(QStringLiteral("jinhuo")), action == u"Command2" ? purchases - 1 : purchases);
     }
 };
 

@@ -14,6 +14,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTest>
+#include <QTimer>
 
 // The whole program started through its entry point in a temporary
 // directory, answered through its real message boxes.
@@ -116,6 +117,32 @@ private Q_SLOTS:
         QVERIFY2(ok.texts.first().contains(QStringLiteral("流水号")), qPrintable(ok.texts.first()));
         QVERIFY(QApplication::topLevelWidgets().isEmpty() ||
                 !qobject_cast<CounterWindow *>(QApplication::topLevelWidgets().first()));
+    }
+
+    void anEmptyPasswordOpensTheShop()
+    {
+        // Another tool left the password empty: the shop opens, and the
+        // super-user mode takes the empty box.
+        QTemporaryDir dir;
+        QDir::setCurrent(dir.path());
+        {
+            auto created = Database::create(dir.filePath(QString::fromLatin1(Database::FileName)));
+            QVERIFY(created.database);
+            QSqlQuery q(created.database->connection());
+            QVERIFY(q.exec(QStringLiteral("UPDATE code SET code = '' WHERE id = 1")));
+        }
+        ModalAnswerer ok;
+        const Startup started = startTarvel();
+        QVERIFY2(started.window, qPrintable(ok.texts.join(u'|')));
+        QTimer::singleShot(0, [] {
+            QWidget *login = QApplication::activeModalWidget();
+            QVERIFY(login && login->objectName() == u"frmLogin");
+            QTest::mouseClick(login->findChild<QPushButton *>(QStringLiteral("cmdOK")), Qt::LeftButton);
+        });
+        QTest::mouseClick(started.window->findChild<QWidget *>(QStringLiteral("Option2")), Qt::LeftButton);
+        QVERIFY(started.window->isSuperUserMode());
+        QCOMPARE(ok.texts, QStringList{});
+        closeWindow(started.window);
     }
 
     void qtTextsAreChinese()

@@ -1,4 +1,5 @@
 #include "counterfixture.h"
+#include "modalanswerer.h"
 #include "ticket.h"
 
 #include <QCheckBox>
@@ -60,6 +61,35 @@ private Q_SLOTS:
         }
         QCOMPARE(t->amountTotal(), total);
         QCOMPARE(f.text("Label10"), QStringLiteral("100"));
+    }
+
+    void aScanAfterARefusalTypesOverIt_data()
+    {
+        QTest::addColumn<QString>("refused");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("unknown code") << QStringLiteral("ZZ") << QStringLiteral("没有这个货物代码，请重新输入！");
+        QTest::newRow("never purchased") << QStringLiteral("C") << QStringLiteral("该货物没有进货，请重新输入！");
+    }
+
+    void aScanAfterARefusalTypesOverIt()
+    {
+        // The real modal box, answered as the cashier does; the next scan
+        // goes wherever the keyboard is then.
+        QFETCH(QString, refused);
+        QFETCH(QString, message);
+        CounterFixture f;
+        Messages::install(nullptr);
+        ModalAnswerer answerer;
+        f.key(Qt::Key_F1);
+        scan(f, refused);
+        QTRY_COMPARE(answerer.texts, QStringList{message});
+        QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget *>(f.window));
+        QCOMPARE(focus(), f.get("Text1"));
+        QCOMPARE(f.edit("Text1")->selectedText(), refused);
+        scan(f, QStringLiteral("A"));
+        QCOMPARE(answerer.texts.size(), 1);
+        QCOMPARE(f.window->ticket()->lineCount(), 1);
+        QCOMPARE(f.window->ticket()->line(0).code, QStringLiteral("A"));
     }
 
     void enterInTheOtherBoxes()

@@ -208,8 +208,11 @@ private Q_SLOTS:
         QTest::addColumn<QString>("firstFooter");
         QTest::newRow("no password row") << QStringLiteral("DELETE FROM code WHERE id = 1") << false << QString()
                                          << QString();
-        QTest::newRow("empty password") << QStringLiteral("UPDATE code SET code = NULL WHERE id = 1") << false
-                                        << QString() << QString();
+        // An empty password is one the shop can have: the file opens.
+        QTest::newRow("NULL password") << QStringLiteral("UPDATE code SET code = NULL WHERE id = 1") << true
+                                       << QStringLiteral("店") << Database::defaultFooter().first();
+        QTest::newRow("empty password") << QStringLiteral("UPDATE code SET code = '' WHERE id = 1") << true
+                                        << QStringLiteral("店") << Database::defaultFooter().first();
         QTest::newRow("no header row") << QStringLiteral("DELETE FROM code WHERE id = 20000") << true
                                        << Database::defaultHeader() << Database::defaultFooter().first();
         QTest::newRow("no footer rows") << QStringLiteral("DELETE FROM code WHERE id > 20000") << true
@@ -234,6 +237,9 @@ private Q_SLOTS:
             return;
         }
         QSqlQuery q(r.database->connection());
+        // Every write the screens report survives a power cut.
+        QVERIFY(q.exec(QStringLiteral("PRAGMA synchronous")) && q.next());
+        QCOMPARE(q.value(0).toInt(), 2); // FULL
         QVERIFY(q.exec(QStringLiteral("SELECT content FROM code WHERE id = 20000")) && q.next());
         QCOMPARE(q.value(0).toString(), header);
         QVERIFY(q.exec(QStringLiteral("SELECT id, content FROM code WHERE id > 20000 ORDER BY id")) && q.next());

@@ -143,7 +143,8 @@ private Q_SLOTS:
             dialog.findChild<QLineEdit *>(QStringLiteral("Text1"))->setText(input);
             dialog.findChild<QComboBox *>(QStringLiteral("Combo1"))->setEditText(QStringLiteral("名") + input.left(50));
             QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("OKButton")), Qt::LeftButton);
-            if (input.isEmpty()) {
+            // Blanks around a code are no part of it: blanks alone are no code.
+            if (input.trimmed().isEmpty()) {
                 tally(shop.count(QStringLiteral("name")) == stored, QStringLiteral("empty code"));
                 continue;
             }
@@ -151,7 +152,7 @@ private Q_SLOTS:
             // Stored exactly, found exactly: no pattern, no injection.
             QSqlQuery q(shop.db().connection());
             q.prepare(QStringLiteral("SELECT COUNT(*) FROM name WHERE code = ?"));
-            q.addBindValue(input);
+            q.addBindValue(input.trimmed());
             tally(q.exec() && q.next() && q.value(0).toInt() == 1 && shop.count(QStringLiteral("name")) == stored,
                   QStringLiteral("catalogue ") + input.left(20));
         }

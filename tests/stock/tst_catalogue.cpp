@@ -7,10 +7,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QSqlQuery>
 #include <QTableView>
 #include <QTest>
-#include <QSignalSpy>
 
 // The goods catalogue screen, driven through its controls.
 class TestCatalogue : public QObject
@@ -103,12 +103,23 @@ private Q_SLOTS:
         QCOMPARE(f.shop.count(QStringLiteral("name")), 0);
     }
 
+    void duplicateCodeIsRefused_data()
+    {
+        QTest::addColumn<QString>("again");
+        QTest::newRow("the same") << QStringLiteral("it's");
+        // A code with blanks around it is the same goods, not a second one
+        // the counter could never find.
+        QTest::newRow("blank after") << QStringLiteral("it's ");
+        QTest::newRow("blank before") << QStringLiteral(" it's");
+    }
+
     void duplicateCodeIsRefused()
     {
+        QFETCH(QString, again);
         Fixture f;
         f.add(QStringLiteral("A"), QStringLiteral("可乐"));
         f.add(QStringLiteral("it's"), QStringLiteral("苹果"));
-        f.add(QStringLiteral("it's"), QStringLiteral("别的"));
+        f.add(again, QStringLiteral("别的"));
         QCOMPARE(f.messages.texts(), QStringList{QStringLiteral("该货物代码已经存在，请重新输入！")});
         QCOMPARE(f.messages.boxes.first().icon, Messages::Icon::Information);
         QCOMPARE(f.get<QLineEdit>("Text1")->text(), QString());
@@ -152,6 +163,74 @@ private Q_SLOTS:
         f.click("Command4");
         QVERIFY(!f.dialog->isEditing());
         QCOMPARE(f.stored(QStringLiteral("SELECT code, name FROM name")), QStringList{QStringLiteral("A=零度可乐")});
+    }
+
+    // Clicks a row of the grid with the mouse, as the keeper does.
+    static void clickRow(Fixture &f, int row)
+    {
+        auto *grid = f.get<QTableView>("DataGrid1");
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                          grid->visualRect(grid->model()->index(row, 1)).center());
+    }
+
+    void renameLeftOpenWritesNothing_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("another row clicked, then 取消") << QStringLiteral("click");
+        QTest::newRow("close box") << QStringLiteral("close");
+        QTest::newRow("Esc") << QStringLiteral("escape");
+    }
+
+    void renameLeftOpenWritesNothing()
+    {
+        // A rename that was never saved changes no goods, neither the one
+        // renamed nor another that became current meanwhile.
+        QFETCH(QString, how);
+        Fixture f;
+        f.add(QStringLiteral("A"), QStringLiteral("可乐"));
+        f.add(QStringLiteral("B"), QStringLiteral("薯片"));
+        f.shop.exec(QStringLiteral("CREATE TEMP TABLE updates (n)"));
+        f.shop.exec(QStringLiteral("CREATE TEMP TRIGGER counted AFTER UPDATE ON name BEGIN "
+                                   "INSERT INTO updates VALUES (1); END"));
+        clickRow(f, 0);
+        QCOMPARE(f.get<QLineEdit>("Text3")->text(), QStringLiteral("A"));
+        f.click("Command2");
+        typeText(f.get("Text4"), QStringLiteral("别名"));
+        if (how == u"click") {
+            clickRow(f, 1);
+            QCOMPARE(f.get<QLineEdit>("Text3")->text(), QStringLiteral("A"));
+            f.click("Command3");
+            QCOMPARE(f.get<QLineEdit>("Text4")->text(), QStringLiteral("可乐"));
+        } else if (how == u"close") {
+            f.dialog->close();
+        } else {
+            QTest::keyClick(f.get("Text4"), Qt::Key_Escape);
+        }
+        QVERIFY(!f.dialog->isEditing());
+        delete f.dialog; // the record set goes too: nothing pending is left for it to write
+        f.dialog = nullptr;
+        QCOMPARE(f.stored(QStringLiteral("SELECT code, name FROM name ORDER BY rowid")), strings({"A=可乐", "B=薯片"}));
+        QCOMPARE(f.shop.count(QStringLiteral("updates")), 0);
+    }
+
+    void afterADeleteTheHighlightedGoodsAreTheCurrent()
+    {
+        Fixture f;
+        for (const char *code : {"A", "B", "C"})
+            f.add(QString::fromLatin1(code), QStringLiteral("货") + QString::fromLatin1(code));
+        clickRow(f, 1);
+        f.click("Command1");
+        auto *grid = f.get<QTableView>("DataGrid1");
+        QVERIFY(grid->currentIndex().isValid());
+        const QString highlighted = grid->model()->index(grid->currentIndex().row(), 0).data().toString();
+        QCOMPARE(highlighted, QStringLiteral("C")); // the goods that took the deleted row's place
+        QCOMPARE(f.get<QLineEdit>("Text3")->text(), highlighted);
+        // The next command, without selecting again, works on that goods.
+        f.click("Command2");
+        typeText(f.get("Text4"), QStringLiteral("新"));
+        f.click("Command4");
+        QVERIFY(f.messages.boxes.isEmpty());
+        QCOMPARE(f.stored(QStringLiteral("SELECT code, name FROM name ORDER BY rowid")), strings({"A=货A", "C=货C新"}));
     }
 
     void deleteGuard_data()
@@ -252,11 +331,16 @@ private Q_SLOTS:
     {
         Fixture f;
         f.add(QStringLiteral("A"), QStringLiteral("可乐"));
+        f.add(QStringLiteral("C"), QStringLiteral("毛巾"));
+        clickRow(f, 1);
         f.shop.addGoods(QStringLiteral("B"), QStringLiteral("薯片"));
         QWidget other;
         QVERIFY(showActive(&other));
         QVERIFY(showActive(f.dialog));
-        QTRY_COMPARE(f.get<QTableView>("DataGrid1")->model()->rowCount(), 2);
+        QTRY_COMPARE(f.get<QTableView>("DataGrid1")->model()->rowCount(), 3);
+        // The goods that were selected stay selected over the re-read.
+        QCOMPARE(f.get<QLineEdit>("Text3")->text(), QStringLiteral("C"));
+        QCOMPARE(f.get<QTableView>("DataGrid1")->currentIndex().row(), 1);
     }
 
     // The table is read again on activation only when something was written

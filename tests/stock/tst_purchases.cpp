@@ -241,6 +241,32 @@ private Q_SLOTS:
         QCOMPARE(grid->model()->rowCount(), 1);
     }
 
+    void deletingTakesTheHighlightedPurchaseOnly()
+    {
+        // Ids given twice (by another tool): the purchase highlighted goes,
+        // not the other with its id, and the next delete, without selecting
+        // again, takes the purchase then highlighted.
+        Fixture f;
+        for (int i = 0; i < 3; ++i)
+            f.shop.exec(QStringLiteral("INSERT INTO jinhuo (id, code, shuliang, jinjia, shou, changjia) "
+                                       "VALUES (7, 'A', %1, 100, 200, 'm')")
+                            .arg(i + 1));
+        f.click("CancelButton");
+        f.dialog->list()->reload();
+        auto *grid = f.dialog->findChild<QTableView *>(QStringLiteral("DataGrid1"));
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(grid->model()->index(1, 0)).center());
+        f.click("Command2");
+        QSqlQuery q(f.shop.db().connection());
+        QVERIFY(q.exec(QStringLiteral("SELECT group_concat(shuliang) FROM jinhuo")) && q.next());
+        QCOMPARE(q.value(0).toString(), QStringLiteral("1,3"));
+        QCOMPARE(grid->currentIndex().row(), 0);
+        QCOMPARE(grid->model()->index(0, 2).data().toString(), QStringLiteral("1"));
+        f.click("Command2");
+        QVERIFY(q.exec(QStringLiteral("SELECT group_concat(shuliang) FROM jinhuo")) && q.next());
+        QCOMPARE(q.value(0).toString(), QStringLiteral("3"));
+        QVERIFY(f.messages.boxes.isEmpty());
+    }
+
     void cancelClearsTheFieldsButNotTheDates()
     {
         Fixture f;

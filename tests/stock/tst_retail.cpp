@@ -6,6 +6,7 @@
 #include <QDateEdit>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSqlQuery>
 #include <QTableView>
 #include <QTest>
@@ -144,6 +145,59 @@ private Q_SLOTS:
         // The other day's line with the same id is untouched.
         QCOMPARE(f.shop.count(QStringLiteral("xiaoshou")), 1);
         QCOMPARE(f.grid()->rowCount(), 0);
+    }
+
+    void deletingAgainTakesTheHighlightedLine()
+    {
+        Fixture f;
+        for (int id = 1; id <= 3; ++id)
+            f.sale(id, id, QStringLiteral("A"), id, 100, QStringLiteral("2026-12-07 1%1:00:00").arg(id));
+        f.open(QDate(2026, 12, 7));
+        auto *view = f.dialog->findChild<QTableView *>(QStringLiteral("DataGrid1"));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(f.grid()->index(0, 1)).center());
+        auto *del = f.dialog->findChild<QPushButton *>(QStringLiteral("delete"));
+        QTest::mouseClick(del, Qt::LeftButton);
+        // The line that took the deleted one's place is highlighted, and the
+        // next delete, without selecting again, takes that very line.
+        QCOMPARE(view->currentIndex().row(), 0);
+        QCOMPARE(f.grid()->index(0, 7).data().toString(), QStringLiteral("2"));
+        QTest::mouseClick(del, Qt::LeftButton);
+        QCOMPARE(f.messages.texts(), strings({"确认要删除？", "确认要删除？"}));
+        QCOMPARE(f.column(7), strings({"3"}));
+        QSqlQuery q(f.shop.db().connection());
+        QVERIFY(q.exec(QStringLiteral("SELECT group_concat(id) FROM xiaoshou")) && q.next());
+        QCOMPARE(q.value(0).toString(), QStringLiteral("3"));
+    }
+
+    void aListShownBeforeACleanupDeletesNoNewSale()
+    {
+        // After the cleanup the new sale gets the old line's place and id.
+        Fixture f;
+        f.sale(1, 1, QStringLiteral("A"), 1, 250, QStringLiteral("2026-12-07 10:00:00"));
+        f.open(QDate(2026, 12, 7));
+        f.shop.exec(QStringLiteral("DELETE FROM xiaoshou"));
+        f.sale(1, 1, QStringLiteral("A"), 1, 250, QStringLiteral("2026-12-08 09:00:00"));
+        QTest::mouseClick(f.dialog->findChild<QPushButton *>(QStringLiteral("delete")), Qt::LeftButton);
+        QCOMPARE(f.messages.last(), QStringLiteral("这条销售记录已经不在数据库中，没有删除任何数据。"));
+        QCOMPARE(f.shop.count(QStringLiteral("xiaoshou")), 1);
+    }
+
+    void amountsWithFourDecimalsAreCountedAsShown()
+    {
+        // 1.2345 shows as ¥1.23; two of them total ¥2.46, not the ¥2.47 of
+        // the unrounded sum. An amount another tool stored as REAL counts as
+        // the amount it shows.
+        Fixture f;
+        f.shop.exec(QStringLiteral("INSERT INTO xiaoshou (id, danjuhao, code, shuliang, shoujia, jine, dt) VALUES "
+                                   "(1, 1, 'A', 1, 12345, 12345, '2026-12-07 10:00:00'), "
+                                   "(2, 1, 'A', 1, 12345, 12345, '2026-12-07 10:00:01'), "
+                                   "(3, 2, 'A', 1, 2.5, 2.5, '2026-12-07 11:00:00')"));
+        f.open(QDate(2026, 12, 7));
+        QCOMPARE(f.column(5), strings({"¥1.23", "¥1.23", "¥2.50"}));
+        QCOMPARE(f.totals(), strings({"2", "3", "¥4.96"}));
+        // Every column is in sight, the sale time too.
+        auto *view = f.dialog->findChild<QTableView *>(QStringLiteral("DataGrid1"));
+        QCOMPARE(view->horizontalScrollBar()->maximum(), 0);
     }
 
     void reopeningShowsTheSameList()
