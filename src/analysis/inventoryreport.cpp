@@ -1,7 +1,7 @@
 #include "inventoryreport.h"
 
 #include "previewwindow.h"
-#include "receipt.h"
+#include "printfont.h"
 
 #include <QFontMetricsF>
 #include <QPageLayout>

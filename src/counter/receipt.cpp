@@ -1,6 +1,7 @@
 #include "receipt.h"
 
 #include "displayformat.h"
+#include "printfont.h"
 #include "schema.h"
 #include "ticket.h"
 
@@ -71,17 +72,6 @@ constexpr double SummaryHeightCm = 3.71;
 constexpr double ColumnGapCm = 0.15;
 
 } // namespace
-
-QFont printFont(double points, bool bold)
-{
-    QFont font(QStringLiteral("宋体"));
-    // Where 宋体 is missing, a CJK serif face stands in.
-    font.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"), QStringLiteral("DejaVu Serif"),
-                      QStringLiteral("Noto Serif CJK SC"), QStringLiteral("Noto Sans CJK SC")});
-    font.setPointSizeF(points);
-    font.setBold(bold);
-    return font;
-}
 
 namespace {
 

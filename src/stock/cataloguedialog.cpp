@@ -1,6 +1,7 @@
 #include "cataloguedialog.h"
 
 #include "database.h"
+#include "goodscatalogue.h"
 #include "messages.h"
 #include "named.h"
 #include "recordset.h"
@@ -16,8 +17,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -300,27 +299,18 @@ void CatalogueDialog::saveRename()
     setEditMode(false);
 }
 
-std::optional<bool> CatalogueDialog::isUsedIn(const QString &table, const QString &code)
-{
-    QSqlQuery q(m_db);
-    q.prepare(QStringLiteral("SELECT EXISTS (SELECT 1 FROM %1 WHERE code = ?)").arg(table));
-    q.addBindValue(code);
-    if (!q.exec() || !q.next()) {
-        failed(q.lastError().text());
-        return std::nullopt;
-    }
-    return q.value(0).toBool();
-}
-
 void CatalogueDialog::deleteGoods()
 {
     bool deleted = false;
     if (m_catalogue->count() > 0 && m_catalogue->value(QStringLiteral("code")).isValid()) {
         const QString code = m_catalogue->value(QStringLiteral("code")).toString();
-        const auto purchased = isUsedIn(QStringLiteral("jinhuo"), code);
-        const auto sold = isUsedIn(QStringLiteral("xiaoshou"), code);
-        if (!purchased || !sold)
+        const GoodsCatalogue goods(m_db);
+        const auto purchased = goods.isPurchased(code);
+        const auto sold = purchased ? goods.isSold(code) : std::nullopt;
+        if (!purchased || !sold) {
+            failed(goods.lastError());
             return;
+        }
         const int guard = (*purchased ? 1 : 0) + (*sold ? 2 : 0);
         switch (guard) {
         case 0:

@@ -47,8 +47,6 @@ private:
     // Re-reads the catalogue and stays on the goods that were selected.
     void reread();
     void failed(const QString &error);
-    // Whether a table refers to the code; nothing when the query fails.
-    std::optional<bool> isUsedIn(const QString &table, const QString &code);
 
     QSqlDatabase m_db;
     RecordSet *m_catalogue;

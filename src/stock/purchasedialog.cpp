@@ -1,14 +1,12 @@
 #include "purchasedialog.h"
 
-#include "database.h"
 #include "gridwidths.h"
 #include "messages.h"
 #include "named.h"
 #include "numberbox.h"
 #include "numbertext.h"
 #include "purchaselist.h"
-#include "schema.h"
-#include "transaction.h"
+#include "purchasestore.h"
 
 #include <QApplication>
 #include <QDateEdit>
@@ -20,8 +18,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScopedValueRollback>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -227,16 +223,6 @@ void PurchaseDialog::checkSellingPrice()
     m_sellingPriceEdit->clear();
 }
 
-std::optional<qint64> PurchaseDialog::lastPurchaseId()
-{
-    QSqlQuery q(m_db);
-    if (!q.exec(QStringLiteral("SELECT id FROM jinhuo ORDER BY rowid DESC LIMIT 1"))) {
-        failed(q.lastError().text());
-        return std::nullopt;
-    }
-    return q.next() ? q.value(0).toLongLong() : 0;
-}
-
 void PurchaseDialog::addPurchase()
 {
     for (const Required &r : RequiredFields) {
@@ -253,30 +239,10 @@ void PurchaseDialog::addPurchase()
         Messages::info(this, BadInput);
         return;
     }
-    // The new id and the row go in together: no other writer gets between.
-    Transaction tx(m_db);
-    const auto lastId = tx.isActive() ? lastPurchaseId() : std::nullopt;
-    if (!lastId) {
-        if (!tx.isActive())
-            failed(tx.lastError());
-        return;
-    }
-    using K = Schema::ColumnKind;
-    QSqlQuery q(m_db);
-    q.prepare(QStringLiteral("INSERT INTO jinhuo (id, code, shuliang, jinjia, shou, huiyuanjia, changjia, jindt, "
-                             "guoqidt) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-    q.addBindValue(*lastId + 1);
-    q.addBindValue(m_codeEdit->text());
-    q.addBindValue(int(*quantity));
-    q.addBindValue(Schema::toStorage(K::Money, QVariant::fromValue(m_purchasePrice)));
-    q.addBindValue(Schema::toStorage(K::Money, QVariant::fromValue(*selling)));
-    // The member price is the selling price.
-    q.addBindValue(Schema::toStorage(K::Money, QVariant::fromValue(*selling)));
-    q.addBindValue(m_makerEdit->text());
-    q.addBindValue(Schema::toStorage(K::Date, m_purchaseDate->date()));
-    q.addBindValue(Schema::toStorage(K::Date, m_expiryDate->date()));
-    if (!q.exec() || !tx.commit()) {
-        failed(q.lastError().isValid() ? q.lastError().text() : tx.lastError());
+    PurchaseStore store(m_db);
+    if (!store.add({m_codeEdit->text(), int(*quantity), m_purchasePrice, *selling, m_makerEdit->text(),
+                    m_purchaseDate->date(), m_expiryDate->date()})) {
+        failed(store.lastError());
         return;
     }
     reloadList();
@@ -297,38 +263,15 @@ void PurchaseDialog::deletePurchase()
         reloadList();
         return;
     }
-    const qint64 rowid = row->rowid;
-    const qint64 id = row->id;
-    const QString code = row->code;
-
-    QSqlQuery sold(m_db);
-    sold.prepare(QStringLiteral("SELECT EXISTS (SELECT 1 FROM xiaoshou WHERE code = ?)"));
-    sold.addBindValue(code);
-    if (!sold.exec() || !sold.next()) {
-        failed(sold.lastError().text());
+    PurchaseStore store(m_db);
+    const auto removal = store.remove(row->rowid, row->id, row->code);
+    if (!removal) {
+        failed(store.lastError());
         return;
     }
-    if (sold.value(0).toBool()) {
-        reloadList();
-        Messages::info(this, SoldAlready);
-        return;
-    }
-    // The row the user selected goes, found by its place in the file and its
-    // id: where ids were given twice, no other purchase is taken with it.
-    if (const QString problem = Database::fileProblem(m_db); !problem.isEmpty()) {
-        failed(problem);
-        return;
-    }
-    QSqlQuery del(m_db);
-    del.prepare(QStringLiteral("DELETE FROM jinhuo WHERE rowid = ? AND id = ?"));
-    del.addBindValue(rowid);
-    del.addBindValue(id);
-    if (!del.exec()) {
-        failed(del.lastError().text());
-        return;
-    }
-    const bool deleted = del.numRowsAffected() > 0;
     reloadList();
-    if (!deleted)
+    if (*removal == PurchaseStore::Removal::GoodsSold)
+        Messages::info(this, SoldAlready);
+    else if (*removal == PurchaseStore::Removal::Gone)
         Messages::info(this, Gone);
 }

@@ -42,7 +42,6 @@ private:
     void checkSellingPrice();
     void reloadList();
     void failed(const QString &error);
-    std::optional<qint64> lastPurchaseId();
 
     QSqlDatabase m_db;
     GoodsCatalogue m_catalogue;

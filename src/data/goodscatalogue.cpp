@@ -49,3 +49,25 @@ std::optional<GoodsCatalogue::Purchases> GoodsCatalogue::purchasesOf(const QStri
     p.lastPrice = Schema::fromStorage(Schema::ColumnKind::Money, q.value(2)).value<Money>();
     return p;
 }
+
+std::optional<bool> GoodsCatalogue::exists(const char *sql, const QString &code) const
+{
+    QSqlQuery q(m_db);
+    q.prepare(QString::fromLatin1(sql));
+    q.addBindValue(code);
+    if (!q.exec() || !q.next()) {
+        m_error = q.lastError().text();
+        return std::nullopt;
+    }
+    return q.value(0).toBool();
+}
+
+std::optional<bool> GoodsCatalogue::isPurchased(const QString &code) const
+{
+    return exists("SELECT EXISTS (SELECT 1 FROM jinhuo WHERE code = ?)", code);
+}
+
+std::optional<bool> GoodsCatalogue::isSold(const QString &code) const
+{
+    return exists("SELECT EXISTS (SELECT 1 FROM xiaoshou WHERE code = ?)", code);
+}

@@ -28,10 +28,15 @@ public:
     // inner optional when there is no such row.
     std::optional<std::optional<QString>> nameOf(const QString &code) const;
     std::optional<Purchases> purchasesOf(const QString &code) const;
+    // Whether any purchase / any sale line refers to the code.
+    std::optional<bool> isPurchased(const QString &code) const;
+    std::optional<bool> isSold(const QString &code) const;
 
     QString lastError() const { return m_error; }
 
 private:
+    std::optional<bool> exists(const char *sql, const QString &code) const;
+
     QSqlDatabase m_db;
     mutable QString m_error;
 };
