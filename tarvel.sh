@@ -161,7 +161,7 @@ case "$mode" in
     shops="$here/build-bench/shops"
     mkdir -p "$shops"
     # The files are made again only when the generator or the schema changed.
-    stamp=$(cat "$here"/tools/shopgenerator.* "$here"/src/data/schema.* | sha256sum | cut -c1-12)
+    stamp=$(cat "$here"/tools/shopgenerator.* "$here"/src/shop/schema.* | sha256sum | cut -c1-12)
     for scale in five-years small; do
       file="$shops/$scale-$stamp.db"
       if [ ! -f "$file" ]; then

@@ -4,13 +4,13 @@
 //   bench_counter --guard --shop small.db                   the loose check of CI
 // The files given are never changed: every measurement works on copies.
 // `./tarvel.sh bench` builds in Release, generates the files once and runs it.
+#include "app/startup.h"
 #include "benchfigures.h"
 #include "benchtable.h"
-#include "counterwindow.h"
-#include "database.h"
-#include "messages.h"
-#include "screenhost.h"
-#include "startup.h"
+#include "gui/counter/counterwindow.h"
+#include "gui/messages.h"
+#include "gui/screenhost.h"
+#include "shop/database.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

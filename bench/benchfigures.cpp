@@ -1,14 +1,15 @@
 #include "benchfigures.h"
 
+#include "app/backoffice.h"
 #include "benchtable.h"
-#include "cleanupdialog.h"
-#include "counterwindow.h"
-#include "database.h"
-#include "recordset.h"
-#include "retaildialog.h"
-#include "salesanalysisdialog.h"
-#include "screenhost.h"
-#include "ticket.h"
+#include "gui/analysis/salesanalysisdialog.h"
+#include "gui/counter/counterwindow.h"
+#include "gui/maintenance/cleanupdialog.h"
+#include "gui/screenhost.h"
+#include "gui/stock/retaildialog.h"
+#include "shop/database.h"
+#include "shop/recordset.h"
+#include "shop/ticket.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -42,6 +43,7 @@ struct Window
         if (!opened.database)
             qFatal("cannot open %s: %s", qPrintable(path), qPrintable(opened.message));
         w = std::make_unique<CounterWindow>(std::move(opened.database));
+        addBackOffice(w.get());
         w->findChild<QCheckBox *>(QStringLiteral("Check1"))->setChecked(false); // no receipt
         w->show();
         settle();

@@ -1,5 +1,5 @@
 // Find criteria as the screens build them from typed codes and names.
-#include "recordset.h"
+#include "shop/recordset.h"
 
 #include <QCoreApplication>
 #include <QString>

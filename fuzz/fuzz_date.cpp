@@ -1,6 +1,6 @@
 // Dates and sale times as another tool may have written them: read, stored
 // again and read again to the same value.
-#include "schema.h"
+#include "shop/schema.h"
 
 #include <QDateTime>
 #include <QString>

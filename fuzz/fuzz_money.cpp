@@ -1,6 +1,6 @@
 // Money text from anywhere: parsed under four locales, never a crash, and
 // whatever parses shows as text that reads back as the same amount.
-#include "money.h"
+#include "shop/money.h"
 
 #include <QLocale>
 #include <QString>

@@ -1,6 +1,6 @@
 // Quantity text: a 16-bit whole number or nothing, and the number written back
 // reads as itself.
-#include "numbertext.h"
+#include "shop/numbertext.h"
 
 #include <QLocale>
 #include <QString>

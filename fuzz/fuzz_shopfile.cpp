@@ -1,8 +1,8 @@
 // Damaged shop files: a small real file with bytes changed where the input
 // says. Opening it is either refused with a message or works; it never crashes.
-#include "database.h"
-#include "goodscatalogue.h"
-#include "salesstore.h"
+#include "shop/database.h"
+#include "shop/goodscatalogue.h"
+#include "shop/salesstore.h"
 
 #include <QCoreApplication>
 #include <QFile>

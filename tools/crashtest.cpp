@@ -5,11 +5,11 @@
 //   tarvel_crashtest child <dir>            (the selling process)
 //   tarvel_crashtest once                   (start, sell three tickets, close:
 //                                            for LeakSanitizer)
-#include "counterwindow.h"
-#include "database.h"
-#include "messages.h"
-#include "salesstore.h"
-#include "startup.h"
+#include "app/startup.h"
+#include "gui/counter/counterwindow.h"
+#include "gui/messages.h"
+#include "shop/database.h"
+#include "shop/salesstore.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 #include "shopgenerator.h"
 
-#include "database.h"
-#include "transaction.h"
+#include "shop/database.h"
+#include "shop/transaction.h"
 
 #include <QDateTime>
 #include <QRandomGenerator>

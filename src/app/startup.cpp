@@ -1,9 +1,11 @@
-#include "startup.h"
+#include "app/startup.h"
 
-#include "counterwindow.h"
-#include "database.h"
-#include "messages.h"
-#include "numbertext.h"
+#include "app/backoffice.h"
+
+#include "gui/counter/counterwindow.h"
+#include "gui/messages.h"
+#include "shop/database.h"
+#include "shop/numbertext.h"
 
 #include <QApplication>
 #include <QDir>
@@ -63,6 +65,7 @@ Startup startTarvel()
         return {Startup::Outcome::Failed, nullptr, opened.message};
     }
     auto *window = new CounterWindow(std::move(opened.database));
+    addBackOffice(window);
     if (const QString problem = window->startError(); !problem.isEmpty()) {
         delete window;
         Messages::error(nullptr, problem, Title);

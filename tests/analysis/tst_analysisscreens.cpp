@@ -1,11 +1,11 @@
-#include "backgroundwork.h"
 #include "counterfixture.h"
-#include "inventorydialog.h"
-#include "inventoryreport.h"
+#include "gui/analysis/backgroundwork.h"
+#include "gui/analysis/inventorydialog.h"
+#include "gui/analysis/salesanalysisdialog.h"
+#include "gui/screenhost.h"
+#include "print/inventoryreport.h"
 #include "printedpdf.h"
-#include "recordset.h"
-#include "salesanalysisdialog.h"
-#include "screenhost.h"
+#include "shop/recordset.h"
 
 #include <QCheckBox>
 #include <QDateEdit>

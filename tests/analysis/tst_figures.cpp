@@ -1,6 +1,6 @@
-#include "salesfigures.h"
-#include "schema.h"
-#include "stockfigures.h"
+#include "shop/salesfigures.h"
+#include "shop/schema.h"
+#include "shop/stockfigures.h"
 #include "testshop.h"
 
 #include <QHash>

@@ -1,5 +1,5 @@
 #include "counterfixture.h"
-#include "logindialog.h"
+#include "gui/login/logindialog.h"
 #include "modalanswerer.h"
 
 #include <QComboBox>

@@ -1,7 +1,7 @@
-#include "counterwindow.h"
-#include "database.h"
+#include "app/startup.h"
+#include "gui/counter/counterwindow.h"
 #include "modalanswerer.h"
-#include "startup.h"
+#include "shop/database.h"
 #include "testshop.h"
 
 #include <QDir>

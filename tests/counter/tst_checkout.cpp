@@ -1,6 +1,6 @@
 #include "counterfixture.h"
-#include "salesstore.h"
-#include "ticket.h"
+#include "shop/salesstore.h"
+#include "shop/ticket.h"
 
 #include <QCheckBox>
 #include <QSqlQuery>

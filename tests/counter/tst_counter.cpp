@@ -1,6 +1,6 @@
 #include "counterfixture.h"
-#include "recordset.h"
-#include "ticket.h"
+#include "shop/recordset.h"
+#include "shop/ticket.h"
 
 #include <QCheckBox>
 #include <QGroupBox>

@@ -1,4 +1,4 @@
-#include "pricing.h"
+#include "shop/pricing.h"
 #include "testshop.h"
 
 #include <QTest>

@@ -1,7 +1,7 @@
 #include "counterfixture.h"
+#include "print/receiptlayout.h"
+#include "print/receiptprinter.h"
 #include "printedpdf.h"
-#include "receipt.h"
-#include "receiptprinter.h"
 
 #include <QCheckBox>
 #include <QDeadlineTimer>

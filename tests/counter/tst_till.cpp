@@ -1,6 +1,6 @@
 #include "counterfixture.h"
 #include "modalanswerer.h"
-#include "ticket.h"
+#include "shop/ticket.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>

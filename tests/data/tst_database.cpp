@@ -1,5 +1,5 @@
-#include "database.h"
-#include "schema.h"
+#include "shop/database.h"
+#include "shop/schema.h"
 #include "testshop.h"
 
 #include <QFile>

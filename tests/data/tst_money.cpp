@@ -1,5 +1,5 @@
-#include "money.h"
-#include "numbertext.h"
+#include "shop/money.h"
+#include "shop/numbertext.h"
 #include "testshop.h"
 
 #include <QLocale>

@@ -1,6 +1,6 @@
-#include "recordset.h"
-#include "recordsetmodel.h"
-#include "schema.h"
+#include "gui/recordsetmodel.h"
+#include "shop/recordset.h"
+#include "shop/schema.h"
 #include "testshop.h"
 
 #include <QItemSelectionModel>

@@ -1,7 +1,7 @@
 #include "counterfixture.h"
-#include "logindialog.h"
-#include "passworddialog.h"
-#include "screenhost.h"
+#include "gui/login/logindialog.h"
+#include "gui/login/passworddialog.h"
+#include "gui/screenhost.h"
 
 #include <QGroupBox>
 #include <QPushButton>

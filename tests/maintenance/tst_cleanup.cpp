@@ -1,7 +1,7 @@
-#include "cleanupdialog.h"
 #include "counterfixture.h"
-#include "datacleanup.h"
-#include "screenhost.h"
+#include "gui/maintenance/cleanupdialog.h"
+#include "gui/screenhost.h"
+#include "shop/datacleanup.h"
 
 #include <QDir>
 #include <QPushButton>

@@ -1,8 +1,8 @@
 #include "counterfixture.h"
-#include "receipt.h"
-#include "receiptdesigndialog.h"
-#include "recordset.h"
-#include "screenhost.h"
+#include "gui/maintenance/receiptdesigndialog.h"
+#include "gui/screenhost.h"
+#include "print/receiptlayout.h"
+#include "shop/recordset.h"
 
 #include <QPdfWriter>
 #include <QProcess>

@@ -1,11 +1,12 @@
-#include "cataloguedialog.h"
 #include "counterfixture.h"
-#include "logindialog.h"
-#include "numbertext.h"
-#include "passworddialog.h"
-#include "pricing.h"
-#include "purchasedialog.h"
-#include "receiptdesigndialog.h"
+#include "gui/login/logindialog.h"
+#include "gui/login/passworddialog.h"
+#include "gui/maintenance/receiptdesigndialog.h"
+#include "gui/screenhost.h"
+#include "gui/stock/cataloguedialog.h"
+#include "gui/stock/purchasedialog.h"
+#include "shop/numbertext.h"
+#include "shop/pricing.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -195,7 +196,7 @@ private Q_SLOTS:
         // characters, refused with its message otherwise; login takes it.
         for (const QString &input : hostile()) {
             CounterFixture f;
-            LoginDialog *login = f.window->loginDialog();
+            auto *login = static_cast<LoginDialog *>(f.window->screens()->screen(QStringLiteral("frmLogin")));
             PasswordDialog change(login);
             change.findChild<QLineEdit *>(QStringLiteral("Text1"))->setText(input);
             change.findChild<QLineEdit *>(QStringLiteral("Text2"))->setText(input);

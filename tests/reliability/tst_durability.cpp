@@ -1,9 +1,9 @@
-#include "cataloguedialog.h"
-#include "cleanupdialog.h"
 #include "counterfixture.h"
-#include "purchasedialog.h"
-#include "receiptdesigndialog.h"
-#include "screenhost.h"
+#include "gui/maintenance/cleanupdialog.h"
+#include "gui/maintenance/receiptdesigndialog.h"
+#include "gui/screenhost.h"
+#include "gui/stock/cataloguedialog.h"
+#include "gui/stock/purchasedialog.h"
 
 #include <QComboBox>
 #include <QPushButton>

@@ -1,6 +1,6 @@
 #include "counterfixture.h"
-#include "datacleanup.h"
-#include "ticket.h"
+#include "shop/datacleanup.h"
+#include "shop/ticket.h"
 
 #include <QDir>
 #include <QElapsedTimer>

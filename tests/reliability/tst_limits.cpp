@@ -1,9 +1,9 @@
 #include "counterfixture.h"
-#include "daysales.h"
-#include "receipt.h"
-#include "recordset.h"
-#include "retaildialog.h"
-#include "ticket.h"
+#include "gui/stock/retaildialog.h"
+#include "print/receiptlayout.h"
+#include "shop/daysales.h"
+#include "shop/recordset.h"
+#include "shop/ticket.h"
 
 #include <QElapsedTimer>
 #include <QLabel>

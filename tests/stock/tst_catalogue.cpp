@@ -1,6 +1,6 @@
-#include "cataloguedialog.h"
+#include "gui/stock/cataloguedialog.h"
 #include "messagerecorder.h"
-#include "recordset.h"
+#include "shop/recordset.h"
 #include "testshop.h"
 
 #include <QComboBox>

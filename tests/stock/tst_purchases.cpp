@@ -1,6 +1,6 @@
+#include "gui/stock/purchasedialog.h"
 #include "messagerecorder.h"
-#include "purchasedialog.h"
-#include "purchaselist.h"
+#include "shop/purchaselist.h"
 #include "testshop.h"
 
 #include <QDateEdit>

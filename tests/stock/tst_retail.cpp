@@ -1,6 +1,6 @@
+#include "gui/stock/retaildialog.h"
 #include "messagerecorder.h"
-#include "recordset.h"
-#include "retaildialog.h"
+#include "shop/recordset.h"
 #include "testshop.h"
 
 #include <QDateEdit>

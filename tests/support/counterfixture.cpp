@@ -1,5 +1,7 @@
 #include "counterfixture.h"
 
+#include "app/backoffice.h"
+
 #include <QApplication>
 
 CounterFixture::CounterFixture(bool withGoods)
@@ -17,6 +19,7 @@ CounterFixture::CounterFixture(bool withGoods)
         shop.addPurchase(QStringLiteral("it's"), 1, Money::fromCents(123450));
     }
     window = new CounterWindow(shop.take());
+    addBackOffice(window);
     window->setAttribute(Qt::WA_DeleteOnClose, false);
     if (!showActive(window))
         qWarning("counter window did not become active");

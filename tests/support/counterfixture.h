@@ -1,6 +1,6 @@
 #pragma once
 
-#include "counterwindow.h"
+#include "gui/counter/counterwindow.h"
 #include "messagerecorder.h"
 #include "testshop.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "messages.h"
+#include "gui/messages.h"
 
 #include <QList>
 #include <QString>

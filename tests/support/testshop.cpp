@@ -1,6 +1,6 @@
 #include "testshop.h"
 
-#include "schema.h"
+#include "shop/schema.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "database.h"
-#include "money.h"
+#include "shop/database.h"
+#include "shop/money.h"
 
 #include <QDateTime>
 #include <QString>

@@ -1,5 +1,5 @@
-#include "database.h"
-#include "salesstore.h"
+#include "shop/database.h"
+#include "shop/salesstore.h"
 #include "shopgenerator.h"
 
 #include <QCryptographicHash>

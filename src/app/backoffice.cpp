@@ -1,0 +1,47 @@
+#include "app/backoffice.h"
+
+#include "gui/analysis/inventorydialog.h"
+#include "gui/analysis/salesanalysisdialog.h"
+#include "gui/counter/counterwindow.h"
+#include "gui/login/logindialog.h"
+#include "gui/login/passworddialog.h"
+#include "gui/maintenance/aboutdialog.h"
+#include "gui/maintenance/cleanupdialog.h"
+#include "gui/maintenance/receiptdesigndialog.h"
+#include "gui/screenhost.h"
+#include "gui/stock/cataloguedialog.h"
+#include "gui/stock/purchasedialog.h"
+#include "gui/stock/retaildialog.h"
+#include "shop/database.h"
+
+void addBackOffice(CounterWindow *counter)
+{
+    ScreenHost *host = counter->screens();
+    const QSqlDatabase db = counter->database().connection();
+    const QString path = counter->database().path();
+    host->add(QStringLiteral("frmLogin"), [counter, db](QWidget *parent) {
+        auto *login = new LoginDialog(db, parent);
+        QObject::connect(login, &LoginDialog::loggedIn, counter, [counter] { counter->enterSuperUserMode(); });
+        QObject::connect(login, &LoginDialog::cancelled, counter, [counter] { counter->cancelSuperUserRequest(); });
+        return login;
+    });
+    // The password change works on the login screen's record set of the password row.
+    host->add(QStringLiteral("gaimima"), [host](QWidget *parent) {
+        return new PasswordDialog(static_cast<LoginDialog *>(host->screen(QStringLiteral("frmLogin"))), parent);
+    });
+    host->add(QStringLiteral("frmabout"), [](QWidget *parent) { return new AboutDialog(parent); });
+    host->add(QStringLiteral("frmhuoming"), [db](QWidget *parent) { return new CatalogueDialog(db, parent); });
+    host->add(QStringLiteral("frmjinhuo"), [db](QWidget *parent) { return new PurchaseDialog(db, parent); });
+    host->add(QStringLiteral("frmlinshou"), [db](QWidget *parent) { return new RetailDialog(db, parent); });
+    host->add(QStringLiteral("frmxiaoshou"),
+              [db, path](QWidget *parent) { return new SalesAnalysisDialog(db, path, parent); });
+    host->add(QStringLiteral("frmkucun"), [path](QWidget *parent) { return new InventoryDialog(path, parent); });
+    host->add(QStringLiteral("frmxiaopiao"), [counter, db](QWidget *parent) {
+        return new ReceiptDesignDialog(
+            db, [counter] { counter->receiptTexts().reloadHeader(); }, parent);
+    });
+    host->add(QStringLiteral("frmqingli"), [counter, db, path](QWidget *parent) {
+        return new CleanupDialog(
+            db, path, [counter] { counter->setTicketNumber(1); }, parent);
+    });
+}

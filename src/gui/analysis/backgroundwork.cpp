@@ -1,0 +1,50 @@
+#include "gui/analysis/backgroundwork.h"
+
+#include "shop/workconnection.h"
+
+#include <QEventLoop>
+#include <QFutureWatcher>
+#include <QProgressDialog>
+#include <QSemaphore>
+#include <QtConcurrent/QtConcurrentRun>
+
+namespace BackgroundWork {
+
+bool run(QWidget *parent, const QString &databasePath, const QString &label,
+         const std::function<void(QSqlDatabase)> &work)
+{
+    WorkConnection connection;
+    QSemaphore finished;
+    QFutureWatcher<void> watcher;
+    watcher.setFuture(QtConcurrent::run([&] {
+        connection.run(databasePath, work);
+        finished.release();
+    }));
+
+    // Short work is simply waited for: no event is handled meanwhile, just as
+    // for any quick query. Only past half a second the progress dialog comes
+    // up and the window is served while the work goes on.
+    if (finished.tryAcquire(1, 500)) {
+        watcher.waitForFinished();
+        return true;
+    }
+
+    QEventLoop loop;
+    QObject::connect(&watcher, &QFutureWatcherBase::finished, &loop, &QEventLoop::quit);
+    QProgressDialog progress(label, QStringLiteral("取消"), 0, 0, parent);
+    progress.setObjectName(QStringLiteral("progress"));
+    progress.setWindowTitle(QStringLiteral("请稍候"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(0);
+    progress.setAutoClose(false);
+    progress.setAutoReset(false);
+    QObject::connect(&progress, &QProgressDialog::canceled, &loop, [&] { connection.interrupt(); });
+    progress.show();
+    if (!watcher.isFinished())
+        loop.exec();
+    watcher.waitForFinished();
+    progress.hide();
+    return !connection.isInterrupted();
+}
+
+} // namespace BackgroundWork

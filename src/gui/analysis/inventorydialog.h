@@ -1,0 +1,45 @@
+#pragma once
+
+#include "shop/stockfigures.h"
+
+#include <QDialog>
+
+class QCheckBox;
+class QLineEdit;
+class QPushButton;
+class QTableView;
+class RecordSet;
+
+// frmkucun "库存分析": per goods code ever purchased, what was purchased and
+// sold and what is left, with the totals, computed once when the screen is
+// loaded and kept while it is hidden. "打印库存" shows the inventory list.
+class InventoryDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit InventoryDialog(const QString &databasePath, QWidget *parent = nullptr);
+
+    RecordSet *table() const { return m_table; }
+    const StockFigures &figures() const { return m_figures; }
+    void setPricesShown(bool shown);
+    void printList();
+
+private:
+    void fill();
+    void setColumnWidths();
+    void alignTotals();
+
+    StockFigures m_figures;
+    RecordSet *m_table;
+    QTableView *m_grid;
+    QWidget *m_totalsRow;
+    QLineEdit *m_totalSold;
+    QLineEdit *m_totalSoldAmount;
+    QLineEdit *m_totalPurchased;
+    QLineEdit *m_totalStock;
+    QLineEdit *m_totalValue;
+    QCheckBox *m_showPrices;
+    QPushButton *m_printButton;
+    QPushButton *m_backButton;
+};

@@ -1,0 +1,149 @@
+#include "gui/analysis/salesanalysisdialog.h"
+
+#include "gui/analysis/backgroundwork.h"
+#include "gui/gridwidths.h"
+#include "gui/messages.h"
+#include "gui/named.h"
+#include "gui/recordsetmodel.h"
+#include "shop/recordset.h"
+
+#include <QDateEdit>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QScopedValueRollback>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace {
+const QString Caption = QStringLiteral("销售分析");
+const QString Working = QStringLiteral("正在汇总销售数据……");
+const QString Failed = QStringLiteral("销售数据未能读取：%1");
+const QStringList Fields = {QStringLiteral("货号"),     QStringLiteral("货名"),     QStringLiteral("销售数量"),
+                            QStringLiteral("销售金额"), QStringLiteral("进货价格"), QStringLiteral("销售毛利")};
+
+QLabel *totalLabel(QWidget *parent, const char *name)
+{
+    auto *l = named(new QLabel(parent), name);
+    QFont f = l->font();
+    f.setBold(true);
+    f.setPointSize(12);
+    l->setFont(f);
+    l->setAutoFillBackground(true);
+    QPalette p = l->palette();
+    p.setColor(QPalette::Window, Qt::white);
+    l->setPalette(p);
+    l->setMinimumWidth(110);
+    return l;
+}
+} // namespace
+
+SalesAnalysisDialog::SalesAnalysisDialog(QSqlDatabase db, const QString &databasePath, QWidget *parent)
+    : QDialog(parent)
+    , m_db(std::move(db))
+    , m_databasePath(databasePath)
+{
+    setObjectName(QStringLiteral("frmxiaoshou"));
+    setWindowTitle(Caption);
+
+    m_table = new RecordSet(this);
+    for (const QString &field : Fields)
+        m_table->appendColumn(field, Schema::ColumnKind::Text);
+    m_table->open();
+
+    m_grid = named(new QTableView(this), "DataGrid1");
+    auto *model = new RecordSetModel(m_table, this);
+    model->bindView(m_grid);
+    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_grid->verticalHeader()->setDefaultSectionSize(22);
+    fitColumns(m_grid, {1100, 1500, 1300, 1300, 1300, 1300});
+
+    m_totalQuantity = totalLabel(this, "Label9");
+    m_totalAmount = totalLabel(this, "Label10");
+    m_totalProfit = totalLabel(this, "Label11");
+    auto dateBox = [this](const char *name) {
+        auto *d = named(new QDateEdit(QDate::currentDate(), this), name);
+        d->setCalendarPopup(true);
+        d->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+        return d;
+    };
+    m_firstDay = dateBox("DTPicker1");
+    m_lastDay = dateBox("DTPicker2");
+    m_summaryButton = named(new QPushButton(QStringLiteral("汇总"), this), "OKButton");
+    m_closeButton = named(new QPushButton(QStringLiteral("关闭"), this), "CancelButton");
+
+    auto *totals = new QHBoxLayout;
+    totals->addWidget(named(new QLabel(QStringLiteral("合计数量"), this), "Label1"));
+    totals->addWidget(m_totalQuantity);
+    totals->addWidget(named(new QLabel(QStringLiteral("合计金额"), this), "Label2"));
+    totals->addWidget(m_totalAmount);
+    totals->addWidget(named(new QLabel(QStringLiteral("合计毛利"), this), "Label3"));
+    totals->addWidget(m_totalProfit);
+    totals->addStretch();
+    auto *dates = new QHBoxLayout;
+    dates->addWidget(named(new QLabel(QStringLiteral("起始日期"), this), "Label4"));
+    dates->addWidget(m_firstDay);
+    dates->addWidget(named(new QLabel(QStringLiteral("截止日期"), this), "Label5"));
+    dates->addWidget(m_lastDay);
+    dates->addWidget(named(new QLabel(QStringLiteral("==》"), this), "Label6"));
+    dates->addWidget(m_summaryButton);
+    dates->addStretch();
+    dates->addWidget(m_closeButton);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_grid, 1);
+    layout->addLayout(totals);
+    layout->addLayout(dates);
+    resize(640, 480);
+
+    connect(m_summaryButton, &QPushButton::clicked, this, &SalesAnalysisDialog::summarise);
+    connect(m_closeButton, &QPushButton::clicked, this, &QDialog::hide);
+
+    // The totals start at 0, so a first run that is cancelled leaves zeros,
+    // not blanks; then the screen opens with today's figures.
+    showFigures(SalesFigures{});
+    run(QDate::currentDate(), QDate::currentDate());
+}
+
+void SalesAnalysisDialog::summarise()
+{
+    const QDate first = m_firstDay->date();
+    const QDate last = m_lastDay->date();
+    // A start after the end changes nothing.
+    if (first > last)
+        return;
+    run(first, last);
+}
+
+void SalesAnalysisDialog::run(QDate first, QDate last)
+{
+    if (m_busy)
+        return;
+    const QScopedValueRollback busy(m_busy, true);
+    SalesFigures figures;
+    QWidget *owner = isVisible() ? this : parentWidget();
+    const bool finished = BackgroundWork::run(
+        owner, m_databasePath, Working, [&](QSqlDatabase db) { figures = SalesFigures::compute(db, first, last); });
+    if (!finished)
+        return; // cancelled: the figures shown stay
+    if (!figures.ok) {
+        Messages::error(owner, Failed.arg(figures.error));
+        return;
+    }
+    showFigures(figures);
+}
+
+void SalesAnalysisDialog::showFigures(const SalesFigures &figures)
+{
+    QVector<QVariantList> rows;
+    rows.reserve(figures.rows.size());
+    for (const SalesFigures::Row &r : figures.rows)
+        rows.append({r.code, r.name, QString::number(r.quantity), r.amount.toCurrency(), r.price.toCurrency(),
+                     r.profit.toCurrency()});
+    m_table->setRows(rows);
+    fitColumns(m_grid, {1100, 1500, 1300, 1300, 1300, 1300});
+    m_totalQuantity->setText(QString::number(figures.totalQuantity));
+    m_totalAmount->setText(figures.totalAmount.toCurrency());
+    m_totalProfit->setText(figures.totalProfit.toCurrency());
+}

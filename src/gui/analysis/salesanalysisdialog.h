@@ -1,0 +1,46 @@
+#pragma once
+
+#include "shop/salesfigures.h"
+
+#include <QDialog>
+#include <QSqlDatabase>
+
+class QDateEdit;
+class QLabel;
+class QPushButton;
+class QTableView;
+class RecordSet;
+
+// frmxiaoshou "销售分析": per goods code the quantity and amount sold in a
+// range of days, the purchase price and the gross profit, with the totals.
+// It opens with today's figures; "汇总" sums the chosen range; "关闭" hides it
+// with everything kept.
+class SalesAnalysisDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    SalesAnalysisDialog(QSqlDatabase db, const QString &databasePath, QWidget *parent = nullptr);
+
+    RecordSet *table() const { return m_table; }
+    // "汇总" for the dates in the pickers.
+    void summarise();
+
+private:
+    void run(QDate first, QDate last);
+    void showFigures(const SalesFigures &figures);
+
+    QSqlDatabase m_db;
+    QString m_databasePath;
+    RecordSet *m_table;
+    bool m_busy = false;
+
+    QTableView *m_grid;
+    QLabel *m_totalQuantity;
+    QLabel *m_totalAmount;
+    QLabel *m_totalProfit;
+    QDateEdit *m_firstDay;
+    QDateEdit *m_lastDay;
+    QPushButton *m_summaryButton;
+    QPushButton *m_closeButton;
+};

@@ -1,0 +1,174 @@
+#include "gui/counter/counterwindow.h"
+
+#include "gui/counter/countertexts.h"
+#include "gui/messages.h"
+#include "print/receiptprinter.h"
+#include "shop/displayformat.h"
+#include "shop/numbertext.h"
+#include "shop/pricing.h"
+#include "shop/ticket.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTableView>
+
+// The counter's ticket: the add, void and clear steps, the checkout and the
+// receipt.
+
+using namespace CounterText;
+
+// ---- current ticket ----
+
+void CounterWindow::showTotals()
+{
+    m_quantityTotalLabel->setText(QString::number(m_ticket->quantityTotal()));
+    setFigure(m_amountTotalLabel,
+              m_ticket->lineCount() == 0 ? QStringLiteral("0") : m_ticket->amountTotal().toCurrency());
+}
+
+void CounterWindow::addLine()
+{
+    const auto purchases = findGoods(true);
+    if (!purchases)
+        return;
+    const QString code = m_codeEdit->text();
+    const Money listPrice = purchases->lastPrice;
+    // A price looked up for other goods is never charged for these: a new code
+    // gets its own stored price, a price typed for the same goods is kept.
+    if (m_discountedEdit->text().isEmpty() || code != m_pricedCode) {
+        m_pricedCode = code;
+        m_priceEdit->setText(listPrice.toPlain());
+        updateDiscountedPrice(m_priceEdit->text());
+    }
+    const auto quantity = NumberText::toInt16(m_quantityEdit->text());
+    if (!quantity) {
+        Messages::info(this, BadInput);
+        return;
+    }
+    const auto price = Money::parse(m_discountedEdit->text());
+    if (!price) {
+        Messages::info(this, NoPrice);
+        return;
+    }
+    const auto amount = Pricing::lineAmount(*quantity, *price);
+    TicketLine line{
+        code, m_nameEdit->text(), *quantity, listPrice, *price, amount.value_or(Money()), QDateTime::currentDateTime()};
+    if (!amount || !m_ticket->add(line)) {
+        Messages::info(this, TooLarge);
+        return;
+    }
+    showTotals();
+}
+
+void CounterWindow::clearTicket()
+{
+    m_ticket->clear();
+    m_quantityTotalLabel->setText(QStringLiteral("0"));
+    setFigure(m_amountTotalLabel, QStringLiteral("0"));
+    focusAndSelect(m_codeEdit);
+}
+
+qint64 CounterWindow::ticketNumber() const
+{
+    return m_ticketNumberLabel->text().toLongLong();
+}
+
+void CounterWindow::setTicketNumber(qint64 number)
+{
+    m_ticketNumberLabel->setText(QString::number(number));
+}
+
+// ---- checkout and receipt ----
+
+Receipt CounterWindow::composeReceipt()
+{
+    Receipt receipt = Receipt::fromTicket(*m_ticket);
+    receipt.header = m_receiptTexts.header();
+    // Footer lines are read afresh for every receipt.
+    receipt.footer = m_receiptTexts.readFooter();
+    receipt.ticketNumber = QString::number(ticketNumber());
+    receipt.time = formatDateTime(QDateTime::currentDateTime());
+    return receipt;
+}
+
+void CounterWindow::checkout()
+{
+    if (m_ticket->lineCount() == 0) {
+        Messages::info(this, NothingToSell);
+        return;
+    }
+    const Money total = m_ticket->amountTotal();
+    const Money paid = Money::parse(m_paymentEdit->text()).value_or(Money());
+    if (paid < total) {
+        Messages::info(this, ShortPayment);
+        return;
+    }
+    const Money change = paid.minus(total).value_or(Money());
+    const qint64 number = ticketNumber();
+
+    // The ticket is stored whole or not at all; if it is not, everything stays
+    // on screen so the sale can be tried again under the same number.
+    const SalesStore::Stored stored = m_sales.storeTicket(number, m_ticket->lines());
+    if (!stored.ok) {
+        Messages::error(this, StoreFailed.arg(stored.error));
+        return;
+    }
+    setFigure(m_changeLabel, change.toCurrency());
+
+    if (m_printCheck->isChecked()) {
+        Receipt receipt = composeReceipt();
+        receipt.paid = paid.toCurrency();
+        receipt.change = change.toCurrency();
+        const QString problem = ReceiptPrinter::printOnDefaultPrinter(receipt);
+        if (!problem.isEmpty())
+            Messages::warning(this, PrintFailed.arg(problem));
+    }
+
+    m_ticket->clear();
+    m_quantityTotalLabel->setText(QStringLiteral("0"));
+    setFigure(m_amountTotalLabel, QStringLiteral("0"));
+    m_paymentEdit->clear();
+    setTicketNumber(number + 1);
+    focusAndSelect(m_codeEdit);
+}
+
+void CounterWindow::previewReceipt()
+{
+    Receipt receipt = composeReceipt();
+    if (!m_paymentEdit->text().isEmpty()) {
+        const Money paid = Money::parse(m_paymentEdit->text()).value_or(Money());
+        const Money total = m_ticket->amountTotal();
+        receipt.paid = paid.toCurrency();
+        if (paid < total) {
+            Messages::info(this, ShortPayment);
+            return;
+        }
+        receipt.change = paid.minus(total).value_or(Money()).toCurrency();
+    }
+    ReceiptPrinter::preview(receipt, this);
+}
+
+void CounterWindow::voidLine()
+{
+    const int row = m_ticketGrid->currentIndex().isValid() ? m_ticketGrid->currentIndex().row() : -1;
+    if (row < 0 || row >= m_ticket->lineCount())
+        return;
+    if (!Messages::ask(this, VoidQuestion, Messages::defaultTitle(), Messages::Icon::Question,
+                       Messages::Buttons::YesNo))
+        return;
+    m_ticket->remove(row);
+    showTotals();
+}
+
+void CounterWindow::closeEvent(QCloseEvent *event)
+{
+    // The customer's open ticket is not lost by a slip of the hand.
+    if (m_ticket->lineCount() > 0 && !Messages::ask(this, OpenTicketQuestion, Messages::defaultTitle(),
+                                                    Messages::Icon::Question, Messages::Buttons::YesNoDefaultNo)) {
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
+}

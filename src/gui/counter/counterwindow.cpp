@@ -1,0 +1,338 @@
+#include "gui/counter/counterwindow.h"
+
+#include "gui/counter/countertexts.h"
+#include "gui/messages.h"
+#include "gui/named.h"
+#include "gui/numberbox.h"
+#include "gui/recordsetmodel.h"
+#include "gui/screenhost.h"
+#include "gui/twips.h"
+#include "print/receiptprinter.h"
+#include "shop/database.h"
+#include "shop/numbertext.h"
+#include "shop/pricing.h"
+#include "shop/recordset.h"
+#include "shop/ticket.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDialog>
+#include <QEvent>
+#include <QFocusEvent>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScopedValueRollback>
+#include <QShortcut>
+#include <QTableView>
+
+using namespace CounterText;
+
+CounterWindow::CounterWindow(std::unique_ptr<Database> database, QWidget *parent)
+    : QWidget(parent)
+    , m_database(std::move(database))
+    , m_catalogue(m_database->connection())
+    , m_sales(m_database->connection())
+    , m_receiptTexts(m_database->connection())
+    , m_ticket(new Ticket(this))
+    , m_screens(std::make_unique<ScreenHost>(this))
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Tarvel"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    // Designed at 780 × 540; any larger window, a 1920 × 1080 till screen
+    // maximised, scales the whole content with it.
+    setMinimumSize(780, 540);
+    resize(780, 540);
+
+    buildControls();
+    recordBaseLayout();
+    setTabOrder();
+    connectHandlers();
+
+    // Start-up: normal-user mode, an empty ticket, the next ticket number.
+    m_managementPanel->hide();
+    // Without the last stored ticket the next number is unknown: selling on
+    // would hand out numbers twice. startTarvel() reports it and ends.
+    QString error;
+    const qint64 next = m_sales.nextTicketNumber(&error);
+    if (error.isEmpty())
+        setTicketNumber(next);
+    else
+        m_startError = NoTicketNumber.arg(error);
+}
+
+CounterWindow::~CounterWindow()
+{
+    // Screens hold record sets on the connection: they go before it does.
+    m_screens.reset();
+}
+
+void CounterWindow::connectHandlers()
+{
+    m_quantityEdit->installEventFilter(this);
+    m_priceEdit->installEventFilter(this);
+
+    connect(m_quantityEdit, &QLineEdit::textChanged, this, [this] { normaliseQuantity(); });
+    connect(m_priceEdit, &QLineEdit::textChanged, this, [this](const QString &t) { updateDiscountedPrice(t); });
+    connect(m_rateEdit, &QLineEdit::textChanged, this, [this](const QString &t) { updateDiscountedPrice(t); });
+    connect(m_paymentEdit, &QLineEdit::textChanged, this, [this] { checkPayment(); });
+    connect(m_allowPriceCheck, &QCheckBox::toggled, m_priceEdit, &QWidget::setEnabled);
+    connect(m_allowRateCheck, &QCheckBox::toggled, m_rateEdit, &QWidget::setEnabled);
+    connect(m_printCheck, &QCheckBox::toggled, m_previewButton, &QWidget::setEnabled);
+
+    connect(m_addButton, &QPushButton::clicked, this, [this] { addLine(); });
+    connect(m_clearButton, &QPushButton::clicked, this, [this] { clearTicket(); });
+    connect(m_checkoutButton, &QPushButton::clicked, this, [this] { checkout(); });
+    connect(m_voidButton, &QPushButton::clicked, this, [this] { voidLine(); });
+    m_ticketGrid->installEventFilter(this);
+
+    // Enter: in the code box it rings one piece up (a barcode scanner ends
+    // every code with Enter); in the quantity, price and rate boxes it is F5,
+    // in the payment box F8.
+    connect(m_codeEdit, &QLineEdit::returnPressed, this, [this] { scanCode(); });
+    for (QLineEdit *box : {m_quantityEdit, m_priceEdit, m_rateEdit})
+        connect(box, &QLineEdit::returnPressed, this, [this] { enterInEntryBox(); });
+    connect(m_paymentEdit, &QLineEdit::returnPressed, this, [this] {
+        const qint64 before = ticketNumber();
+        checkout();
+        if (ticketNumber() == before)
+            focusAndSelect(m_codeEdit);
+    });
+    connect(m_previewButton, &QPushButton::clicked, this, [this] { previewReceipt(); });
+
+    connect(m_superUserOption, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            requestSuperUserMode();
+    });
+    connect(m_normalUserOption, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            enterNormalUserMode();
+    });
+
+    // The function keys work whichever control has the focus.
+    for (Qt::Key k : {Qt::Key_F1, Qt::Key_F2, Qt::Key_F3, Qt::Key_F5, Qt::Key_F6, Qt::Key_F7, Qt::Key_F8}) {
+        auto *shortcut = new QShortcut(QKeySequence(k), this);
+        shortcut->setContext(Qt::WindowShortcut);
+        connect(shortcut, &QShortcut::activated, this, [this, k] { functionKey(k); });
+    }
+}
+
+bool CounterWindow::functionKey(int key)
+{
+    switch (key) {
+    case Qt::Key_F1:
+        focusAndSelect(m_codeEdit);
+        return true;
+    case Qt::Key_F2:
+        focusAndSelect(m_quantityEdit);
+        return true;
+    case Qt::Key_F3:
+        focusUnitPrice();
+        return true;
+    case Qt::Key_F5:
+        addLine();
+        return true;
+    case Qt::Key_F6:
+        clearTicket();
+        return true;
+    case Qt::Key_F7:
+        focusAndSelect(m_paymentEdit);
+        return true;
+    case Qt::Key_F8:
+        checkout();
+        return true;
+    default:
+        return false;
+    }
+}
+
+void CounterWindow::keyPressEvent(QKeyEvent *event)
+{
+    // Where the window shortcut did not fire (the key was sent straight to a
+    // control), the key arrives here through the control's parents.
+    if (event->modifiers() == Qt::NoModifier && functionKey(event->key()))
+        return;
+    QWidget::keyPressEvent(event);
+}
+
+// ---- user modes ----
+
+bool CounterWindow::isSuperUserMode() const
+{
+    return !m_managementPanel->isHidden();
+}
+
+void CounterWindow::requestSuperUserMode()
+{
+    // The login screen is wired to enterSuperUserMode() and
+    // cancelSuperUserRequest() by whoever made it (the program's start-up).
+    if (QDialog *login = m_screens->screen(QStringLiteral("frmLogin")))
+        login->exec();
+    else
+        cancelSuperUserRequest();
+}
+
+void CounterWindow::cancelSuperUserRequest()
+{
+    m_normalUserOption->setChecked(true);
+}
+
+// ---- item entry ----
+
+bool CounterWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_ticketGrid && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent *>(event)->key() == Qt::Key_Delete) {
+        voidLine();
+        return true;
+    }
+    if (event->type() == QEvent::FocusIn && (watched == m_quantityEdit || watched == m_priceEdit)) {
+        const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
+        // Coming back to the window (after a message box, say) to the box that
+        // had the focus is no new entry into it.
+        const bool returning = (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason) &&
+                               watched == m_focusAtDeactivation;
+        if (!returning && !m_inLookup)
+            lookupGoods();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void CounterWindow::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow())
+        m_focusAtDeactivation = focusWidget();
+    // Becoming active again needs no re-read of the catalogue: every lookup
+    // asks the file itself, so goods added in the back office are found at once.
+    QWidget::changeEvent(event);
+}
+
+void CounterWindow::focusUnitPrice()
+{
+    if (m_priceEdit->isEnabled())
+        focusAndSelect(m_priceEdit);
+}
+
+void CounterWindow::focusAndSelect(QLineEdit *box)
+{
+    // Typing replaces what the box holds, also when it had the focus already.
+    // Selected also while the window is not active yet (a message box just
+    // closed): the focus comes back to the box later, for the window's
+    // activation, and a line edit keeps its selection over that.
+    box->setFocus(Qt::ShortcutFocusReason);
+    box->selectAll();
+}
+
+void CounterWindow::scanCode()
+{
+    // A scanner types the code and Enter: one piece of the goods on the
+    // ticket, and the code box ready for the next scan.
+    m_quantityEdit->setText(QStringLiteral("1"));
+    if (lookupGoods())
+        addLine();
+    focusAndSelect(m_codeEdit);
+}
+
+void CounterWindow::enterInEntryBox()
+{
+    const int linesBefore = m_ticket->lineCount();
+    addLine();
+    // A refused line leaves the cashier in the code box, ready to type over.
+    if (m_ticket->lineCount() == linesBefore)
+        focusAndSelect(m_codeEdit);
+}
+
+void CounterWindow::databaseFailed(const QString &what)
+{
+    Messages::error(this, DatabaseError.arg(what));
+}
+
+std::optional<GoodsCatalogue::Purchases> CounterWindow::findGoods(bool checkQuantityFirst)
+{
+    // A message box takes the focus away and gives it back: that must not
+    // start a second lookup.
+    const QScopedValueRollback guard(m_inLookup, true);
+    if (checkQuantityFirst && m_quantityEdit->text().isEmpty()) {
+        Messages::info(this, NoQuantity);
+        return std::nullopt;
+    }
+    const auto empty = m_catalogue.isEmpty();
+    if (!empty) {
+        databaseFailed(m_catalogue.lastError());
+        return std::nullopt;
+    }
+    if (*empty) {
+        Messages::info(this, NoCatalogue);
+        return std::nullopt;
+    }
+    const QString code = m_codeEdit->text();
+    if (code.isEmpty()) {
+        Messages::info(this, NoCode);
+        focusAndSelect(m_codeEdit);
+        return std::nullopt;
+    }
+    const auto name = m_catalogue.nameOf(code);
+    if (!name) {
+        databaseFailed(m_catalogue.lastError());
+        return std::nullopt;
+    }
+    if (!*name) {
+        Messages::info(this, UnknownCode);
+        focusAndSelect(m_codeEdit);
+        return std::nullopt;
+    }
+    m_nameEdit->setText(**name);
+    const auto purchases = m_catalogue.purchasesOf(code);
+    if (!purchases) {
+        databaseFailed(m_catalogue.lastError());
+        return std::nullopt;
+    }
+    if (purchases->rows == 0) {
+        Messages::info(this, NotPurchased);
+        focusAndSelect(m_codeEdit);
+        return std::nullopt;
+    }
+    m_purchasedEdit->setText(QString::number(purchases->totalQuantity));
+    return purchases;
+}
+
+bool CounterWindow::lookupGoods()
+{
+    const auto purchases = findGoods(false);
+    if (!purchases)
+        return false;
+    // The stored price replaces whatever was typed; its change updates Text6.
+    m_pricedCode = m_codeEdit->text();
+    m_priceEdit->setText(purchases->lastPrice.toPlain());
+    updateDiscountedPrice(m_priceEdit->text());
+    return true;
+}
+
+void CounterWindow::normaliseQuantity()
+{
+    normaliseWholeNumber(m_quantityEdit, this, BadInput);
+}
+
+void CounterWindow::updateDiscountedPrice(const QString &changedText)
+{
+    if (changedText.isEmpty())
+        return;
+    // Until both boxes hold numbers the discounted price stays as it was.
+    if (const auto price = Pricing::discountedPrice(m_priceEdit->text(), m_rateEdit->text()))
+        m_discountedEdit->setText(price->toCurrency());
+}
+
+void CounterWindow::checkPayment()
+{
+    const QString text = m_paymentEdit->text();
+    if (text.isEmpty() || Money::parse(text))
+        return;
+    Messages::info(this, BadPayment);
+    m_paymentEdit->clear();
+}

@@ -1,0 +1,159 @@
+#pragma once
+
+#include "shop/goodscatalogue.h"
+#include "shop/receipt.h"
+#include "shop/salesstore.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <memory>
+
+class Database;
+class QCheckBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QTableView;
+class ScreenHost;
+class Ticket;
+
+// Form1: the checkout counter, the program's main window. It owns the
+// database connection and the host of the back-office screens, which the
+// program's start-up fills (app/backoffice.h); it knows none of them itself.
+// Closing it ends the program.
+class CounterWindow : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit CounterWindow(std::unique_ptr<Database> database, QWidget *parent = nullptr);
+    ~CounterWindow() override;
+
+    Database &database() const { return *m_database; }
+    ScreenHost *screens() const { return m_screens.get(); }
+    Ticket *ticket() const { return m_ticket; }
+    ReceiptTexts &receiptTexts() { return m_receiptTexts; }
+
+    // Not empty when the window cannot be used for selling (the next ticket
+    // number could not be determined); the window must then be closed.
+    QString startError() const { return m_startError; }
+
+    qint64 ticketNumber() const;
+    // The data cleanup starts numbering again at 1.
+    void setTicketNumber(qint64 number);
+    bool isSuperUserMode() const;
+    // What the login screen's answer does: the management panel shown, or
+    // the mode buttons back on normal-user mode.
+    void enterSuperUserMode();
+    void cancelSuperUserRequest();
+
+    // The counter's commands, as the function keys and buttons run them.
+    // The goods lookup; false when it stopped with a message.
+    bool lookupGoods();
+    void addLine();
+    void clearTicket();
+    void checkout();
+    void previewReceipt();
+    // Takes the line selected in the ticket grid off the ticket, after asking.
+    void voidLine();
+    // The receipt of the current ticket with header and footer (no payment).
+    Receipt composeReceipt();
+
+    // Names of the back-office screens the management buttons open.
+    static QStringList screenNames();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildControls();
+    void buildManagementPanel();
+    void setTabOrder();
+    void connectHandlers();
+    void recordBaseLayout();
+    void applyScale();
+    void shiftPanels(int dy);
+    void setFigure(QLabel *figure, const QString &text);
+
+    void normaliseQuantity();
+    void updateDiscountedPrice(const QString &changedText);
+    void checkPayment();
+    void enterNormalUserMode();
+    void requestSuperUserMode();
+    void focusUnitPrice();
+    void focusAndSelect(QLineEdit *box);
+    void scanCode();
+    void enterInEntryBox();
+    // Runs F1, F2, F3, F5, F6, F7 or F8; false for any other key.
+    bool functionKey(int key);
+    void showTotals();
+    void databaseFailed(const QString &what);
+
+    // Runs the lookup steps shared by the focus lookup and the add step for
+    // the code in Text1: fills name and purchased total and returns the
+    // purchases. Stops with the user's message on the first failure.
+    std::optional<GoodsCatalogue::Purchases> findGoods(bool checkQuantityFirst);
+
+    std::unique_ptr<Database> m_database;
+    GoodsCatalogue m_catalogue;
+    SalesStore m_sales;
+    ReceiptTexts m_receiptTexts;
+    Ticket *m_ticket;
+    std::unique_ptr<ScreenHost> m_screens;
+
+    // The code whose stored price is in the unit price box.
+    struct BasePlace
+    {
+        QWidget *widget;
+        QRect rect;       // in the designed 780 × 540 window
+        double pointSize; // of its font there
+    };
+    QList<BasePlace> m_baseLayout;
+
+    QString m_pricedCode;
+    QString m_startError;
+    bool m_inLookup = false;
+    QPointer<QWidget> m_focusAtDeactivation;
+
+    QLabel *m_titleLabel;
+    QGroupBox *m_modeFrame;
+    QRadioButton *m_normalUserOption;
+    QRadioButton *m_superUserOption;
+    QGroupBox *m_entryPanel;
+    QGroupBox *m_managementPanel;
+    QList<QPushButton *> m_managementButtons;
+    QGroupBox *m_ticketPanel;
+    QTableView *m_ticketGrid;
+
+    QLineEdit *m_codeEdit;
+    QLineEdit *m_nameEdit;
+    QLineEdit *m_quantityEdit;
+    QLineEdit *m_purchasedEdit;
+    QLineEdit *m_priceEdit;
+    QLineEdit *m_discountedEdit;
+    QLineEdit *m_rateEdit;
+    QCheckBox *m_allowPriceCheck;
+    QCheckBox *m_allowRateCheck;
+    QPushButton *m_addButton;
+    QPushButton *m_clearButton;
+    QPushButton *m_voidButton;
+    QFrame *m_totalPanel;
+
+    QLabel *m_ticketNumberLabel;
+    QLabel *m_quantityTotalLabel;
+    QLabel *m_amountTotalLabel;
+    QLabel *m_changeLabel;
+    QLineEdit *m_paymentEdit;
+    QCheckBox *m_printCheck;
+    QCheckBox *m_memberCheck;
+    QPushButton *m_checkoutButton;
+    QPushButton *m_previewButton;
+};

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "shop/datacleanup.h"
+
+#include <QDialog>
+#include <QSqlDatabase>
+
+#include <functional>
+
+// frmqingli "数据清理": three buttons that empty the sales; the sales and the
+// purchases; or those and the goods catalogue, after a confirmation. The
+// counter then numbers its tickets from 1 again.
+class CleanupDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    CleanupDialog(QSqlDatabase db, const QString &databasePath, std::function<void()> restartTicketNumbers,
+                  QWidget *parent = nullptr);
+
+    void clean(DataCleanup::Scope scope);
+
+private:
+    QSqlDatabase m_db;
+    QString m_databasePath;
+    std::function<void()> m_restartTicketNumbers;
+};

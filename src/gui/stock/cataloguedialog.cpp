@@ -1,0 +1,395 @@
+#include "gui/stock/cataloguedialog.h"
+
+#include "gui/messages.h"
+#include "gui/named.h"
+#include "gui/recordsetmodel.h"
+#include "gui/twips.h"
+#include "shop/database.h"
+#include "shop/goodscatalogue.h"
+#include "shop/recordset.h"
+
+#include <QComboBox>
+#include <QEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+const QString Caption = QStringLiteral("货名管理");
+const QString DuplicateCode = QStringLiteral("该货物代码已经存在，请重新输入！");
+const QString EmptyName = QStringLiteral("货名不能为空，请重新输入！");
+const QString HasPurchases = QStringLiteral("该商品有进货数据，不能删除！");
+const QString HasSales = QStringLiteral("该商品有销售数据，不能删除！");
+const QString HasBoth = QStringLiteral("该商品有进货和销售数据，不能删除！");
+const QString PickAdded = QStringLiteral("添加成功！");
+const QString PickRemoved = QStringLiteral("删除成功！");
+const QString NoSuchPickName = QStringLiteral("没有这个货名，请重新输入！");
+const QString PickListFull = QStringLiteral("货名下拉菜单已满（编号已到 32767），不能再添加！");
+const QString WriteFailed = QStringLiteral("货名数据未能保存：%1");
+const QString PickHelp = QStringLiteral("先在“货名”中输入要添加的货名再点“添加”按钮即可完成添加操作。在下拉菜单中选择要"
+                                        "删除的货名然后点击“删除”按钮即可完成删除操作。");
+
+QLabel *caption(QWidget *parent, const char *name, const QString &text)
+{
+    return named(new QLabel(text, parent), name);
+}
+} // namespace
+
+CatalogueDialog::CatalogueDialog(QSqlDatabase db, QWidget *parent) : QDialog(parent), m_db(db)
+{
+    setObjectName(QStringLiteral("frmhuoming"));
+    setWindowTitle(Caption);
+
+    m_catalogue = new RecordSet(db, QStringLiteral("name"), {}, this);
+    m_catalogue->setObjectName(QStringLiteral("Adodc1"));
+    m_pickList = new RecordSet(db, QStringLiteral("kuaijie"), {}, this);
+    m_pickList->setObjectName(QStringLiteral("Adodc4"));
+    if (!m_catalogue->open() || !m_pickList->open())
+        failed(m_catalogue->lastError() + m_pickList->lastError());
+    else
+        m_readAt = Database::changeStamp(db);
+
+    buildControls();
+    connect(m_catalogue, &RecordSet::currentChanged, this, [this] { showCurrent(); });
+    connect(m_catalogue, &RecordSet::wasReset, this, [this] { showCurrent(); });
+    fillPickList();
+    setEditMode(false);
+    showCurrent();
+}
+
+void CatalogueDialog::buildControls()
+{
+    auto *addGroup = new QGroupBox(this);
+    auto *addLayout = new QGridLayout(addGroup);
+    addLayout->addWidget(caption(addGroup, "Label1", QStringLiteral("增加品名及代码")), 0, 0, 1, 2);
+    addLayout->addWidget(caption(addGroup, "Label2", QStringLiteral("货号：")), 1, 0);
+    m_codeEdit = named(new QLineEdit(addGroup), "Text1");
+    addLayout->addWidget(m_codeEdit, 1, 1);
+    addLayout->addWidget(caption(addGroup, "Label3", QStringLiteral("货名：")), 2, 0);
+    m_nameCombo = named(new QComboBox(addGroup), "Combo1");
+    m_nameCombo->setEditable(true);
+    m_nameCombo->setInsertPolicy(QComboBox::NoInsert);
+    addLayout->addWidget(m_nameCombo, 2, 1);
+    m_addButton = named(new QPushButton(QStringLiteral("增加"), addGroup), "OKButton");
+    m_clearButton = named(new QPushButton(QStringLiteral("取消"), addGroup), "CancelButton");
+    auto *addButtons = new QHBoxLayout;
+    addButtons->addWidget(m_addButton);
+    addButtons->addWidget(m_clearButton);
+    addLayout->addLayout(addButtons, 3, 0, 1, 2);
+
+    auto *editGroup = new QGroupBox(this);
+    auto *editLayout = new QGridLayout(editGroup);
+    auto *editHeading =
+        caption(editGroup, "Label4", QStringLiteral("在右边选择一个品名然后在下面进行修改或者删除操作"));
+    editHeading->setWordWrap(true);
+    editLayout->addWidget(editHeading, 0, 0, 1, 2);
+    editLayout->addWidget(caption(editGroup, "Label5", QStringLiteral("货号：")), 1, 0);
+    m_selectedCode = named(new QLineEdit(editGroup), "Text3");
+    m_selectedCode->setEnabled(false);
+    editLayout->addWidget(m_selectedCode, 1, 1);
+    editLayout->addWidget(caption(editGroup, "Label6", QStringLiteral("货名：")), 2, 0);
+    m_selectedName = named(new QLineEdit(editGroup), "Text4");
+    editLayout->addWidget(m_selectedName, 2, 1);
+    m_renameButton = named(new QPushButton(QStringLiteral("修改货名"), editGroup), "Command2");
+    m_cancelRenameButton = named(new QPushButton(QStringLiteral("取消"), editGroup), "Command3");
+    m_saveRenameButton = named(new QPushButton(QStringLiteral("保存修改"), editGroup), "Command4");
+    m_deleteButton = named(new QPushButton(QStringLiteral("删除"), editGroup), "Command1");
+    auto *editButtons = new QGridLayout;
+    editButtons->addWidget(m_renameButton, 0, 0);
+    editButtons->addWidget(m_cancelRenameButton, 0, 1);
+    editButtons->addWidget(m_saveRenameButton, 1, 0);
+    editButtons->addWidget(m_deleteButton, 1, 1);
+    editLayout->addLayout(editButtons, 3, 0, 1, 2);
+
+    auto *pickGroup = new QGroupBox(this);
+    auto *pickLayout = new QVBoxLayout(pickGroup);
+    m_pickListHeading = caption(pickGroup, "Label9", QStringLiteral("编辑“货名”下拉菜单  （使用说明）"));
+    m_pickListHeading->setToolTip(PickHelp);
+    pickLayout->addWidget(m_pickListHeading);
+    m_addPickButton = named(new QPushButton(QStringLiteral("添加"), pickGroup), "Command5");
+    m_removePickButton = named(new QPushButton(QStringLiteral("删除"), pickGroup), "Command6");
+    auto *pickButtons = new QHBoxLayout;
+    pickButtons->addWidget(m_addPickButton);
+    pickButtons->addWidget(m_removePickButton);
+    pickLayout->addLayout(pickButtons);
+
+    m_grid = named(new QTableView(this), "DataGrid1");
+    auto *model = new RecordSetModel(m_catalogue, this);
+    // Both captions begin with three blanks, as the shop has always seen them.
+    model->setHeader(0, QStringLiteral("   货号"));
+    model->setHeader(1, QStringLiteral("   货名"));
+    model->bindView(m_grid);
+    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_grid->horizontalHeader()->setStretchLastSection(true);
+    m_grid->verticalHeader()->setDefaultSectionSize(22);
+    m_grid->setColumnWidth(0, twips(1800));
+
+    auto *left = new QVBoxLayout;
+    left->addWidget(addGroup);
+    left->addWidget(editGroup);
+    left->addWidget(pickGroup);
+    left->addStretch();
+    auto *layout = new QHBoxLayout(this);
+    layout->addLayout(left);
+    layout->addWidget(m_grid, 1);
+    resize(760, 520);
+
+    connect(m_addButton, &QPushButton::clicked, this, &CatalogueDialog::addGoods);
+    connect(m_clearButton, &QPushButton::clicked, this, &CatalogueDialog::clearAddGroup);
+    connect(m_renameButton, &QPushButton::clicked, this, &CatalogueDialog::startRename);
+    connect(m_cancelRenameButton, &QPushButton::clicked, this, &CatalogueDialog::cancelRename);
+    connect(m_saveRenameButton, &QPushButton::clicked, this, &CatalogueDialog::saveRename);
+    connect(m_deleteButton, &QPushButton::clicked, this, &CatalogueDialog::deleteGoods);
+    connect(m_addPickButton, &QPushButton::clicked, this, &CatalogueDialog::addPickName);
+    connect(m_removePickButton, &QPushButton::clicked, this, &CatalogueDialog::removePickName);
+    // Text4 is bound to the name of the selected goods: an edit goes into the row.
+    connect(m_selectedName, &QLineEdit::textEdited, this, [this](const QString &text) {
+        if (m_editing)
+            m_catalogue->setValue(QStringLiteral("name"), text);
+    });
+}
+
+void CatalogueDialog::failed(const QString &error)
+{
+    Messages::error(this, WriteFailed.arg(error));
+}
+
+void CatalogueDialog::fillPickList()
+{
+    // The pick list in table order, duplicates included.
+    m_nameCombo->clear();
+    for (int row = 0; row < m_pickList->count(); ++row)
+        m_nameCombo->addItem(m_pickList->valueAt(row, m_pickList->columnIndex(QStringLiteral("kuaijie"))).toString());
+    m_nameCombo->setCurrentIndex(-1);
+    m_nameCombo->setEditText(QString());
+}
+
+void CatalogueDialog::showCurrent()
+{
+    m_selectedCode->setText(m_catalogue->value(QStringLiteral("code")).toString());
+    m_selectedName->setText(m_catalogue->value(QStringLiteral("name")).toString());
+}
+
+void CatalogueDialog::setEditMode(bool on)
+{
+    m_editing = on;
+    m_addButton->setEnabled(!on);
+    m_renameButton->setEnabled(!on);
+    // While a name is being edited nothing may move the catalogue off the
+    // goods being renamed: neither the grid nor a delete.
+    m_grid->setEnabled(!on);
+    m_deleteButton->setEnabled(!on);
+    m_cancelRenameButton->setEnabled(on);
+    m_saveRenameButton->setEnabled(on);
+    m_selectedName->setEnabled(on);
+}
+
+void CatalogueDialog::changeEvent(QEvent *event)
+{
+    QDialog::changeEvent(event);
+    // Each activation shows the table as it now stands. While a name is being
+    // edited the row is left alone: the edit is the user's to save or cancel.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && !m_editing)
+        reread();
+}
+
+void CatalogueDialog::reread()
+{
+    // Nothing written to the file since it was read: what is shown is the table.
+    const QString stamp = Database::changeStamp(m_db);
+    if (!stamp.isEmpty() && stamp == m_readAt)
+        return;
+    const QString code = m_catalogue->value(QStringLiteral("code")).toString();
+    const int position = m_catalogue->position();
+    if (!m_catalogue->requery()) {
+        failed(m_catalogue->lastError());
+        return;
+    }
+    m_readAt = stamp;
+    // Stay on the goods that were selected, when they are still there.
+    if (position > 0 && m_catalogue->moveTo(position) && m_catalogue->value(QStringLiteral("code")).toString() != code)
+        m_catalogue->moveFirst();
+}
+
+void CatalogueDialog::addGoods()
+{
+    // Blanks around a code are no part of it: a scanner never types them,
+    // and "1001 " must find "1001" as the same goods.
+    const QString code = m_codeEdit->text().trimmed();
+    const QString name = m_nameCombo->currentText();
+    if (code.isEmpty() || name.isEmpty())
+        return;
+    if (m_catalogue->count() > 0) {
+        m_catalogue->moveFirst();
+        if (m_catalogue->find(QStringLiteral("code"), code)) {
+            Messages::info(this, DuplicateCode);
+            m_codeEdit->clear();
+            m_catalogue->moveFirst();
+            m_codeEdit->setFocus();
+            return;
+        }
+    }
+    // The new goods are written at once: closing the screen or the program
+    // right after adding loses nothing.
+    if (!m_catalogue->addNew() || !m_catalogue->setValue(QStringLiteral("code"), code) ||
+        !m_catalogue->setValue(QStringLiteral("name"), name) || !m_catalogue->write()) {
+        const QString error = m_catalogue->lastError();
+        m_catalogue->discardChanges();
+        failed(error);
+        return;
+    }
+    showCurrent();
+}
+
+void CatalogueDialog::clearAddGroup()
+{
+    m_codeEdit->clear();
+    m_nameCombo->setCurrentIndex(-1);
+    m_nameCombo->setEditText(QString());
+}
+
+void CatalogueDialog::startRename()
+{
+    // Only the goods shown in the boxes can be renamed.
+    if (m_catalogue->isBof() || m_catalogue->isEof() || m_catalogue->isOnDeletedRow())
+        return;
+    setEditMode(true);
+    m_selectedName->setFocus();
+    m_nameBeforeEdit = m_selectedName->text();
+}
+
+void CatalogueDialog::cancelRename()
+{
+    // The typed name never reached the file: the row gets its old name back
+    // and nothing at all is written.
+    if (m_catalogue->value(QStringLiteral("name")).toString() != m_nameBeforeEdit)
+        m_catalogue->setValue(QStringLiteral("name"), m_nameBeforeEdit);
+    m_catalogue->discardChanges();
+    m_selectedName->setText(m_nameBeforeEdit);
+    setEditMode(false);
+}
+
+void CatalogueDialog::hideEvent(QHideEvent *event)
+{
+    // Leaving the screen (close box or Esc) is no save: an open rename is cancelled.
+    if (m_editing)
+        cancelRename();
+    QDialog::hideEvent(event);
+}
+
+void CatalogueDialog::saveRename()
+{
+    if (m_selectedName->text().isEmpty()) {
+        Messages::info(this, EmptyName);
+        return;
+    }
+    if (m_catalogue->hasPendingChanges() && !m_catalogue->write()) {
+        const QString error = m_catalogue->lastError();
+        failed(error);
+        return;
+    }
+    setEditMode(false);
+}
+
+void CatalogueDialog::deleteGoods()
+{
+    bool deleted = false;
+    if (m_catalogue->count() > 0 && m_catalogue->value(QStringLiteral("code")).isValid()) {
+        const QString code = m_catalogue->value(QStringLiteral("code")).toString();
+        const GoodsCatalogue goods(m_db);
+        const auto purchased = goods.isPurchased(code);
+        const auto sold = purchased ? goods.isSold(code) : std::nullopt;
+        if (!purchased || !sold) {
+            failed(goods.lastError());
+            return;
+        }
+        const int guard = (*purchased ? 1 : 0) + (*sold ? 2 : 0);
+        switch (guard) {
+        case 0:
+            if (!m_catalogue->deleteCurrent()) {
+                failed(m_catalogue->lastError());
+                return;
+            }
+            deleted = true;
+            break;
+        case 1:
+            Messages::info(this, HasPurchases);
+            break;
+        case 2:
+            Messages::info(this, HasSales);
+            break;
+        default:
+            Messages::info(this, HasBoth);
+            break;
+        }
+    }
+    if (!deleted || m_catalogue->count() == 0) {
+        if (!m_catalogue->requery())
+            failed(m_catalogue->lastError());
+    } else {
+        // The goods that took the deleted row's place are selected: the
+        // highlighted row, the boxes and what the next command works on agree.
+        m_catalogue->moveTo(std::min(m_catalogue->position(), m_catalogue->count() - 1));
+        showCurrent();
+    }
+}
+
+void CatalogueDialog::addPickName()
+{
+    const QString text = m_nameCombo->currentText();
+    if (text.isEmpty())
+        return;
+    qint64 lastId = 0;
+    if (m_pickList->count() > 0) {
+        m_pickList->moveLast();
+        lastId = m_pickList->value(QStringLiteral("id")).toLongLong();
+    }
+    // Pick-list ids are 16-bit: at the end of the range nothing is added.
+    if (lastId >= 32767) {
+        Messages::info(this, PickListFull);
+        return;
+    }
+    if (!m_pickList->addNew() || !m_pickList->setValue(QStringLiteral("id"), lastId + 1) ||
+        !m_pickList->setValue(QStringLiteral("kuaijie"), text) || !m_pickList->write()) {
+        const QString error = m_pickList->lastError();
+        m_pickList->discardChanges();
+        failed(error);
+        return;
+    }
+    m_nameCombo->addItem(text);
+    m_nameCombo->setEditText(text);
+    Messages::info(this, PickAdded);
+}
+
+void CatalogueDialog::removePickName()
+{
+    const QString text = m_nameCombo->currentText();
+    if (text.isEmpty())
+        return;
+    if (m_pickList->count() > 0)
+        m_pickList->moveFirst();
+    if (!m_pickList->find(QStringLiteral("kuaijie"), text)) {
+        Messages::info(this, NoSuchPickName);
+        return;
+    }
+    if (!m_pickList->deleteCurrent()) {
+        failed(m_pickList->lastError());
+        return;
+    }
+    // The entry chosen in the list goes; a typed name takes the first entry
+    // with that text, so the list and the table keep the same names.
+    int entry = m_nameCombo->currentIndex();
+    if (entry < 0 || m_nameCombo->itemText(entry) != text)
+        entry = m_nameCombo->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (entry >= 0)
+        m_nameCombo->removeItem(entry);
+    Messages::info(this, PickRemoved);
+}

@@ -1,0 +1,122 @@
+#include "print/inventoryreport.h"
+
+#include "print/previewwindow.h"
+#include "print/printfont.h"
+
+#include <QFontMetricsF>
+#include <QPageLayout>
+#include <QPagedPaintDevice>
+#include <QPainter>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QTextOption>
+
+namespace InventoryReport {
+namespace {
+
+constexpr double MarginMm = 20;
+// Left edges of the six columns in centimetres from the margin, and the last
+// column's end.
+constexpr double ColumnCm[] = {0, 3.3, 6.9, 8.9, 11.7, 13.9, 16.1};
+constexpr double GapCm = 0.15;
+
+} // namespace
+
+QStringList captions()
+{
+    return {QStringLiteral("货号"),     QStringLiteral("货名"),     QStringLiteral("销售数量"),
+            QStringLiteral("销售金额"), QStringLiteral("进货总数"), QStringLiteral("库存数量")};
+}
+
+QStringList fieldsOf(const StockFigures::Row &row)
+{
+    return {row.code,
+            row.name,
+            QString::number(row.soldQuantity),
+            row.soldAmount.toCurrency(),
+            QString::number(row.purchased),
+            QString::number(row.stock)};
+}
+
+bool paint(const QList<StockFigures::Row> &rows, QPagedPaintDevice *device)
+{
+    device->setPageMargins(QMarginsF(MarginMm, MarginMm, MarginMm, MarginMm), QPageLayout::Millimeter);
+    QPainter p;
+    if (!p.begin(device))
+        return false;
+    const double dpi = device->logicalDpiY();
+    auto cm = [dpi](double v) { return v / 2.54 * dpi; };
+    const QFont body = printFont(10, false);
+    const double lineHeight = QFontMetricsF(body, device).height() * 1.3;
+    const double pageHeight = device->height();
+    QTextOption wrap(Qt::AlignLeft | Qt::AlignTop);
+    wrap.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+
+    double y = 0;
+    // Report header: the title and a rule under it, once.
+    p.setFont(printFont(18, true));
+    const QRectF titleBox(0, 0, cm(ColumnCm[6]), cm(1.2));
+    p.drawText(titleBox, Qt::AlignHCenter | Qt::AlignVCenter, QStringLiteral("库 存 清 单"));
+    y = cm(1.3);
+    p.drawLine(QPointF(0, y), QPointF(cm(ColumnCm[6]), y));
+    y += cm(0.2);
+    p.setFont(body);
+
+    auto pageHeader = [&] {
+        const QStringList texts = captions();
+        for (int c = 0; c < texts.size(); ++c)
+            p.drawText(QRectF(cm(ColumnCm[c]), y, cm(ColumnCm[c + 1] - ColumnCm[c] - GapCm), lineHeight), texts.at(c),
+                       wrap);
+        y += lineHeight;
+        p.drawLine(QPointF(0, y), QPointF(cm(ColumnCm[6]), y));
+        y += cm(0.1);
+    };
+    pageHeader();
+    for (const StockFigures::Row &row : rows) {
+        const QStringList texts = fieldsOf(row);
+        double height = lineHeight;
+        for (int c = 0; c < texts.size(); ++c) {
+            const QRectF need =
+                p.boundingRect(QRectF(0, 0, cm(ColumnCm[c + 1] - ColumnCm[c] - GapCm), 1e6), texts.at(c), wrap);
+            height = std::max(height, need.height() + lineHeight - QFontMetricsF(body, device).height());
+        }
+        if (y + height > pageHeight) {
+            device->newPage();
+            y = 0;
+            pageHeader();
+        }
+        for (int c = 0; c < texts.size(); ++c)
+            p.drawText(QRectF(cm(ColumnCm[c]), y, cm(ColumnCm[c + 1] - ColumnCm[c] - GapCm), height), texts.at(c),
+                       wrap);
+        y += height;
+    }
+    return p.end();
+}
+
+void preview(const QList<StockFigures::Row> &rows, QWidget *parent)
+{
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(QStringLiteral("Tarvel inventory"));
+    QPrintPreviewDialog dialog(&printer, parent);
+    dialog.setObjectName(QStringLiteral("DataReport2"));
+    dialog.setWindowTitle(QStringLiteral("库存打印"));
+    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
+                     [&rows](QPrinter *target) { paint(rows, target); });
+    makeReadable(&dialog);
+    dialog.exec();
+}
+
+QString printOnDefaultPrinter(const QList<StockFigures::Row> &rows)
+{
+    const QPrinterInfo info = QPrinterInfo::defaultPrinter();
+    if (info.isNull())
+        return QStringLiteral("没有设置默认打印机。");
+    QPrinter printer(info, QPrinter::HighResolution);
+    printer.setDocName(QStringLiteral("Tarvel inventory"));
+    if (!paint(rows, &printer) || printer.printerState() == QPrinter::Error)
+        return QStringLiteral("打印机 %1 打印失败。").arg(info.printerName());
+    return QString();
+}
+
+} // namespace InventoryReport

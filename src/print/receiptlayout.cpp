@@ -1,0 +1,243 @@
+#include "print/receiptlayout.h"
+
+#include "print/printfont.h"
+#include "shop/displayformat.h"
+
+#include <QFont>
+#include <QFontMetricsF>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPagedPaintDevice>
+#include <QPainter>
+#include <QTextOption>
+
+namespace {
+
+constexpr double MarginCm = 2.54;
+constexpr double HeaderHeightCm = 1.32;
+constexpr double SummaryHeightCm = 3.71;
+constexpr double ColumnGapCm = 0.15;
+
+} // namespace
+
+namespace {
+
+struct Column
+{
+    QString caption;
+    double x, width;
+};
+
+const Column Columns[] = {
+    {QStringLiteral("货号"), 1, 1}, {QStringLiteral("货名"), 2, 2}, {QStringLiteral("数量"), 4, 1},
+    {QStringLiteral("售价"), 5, 2}, {QStringLiteral("金额"), 8, 2}, {QStringLiteral("时间"), 11, 1},
+};
+
+class Painter
+{
+public:
+    Painter(QPagedPaintDevice *device, QPainter &painter) : m_device(device), m_p(painter)
+    {
+        m_dpi = device->logicalDpiY();
+        m_pageHeight = device->height();
+        m_font = printFont(9, false);
+        m_p.setFont(m_font);
+        m_lineHeight = QFontMetricsF(m_font, device).height() * 1.25;
+    }
+
+    double cm(double v) const { return v / 2.54 * m_dpi; }
+
+    void text(double xCm, double widthCm, double y, const QString &s, bool allowOverflow = true)
+    {
+        const QRectF box(cm(xCm), y, allowOverflow ? m_device->width() - cm(xCm) : cm(widthCm), m_lineHeight);
+        m_p.drawText(box, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, s);
+    }
+
+    void rule(double fromCm, double toCm, double y) { m_p.drawLine(QPointF(cm(fromCm), y), QPointF(cm(toCm), y)); }
+
+    void header(const QString &header)
+    {
+        m_p.setFont(printFont(15.75, true));
+        // A header longer than its 6 cm box runs on rather than being cut.
+        m_p.drawText(QRectF(cm(5), 0, cm(6), cm(1)), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip, header);
+        m_p.setFont(m_font);
+        rule(1, 15, cm(1));
+        m_y = cm(HeaderHeightCm);
+    }
+
+    void captions()
+    {
+        for (const Column &c : Columns)
+            text(c.x, c.width, m_y, c.caption);
+        m_y += m_lineHeight;
+    }
+
+    // Starts a new page when `height` no longer fits.
+    void ensureRoom(double height)
+    {
+        if (m_y + height <= m_pageHeight)
+            return;
+        m_device->newPage();
+        m_y = 0;
+        captions();
+    }
+
+    // A line grows downwards where a field is wider than its column, so a long
+    // code or name is wrapped inside its column (at a blank where it can)
+    // rather than cut or run into the next column. A small gap stays free at
+    // the right of every column, so neighbouring fields never touch.
+    void line(const Receipt::Line &l)
+    {
+        const struct
+        {
+            double x, width;
+            QString text;
+        } fields[] = {{1, 1, l.code}, {2, 2, l.name}, {4, 1, l.quantity}, {5, 2, l.price}, {8, 3, l.amount.toYuan()}};
+        QTextOption wrap(Qt::AlignLeft | Qt::AlignTop);
+        wrap.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        const double leading = m_lineHeight - QFontMetricsF(m_font, m_device).height();
+        double height = m_lineHeight;
+        for (const auto &f : fields) {
+            const QRectF need = m_p.boundingRect(QRectF(cm(f.x), 0, cm(f.width - ColumnGapCm), 1e6), f.text, wrap);
+            height = std::max(height, need.height() + leading);
+        }
+        ensureRoom(height);
+        for (const auto &f : fields)
+            m_p.drawText(QRectF(cm(f.x), m_y, cm(f.width - ColumnGapCm), height), f.text, wrap);
+        // The time, the last column, runs on towards the right edge on one line.
+        m_p.drawText(QRectF(cm(11), m_y, cm(3), height), Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, l.time);
+        m_y += height;
+    }
+
+    void summary(const Receipt &r)
+    {
+        // The summary stays together as far as its fixed part goes.
+        ensureRoom(cm(1.71) + m_lineHeight);
+        const double top = m_y;
+        text(7, 1, top, QStringLiteral("合计："));
+        text(8, 3, top, r.total.toYuan());
+        text(7, 1, top + cm(1), QStringLiteral("付款："));
+        text(8, 2, top + cm(1), r.paid);
+        text(10, 1, top + cm(1), QStringLiteral("找零："));
+        text(11, 3, top + cm(1), r.change);
+        rule(0, 15.26, top + cm(1.53));
+        m_y = top + cm(1.71);
+        for (const QString &footerLine : r.footer) {
+            ensureRoom(m_lineHeight);
+            text(2, 5, m_y, footerLine);
+            m_y += m_lineHeight;
+        }
+        m_y = std::max(m_y, top + cm(SummaryHeightCm));
+    }
+
+private:
+    QPagedPaintDevice *m_device;
+    QPainter &m_p;
+    QFont m_font;
+    double m_dpi = 96;
+    double m_pageHeight = 0;
+    double m_lineHeight = 0;
+    double m_y = 0;
+};
+
+} // namespace
+
+bool ReceiptLayout::paint(const Receipt &receipt, QPagedPaintDevice *device)
+{
+    device->setPageMargins(QMarginsF(MarginCm * 10, MarginCm * 10, MarginCm * 10, MarginCm * 10),
+                           QPageLayout::Millimeter);
+    QPainter painter;
+    if (!painter.begin(device))
+        return false;
+    Painter page(device, painter);
+    page.header(receipt.header);
+    page.captions();
+    for (const Receipt::Line &line : receipt.lines)
+        page.line(line);
+    page.summary(receipt);
+    return painter.end();
+}
+
+namespace {
+
+struct RollBlock
+{
+    QString left, right;
+    QFont font;
+    Qt::Alignment align = Qt::AlignLeft;
+    bool rule = false;
+};
+
+} // namespace
+
+bool RollReceiptLayout::paint(const Receipt &receipt, QPagedPaintDevice *device, double paperWidthMm)
+{
+    constexpr double MarginMm = 3;
+    const QFont body = printFont(9, false);
+    const QFont title = printFont(12, true);
+    const QFont big = printFont(10.5, true);
+
+    QList<RollBlock> blocks;
+    blocks.append({receipt.header, QString(), title, Qt::AlignHCenter});
+    blocks.append({QStringLiteral("流水号：") + receipt.ticketNumber, QString(), body});
+    blocks.append({receipt.time, QString(), body});
+    blocks.append({QString(), QString(), body, Qt::AlignLeft, true});
+    for (const Receipt::Line &l : receipt.lines) {
+        blocks.append({l.name.isEmpty() ? l.code : l.name, QString(), body});
+        blocks.append({QStringLiteral("  %1 × %2").arg(l.quantity, l.price), l.amount.toYuan(), body});
+    }
+    blocks.append({QString(), QString(), body, Qt::AlignLeft, true});
+    blocks.append({QStringLiteral("合计："), receipt.total.toYuan(), big});
+    blocks.append({QStringLiteral("付款："), receipt.paid, body});
+    blocks.append({QStringLiteral("找零："), receipt.change, body});
+    blocks.append({QString(), QString(), body, Qt::AlignLeft, true});
+    for (const QString &line : receipt.footer)
+        blocks.append({line, QString(), body, Qt::AlignHCenter});
+
+    // Measure first: the page is as long as what is printed on it.
+    const double dpi = device->logicalDpiY();
+    auto mm = [dpi](double v) { return v / 25.4 * dpi; };
+    const double width = mm(paperWidthMm - 2 * MarginMm);
+    constexpr int wrap = Qt::TextWordWrap | Qt::TextWrapAnywhere;
+    auto heightOf = [&](const RollBlock &b) {
+        if (b.rule)
+            return mm(2.5);
+        const QFontMetricsF fm(b.font, device);
+        const double rightWidth = b.right.isEmpty() ? 0 : fm.horizontalAdvance(b.right) + mm(2);
+        const QRectF need = fm.boundingRect(QRectF(0, 0, width - rightWidth, 1e6), int(b.align) | wrap,
+                                            b.left.isEmpty() ? QStringLiteral(" ") : b.left);
+        return need.height() + mm(0.6);
+    };
+    double contentHeight = 0;
+    for (const RollBlock &b : blocks)
+        contentHeight += heightOf(b);
+    // Never shorter than wide: a page wider than long would be turned round
+    // on its way to the printer.
+    const double lengthMm = std::max(contentHeight / dpi * 25.4 + 2 * MarginMm + 2, paperWidthMm + 1);
+    device->setPageSize(QPageSize(QSizeF(paperWidthMm, lengthMm), QPageSize::Millimeter, QStringLiteral("Receipt"),
+                                  QPageSize::ExactMatch));
+    device->setPageMargins(QMarginsF(MarginMm, MarginMm, MarginMm, MarginMm), QPageLayout::Millimeter);
+
+    QPainter p;
+    if (!p.begin(device))
+        return false;
+    double y = 0;
+    for (const RollBlock &b : blocks) {
+        const double h = heightOf(b);
+        if (b.rule) {
+            QPen dashed(Qt::black, 0, Qt::DashLine);
+            p.setPen(dashed);
+            p.drawLine(QPointF(0, y + h / 2), QPointF(width, y + h / 2));
+            p.setPen(QPen(Qt::black));
+        } else {
+            p.setFont(b.font);
+            const double rightWidth =
+                b.right.isEmpty() ? 0 : QFontMetricsF(b.font, device).horizontalAdvance(b.right) + mm(2);
+            p.drawText(QRectF(0, y, width - rightWidth, h), int(b.align | Qt::AlignTop) | wrap, b.left);
+            if (!b.right.isEmpty())
+                p.drawText(QRectF(0, y, width, h), Qt::AlignRight | Qt::AlignTop, b.right);
+        }
+        y += h;
+    }
+    return p.end();
+}

@@ -1,0 +1,366 @@
+#include "shop/database.h"
+
+#include "shop/money.h"
+#include "shop/schema.h"
+#include "shop/transaction.h"
+
+#include <QAtomicInteger>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QSet>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include <sqlite3.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QString nextConnectionName()
+{
+    static QAtomicInteger<int> counter;
+    return QStringLiteral("tarvel-%1").arg(counter.fetchAndAddRelaxed(1));
+}
+
+QString unusable(const QString &path, const QString &reason)
+{
+    return QStringLiteral("无法使用数据库文件 %1：%2").arg(QDir::toNativeSeparators(path), reason);
+}
+
+// Empty unless the open file holds the five tables with their columns and can
+// be read to its end.
+QString checkTarvelFile(QSqlDatabase &db)
+{
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type='table'")))
+        return QStringLiteral("不是 Tarvel 数据库（%1）。").arg(q.lastError().databaseText());
+    QSet<QString> present;
+    while (q.next())
+        present.insert(q.value(0).toString().toLower());
+    for (const Schema::Table &table : Schema::tables()) {
+        if (!present.contains(table.name))
+            return QStringLiteral("不是 Tarvel 数据库（缺少表 %1）。").arg(table.name);
+        QSqlQuery info(db);
+        if (!info.exec(QStringLiteral("PRAGMA table_info(\"%1\")").arg(table.name)))
+            return QStringLiteral("表 %1 无法读取（%2）。").arg(table.name, info.lastError().databaseText());
+        QSet<QString> columns;
+        while (info.next())
+            columns.insert(info.value(1).toString().toLower());
+        for (const QString &column : table.columns)
+            if (!columns.contains(column))
+                return QStringLiteral("不是 Tarvel 数据库（表 %1 缺少列 %2）。").arg(table.name, column);
+        // Touching the last row reads the far end of the table: a truncated or
+        // damaged file fails here rather than in the middle of a sale.
+        QSqlQuery last(db);
+        if (!last.exec(QStringLiteral("SELECT * FROM \"%1\" ORDER BY rowid DESC LIMIT 1").arg(table.name)))
+            return QStringLiteral("表 %1 已损坏（%2）。").arg(table.name, last.lastError().databaseText());
+    }
+    return QString();
+}
+
+// The settings rows that the program cannot do without. The password row is
+// never made up: a file without one is refused (an empty one is kept). The receipt header and a first
+// footer line are recreated with their first values when someone removed them.
+QString ensureSettingsRows(QSqlDatabase &db)
+{
+    auto rows = [&](const QString &where, int id, QString *value) -> std::optional<qint64> {
+        QSqlQuery q(db);
+        q.prepare(QStringLiteral("SELECT COUNT(*), (SELECT code FROM code WHERE %1 ORDER BY rowid LIMIT 1) "
+                                 "FROM code WHERE %1")
+                      .arg(where));
+        q.addBindValue(id);
+        q.addBindValue(id);
+        if (!q.exec() || !q.next())
+            return std::nullopt;
+        if (value)
+            *value = q.value(1).toString();
+        return q.value(0).toLongLong();
+    };
+    QString password;
+    const auto passwordRows = rows(QStringLiteral("id = ?"), Schema::PasswordRowId, &password);
+    const auto headerRows = rows(QStringLiteral("id = ?"), Schema::HeaderRowId, nullptr);
+    const auto footerRows = rows(QStringLiteral("id > ?"), Schema::HeaderRowId, nullptr);
+    if (!passwordRows || !headerRows || !footerRows)
+        return QStringLiteral("设置表 code 无法读取（%1）。").arg(db.lastError().text());
+    // An empty password (another tool may write one) is a password: the
+    // login takes an empty box. Only a missing row is refused.
+    if (*passwordRows == 0)
+        return QStringLiteral("设置表 code 中缺少超级用户密码（id 为 1 的行）。");
+    if (*headerRows > 0 && *footerRows > 0)
+        return QString();
+
+    Transaction tx(db);
+    QSqlQuery ins(db);
+    ins.prepare(QStringLiteral("INSERT INTO code (id, code, content) VALUES (?, NULL, ?)"));
+    bool ok = tx.isActive();
+    if (ok && *headerRows == 0) {
+        ins.addBindValue(Schema::HeaderRowId);
+        ins.addBindValue(Database::defaultHeader());
+        ok = ins.exec();
+    }
+    if (ok && *footerRows == 0) {
+        ins.addBindValue(Schema::HeaderRowId + 1);
+        ins.addBindValue(Database::defaultFooter().first());
+        ok = ins.exec();
+    }
+    if (!ok || !tx.commit())
+        return QStringLiteral("无法补回小票设置行（%1）。")
+            .arg(ins.lastError().isValid() ? ins.lastError().text() : tx.lastError());
+    return QString();
+}
+
+bool hasSqliteHeader(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    return f.read(16) == QByteArray("SQLite format 3", 16);
+}
+
+} // namespace
+
+namespace {
+// The open databases by connection name, for the file check before a write.
+QHash<QString, const Database *> &openDatabases()
+{
+    static QHash<QString, const Database *> all;
+    return all;
+}
+} // namespace
+
+Database::Database(const QString &path, int lockFd)
+    : m_path(path)
+    , m_connectionName(nextConnectionName())
+    , m_lockFd(lockFd)
+{
+    struct stat st = {};
+    if (::fstat(lockFd, &st) == 0) {
+        m_device = st.st_dev;
+        m_inode = st.st_ino;
+    }
+    openDatabases().insert(m_connectionName, this);
+}
+
+QString Database::fileProblem() const
+{
+    struct stat st = {};
+    if (::stat(QFile::encodeName(m_path).constData(), &st) != 0 || quint64(st.st_dev) != m_device ||
+        quint64(st.st_ino) != m_inode)
+        return QStringLiteral(
+                   "数据库文件 %1 已被移走、删除或替换，数据没有保存。请关闭 Tarvel，把文件放回原处后重新启动。")
+            .arg(QDir::toNativeSeparators(m_path));
+    return QString();
+}
+
+sqlite3 *Database::handleOf(const QSqlDatabase &connection)
+{
+    const QVariant v = connection.isOpen() && connection.driver() ? connection.driver()->handle() : QVariant();
+    return v.isValid() && qstrcmp(v.typeName(), "sqlite3*") == 0 ? *static_cast<sqlite3 *const *>(v.constData())
+                                                                 : nullptr;
+}
+
+namespace {
+void storedUnits(sqlite3_context *context, int, sqlite3_value **args)
+{
+    sqlite3_value *v = args[0];
+    QVariant stored;
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER:
+        sqlite3_result_int64(context, sqlite3_value_int64(v));
+        return;
+    case SQLITE_FLOAT:
+        stored = sqlite3_value_double(v);
+        break;
+    case SQLITE_TEXT:
+        stored = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_value_text(v)), sqlite3_value_bytes(v));
+        break;
+    default:
+        sqlite3_result_null(context);
+        return;
+    }
+    const QVariant money = Schema::fromStorage(Schema::ColumnKind::Money, stored);
+    if (money.isValid())
+        sqlite3_result_int64(context, money.value<Money>().units());
+    else
+        sqlite3_result_null(context);
+}
+} // namespace
+
+bool Database::addShopFunctions(const QSqlDatabase &connection)
+{
+    sqlite3 *handle = handleOf(connection);
+    return handle &&
+           sqlite3_create_function_v2(handle, "tarvel_units", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS,
+                                      nullptr, storedUnits, nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+QString Database::changeStamp(const QSqlDatabase &connection)
+{
+    sqlite3 *handle = handleOf(connection);
+    QSqlQuery q(connection);
+    if (!handle || !q.exec(QStringLiteral("PRAGMA data_version")) || !q.next())
+        return QString(); // unknown: never equal to an earlier stamp
+    return QStringLiteral("%1/%2").arg(q.value(0).toLongLong()).arg(sqlite3_total_changes64(handle));
+}
+
+QString Database::fileProblem(const QSqlDatabase &connection)
+{
+    const Database *owner = openDatabases().value(connection.connectionName());
+    return owner ? owner->fileProblem() : QString();
+}
+
+Database::~Database()
+{
+    openDatabases().remove(m_connectionName);
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+        if (db.isOpen())
+            db.close();
+    }
+    QSqlDatabase::removeDatabase(m_connectionName);
+    // Only now that SQLite has let go of the file: closing this descriptor
+    // ends the flock and would end SQLite's locks too.
+    if (m_lockFd >= 0)
+        ::close(m_lockFd);
+}
+
+QSqlDatabase Database::connection() const
+{
+    return QSqlDatabase::database(m_connectionName, false);
+}
+
+QString Database::defaultPassword()
+{
+    return QStringLiteral("1234");
+}
+
+QString Database::defaultHeader()
+{
+    return QStringLiteral("欢迎光临本超市");
+}
+
+QStringList Database::defaultFooter()
+{
+    return {QStringLiteral("谢谢惠顾，欢迎再次光临！"), QStringLiteral("请保留小票作为退换货凭证")};
+}
+
+Database::Result Database::open(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return {nullptr, Status::Missing,
+                QStringLiteral("数据库文件 %1 不存在。").arg(QDir::toNativeSeparators(info.absoluteFilePath()))};
+    if (!info.isFile())
+        return {nullptr, Status::Unusable, unusable(info.absoluteFilePath(), QStringLiteral("它不是一个文件。"))};
+    if (!info.isReadable())
+        return {nullptr, Status::Unusable, unusable(info.absoluteFilePath(), QStringLiteral("没有读取权限。"))};
+    // A till that cannot store its sales must not start selling.
+    if (!info.isWritable())
+        return {nullptr, Status::Unusable, unusable(info.absoluteFilePath(), QStringLiteral("没有写入权限。"))};
+    return lockAndOpen(info.absoluteFilePath(), false);
+}
+
+Database::Result Database::create(const QString &path)
+{
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    {
+        QFile f(absolute);
+        if (!f.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+            return {
+                nullptr, Status::Unusable,
+                QStringLiteral("无法创建数据库文件 %1：%2").arg(QDir::toNativeSeparators(absolute), f.errorString())};
+    }
+    Result r = lockAndOpen(absolute, true);
+    if (!r.database)
+        QFile::remove(absolute);
+    return r;
+}
+
+Database::Result Database::lockAndOpen(const QString &path, bool creating)
+{
+    if (!creating && !hasSqliteHeader(path))
+        return {nullptr, Status::Unusable,
+                unusable(path, QStringLiteral("不是 Tarvel 数据库（不是 SQLite 数据库文件）。"))};
+
+    // The lock belongs to the file (its inode), not to a name beside it.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return {nullptr, Status::Unusable, unusable(path, QString::fromLocal8Bit(std::strerror(errno)))};
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        ::close(fd);
+        if (error == EWOULDBLOCK)
+            return {nullptr, Status::AlreadyRunning,
+                    QStringLiteral("Tarvel 已经在运行：数据库文件 %1 正被另一个 Tarvel 程序使用。")
+                        .arg(QDir::toNativeSeparators(path))};
+        return {
+            nullptr, Status::Unusable,
+            unusable(path, QStringLiteral("无法锁定文件（%1）。").arg(QString::fromLocal8Bit(std::strerror(error))))};
+    }
+
+    std::unique_ptr<Database> database(new Database(path, fd));
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), database->m_connectionName);
+    db.setDatabaseName(path);
+    if (!db.open())
+        return {nullptr, Status::Unusable, unusable(path, db.lastError().text())};
+    if (!addShopFunctions(db))
+        return {nullptr, Status::Unusable, unusable(path, QStringLiteral("SQLite 函数无法注册。"))};
+
+    if (creating) {
+        QSqlQuery q(db);
+        if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL")))
+            return {nullptr, Status::Unusable, unusable(path, q.lastError().text())};
+        Transaction tx(db);
+        bool ok = tx.isActive();
+        for (const QString &statement : Schema::createStatements())
+            ok = ok && q.exec(statement);
+        auto insertSetting = [&](int id, const QString &code, const QString &content) {
+            QSqlQuery ins(db);
+            ins.prepare(QStringLiteral("INSERT INTO code (id, code, content) VALUES (?, ?, ?)"));
+            ins.addBindValue(id);
+            ins.addBindValue(code);
+            ins.addBindValue(content);
+            return ins.exec();
+        };
+        ok = ok && insertSetting(Schema::PasswordRowId, defaultPassword(), QString());
+        ok = ok && insertSetting(Schema::HeaderRowId, QString(), defaultHeader());
+        int footerId = Schema::HeaderRowId;
+        for (const QString &line : defaultFooter())
+            ok = ok && insertSetting(++footerId, QString(), line);
+        if (!ok || !tx.commit())
+            return {nullptr, Status::Unusable, unusable(path, q.lastError().text())};
+    } else {
+        const QString problem = checkTarvelFile(db);
+        if (!problem.isEmpty())
+            return {nullptr, Status::Unusable, unusable(path, problem)};
+    }
+
+    // What the screen reports as stored survives a crash and a power cut.
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !q.exec(QStringLiteral("PRAGMA synchronous=FULL")) ||
+        !q.exec(QStringLiteral("PRAGMA busy_timeout=5000")))
+        return {nullptr, Status::Unusable, unusable(path, q.lastError().text())};
+    for (const QString &statement : Schema::indexStatements())
+        if (!q.exec(statement))
+            return {nullptr, Status::Unusable, unusable(path, q.lastError().text())};
+    if (!creating) {
+        const QString problem = ensureSettingsRows(db);
+        if (!problem.isEmpty())
+            return {nullptr, Status::Unusable, unusable(path, problem)};
+    }
+
+    Result r;
+    r.database = std::move(database);
+    r.status = Status::Ok;
+    return r;
+}

@@ -1,0 +1,132 @@
+#include "shop/datacleanup.h"
+
+#include "shop/database.h"
+#include "shop/transaction.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include <sqlite3.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+QStringList DataCleanup::tablesOf(Scope scope)
+{
+    // Sales first, so no purchase or sale is ever left for a deleted code.
+    switch (scope) {
+    case Scope::Sales:
+        return {QStringLiteral("xiaoshou")};
+    case Scope::SalesAndPurchases:
+        return {QStringLiteral("xiaoshou"), QStringLiteral("jinhuo")};
+    case Scope::Everything:
+        return {QStringLiteral("xiaoshou"), QStringLiteral("jinhuo"), QStringLiteral("name")};
+    }
+    return {};
+}
+
+QString DataCleanup::backupPathFor(const QString &databasePath, const QDateTime &when)
+{
+    const QFileInfo info(databasePath);
+    const QString stem = QStringLiteral("tarv-") + when.toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString path = info.dir().filePath(stem + QStringLiteral(".db"));
+    // Two cleanups within one second keep both copies.
+    for (int n = 2; QFileInfo::exists(path); ++n)
+        path = info.dir().filePath(QStringLiteral("%1-%2.db").arg(stem).arg(n));
+    return path;
+}
+
+namespace {
+
+// The whole file as this connection sees it, copied page by page by SQLite's
+// backup (one consistent moment, the shop's writes waiting meanwhile), then
+// written through to the disk before anything is emptied: a copy still in
+// the page cache is no copy when the power fails after the delete.
+QString copyWhole(const QSqlDatabase &db, const QString &path)
+{
+    sqlite3 *source = Database::handleOf(db);
+    if (!source)
+        return QStringLiteral("数据库没有打开");
+    sqlite3 *target = nullptr;
+    const QByteArray name = QFile::encodeName(path);
+    QString problem;
+    if (sqlite3_open_v2(name.constData(), &target, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+        problem = QString::fromUtf8(sqlite3_errmsg(target));
+    } else {
+        // A half-written copy is removed by the caller; no journal is needed.
+        sqlite3_exec(target, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF", nullptr, nullptr, nullptr);
+        sqlite3_backup *backup = sqlite3_backup_init(target, "main", source, "main");
+        if (!backup) {
+            problem = QString::fromUtf8(sqlite3_errmsg(target));
+        } else {
+            const int stepped = sqlite3_backup_step(backup, -1);
+            sqlite3_backup_finish(backup);
+            if (stepped != SQLITE_DONE)
+                problem = QString::fromUtf8(sqlite3_errstr(stepped));
+        }
+    }
+    if (sqlite3_close(target) != SQLITE_OK && problem.isEmpty())
+        problem = QStringLiteral("关闭备份文件失败");
+    if (!problem.isEmpty())
+        return problem;
+    const int fd = ::open(name.constData(), O_RDONLY);
+    const bool synced = fd >= 0 && ::fsync(fd) == 0;
+    const int error = errno;
+    if (fd >= 0)
+        ::close(fd);
+    const int dir = ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), O_RDONLY | O_DIRECTORY);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return synced ? QString() : QString::fromLocal8Bit(std::strerror(error));
+}
+
+} // namespace
+
+DataCleanup::Result DataCleanup::run(QSqlDatabase db, const QString &databasePath, Scope scope, const QDateTime &when)
+{
+    Result result;
+    result.backupPath = backupPathFor(databasePath, when);
+
+    // The copy goes into a new file that only the shop's account can read,
+    // like the shop file.
+    {
+        QFile target(result.backupPath);
+        if (!target.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+            result.error = QStringLiteral("无法写入备份文件 %1（%2），数据没有删除。")
+                               .arg(QDir::toNativeSeparators(result.backupPath), target.errorString());
+            return result;
+        }
+    }
+    if (const QString problem = copyWhole(db, result.backupPath); !problem.isEmpty()) {
+        result.error = QStringLiteral("无法写入备份文件 %1（%2），数据没有删除。")
+                           .arg(QDir::toNativeSeparators(result.backupPath), problem);
+        QFile::remove(result.backupPath);
+        return result;
+    }
+
+    Transaction tx(db);
+    if (!tx.isActive()) {
+        result.error = QStringLiteral("数据没有删除：%1").arg(tx.lastError());
+        return result;
+    }
+    QSqlQuery q(db);
+    for (const QString &table : tablesOf(scope)) {
+        if (!q.exec(QStringLiteral("DELETE FROM \"%1\"").arg(table))) {
+            result.error = QStringLiteral("数据没有删除：%1").arg(q.lastError().text());
+            return result; // rolled back: every table as it was
+        }
+    }
+    if (!tx.commit()) {
+        result.error = QStringLiteral("数据没有删除：%1").arg(tx.lastError());
+        return result;
+    }
+    result.ok = true;
+    return result;
+}

@@ -1,0 +1,103 @@
+#include "shop/daysales.h"
+
+#include "shop/database.h"
+
+#include "shop/displayformat.h"
+#include "shop/recordset.h"
+#include "shop/schema.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace {
+const QString TicketNo = QStringLiteral("单据号");
+const QString Code = QStringLiteral("货号");
+const QString Name = QStringLiteral("货名");
+const QString Quantity = QStringLiteral("数量");
+const QString Price = QStringLiteral("售价");
+const QString Amount = QStringLiteral("金额");
+const QString Time = QStringLiteral("时间");
+const QString Id = QStringLiteral("id");
+} // namespace
+
+QStringList DaySales::columnNames()
+{
+    return {TicketNo, Code, Name, Quantity, Price, Amount, Time, Id};
+}
+
+void DaySales::addColumns(RecordSet *list)
+{
+    using K = Schema::ColumnKind;
+    for (const QString &text : {TicketNo, Code, Name, Quantity, Price, Amount})
+        list->appendColumn(text, K::Text);
+    list->appendColumn(Time, K::DateTime);
+    list->appendColumn(Id, K::Integer);
+}
+
+bool DaySales::fill(QSqlDatabase db, QDate day, RecordSet *list, QVector<StoredLine> *lines, Totals *totals,
+                    QString *error)
+{
+    *totals = Totals();
+    lines->clear();
+    // The day is [00:00:00, next day 00:00:00): a sale at 23:59:59 is its own
+    // day's only. Only that day is read, through the index on the sale time (the
+    // planner would otherwise walk the whole table for the sake of the order).
+    // The name is the first catalogue row's with the code, empty when the goods
+    // are no longer in the catalogue.
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    q.prepare(
+        QStringLiteral("SELECT x.rowid, x.id, x.danjuhao, x.code, x.shuliang, x.shoujia, x.jine, x.dt, "
+                       "(SELECT name FROM name WHERE name.code = x.code ORDER BY name.rowid LIMIT 1) "
+                       "FROM xiaoshou AS x INDEXED BY xiaoshou_dt WHERE x.dt >= ? AND x.dt < ? ORDER BY x.rowid"));
+    q.addBindValue(day.toString(QStringLiteral("yyyy-MM-dd")));
+    q.addBindValue(day.addDays(1).toString(QStringLiteral("yyyy-MM-dd")));
+    if (!q.exec()) {
+        *error = q.lastError().text();
+        return false;
+    }
+    using K = Schema::ColumnKind;
+    QString lastTicket;
+    bool first = true;
+    QVector<QVariantList> rows;
+    while (q.next()) {
+        const QString ticket = q.value(2).toString();
+        const Money amount = Schema::fromStorage(K::Money, q.value(6)).value<Money>();
+        const QString amountText = amount.toCurrency();
+        rows.append({ticket, q.value(3).toString(), q.value(8).toString(), q.value(4).toString(),
+                     formatValue(Schema::fromStorage(K::Money, q.value(5)), DisplayFormat::Currency), amountText,
+                     Schema::fromStorage(K::DateTime, q.value(7)), q.value(1).toLongLong()});
+        lines->append({q.value(0).toLongLong(), q.value(1), q.value(2), q.value(3), q.value(7)});
+
+        if (first || ticket != lastTicket) {
+            ++totals->tickets;
+            lastTicket = ticket;
+            first = false;
+        }
+        totals->quantity += q.value(4).toLongLong();
+        // The amount as the list shows it (its text reads back as exactly this).
+        totals->amount = totals->amount.plus(amount.roundedToCents()).value_or(totals->amount);
+    }
+    list->setRows(rows);
+    return true;
+}
+
+std::optional<bool> DaySales::deleteLine(QSqlDatabase db, const StoredLine &line, QString *error)
+{
+    if (const QString problem = Database::fileProblem(db); !problem.isEmpty()) {
+        *error = problem;
+        return std::nullopt;
+    }
+    // The stored values are compared as they were read (IS: a NULL matches a NULL).
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("DELETE FROM xiaoshou WHERE rowid = ? AND id IS ? AND danjuhao IS ? AND code IS ? "
+                             "AND dt IS ?"));
+    q.addBindValue(line.rowid);
+    for (const QVariant &v : {line.id, line.ticket, line.code, line.time})
+        q.addBindValue(v);
+    if (!q.exec()) {
+        *error = q.lastError().text();
+        return std::nullopt;
+    }
+    return q.numRowsAffected() > 0;
+}

@@ -1,0 +1,73 @@
+#include "shop/goodscatalogue.h"
+
+#include "shop/schema.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+
+GoodsCatalogue::GoodsCatalogue(QSqlDatabase db) : m_db(std::move(db)) { }
+
+std::optional<bool> GoodsCatalogue::isEmpty() const
+{
+    QSqlQuery q(m_db);
+    if (!q.exec(QStringLiteral("SELECT EXISTS (SELECT 1 FROM name)")) || !q.next()) {
+        m_error = q.lastError().text();
+        return std::nullopt;
+    }
+    return !q.value(0).toBool();
+}
+
+std::optional<std::optional<QString>> GoodsCatalogue::nameOf(const QString &code) const
+{
+    QSqlQuery q(m_db);
+    q.prepare(QStringLiteral("SELECT name FROM name WHERE code = ? ORDER BY rowid LIMIT 1"));
+    q.addBindValue(code);
+    if (!q.exec()) {
+        m_error = q.lastError().text();
+        return std::nullopt;
+    }
+    if (!q.next())
+        return std::optional<QString>();
+    return std::optional<QString>(q.value(0).toString());
+}
+
+std::optional<GoodsCatalogue::Purchases> GoodsCatalogue::purchasesOf(const QString &code) const
+{
+    QSqlQuery q(m_db);
+    q.prepare(QStringLiteral("SELECT COUNT(*), SUM(shuliang), "
+                             "(SELECT shou FROM jinhuo WHERE code = ? ORDER BY rowid DESC LIMIT 1) "
+                             "FROM jinhuo WHERE code = ?"));
+    q.addBindValue(code);
+    q.addBindValue(code);
+    if (!q.exec() || !q.next()) {
+        m_error = q.lastError().text();
+        return std::nullopt;
+    }
+    Purchases p;
+    p.rows = q.value(0).toLongLong();
+    p.totalQuantity = q.value(1).toLongLong();
+    p.lastPrice = Schema::fromStorage(Schema::ColumnKind::Money, q.value(2)).value<Money>();
+    return p;
+}
+
+std::optional<bool> GoodsCatalogue::exists(const char *sql, const QString &code) const
+{
+    QSqlQuery q(m_db);
+    q.prepare(QString::fromLatin1(sql));
+    q.addBindValue(code);
+    if (!q.exec() || !q.next()) {
+        m_error = q.lastError().text();
+        return std::nullopt;
+    }
+    return q.value(0).toBool();
+}
+
+std::optional<bool> GoodsCatalogue::isPurchased(const QString &code) const
+{
+    return exists("SELECT EXISTS (SELECT 1 FROM jinhuo WHERE code = ?)", code);
+}
+
+std::optional<bool> GoodsCatalogue::isSold(const QString &code) const
+{
+    return exists("SELECT EXISTS (SELECT 1 FROM xiaoshou WHERE code = ?)", code);
+}

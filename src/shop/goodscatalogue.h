@@ -1,0 +1,42 @@
+#pragma once
+
+#include "shop/money.h"
+
+#include <QSqlDatabase>
+#include <QString>
+
+#include <optional>
+
+// The counter's view of the catalogue and the purchases. Every answer comes
+// from an indexed query on the live file, so goods added in the back office
+// are found at once and nothing loads a whole table.
+class GoodsCatalogue
+{
+public:
+    explicit GoodsCatalogue(QSqlDatabase db);
+
+    struct Purchases
+    {
+        qint64 rows = 0;
+        qint64 totalQuantity = 0; // sum of all deliveries; sales are not subtracted
+        Money lastPrice;          // selling price of the last purchase row in stored order
+    };
+
+    // Each returns nothing (and sets lastError) when the database fails.
+    std::optional<bool> isEmpty() const;
+    // The name of the first catalogue row with exactly this code; an empty
+    // inner optional when there is no such row.
+    std::optional<std::optional<QString>> nameOf(const QString &code) const;
+    std::optional<Purchases> purchasesOf(const QString &code) const;
+    // Whether any purchase / any sale line refers to the code.
+    std::optional<bool> isPurchased(const QString &code) const;
+    std::optional<bool> isSold(const QString &code) const;
+
+    QString lastError() const { return m_error; }
+
+private:
+    std::optional<bool> exists(const char *sql, const QString &code) const;
+
+    QSqlDatabase m_db;
+    mutable QString m_error;
+};

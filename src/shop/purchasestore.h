@@ -1,0 +1,42 @@
+#pragma once
+
+#include "shop/money.h"
+
+#include <QDate>
+#include <QSqlDatabase>
+#include <QString>
+
+#include <optional>
+
+// The purchases as the purchase screen writes them: a new purchase with the
+// next id ("last row + 1", taken inside the same transaction), and the delete
+// of one listed purchase.
+class PurchaseStore
+{
+public:
+    explicit PurchaseStore(QSqlDatabase db) : m_db(std::move(db)) { }
+
+    struct Purchase
+    {
+        QString code;
+        int quantity = 0;
+        Money purchasePrice;
+        Money sellingPrice; // also the member price
+        QString maker;
+        QDate purchased;
+        QDate expires;
+    };
+    // Stores the purchase whole or not at all; false (with lastError) on failure.
+    bool add(const Purchase &p);
+
+    enum class Removal { Deleted, GoodsSold, Gone };
+    // Deletes the purchase at `rowid` while it still has `id`, unless goods
+    // with `code` were sold. Nothing (and lastError) on a database error.
+    std::optional<Removal> remove(qint64 rowid, qint64 id, const QString &code);
+
+    QString lastError() const { return m_error; }
+
+private:
+    QSqlDatabase m_db;
+    QString m_error;
+};

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "shop/money.h"
+
+#include <QDate>
+#include <QList>
+#include <QSqlDatabase>
+#include <QString>
+
+// The figures of the sales analysis: per goods code sold in a range of days,
+// the quantity and amount sold, the last purchase price and the gross profit,
+// with the three totals. Money is taken as shown, rounded to cents, so the
+// totals are the sums of the figures on screen.
+struct SalesFigures
+{
+    struct Row
+    {
+        QString code;
+        QString name; // empty when the code is not in the catalogue
+        qint64 quantity = 0;
+        Money amount; // as shown
+        Money price;  // jinjia of the last purchase in stored order, 0 without one
+        Money profit; // amount − price × quantity
+    };
+
+    QList<Row> rows; // in the order in which the codes first occur among the lines
+    qint64 totalQuantity = 0;
+    Money totalAmount;
+    Money totalProfit;
+    bool ok = false;
+    QString error;
+
+    // Sale lines stamped strictly after the first moment of `first` and
+    // strictly before the first moment of the day after `last`.
+    static SalesFigures compute(QSqlDatabase db, QDate first, QDate last);
+};

@@ -1,0 +1,104 @@
+#include "shop/salesstore.h"
+
+#include "shop/database.h"
+#include "shop/schema.h"
+#include "shop/transaction.h"
+
+#include <QScopeGuard>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include <sqlite3.h>
+
+SalesStore::SalesStore(QSqlDatabase db) : m_db(std::move(db)), m_last(m_db) { }
+
+std::optional<SalesStore::LastRow> SalesStore::lastRow(QString *error) const
+{
+    QSqlQuery &q = m_last;
+    if (q.lastQuery().isEmpty())
+        q.prepare(QStringLiteral("SELECT id, danjuhao FROM xiaoshou ORDER BY rowid DESC LIMIT 1"));
+    if (!q.exec()) {
+        if (error)
+            *error = q.lastError().text();
+        return std::nullopt;
+    }
+    if (!q.next())
+        return std::nullopt;
+    // No read stays open on the file.
+    const QScopeGuard done([&q] { q.finish(); });
+    // A last row whose id or ticket number is not a whole number (written by
+    // another tool) cannot tell the next ones: that is an error, never 0.
+    bool idOk = false, numberOk = false;
+    const qint64 id = q.value(0).toLongLong(&idOk);
+    const qint64 number = q.value(1).toLongLong(&numberOk);
+    if (!idOk || !numberOk || q.value(0).isNull() || q.value(1).isNull()) {
+        if (error)
+            *error = QStringLiteral("最后一条销售记录的 id 或流水号不是整数（id=%1，danjuhao=%2）。")
+                         .arg(q.value(0).toString(), q.value(1).toString());
+        return std::nullopt;
+    }
+    return LastRow{id, number};
+}
+
+qint64 SalesStore::nextTicketNumber(QString *error) const
+{
+    const auto last = lastRow(error);
+    return last ? last->ticketNumber + 1 : 1;
+}
+
+SalesStore::Stored SalesStore::storeTicket(qint64 ticketNumber, const QList<TicketLine> &lines)
+{
+    Stored result;
+    Transaction tx(m_db);
+    if (!tx.isActive()) {
+        result.error = tx.lastError();
+        return result;
+    }
+    QString error;
+    const auto last = lastRow(&error);
+    if (!last && !error.isEmpty()) {
+        result.error = error;
+        return result;
+    }
+    qint64 id = last ? last->id + 1 : 1;
+    result.firstId = id;
+
+    // The lines go in through SQLite's own interface: at 20 lines a ticket,
+    // the driver's per-row work would cost more than the inserts themselves.
+    sqlite3 *handle = Database::handleOf(m_db);
+    sqlite3_stmt *insert = nullptr;
+    if (!handle || sqlite3_prepare_v2(handle,
+                                      "INSERT INTO xiaoshou (id, danjuhao, code, shuliang, shoujia, jine, dt) "
+                                      "VALUES (?, ?, ?, ?, ?, ?, ?)",
+                                      -1, &insert, nullptr) != SQLITE_OK) {
+        result.error = handle ? QString::fromUtf8(sqlite3_errmsg(handle)) : QStringLiteral("没有打开的数据库连接。");
+        return result;
+    }
+    const auto finalize = qScopeGuard([insert] { sqlite3_finalize(insert); });
+    for (const TicketLine &line : lines) {
+        const QByteArray code = line.code.toUtf8();
+        const QByteArray time = Schema::toStorage(Schema::ColumnKind::DateTime, line.time).toString().toUtf8();
+        sqlite3_bind_int64(insert, 1, id++);
+        sqlite3_bind_int64(insert, 2, ticketNumber);
+        sqlite3_bind_text(insert, 3, code.constData(), int(code.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_int64(insert, 4, line.quantity);
+        sqlite3_bind_int64(insert, 5, line.price.units());
+        sqlite3_bind_int64(insert, 6, line.amount.units());
+        if (time.isEmpty())
+            sqlite3_bind_null(insert, 7);
+        else
+            sqlite3_bind_text(insert, 7, time.constData(), int(time.size()), SQLITE_TRANSIENT);
+        if (sqlite3_step(insert) != SQLITE_DONE) {
+            result.error = QString::fromUtf8(sqlite3_errmsg(handle));
+            return result; // the transaction rolls back
+        }
+        sqlite3_reset(insert);
+    }
+    if (!tx.commit()) {
+        result.error = tx.lastError();
+        return result;
+    }
+    result.ok = true;
+    return result;
+}

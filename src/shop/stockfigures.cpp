@@ -1,0 +1,72 @@
+#include "shop/stockfigures.h"
+
+#include "shop/schema.h"
+
+#include <QHash>
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace {
+Money moneyOf(const QVariant &stored)
+{
+    return Schema::fromStorage(Schema::ColumnKind::Money, stored).value<Money>();
+}
+} // namespace
+
+StockFigures StockFigures::compute(QSqlDatabase db)
+{
+    StockFigures f;
+    // Sales per code in one pass over the covering index (code, shuliang, jine).
+    struct Sold
+    {
+        qint64 quantity = 0;
+        Money amount;
+    };
+    QHash<QString, Sold> sold;
+    QSqlQuery s(db);
+    s.setForwardOnly(true);
+    // Amounts are added as the program reads each one (Schema::moneyUnitsSql).
+    if (!s.exec(QStringLiteral("SELECT code, SUM(shuliang), SUM(%1) FROM xiaoshou INDEXED BY xiaoshou_code_totals "
+                               "GROUP BY code")
+                    .arg(Schema::moneyUnitsSql(QStringLiteral("jine"))))) {
+        f.error = s.lastError().text();
+        return f;
+    }
+    while (s.next())
+        sold.insert(s.value(0).toString(), {s.value(1).toLongLong(), moneyOf(s.value(2))});
+    s.finish();
+
+    // Purchases per code, in the order codes first occur, with the price of
+    // the last purchase of each (the row with the highest rowid of the code).
+    QSqlQuery p(db);
+    p.setForwardOnly(true);
+    if (!p.exec(QStringLiteral("SELECT g.code, g.quantity, "
+                               "(SELECT name FROM name WHERE name.code = g.code ORDER BY name.rowid LIMIT 1), "
+                               "(SELECT jinjia FROM jinhuo WHERE jinhuo.rowid = g.last) "
+                               "FROM (SELECT code, SUM(shuliang) AS quantity, MIN(rowid) AS first, MAX(rowid) AS last "
+                               "      FROM jinhuo INDEXED BY jinhuo_code_totals GROUP BY code) AS g "
+                               "ORDER BY g.first"))) {
+        f.error = p.lastError().text();
+        return f;
+    }
+    while (p.next()) {
+        Row r;
+        r.code = p.value(0).toString();
+        r.purchased = p.value(1).toLongLong();
+        r.name = p.value(2).toString();
+        r.price = moneyOf(p.value(3)).roundedToCents();
+        const Sold out = sold.value(r.code);
+        r.soldQuantity = out.quantity;
+        r.soldAmount = out.amount.roundedToCents();
+        r.stock = r.purchased - r.soldQuantity;
+        r.value = r.price.times(r.stock).value_or(Money()).roundedToCents();
+        f.totalSold += r.soldQuantity;
+        f.totalSoldAmount = f.totalSoldAmount.plus(r.soldAmount).value_or(f.totalSoldAmount);
+        f.totalPurchased += r.purchased;
+        f.totalStock += r.stock;
+        f.totalValue = f.totalValue.plus(r.value).value_or(f.totalValue);
+        f.rows.append(std::move(r));
+    }
+    f.ok = true;
+    return f;
+}

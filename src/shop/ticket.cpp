@@ -1,0 +1,102 @@
+#include "shop/ticket.h"
+
+#include "shop/recordset.h"
+
+namespace {
+const QString Code = QStringLiteral("货号");
+const QString Name = QStringLiteral("货名");
+const QString Quantity = QStringLiteral("数量");
+const QString ListPrice = QStringLiteral("定价");
+const QString Price = QStringLiteral("优惠价");
+const QString Amount = QStringLiteral("金额");
+const QString Time = QStringLiteral("时间");
+} // namespace
+
+Ticket::Ticket(QObject *parent) : QObject(parent), m_records(new RecordSet(this))
+{
+    using K = Schema::ColumnKind;
+    m_records->setObjectName(QStringLiteral("ticket"));
+    m_records->appendColumn(Code, K::Text);
+    m_records->appendColumn(Name, K::Text);
+    m_records->appendColumn(Quantity, K::Integer);
+    // Both prices are kept as the "Currency" text the cashier saw.
+    m_records->appendColumn(ListPrice, K::Text);
+    m_records->appendColumn(Price, K::Text);
+    // The amount is exact money, not a single-precision number.
+    m_records->appendColumn(Amount, K::Money);
+    m_records->appendColumn(Time, K::DateTime);
+    m_records->open();
+}
+
+QStringList Ticket::fieldNames()
+{
+    return {Code, Name, Quantity, ListPrice, Price, Amount, Time};
+}
+
+bool Ticket::add(const TicketLine &line)
+{
+    const auto amount = m_amountTotal.plus(line.amount);
+    if (!amount)
+        return false;
+    m_records->addNew();
+    m_records->setValue(Code, line.code);
+    m_records->setValue(Name, line.name);
+    m_records->setValue(Quantity, line.quantity);
+    m_records->setValue(ListPrice, line.listPrice.toCurrency());
+    m_records->setValue(Price, line.price.toCurrency());
+    m_records->setValue(Amount, QVariant::fromValue(line.amount));
+    m_records->setValue(Time, line.time);
+    m_quantityTotal += line.quantity;
+    m_amountTotal = *amount;
+    return true;
+}
+
+bool Ticket::remove(int index)
+{
+    if (index < 0 || index >= lineCount())
+        return false;
+    const TicketLine gone = line(index);
+    if (!m_records->moveTo(index) || !m_records->deleteCurrent())
+        return false;
+    m_quantityTotal -= gone.quantity;
+    m_amountTotal = m_amountTotal.minus(gone.amount).value_or(m_amountTotal);
+    if (lineCount() > 0)
+        m_records->moveTo(std::min(index, lineCount() - 1));
+    return true;
+}
+
+void Ticket::clear()
+{
+    // All lines go at once: the grid is reset once, not told of each line.
+    if (m_records->count() > 0)
+        m_records->setRows({});
+    m_quantityTotal = 0;
+    m_amountTotal = Money();
+}
+
+int Ticket::lineCount() const
+{
+    return m_records->count();
+}
+
+TicketLine Ticket::line(int index) const
+{
+    auto at = [&](int column) { return m_records->valueAt(index, column); };
+    TicketLine l;
+    l.code = at(0).toString();
+    l.name = at(1).toString();
+    l.quantity = at(2).toInt();
+    l.listPrice = Money::parse(at(3).toString()).value_or(Money());
+    l.price = Money::parse(at(4).toString()).value_or(Money());
+    l.amount = at(5).value<Money>();
+    l.time = at(6).toDateTime();
+    return l;
+}
+
+QList<TicketLine> Ticket::lines() const
+{
+    QList<TicketLine> all;
+    for (int i = 0; i < lineCount(); ++i)
+        all.append(line(i));
+    return all;
+}

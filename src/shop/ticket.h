@@ -1,0 +1,55 @@
+#pragma once
+
+#include "shop/money.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+class RecordSet;
+
+struct TicketLine
+{
+    QString code;
+    QString name;
+    qint32 quantity = 0;
+    Money listPrice;
+    Money price; // the unit price actually charged
+    Money amount;
+    QDateTime time; // when the line was put on the ticket
+};
+
+// The current ticket: a working table of seven fields that the grid shows,
+// with the quantity and amount totals kept beside it. Nothing here is stored;
+// the checkout copies the lines into the sales table.
+class Ticket : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit Ticket(QObject *parent = nullptr);
+
+    RecordSet *records() const { return m_records; }
+
+    // Appends one line; refuses (returns false) when a total would overflow.
+    bool add(const TicketLine &line);
+    // Takes one line off the ticket (a voided line); the totals follow.
+    bool remove(int index);
+    void clear();
+
+    int lineCount() const;
+    TicketLine line(int index) const;
+    QList<TicketLine> lines() const;
+
+    qint64 quantityTotal() const { return m_quantityTotal; }
+    Money amountTotal() const { return m_amountTotal; }
+
+    // Field names of the ticket in grid order.
+    static QStringList fieldNames();
+
+private:
+    RecordSet *m_records;
+    qint64 m_quantityTotal = 0;
+    Money m_amountTotal;
+};
