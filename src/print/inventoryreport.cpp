@@ -31,12 +31,10 @@ QStringList captions()
 
 QStringList fieldsOf(const StockFigures::Row &row)
 {
-    return {row.code,
-            row.name,
-            QString::number(row.soldQuantity),
-            row.soldAmount.toCurrency(),
-            QString::number(row.purchased),
-            QString::number(row.stock)};
+    QStringList fields;
+    for (int column = 0; column < 6; ++column)
+        fields.append(StockFigures::text(row, column));
+    return fields;
 }
 
 bool paint(const QList<StockFigures::Row> &rows, QPagedPaintDevice *device)

@@ -51,3 +51,29 @@ SalesFigures SalesFigures::compute(QSqlDatabase db, QDate first, QDate last)
     f.ok = true;
     return f;
 }
+
+QStringList SalesFigures::captions()
+{
+    return {QStringLiteral("货号"),     QStringLiteral("货名"),     QStringLiteral("销售数量"),
+            QStringLiteral("销售金额"), QStringLiteral("进货价格"), QStringLiteral("销售毛利")};
+}
+
+QString SalesFigures::text(const Row &row, int column)
+{
+    switch (column) {
+    case 0:
+        return row.code;
+    case 1:
+        return row.name;
+    case 2:
+        return QString::number(row.quantity);
+    case 3:
+        return row.amount.toCurrency();
+    case 4:
+        return row.price.toCurrency();
+    case 5:
+        return row.profit.toCurrency();
+    default:
+        return QString();
+    }
+}

@@ -30,6 +30,11 @@ struct SalesFigures
     bool ok = false;
     QString error;
 
+    // The grid's column captions, one per field of a row in order.
+    static QStringList captions();
+    // A row's field as the grid shows it.
+    static QString text(const Row &row, int column);
+
     // Sale lines stamped strictly after the first moment of `first` and
     // strictly before the first moment of the day after `last`.
     static SalesFigures compute(QSqlDatabase db, QDate first, QDate last);

@@ -70,3 +70,34 @@ StockFigures StockFigures::compute(QSqlDatabase db)
     f.ok = true;
     return f;
 }
+
+QStringList StockFigures::captions()
+{
+    return {QStringLiteral("货号"),     QStringLiteral("货名"),     QStringLiteral("销售数量"),
+            QStringLiteral("销售金额"), QStringLiteral("进货总数"), QStringLiteral("库存数量"),
+            QStringLiteral("进货价格"), QStringLiteral("库存金额")};
+}
+
+QString StockFigures::text(const Row &row, int column)
+{
+    switch (column) {
+    case 0:
+        return row.code;
+    case 1:
+        return row.name;
+    case 2:
+        return QString::number(row.soldQuantity);
+    case 3:
+        return row.soldAmount.toCurrency();
+    case 4:
+        return QString::number(row.purchased);
+    case 5:
+        return QString::number(row.stock);
+    case 6:
+        return row.price.toCurrency();
+    case 7:
+        return row.value.toCurrency();
+    default:
+        return QString();
+    }
+}

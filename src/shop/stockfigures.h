@@ -34,4 +34,9 @@ struct StockFigures
     QString error;
 
     static StockFigures compute(QSqlDatabase db);
+    // The grid's column captions, one per field of a row in order (the
+    // last two are the purchase price and the stock value).
+    static QStringList captions();
+    // A row's field as the grid and the inventory list show it.
+    static QString text(const Row &row, int column);
 };

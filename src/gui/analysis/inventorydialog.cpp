@@ -1,12 +1,11 @@
 #include "gui/analysis/inventorydialog.h"
 
 #include "gui/analysis/backgroundwork.h"
+#include "gui/figuresmodel.h"
 #include "gui/gridwidths.h"
 #include "gui/messages.h"
 #include "gui/named.h"
-#include "gui/recordsetmodel.h"
 #include "print/inventoryreport.h"
-#include "shop/recordset.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -21,9 +20,6 @@ namespace {
 const QString Caption = QStringLiteral("库存分析");
 const QString Working = QStringLiteral("正在计算库存……");
 const QString Failed = QStringLiteral("库存数据未能读取：%1");
-const QStringList Fields = {QStringLiteral("货号"),     QStringLiteral("货名"),     QStringLiteral("销售数量"),
-                            QStringLiteral("销售金额"), QStringLiteral("进货总数"), QStringLiteral("库存数量"),
-                            QStringLiteral("进货价格"), QStringLiteral("库存金额")};
 constexpr int PriceColumn = 6;
 constexpr int ValueColumn = 7;
 } // namespace
@@ -33,10 +29,7 @@ InventoryDialog::InventoryDialog(const QString &databasePath, QWidget *parent) :
     setObjectName(QStringLiteral("frmkucun"));
     setWindowTitle(Caption);
 
-    m_table = new RecordSet(this);
-    for (const QString &field : Fields)
-        m_table->appendColumn(field, Schema::ColumnKind::Text);
-    m_table->open();
+    m_model = new FiguresModel(StockFigures::captions(), this);
 
     auto total = [this](const char *name) {
         auto *e = named(new QLineEdit(this), name);
@@ -49,8 +42,7 @@ InventoryDialog::InventoryDialog(const QString &databasePath, QWidget *parent) :
     m_totalStock = total("Text4");
     m_totalValue = total("Text5");
     m_grid = named(new QTableView(this), "DataGrid1");
-    auto *model = new RecordSetModel(m_table, this);
-    model->bindView(m_grid);
+    m_model->bindView(m_grid);
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_grid->verticalHeader()->setDefaultSectionSize(22);
     m_showPrices = named(new QCheckBox(QStringLiteral("显示进货价格和库存金额"), this), "Check1");
@@ -125,16 +117,8 @@ void InventoryDialog::alignTotals()
 
 void InventoryDialog::fill()
 {
-    QVector<QVariantList> rows;
-    rows.reserve(m_figures.rows.size());
-    for (const StockFigures::Row &r : m_figures.rows) {
-        QVariantList values;
-        for (const QString &text :
-             InventoryReport::fieldsOf(r) + QStringList{r.price.toCurrency(), r.value.toCurrency()})
-            values.append(text);
-        rows.append(values);
-    }
-    m_table->setRows(rows);
+    m_model->reset(int(m_figures.rows.size()),
+                   [this](int row, int column) { return StockFigures::text(m_figures.rows.at(row), column); });
     m_totalSold->setText(QString::number(m_figures.totalSold));
     m_totalSoldAmount->setText(m_figures.totalSoldAmount.toCurrency());
     m_totalPurchased->setText(QString::number(m_figures.totalPurchased));

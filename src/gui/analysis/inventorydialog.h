@@ -8,7 +8,7 @@ class QCheckBox;
 class QLineEdit;
 class QPushButton;
 class QTableView;
-class RecordSet;
+class FiguresModel;
 
 // frmkucun "库存分析": per goods code ever purchased, what was purchased and
 // sold and what is left, with the totals, computed once when the screen is
@@ -20,7 +20,6 @@ class InventoryDialog : public QDialog
 public:
     explicit InventoryDialog(const QString &databasePath, QWidget *parent = nullptr);
 
-    RecordSet *table() const { return m_table; }
     const StockFigures &figures() const { return m_figures; }
     void setPricesShown(bool shown);
     void printList();
@@ -31,7 +30,7 @@ private:
     void alignTotals();
 
     StockFigures m_figures;
-    RecordSet *m_table;
+    FiguresModel *m_model;
     QTableView *m_grid;
     QWidget *m_totalsRow;
     QLineEdit *m_totalSold;

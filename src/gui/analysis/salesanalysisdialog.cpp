@@ -1,11 +1,10 @@
 #include "gui/analysis/salesanalysisdialog.h"
 
 #include "gui/analysis/backgroundwork.h"
+#include "gui/figuresmodel.h"
 #include "gui/gridwidths.h"
 #include "gui/messages.h"
 #include "gui/named.h"
-#include "gui/recordsetmodel.h"
-#include "shop/recordset.h"
 
 #include <QDateEdit>
 #include <QGridLayout>
@@ -21,8 +20,6 @@ namespace {
 const QString Caption = QStringLiteral("销售分析");
 const QString Working = QStringLiteral("正在汇总销售数据……");
 const QString Failed = QStringLiteral("销售数据未能读取：%1");
-const QStringList Fields = {QStringLiteral("货号"),     QStringLiteral("货名"),     QStringLiteral("销售数量"),
-                            QStringLiteral("销售金额"), QStringLiteral("进货价格"), QStringLiteral("销售毛利")};
 
 QLabel *totalLabel(QWidget *parent, const char *name)
 {
@@ -48,14 +45,10 @@ SalesAnalysisDialog::SalesAnalysisDialog(QSqlDatabase db, const QString &databas
     setObjectName(QStringLiteral("frmxiaoshou"));
     setWindowTitle(Caption);
 
-    m_table = new RecordSet(this);
-    for (const QString &field : Fields)
-        m_table->appendColumn(field, Schema::ColumnKind::Text);
-    m_table->open();
+    m_model = new FiguresModel(SalesFigures::captions(), this);
 
     m_grid = named(new QTableView(this), "DataGrid1");
-    auto *model = new RecordSetModel(m_table, this);
-    model->bindView(m_grid);
+    m_model->bindView(m_grid);
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_grid->verticalHeader()->setDefaultSectionSize(22);
     fitColumns(m_grid, {1100, 1500, 1300, 1300, 1300, 1300});
@@ -131,19 +124,16 @@ void SalesAnalysisDialog::run(QDate first, QDate last)
         Messages::error(owner, Failed.arg(figures.error));
         return;
     }
-    showFigures(figures);
+    showFigures(std::move(figures));
 }
 
-void SalesAnalysisDialog::showFigures(const SalesFigures &figures)
+void SalesAnalysisDialog::showFigures(SalesFigures figures)
 {
-    QVector<QVariantList> rows;
-    rows.reserve(figures.rows.size());
-    for (const SalesFigures::Row &r : figures.rows)
-        rows.append({r.code, r.name, QString::number(r.quantity), r.amount.toCurrency(), r.price.toCurrency(),
-                     r.profit.toCurrency()});
-    m_table->setRows(rows);
+    m_figures = std::move(figures);
+    m_model->reset(int(m_figures.rows.size()),
+                   [this](int row, int column) { return SalesFigures::text(m_figures.rows.at(row), column); });
     fitColumns(m_grid, {1100, 1500, 1300, 1300, 1300, 1300});
-    m_totalQuantity->setText(QString::number(figures.totalQuantity));
-    m_totalAmount->setText(figures.totalAmount.toCurrency());
-    m_totalProfit->setText(figures.totalProfit.toCurrency());
+    m_totalQuantity->setText(QString::number(m_figures.totalQuantity));
+    m_totalAmount->setText(m_figures.totalAmount.toCurrency());
+    m_totalProfit->setText(m_figures.totalProfit.toCurrency());
 }

@@ -9,7 +9,7 @@ class QDateEdit;
 class QLabel;
 class QPushButton;
 class QTableView;
-class RecordSet;
+class FiguresModel;
 
 // frmxiaoshou "销售分析": per goods code the quantity and amount sold in a
 // range of days, the purchase price and the gross profit, with the totals.
@@ -22,17 +22,18 @@ class SalesAnalysisDialog : public QDialog
 public:
     SalesAnalysisDialog(QSqlDatabase db, const QString &databasePath, QWidget *parent = nullptr);
 
-    RecordSet *table() const { return m_table; }
+    const SalesFigures &figures() const { return m_figures; }
     // "汇总" for the dates in the pickers.
     void summarise();
 
 private:
     void run(QDate first, QDate last);
-    void showFigures(const SalesFigures &figures);
+    void showFigures(SalesFigures figures);
 
     QSqlDatabase m_db;
     QString m_databasePath;
-    RecordSet *m_table;
+    SalesFigures m_figures;
+    FiguresModel *m_model;
     bool m_busy = false;
 
     QTableView *m_grid;
