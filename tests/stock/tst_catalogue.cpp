@@ -1,6 +1,6 @@
 #include "gui/stock/cataloguedialog.h"
 #include "messagerecorder.h"
-#include "shop/recordset.h"
+#include "shop/cataloguelist.h"
 #include "testshop.h"
 
 #include <QComboBox>
@@ -233,6 +233,52 @@ private Q_SLOTS:
         QCOMPARE(f.stored(QStringLiteral("SELECT code, name FROM name ORDER BY rowid")), strings({"A=货A", "C=货C新"}));
     }
 
+    void aCatalogueOfManyPages()
+    {
+        // 600 goods: the grid is given a page at a time, and every command
+        // works on the goods shown, also past the first page.
+        Fixture f;
+        f.shop.exec(
+            QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 600) "
+                           "INSERT INTO name (code, name) SELECT printf('G%03d', i), printf('货%d', i) FROM n"));
+        delete f.dialog;
+        f.dialog = new CatalogueDialog(f.shop.db().connection());
+        showActive(f.dialog);
+        auto *grid = f.get<QTableView>("DataGrid1");
+        QCOMPARE(grid->model()->rowCount(), 256);
+        while (grid->model()->canFetchMore({}))
+            grid->model()->fetchMore({});
+        QCOMPARE(grid->model()->rowCount(), 600);
+        QCOMPARE(grid->model()->index(599, 0).data().toString(), QStringLiteral("G600"));
+
+        // A duplicate far down the list is found; a new code goes at the end, selected.
+        f.add(QStringLiteral("G599"), QStringLiteral("重复"));
+        QCOMPARE(f.messages.texts(), QStringList{QStringLiteral("该货物代码已经存在，请重新输入！")});
+        f.add(QStringLiteral("N1"), QStringLiteral("新货"));
+        QCOMPARE(grid->currentIndex().row(), 600);
+        QCOMPARE(f.get<QLineEdit>("Text3")->text(), QStringLiteral("N1"));
+
+        // Delete on the second page: the next goods take its place, selected.
+        grid->selectRow(300);
+        QCOMPARE(f.get<QLineEdit>("Text3")->text(), QStringLiteral("G301"));
+        f.click("Command1");
+        QCOMPARE(f.shop.count(QStringLiteral("name")), 600);
+        QCOMPARE(f.get<QLineEdit>("Text3")->text(), QStringLiteral("G302"));
+
+        // Renamed there, and still selected after another program added goods.
+        f.click("Command2");
+        typeText(f.get("Text4"), QStringLiteral("改"));
+        f.click("Command4");
+        QCOMPARE(f.stored(QStringLiteral("SELECT code, name FROM name WHERE code = 'G302'")),
+                 QStringList{QStringLiteral("G302=货302改")});
+        f.shop.exec(QStringLiteral("INSERT INTO name (code, name) VALUES ('N2', '别处')"));
+        QWidget other;
+        QVERIFY(showActive(&other));
+        QVERIFY(showActive(f.dialog));
+        QTRY_COMPARE(f.get<QLineEdit>("Text3")->text(), QStringLiteral("G302"));
+        QCOMPARE(grid->model()->index(grid->currentIndex().row(), 0).data().toString(), QStringLiteral("G302"));
+    }
+
     void deleteGuard_data()
     {
         QTest::addColumn<bool>("purchased");
@@ -256,7 +302,7 @@ private Q_SLOTS:
             f.shop.addPurchase(QStringLiteral("it's"), 1, Money::fromCents(100));
         if (sold)
             f.shop.addSale(1, 1, QStringLiteral("it's"), 1, Money::fromCents(100));
-        f.dialog->catalogue()->moveLast();
+        clickRow(f, 1);
         f.click("Command1");
         QCOMPARE(f.messages.texts(), message.isEmpty() ? QStringList{} : QStringList{message});
         QCOMPARE(f.shop.count(QStringLiteral("name")), message.isEmpty() ? 1 : 2);
@@ -362,7 +408,7 @@ private Q_SLOTS:
         QWidget away;
         QVERIFY(showActive(&away));
         QVERIFY(showActive(f.dialog)); // reads the table with the add in it
-        QSignalSpy resets(f.dialog->catalogue(), &RecordSet::wasReset);
+        QSignalSpy resets(f.dialog->catalogue(), &QAbstractItemModel::modelReset);
         if (writer == u"same") {
             f.shop.exec(QStringLiteral("INSERT INTO kuaijie (id, kuaijie) VALUES (1, '水')"));
         } else if (writer == u"other") {

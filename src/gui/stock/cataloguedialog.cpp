@@ -2,8 +2,8 @@
 
 #include "gui/messages.h"
 #include "gui/named.h"
-#include "gui/recordsetmodel.h"
 #include "gui/twips.h"
+#include "shop/cataloguelist.h"
 #include "shop/database.h"
 #include "shop/goodscatalogue.h"
 #include "shop/recordset.h"
@@ -14,6 +14,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -48,21 +49,22 @@ CatalogueDialog::CatalogueDialog(QSqlDatabase db, QWidget *parent) : QDialog(par
     setObjectName(QStringLiteral("frmhuoming"));
     setWindowTitle(Caption);
 
-    m_catalogue = new RecordSet(db, QStringLiteral("name"), {}, this);
+    // The catalogue is read a page at a time as the grid scrolls; the pick
+    // list is small and kept whole.
+    m_catalogue = new CatalogueList(db, this);
     m_catalogue->setObjectName(QStringLiteral("Adodc1"));
     m_pickList = new RecordSet(db, QStringLiteral("kuaijie"), {}, this);
     m_pickList->setObjectName(QStringLiteral("Adodc4"));
-    if (!m_catalogue->open() || !m_pickList->open())
+    if (!m_catalogue->reload() || !m_pickList->open())
         failed(m_catalogue->lastError() + m_pickList->lastError());
     else
         m_readAt = Database::changeStamp(db);
 
     buildControls();
-    connect(m_catalogue, &RecordSet::currentChanged, this, [this] { showCurrent(); });
-    connect(m_catalogue, &RecordSet::wasReset, this, [this] { showCurrent(); });
+    connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] { showCurrent(); });
     fillPickList();
     setEditMode(false);
-    showCurrent();
+    select(0);
 }
 
 void CatalogueDialog::buildControls()
@@ -122,11 +124,9 @@ void CatalogueDialog::buildControls()
     pickLayout->addLayout(pickButtons);
 
     m_grid = named(new QTableView(this), "DataGrid1");
-    auto *model = new RecordSetModel(m_catalogue, this);
-    // Both captions begin with three blanks, as the shop has always seen them.
-    model->setHeader(0, QStringLiteral("   货号"));
-    model->setHeader(1, QStringLiteral("   货名"));
-    model->bindView(m_grid);
+    m_grid->setModel(m_catalogue);
+    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_grid->horizontalHeader()->setStretchLastSection(true);
     m_grid->verticalHeader()->setDefaultSectionSize(22);
@@ -150,11 +150,6 @@ void CatalogueDialog::buildControls()
     connect(m_deleteButton, &QPushButton::clicked, this, &CatalogueDialog::deleteGoods);
     connect(m_addPickButton, &QPushButton::clicked, this, &CatalogueDialog::addPickName);
     connect(m_removePickButton, &QPushButton::clicked, this, &CatalogueDialog::removePickName);
-    // Text4 is bound to the name of the selected goods: an edit goes into the row.
-    connect(m_selectedName, &QLineEdit::textEdited, this, [this](const QString &text) {
-        if (m_editing)
-            m_catalogue->setValue(QStringLiteral("name"), text);
-    });
 }
 
 void CatalogueDialog::failed(const QString &error)
@@ -172,10 +167,27 @@ void CatalogueDialog::fillPickList()
     m_nameCombo->setEditText(QString());
 }
 
+int CatalogueDialog::currentRow() const
+{
+    const QModelIndex current = m_grid->currentIndex();
+    return current.isValid() && m_catalogue->rowAt(current.row()) ? current.row() : -1;
+}
+
+void CatalogueDialog::select(int row)
+{
+    if (m_catalogue->rowAt(row))
+        m_grid->selectionModel()->setCurrentIndex(m_catalogue->index(row, 0),
+                                                  QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    else
+        m_grid->selectionModel()->clear();
+    showCurrent();
+}
+
 void CatalogueDialog::showCurrent()
 {
-    m_selectedCode->setText(m_catalogue->value(QStringLiteral("code")).toString());
-    m_selectedName->setText(m_catalogue->value(QStringLiteral("name")).toString());
+    const auto row = m_catalogue->rowAt(currentRow());
+    m_selectedCode->setText(row ? row->code : QString());
+    m_selectedName->setText(row ? row->name : QString());
 }
 
 void CatalogueDialog::setEditMode(bool on)
@@ -207,16 +219,15 @@ void CatalogueDialog::reread()
     const QString stamp = Database::changeStamp(m_db);
     if (!stamp.isEmpty() && stamp == m_readAt)
         return;
-    const QString code = m_catalogue->value(QStringLiteral("code")).toString();
-    const int position = m_catalogue->position();
-    if (!m_catalogue->requery()) {
+    const auto selected = m_catalogue->rowAt(currentRow());
+    if (!m_catalogue->reload()) {
         failed(m_catalogue->lastError());
         return;
     }
     m_readAt = stamp;
     // Stay on the goods that were selected, when they are still there.
-    if (position > 0 && m_catalogue->moveTo(position) && m_catalogue->value(QStringLiteral("code")).toString() != code)
-        m_catalogue->moveFirst();
+    const int row = selected ? m_catalogue->indexOf(selected->rowid) : -1;
+    select(row >= 0 ? row : 0);
 }
 
 void CatalogueDialog::addGoods()
@@ -227,26 +238,25 @@ void CatalogueDialog::addGoods()
     const QString name = m_nameCombo->currentText();
     if (code.isEmpty() || name.isEmpty())
         return;
-    if (m_catalogue->count() > 0) {
-        m_catalogue->moveFirst();
-        if (m_catalogue->find(QStringLiteral("code"), code)) {
-            Messages::info(this, DuplicateCode);
-            m_codeEdit->clear();
-            m_catalogue->moveFirst();
-            m_codeEdit->setFocus();
-            return;
-        }
-    }
-    // The new goods are written at once: closing the screen or the program
-    // right after adding loses nothing.
-    if (!m_catalogue->addNew() || !m_catalogue->setValue(QStringLiteral("code"), code) ||
-        !m_catalogue->setValue(QStringLiteral("name"), name) || !m_catalogue->write()) {
-        const QString error = m_catalogue->lastError();
-        m_catalogue->discardChanges();
-        failed(error);
+    const auto known = GoodsCatalogue(m_db).nameOf(code);
+    if (!known) {
+        failed(GoodsCatalogue(m_db).lastError());
         return;
     }
-    showCurrent();
+    if (*known) {
+        Messages::info(this, DuplicateCode);
+        m_codeEdit->clear();
+        select(0);
+        m_codeEdit->setFocus();
+        return;
+    }
+    // The new goods are written at once: closing the screen or the program
+    // right after adding loses nothing. They become the selected goods.
+    if (!m_catalogue->add(code, name)) {
+        failed(m_catalogue->lastError());
+        return;
+    }
+    select(m_catalogue->rowCount() - 1);
 }
 
 void CatalogueDialog::clearAddGroup()
@@ -259,7 +269,7 @@ void CatalogueDialog::clearAddGroup()
 void CatalogueDialog::startRename()
 {
     // Only the goods shown in the boxes can be renamed.
-    if (m_catalogue->isBof() || m_catalogue->isEof() || m_catalogue->isOnDeletedRow())
+    if (currentRow() < 0)
         return;
     setEditMode(true);
     m_selectedName->setFocus();
@@ -268,11 +278,7 @@ void CatalogueDialog::startRename()
 
 void CatalogueDialog::cancelRename()
 {
-    // The typed name never reached the file: the row gets its old name back
-    // and nothing at all is written.
-    if (m_catalogue->value(QStringLiteral("name")).toString() != m_nameBeforeEdit)
-        m_catalogue->setValue(QStringLiteral("name"), m_nameBeforeEdit);
-    m_catalogue->discardChanges();
+    // The typed name never reached the file: nothing at all is written.
     m_selectedName->setText(m_nameBeforeEdit);
     setEditMode(false);
 }
@@ -287,13 +293,14 @@ void CatalogueDialog::hideEvent(QHideEvent *event)
 
 void CatalogueDialog::saveRename()
 {
-    if (m_selectedName->text().isEmpty()) {
+    const QString name = m_selectedName->text();
+    if (name.isEmpty()) {
         Messages::info(this, EmptyName);
         return;
     }
-    if (m_catalogue->hasPendingChanges() && !m_catalogue->write()) {
-        const QString error = m_catalogue->lastError();
-        failed(error);
+    const int row = currentRow();
+    if (name != m_nameBeforeEdit && !m_catalogue->rename(row, name)) {
+        failed(m_catalogue->lastError());
         return;
     }
     setEditMode(false);
@@ -302,19 +309,19 @@ void CatalogueDialog::saveRename()
 void CatalogueDialog::deleteGoods()
 {
     bool deleted = false;
-    if (m_catalogue->count() > 0 && m_catalogue->value(QStringLiteral("code")).isValid()) {
-        const QString code = m_catalogue->value(QStringLiteral("code")).toString();
-        const GoodsCatalogue goods(m_db);
-        const auto purchased = goods.isPurchased(code);
-        const auto sold = purchased ? goods.isSold(code) : std::nullopt;
+    const int row = currentRow();
+    if (const auto goods = m_catalogue->rowAt(row)) {
+        const GoodsCatalogue catalogue(m_db);
+        const auto purchased = catalogue.isPurchased(goods->code);
+        const auto sold = purchased ? catalogue.isSold(goods->code) : std::nullopt;
         if (!purchased || !sold) {
-            failed(goods.lastError());
+            failed(catalogue.lastError());
             return;
         }
         const int guard = (*purchased ? 1 : 0) + (*sold ? 2 : 0);
         switch (guard) {
         case 0:
-            if (!m_catalogue->deleteCurrent()) {
+            if (!m_catalogue->remove(row)) {
                 failed(m_catalogue->lastError());
                 return;
             }
@@ -331,14 +338,14 @@ void CatalogueDialog::deleteGoods()
             break;
         }
     }
-    if (!deleted || m_catalogue->count() == 0) {
-        if (!m_catalogue->requery())
+    if (!deleted || m_catalogue->rowCount() == 0) {
+        if (!m_catalogue->reload())
             failed(m_catalogue->lastError());
+        select(0);
     } else {
         // The goods that took the deleted row's place are selected: the
         // highlighted row, the boxes and what the next command works on agree.
-        m_catalogue->moveTo(std::min(m_catalogue->position(), m_catalogue->count() - 1));
-        showCurrent();
+        select(std::min(row, m_catalogue->rowCount() - 1));
     }
 }
 

@@ -10,6 +10,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTableView;
+class CatalogueList;
 class RecordSet;
 
 // frmhuoming "货名管理": the goods catalogue (table name) and the pick list of
@@ -22,7 +23,7 @@ class CatalogueDialog : public QDialog
 public:
     explicit CatalogueDialog(QSqlDatabase db, QWidget *parent = nullptr);
 
-    RecordSet *catalogue() const { return m_catalogue; }
+    CatalogueList *catalogue() const { return m_catalogue; }
     bool isEditing() const { return m_editing; }
 
     // Commands, as the buttons run them.
@@ -43,13 +44,16 @@ private:
     void buildControls();
     void fillPickList();
     void showCurrent();
+    // The grid's current row, -1 for none; select() makes a row current (none when it is not there).
+    int currentRow() const;
+    void select(int row);
     void setEditMode(bool on);
-    // Re-reads the catalogue and stays on the goods that were selected.
+    // Re-reads the catalogue (when the file changed) and stays on the goods that were selected.
     void reread();
     void failed(const QString &error);
 
     QSqlDatabase m_db;
-    RecordSet *m_catalogue;
+    CatalogueList *m_catalogue;
     RecordSet *m_pickList;
     bool m_editing = false;
     QString m_readAt; // the file's change stamp when the catalogue was read
