@@ -19,9 +19,9 @@ Ticket::Ticket(QObject *parent) : QObject(parent), m_records(new RecordSet(this)
     m_records->appendColumn(Code, K::Text);
     m_records->appendColumn(Name, K::Text);
     m_records->appendColumn(Quantity, K::Integer);
-    // Both prices are kept as the "Currency" text the cashier saw.
-    m_records->appendColumn(ListPrice, K::Text);
-    m_records->appendColumn(Price, K::Text);
+    // Both prices are kept as the cashier saw them: exact money at two decimals.
+    m_records->appendColumn(ListPrice, K::Money);
+    m_records->appendColumn(Price, K::Money);
     // The amount is exact money, not a single-precision number.
     m_records->appendColumn(Amount, K::Money);
     m_records->appendColumn(Time, K::DateTime);
@@ -42,8 +42,8 @@ bool Ticket::add(const TicketLine &line)
     m_records->setValue(Code, line.code);
     m_records->setValue(Name, line.name);
     m_records->setValue(Quantity, line.quantity);
-    m_records->setValue(ListPrice, line.listPrice.toCurrency());
-    m_records->setValue(Price, line.price.toCurrency());
+    m_records->setValue(ListPrice, QVariant::fromValue(line.listPrice.roundedToCents()));
+    m_records->setValue(Price, QVariant::fromValue(line.price.roundedToCents()));
     m_records->setValue(Amount, QVariant::fromValue(line.amount));
     m_records->setValue(Time, line.time);
     m_quantityTotal += line.quantity;
@@ -86,8 +86,8 @@ TicketLine Ticket::line(int index) const
     l.code = at(0).toString();
     l.name = at(1).toString();
     l.quantity = at(2).toInt();
-    l.listPrice = Money::parse(at(3).toString()).value_or(Money());
-    l.price = Money::parse(at(4).toString()).value_or(Money());
+    l.listPrice = at(3).value<Money>();
+    l.price = at(4).value<Money>();
     l.amount = at(5).value<Money>();
     l.time = at(6).toDateTime();
     return l;

@@ -134,7 +134,8 @@ void CounterWindow::buildControls()
     m_ticketPanel->raise();
 
     auto *model = new RecordSetModel(m_ticket->records(), this);
-    model->setColumnFormat(5, DisplayFormat::Currency);
+    for (int money : {3, 4, 5})
+        model->setColumnFormat(money, DisplayFormat::Currency);
     model->bindView(m_ticketGrid);
     for (int c = 0; c < int(std::size(GridColumnWidths)); ++c)
         m_ticketGrid->setColumnWidth(c, twips(GridColumnWidths[c]));
