@@ -18,6 +18,8 @@
 #include <QResizeEvent>
 #include <QTableView>
 
+#include <cmath>
+
 // The counter's controls, their places and the user modes' panel moves.
 // Places are designed in twips on a 780 × 540 window; the whole content scales
 // with the window (applyScale), so a till screen of 1920 × 1080 is filled.
@@ -36,8 +38,6 @@ constexpr int ManagementButtonTop = 360;
 constexpr int TicketPanelTop = 920;
 constexpr int ModeShift = 400;
 constexpr int GridColumnWidths[] = {1000, 1800, 1000, 1200, 1200, 1200, 2000};
-constexpr int DesignWidth = 780;
-constexpr int DesignHeight = 540;
 
 struct ScreenButton
 {
@@ -256,47 +256,25 @@ void CounterWindow::enterNormalUserMode()
 void CounterWindow::recordBaseLayout()
 {
     // Everything placed above, in the designed 780 × 540 coordinates.
-    const QList<QWidget *> containers = {this,          m_entryPanel, m_managementPanel,
-                                         m_ticketPanel, m_modeFrame,  m_totalPanel};
-    for (QWidget *w : findChildren<QWidget *>()) {
-        if (!containers.contains(w->parentWidget()) || w->objectName().isEmpty() || w->objectName().startsWith(u"qt_"))
-            continue;
-        m_baseLayout.append({w, w->geometry(), w->font().pointSizeF()});
-    }
+    m_scale.record(this, {this, m_entryPanel, m_managementPanel, m_ticketPanel, m_modeFrame, m_totalPanel});
 }
 
 void CounterWindow::shiftPanels(int dy)
 {
     // The 400-twip move of the user modes, in designed coordinates: the same
     // amount in both directions, whatever the window's size.
-    for (BasePlace &place : m_baseLayout)
-        if (place.widget == m_entryPanel || place.widget == m_ticketPanel)
-            place.rect.translate(0, dy);
+    m_scale.translate(m_entryPanel, dy);
+    m_scale.translate(m_ticketPanel, dy);
     applyScale();
 }
 
 void CounterWindow::applyScale()
 {
-    const double sx = width() / double(DesignWidth);
-    const double sy = height() / double(DesignHeight);
-    const double sf = std::min(sx, sy);
-    // Edges are scaled, not sizes: neighbours that touch keep touching and
-    // never overlap through rounding.
-    auto x = [sx](int v) { return int(std::lround(v * sx)); };
-    auto y = [sy](int v) { return int(std::lround(v * sy)); };
-    for (const BasePlace &place : std::as_const(m_baseLayout)) {
-        const QRect r = place.rect;
-        place.widget->setGeometry(
-            QRect(QPoint(x(r.left()), y(r.top())), QPoint(x(r.left() + r.width()) - 1, y(r.top() + r.height()) - 1)));
-        if (place.pointSize > 0) {
-            QFont f = place.widget->font();
-            f.setPointSizeF(place.pointSize * sf);
-            place.widget->setFont(f);
-        }
-    }
+    m_scale.apply(size());
+    const double sx = m_scale.xFactor(size());
     for (int c = 0; c < int(std::size(GridColumnWidths)); ++c)
-        m_ticketGrid->setColumnWidth(c, x(twips(GridColumnWidths[c])));
-    m_ticketGrid->verticalHeader()->setDefaultSectionSize(y(22));
+        m_ticketGrid->setColumnWidth(c, int(std::lround(twips(GridColumnWidths[c]) * sx)));
+    m_ticketGrid->verticalHeader()->setDefaultSectionSize(int(std::lround(22 * m_scale.yFactor(size()))));
     setFigure(m_amountTotalLabel, m_amountTotalLabel->text());
     setFigure(m_changeLabel, m_changeLabel->text());
 }
@@ -306,10 +284,7 @@ void CounterWindow::setFigure(QLabel *figure, const QString &text)
     figure->setText(text);
     // Three times the body text at the window's scale; only an amount too long
     // for the panel is drawn smaller, so that it is always shown whole.
-    double size = 0;
-    for (const BasePlace &place : std::as_const(m_baseLayout))
-        if (place.widget == figure)
-            size = place.pointSize * std::min(width() / double(DesignWidth), height() / double(DesignHeight));
+    const double size = m_scale.pointSize(figure, this->size());
     if (size <= 0)
         return;
     QFont f = figure->font();

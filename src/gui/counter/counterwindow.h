@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gui/designscale.h"
 #include "shop/goodscatalogue.h"
 #include "shop/receipt.h"
 #include "shop/salesstore.h"
@@ -109,14 +110,9 @@ private:
     Ticket *m_ticket;
     std::unique_ptr<ScreenHost> m_screens;
 
+    DesignScale m_scale{QSize(780, 540)};
+
     // The code whose stored price is in the unit price box.
-    struct BasePlace
-    {
-        QWidget *widget;
-        QRect rect;       // in the designed 780 × 540 window
-        double pointSize; // of its font there
-    };
-    QList<BasePlace> m_baseLayout;
 
     QString m_pricedCode;
     QString m_startError;
