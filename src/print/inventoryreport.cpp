@@ -1,7 +1,7 @@
 #include "print/inventoryreport.h"
 
-#include "print/previewwindow.h"
 #include "print/printfont.h"
+#include "print/printout.h"
 
 #include <QFontMetricsF>
 #include <QPageLayout>
@@ -94,27 +94,16 @@ bool paint(const QList<StockFigures::Row> &rows, QPagedPaintDevice *device)
 
 void preview(const QList<StockFigures::Row> &rows, QWidget *parent)
 {
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setDocName(QStringLiteral("Tarvel inventory"));
-    QPrintPreviewDialog dialog(&printer, parent);
-    dialog.setObjectName(QStringLiteral("DataReport2"));
-    dialog.setWindowTitle(QStringLiteral("库存打印"));
-    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
-                     [&rows](QPrinter *target) { paint(rows, target); });
-    makeReadable(&dialog);
-    dialog.exec();
+    Printout::preview(parent, QStringLiteral("DataReport2"), QStringLiteral("库存打印"),
+                      QStringLiteral("Tarvel inventory"),
+                      [&rows](QPrinter *printer, const QPrinterInfo &) { return paint(rows, printer); });
 }
 
 QString printOnDefaultPrinter(const QList<StockFigures::Row> &rows)
 {
-    const QPrinterInfo info = QPrinterInfo::defaultPrinter();
-    if (info.isNull())
-        return QStringLiteral("没有设置默认打印机。");
-    QPrinter printer(info, QPrinter::HighResolution);
-    printer.setDocName(QStringLiteral("Tarvel inventory"));
-    if (!paint(rows, &printer) || printer.printerState() == QPrinter::Error)
-        return QStringLiteral("打印机 %1 打印失败。").arg(info.printerName());
-    return QString();
+    return Printout::printOnDefaultPrinter(
+        QStringLiteral("Tarvel inventory"),
+        [&rows](QPrinter *printer, const QPrinterInfo &) { return paint(rows, printer); });
 }
 
 } // namespace InventoryReport

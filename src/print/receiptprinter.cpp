@@ -1,9 +1,8 @@
 #include "print/receiptprinter.h"
 
-#include "print/previewwindow.h"
+#include "print/printout.h"
 #include "print/receiptlayout.h"
 
-#include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
 
@@ -33,37 +32,26 @@ bool paintFor(const QPrinterInfo &info, const Receipt &receipt, QPrinter *printe
     return ReceiptLayout::paint(receipt, printer);
 }
 
+Printout::Paint painter(const Receipt &receipt)
+{
+    return [&receipt](QPrinter *printer, const QPrinterInfo &info) { return paintFor(info, receipt, printer); };
+}
+
 } // namespace
 
 QString printOn(const QPrinterInfo &info, const Receipt &receipt)
 {
-    if (info.isNull())
-        return QStringLiteral("没有设置默认打印机。");
-    QPrinter printer(info, QPrinter::HighResolution);
-    printer.setDocName(documentName());
-    if (!printer.isValid())
-        return QStringLiteral("打印机 %1 不可用。").arg(info.printerName());
-    if (!paintFor(info, receipt, &printer) || printer.printerState() == QPrinter::Error)
-        return QStringLiteral("打印机 %1 打印失败。").arg(info.printerName());
-    return QString();
+    return Printout::printOn(info, documentName(), painter(receipt));
 }
 
 QString printOnDefaultPrinter(const Receipt &receipt)
 {
-    return printOn(QPrinterInfo::defaultPrinter(), receipt);
+    return Printout::printOnDefaultPrinter(documentName(), painter(receipt));
 }
 
 void preview(const Receipt &receipt, QWidget *parent)
 {
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setDocName(documentName());
-    QPrintPreviewDialog dialog(&printer, parent);
-    dialog.setObjectName(QStringLiteral("DataReport1"));
-    dialog.setWindowTitle(QStringLiteral("打印"));
-    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
-                     [&receipt](QPrinter *target) { paintFor(QPrinterInfo::defaultPrinter(), receipt, target); });
-    makeReadable(&dialog);
-    dialog.exec();
+    Printout::preview(parent, QStringLiteral("DataReport1"), QStringLiteral("打印"), documentName(), painter(receipt));
 }
 
 } // namespace ReceiptPrinter
