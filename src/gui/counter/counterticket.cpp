@@ -23,8 +23,8 @@ using namespace CounterText;
 
 void CounterWindow::showTotals()
 {
-    m_quantityTotalLabel->setText(QString::number(m_ticket->quantityTotal()));
-    setFigure(m_amountTotalLabel,
+    m_ui.quantityTotalLabel->setText(QString::number(m_ticket->quantityTotal()));
+    setFigure(m_ui.amountTotalLabel,
               m_ticket->lineCount() == 0 ? QStringLiteral("0") : m_ticket->amountTotal().toCurrency());
 }
 
@@ -33,28 +33,33 @@ void CounterWindow::addLine()
     const auto purchases = findGoods(true);
     if (!purchases)
         return;
-    const QString code = m_codeEdit->text();
+    const QString code = m_ui.codeEdit->text();
     const Money listPrice = purchases->lastPrice;
     // A price looked up for other goods is never charged for these: a new code
     // gets its own stored price, a price typed for the same goods is kept.
-    if (m_discountedEdit->text().isEmpty() || code != m_pricedCode) {
+    if (m_ui.discountedEdit->text().isEmpty() || code != m_pricedCode) {
         m_pricedCode = code;
-        m_priceEdit->setText(listPrice.toPlain());
-        updateDiscountedPrice(m_priceEdit->text());
+        m_ui.priceEdit->setText(listPrice.toPlain());
+        updateDiscountedPrice(m_ui.priceEdit->text());
     }
-    const auto quantity = NumberText::toInt16(m_quantityEdit->text());
+    const auto quantity = NumberText::toInt16(m_ui.quantityEdit->text());
     if (!quantity) {
         Messages::info(this, BadInput);
         return;
     }
-    const auto price = Money::parse(m_discountedEdit->text());
+    const auto price = Money::parse(m_ui.discountedEdit->text());
     if (!price) {
         Messages::info(this, NoPrice);
         return;
     }
     const auto amount = Pricing::lineAmount(*quantity, *price);
-    TicketLine line{
-        code, m_nameEdit->text(), *quantity, listPrice, *price, amount.value_or(Money()), QDateTime::currentDateTime()};
+    TicketLine line{code,
+                    m_ui.nameEdit->text(),
+                    *quantity,
+                    listPrice,
+                    *price,
+                    amount.value_or(Money()),
+                    QDateTime::currentDateTime()};
     if (!amount || !m_ticket->add(line)) {
         Messages::info(this, TooLarge);
         return;
@@ -65,19 +70,19 @@ void CounterWindow::addLine()
 void CounterWindow::clearTicket()
 {
     m_ticket->clear();
-    m_quantityTotalLabel->setText(QStringLiteral("0"));
-    setFigure(m_amountTotalLabel, QStringLiteral("0"));
-    focusAndSelect(m_codeEdit);
+    m_ui.quantityTotalLabel->setText(QStringLiteral("0"));
+    setFigure(m_ui.amountTotalLabel, QStringLiteral("0"));
+    focusAndSelect(m_ui.codeEdit);
 }
 
 qint64 CounterWindow::ticketNumber() const
 {
-    return m_ticketNumberLabel->text().toLongLong();
+    return m_ui.ticketNumberLabel->text().toLongLong();
 }
 
 void CounterWindow::setTicketNumber(qint64 number)
 {
-    m_ticketNumberLabel->setText(QString::number(number));
+    m_ui.ticketNumberLabel->setText(QString::number(number));
 }
 
 // ---- checkout and receipt ----
@@ -100,7 +105,7 @@ void CounterWindow::checkout()
         return;
     }
     const Money total = m_ticket->amountTotal();
-    const Money paid = Money::parse(m_paymentEdit->text()).value_or(Money());
+    const Money paid = Money::parse(m_ui.paymentEdit->text()).value_or(Money());
     if (paid < total) {
         Messages::info(this, ShortPayment);
         return;
@@ -115,9 +120,9 @@ void CounterWindow::checkout()
         Messages::error(this, StoreFailed.arg(stored.error));
         return;
     }
-    setFigure(m_changeLabel, change.toCurrency());
+    setFigure(m_ui.changeLabel, change.toCurrency());
 
-    if (m_printCheck->isChecked()) {
+    if (m_ui.printCheck->isChecked()) {
         Receipt receipt = composeReceipt();
         receipt.paid = paid.toCurrency();
         receipt.change = change.toCurrency();
@@ -127,18 +132,18 @@ void CounterWindow::checkout()
     }
 
     m_ticket->clear();
-    m_quantityTotalLabel->setText(QStringLiteral("0"));
-    setFigure(m_amountTotalLabel, QStringLiteral("0"));
-    m_paymentEdit->clear();
+    m_ui.quantityTotalLabel->setText(QStringLiteral("0"));
+    setFigure(m_ui.amountTotalLabel, QStringLiteral("0"));
+    m_ui.paymentEdit->clear();
     setTicketNumber(number + 1);
-    focusAndSelect(m_codeEdit);
+    focusAndSelect(m_ui.codeEdit);
 }
 
 void CounterWindow::previewReceipt()
 {
     Receipt receipt = composeReceipt();
-    if (!m_paymentEdit->text().isEmpty()) {
-        const Money paid = Money::parse(m_paymentEdit->text()).value_or(Money());
+    if (!m_ui.paymentEdit->text().isEmpty()) {
+        const Money paid = Money::parse(m_ui.paymentEdit->text()).value_or(Money());
         const Money total = m_ticket->amountTotal();
         receipt.paid = paid.toCurrency();
         if (paid < total) {
@@ -152,7 +157,7 @@ void CounterWindow::previewReceipt()
 
 void CounterWindow::voidLine()
 {
-    const int row = m_ticketGrid->currentIndex().isValid() ? m_ticketGrid->currentIndex().row() : -1;
+    const int row = m_ui.ticketGrid->currentIndex().isValid() ? m_ui.ticketGrid->currentIndex().row() : -1;
     if (row < 0 || row >= m_ticket->lineCount())
         return;
     if (!Messages::ask(this, VoidQuestion, Messages::defaultTitle(), Messages::Icon::Question,

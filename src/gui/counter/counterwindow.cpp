@@ -50,13 +50,14 @@ CounterWindow::CounterWindow(std::unique_ptr<Database> database, QWidget *parent
     setMinimumSize(780, 540);
     resize(780, 540);
 
-    buildControls();
+    m_ui.build(this);
+    bindControls();
     recordBaseLayout();
-    setTabOrder();
+    m_ui.setTabOrder(this);
     connectHandlers();
 
     // Start-up: normal-user mode, an empty ticket, the next ticket number.
-    m_managementPanel->hide();
+    m_ui.managementPanel->hide();
     // Without the last stored ticket the next number is unknown: selling on
     // would hand out numbers twice. startTarvel() reports it and ends.
     QString error;
@@ -75,42 +76,42 @@ CounterWindow::~CounterWindow()
 
 void CounterWindow::connectHandlers()
 {
-    m_quantityEdit->installEventFilter(this);
-    m_priceEdit->installEventFilter(this);
+    m_ui.quantityEdit->installEventFilter(this);
+    m_ui.priceEdit->installEventFilter(this);
 
-    connect(m_quantityEdit, &QLineEdit::textChanged, this, [this] { normaliseQuantity(); });
-    connect(m_priceEdit, &QLineEdit::textChanged, this, [this](const QString &t) { updateDiscountedPrice(t); });
-    connect(m_rateEdit, &QLineEdit::textChanged, this, [this](const QString &t) { updateDiscountedPrice(t); });
-    connect(m_paymentEdit, &QLineEdit::textChanged, this, [this] { checkPayment(); });
-    connect(m_allowPriceCheck, &QCheckBox::toggled, m_priceEdit, &QWidget::setEnabled);
-    connect(m_allowRateCheck, &QCheckBox::toggled, m_rateEdit, &QWidget::setEnabled);
-    connect(m_printCheck, &QCheckBox::toggled, m_previewButton, &QWidget::setEnabled);
+    connect(m_ui.quantityEdit, &QLineEdit::textChanged, this, [this] { normaliseQuantity(); });
+    connect(m_ui.priceEdit, &QLineEdit::textChanged, this, [this](const QString &t) { updateDiscountedPrice(t); });
+    connect(m_ui.rateEdit, &QLineEdit::textChanged, this, [this](const QString &t) { updateDiscountedPrice(t); });
+    connect(m_ui.paymentEdit, &QLineEdit::textChanged, this, [this] { checkPayment(); });
+    connect(m_ui.allowPriceCheck, &QCheckBox::toggled, m_ui.priceEdit, &QWidget::setEnabled);
+    connect(m_ui.allowRateCheck, &QCheckBox::toggled, m_ui.rateEdit, &QWidget::setEnabled);
+    connect(m_ui.printCheck, &QCheckBox::toggled, m_ui.previewButton, &QWidget::setEnabled);
 
-    connect(m_addButton, &QPushButton::clicked, this, [this] { addLine(); });
-    connect(m_clearButton, &QPushButton::clicked, this, [this] { clearTicket(); });
-    connect(m_checkoutButton, &QPushButton::clicked, this, [this] { checkout(); });
-    connect(m_voidButton, &QPushButton::clicked, this, [this] { voidLine(); });
-    m_ticketGrid->installEventFilter(this);
+    connect(m_ui.addButton, &QPushButton::clicked, this, [this] { addLine(); });
+    connect(m_ui.clearButton, &QPushButton::clicked, this, [this] { clearTicket(); });
+    connect(m_ui.checkoutButton, &QPushButton::clicked, this, [this] { checkout(); });
+    connect(m_ui.voidButton, &QPushButton::clicked, this, [this] { voidLine(); });
+    m_ui.ticketGrid->installEventFilter(this);
 
     // Enter: in the code box it rings one piece up (a barcode scanner ends
     // every code with Enter); in the quantity, price and rate boxes it is F5,
     // in the payment box F8.
-    connect(m_codeEdit, &QLineEdit::returnPressed, this, [this] { scanCode(); });
-    for (QLineEdit *box : {m_quantityEdit, m_priceEdit, m_rateEdit})
+    connect(m_ui.codeEdit, &QLineEdit::returnPressed, this, [this] { scanCode(); });
+    for (QLineEdit *box : {m_ui.quantityEdit, m_ui.priceEdit, m_ui.rateEdit})
         connect(box, &QLineEdit::returnPressed, this, [this] { enterInEntryBox(); });
-    connect(m_paymentEdit, &QLineEdit::returnPressed, this, [this] {
+    connect(m_ui.paymentEdit, &QLineEdit::returnPressed, this, [this] {
         const qint64 before = ticketNumber();
         checkout();
         if (ticketNumber() == before)
-            focusAndSelect(m_codeEdit);
+            focusAndSelect(m_ui.codeEdit);
     });
-    connect(m_previewButton, &QPushButton::clicked, this, [this] { previewReceipt(); });
+    connect(m_ui.previewButton, &QPushButton::clicked, this, [this] { previewReceipt(); });
 
-    connect(m_superUserOption, &QRadioButton::toggled, this, [this](bool on) {
+    connect(m_ui.superUserOption, &QRadioButton::toggled, this, [this](bool on) {
         if (on)
             requestSuperUserMode();
     });
-    connect(m_normalUserOption, &QRadioButton::toggled, this, [this](bool on) {
+    connect(m_ui.normalUserOption, &QRadioButton::toggled, this, [this](bool on) {
         if (on)
             enterNormalUserMode();
     });
@@ -127,10 +128,10 @@ bool CounterWindow::functionKey(int key)
 {
     switch (key) {
     case Qt::Key_F1:
-        focusAndSelect(m_codeEdit);
+        focusAndSelect(m_ui.codeEdit);
         return true;
     case Qt::Key_F2:
-        focusAndSelect(m_quantityEdit);
+        focusAndSelect(m_ui.quantityEdit);
         return true;
     case Qt::Key_F3:
         focusUnitPrice();
@@ -142,7 +143,7 @@ bool CounterWindow::functionKey(int key)
         clearTicket();
         return true;
     case Qt::Key_F7:
-        focusAndSelect(m_paymentEdit);
+        focusAndSelect(m_ui.paymentEdit);
         return true;
     case Qt::Key_F8:
         checkout();
@@ -165,7 +166,7 @@ void CounterWindow::keyPressEvent(QKeyEvent *event)
 
 bool CounterWindow::isSuperUserMode() const
 {
-    return !m_managementPanel->isHidden();
+    return !m_ui.managementPanel->isHidden();
 }
 
 void CounterWindow::requestSuperUserMode()
@@ -180,19 +181,19 @@ void CounterWindow::requestSuperUserMode()
 
 void CounterWindow::cancelSuperUserRequest()
 {
-    m_normalUserOption->setChecked(true);
+    m_ui.normalUserOption->setChecked(true);
 }
 
 // ---- item entry ----
 
 bool CounterWindow::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_ticketGrid && event->type() == QEvent::KeyPress &&
+    if (watched == m_ui.ticketGrid && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent *>(event)->key() == Qt::Key_Delete) {
         voidLine();
         return true;
     }
-    if (event->type() == QEvent::FocusIn && (watched == m_quantityEdit || watched == m_priceEdit)) {
+    if (event->type() == QEvent::FocusIn && (watched == m_ui.quantityEdit || watched == m_ui.priceEdit)) {
         const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
         // Coming back to the window (after a message box, say) to the box that
         // had the focus is no new entry into it.
@@ -215,8 +216,8 @@ void CounterWindow::changeEvent(QEvent *event)
 
 void CounterWindow::focusUnitPrice()
 {
-    if (m_priceEdit->isEnabled())
-        focusAndSelect(m_priceEdit);
+    if (m_ui.priceEdit->isEnabled())
+        focusAndSelect(m_ui.priceEdit);
 }
 
 void CounterWindow::focusAndSelect(QLineEdit *box)
@@ -233,10 +234,10 @@ void CounterWindow::scanCode()
 {
     // A scanner types the code and Enter: one piece of the goods on the
     // ticket, and the code box ready for the next scan.
-    m_quantityEdit->setText(QStringLiteral("1"));
+    m_ui.quantityEdit->setText(QStringLiteral("1"));
     if (lookupGoods())
         addLine();
-    focusAndSelect(m_codeEdit);
+    focusAndSelect(m_ui.codeEdit);
 }
 
 void CounterWindow::enterInEntryBox()
@@ -245,7 +246,7 @@ void CounterWindow::enterInEntryBox()
     addLine();
     // A refused line leaves the cashier in the code box, ready to type over.
     if (m_ticket->lineCount() == linesBefore)
-        focusAndSelect(m_codeEdit);
+        focusAndSelect(m_ui.codeEdit);
 }
 
 void CounterWindow::databaseFailed(const QString &what)
@@ -258,7 +259,7 @@ std::optional<GoodsCatalogue::Purchases> CounterWindow::findGoods(bool checkQuan
     // A message box takes the focus away and gives it back: that must not
     // start a second lookup.
     const QScopedValueRollback guard(m_inLookup, true);
-    if (checkQuantityFirst && m_quantityEdit->text().isEmpty()) {
+    if (checkQuantityFirst && m_ui.quantityEdit->text().isEmpty()) {
         Messages::info(this, NoQuantity);
         return std::nullopt;
     }
@@ -271,10 +272,10 @@ std::optional<GoodsCatalogue::Purchases> CounterWindow::findGoods(bool checkQuan
         Messages::info(this, NoCatalogue);
         return std::nullopt;
     }
-    const QString code = m_codeEdit->text();
+    const QString code = m_ui.codeEdit->text();
     if (code.isEmpty()) {
         Messages::info(this, NoCode);
-        focusAndSelect(m_codeEdit);
+        focusAndSelect(m_ui.codeEdit);
         return std::nullopt;
     }
     const auto name = m_catalogue.nameOf(code);
@@ -284,10 +285,10 @@ std::optional<GoodsCatalogue::Purchases> CounterWindow::findGoods(bool checkQuan
     }
     if (!*name) {
         Messages::info(this, UnknownCode);
-        focusAndSelect(m_codeEdit);
+        focusAndSelect(m_ui.codeEdit);
         return std::nullopt;
     }
-    m_nameEdit->setText(**name);
+    m_ui.nameEdit->setText(**name);
     const auto purchases = m_catalogue.purchasesOf(code);
     if (!purchases) {
         databaseFailed(m_catalogue.lastError());
@@ -295,10 +296,10 @@ std::optional<GoodsCatalogue::Purchases> CounterWindow::findGoods(bool checkQuan
     }
     if (purchases->rows == 0) {
         Messages::info(this, NotPurchased);
-        focusAndSelect(m_codeEdit);
+        focusAndSelect(m_ui.codeEdit);
         return std::nullopt;
     }
-    m_purchasedEdit->setText(QString::number(purchases->totalQuantity));
+    m_ui.purchasedEdit->setText(QString::number(purchases->totalQuantity));
     return purchases;
 }
 
@@ -308,15 +309,15 @@ bool CounterWindow::lookupGoods()
     if (!purchases)
         return false;
     // The stored price replaces whatever was typed; its change updates Text6.
-    m_pricedCode = m_codeEdit->text();
-    m_priceEdit->setText(purchases->lastPrice.toPlain());
-    updateDiscountedPrice(m_priceEdit->text());
+    m_pricedCode = m_ui.codeEdit->text();
+    m_ui.priceEdit->setText(purchases->lastPrice.toPlain());
+    updateDiscountedPrice(m_ui.priceEdit->text());
     return true;
 }
 
 void CounterWindow::normaliseQuantity()
 {
-    normaliseWholeNumber(m_quantityEdit, this, BadInput);
+    normaliseWholeNumber(m_ui.quantityEdit, this, BadInput);
 }
 
 void CounterWindow::updateDiscountedPrice(const QString &changedText)
@@ -324,15 +325,15 @@ void CounterWindow::updateDiscountedPrice(const QString &changedText)
     if (changedText.isEmpty())
         return;
     // Until both boxes hold numbers the discounted price stays as it was.
-    if (const auto price = Pricing::discountedPrice(m_priceEdit->text(), m_rateEdit->text()))
-        m_discountedEdit->setText(price->toCurrency());
+    if (const auto price = Pricing::discountedPrice(m_ui.priceEdit->text(), m_ui.rateEdit->text()))
+        m_ui.discountedEdit->setText(price->toCurrency());
 }
 
 void CounterWindow::checkPayment()
 {
-    const QString text = m_paymentEdit->text();
+    const QString text = m_ui.paymentEdit->text();
     if (text.isEmpty() || Money::parse(text))
         return;
     Messages::info(this, BadPayment);
-    m_paymentEdit->clear();
+    m_ui.paymentEdit->clear();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gui/counter/countercontrols.h"
 #include "gui/designscale.h"
 #include "shop/goodscatalogue.h"
 #include "shop/receipt.h"
@@ -11,14 +12,7 @@
 #include <memory>
 
 class Database;
-class QCheckBox;
-class QFrame;
-class QGroupBox;
-class QLabel;
 class QLineEdit;
-class QPushButton;
-class QRadioButton;
-class QTableView;
 class ScreenHost;
 class Ticket;
 
@@ -65,7 +59,7 @@ public:
     Receipt composeReceipt();
 
     // Names of the back-office screens the management buttons open.
-    static QStringList screenNames();
+    static QStringList screenNames() { return CounterControls::screenNames(); }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -75,9 +69,7 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void buildControls();
-    void buildManagementPanel();
-    void setTabOrder();
+    void bindControls();
     void connectHandlers();
     void recordBaseLayout();
     void applyScale();
@@ -119,37 +111,5 @@ private:
     bool m_inLookup = false;
     QPointer<QWidget> m_focusAtDeactivation;
 
-    QLabel *m_titleLabel;
-    QGroupBox *m_modeFrame;
-    QRadioButton *m_normalUserOption;
-    QRadioButton *m_superUserOption;
-    QGroupBox *m_entryPanel;
-    QGroupBox *m_managementPanel;
-    QList<QPushButton *> m_managementButtons;
-    QGroupBox *m_ticketPanel;
-    QTableView *m_ticketGrid;
-
-    QLineEdit *m_codeEdit;
-    QLineEdit *m_nameEdit;
-    QLineEdit *m_quantityEdit;
-    QLineEdit *m_purchasedEdit;
-    QLineEdit *m_priceEdit;
-    QLineEdit *m_discountedEdit;
-    QLineEdit *m_rateEdit;
-    QCheckBox *m_allowPriceCheck;
-    QCheckBox *m_allowRateCheck;
-    QPushButton *m_addButton;
-    QPushButton *m_clearButton;
-    QPushButton *m_voidButton;
-    QFrame *m_totalPanel;
-
-    QLabel *m_ticketNumberLabel;
-    QLabel *m_quantityTotalLabel;
-    QLabel *m_amountTotalLabel;
-    QLabel *m_changeLabel;
-    QLineEdit *m_paymentEdit;
-    QCheckBox *m_printCheck;
-    QCheckBox *m_memberCheck;
-    QPushButton *m_checkoutButton;
-    QPushButton *m_previewButton;
+    CounterControls m_ui;
 };

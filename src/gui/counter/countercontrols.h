@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QList>
+#include <QStringList>
+
+class QCheckBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QTableView;
+class QWidget;
+
+// The controls of the counter window (Form1), each with its given objectName,
+// built in their designed places and initial states.
+struct CounterControls
+{
+    // Builds every control on `window` (the ticket grid without its model).
+    void build(QWidget *window);
+    // The tab order of the counter.
+    void setTabOrder(QWidget *window);
+    // The back-office screens of the management buttons, left to right.
+    static QStringList screenNames();
+
+    // Twips: the user modes move the entry and ticket panels by this much.
+    static constexpr int ModeShift = 400;
+    static constexpr int GridColumnWidths[] = {1000, 1800, 1000, 1200, 1200, 1200, 2000};
+
+    QLabel *titleLabel = nullptr;
+    QGroupBox *modeFrame = nullptr;
+    QRadioButton *normalUserOption = nullptr;
+    QRadioButton *superUserOption = nullptr;
+    QGroupBox *entryPanel = nullptr;
+    QGroupBox *managementPanel = nullptr;
+    QList<QPushButton *> managementButtons; // left to right, each with its screen's name in property "screen"
+    QGroupBox *ticketPanel = nullptr;
+    QTableView *ticketGrid = nullptr;
+
+    QLineEdit *codeEdit = nullptr;
+    QLineEdit *nameEdit = nullptr;
+    QLineEdit *quantityEdit = nullptr;
+    QLineEdit *purchasedEdit = nullptr;
+    QLineEdit *priceEdit = nullptr;
+    QLineEdit *discountedEdit = nullptr;
+    QLineEdit *rateEdit = nullptr;
+    QCheckBox *allowPriceCheck = nullptr;
+    QCheckBox *allowRateCheck = nullptr;
+    QPushButton *addButton = nullptr;
+    QPushButton *clearButton = nullptr;
+    QPushButton *voidButton = nullptr;
+    QFrame *totalPanel = nullptr;
+
+    QLabel *ticketNumberLabel = nullptr;
+    QLabel *quantityTotalLabel = nullptr;
+    QLabel *amountTotalLabel = nullptr;
+    QLabel *changeLabel = nullptr;
+    QLineEdit *paymentEdit = nullptr;
+    QCheckBox *printCheck = nullptr;
+    QCheckBox *memberCheck = nullptr;
+    QPushButton *checkoutButton = nullptr;
+    QPushButton *previewButton = nullptr;
+
+private:
+    void buildManagementPanel();
+};
