@@ -221,6 +221,30 @@ private Q_SLOTS:
         QVERIFY(t.elapsed() < 5000);
     }
 
+    void aLongGridIsGivenAsItScrolls()
+    {
+        // 300 codes sold today: the grid holds a batch, scrolling gives the
+        // rest, every cell as the figures have it.
+        CounterFixture f;
+        f.shop.exec(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 300) "
+                                   "INSERT INTO xiaoshou (id, danjuhao, code, shuliang, shoujia, jine, dt) "
+                                   "SELECT i, i, printf('S%03d', i), i, 10000, i * 10000, '%1' FROM n")
+                        .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd 00:00:01"))));
+        auto *dialog = new SalesAnalysisDialog(f.shop.db().connection(), f.shop.path(), f.window);
+        auto *grid = dialog->findChild<QTableView *>(QStringLiteral("DataGrid1"));
+        QCOMPARE(dialog->figures().rows.size(), 300);
+        QCOMPARE(grid->model()->rowCount(), 256);
+        grid->resize(600, 400);
+        grid->scrollToBottom();
+        while (grid->model()->canFetchMore({}))
+            grid->model()->fetchMore({});
+        QCOMPARE(grid->model()->rowCount(), 300);
+        QCOMPARE(grid->model()->index(299, 0).data().toString(), QStringLiteral("S300"));
+        QCOMPARE(grid->model()->index(299, 3).data().toString(), QStringLiteral("¥300.00"));
+        QCOMPARE(labels(dialog, {"Label9"}), strings({"45150"}));
+        delete dialog;
+    }
+
     void aCancelledFirstRunShowsZeroTotals()
     {
         // Another program holds the file: the opening run waits, and the
