@@ -77,11 +77,13 @@ void CounterWindow::clearTicket()
 
 qint64 CounterWindow::ticketNumber() const
 {
-    return m_ui.ticketNumberLabel->text().toLongLong();
+    return m_ticketNumber;
 }
 
 void CounterWindow::setTicketNumber(qint64 number)
 {
+    // The number is kept as a number; the label only shows it.
+    m_ticketNumber = number;
     m_ui.ticketNumberLabel->setText(QString::number(number));
 }
 

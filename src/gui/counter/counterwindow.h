@@ -107,6 +107,7 @@ private:
     // The code whose stored price is in the unit price box.
 
     QString m_pricedCode;
+    qint64 m_ticketNumber = 0;
     QString m_startError;
     bool m_inLookup = false;
     QPointer<QWidget> m_focusAtDeactivation;
