@@ -25,8 +25,8 @@ constexpr double GapCm = 0.15;
 
 QStringList captions()
 {
-    return {QStringLiteral("货号"),     QStringLiteral("货名"),     QStringLiteral("销售数量"),
-            QStringLiteral("销售金额"), QStringLiteral("进货总数"), QStringLiteral("库存数量")};
+    // The first six columns of the inventory grid, under the same captions.
+    return StockFigures::captions().mid(0, 6);
 }
 
 QStringList fieldsOf(const StockFigures::Row &row)
