@@ -234,8 +234,8 @@ void retailDay(BenchTable &table, Window &shop, Window &small, const QString &sa
         {QStringLiteral("P7"), QString(), same, limit}, 20, [&] { return showDay(shopRetail, shopDay); },
         [&] { return showDay(smallRetail, smallDay); });
     day.what = QStringLiteral("retail records for one day (%1 lines; baseline %2)")
-                   .arg(shopRetail->dayList()->count())
-                   .arg(smallRetail->dayList()->count());
+                   .arg(shopRetail->lineCount())
+                   .arg(smallRetail->lineCount());
     shop.w->screens()->unloadAll();
     small.w->screens()->unloadAll();
     settle();

@@ -25,6 +25,16 @@ void FiguresModel::bindView(QAbstractItemView *view)
     view->setSelectionMode(QAbstractItemView::SingleSelection);
 }
 
+void FiguresModel::removeRow(int row)
+{
+    if (row < 0 || row >= m_shown)
+        return;
+    beginRemoveRows({}, row, row);
+    --m_rows;
+    --m_shown;
+    endRemoveRows();
+}
+
 int FiguresModel::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : m_shown;

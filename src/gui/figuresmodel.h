@@ -24,6 +24,8 @@ public:
     // New figures: `rows` rows whose cells `text` gives. The view starts at the top.
     void reset(int rows, CellText text);
     void bindView(QAbstractItemView *view);
+    // The figures lost the row `row` (they are shorter by one now).
+    void removeRow(int row);
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;

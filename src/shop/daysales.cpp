@@ -3,7 +3,6 @@
 #include "shop/database.h"
 
 #include "shop/displayformat.h"
-#include "shop/recordset.h"
 #include "shop/schema.h"
 
 #include <QSqlError>
@@ -25,17 +24,31 @@ QStringList DaySales::columnNames()
     return {TicketNo, Code, Name, Quantity, Price, Amount, Time, Id};
 }
 
-void DaySales::addColumns(RecordSet *list)
+QString DaySales::text(const Line &line, int column)
 {
-    using K = Schema::ColumnKind;
-    for (const QString &text : {TicketNo, Code, Name, Quantity, Price, Amount})
-        list->appendColumn(text, K::Text);
-    list->appendColumn(Time, K::DateTime);
-    list->appendColumn(Id, K::Integer);
+    switch (column) {
+    case 0:
+        return line.ticket;
+    case 1:
+        return line.code;
+    case 2:
+        return line.name;
+    case 3:
+        return line.quantity;
+    case 4:
+        return line.price ? line.price->toCurrency() : QString();
+    case 5:
+        return line.amount.toCurrency();
+    case 6:
+        return line.time.isValid() ? formatDateTime(line.time) : QString();
+    case 7:
+        return QString::number(line.id);
+    default:
+        return QString();
+    }
 }
 
-bool DaySales::fill(QSqlDatabase db, QDate day, RecordSet *list, QVector<StoredLine> *lines, Totals *totals,
-                    QString *error)
+bool DaySales::fill(QSqlDatabase db, QDate day, QVector<Line> *lines, Totals *totals, QString *error)
 {
     *totals = Totals();
     lines->clear();
@@ -59,15 +72,19 @@ bool DaySales::fill(QSqlDatabase db, QDate day, RecordSet *list, QVector<StoredL
     using K = Schema::ColumnKind;
     QString lastTicket;
     bool first = true;
-    QVector<QVariantList> rows;
     while (q.next()) {
         const QString ticket = q.value(2).toString();
         const Money amount = Schema::fromStorage(K::Money, q.value(6)).value<Money>();
-        const QString amountText = amount.toCurrency();
-        rows.append({ticket, q.value(3).toString(), q.value(8).toString(), q.value(4).toString(),
-                     formatValue(Schema::fromStorage(K::Money, q.value(5)), DisplayFormat::Currency), amountText,
-                     Schema::fromStorage(K::DateTime, q.value(7)), q.value(1).toLongLong()});
-        lines->append({q.value(0).toLongLong(), q.value(1), q.value(2), q.value(3), q.value(7)});
+        const QVariant price = Schema::fromStorage(K::Money, q.value(5));
+        lines->append({{q.value(0).toLongLong(), q.value(1), q.value(2), q.value(3), q.value(7)},
+                       ticket,
+                       q.value(3).toString(),
+                       q.value(8).toString(),
+                       q.value(4).toString(),
+                       price.isValid() ? std::optional<Money>(price.value<Money>()) : std::nullopt,
+                       amount,
+                       Schema::fromStorage(K::DateTime, q.value(7)).toDateTime(),
+                       q.value(1).toLongLong()});
 
         if (first || ticket != lastTicket) {
             ++totals->tickets;
@@ -78,7 +95,6 @@ bool DaySales::fill(QSqlDatabase db, QDate day, RecordSet *list, QVector<StoredL
         // The amount as the list shows it (its text reads back as exactly this).
         totals->amount = totals->amount.plus(amount.roundedToCents()).value_or(totals->amount);
     }
-    list->setRows(rows);
     return true;
 }
 

@@ -3,13 +3,12 @@
 #include "shop/money.h"
 
 #include <QDate>
+#include <QDateTime>
 #include <QSqlDatabase>
 #include <QVariant>
 #include <QVector>
 
 #include <optional>
-
-class RecordSet;
 
 // The stored sale lines of one day, as the retail records list them: a
 // working table of eight columns with the day totals. Only that day's lines
@@ -34,14 +33,24 @@ public:
         QVariant id, ticket, code, time;
     };
 
-    // Gives an empty working table the day list's columns.
-    static void addColumns(RecordSet *list);
-    static QStringList columnNames();
+    // One listed line: what the list shows and how it is stored.
+    struct Line
+    {
+        StoredLine stored;
+        QString ticket, code, name, quantity;
+        std::optional<Money> price; // nothing when the stored price is no amount
+        Money amount;
+        QDateTime time; // invalid when the stored time is none
+        qint64 id = 0;
+    };
 
-    // Fills `list` (a working table with the day list's columns) with the day's lines, with
-    // each line as stored in `lines`. False on a database error.
-    static bool fill(QSqlDatabase db, QDate day, RecordSet *list, QVector<StoredLine> *lines, Totals *totals,
-                     QString *error);
+    // The list's column captions, in order; the last (id) is not shown.
+    static QStringList columnNames();
+    // A line's field as the list shows it.
+    static QString text(const Line &line, int column);
+
+    // The day's lines in stored order, with the totals. False on a database error.
+    static bool fill(QSqlDatabase db, QDate day, QVector<Line> *lines, Totals *totals, QString *error);
 
     // Deletes the sale line if it is still stored as listed. Returns whether
     // a row was deleted; nothing on a database error.

@@ -120,7 +120,7 @@ private Q_SLOTS:
         RetailDialog dialog(shop.db().connection());
         dialog.setDay(QDate(2026, 12, 7));
         const qint64 ms = t.elapsed();
-        QCOMPARE(dialog.dayList()->count(), 100000);
+        QCOMPARE(dialog.lineCount(), 100000);
         QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("Label6"))->text(), QStringLiteral("20001"));
         QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("Label7"))->text(), QStringLiteral("100000"));
         QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("Label8"))->text(), QStringLiteral("¥250,000.00"));

@@ -1,15 +1,15 @@
 #include "gui/stock/retaildialog.h"
 
+#include "gui/figuresmodel.h"
 #include "gui/gridwidths.h"
 #include "gui/messages.h"
 #include "gui/named.h"
-#include "gui/recordsetmodel.h"
-#include "shop/recordset.h"
 
 #include <QDateEdit>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableView>
@@ -30,18 +30,14 @@ RetailDialog::RetailDialog(QSqlDatabase db, QWidget *parent) : QDialog(parent), 
     setObjectName(QStringLiteral("frmlinshou"));
     setWindowTitle(Caption);
 
-    m_dayList = new RecordSet(this);
-    m_dayList->setObjectName(QStringLiteral("daylist"));
-    DaySales::addColumns(m_dayList);
-    m_dayList->open();
+    // The day list: the lines are kept as read, a grid row formatted when shown.
+    m_model = new FiguresModel(DaySales::columnNames(), this);
 
     m_dayPicker = named(new QDateEdit(QDate::currentDate(), this), "DTPicker1");
     m_dayPicker->setCalendarPopup(true);
     m_dayPicker->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
     m_grid = named(new QTableView(this), "DataGrid1");
-    auto *model = new RecordSetModel(m_dayList, this);
-    model->setColumnFormat(6, DisplayFormat::AsIs);
-    model->bindView(m_grid);
+    m_model->bindView(m_grid);
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_grid->verticalHeader()->setDefaultSectionSize(22);
     m_grid->setColumnHidden(7, true);
@@ -86,21 +82,33 @@ void RetailDialog::setDay(QDate day)
         m_dayPicker->setDate(day); // comes back here through dateChanged
         return;
     }
-    // Empty the list, then fill it for the new day.
-    m_dayList->open();
     fill();
 }
 
 void RetailDialog::fill()
 {
     QString error;
-    if (!DaySales::fill(m_db, m_dayPicker->date(), m_dayList, &m_lines, &m_totals, &error))
+    QVector<DaySales::Line> lines;
+    if (!DaySales::fill(m_db, m_dayPicker->date(), &lines, &m_totals, &error))
         Messages::error(this, DatabaseError.arg(error));
+    m_lines = std::move(lines);
+    m_model->reset(int(m_lines.size()),
+                   [this](int row, int column) { return DaySales::text(m_lines.at(row), column); });
+    select(0);
     // The given widths are the least a column gets: the sale time and a long
     // name are shown whole.
     fitColumns(m_grid, {1000, 1000, 1000, 700, 800, 1000, 2000, 0});
     widenToColumns(m_grid, this);
     showTotals();
+}
+
+void RetailDialog::select(int row)
+{
+    if (row >= 0 && row < m_model->rowCount())
+        m_grid->selectionModel()->setCurrentIndex(m_model->index(row, 0),
+                                                  QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    else
+        m_grid->selectionModel()->clear();
 }
 
 void RetailDialog::showTotals()
@@ -114,24 +122,22 @@ void RetailDialog::deleteSelected()
 {
     if (!Messages::ask(this, Confirm, ConfirmTitle, Messages::Icon::Question, Messages::Buttons::OkCancel))
         return;
-    if (m_dayList->count() == 0)
-        return;
-    const int row = m_dayList->position();
-    if (m_dayList->isOnDeletedRow() || row < 0 || row >= m_dayList->count() || row >= m_lines.size())
+    const QModelIndex current = m_grid->currentIndex();
+    const int row = current.isValid() ? current.row() : -1;
+    if (row < 0 || row >= m_lines.size())
         return;
     QString error;
-    const auto deleted = DaySales::deleteLine(m_db, m_lines.at(row), &error);
+    const auto deleted = DaySales::deleteLine(m_db, m_lines.at(row).stored, &error);
     if (!deleted) {
         Messages::error(this, DatabaseError.arg(error));
         return;
     }
     // The line leaves the list either way: it is not in the file any more.
-    m_dayList->deleteCurrent();
     m_lines.removeAt(row);
+    m_model->removeRow(row);
     // The line that took its place is the selected one, in the grid and for
     // the next delete alike.
-    if (m_dayList->count() > 0)
-        m_dayList->moveTo(std::min(row, m_dayList->count() - 1));
+    select(std::min(row, int(m_lines.size()) - 1));
     // The totals stay as they were until the date changes.
     if (!*deleted)
         Messages::info(this, Gone);

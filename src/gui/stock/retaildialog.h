@@ -9,7 +9,7 @@ class QDateEdit;
 class QLabel;
 class QPushButton;
 class QTableView;
-class RecordSet;
+class FiguresModel;
 
 // frmlinshou "零售管理": the stored sale lines of one day with the ticket count
 // and totals; the selected line can be deleted. "关闭" only hides it; the
@@ -21,17 +21,19 @@ class RetailDialog : public QDialog
 public:
     explicit RetailDialog(QSqlDatabase db, QWidget *parent = nullptr);
 
-    RecordSet *dayList() const { return m_dayList; }
+    // The lines of the listed day (the grid is given them as it scrolls).
+    int lineCount() const { return int(m_lines.size()); }
     void setDay(QDate day);
     void deleteSelected();
 
 private:
     void fill();
     void showTotals();
+    void select(int row);
 
     QSqlDatabase m_db;
-    RecordSet *m_dayList;
-    QVector<DaySales::StoredLine> m_lines; // each listed line as it is stored
+    FiguresModel *m_model;
+    QVector<DaySales::Line> m_lines; // the listed day, in the grid's order
     DaySales::Totals m_totals;
 
     QDateEdit *m_dayPicker;
