@@ -25,10 +25,7 @@ void addBackOffice(CounterWindow *counter)
         QObject::connect(login, &LoginDialog::cancelled, counter, [counter] { counter->cancelSuperUserRequest(); });
         return login;
     });
-    // The password change works on the login screen's record set of the password row.
-    host->add(QStringLiteral("gaimima"), [host](QWidget *parent) {
-        return new PasswordDialog(static_cast<LoginDialog *>(host->screen(QStringLiteral("frmLogin"))), parent);
-    });
+    host->add(QStringLiteral("gaimima"), [db](QWidget *parent) { return new PasswordDialog(db, parent); });
     host->add(QStringLiteral("frmabout"), [](QWidget *parent) { return new AboutDialog(parent); });
     host->add(QStringLiteral("frmhuoming"), [db](QWidget *parent) { return new CatalogueDialog(db, parent); });
     host->add(QStringLiteral("frmjinhuo"), [db](QWidget *parent) { return new PurchaseDialog(db, parent); });

@@ -166,11 +166,6 @@ QVariant toStorage(ColumnKind kind, const QVariant &value)
     return value;
 }
 
-QString passwordRowSource()
-{
-    return QStringLiteral("SELECT code.code\nFROM code\nWHERE code.id = 1");
-}
-
 QString footerRowsSource()
 {
     return QStringLiteral("SELECT * FROM code \nWHERE code.id>20000");

@@ -41,9 +41,7 @@ QVariant toStorage(ColumnKind kind, const QVariant &value);
 // writes them, go by without a function call.
 QString moneyUnitsSql(const QString &column);
 
-// Record sources of the settings rows: the password row, and the receipt's
-// footer rows (ids above the header row), in stored order.
-QString passwordRowSource();
+// Record source of the receipt's footer rows (ids above the header row), in stored order.
 QString footerRowsSource();
 
 // Settings rows of table `code`.

@@ -1,5 +1,6 @@
 #include "shop/database.h"
 #include "shop/schema.h"
+#include "shop/settings.h"
 #include "testshop.h"
 
 #include <QFile>
@@ -198,6 +199,29 @@ private Q_SLOTS:
         QCOMPARE(second.status, Database::Status::AlreadyRunning);
         // No lock file of its own lies about: the lock is on the file itself.
         QVERIFY(!QFile::exists(shop.path() + QStringLiteral(".lock")));
+    }
+
+    void passwordChange_data()
+    {
+        QTest::addColumn<bool>("moveFileAway");
+        QTest::newRow("stored") << false;
+        // A shop file moved away meanwhile: refused, the old password stays.
+        QTest::newRow("file moved away") << true;
+    }
+
+    void passwordChange()
+    {
+        QFETCH(bool, moveFileAway);
+        TestShop shop;
+        shop.create();
+        Settings settings(shop.db().connection());
+        QCOMPARE(settings.password(), std::optional<QString>(Database::defaultPassword()));
+        if (moveFileAway)
+            QVERIFY(QFile::rename(shop.path(), shop.path() + QStringLiteral(".moved")));
+        QCOMPARE(settings.setPassword(QStringLiteral("it's 新")), !moveFileAway);
+        QCOMPARE(settings.lastError().isEmpty(), !moveFileAway);
+        QCOMPARE(settings.password(),
+                 std::optional<QString>(moveFileAway ? Database::defaultPassword() : QStringLiteral("it's 新")));
     }
 
     void settingsRowsAreChecked_data()

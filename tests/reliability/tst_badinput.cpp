@@ -197,7 +197,7 @@ private Q_SLOTS:
         for (const QString &input : hostile()) {
             CounterFixture f;
             auto *login = static_cast<LoginDialog *>(f.window->screens()->screen(QStringLiteral("frmLogin")));
-            PasswordDialog change(login);
+            PasswordDialog change(f.shop.db().connection());
             change.findChild<QLineEdit *>(QStringLiteral("Text1"))->setText(input);
             change.findChild<QLineEdit *>(QStringLiteral("Text2"))->setText(input);
             QTest::mouseClick(change.findChild<QPushButton *>(QStringLiteral("OKButton")), Qt::LeftButton);

@@ -1,7 +1,7 @@
 #include "gui/login/logindialog.h"
 
 #include "gui/messages.h"
-#include "shop/recordset.h"
+#include "shop/settings.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -16,14 +16,10 @@ const QString Prompt = QStringLiteral("请输入超级用户密码:");
 const QString WrongPassword = QStringLiteral("无效的密码，请重试!");
 } // namespace
 
-LoginDialog::LoginDialog(QSqlDatabase db, QWidget *parent) : QDialog(parent)
+LoginDialog::LoginDialog(QSqlDatabase db, QWidget *parent) : QDialog(parent), m_settings(db)
 {
     setObjectName(QStringLiteral("frmLogin"));
     setWindowTitle(Caption);
-
-    m_passwordRecords = new RecordSet(db, Schema::passwordRowSource(), {}, this);
-    m_passwordRecords->setObjectName(QStringLiteral("Adodc1"));
-    m_passwordRecords->open();
 
     m_prompt = new QLabel(Prompt, this);
     m_prompt->setObjectName(QStringLiteral("lblLabels"));
@@ -56,7 +52,8 @@ LoginDialog::LoginDialog(QSqlDatabase db, QWidget *parent) : QDialog(parent)
 
 QString LoginDialog::storedPassword() const
 {
-    return m_passwordRecords->value(QStringLiteral("code")).toString();
+    // Read from the file at every use: a password just changed counts at once.
+    return m_settings.password().value_or(QString());
 }
 
 void LoginDialog::clearPassword()

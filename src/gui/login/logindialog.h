@@ -1,12 +1,13 @@
 #pragma once
 
+#include "shop/settings.h"
+
 #include <QDialog>
 #include <QSqlDatabase>
 
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class RecordSet;
 
 // frmLogin: asks for the super-user password. Created once and then only
 // hidden and shown again, so its record set on the password row stays open;
@@ -18,7 +19,6 @@ class LoginDialog : public QDialog
 public:
     explicit LoginDialog(QSqlDatabase db, QWidget *parent = nullptr);
 
-    RecordSet *passwordRecords() const { return m_passwordRecords; }
     QString storedPassword() const;
     void clearPassword();
 
@@ -39,7 +39,7 @@ private:
     void confirm();
     void cancel();
 
-    RecordSet *m_passwordRecords;
+    Settings m_settings;
     QLabel *m_prompt;
     QLineEdit *m_passwordEdit;
     QPushButton *m_okButton;

@@ -1,8 +1,6 @@
 #include "gui/login/passworddialog.h"
 
-#include "gui/login/logindialog.h"
 #include "gui/messages.h"
-#include "shop/recordset.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -17,7 +15,7 @@ const QString Saved = QStringLiteral("修改成功！");
 const QString SaveFailed = QStringLiteral("密码未能保存：%1");
 } // namespace
 
-PasswordDialog::PasswordDialog(LoginDialog *login, QWidget *parent) : QDialog(parent), m_login(login)
+PasswordDialog::PasswordDialog(QSqlDatabase db, QWidget *parent) : QDialog(parent), m_settings(db)
 {
     setObjectName(QStringLiteral("gaimima"));
     setWindowTitle(QStringLiteral("修改密码"));
@@ -54,7 +52,7 @@ PasswordDialog::PasswordDialog(LoginDialog *login, QWidget *parent) : QDialog(pa
 void PasswordDialog::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
-    m_currentPassword->setText(m_login->storedPassword());
+    m_currentPassword->setText(m_settings.password().value_or(QString()));
 }
 
 void PasswordDialog::save()
@@ -74,12 +72,9 @@ void PasswordDialog::save()
         Messages::info(this, TooLong);
         return;
     }
-    RecordSet *records = m_login->passwordRecords();
-    if (!records->setValue(QStringLiteral("code"), first) || !records->write()) {
-        const QString reason = records->lastError();
-        records->discardChanges();
-        records->requery(); // drop the unsaved value: the old password stays in force
-        Messages::error(this, SaveFailed.arg(reason));
+    // Nothing half-stored: a refused write leaves the old password in force.
+    if (!m_settings.setPassword(first)) {
+        Messages::error(this, SaveFailed.arg(m_settings.lastError()));
         return;
     }
     m_newPassword->clear();

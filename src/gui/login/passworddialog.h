@@ -1,8 +1,10 @@
 #pragma once
 
-#include <QDialog>
+#include "shop/settings.h"
 
-class LoginDialog;
+#include <QDialog>
+#include <QSqlDatabase>
+
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -15,7 +17,7 @@ class PasswordDialog : public QDialog
 
 public:
     // `login` gives the record set on the password row.
-    PasswordDialog(LoginDialog *login, QWidget *parent = nullptr);
+    explicit PasswordDialog(QSqlDatabase db, QWidget *parent = nullptr);
 
     static constexpr int MaxLength = 10;
 
@@ -25,7 +27,7 @@ protected:
 private:
     void save();
 
-    LoginDialog *m_login;
+    Settings m_settings;
     QLabel *m_currentPassword;
     QLineEdit *m_newPassword;
     QLineEdit *m_repeatPassword;

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+
+#include <optional>
+
+// The settings rows of table `code` that the back office changes: the
+// super-user password (row 1). Every answer is read from the file.
+class Settings
+{
+public:
+    explicit Settings(QSqlDatabase db) : m_db(std::move(db)) { }
+
+    // The stored password (empty when the row holds none); nothing, with
+    // lastError, when it cannot be read or the row is missing.
+    std::optional<QString> password() const;
+    // Stores a new password in the password row; false with lastError when
+    // the file refused it (the old password then stays in force).
+    bool setPassword(const QString &password);
+
+    QString lastError() const { return m_error; }
+
+private:
+    QSqlDatabase m_db;
+    mutable QString m_error;
+};
