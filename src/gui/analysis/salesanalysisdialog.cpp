@@ -133,6 +133,8 @@ void SalesAnalysisDialog::showFigures(SalesFigures figures)
     m_model->reset(int(m_figures.rows.size()),
                    [this](int row, int column) { return SalesFigures::text(m_figures.rows.at(row), column); });
     fitColumns(m_grid, {1100, 1500, 1300, 1300, 1300, 1300});
+    // Every figure in sight, as wide as the screen allows.
+    widenToColumns(m_grid, this);
     m_totalQuantity->setText(QString::number(m_figures.totalQuantity));
     m_totalAmount->setText(m_figures.totalAmount.toCurrency());
     m_totalProfit->setText(m_figures.totalProfit.toCurrency());
