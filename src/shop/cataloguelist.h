@@ -29,8 +29,6 @@ public:
     // Starts again from the first row: the list shows the table as it now stands.
     bool reload();
     QString lastError() const { return m_error; }
-    // All goods in the file (the grid may have been given fewer so far).
-    int total() const { return m_total; }
 
     std::optional<Row> rowAt(int row) const;
     // Where the goods stored at `rowid` stand in the list, reading pages up to

@@ -238,9 +238,10 @@ void CatalogueDialog::addGoods()
     const QString name = m_nameCombo->currentText();
     if (code.isEmpty() || name.isEmpty())
         return;
-    const auto known = GoodsCatalogue(m_db).nameOf(code);
+    const GoodsCatalogue goods(m_db);
+    const auto known = goods.nameOf(code);
     if (!known) {
-        failed(GoodsCatalogue(m_db).lastError());
+        failed(goods.lastError());
         return;
     }
     if (*known) {
