@@ -35,7 +35,7 @@ void addBackOffice(CounterWindow *counter)
     host->add(QStringLiteral("frmkucun"), [path](QWidget *parent) { return new InventoryDialog(path, parent); });
     host->add(QStringLiteral("frmxiaopiao"), [counter, db](QWidget *parent) {
         return new ReceiptDesignDialog(
-            db, [counter] { counter->receiptTexts().reloadHeader(); }, parent);
+            db, [counter] { counter->reloadReceiptHeader(); }, parent);
     });
     host->add(QStringLiteral("frmqingli"), [counter, db, path](QWidget *parent) {
         return new CleanupDialog(

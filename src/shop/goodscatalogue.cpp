@@ -71,3 +71,34 @@ std::optional<bool> GoodsCatalogue::isSold(const QString &code) const
 {
     return exists("SELECT EXISTS (SELECT 1 FROM xiaoshou WHERE code = ?)", code);
 }
+
+GoodsCatalogue::Lookup GoodsCatalogue::lookup(const QString &code) const
+{
+    Lookup found;
+    const auto empty = isEmpty();
+    if (!empty)
+        return found;
+    if (*empty) {
+        found.outcome = Lookup::NoCatalogue;
+        return found;
+    }
+    if (code.isEmpty()) {
+        found.outcome = Lookup::NoCode;
+        return found;
+    }
+    const auto name = nameOf(code);
+    if (!name)
+        return found;
+    if (!*name) {
+        found.outcome = Lookup::UnknownCode;
+        return found;
+    }
+    found.named = true;
+    found.name = **name;
+    const auto purchases = purchasesOf(code);
+    if (!purchases)
+        return found;
+    found.purchases = *purchases;
+    found.outcome = purchases->rows == 0 ? Lookup::NotPurchased : Lookup::Found;
+    return found;
+}

@@ -32,6 +32,18 @@ public:
     std::optional<bool> isPurchased(const QString &code) const;
     std::optional<bool> isSold(const QString &code) const;
 
+    // The counter's lookup of a code, in the order the cashier is told:
+    // an empty catalogue first, then an empty code, an unknown code, goods
+    // never purchased. The name is filled from UnknownCode on.
+    struct Lookup
+    {
+        enum Outcome { Found, NoCatalogue, NoCode, UnknownCode, NotPurchased, Failed } outcome = Failed;
+        bool named = false; // the code was found in the catalogue
+        QString name;
+        Purchases purchases;
+    };
+    Lookup lookup(const QString &code) const;
+
     QString lastError() const { return m_error; }
 
 private:

@@ -3,7 +3,6 @@
 #include "shop/money.h"
 
 #include <QList>
-#include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
 
@@ -32,24 +31,4 @@ struct Receipt
     // The lines of the ticket with its total; header, paid, change and footer
     // are filled by the caller.
     static Receipt fromTicket(const Ticket &ticket);
-};
-
-// Where the receipt's texts live: the header row 20000 and the footer rows
-// above it in table `code`.
-class ReceiptTexts
-{
-public:
-    explicit ReceiptTexts(QSqlDatabase db);
-
-    // The header as loaded last (at start and after a new header is saved).
-    QString header() const { return m_header; }
-    bool reloadHeader();
-    // The footer lines, read afresh from the file.
-    QStringList readFooter(QString *error = nullptr) const;
-    QString lastError() const { return m_error; }
-
-private:
-    QSqlDatabase m_db;
-    QString m_header;
-    QString m_error;
 };

@@ -44,3 +44,33 @@ bool Settings::setPassword(const QString &password)
     }
     return true;
 }
+
+std::optional<QString> Settings::receiptHeader() const
+{
+    QSqlQuery q(m_db);
+    q.prepare(QStringLiteral("SELECT content FROM code WHERE code.id=? ORDER BY rowid LIMIT 1"));
+    q.addBindValue(Schema::HeaderRowId);
+    if (!q.exec()) {
+        m_error = q.lastError().text();
+        return std::nullopt;
+    }
+    return q.next() ? q.value(0).toString() : QString();
+}
+
+QStringList Settings::receiptFooter() const
+{
+    // All footer rows in the order of their ids. The rows normally carry the
+    // ids 20001.. without gaps; should they not, no row is skipped and none
+    // is read twice.
+    QSqlQuery q(m_db);
+    q.prepare(QStringLiteral("SELECT code.id, code.content FROM code WHERE code.id>? ORDER BY code.id, rowid"));
+    q.addBindValue(Schema::HeaderRowId);
+    QStringList lines;
+    if (!q.exec()) {
+        m_error = q.lastError().text();
+        return lines;
+    }
+    while (q.next())
+        lines.append(q.value(1).toString());
+    return lines;
+}

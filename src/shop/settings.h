@@ -2,11 +2,13 @@
 
 #include <QSqlDatabase>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
-// The settings rows of table `code` that the back office changes: the
-// super-user password (row 1). Every answer is read from the file.
+// The settings rows of table `code`: the super-user password (row 1) and the
+// receipt's texts (the header row 20000, the footer rows above it). Every
+// answer is read from the file.
 class Settings
 {
 public:
@@ -18,6 +20,12 @@ public:
     // Stores a new password in the password row; false with lastError when
     // the file refused it (the old password then stays in force).
     bool setPassword(const QString &password);
+
+    // The receipt's header; nothing, with lastError, when it cannot be read.
+    // A file without the row has an empty header.
+    std::optional<QString> receiptHeader() const;
+    // The footer lines; an empty list, with lastError, when they cannot be read.
+    QStringList receiptFooter() const;
 
     QString lastError() const { return m_error; }
 

@@ -269,16 +269,16 @@ private Q_SLOTS:
     void footerIsReadAfreshAndHeaderOnReload()
     {
         CounterFixture f;
-        ReceiptTexts &texts = f.window->receiptTexts();
-        QCOMPARE(texts.header(), Database::defaultHeader());
-        QCOMPARE(texts.readFooter(), Database::defaultFooter());
+        CounterWindow &w = *f.window;
+        QCOMPARE(w.composeReceipt().header, Database::defaultHeader());
+        QCOMPARE(w.composeReceipt().footer, Database::defaultFooter());
         f.shop.exec(QStringLiteral("INSERT INTO code (id, code, content) VALUES (20003, NULL, NULL)"));
-        QCOMPARE(texts.readFooter().size(), 3);
-        QCOMPARE(texts.readFooter().last(), QString());
+        QCOMPARE(w.composeReceipt().footer.size(), 3);
+        QCOMPARE(w.composeReceipt().footer.last(), QString());
         f.shop.exec(QStringLiteral("UPDATE code SET content = '新店名' WHERE id = 20000"));
-        QCOMPARE(texts.header(), Database::defaultHeader());
-        QVERIFY(texts.reloadHeader());
-        QCOMPARE(texts.header(), QStringLiteral("新店名"));
+        QCOMPARE(w.composeReceipt().header, Database::defaultHeader());
+        w.reloadReceiptHeader();
+        QCOMPARE(w.composeReceipt().header, QStringLiteral("新店名"));
     }
 
     void previewChecksThePayment_data()
@@ -350,7 +350,7 @@ private Q_SLOTS:
         CounterFixture f;
         const QString header = QStringLiteral("卷纸测试%1").arg(queue);
         f.shop.exec(QStringLiteral("UPDATE code SET content = '%1' WHERE id = 20000").arg(header));
-        f.window->receiptTexts().reloadHeader();
+        f.window->reloadReceiptHeader();
         f.ringUp(QStringLiteral("A"), QStringLiteral("2"));
         f.ringUp(QStringLiteral("it's"), QStringLiteral("1"));
         Receipt r = f.window->composeReceipt();
@@ -396,7 +396,7 @@ private Q_SLOTS:
 
         CounterFixture f;
         f.shop.exec(QStringLiteral("UPDATE code SET content = '打印测试超市' WHERE id = 20000"));
-        f.window->receiptTexts().reloadHeader();
+        f.window->reloadReceiptHeader();
         f.ringUp(QStringLiteral("it's"), QStringLiteral("1"));
         f.ringUp(QStringLiteral("A"), QStringLiteral("2"));
         f.get<QCheckBox>("Check1")->setChecked(true);

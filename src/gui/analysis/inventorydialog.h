@@ -23,9 +23,10 @@ public:
     const StockFigures &figures() const { return m_figures; }
     void setPricesShown(bool shown);
     void printList();
+    // Puts the figures computed at load into the grid and the totals.
+    void fill();
 
 private:
-    void fill();
     void setColumnWidths();
     void alignTotals();
 

@@ -89,12 +89,18 @@ void CounterWindow::setTicketNumber(qint64 number)
 
 // ---- checkout and receipt ----
 
+void CounterWindow::reloadReceiptHeader()
+{
+    // A header that cannot be read leaves the one shown so far.
+    if (const auto header = m_settings.receiptHeader())
+        m_receiptHeader = *header;
+}
+
 Receipt CounterWindow::composeReceipt()
 {
     Receipt receipt = Receipt::fromTicket(*m_ticket);
-    receipt.header = m_receiptTexts.header();
-    // Footer lines are read afresh for every receipt.
-    receipt.footer = m_receiptTexts.readFooter();
+    receipt.header = m_receiptHeader;
+    receipt.footer = m_settings.receiptFooter();
     receipt.ticketNumber = QString::number(ticketNumber());
     receipt.time = formatDateTime(QDateTime::currentDateTime());
     return receipt;

@@ -38,7 +38,7 @@ CounterWindow::CounterWindow(std::unique_ptr<Database> database, QWidget *parent
     , m_database(std::move(database))
     , m_catalogue(m_database->connection())
     , m_sales(m_database->connection())
-    , m_receiptTexts(m_database->connection())
+    , m_settings(m_database->connection())
     , m_ticket(new Ticket(this))
     , m_screens(std::make_unique<ScreenHost>(this))
 {
@@ -58,6 +58,7 @@ CounterWindow::CounterWindow(std::unique_ptr<Database> database, QWidget *parent
 
     // Start-up: normal-user mode, an empty ticket, the next ticket number.
     m_ui.managementPanel->hide();
+    reloadReceiptHeader();
     // Without the last stored ticket the next number is unknown: selling on
     // would hand out numbers twice. startTarvel() reports it and ends.
     QString error;
@@ -263,44 +264,28 @@ std::optional<GoodsCatalogue::Purchases> CounterWindow::findGoods(bool checkQuan
         Messages::info(this, NoQuantity);
         return std::nullopt;
     }
-    const auto empty = m_catalogue.isEmpty();
-    if (!empty) {
+    using Lookup = GoodsCatalogue::Lookup;
+    const Lookup found = m_catalogue.lookup(m_ui.codeEdit->text());
+    if (found.named)
+        m_ui.nameEdit->setText(found.name);
+    switch (found.outcome) {
+    case Lookup::Found:
+        m_ui.purchasedEdit->setText(QString::number(found.purchases.totalQuantity));
+        return found.purchases;
+    case Lookup::Failed:
         databaseFailed(m_catalogue.lastError());
         return std::nullopt;
-    }
-    if (*empty) {
+    case Lookup::NoCatalogue:
         Messages::info(this, NoCatalogue);
         return std::nullopt;
+    default:
+        break;
     }
-    const QString code = m_ui.codeEdit->text();
-    if (code.isEmpty()) {
-        Messages::info(this, NoCode);
-        focusAndSelect(m_ui.codeEdit);
-        return std::nullopt;
-    }
-    const auto name = m_catalogue.nameOf(code);
-    if (!name) {
-        databaseFailed(m_catalogue.lastError());
-        return std::nullopt;
-    }
-    if (!*name) {
-        Messages::info(this, UnknownCode);
-        focusAndSelect(m_ui.codeEdit);
-        return std::nullopt;
-    }
-    m_ui.nameEdit->setText(**name);
-    const auto purchases = m_catalogue.purchasesOf(code);
-    if (!purchases) {
-        databaseFailed(m_catalogue.lastError());
-        return std::nullopt;
-    }
-    if (purchases->rows == 0) {
-        Messages::info(this, NotPurchased);
-        focusAndSelect(m_ui.codeEdit);
-        return std::nullopt;
-    }
-    m_ui.purchasedEdit->setText(QString::number(purchases->totalQuantity));
-    return purchases;
+    Messages::info(this, found.outcome == Lookup::NoCode        ? NoCode
+                         : found.outcome == Lookup::UnknownCode ? UnknownCode
+                                                                : NotPurchased);
+    focusAndSelect(m_ui.codeEdit);
+    return std::nullopt;
 }
 
 bool CounterWindow::lookupGoods()

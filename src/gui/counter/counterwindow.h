@@ -5,6 +5,7 @@
 #include "shop/goodscatalogue.h"
 #include "shop/receipt.h"
 #include "shop/salesstore.h"
+#include "shop/settings.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -31,7 +32,9 @@ public:
     Database &database() const { return *m_database; }
     ScreenHost *screens() const { return m_screens.get(); }
     Ticket *ticket() const { return m_ticket; }
-    ReceiptTexts &receiptTexts() { return m_receiptTexts; }
+    // The receipt's header is read at start and again here, after the
+    // receipt design saved a new one; its footer is read for every receipt.
+    void reloadReceiptHeader();
 
     // Not empty when the window cannot be used for selling (the next ticket
     // number could not be determined); the window must then be closed.
@@ -98,7 +101,8 @@ private:
     std::unique_ptr<Database> m_database;
     GoodsCatalogue m_catalogue;
     SalesStore m_sales;
-    ReceiptTexts m_receiptTexts;
+    Settings m_settings;
+    QString m_receiptHeader;
     Ticket *m_ticket;
     std::unique_ptr<ScreenHost> m_screens;
 
