@@ -2,6 +2,7 @@
 
 #include "print/printfont.h"
 #include "print/printout.h"
+#include "print/wrappedrow.h"
 
 #include <QFontMetricsF>
 #include <QPageLayout>
@@ -48,8 +49,12 @@ bool paint(const QList<StockFigures::Row> &rows, QPagedPaintDevice *device)
     const QFont body = printFont(10, false);
     const double lineHeight = QFontMetricsF(body, device).height() * 1.3;
     const double pageHeight = device->height();
-    QTextOption wrap(Qt::AlignLeft | Qt::AlignTop);
-    wrap.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    auto rowOf = [&](const QStringList &texts) {
+        WrappedRow row;
+        for (int c = 0; c < texts.size(); ++c)
+            row.fields.append({cm(ColumnCm[c]), cm(ColumnCm[c + 1] - ColumnCm[c] - GapCm), texts.at(c)});
+        return row;
+    };
 
     double y = 0;
     // Report header: the title and a rule under it, once.
@@ -62,31 +67,21 @@ bool paint(const QList<StockFigures::Row> &rows, QPagedPaintDevice *device)
     p.setFont(body);
 
     auto pageHeader = [&] {
-        const QStringList texts = captions();
-        for (int c = 0; c < texts.size(); ++c)
-            p.drawText(QRectF(cm(ColumnCm[c]), y, cm(ColumnCm[c + 1] - ColumnCm[c] - GapCm), lineHeight), texts.at(c),
-                       wrap);
+        rowOf(captions()).draw(p, y, lineHeight);
         y += lineHeight;
         p.drawLine(QPointF(0, y), QPointF(cm(ColumnCm[6]), y));
         y += cm(0.1);
     };
     pageHeader();
     for (const StockFigures::Row &row : rows) {
-        const QStringList texts = fieldsOf(row);
-        double height = lineHeight;
-        for (int c = 0; c < texts.size(); ++c) {
-            const QRectF need =
-                p.boundingRect(QRectF(0, 0, cm(ColumnCm[c + 1] - ColumnCm[c] - GapCm), 1e6), texts.at(c), wrap);
-            height = std::max(height, need.height() + lineHeight - QFontMetricsF(body, device).height());
-        }
+        const WrappedRow fields = rowOf(fieldsOf(row));
+        const double height = fields.height(p, lineHeight, lineHeight - QFontMetricsF(body, device).height());
         if (y + height > pageHeight) {
             device->newPage();
             y = 0;
             pageHeader();
         }
-        for (int c = 0; c < texts.size(); ++c)
-            p.drawText(QRectF(cm(ColumnCm[c]), y, cm(ColumnCm[c + 1] - ColumnCm[c] - GapCm), height), texts.at(c),
-                       wrap);
+        fields.draw(p, y, height);
         y += height;
     }
     return p.end();

@@ -1,6 +1,7 @@
 #include "print/receiptlayout.h"
 
 #include "print/printfont.h"
+#include "print/wrappedrow.h"
 #include "shop/displayformat.h"
 
 #include <QFont>
@@ -88,22 +89,14 @@ public:
     // the right of every column, so neighbouring fields never touch.
     void line(const Receipt::Line &l)
     {
-        const struct
-        {
-            double x, width;
-            QString text;
-        } fields[] = {{1, 1, l.code}, {2, 2, l.name}, {4, 1, l.quantity}, {5, 2, l.price}, {8, 3, l.amount.toYuan()}};
-        QTextOption wrap(Qt::AlignLeft | Qt::AlignTop);
-        wrap.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-        const double leading = m_lineHeight - QFontMetricsF(m_font, m_device).height();
-        double height = m_lineHeight;
-        for (const auto &f : fields) {
-            const QRectF need = m_p.boundingRect(QRectF(cm(f.x), 0, cm(f.width - ColumnGapCm), 1e6), f.text, wrap);
-            height = std::max(height, need.height() + leading);
-        }
+        WrappedRow fields;
+        for (const auto &[x, width, text] : {std::tuple{1, 1, l.code}, {2, 2, l.name}, {4, 1, l.quantity},
+                                             {5, 2, l.price}, {8, 3, l.amount.toYuan()}})
+            fields.fields.append({cm(x), cm(width - ColumnGapCm), text});
+        const double height =
+            fields.height(m_p, m_lineHeight, m_lineHeight - QFontMetricsF(m_font, m_device).height());
         ensureRoom(height);
-        for (const auto &f : fields)
-            m_p.drawText(QRectF(cm(f.x), m_y, cm(f.width - ColumnGapCm), height), f.text, wrap);
+        fields.draw(m_p, m_y, height);
         // The time, the last column, runs on towards the right edge on one line.
         m_p.drawText(QRectF(cm(11), m_y, cm(3), height), Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, l.time);
         m_y += height;
