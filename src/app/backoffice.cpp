@@ -31,8 +31,8 @@ void addBackOffice(CounterWindow *counter)
     host->add(QStringLiteral("frmjinhuo"), [db](QWidget *parent) { return new PurchaseDialog(db, parent); });
     host->add(QStringLiteral("frmlinshou"), [db](QWidget *parent) { return new RetailDialog(db, parent); });
     host->add(QStringLiteral("frmxiaoshou"),
-              [db, path](QWidget *parent) { return new SalesAnalysisDialog(db, path, parent); });
-    host->add(QStringLiteral("frmkucun"), [path](QWidget *parent) { return new InventoryDialog(path, parent); });
+              [db](QWidget *parent) { return new SalesAnalysisDialog(db, parent); });
+    host->add(QStringLiteral("frmkucun"), [db](QWidget *parent) { return new InventoryDialog(db, parent); });
     host->add(QStringLiteral("frmxiaopiao"), [counter, db](QWidget *parent) {
         return new ReceiptDesignDialog(
             db, [counter] { counter->reloadReceiptHeader(); }, parent);

@@ -52,8 +52,15 @@ Startup startTarvel()
     useWorkstationLocale();
     loadQtTranslations();
     const QString path = QDir::current().absoluteFilePath(QString::fromLatin1(Database::FileName));
+    const ShopConfigRead config = ShopConfig::read(QDir::currentPath());
+    if (!config.config) {
+        Messages::error(nullptr, config.error, Title);
+        return {Startup::Outcome::Failed, nullptr, config.error};
+    }
 
-    Database::Result opened = Database::open(path);
+    Database::Result opened = config.config->engine == ShopConfig::Engine::Server
+                                  ? Database::openServer(*config.config)
+                                  : Database::open(path);
     if (opened.status == Database::Status::Missing) {
         if (!Messages::ask(nullptr, CreateQuestion.arg(QDir::toNativeSeparators(path)), Title, Messages::Icon::Question,
                            Messages::Buttons::YesNo))

@@ -18,8 +18,9 @@ struct Startup
     QString error;
 };
 
-// Opens tarv.db in the current working directory (asking, with its full path,
-// whether to create it when it is missing), shows the counter window and
+// Opens the shop named by tarvel.ini in the current working directory (a
+// PostgreSQL server shared by several tills), or without one tarv.db there
+// (asking, with its full path, whether to create it when it is missing), shows the counter window and
 // returns it. Needs a QApplication. Every problem is shown to the user in a
 // message box and returned in `error`.
 Startup startTarvel();

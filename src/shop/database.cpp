@@ -2,6 +2,7 @@
 
 #include "shop/money.h"
 #include "shop/schema.h"
+#include "shop/settings.h"
 #include "shop/transaction.h"
 
 #include <QAtomicInteger>
@@ -68,57 +69,6 @@ QString checkTarvelFile(QSqlDatabase &db)
     return QString();
 }
 
-// The settings rows that the program cannot do without. The password row is
-// never made up: a file without one is refused (an empty one is kept). The receipt header and a first
-// footer line are recreated with their first values when someone removed them.
-QString ensureSettingsRows(QSqlDatabase &db)
-{
-    auto rows = [&](const QString &where, int id, QString *value) -> std::optional<qint64> {
-        QSqlQuery q(db);
-        q.prepare(QStringLiteral("SELECT COUNT(*), (SELECT code FROM code WHERE %1 ORDER BY rowid LIMIT 1) "
-                                 "FROM code WHERE %1")
-                      .arg(where));
-        q.addBindValue(id);
-        q.addBindValue(id);
-        if (!q.exec() || !q.next())
-            return std::nullopt;
-        if (value)
-            *value = q.value(1).toString();
-        return q.value(0).toLongLong();
-    };
-    QString password;
-    const auto passwordRows = rows(QStringLiteral("id = ?"), Schema::PasswordRowId, &password);
-    const auto headerRows = rows(QStringLiteral("id = ?"), Schema::HeaderRowId, nullptr);
-    const auto footerRows = rows(QStringLiteral("id > ?"), Schema::HeaderRowId, nullptr);
-    if (!passwordRows || !headerRows || !footerRows)
-        return QStringLiteral("设置表 code 无法读取（%1）。").arg(db.lastError().text());
-    // An empty password (another tool may write one) is a password: the
-    // login takes an empty box. Only a missing row is refused.
-    if (*passwordRows == 0)
-        return QStringLiteral("设置表 code 中缺少超级用户密码（id 为 1 的行）。");
-    if (*headerRows > 0 && *footerRows > 0)
-        return QString();
-
-    Transaction tx(db);
-    QSqlQuery ins(db);
-    ins.prepare(QStringLiteral("INSERT INTO code (id, code, content) VALUES (?, NULL, ?)"));
-    bool ok = tx.isActive();
-    if (ok && *headerRows == 0) {
-        ins.addBindValue(Schema::HeaderRowId);
-        ins.addBindValue(Database::defaultHeader());
-        ok = ins.exec();
-    }
-    if (ok && *footerRows == 0) {
-        ins.addBindValue(Schema::HeaderRowId + 1);
-        ins.addBindValue(Database::defaultFooter().first());
-        ok = ins.exec();
-    }
-    if (!ok || !tx.commit())
-        return QStringLiteral("无法补回小票设置行（%1）。")
-            .arg(ins.lastError().isValid() ? ins.lastError().text() : tx.lastError());
-    return QString();
-}
-
 bool hasSqliteHeader(const QString &path)
 {
     QFile f(path);
@@ -151,8 +101,38 @@ Database::Database(const QString &path, int lockFd)
     openDatabases().insert(m_connectionName, this);
 }
 
+Database::Database(const ShopConfig &server) : m_connectionName(nextConnectionName()), m_server(server)
+{
+    openDatabases().insert(m_connectionName, this);
+}
+
+int Database::tillOf(const QSqlDatabase &connection)
+{
+    const Database *owner = openDatabases().value(connection.connectionName());
+    return owner ? owner->till() : 1;
+}
+
+Database::Recovery Database::recover(const QSqlDatabase &connection, QString *error)
+{
+    auto *owner = const_cast<Database *>(openDatabases().value(connection.connectionName()));
+    if (!owner || !owner->isServer())
+        return Recovery::NotLost;
+    QSqlDatabase db = owner->connection();
+    {
+        QSqlQuery probe(db);
+        if (db.isOpen() && probe.exec(QStringLiteral("SELECT 1")))
+            return Recovery::NotLost; // the failure was the statement's own
+    }
+    const QString problem = owner->connectServer();
+    if (error)
+        *error = problem;
+    return problem.isEmpty() ? Recovery::Reconnected : Recovery::Lost;
+}
+
 QString Database::fileProblem() const
 {
+    if (isServer())
+        return QString();
     struct stat st = {};
     if (::stat(QFile::encodeName(m_path).constData(), &st) != 0 || quint64(st.st_dev) != m_device ||
         quint64(st.st_ino) != m_inode)
@@ -354,7 +334,7 @@ Database::Result Database::lockAndOpen(const QString &path, bool creating)
         if (!q.exec(statement))
             return {nullptr, Status::Unusable, unusable(path, q.lastError().text())};
     if (!creating) {
-        const QString problem = ensureSettingsRows(db);
+        const QString problem = Settings(db).ensureRows();
         if (!problem.isEmpty())
             return {nullptr, Status::Unusable, unusable(path, problem)};
     }

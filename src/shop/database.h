@@ -1,11 +1,17 @@
 #pragma once
 
+#include "shop/shopconfig.h"
+
 #include <QSqlDatabase>
 #include <QString>
 
 #include <memory>
+#include <optional>
 
-// The shop's one database file and the program's only connection to it.
+// The shop's data and the program's connection to it: the one database file,
+// or the PostgreSQL server that several tills share (openServer).
+//
+// On the file:
 // One program per file: an exclusive flock() on the file itself keeps a second
 // instance out, whatever path or link reaches the file, because new row ids
 // follow the single-writer rule "last row + 1". The kernel drops the lock when
@@ -31,6 +37,26 @@ public:
     // Creates a new shop file (owner-only permissions) with the five tables and
     // the settings rows, then opens it. Refuses to overwrite an existing file.
     static Result create(const QString &path);
+
+    // Connects to the server named by the configuration and takes its till
+    // number: a second program with the same till number is refused while the
+    // first one's connection lives (the server drops the lock when it ends,
+    // also after a crash). A server database without the shop's tables is
+    // refused: a shop is put there with --copy-to-server.
+    static Result openServer(const ShopConfig &config);
+
+    // On the server, after a statement failed: whether the connection itself
+    // was lost (server restarted, cable pulled), and if so opens it again and
+    // takes the till's number again. Lost comes with the reason for the user.
+    // On the file, and for a connection that still works, nothing is done.
+    enum class Recovery { NotLost, Reconnected, Lost };
+    static Recovery recover(const QSqlDatabase &connection, QString *error = nullptr);
+
+    bool isServer() const { return m_server.has_value(); }
+    int till() const { return m_server ? m_server->till : 1; }
+    static int tillOf(const QSqlDatabase &connection);
+    // For messages: the file's path, or the server's database.
+    QString where() const;
 
     ~Database();
     Database(const Database &) = delete;
@@ -66,6 +92,8 @@ public:
 
 private:
     Database(const QString &path, int lockFd);
+    explicit Database(const ShopConfig &server);
+    QString connectServer(Status *status = nullptr);
     static Result lockAndOpen(const QString &path, bool creating);
 
     QString m_path;
@@ -75,4 +103,5 @@ private:
     int m_lockFd = -1;
     quint64 m_device = 0;
     quint64 m_inode = 0;
+    std::optional<ShopConfig> m_server;
 };

@@ -1,5 +1,6 @@
 #include "shop/goodscatalogue.h"
 
+#include "shop/database.h"
 #include "shop/schema.h"
 
 #include <QSqlError>
@@ -73,6 +74,26 @@ std::optional<bool> GoodsCatalogue::isSold(const QString &code) const
 }
 
 GoodsCatalogue::Lookup GoodsCatalogue::lookup(const QString &code) const
+{
+    Lookup found = lookupOnce(code);
+    if (found.outcome != Lookup::Failed)
+        return found;
+    // A server connection lost (a restart, a cable) is opened again and the
+    // lookup asked once more; a server still away is reported in plain words.
+    QString lost;
+    switch (Database::recover(m_db, &lost)) {
+    case Database::Recovery::NotLost:
+        return found;
+    case Database::Recovery::Lost:
+        m_error = lost;
+        return found;
+    case Database::Recovery::Reconnected:
+        return lookupOnce(code);
+    }
+    return found;
+}
+
+GoodsCatalogue::Lookup GoodsCatalogue::lookupOnce(const QString &code) const
 {
     Lookup found;
     const auto empty = isEmpty();

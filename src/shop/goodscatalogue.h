@@ -48,6 +48,7 @@ public:
 
 private:
     std::optional<bool> exists(const char *sql, const QString &code) const;
+    Lookup lookupOnce(const QString &code) const;
 
     QSqlDatabase m_db;
     mutable QString m_error;

@@ -1,6 +1,7 @@
 #include "shop/recordset.h"
 
 #include "shop/database.h"
+#include "shop/engine.h"
 
 #include <QRegularExpression>
 #include <QScopeGuard>
@@ -23,18 +24,31 @@ struct SourcePlan
 // A table name reads the whole table in stored order; a query over one table
 // is writable back into it (its rows carry their rowid); anything else, a
 // join for instance, is read-only.
-SourcePlan planSource(const QString &source)
+// The server's tables hold their rowid as a column of their own: "*" there
+// means the table's own columns, as it does on the file.
+QString starColumns(const QString &table, const QString &selected, bool server)
+{
+    if (!server || selected.trimmed() != u"*")
+        return selected;
+    for (const Schema::Table &t : Schema::tables())
+        if (t.name.compare(table, Qt::CaseInsensitive) == 0)
+            return t.columns.join(QStringLiteral(", "));
+    return selected;
+}
+
+SourcePlan planSource(const QString &source, bool server)
 {
     static const QRegularExpression bareTable(QStringLiteral(R"(^\s*(\w+)\s*$)"));
     static const QRegularExpression singleTable(
         QStringLiteral(R"(^\s*SELECT\s+(.+?)\s+FROM\s+(\w+)((?:\s+(?:WHERE|ORDER|LIMIT)\b.*)?)\s*$)"),
         QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
     if (const auto m = bareTable.match(source); m.hasMatch())
-        return {QStringLiteral("SELECT rowid AS %1, * FROM \"%2\" ORDER BY rowid").arg(RowidAlias, m.captured(1)),
+        return {QStringLiteral("SELECT rowid AS %1, %3 FROM \"%2\" ORDER BY rowid")
+                    .arg(RowidAlias, m.captured(1), starColumns(m.captured(1), QStringLiteral("*"), server)),
                 m.captured(1)};
     if (const auto m = singleTable.match(source); m.hasMatch() && !m.captured(1).contains(u'(')) {
         return {QStringLiteral("SELECT %1.rowid AS %2, %3 FROM %1%4")
-                    .arg(m.captured(2), RowidAlias, m.captured(1), m.captured(3)),
+                    .arg(m.captured(2), RowidAlias, starColumns(m.captured(2), m.captured(1), server), m.captured(3)),
                 m.captured(2)};
     }
     return {source, QString()};
@@ -153,50 +167,99 @@ QVariant columnValue(sqlite3_stmt *stmt, int i)
 
 } // namespace
 
-bool RecordSet::load()
-{
-    // Read through SQLite's own interface: a catalogue of 20,000 goods is read
-    // whole when its screen opens, and the driver's per-value work would be
-    // most of that time.
-    const SourcePlan plan = planSource(m_source);
-    sqlite3 *handle = Database::handleOf(m_db);
-    if (!handle)
-        return fail(QStringLiteral("数据库没有打开。"));
-    sqlite3_stmt *stmt = nullptr;
-    const QByteArray sql = plan.sql.toUtf8();
-    if (sqlite3_prepare_v2(handle, sql.constData(), int(sql.size()), &stmt, nullptr) != SQLITE_OK)
-        return fail(QString::fromUtf8(sqlite3_errmsg(handle)));
-    const auto finalize = qScopeGuard([stmt] { sqlite3_finalize(stmt); });
-    for (int i = 0; i < m_bindings.size(); ++i)
-        bind(stmt, i + 1, m_bindings.at(i));
+namespace {
 
-    QVector<Column> columns;
-    int rowidField = -1;
+// Read through SQLite's own interface: a catalogue of 20,000 goods is read
+// whole when its screen opens, and the driver's per-value work would be
+// most of that time. Empty, or the error.
+QString readThroughSqlite(const QSqlDatabase &db, const QString &source, const QVariantList &bindings,
+                          RecordSet::Read &read)
+{
+    sqlite3 *handle = Database::handleOf(db);
+    if (!handle)
+        return QStringLiteral("数据库没有打开。");
+    sqlite3_stmt *stmt = nullptr;
+    const QByteArray sql = source.toUtf8();
+    if (sqlite3_prepare_v2(handle, sql.constData(), int(sql.size()), &stmt, nullptr) != SQLITE_OK)
+        return QString::fromUtf8(sqlite3_errmsg(handle));
+    const auto finalize = qScopeGuard([stmt] { sqlite3_finalize(stmt); });
+    for (int i = 0; i < bindings.size(); ++i)
+        bind(stmt, i + 1, bindings.at(i));
     const int fields = sqlite3_column_count(stmt);
     for (int i = 0; i < fields; ++i) {
         // As the driver names them: no quotes, no table prefix.
         QString name = QString::fromUtf8(sqlite3_column_name(stmt, i)).remove(u'"');
-        name = name.mid(name.lastIndexOf(u'.') + 1);
-        if (name == RowidAlias)
-            rowidField = i;
-        else
-            columns.append({name, Schema::kindOfColumn(name)});
+        read.addField(name.mid(name.lastIndexOf(u'.') + 1));
     }
-    QVector<Row> rows;
     int stepped;
     while ((stepped = sqlite3_step(stmt)) == SQLITE_ROW) {
-        Row row;
-        row.values.reserve(columns.size());
-        for (int i = 0, c = 0; i < fields; ++i) {
-            if (i == rowidField)
-                row.rowid = sqlite3_column_int64(stmt, i);
-            else
-                row.values.append(Schema::fromStorage(columns.at(c++).kind, columnValue(stmt, i)));
-        }
-        rows.append(std::move(row));
+        read.beginRow();
+        for (int i = 0; i < fields; ++i)
+            read.addValue(i, i == read.rowidField ? QVariant(sqlite3_column_int64(stmt, i)) : columnValue(stmt, i));
     }
-    if (stepped != SQLITE_DONE)
-        return fail(QString::fromUtf8(sqlite3_errmsg(handle))); // the rows shown stay as they were
+    return stepped == SQLITE_DONE ? QString() : QString::fromUtf8(sqlite3_errmsg(handle));
+}
+
+QString readThroughDriver(const QSqlDatabase &db, const QString &source, const QVariantList &bindings,
+                          RecordSet::Read &read)
+{
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.prepare(source))
+        return q.lastError().text();
+    for (const QVariant &v : bindings)
+        q.addBindValue(v);
+    if (!q.exec())
+        return q.lastError().text();
+    const QSqlRecord record = q.record();
+    for (int i = 0; i < record.count(); ++i)
+        read.addField(record.fieldName(i));
+    while (q.next()) {
+        read.beginRow();
+        for (int i = 0; i < record.count(); ++i)
+            read.addValue(i, q.value(i));
+    }
+    return q.lastError().isValid() ? q.lastError().text() : QString();
+}
+
+} // namespace
+
+void RecordSet::Read::addField(const QString &name)
+{
+    if (name == RowidAlias)
+        rowidField = fields;
+    else
+        columns.append({name, Schema::kindOfColumn(name)});
+    ++fields;
+}
+
+void RecordSet::Read::beginRow()
+{
+    rows.append(Row());
+    rows.last().values.reserve(columns.size());
+}
+
+void RecordSet::Read::addValue(int field, const QVariant &stored)
+{
+    Row &row = rows.last();
+    if (field == rowidField)
+        row.rowid = stored.toLongLong();
+    else
+        row.values.append(Schema::fromStorage(columns.at(row.values.size()).kind, stored));
+}
+
+bool RecordSet::load()
+{
+    const bool server = onServer(m_db);
+    const SourcePlan plan = planSource(m_source, server);
+    Read read;
+    const QString error = server ? readThroughDriver(m_db, plan.sql, m_bindings, read)
+                                 : readThroughSqlite(m_db, plan.sql, m_bindings, read);
+    if (!error.isEmpty())
+        return fail(error); // the rows shown stay as they were
+    const int rowidField = read.rowidField;
+    QVector<Column> columns = std::move(read.columns);
+    QVector<Row> rows = std::move(read.rows);
 
     Q_EMIT aboutToReset();
     m_baseTable = rowidField < 0 ? QString() : plan.baseTable;
@@ -367,12 +430,15 @@ bool RecordSet::flush()
         return fail(problem);
     Row &row = m_rows[m_pos];
     QSqlQuery q(m_db);
+    // The server tells the new row's rowid itself; SQLite's driver knows it.
+    const bool server = onServer(m_db);
     QStringList names;
     for (const Column &col : std::as_const(m_columns))
         names.append(QStringLiteral("\"%1\"").arg(col.name));
     if (m_pendingNew) {
-        q.prepare(QStringLiteral("INSERT INTO \"%1\" (%2) VALUES (%3)")
-                      .arg(m_baseTable, names.join(u','), QStringList(names.size(), QStringLiteral("?")).join(u',')));
+        q.prepare(QStringLiteral("INSERT INTO \"%1\" (%2) VALUES (%3)%4")
+                      .arg(m_baseTable, names.join(u','), QStringList(names.size(), QStringLiteral("?")).join(u','),
+                           server ? QStringLiteral(" RETURNING rowid") : QString()));
     } else {
         for (QString &n : names)
             n += QStringLiteral("=?");
@@ -385,7 +451,7 @@ bool RecordSet::flush()
     if (!q.exec())
         return fail(q.lastError().text());
     if (m_pendingNew)
-        row.rowid = q.lastInsertId().toLongLong();
+        row.rowid = server ? (q.next() ? q.value(0).toLongLong() : 0) : q.lastInsertId().toLongLong();
     m_pendingNew = m_dirty = false;
     return true;
 }

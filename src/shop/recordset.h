@@ -100,6 +100,20 @@ private:
         QVector<QVariant> values;
     };
 
+public:
+    // What a read of the source gives, field by field, on either engine.
+    struct Read
+    {
+        QVector<Column> columns;
+        QVector<Row> rows;
+        int fields = 0;
+        int rowidField = -1;
+        void addField(const QString &name);
+        void beginRow();
+        void addValue(int field, const QVariant &stored);
+    };
+
+private:
     bool load();
     bool flush();
     bool onRow() const;

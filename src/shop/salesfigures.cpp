@@ -19,15 +19,16 @@ SalesFigures SalesFigures::compute(QSqlDatabase db, QDate first, QDate last)
     // shuliang, jine); rows in the order their codes first occur.
     QSqlQuery q(db);
     q.setForwardOnly(true);
-    // Amounts are added as the program reads each one (Schema::moneyUnitsSql).
+    // Amounts are added as the program reads each one (Schema::sumUnitsSql).
     q.prepare(
         QStringLiteral("SELECT g.code, g.quantity, g.amount, "
                        "(SELECT name FROM name WHERE name.code = g.code ORDER BY name.rowid LIMIT 1), "
                        "(SELECT jinjia FROM jinhuo WHERE jinhuo.code = g.code ORDER BY jinhuo.rowid DESC LIMIT 1) "
-                       "FROM (SELECT code, SUM(shuliang) AS quantity, SUM(%1) AS amount, MIN(rowid) AS first "
-                       "      FROM xiaoshou INDEXED BY xiaoshou_dt_totals WHERE dt > ? AND dt < ? GROUP BY code) AS g "
+                       "FROM (SELECT code, SUM(shuliang) AS quantity, %1 AS amount, MIN(rowid) AS first "
+                       "      FROM xiaoshou%2 WHERE dt > ? AND dt < ? GROUP BY code) AS g "
                        "ORDER BY g.first")
-            .arg(Schema::moneyUnitsSql(QStringLiteral("jine"))));
+            .arg(Schema::sumUnitsSql(db, QStringLiteral("jine")),
+                 Schema::indexedBy(db, QStringLiteral("xiaoshou_dt_totals"))));
     q.addBindValue(first.toString(QStringLiteral("yyyy-MM-dd 00:00:00")));
     q.addBindValue(last.addDays(1).toString(QStringLiteral("yyyy-MM-dd 00:00:00")));
     if (!q.exec()) {

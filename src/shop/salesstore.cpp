@@ -1,6 +1,7 @@
 #include "shop/salesstore.h"
 
 #include "shop/database.h"
+#include "shop/engine.h"
 #include "shop/schema.h"
 #include "shop/transaction.h"
 
@@ -15,7 +16,10 @@ SalesStore::SalesStore(QSqlDatabase db) : m_db(std::move(db)), m_last(m_db) { }
 
 std::optional<SalesStore::LastRow> SalesStore::lastRow(QString *error) const
 {
-    QSqlQuery &q = m_last;
+    // The statement is prepared once on the file; the server's connection may
+    // be opened again, and with it every statement.
+    QSqlQuery fresh(m_db);
+    QSqlQuery &q = onServer(m_db) ? fresh : m_last;
     if (q.lastQuery().isEmpty())
         q.prepare(QStringLiteral("SELECT id, danjuhao FROM xiaoshou ORDER BY rowid DESC LIMIT 1"));
     if (!q.exec()) {
@@ -47,9 +51,109 @@ qint64 SalesStore::nextTicketNumber(QString *error) const
     return last ? last->ticketNumber + 1 : 1;
 }
 
-SalesStore::Stored SalesStore::storeTicket(qint64 ticketNumber, const QList<TicketLine> &lines)
+SalesStore::Stored SalesStore::storeTicket(qint64 ticketNumber, const QList<TicketLine> &lines, const QUuid &token)
+{
+    if (!onServer(m_db))
+        return storeInFile(ticketNumber, lines);
+    const QUuid ticket = token.isNull() ? QUuid::createUuid() : token;
+    Stored result = storeOnServer(lines, ticket);
+    if (result.ok)
+        return result;
+    QString lost;
+    switch (Database::recover(m_db, &lost)) {
+    case Database::Recovery::NotLost:
+        return result;
+    case Database::Recovery::Lost:
+        result.error = QStringLiteral("与数据库服务器的连接断开了。%1").arg(lost);
+        return result;
+    case Database::Recovery::Reconnected:
+        // The commit may have been carried out with its answer lost: the
+        // token tells, and a second try could never store the ticket twice.
+        return storeOnServer(lines, ticket);
+    }
+    return result;
+}
+
+std::optional<qint64> SalesStore::storedNumberOf(const QUuid &token, QString *error) const
+{
+    QSqlQuery q(m_db);
+    q.prepare(QStringLiteral("SELECT danjuhao FROM %1 WHERE token = ?").arg(QLatin1String(Schema::TicketTokens)));
+    q.addBindValue(token.toString(QUuid::WithoutBraces));
+    if (!q.exec()) {
+        *error = q.lastError().text();
+        return std::nullopt;
+    }
+    return q.next() ? q.value(0).toLongLong() : 0;
+}
+
+SalesStore::Stored SalesStore::storeOnServer(const QList<TicketLine> &lines, const QUuid &token)
 {
     Stored result;
+    Transaction tx(m_db);
+    if (!tx.isActive()) {
+        result.error = tx.lastError();
+        return result;
+    }
+    const auto already = storedNumberOf(token, &result.error);
+    if (!already)
+        return result;
+    if (*already > 0) {
+        result.ok = true;
+        result.ticketNumber = *already;
+        return result;
+    }
+    // Other tills wait here until this ticket is committed, so "last row + 1"
+    // gives every ticket and every line its own number.
+    QSqlQuery q(m_db);
+    if (!q.exec(QStringLiteral("LOCK TABLE xiaoshou IN SHARE ROW EXCLUSIVE MODE"))) {
+        result.error = q.lastError().text();
+        return result;
+    }
+    QString error;
+    const auto last = lastRow(&error);
+    if (!last && !error.isEmpty()) {
+        result.error = error;
+        return result;
+    }
+    result.firstId = last ? last->id + 1 : 1;
+    result.ticketNumber = last ? last->ticketNumber + 1 : 1;
+
+    QStringList rows;
+    for (int i = 0; i < lines.size(); ++i)
+        rows.append(QStringLiteral("(?, ?, ?, ?, ?, ?, ?)"));
+    q.prepare(QStringLiteral("INSERT INTO xiaoshou (id, danjuhao, code, shuliang, shoujia, jine, dt) VALUES ") +
+              rows.join(u','));
+    qint64 id = result.firstId;
+    for (const TicketLine &line : lines) {
+        q.addBindValue(id++);
+        q.addBindValue(result.ticketNumber);
+        q.addBindValue(line.code);
+        q.addBindValue(line.quantity);
+        q.addBindValue(qint64(line.price.units()));
+        q.addBindValue(qint64(line.amount.units()));
+        q.addBindValue(Schema::toStorage(Schema::ColumnKind::DateTime, line.time));
+    }
+    if (!lines.isEmpty() && !q.exec()) {
+        result.error = q.lastError().text();
+        return result;
+    }
+    q.prepare(QStringLiteral("INSERT INTO %1 (token, danjuhao, till) VALUES (?, ?, ?)")
+                  .arg(QLatin1String(Schema::TicketTokens)));
+    q.addBindValue(token.toString(QUuid::WithoutBraces));
+    q.addBindValue(result.ticketNumber);
+    q.addBindValue(Database::tillOf(m_db));
+    if (!q.exec() || !tx.commit()) {
+        result.error = q.lastError().isValid() ? q.lastError().text() : tx.lastError();
+        return result;
+    }
+    result.ok = true;
+    return result;
+}
+
+SalesStore::Stored SalesStore::storeInFile(qint64 ticketNumber, const QList<TicketLine> &lines)
+{
+    Stored result;
+    result.ticketNumber = ticketNumber;
     Transaction tx(m_db);
     if (!tx.isActive()) {
         result.error = tx.lastError();

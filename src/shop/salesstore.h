@@ -5,6 +5,7 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
+#include <QUuid>
 
 #include <optional>
 
@@ -29,13 +30,26 @@ public:
     {
         bool ok = false;
         qint64 firstId = 0;
+        qint64 ticketNumber = 0; // the number the ticket was stored under
         QString error;
     };
     // Stores the ticket's lines under one ticket number, whole or not at all.
     // Ids follow the rule "last row + 1", counted on from the first new id.
-    Stored storeTicket(qint64 ticketNumber, const QList<TicketLine> &lines);
+    //
+    // On the file the ticket gets the number shown. On the server, where
+    // other tills sell at the same time, the number is the last stored one
+    // + 1, settled under the table's lock inside the transaction; `token`,
+    // made once per ticket by the till, is stored with it, so a ticket whose
+    // commit answer was lost is found stored and never stored twice. A lost
+    // connection is opened again and the store tried once more.
+    Stored storeTicket(qint64 ticketNumber, const QList<TicketLine> &lines, const QUuid &token = QUuid());
 
 private:
+    Stored storeInFile(qint64 ticketNumber, const QList<TicketLine> &lines);
+    Stored storeOnServer(const QList<TicketLine> &lines, const QUuid &token);
+    // The number a token's ticket was stored under, 0 when it was not.
+    std::optional<qint64> storedNumberOf(const QUuid &token, QString *error) const;
+
     QSqlDatabase m_db;
     // Prepared once: asked at every checkout.
     mutable QSqlQuery m_last;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -25,6 +26,14 @@ const QList<Table> &tables();
 
 // Statements that create the tables and their indexes in an empty file.
 QStringList createStatements();
+// The same tables on the PostgreSQL server, with the server's types (money
+// bigint ten-thousandths, dates date, the sale time timestamp(0)) and an
+// identity column `rowid` that stands for SQLite's rowid, so "stored order"
+// and "the last row" mean the same on both engines; and the table of the
+// tokens of stored tickets (TicketTokens), which keeps a checkout whose
+// answer was lost from being stored twice.
+QStringList serverCreateStatements();
+inline constexpr const char *TicketTokens = "xiaoshou_token";
 // The indexes alone; run on every file that is opened, so that files made by
 // an older version get the ones added since.
 QStringList indexStatements();
@@ -40,6 +49,12 @@ QVariant toStorage(ColumnKind kind, const QVariant &value);
 // reads it (see Database::addShopFunctions); integers, as the program
 // writes them, go by without a function call.
 QString moneyUnitsSql(const QString &column);
+// SUM of a money column in ten-thousandths, as a whole number on either
+// engine (the server's SUM of bigint is numeric).
+QString sumUnitsSql(const QSqlDatabase &db, const QString &column);
+// " INDEXED BY index" on the file, where SQLite's planner would not pick the
+// covering index by itself; nothing on the server, whose planner does.
+QString indexedBy(const QSqlDatabase &db, const QString &index);
 
 // Record source of the receipt's footer rows (ids above the header row), in stored order.
 QString footerRowsSource();

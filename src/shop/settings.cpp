@@ -2,6 +2,7 @@
 
 #include "shop/database.h"
 #include "shop/schema.h"
+#include "shop/transaction.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -74,3 +75,55 @@ QStringList Settings::receiptFooter() const
         lines.append(q.value(1).toString());
     return lines;
 }
+
+// The settings rows that the program cannot do without. The password row is
+// never made up: a file without one is refused (an empty one is kept). The receipt header and a first
+// footer line are recreated with their first values when someone removed them.
+QString Settings::ensureRows()
+{
+    auto rows = [&](const QString &where, int id, QString *value) -> std::optional<qint64> {
+        QSqlQuery q(m_db);
+        q.prepare(QStringLiteral("SELECT COUNT(*), (SELECT code FROM code WHERE %1 ORDER BY rowid LIMIT 1) "
+                                 "FROM code WHERE %1")
+                      .arg(where));
+        q.addBindValue(id);
+        q.addBindValue(id);
+        if (!q.exec() || !q.next())
+            return std::nullopt;
+        if (value)
+            *value = q.value(1).toString();
+        return q.value(0).toLongLong();
+    };
+    QString password;
+    const auto passwordRows = rows(QStringLiteral("id = ?"), Schema::PasswordRowId, &password);
+    const auto headerRows = rows(QStringLiteral("id = ?"), Schema::HeaderRowId, nullptr);
+    const auto footerRows = rows(QStringLiteral("id > ?"), Schema::HeaderRowId, nullptr);
+    if (!passwordRows || !headerRows || !footerRows)
+        return QStringLiteral("设置表 code 无法读取（%1）。").arg(m_db.lastError().text());
+    // An empty password (another tool may write one) is a password: the
+    // login takes an empty box. Only a missing row is refused.
+    if (*passwordRows == 0)
+        return QStringLiteral("设置表 code 中缺少超级用户密码（id 为 1 的行）。");
+    if (*headerRows > 0 && *footerRows > 0)
+        return QString();
+
+    Transaction tx(m_db);
+    QSqlQuery ins(m_db);
+    ins.prepare(QStringLiteral("INSERT INTO code (id, code, content) VALUES (?, NULL, ?)"));
+    bool ok = tx.isActive();
+    if (ok && *headerRows == 0) {
+        ins.addBindValue(Schema::HeaderRowId);
+        ins.addBindValue(Database::defaultHeader());
+        ok = ins.exec();
+    }
+    if (ok && *footerRows == 0) {
+        ins.addBindValue(Schema::HeaderRowId + 1);
+        ins.addBindValue(Database::defaultFooter().first());
+        ok = ins.exec();
+    }
+    if (!ok || !tx.commit())
+        return QStringLiteral("无法补回小票设置行（%1）。")
+            .arg(ins.lastError().isValid() ? ins.lastError().text() : tx.lastError());
+    return QString();
+}
+

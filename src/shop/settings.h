@@ -27,6 +27,11 @@ public:
     // The footer lines; an empty list, with lastError, when they cannot be read.
     QStringList receiptFooter() const;
 
+    // Empty when the rows the program cannot do without are there; otherwise
+    // the reason for the user. The password row is never made up; the
+    // receipt header and a first footer line are put back when missing.
+    QString ensureRows();
+
     QString lastError() const { return m_error; }
 
 private:

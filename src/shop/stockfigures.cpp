@@ -25,10 +25,10 @@ StockFigures StockFigures::compute(QSqlDatabase db)
     QHash<QString, Sold> sold;
     QSqlQuery s(db);
     s.setForwardOnly(true);
-    // Amounts are added as the program reads each one (Schema::moneyUnitsSql).
-    if (!s.exec(QStringLiteral("SELECT code, SUM(shuliang), SUM(%1) FROM xiaoshou INDEXED BY xiaoshou_code_totals "
-                               "GROUP BY code")
-                    .arg(Schema::moneyUnitsSql(QStringLiteral("jine"))))) {
+    // Amounts are added as the program reads each one (Schema::sumUnitsSql).
+    if (!s.exec(QStringLiteral("SELECT code, SUM(shuliang), %1 FROM xiaoshou%2 GROUP BY code")
+                    .arg(Schema::sumUnitsSql(db, QStringLiteral("jine")),
+                         Schema::indexedBy(db, QStringLiteral("xiaoshou_code_totals"))))) {
         f.error = s.lastError().text();
         return f;
     }
@@ -44,8 +44,9 @@ StockFigures StockFigures::compute(QSqlDatabase db)
                                "(SELECT name FROM name WHERE name.code = g.code ORDER BY name.rowid LIMIT 1), "
                                "(SELECT jinjia FROM jinhuo WHERE jinhuo.rowid = g.last) "
                                "FROM (SELECT code, SUM(shuliang) AS quantity, MIN(rowid) AS first, MAX(rowid) AS last "
-                               "      FROM jinhuo INDEXED BY jinhuo_code_totals GROUP BY code) AS g "
-                               "ORDER BY g.first"))) {
+                               "      FROM jinhuo%1 GROUP BY code) AS g "
+                               "ORDER BY g.first")
+                    .arg(Schema::indexedBy(db, QStringLiteral("jinhuo_code_totals"))))) {
         f.error = p.lastError().text();
         return f;
     }

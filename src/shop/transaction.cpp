@@ -1,6 +1,7 @@
 #include "shop/transaction.h"
 
 #include "shop/database.h"
+#include "shop/engine.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -8,7 +9,9 @@
 Transaction::Transaction(QSqlDatabase db) : m_db(std::move(db))
 {
     QSqlQuery q(m_db);
-    m_active = q.exec(QStringLiteral("BEGIN IMMEDIATE"));
+    // On the file the write lock is taken at once, so two writers never
+    // deadlock halfway; the server takes its row and table locks as it goes.
+    m_active = q.exec(onServer(m_db) ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE"));
     if (!m_active) {
         m_error = q.lastError().text();
         return;

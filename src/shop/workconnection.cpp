@@ -3,25 +3,61 @@
 #include "shop/database.h"
 
 #include <QAtomicInteger>
+#include <QSqlDriver>
+#include <QVariant>
 
+#include <libpq-fe.h>
 #include <sqlite3.h>
 
-void WorkConnection::run(const QString &path, const std::function<void(QSqlDatabase)> &work)
+WorkConnection::WorkConnection(const QSqlDatabase &source)
+    : m_driver(source.driverName())
+    , m_name(source.databaseName())
+    , m_host(source.hostName())
+    , m_user(source.userName())
+    , m_password(source.password())
+    , m_options(source.connectOptions())
+    , m_port(source.port())
+{ }
+
+WorkConnection::WorkConnection(const QString &path) : m_driver(QStringLiteral("QSQLITE")), m_name(path) { }
+
+WorkConnection::~WorkConnection()
+{
+    if (m_cancel)
+        PQfreeCancel(m_cancel);
+}
+
+void WorkConnection::run(const std::function<void(QSqlDatabase)> &work)
 {
     static QAtomicInteger<int> counter;
     const QString name = QStringLiteral("tarvel-work-%1").arg(counter.fetchAndAddRelaxed(1));
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(path);
-        if (db.open() && Database::addShopFunctions(db)) {
+        QSqlDatabase db = QSqlDatabase::addDatabase(m_driver, name);
+        db.setDatabaseName(m_name);
+        db.setHostName(m_host);
+        db.setUserName(m_user);
+        db.setPassword(m_password);
+        db.setPort(m_port);
+        db.setConnectOptions(m_options);
+        const bool sqlite = m_driver == QLatin1String("QSQLITE");
+        if (db.open() && (!sqlite || Database::addShopFunctions(db))) {
             {
                 const std::lock_guard guard(m_lock);
-                m_handle = Database::handleOf(db);
+                if (sqlite) {
+                    m_handle = Database::handleOf(db);
+                } else {
+                    const QVariant v = db.driver()->handle();
+                    if (v.isValid() && qstrcmp(v.typeName(), "PGconn*") == 0)
+                        m_cancel = PQgetCancel(*static_cast<PGconn *const *>(v.constData()));
+                }
             }
             if (!m_interrupted)
                 work(db);
             const std::lock_guard guard(m_lock);
             m_handle = nullptr;
+            if (m_cancel)
+                PQfreeCancel(m_cancel);
+            m_cancel = nullptr;
         } else {
             work(db);
         }
@@ -36,4 +72,8 @@ void WorkConnection::interrupt()
     const std::lock_guard guard(m_lock);
     if (m_handle)
         sqlite3_interrupt(m_handle);
+    if (m_cancel) {
+        char error[256];
+        PQcancel(m_cancel, error, int(sizeof error));
+    }
 }

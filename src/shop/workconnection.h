@@ -8,23 +8,34 @@
 #include <mutex>
 
 struct sqlite3;
+struct pg_cancel;
 
-// A connection of its own to the shop file, for long reading work (an
-// analysis over years of sales) on another thread, and the way to stop it.
+// A connection of its own to the shop's data (the file, or the server), for
+// long reading work (an analysis over years of sales) on another thread,
+// and the way to stop it.
 class WorkConnection
 {
 public:
-    // Opens a connection to the file at `path` in the calling thread, gives
-    // it to `work` and closes it again. When the file cannot be opened the
-    // work still gets the connection and reports the failure of its first query.
-    void run(const QString &path, const std::function<void(QSqlDatabase)> &work);
+    // Takes where `source` is connected to, in the source's own thread.
+    explicit WorkConnection(const QSqlDatabase &source);
+    // The file at `path`.
+    explicit WorkConnection(const QString &path);
+    ~WorkConnection();
+
+    // Opens the connection in the calling thread, gives it to `work` and
+    // closes it again. When it cannot be opened the work still gets the
+    // connection and reports the failure of its first query.
+    void run(const std::function<void(QSqlDatabase)> &work);
     // From any thread: the running statement of the work stops at once with
     // an error, and work not yet begun is not begun.
     void interrupt();
     bool isInterrupted() const { return m_interrupted; }
 
 private:
+    QString m_driver, m_name, m_host, m_user, m_password, m_options;
+    int m_port = -1;
     std::mutex m_lock;
     sqlite3 *m_handle = nullptr;
+    pg_cancel *m_cancel = nullptr;
     std::atomic<bool> m_interrupted = false;
 };

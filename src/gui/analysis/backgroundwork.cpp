@@ -10,14 +10,14 @@
 
 namespace BackgroundWork {
 
-bool run(QWidget *parent, const QString &databasePath, const QString &label,
+bool run(QWidget *parent, const QSqlDatabase &source, const QString &label,
          const std::function<void(QSqlDatabase)> &work)
 {
-    WorkConnection connection;
+    WorkConnection connection(source);
     QSemaphore finished;
     QFutureWatcher<void> watcher;
     watcher.setFuture(QtConcurrent::run([&] {
-        connection.run(databasePath, work);
+        connection.run(work);
         finished.release();
     }));
 

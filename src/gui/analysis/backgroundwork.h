@@ -8,14 +8,14 @@
 class QWidget;
 
 // Long reading work (an analysis over years of sales) runs on a connection of
-// its own in a worker thread. Work done within half a second is waited for;
+// its own (to where `source` is connected) in a worker thread. Work done within half a second is waited for;
 // longer work shows a progress dialog whose "取消" stops it, and the window
 // stays responsive meanwhile.
 namespace BackgroundWork {
 
 // Runs `work` and returns true when it ran to its end, false when the user
 // cancelled it (whatever it produced is then to be discarded).
-bool run(QWidget *parent, const QString &databasePath, const QString &label,
+bool run(QWidget *parent, const QSqlDatabase &source, const QString &label,
          const std::function<void(QSqlDatabase)> &work);
 
 } // namespace BackgroundWork

@@ -24,7 +24,7 @@ constexpr int PriceColumn = 6;
 constexpr int ValueColumn = 7;
 } // namespace
 
-InventoryDialog::InventoryDialog(const QString &databasePath, QWidget *parent) : QDialog(parent)
+InventoryDialog::InventoryDialog(QSqlDatabase db, QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmkucun"));
     setWindowTitle(Caption);
@@ -76,7 +76,7 @@ InventoryDialog::InventoryDialog(const QString &databasePath, QWidget *parent) :
     setPricesShown(false);
 
     // The figures are computed once, when the screen is loaded.
-    const bool finished = BackgroundWork::run(parentWidget(), databasePath, Working,
+    const bool finished = BackgroundWork::run(parentWidget(), db, Working,
                                               [this](QSqlDatabase work) { m_figures = StockFigures::compute(work); });
     if (finished && !m_figures.ok)
         Messages::error(parentWidget(), Failed.arg(m_figures.error));

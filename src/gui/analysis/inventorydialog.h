@@ -18,7 +18,7 @@ class InventoryDialog : public QDialog
     Q_OBJECT
 
 public:
-    explicit InventoryDialog(const QString &databasePath, QWidget *parent = nullptr);
+    explicit InventoryDialog(QSqlDatabase db, QWidget *parent = nullptr);
 
     const StockFigures &figures() const { return m_figures; }
     void setPricesShown(bool shown);

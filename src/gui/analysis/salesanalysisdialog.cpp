@@ -37,10 +37,9 @@ QLabel *totalLabel(QWidget *parent, const char *name)
 }
 } // namespace
 
-SalesAnalysisDialog::SalesAnalysisDialog(QSqlDatabase db, const QString &databasePath, QWidget *parent)
+SalesAnalysisDialog::SalesAnalysisDialog(QSqlDatabase db, QWidget *parent)
     : QDialog(parent)
     , m_db(std::move(db))
-    , m_databasePath(databasePath)
 {
     setObjectName(QStringLiteral("frmxiaoshou"));
     setWindowTitle(Caption);
@@ -117,7 +116,7 @@ void SalesAnalysisDialog::run(QDate first, QDate last)
     SalesFigures figures;
     QWidget *owner = isVisible() ? this : parentWidget();
     const bool finished = BackgroundWork::run(
-        owner, m_databasePath, Working, [&](QSqlDatabase db) { figures = SalesFigures::compute(db, first, last); });
+        owner, m_db, Working, [&](QSqlDatabase db) { figures = SalesFigures::compute(db, first, last); });
     if (!finished)
         return; // cancelled: the figures shown stay
     if (!figures.ok) {

@@ -20,7 +20,7 @@ class SalesAnalysisDialog : public QDialog
     Q_OBJECT
 
 public:
-    SalesAnalysisDialog(QSqlDatabase db, const QString &databasePath, QWidget *parent = nullptr);
+    explicit SalesAnalysisDialog(QSqlDatabase db, QWidget *parent = nullptr);
 
     const SalesFigures &figures() const { return m_figures; }
     // "汇总" for the dates in the pickers.
@@ -31,7 +31,6 @@ private:
     void showFigures(SalesFigures figures);
 
     QSqlDatabase m_db;
-    QString m_databasePath;
     SalesFigures m_figures;
     FiguresModel *m_model;
     bool m_busy = false;

@@ -70,6 +70,7 @@ void CounterWindow::addLine()
 void CounterWindow::clearTicket()
 {
     m_ticket->clear();
+    m_ticketToken = QUuid();
     m_ui.quantityTotalLabel->setText(QStringLiteral("0"));
     setFigure(m_ui.amountTotalLabel, QStringLiteral("0"));
     focusAndSelect(m_ui.codeEdit);
@@ -119,15 +120,21 @@ void CounterWindow::checkout()
         return;
     }
     const Money change = paid.minus(total).value_or(Money());
-    const qint64 number = ticketNumber();
 
     // The ticket is stored whole or not at all; if it is not, everything stays
-    // on screen so the sale can be tried again under the same number.
-    const SalesStore::Stored stored = m_sales.storeTicket(number, m_ticket->lines());
+    // on screen so the sale can be tried again. Its token stays with it until
+    // it is stored or cleared: a retry after a lost answer never stores twice.
+    if (m_ticketToken.isNull())
+        m_ticketToken = QUuid::createUuid();
+    const SalesStore::Stored stored = m_sales.storeTicket(ticketNumber(), m_ticket->lines(), m_ticketToken);
     if (!stored.ok) {
         Messages::error(this, StoreFailed.arg(stored.error));
         return;
     }
+    m_ticketToken = QUuid();
+    // On a shared server another till may have taken the number shown.
+    const qint64 number = stored.ticketNumber;
+    setTicketNumber(number);
     setFigure(m_ui.changeLabel, change.toCurrency());
 
     if (m_ui.printCheck->isChecked()) {

@@ -8,6 +8,7 @@
 #include "shop/settings.h"
 
 #include <QPointer>
+#include <QUuid>
 #include <QWidget>
 
 #include <memory>
@@ -112,6 +113,7 @@ private:
 
     QString m_pricedCode;
     qint64 m_ticketNumber = 0;
+    QUuid m_ticketToken; // of the ticket on screen, from its first checkout try
     QString m_startError;
     bool m_inLookup = false;
     QPointer<QWidget> m_focusAtDeactivation;

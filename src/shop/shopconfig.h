@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+// Where the shop's data lives: `tarvel.ini` in the directory the program
+// starts in names a PostgreSQL server shared by several tills; without it the
+// data is the file tarv.db in that directory. The server's password never
+// comes from here: libpq finds it (~/.pgpass, PGPASSWORD).
+struct ShopConfig
+{
+    static constexpr const char *FileName = "tarvel.ini";
+
+    enum class Engine { File, Server };
+    Engine engine = Engine::File;
+    QString host; // a host name, an address or a socket directory; empty: libpq's default
+    int port = 5432;
+    QString name; // the server database
+    QString user; // empty: libpq's default
+    int till = 1; // 1–99; one program per till number
+
+    // The configuration of the directory: the file's, or the file engine's
+    // when there is no tarvel.ini.
+    static struct ShopConfigRead read(const QString &directory);
+    // The libpq options that make a lost server known within about 10 s.
+    static QString connectOptions();
+};
+
+struct ShopConfigRead
+{
+    std::optional<ShopConfig> config;
+    QString error; // for the user: names the file and the key
+};
