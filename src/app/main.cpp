@@ -1,3 +1,4 @@
+#include "app/copycommand.h"
 #include "app/startup.h"
 
 #include <QApplication>
@@ -17,6 +18,16 @@ bool hasDisplay()
 
 int main(int argc, char *argv[])
 {
+    {
+        // The copies between file and server need no display.
+        QStringList arguments;
+        for (int i = 0; i < argc; ++i)
+            arguments.append(QString::fromLocal8Bit(argv[i]));
+        if (isCopyCommand(arguments)) {
+            QCoreApplication app(argc, argv);
+            return runCopyCommand(arguments);
+        }
+    }
     if (!hasDisplay()) {
         std::fputs("Tarvel 是图形界面程序，但没有找到显示器（DISPLAY 未设置）。\n"
                    "Tarvel needs a display. Without one, run it under a virtual display:\n"

@@ -52,6 +52,10 @@ public:
     enum class Recovery { NotLost, Reconnected, Lost };
     static Recovery recover(const QSqlDatabase &connection, QString *error = nullptr);
 
+    // Empty when the server database holds the shop's tables with their
+    // columns; otherwise the reason.
+    static QString serverShopProblem(const QSqlDatabase &db);
+
     bool isServer() const { return m_server.has_value(); }
     int till() const { return m_server ? m_server->till : 1; }
     static int tillOf(const QSqlDatabase &connection);

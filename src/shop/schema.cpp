@@ -110,8 +110,16 @@ QVariant fromStorage(ColumnKind kind, const QVariant &stored)
     case ColumnKind::Money:
         // Integers are ten-thousandths. A REAL or text amount written by another
         // tool is read as the decimal amount it shows.
-        if (stored.typeId() == QMetaType::LongLong || stored.typeId() == QMetaType::Int)
+        // (Qt's PostgreSQL driver gives a bigint that is not negative as unsigned.)
+        switch (stored.typeId()) {
+        case QMetaType::LongLong:
+        case QMetaType::Int:
+        case QMetaType::ULongLong:
+        case QMetaType::UInt:
             return QVariant::fromValue(Money::fromUnits(stored.toLongLong()));
+        default:
+            break;
+        }
         if (auto m = Money::parse(stored.toString(), QLocale::c()))
             return QVariant::fromValue(*m);
         return QVariant();

@@ -16,14 +16,9 @@ namespace {
 // held by the program that sells as till n.
 constexpr int TillLocks = 20261209;
 
-QString serverText(const ShopConfig &c)
-{
-    const QString host = c.host.isEmpty() ? QStringLiteral("localhost") : c.host;
-    return QStringLiteral("服务器 %1:%2 上的数据库 %3").arg(host).arg(c.port).arg(c.name);
-}
+} // namespace
 
-// Empty when the server database holds the shop's tables with their columns.
-QString checkServerShop(QSqlDatabase &db)
+QString Database::serverShopProblem(const QSqlDatabase &db)
 {
     QSqlQuery q(db);
     if (!q.exec(QStringLiteral("SELECT table_name, column_name FROM information_schema.columns "
@@ -43,11 +38,9 @@ QString checkServerShop(QSqlDatabase &db)
     return QString();
 }
 
-} // namespace
-
 QString Database::where() const
 {
-    return m_server ? serverText(*m_server) : QDir::toNativeSeparators(m_path);
+    return m_server ? m_server->describe() : QDir::toNativeSeparators(m_path);
 }
 
 QString Database::connectServer(Status *status)
@@ -58,16 +51,16 @@ QString Database::connectServer(Status *status)
     if (db.isOpen())
         db.close();
     if (!db.open())
-        return QStringLiteral("无法连接%1：%2").arg(serverText(*m_server), db.lastError().text());
+        return QStringLiteral("无法连接%1：%2").arg(m_server->describe(), db.lastError().text());
     QSqlQuery q(db);
     // A checkout waits for another till's checkout, never for ever.
     if (!q.exec(QStringLiteral("SET lock_timeout = '10s'")))
-        return QStringLiteral("无法使用%1：%2").arg(serverText(*m_server), q.lastError().text());
+        return QStringLiteral("无法使用%1：%2").arg(m_server->describe(), q.lastError().text());
     q.prepare(QStringLiteral("SELECT pg_try_advisory_lock(?, ?)"));
     q.addBindValue(TillLocks);
     q.addBindValue(m_server->till);
     if (!q.exec() || !q.next())
-        return QStringLiteral("无法使用%1：%2").arg(serverText(*m_server), q.lastError().text());
+        return QStringLiteral("无法使用%1：%2").arg(m_server->describe(), q.lastError().text());
     if (!q.value(0).toBool()) {
         db.close();
         if (status)
@@ -75,7 +68,7 @@ QString Database::connectServer(Status *status)
         return QStringLiteral("收银台 %1 已经有一个 Tarvel 在使用%2。每台收银机要在 tarvel.ini 的 [till] number "
                               "中设一个自己的号码。")
             .arg(m_server->till)
-            .arg(serverText(*m_server));
+            .arg(m_server->describe());
     }
     return QString();
 }
@@ -83,23 +76,16 @@ QString Database::connectServer(Status *status)
 Database::Result Database::openServer(const ShopConfig &config)
 {
     std::unique_ptr<Database> database(new Database(config));
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), database->m_connectionName);
+    QSqlDatabase db = config.addConnection(database->m_connectionName);
     if (!db.isValid())
-        return {nullptr, Status::Unusable,
-                QStringLiteral("无法连接%1：本机没有 Qt 的 PostgreSQL 驱动（Debian 软件包 libqt6sql6-psql）。")
-                    .arg(serverText(config))};
-    db.setHostName(config.host);
-    db.setPort(config.port);
-    db.setDatabaseName(config.name);
-    db.setUserName(config.user);
-    db.setConnectOptions(ShopConfig::connectOptions());
+        return {nullptr, Status::Unusable, QStringLiteral("无法连接%1：%2").arg(config.describe(), ShopConfig::noDriver())};
     Status status = Status::Unusable;
     if (const QString problem = database->connectServer(&status); !problem.isEmpty())
         return {nullptr, status, problem};
-    if (const QString problem = checkServerShop(db); !problem.isEmpty())
-        return {nullptr, Status::Unusable, QStringLiteral("无法使用%1：%2").arg(serverText(config), problem)};
+    if (const QString problem = serverShopProblem(db); !problem.isEmpty())
+        return {nullptr, Status::Unusable, QStringLiteral("无法使用%1：%2").arg(config.describe(), problem)};
     if (const QString problem = Settings(db).ensureRows(); !problem.isEmpty())
-        return {nullptr, Status::Unusable, QStringLiteral("无法使用%1：%2").arg(serverText(config), problem)};
+        return {nullptr, Status::Unusable, QStringLiteral("无法使用%1：%2").arg(config.describe(), problem)};
     Result r;
     r.database = std::move(database);
     r.status = Status::Ok;

@@ -66,3 +66,29 @@ QString ShopConfig::connectOptions()
     return QStringLiteral("connect_timeout=5;keepalives=1;keepalives_idle=3;keepalives_interval=2;"
                           "keepalives_count=2;tcp_user_timeout=9000;application_name=tarvel");
 }
+
+QSqlDatabase ShopConfig::addConnection(const QString &connectionName) const
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connectionName);
+    if (!db.isValid())
+        return db;
+    db.setHostName(host);
+    db.setPort(port);
+    db.setDatabaseName(name);
+    db.setUserName(user);
+    db.setConnectOptions(connectOptions());
+    return db;
+}
+
+QString ShopConfig::describe() const
+{
+    return QStringLiteral("服务器 %1:%2 上的数据库 %3")
+        .arg(host.isEmpty() ? QStringLiteral("localhost") : host)
+        .arg(port)
+        .arg(name);
+}
+
+QString ShopConfig::noDriver()
+{
+    return QStringLiteral("本机没有 Qt 的 PostgreSQL 驱动（Debian 软件包 libqt6sql6-psql）。");
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSqlDatabase>
 #include <QString>
 
 #include <optional>
@@ -25,6 +26,13 @@ struct ShopConfig
     static struct ShopConfigRead read(const QString &directory);
     // The libpq options that make a lost server known within about 10 s.
     static QString connectOptions();
+    // A (not yet opened) connection to the server under the given name;
+    // invalid when Qt's PostgreSQL driver is not installed.
+    QSqlDatabase addConnection(const QString &connectionName) const;
+    // For messages: "服务器 host:port 上的数据库 name".
+    QString describe() const;
+    // Why addConnection gave an invalid connection.
+    static QString noDriver();
 };
 
 struct ShopConfigRead

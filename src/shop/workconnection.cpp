@@ -1,6 +1,7 @@
 #include "shop/workconnection.h"
 
 #include "shop/database.h"
+#include "shop/engine.h"
 
 #include <QAtomicInteger>
 #include <QSqlDriver>
@@ -46,9 +47,8 @@ void WorkConnection::run(const std::function<void(QSqlDatabase)> &work)
                 if (sqlite) {
                     m_handle = Database::handleOf(db);
                 } else {
-                    const QVariant v = db.driver()->handle();
-                    if (v.isValid() && qstrcmp(v.typeName(), "PGconn*") == 0)
-                        m_cancel = PQgetCancel(*static_cast<PGconn *const *>(v.constData()));
+                    if (PGconn *conn = serverHandleOf(db))
+                        m_cancel = PQgetCancel(conn);
                 }
             }
             if (!m_interrupted)

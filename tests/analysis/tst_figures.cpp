@@ -319,14 +319,24 @@ private Q_SLOTS:
         QVERIFY(q.exec(QStringLiteral("DELETE FROM jinhuo WHERE id % 17 = 0")));
         QVERIFY(q.exec(QStringLiteral("COMMIT")));
 
-        QCOMPARE(rowsOf(StockFigures::compute(shop.db().connection())), rowsOf(slowStock(shop)));
-        for (auto [first, last] : {std::pair{QDate(2026, 11, 1), QDate(2026, 11, 10)},
-                                   {QDate(2026, 11, 3), QDate(2026, 11, 3)},
-                                   {QDate(2026, 11, 4), QDate(2026, 11, 8)},
-                                   {QDate(2026, 10, 1), QDate(2026, 10, 30)}}) {
-            const SalesFigures fast = SalesFigures::compute(shop.db().connection(), first, last);
-            QVERIFY(fast.ok);
-            QCOMPARE(rowsOf(fast), rowsOf(slowSales(shop, first, last)));
+        // The same figures from the same shop on the server.
+        const QList<std::pair<QDate, QDate>> ranges = {{QDate(2026, 11, 1), QDate(2026, 11, 10)},
+                                                       {QDate(2026, 11, 3), QDate(2026, 11, 3)},
+                                                       {QDate(2026, 11, 4), QDate(2026, 11, 8)},
+                                                       {QDate(2026, 10, 1), QDate(2026, 10, 30)}};
+        const QStringList stock = rowsOf(slowStock(shop));
+        QList<QStringList> sales;
+        for (auto [first, last] : ranges)
+            sales.append(rowsOf(slowSales(shop, first, last)));
+        for (const bool server : {false, true}) {
+            if (server)
+                shop.moveToServer();
+            QCOMPARE(rowsOf(StockFigures::compute(shop.db().connection())), stock);
+            for (int r = 0; r < ranges.size(); ++r) {
+                const SalesFigures fast = SalesFigures::compute(shop.db().connection(), ranges[r].first, ranges[r].second);
+                QVERIFY2(fast.ok, qPrintable(fast.error));
+                QCOMPARE(rowsOf(fast), sales[r]);
+            }
         }
     }
 };

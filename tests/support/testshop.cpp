@@ -1,6 +1,8 @@
 #include "testshop.h"
 
 #include "shop/schema.h"
+#include "shop/shopcopy.h"
+#include "testserver.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -25,6 +27,24 @@ Database &TestShop::create()
     m_db = std::move(r.database);
     m_raw = m_db.get();
     return *m_db;
+}
+
+void TestShop::moveToServer(int till)
+{
+    if (!m_db)
+        qFatal("moveToServer: the shop was handed over already");
+    m_db.reset();
+    m_raw = nullptr;
+    const ShopConfig config = TestServer::shared().newDatabase(till);
+    const ShopCopy::Outcome copied = ShopCopy::toServer(path(), config);
+    if (!copied.error.isEmpty())
+        qFatal("cannot copy the test shop to the server: %s", qPrintable(copied.error));
+    Database::Result r = Database::openServer(config);
+    if (!r.database)
+        qFatal("cannot open the test shop on the server: %s", qPrintable(r.message));
+    m_server = config;
+    m_db = std::move(r.database);
+    m_raw = m_db.get();
 }
 
 void TestShop::exec(const QString &sql)

@@ -9,6 +9,7 @@
 
 #include <initializer_list>
 #include <memory>
+#include <optional>
 
 class CounterWindow;
 
@@ -34,10 +35,18 @@ public:
     void exec(const QString &sql);
     qint64 count(const QString &table);
 
+    // Moves the shop onto a new database of the test server the way the copy
+    // command does and opens it there as the given till; the helpers work on
+    // it after that as before. The file stays as it was.
+    void moveToServer(int till = 1);
+    bool onServer() const { return m_server.has_value(); }
+    const ShopConfig &server() const { return *m_server; }
+
     static void pinLocale();
 
 private:
     QTemporaryDir m_dir;
+    std::optional<ShopConfig> m_server;
     std::unique_ptr<Database> m_db;
     Database *m_raw = nullptr; // stays valid while whoever took it keeps it
 };

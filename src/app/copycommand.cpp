@@ -1,0 +1,70 @@
+#include "app/copycommand.h"
+
+#include "shop/database.h"
+#include "shop/shopconfig.h"
+#include "shop/shopcopy.h"
+
+#include <QDir>
+
+#include <cstdio>
+
+namespace {
+
+const QString ToServer = QStringLiteral("--copy-to-server");
+const QString FromServer = QStringLiteral("--copy-from-server");
+
+void print(std::FILE *to, const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), to);
+    std::fflush(to);
+}
+
+} // namespace
+
+bool isCopyCommand(const QStringList &arguments)
+{
+    return arguments.contains(ToServer) || arguments.contains(FromServer);
+}
+
+int runCopyCommand(const QStringList &arguments)
+{
+    const bool toServer = arguments.contains(ToServer);
+    const int at = arguments.indexOf(FromServer);
+    const QString file = toServer ? QDir::current().absoluteFilePath(QString::fromLatin1(Database::FileName))
+                                  : at + 1 < arguments.size() ? QDir::current().absoluteFilePath(arguments[at + 1])
+                                                              : QString();
+    if ((toServer && at >= 0) || file.isEmpty() || file.startsWith(u"--")) {
+        print(stderr, QStringLiteral("用法：tarvel --copy-to-server  或  tarvel --copy-from-server 新文件\n"));
+        return 2;
+    }
+    const ShopConfigRead config = ShopConfig::read(QDir::currentPath());
+    if (!config.config) {
+        print(stderr, config.error + u'\n');
+        return 1;
+    }
+    if (config.config->engine != ShopConfig::Engine::Server) {
+        print(stderr, QStringLiteral("这里没有 %1，或它没有指定服务器（[database] driver=postgresql）。\n")
+                          .arg(QString::fromLatin1(ShopConfig::FileName)));
+        return 1;
+    }
+    const ShopConfig &server = *config.config;
+    const auto progress = [](const QString &table, qint64 done, qint64 total) {
+        print(stderr, QStringLiteral("\r%1: %2 / %3 行").arg(table, -10).arg(done).arg(total));
+        if (done == total)
+            print(stderr, QStringLiteral("\n"));
+    };
+    const QString from = toServer ? QDir::toNativeSeparators(file) : server.describe();
+    const QString to = toServer ? server.describe() : QDir::toNativeSeparators(file);
+    print(stderr, QStringLiteral("复制 %1 → %2\n").arg(from, to));
+    const ShopCopy::Outcome out =
+        toServer ? ShopCopy::toServer(file, server, progress) : ShopCopy::fromServer(server, file, progress);
+    if (!out.error.isEmpty()) {
+        print(stderr, out.error + QStringLiteral("\n什么也没有改变。\n"));
+        return 1;
+    }
+    print(stdout, QStringLiteral("%1 %2 %3\n").arg(QStringLiteral("表"), -10).arg(toServer ? QStringLiteral("文件") : QStringLiteral("服务器"), 12).arg(toServer ? QStringLiteral("服务器") : QStringLiteral("文件"), 12));
+    for (const ShopCopy::Count &c : out.counts)
+        print(stdout, QStringLiteral("%1 %2 %3\n").arg(c.table, -10).arg(c.source, 12).arg(c.target, 12));
+    print(stdout, QStringLiteral("复制完成：%1 → %2\n").arg(from, to));
+    return 0;
+}

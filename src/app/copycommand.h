@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QStringList>
+
+// The command-line copies of the shop between ./tarv.db and the server that
+// tarvel.ini names:
+//   tarvel --copy-to-server           ./tarv.db onto the server
+//   tarvel --copy-from-server FILE    the server's shop into a new file FILE
+// Whether the arguments ask for one of them.
+bool isCopyCommand(const QStringList &arguments);
+// Runs it in the current directory with progress on stderr and the row
+// counts of both sides on stdout; the exit code (0 when the copy is whole).
+int runCopyCommand(const QStringList &arguments);
