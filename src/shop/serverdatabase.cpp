@@ -62,6 +62,7 @@ QString Database::connectServer(Status *status)
     if (!q.exec() || !q.next())
         return QStringLiteral("无法使用%1：%2").arg(m_server->describe(), q.lastError().text());
     if (!q.value(0).toBool()) {
+        q = QSqlQuery(); // its statement goes before the connection
         db.close();
         if (status)
             *status = Status::AlreadyRunning;

@@ -1,0 +1,168 @@
+// Three till programs selling at once against one server, also through a
+// hard stop of the server; and a till number freed by a killed program.
+#include "shop/database.h"
+#include "shop/stockfigures.h"
+#include "testserver.h"
+#include "testshop.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTest>
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+constexpr int Tickets = 200;
+constexpr int Stocked = 100000;
+
+QString tool()
+{
+    return qEnvironmentVariable("TARVEL_TILLRUN");
+}
+
+// A directory whose tarvel.ini names the shop's server database as till `till`.
+std::unique_ptr<QTemporaryDir> tillDirectory(const ShopConfig &server, int till)
+{
+    auto dir = std::make_unique<QTemporaryDir>();
+    QFile ini(dir->filePath(QStringLiteral("tarvel.ini")));
+    if (!ini.open(QIODevice::WriteOnly))
+        qFatal("cannot write tarvel.ini");
+    ini.write(QStringLiteral("[database]\ndriver=postgresql\nhost=%1\nport=%2\nname=%3\nuser=%4\n[till]\nnumber=%5\n")
+                  .arg(server.host)
+                  .arg(server.port)
+                  .arg(server.name, server.user)
+                  .arg(till)
+                  .toUtf8());
+    return dir;
+}
+
+qint64 one(const QSqlDatabase &db, const QString &sql)
+{
+    QSqlQuery q(db);
+    if (!q.exec(sql) || !q.next())
+        qFatal("%s: %s", qPrintable(sql), qPrintable(q.lastError().text()));
+    return q.value(0).toLongLong();
+}
+
+} // namespace
+
+class TestTills : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { QVERIFY2(QFile::exists(tool()), "TARVEL_TILLRUN names the till harness"); }
+
+    void threeTillsSellAtOnce_data()
+    {
+        QTest::addColumn<bool>("outage");
+        QTest::newRow("three tills") << false;
+        QTest::newRow("the server stopped hard and started again") << true;
+    }
+    void threeTillsSellAtOnce()
+    {
+        QFETCH(bool, outage);
+        TestShop shop;
+        shop.create();
+        for (int g = 0; g < 10; ++g) {
+            shop.addGoods(QStringLiteral("G%1").arg(g), QStringLiteral("货%1").arg(g));
+            shop.addPurchase(QStringLiteral("G%1").arg(g), Stocked, Money::fromUnits(20000));
+        }
+        shop.moveToServer();
+        const QSqlDatabase db = shop.db().connection();
+
+        std::vector<std::unique_ptr<QTemporaryDir>> dirs;
+        std::vector<std::unique_ptr<QProcess>> tills;
+        for (int till = 2; till <= 4; ++till) {
+            dirs.push_back(tillDirectory(shop.server(), till));
+            auto p = std::make_unique<QProcess>();
+            p->setWorkingDirectory(dirs.back()->path());
+            p->start(tool(), {QString::number(Tickets), QString::number(till)});
+            QVERIFY(p->waitForStarted());
+            tills.push_back(std::move(p));
+        }
+        if (outage) {
+            // In the middle of the run: a crash of the server, up again after a second.
+            QTRY_VERIFY_WITH_TIMEOUT(one(db, QStringLiteral("SELECT count(*) FROM xiaoshou_token")) > Tickets, 60000);
+            TestServer::shared().stopHard();
+            QTest::qWait(1000);
+            TestServer::shared().start();
+        }
+
+        QHash<QString, qint64> sold;
+        QHash<qint64, int> linesOfTicket;
+        QList<double> times;
+        for (auto &p : tills) {
+            QVERIFY(p->waitForFinished(180000));
+            QVERIFY2(p->exitCode() == 0, p->readAllStandardError().constData());
+            const QStringList out = QString::fromUtf8(p->readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+            QCOMPARE(out.size(), Tickets);
+            for (const QString &line : out) {
+                const QStringList f = line.split(u' ');
+                const qint64 number = f[1].toLongLong();
+                QVERIFY2(!linesOfTicket.contains(number), qPrintable(QStringLiteral("ticket %1 twice").arg(number)));
+                linesOfTicket.insert(number, f[2].toInt());
+                times.append(f[3].toDouble());
+                for (const QString &item : f.mid(4))
+                    sold[item.section(u':', 0, 0)] += item.section(u':', 1).toInt();
+            }
+        }
+        if (!outage) {
+            std::sort(times.begin(), times.end());
+            qInfo("FIGURE three tills: checkout p50 %.1f ms, p99 %.1f ms over %lld checkouts",
+                  times[times.size() / 2], times[times.size() * 99 / 100], qint64(times.size()));
+        }
+
+        // Reconnect the test's own connection if the outage cut it.
+        Database::recover(db);
+        qint64 lines = 0;
+        for (int n : std::as_const(linesOfTicket))
+            lines += n;
+        // Ids unique and contiguous, ticket numbers unique, every ticket whole.
+        QCOMPARE(one(db, QStringLiteral("SELECT count(*) FROM xiaoshou")), lines);
+        QCOMPARE(one(db, QStringLiteral("SELECT count(DISTINCT id) FROM xiaoshou")), lines);
+        QCOMPARE(one(db, QStringLiteral("SELECT max(id) - min(id) + 1 FROM xiaoshou")), lines);
+        QCOMPARE(one(db, QStringLiteral("SELECT count(DISTINCT danjuhao) FROM xiaoshou")), qint64(3 * Tickets));
+        QCOMPARE(one(db, QStringLiteral("SELECT count(*) FROM xiaoshou_token")), qint64(3 * Tickets));
+        QSqlQuery q(db);
+        QVERIFY(q.exec(QStringLiteral("SELECT danjuhao, count(*) FROM xiaoshou GROUP BY danjuhao")));
+        while (q.next())
+            QCOMPARE(q.value(1).toInt(), linesOfTicket.value(q.value(0).toLongLong(), -1));
+        // Stock = purchases − sales for every code.
+        const StockFigures stock = StockFigures::compute(db);
+        QVERIFY2(stock.ok, qPrintable(stock.error));
+        QCOMPARE(stock.rows.size(), 10);
+        for (const StockFigures::Row &r : stock.rows)
+            QCOMPARE(r.stock, Stocked - sold.value(r.code));
+    }
+
+    void aKilledTillFreesItsNumber()
+    {
+        TestShop shop;
+        shop.create();
+        shop.moveToServer();
+        const auto dir = tillDirectory(shop.server(), 7);
+        QProcess first;
+        first.setWorkingDirectory(dir->path());
+        first.start(tool(), {QStringLiteral("hold")});
+        QVERIFY(first.waitForReadyRead(30000));
+        ShopConfig seven = shop.server();
+        seven.till = 7;
+        const Database::Result refused = Database::openServer(seven);
+        QCOMPARE(refused.status, Database::Status::AlreadyRunning);
+        QVERIFY2(refused.message.contains(QStringLiteral("收银台 7")), qPrintable(refused.message));
+        first.kill(); // SIGKILL: no goodbye to the server
+        QVERIFY(first.waitForFinished());
+        // The server notices the closed connection and drops the lock.
+        std::unique_ptr<Database> second;
+        QTRY_VERIFY_WITH_TIMEOUT((second = Database::openServer(seven).database) != nullptr, 10000);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTills)
+#include "tst_tills.moc"
