@@ -1,6 +1,8 @@
 #include "shop/datacleanup.h"
 
 #include "shop/database.h"
+#include "shop/engine.h"
+#include "shop/shopcopy.h"
 #include "shop/transaction.h"
 
 #include <QDir>
@@ -91,6 +93,8 @@ QString copyWhole(const QSqlDatabase &db, const QString &path)
 
 DataCleanup::Result DataCleanup::run(QSqlDatabase db, const QString &databasePath, Scope scope, const QDateTime &when)
 {
+    if (onServer(db))
+        return runOnServer(db, scope, when);
     Result result;
     result.backupPath = backupPathFor(databasePath, when);
 
@@ -121,6 +125,43 @@ DataCleanup::Result DataCleanup::run(QSqlDatabase db, const QString &databasePat
         if (!q.exec(QStringLiteral("DELETE FROM \"%1\"").arg(table))) {
             result.error = QStringLiteral("数据没有删除：%1").arg(q.lastError().text());
             return result; // rolled back: every table as it was
+        }
+    }
+    if (!tx.commit()) {
+        result.error = QStringLiteral("数据没有删除：%1").arg(tx.lastError());
+        return result;
+    }
+    result.ok = true;
+    return result;
+}
+
+DataCleanup::Result DataCleanup::runOnServer(QSqlDatabase db, Scope scope, const QDateTime &when)
+{
+    // The tills go on selling: the copy, the delete and the numbering after
+    // it are one transaction, and their checkouts wait for it (a checkout
+    // that waits too long is refused with the ticket kept on its screen).
+    Result result;
+    result.backupPath = backupPathFor(QDir::current().absoluteFilePath(QString::fromLatin1(Database::FileName)), when);
+    Transaction tx(db);
+    for (const QString &table : tablesOf(Scope::Everything))
+        if (!tx.lockForNumbering(table)) {
+            result.error = QStringLiteral("数据没有删除：%1").arg(tx.lastError());
+            return result;
+        }
+    // With every writer of the three tables kept out, the copy and the
+    // delete see the same rows.
+    QSqlQuery q(db);
+    const ShopCopy::Outcome copied = ShopCopy::writeFile(db, result.backupPath);
+    if (!copied.error.isEmpty()) {
+        result.error = QStringLiteral("无法写入备份文件 %1（%2），数据没有删除。")
+                           .arg(QDir::toNativeSeparators(result.backupPath), copied.error);
+        return result;
+    }
+    for (const QString &table : tablesOf(scope)) {
+        if (!q.exec(QStringLiteral("DELETE FROM \"%1\"").arg(table))) {
+            result.error = QStringLiteral("数据没有删除：%1").arg(q.lastError().text());
+            QFile::remove(result.backupPath);
+            return result;
         }
     }
     if (!tx.commit()) {

@@ -29,4 +29,9 @@ public:
 
     static Result run(QSqlDatabase db, const QString &databasePath, Scope scope,
                       const QDateTime &when = QDateTime::currentDateTime());
+
+private:
+    // On the server the copy is the server's shop in a new file in the
+    // directory the program runs in, named as on the file.
+    static Result runOnServer(QSqlDatabase db, Scope scope, const QDateTime &when);
 };

@@ -12,7 +12,7 @@ bool PurchaseStore::add(const Purchase &p)
 {
     // The new id and the row go in together: no other writer gets between.
     Transaction tx(m_db);
-    if (!tx.isActive()) {
+    if (!tx.lockForNumbering(QStringLiteral("jinhuo"))) {
         m_error = tx.lastError();
         return false;
     }

@@ -104,11 +104,11 @@ SalesStore::Stored SalesStore::storeOnServer(const QList<TicketLine> &lines, con
     }
     // Other tills wait here until this ticket is committed, so "last row + 1"
     // gives every ticket and every line its own number.
-    QSqlQuery q(m_db);
-    if (!q.exec(QStringLiteral("LOCK TABLE xiaoshou IN SHARE ROW EXCLUSIVE MODE"))) {
-        result.error = q.lastError().text();
+    if (!tx.lockForNumbering(QStringLiteral("xiaoshou"))) {
+        result.error = tx.lastError();
         return result;
     }
+    QSqlQuery q(m_db);
     QString error;
     const auto last = lastRow(&error);
     if (!last && !error.isEmpty()) {

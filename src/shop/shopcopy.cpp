@@ -348,12 +348,6 @@ ShopCopy::Outcome ShopCopy::toServer(const QString &file, const ShopConfig &serv
 ShopCopy::Outcome ShopCopy::fromServer(const ShopConfig &server, const QString &file, const Progress &progress)
 {
     Outcome out;
-    const QFileInfo info(file);
-    if (info.exists()) {
-        out.error = QStringLiteral("文件 %1 已经存在。Tarvel 不覆盖它；请给一个新文件名。")
-                        .arg(QDir::toNativeSeparators(info.absoluteFilePath()));
-        return out;
-    }
     ServerConnection source(server);
     if (!source.error().isEmpty()) {
         out.error = source.error();
@@ -362,6 +356,25 @@ ShopCopy::Outcome ShopCopy::fromServer(const ShopConfig &server, const QString &
     const QSqlDatabase db = source.db();
     if (const QString problem = Database::serverShopProblem(db); !problem.isEmpty()) {
         out.error = QStringLiteral("无法使用%1：%2").arg(server.describe(), problem);
+        return out;
+    }
+    // One snapshot: the tills may go on selling meanwhile.
+    Transaction snapshot(db);
+    QSqlQuery q(db);
+    if (!snapshot.isActive() || !q.exec(QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY"))) {
+        out.error = snapshot.isActive() ? q.lastError().text() : snapshot.lastError();
+        return out;
+    }
+    return writeFile(db, file, progress);
+}
+
+ShopCopy::Outcome ShopCopy::writeFile(const QSqlDatabase &db, const QString &file, const Progress &progress)
+{
+    Outcome out;
+    const QFileInfo info(file);
+    if (info.exists()) {
+        out.error = QStringLiteral("文件 %1 已经存在。Tarvel 不覆盖它；请给一个新文件名。")
+                        .arg(QDir::toNativeSeparators(info.absoluteFilePath()));
         return out;
     }
     // Written under a name of its own beside the target and renamed when
@@ -380,12 +393,9 @@ ShopCopy::Outcome ShopCopy::fromServer(const ShopConfig &server, const QString &
         if (!created.database)
             return fail(created.message);
         const QSqlDatabase target = created.database->connection();
-        Transaction snapshot(db);
         QSqlQuery q(db);
-        if (!snapshot.isActive() ||
-            !q.exec(QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY")) ||
-            !q.exec(QStringLiteral("SET LOCAL DateStyle = ISO")))
-            return fail(snapshot.isActive() ? q.lastError().text() : snapshot.lastError());
+        if (!q.exec(QStringLiteral("SET LOCAL DateStyle = ISO")))
+            return fail(q.lastError().text());
         Transaction writing(target);
         QSqlQuery w(target);
         // The new file's own settings rows give way to the shop's.

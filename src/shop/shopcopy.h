@@ -3,6 +3,7 @@
 #include "shop/shopconfig.h"
 
 #include <QList>
+#include <QSqlDatabase>
 #include <QString>
 
 #include <functional>
@@ -31,4 +32,7 @@ public:
 
     static Outcome toServer(const QString &file, const ShopConfig &server, const Progress &progress = {});
     static Outcome fromServer(const ShopConfig &server, const QString &file, const Progress &progress = {});
+    // The shop as an open server connection sees it, in the transaction it
+    // is in, written into a new file (a backup before a cleanup).
+    static Outcome writeFile(const QSqlDatabase &server, const QString &file, const Progress &progress = {});
 };

@@ -32,6 +32,20 @@ Transaction::~Transaction()
     }
 }
 
+bool Transaction::lockForNumbering(const QString &table)
+{
+    if (!m_active)
+        return false;
+    if (!onServer(m_db))
+        return true;
+    QSqlQuery q(m_db);
+    if (!q.exec(QStringLiteral("LOCK TABLE %1 IN SHARE ROW EXCLUSIVE MODE").arg(table))) {
+        m_error = q.lastError().text();
+        return false;
+    }
+    return true;
+}
+
 bool Transaction::commit()
 {
     if (!m_active)

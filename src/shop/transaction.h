@@ -15,6 +15,11 @@ public:
     Transaction &operator=(const Transaction &) = delete;
 
     bool isActive() const { return m_active; }
+    // Keeps every other writer of the table waiting until this transaction
+    // ends, so "last row + 1" gives a number no other program takes. The
+    // file is locked whole from the start; on the server the table is locked
+    // here. False (with lastError) when the lock could not be had.
+    bool lockForNumbering(const QString &table);
     bool commit();
     QString lastError() const { return m_error; }
 

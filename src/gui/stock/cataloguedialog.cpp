@@ -6,6 +6,7 @@
 #include "shop/cataloguelist.h"
 #include "shop/database.h"
 #include "shop/goodscatalogue.h"
+#include "shop/picklist.h"
 #include "shop/recordset.h"
 
 #include <QComboBox>
@@ -355,23 +356,20 @@ void CatalogueDialog::addPickName()
     const QString text = m_nameCombo->currentText();
     if (text.isEmpty())
         return;
-    qint64 lastId = 0;
-    if (m_pickList->count() > 0) {
-        m_pickList->moveLast();
-        lastId = m_pickList->value(QStringLiteral("id")).toLongLong();
-    }
-    // Pick-list ids are 16-bit: at the end of the range nothing is added.
-    if (lastId >= 32767) {
+    QString error;
+    switch (PickList::add(m_db, text, &error)) {
+    case PickList::Added::Full:
         Messages::info(this, PickListFull);
         return;
-    }
-    if (!m_pickList->addNew() || !m_pickList->setValue(QStringLiteral("id"), lastId + 1) ||
-        !m_pickList->setValue(QStringLiteral("kuaijie"), text) || !m_pickList->write()) {
-        const QString error = m_pickList->lastError();
-        m_pickList->discardChanges();
+    case PickList::Added::Failed:
         failed(error);
         return;
+    case PickList::Added::Added:
+        break;
     }
+    // The list as stored, with what other back offices added meanwhile.
+    if (!m_pickList->requery())
+        failed(m_pickList->lastError());
     m_nameCombo->addItem(text);
     m_nameCombo->setEditText(text);
     Messages::info(this, PickAdded);

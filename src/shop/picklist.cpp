@@ -1,0 +1,31 @@
+#include "shop/picklist.h"
+
+#include "shop/transaction.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+
+PickList::Added PickList::add(QSqlDatabase db, const QString &name, QString *error)
+{
+    Transaction tx(db);
+    QSqlQuery q(db);
+    auto failed = [&](const QString &why) {
+        *error = why;
+        return Added::Failed;
+    };
+    if (!tx.lockForNumbering(QStringLiteral("kuaijie")))
+        return failed(tx.lastError());
+    if (!q.exec(QStringLiteral("SELECT id FROM kuaijie ORDER BY rowid DESC LIMIT 1")))
+        return failed(q.lastError().text());
+    const qint64 last = q.next() ? q.value(0).toLongLong() : 0;
+    if (last >= LastId)
+        return Added::Full;
+    q.prepare(QStringLiteral("INSERT INTO kuaijie (id, kuaijie) VALUES (?, ?)"));
+    q.addBindValue(last + 1);
+    q.addBindValue(name);
+    if (!q.exec())
+        return failed(q.lastError().text());
+    if (!tx.commit())
+        return failed(tx.lastError());
+    return Added::Added;
+}
