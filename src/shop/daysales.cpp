@@ -3,6 +3,7 @@
 #include "shop/database.h"
 
 #include "shop/displayformat.h"
+#include "shop/engine.h"
 #include "shop/schema.h"
 
 #include <QSqlError>
@@ -59,10 +60,10 @@ bool DaySales::fill(QSqlDatabase db, QDate day, QVector<Line> *lines, Totals *to
     // are no longer in the catalogue.
     QSqlQuery q(db);
     q.setForwardOnly(true);
-    q.prepare(
-        QStringLiteral("SELECT x.rowid, x.id, x.danjuhao, x.code, x.shuliang, x.shoujia, x.jine, x.dt, "
-                       "(SELECT name FROM name WHERE name.code = x.code ORDER BY name.rowid LIMIT 1) "
-                       "FROM xiaoshou AS x INDEXED BY xiaoshou_dt WHERE x.dt >= ? AND x.dt < ? ORDER BY x.rowid"));
+    q.prepare(QStringLiteral("SELECT x.rowid, x.id, x.danjuhao, x.code, x.shuliang, x.shoujia, x.jine, x.dt, "
+                             "(SELECT name FROM name WHERE name.code = x.code ORDER BY name.rowid LIMIT 1) "
+                             "FROM xiaoshou AS x%1 WHERE x.dt >= ? AND x.dt < ? ORDER BY x.rowid")
+                  .arg(Schema::indexedBy(db, QStringLiteral("xiaoshou_dt"))));
     q.addBindValue(day.toString(QStringLiteral("yyyy-MM-dd")));
     q.addBindValue(day.addDays(1).toString(QStringLiteral("yyyy-MM-dd")));
     if (!q.exec()) {
@@ -106,10 +107,16 @@ std::optional<bool> DaySales::deleteLine(QSqlDatabase db, const StoredLine &line
     }
     // The stored values are compared as they were read (IS: a NULL matches a NULL).
     QSqlQuery q(db);
-    q.prepare(QStringLiteral("DELETE FROM xiaoshou WHERE rowid = ? AND id IS ? AND danjuhao IS ? AND code IS ? "
-                             "AND dt IS ?"));
+    q.prepare(QStringLiteral("DELETE FROM xiaoshou WHERE rowid = ? AND id %1 ? AND danjuhao %1 ? AND code %1 ? "
+                             "AND dt %1 ?")
+                  .arg(Schema::sameAs(db)));
     q.addBindValue(line.rowid);
-    for (const QVariant &v : {line.id, line.ticket, line.code, line.time})
+    // On the server the time goes back as the wall-clock text it was read as
+    // (the driver would put the workstation's zone on it).
+    using K = Schema::ColumnKind;
+    const QVariant time = onServer(db) ? Schema::toStorage(K::DateTime, Schema::fromStorage(K::DateTime, line.time))
+                                       : line.time;
+    for (const QVariant &v : {line.id, line.ticket, line.code, time})
         q.addBindValue(v);
     if (!q.exec()) {
         *error = q.lastError().text();

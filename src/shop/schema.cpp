@@ -215,6 +215,11 @@ QString indexedBy(const QSqlDatabase &db, const QString &index)
     return onServer(db) ? QString() : QStringLiteral(" INDEXED BY ") + index;
 }
 
+QString sameAs(const QSqlDatabase &db)
+{
+    return onServer(db) ? QStringLiteral("IS NOT DISTINCT FROM") : QStringLiteral("IS");
+}
+
 QString moneyUnitsSql(const QString &column)
 {
     return QStringLiteral("(CASE WHEN typeof(%1) = 'integer' THEN %1 ELSE tarvel_units(%1) END)").arg(column);

@@ -56,6 +56,10 @@ QString sumUnitsSql(const QSqlDatabase &db, const QString &column);
 // covering index by itself; nothing on the server, whose planner does.
 QString indexedBy(const QSqlDatabase &db, const QString &index);
 
+// The comparison under which a NULL equals a NULL: "IS" on the file, "IS NOT
+// DISTINCT FROM" on the server.
+QString sameAs(const QSqlDatabase &db);
+
 // Record source of the receipt's footer rows (ids above the header row), in stored order.
 QString footerRowsSource();
 

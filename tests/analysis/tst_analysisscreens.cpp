@@ -85,9 +85,11 @@ class TestAnalysisScreens : public QObject
     }
 
 private Q_SLOTS:
+    void salesAnalysis_data() { addEngineColumn(); }
     void salesAnalysis()
     {
-        CounterFixture f;
+        QFETCH(bool, server);
+        CounterFixture f(true, server);
         sellToday(f, QStringLiteral("A"), QStringLiteral("3"));
         sellToday(f, QStringLiteral("it's"), QStringLiteral("1"));
         f.shop.addSale(10, 9, QStringLiteral("B"), 2, Money::fromCents(1000)); // 2026-12-01
@@ -128,9 +130,11 @@ private Q_SLOTS:
         });
     }
 
+    void inventoryAnalysis_data() { addEngineColumn(); }
     void inventoryAnalysis()
     {
-        CounterFixture f;
+        QFETCH(bool, server);
+        CounterFixture f(true, server);
         sellToday(f, QStringLiteral("B"), QStringLiteral("12"));
         inScreen(f, QStringLiteral("frmkucun"), [&](QDialog *d) {
             QCOMPARE(d->windowTitle(), QStringLiteral("库存分析"));

@@ -58,9 +58,11 @@ class TestBackOffice : public QObject
     }
 
 private Q_SLOTS:
+    void goodsPurchaseSaleAndRecord_data() { addEngineColumn(); }
     void goodsPurchaseSaleAndRecord()
     {
-        CounterFixture f(false);
+        QFETCH(bool, server);
+        CounterFixture f(false, server);
         enterSuperUserMode(f);
 
         inScreen(f, "Command2", [](QDialog *d) {

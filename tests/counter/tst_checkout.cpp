@@ -1,5 +1,6 @@
 #include "counterfixture.h"
 #include "shop/salesstore.h"
+#include "shop/schema.h"
 #include "shop/ticket.h"
 
 #include <QCheckBox>
@@ -31,7 +32,10 @@ class TestCheckout : public QObject
         QList<Row> all;
         while (q.next())
             all.append({q.value(0).toLongLong(), q.value(1).toLongLong(), q.value(2).toString(), q.value(3).toInt(),
-                        q.value(4).toLongLong(), q.value(5).toLongLong(), q.value(6).toString()});
+                        q.value(4).toLongLong(), q.value(5).toLongLong(),
+                        Schema::toStorage(Schema::ColumnKind::DateTime,
+                                          Schema::fromStorage(Schema::ColumnKind::DateTime, q.value(6)))
+                            .toString()});
         return all;
     }
 
@@ -78,9 +82,11 @@ private Q_SLOTS:
         QCOMPARE(f.text("Label17"), QStringLiteral("¥0.00"));
     }
 
+    void storesLinesUnderTicketNumberAndAdvances_data() { addEngineColumn(); }
     void storesLinesUnderTicketNumberAndAdvances()
     {
-        CounterFixture f;
+        QFETCH(bool, server);
+        CounterFixture f(true, server);
         f.ringUp(QStringLiteral("A"), QStringLiteral("3"));
         f.ringUp(QStringLiteral("B"), QStringLiteral("1"));
         f.ringUp(QStringLiteral("it's"), QStringLiteral("2"));

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSqlQuery>
 #include <QTimer>
 
@@ -48,10 +49,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("button");
         QTest::addColumn<bool>("ok");
         QTest::addColumn<QStringList>("left");
-        QTest::newRow("cancel") << QStringLiteral("Command1") << false << strings({"2", "4", "4"});
-        QTest::newRow("sales") << QStringLiteral("Command1") << true << strings({"0", "4", "4"});
-        QTest::newRow("sales and purchases") << QStringLiteral("Command2") << true << strings({"0", "0", "4"});
-        QTest::newRow("everything") << QStringLiteral("Command3") << true << strings({"0", "0", "0"});
+        QTest::addColumn<bool>("server");
+        QTest::newRow("cancel") << QStringLiteral("Command1") << false << strings({"2", "4", "4"}) << false;
+        QTest::newRow("sales") << QStringLiteral("Command1") << true << strings({"0", "4", "4"}) << false;
+        QTest::newRow("sales and purchases") << QStringLiteral("Command2") << true << strings({"0", "0", "4"}) << false;
+        QTest::newRow("everything") << QStringLiteral("Command3") << true << strings({"0", "0", "0"}) << false;
+        QTest::newRow("cancel, server") << QStringLiteral("Command1") << false << strings({"2", "4", "4"}) << true;
+        QTest::newRow("sales, server") << QStringLiteral("Command1") << true << strings({"0", "4", "4"}) << true;
+        QTest::newRow("everything, server") << QStringLiteral("Command3") << true << strings({"0", "0", "0"}) << true;
     }
 
     void eachButtonEmptiesItsTables()
@@ -59,7 +64,12 @@ private Q_SLOTS:
         QFETCH(QString, button);
         QFETCH(bool, ok);
         QFETCH(QStringList, left);
-        CounterFixture f;
+        QFETCH(bool, server);
+        CounterFixture f(true, server);
+        // On the server the copy goes where the program runs, beside tarvel.ini.
+        const QString wasIn = QDir::currentPath();
+        const auto back = qScopeGuard([&] { QDir::setCurrent(wasIn); });
+        QDir::setCurrent(f.shop.dir());
         sell(f);
         sell(f);
         QCOMPARE(f.text("Label8"), QStringLiteral("3"));

@@ -19,10 +19,12 @@ class TestCatalogue : public QObject
 
     struct Fixture
     {
-        Fixture()
+        explicit Fixture(bool server = false)
         {
             TestShop::pinLocale();
             shop.create();
+            if (server)
+                shop.moveToServer();
             dialog = new CatalogueDialog(shop.db().connection());
             showActive(dialog);
         }
@@ -322,9 +324,11 @@ private Q_SLOTS:
         QVERIFY(f.messages.boxes.isEmpty());
     }
 
+    void pickListDuplicatesAndIds_data() { addEngineColumn(); }
     void pickListDuplicatesAndIds()
     {
-        Fixture f;
+        QFETCH(bool, server);
+        Fixture f(server);
         auto *combo = f.get<QComboBox>("Combo1");
         combo->setEditText(QStringLiteral("面包"));
         f.click("Command5");

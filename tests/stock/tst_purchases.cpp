@@ -17,7 +17,7 @@ class TestPurchases : public QObject
 
     struct Fixture
     {
-        explicit Fixture(bool withGoods = true)
+        explicit Fixture(bool withGoods = true, bool server = false)
         {
             TestShop::pinLocale();
             shop.create();
@@ -25,6 +25,8 @@ class TestPurchases : public QObject
                 shop.addGoods(QStringLiteral("A"), QStringLiteral("可乐"));
                 shop.addGoods(QStringLiteral("it's"), QStringLiteral("苹果"));
             }
+            if (server)
+                shop.moveToServer();
             dialog = new PurchaseDialog(shop.db().connection());
             showActive(dialog);
         }
@@ -52,7 +54,7 @@ class TestPurchases : public QObject
             while (q.next()) {
                 QStringList r;
                 for (int i = 0; i < 9; ++i)
-                    r.append(q.value(i).toString());
+                    r.append(q.value(i).isNull() ? QString() : q.value(i).toString());
                 all.append(r.join(u'|'));
             }
             return all;
@@ -154,9 +156,11 @@ private Q_SLOTS:
         QCOMPARE(f.shop.count(QStringLiteral("jinhuo")), 0);
     }
 
+    void addedRowsIdsMemberPriceAndList_data() { addEngineColumn(); }
     void addedRowsIdsMemberPriceAndList()
     {
-        Fixture f;
+        QFETCH(bool, server);
+        Fixture f(true, server);
         auto *d1 = f.dialog->findChild<QDateEdit *>(QStringLiteral("DTPicker1"));
         auto *d2 = f.dialog->findChild<QDateEdit *>(QStringLiteral("DTPicker2"));
         d1->setDate(QDate(2026, 12, 1));

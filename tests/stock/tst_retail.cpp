@@ -18,12 +18,14 @@ class TestRetail : public QObject
 
     struct Fixture
     {
-        Fixture()
+        explicit Fixture(bool server = false)
         {
             TestShop::pinLocale();
             shop.create();
             shop.addGoods(QStringLiteral("A"), QStringLiteral("可乐"));
             shop.addGoods(QStringLiteral("it's"), QStringLiteral("苹果"));
+            if (server)
+                shop.moveToServer();
         }
         ~Fixture() { delete dialog; }
         void sale(qint64 id, qint64 ticket, const QString &code, int quantity, qint64 cents, const QString &dt)
@@ -75,9 +77,11 @@ private Q_SLOTS:
         QVERIFY(view->columnWidth(6) >= 2000 / 15);
     }
 
+    void dayListAndTotals_data() { addEngineColumn(); }
     void dayListAndTotals()
     {
-        Fixture f;
+        QFETCH(bool, server);
+        Fixture f(server);
         // Two tickets of several lines, a line of the day before at 23:59:59
         // and one of the next day at 00:00:00, a code no longer in the catalogue.
         f.sale(1, 8, QStringLiteral("A"), 1, 250, QStringLiteral("2026-12-06 23:59:59"));
@@ -102,9 +106,11 @@ private Q_SLOTS:
         QCOMPARE(f.totals(), strings({"1", "1", "¥2.50"}));
     }
 
+    void deleteAsksFirstAndKeepsTotals_data() { addEngineColumn(); }
     void deleteAsksFirstAndKeepsTotals()
     {
-        Fixture f;
+        QFETCH(bool, server);
+        Fixture f(server);
         f.sale(1, 1, QStringLiteral("A"), 1, 250, QStringLiteral("2026-12-07 10:00:00"));
         f.sale(2, 2, QStringLiteral("it's"), 2, 100, QStringLiteral("2026-12-07 11:00:00"));
         f.open(QDate(2026, 12, 7));

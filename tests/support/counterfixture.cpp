@@ -4,7 +4,7 @@
 
 #include <QApplication>
 
-CounterFixture::CounterFixture(bool withGoods)
+CounterFixture::CounterFixture(bool withGoods, bool onServer)
 {
     TestShop::pinLocale();
     shop.create();
@@ -18,6 +18,8 @@ CounterFixture::CounterFixture(bool withGoods)
         shop.addPurchase(QStringLiteral("B"), 6, Money::fromCents(1000));
         shop.addPurchase(QStringLiteral("it's"), 1, Money::fromCents(123450));
     }
+    if (onServer)
+        shop.moveToServer();
     window = new CounterWindow(shop.take());
     addBackOffice(window);
     window->setAttribute(Qt::WA_DeleteOnClose, false);

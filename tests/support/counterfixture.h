@@ -15,7 +15,8 @@
 //   it's 苹果 1 × 1,234.50
 struct CounterFixture
 {
-    explicit CounterFixture(bool withGoods = true);
+    // On the server (a database of the test server of its own) or on the file.
+    explicit CounterFixture(bool withGoods = true, bool onServer = false);
     ~CounterFixture();
 
     template <typename T = QWidget> T *get(const char *name) const

@@ -107,6 +107,13 @@ void TestShop::pinLocale()
     QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::SimplifiedChineseScript, QLocale::China));
 }
 
+void addEngineColumn()
+{
+    QTest::addColumn<bool>("server");
+    QTest::newRow("file") << false;
+    QTest::newRow("server") << true;
+}
+
 QStringList strings(std::initializer_list<const char *> texts)
 {
     QStringList all;

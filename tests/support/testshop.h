@@ -54,6 +54,10 @@ private:
 // A list of UTF-8 literals as strings (the build has no implicit conversion).
 QStringList strings(std::initializer_list<const char *> texts);
 
+// Where a test runs on both engines: a column "server" with a row for the
+// file and one for the server.
+void addEngineColumn();
+
 // Types any text, Chinese included, key by key into a widget (QTest's own
 // key clicks take Latin-1 only).
 void typeText(QWidget *widget, const QString &text);
