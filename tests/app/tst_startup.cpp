@@ -55,6 +55,45 @@ private Q_SLOTS:
         closeWindow(s.window);
     }
 
+    void startsOnTheServerThatTarvelIniNames()
+    {
+        TestShop shop;
+        shop.create();
+        shop.addSale(1, 5, QStringLiteral("A"), 1, Money::fromCents(250));
+        shop.moveToServer();
+        const ShopConfig server = shop.server();
+        shop.take().reset();
+        QTemporaryDir dir;
+        QDir::setCurrent(dir.path());
+        auto writeIni = [&](const QString &database) {
+            QFile ini(dir.filePath(QStringLiteral("tarvel.ini")));
+            QVERIFY(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            ini.write(QStringLiteral("[database]\ndriver=postgresql\nhost=%1  ; the socket directory\nname=%2\n"
+                                     "user=%3\n[till]\nnumber=2\n")
+                          .arg(server.host, database, server.user)
+                          .toUtf8());
+        };
+        writeIni(server.name);
+        ModalAnswerer ok;
+        const Startup s = startTarvel();
+        QCOMPARE(s.outcome, Startup::Outcome::Started);
+        QVERIFY(ok.texts.isEmpty());
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("tarv.db"))));
+        QCOMPARE(s.window->findChild<QLabel *>(QStringLiteral("Label8"))->text(), QStringLiteral("6"));
+        // A second program as till 2 is refused while the first sells.
+        const Startup second = startTarvel();
+        QCOMPARE(second.outcome, Startup::Outcome::Failed);
+        QCOMPARE(ok.texts.size(), 1);
+        QVERIFY2(ok.texts.first().contains(QStringLiteral("收银台 2")), qPrintable(ok.texts.first()));
+        closeWindow(s.window);
+        // A database that does not exist: said at once, nothing created.
+        writeIni(QStringLiteral("no_such_shop"));
+        const Startup missing = startTarvel();
+        QCOMPARE(missing.outcome, Startup::Outcome::Failed);
+        QCOMPARE(ok.texts.size(), 2);
+        QVERIFY2(ok.texts.last().contains(QStringLiteral("no_such_shop")), qPrintable(ok.texts.last()));
+    }
+
     void missingFileDeclined()
     {
         QTemporaryDir dir;
