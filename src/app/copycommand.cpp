@@ -48,10 +48,15 @@ int runCopyCommand(const QStringList &arguments)
         return 1;
     }
     const ShopConfig &server = *config.config;
-    const auto progress = [](const QString &table, qint64 done, qint64 total) {
+    QString finished;
+    const auto progress = [&finished](const QString &table, qint64 done, qint64 total) {
+        if (table == finished)
+            return;
         print(stderr, QStringLiteral("\r%1: %2 / %3 行").arg(table, -10).arg(done).arg(total));
-        if (done == total)
+        if (done == total) {
             print(stderr, QStringLiteral("\n"));
+            finished = table;
+        }
     };
     const QString from = toServer ? QDir::toNativeSeparators(file) : server.describe();
     const QString to = toServer ? server.describe() : QDir::toNativeSeparators(file);

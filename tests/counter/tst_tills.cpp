@@ -2,7 +2,7 @@
 // hard stop of the server; and a till number freed by a killed program.
 #include "shop/database.h"
 #include "shop/stockfigures.h"
-#include "testserver.h"
+#include "throwawayserver.h"
 #include "testshop.h"
 
 #include <QDir>
@@ -89,9 +89,9 @@ private Q_SLOTS:
         if (outage) {
             // In the middle of the run: a crash of the server, up again after a second.
             QTRY_VERIFY_WITH_TIMEOUT(one(db, QStringLiteral("SELECT count(*) FROM xiaoshou_token")) > Tickets, 60000);
-            TestServer::shared().stopHard();
+            ThrowawayServer::shared().stopHard();
             QTest::qWait(1000);
-            TestServer::shared().start();
+            ThrowawayServer::shared().start();
         }
 
         QHash<QString, qint64> sold;

@@ -6,7 +6,7 @@
 #include "shop/schema.h"
 #include "shop/shopconfig.h"
 #include "shop/shopcopy.h"
-#include "testserver.h"
+#include "throwawayserver.h"
 #include "testshop.h"
 
 #include <QFile>
@@ -169,7 +169,7 @@ private Q_SLOTS:
 
     void aServerWithoutAShopIsRefused()
     {
-        const ShopConfig empty = TestServer::shared().newDatabase();
+        const ShopConfig empty = ThrowawayServer::shared().newDatabase();
         const Database::Result r = Database::openServer(empty);
         QVERIFY(!r.database);
         QVERIFY2(r.message.contains(QStringLiteral("--copy-to-server")), qPrintable(r.message));
@@ -204,14 +204,14 @@ private Q_SLOTS:
         shop.moveToServer();
         SalesStore store(shop.db().connection());
         QVERIFY(store.storeTicket(1, linesOf({{"A", 1}})).ok);
-        TestServer::shared().stopHard();
+        ThrowawayServer::shared().stopHard();
         QElapsedTimer timer;
         timer.start();
         const SalesStore::Stored down = store.storeTicket(2, linesOf({{"A", 1}}));
         QVERIFY(!down.ok);
         QVERIFY2(down.error.contains(QStringLiteral("与数据库服务器的连接断开了")), qPrintable(down.error));
         QVERIFY2(timer.elapsed() < 10000, "an unreachable server is told at once");
-        TestServer::shared().start();
+        ThrowawayServer::shared().start();
         const SalesStore::Stored up = store.storeTicket(2, linesOf({{"A", 1}, {"B", 2}}));
         QVERIFY2(up.ok, qPrintable(up.error));
         QCOMPARE(up.ticketNumber, 2);
@@ -225,7 +225,7 @@ private Q_SLOTS:
         shop.moveToServer();
         // Commits in this database wait for a standby that never answers: the
         // ticket is committed, and the connection is cut before the answer.
-        TestServer::shared().exec(QStringLiteral("postgres"), QStringLiteral("ALTER DATABASE %1 SET synchronous_commit = on")
+        ThrowawayServer::shared().exec(QStringLiteral("postgres"), QStringLiteral("ALTER DATABASE %1 SET synchronous_commit = on")
                                                                    .arg(shop.server().name));
         shop.take().reset();
         Database::Result till = Database::openServer(shop.server());
@@ -237,7 +237,7 @@ private Q_SLOTS:
                                                        "WHERE datname = '%1' AND wait_event = 'SyncRep'")
                                             .arg(name);
                 QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("cutter"));
-                db.setHostName(TestServer::shared().socketDir());
+                db.setHostName(ThrowawayServer::shared().socketDir());
                 db.setDatabaseName(QStringLiteral("postgres"));
                 db.setUserName(QStringLiteral("postgres"));
                 bool cut = false;

@@ -2,7 +2,7 @@
 
 #include "shop/schema.h"
 #include "shop/shopcopy.h"
-#include "testserver.h"
+#include "throwawayserver.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -35,7 +35,7 @@ void TestShop::moveToServer(int till)
         qFatal("moveToServer: the shop was handed over already");
     m_db.reset();
     m_raw = nullptr;
-    const ShopConfig config = TestServer::shared().newDatabase(till);
+    const ShopConfig config = ThrowawayServer::shared().newDatabase(till);
     const ShopCopy::Outcome copied = ShopCopy::toServer(path(), config);
     if (!copied.error.isEmpty())
         qFatal("cannot copy the test shop to the server: %s", qPrintable(copied.error));

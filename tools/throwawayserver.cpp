@@ -1,23 +1,23 @@
-#include "testserver.h"
+#include "throwawayserver.h"
 
 #include <QDir>
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QTest>
 
 #include <pwd.h>
 #include <unistd.h>
 
-TestServer &TestServer::shared()
+ThrowawayServer &ThrowawayServer::shared()
 {
-    static TestServer server;
+    static ThrowawayServer server(false);
     return server;
 }
 
-TestServer::TestServer()
-    : m_dir(QDir::tempPath() + QStringLiteral("/tarvel-pg-XXXXXX"))
+ThrowawayServer::ThrowawayServer(bool durable)
+    : m_durable(durable)
+    , m_dir(QDir::tempPath() + QStringLiteral("/tarvel-pg-XXXXXX"))
 {
     const QStringList found = QDir(QStringLiteral("/usr/lib/postgresql")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QString &version : found)
@@ -39,7 +39,7 @@ TestServer::TestServer()
     start();
 }
 
-TestServer::~TestServer()
+ThrowawayServer::~ThrowawayServer()
 {
     const QStringList a = asServerUser(binary(QStringLiteral("pg_ctl")),
                                        {QStringLiteral("-D"), m_dir.filePath(QStringLiteral("data")),
@@ -49,12 +49,12 @@ TestServer::~TestServer()
     p.waitForFinished(60000);
 }
 
-QString TestServer::binary(const QString &name) const
+QString ThrowawayServer::binary(const QString &name) const
 {
     return m_bin + u'/' + name;
 }
 
-QStringList TestServer::asServerUser(const QString &program, const QStringList &arguments) const
+QStringList ThrowawayServer::asServerUser(const QString &program, const QStringList &arguments) const
 {
     if (::geteuid() != 0)
         return QStringList{program} + arguments;
@@ -63,7 +63,7 @@ QStringList TestServer::asServerUser(const QString &program, const QStringList &
            arguments;
 }
 
-void TestServer::run(const QString &program, const QStringList &arguments) const
+void ThrowawayServer::run(const QString &program, const QStringList &arguments) const
 {
     const QStringList a = asServerUser(program, arguments);
     QProcess p;
@@ -73,27 +73,29 @@ void TestServer::run(const QString &program, const QStringList &arguments) const
         qFatal("%s failed:\n%s", qPrintable(a.join(u' ')), p.readAll().constData());
 }
 
-void TestServer::start()
+void ThrowawayServer::start()
 {
-    // No TCP port, only the socket in the directory. The commits of one
-    // test database may wait for a standby that never comes (the lost
-    // commit answer); everywhere else a commit is local.
-    const QString options = QStringLiteral("-c listen_addresses='' -k %1 -c fsync=off "
-                                           "-c synchronous_standby_names='tarvel_nobody' -c synchronous_commit=local")
-                                .arg(m_dir.path());
+    // No TCP port, only the socket in the directory. For the tests: no
+    // flush to the disk (a killed server keeps what the system has), and the
+    // commits of one test database may wait for a standby that never comes
+    // (the lost commit answer); everywhere else a commit is local.
+    QString options = QStringLiteral("-c listen_addresses='' -k %1").arg(m_dir.path());
+    if (!m_durable)
+        options += QStringLiteral(" -c fsync=off -c synchronous_standby_names='tarvel_nobody' "
+                                  "-c synchronous_commit=local");
     run(binary(QStringLiteral("pg_ctl")),
         {QStringLiteral("-D"), m_dir.filePath(QStringLiteral("data")), QStringLiteral("-o"), options,
          QStringLiteral("-l"), m_dir.filePath(QStringLiteral("server.log")), QStringLiteral("-w"),
          QStringLiteral("start")});
 }
 
-void TestServer::stopHard()
+void ThrowawayServer::stopHard()
 {
     run(binary(QStringLiteral("pg_ctl")), {QStringLiteral("-D"), m_dir.filePath(QStringLiteral("data")),
                                            QStringLiteral("-m"), QStringLiteral("immediate"), QStringLiteral("stop")});
 }
 
-void TestServer::exec(const QString &database, const QString &sql)
+void ThrowawayServer::exec(const QString &database, const QString &sql)
 {
     const QString name = QStringLiteral("tarvel-test-admin");
     {
@@ -111,7 +113,7 @@ void TestServer::exec(const QString &database, const QString &sql)
     QSqlDatabase::removeDatabase(name);
 }
 
-ShopConfig TestServer::newDatabase(int till)
+ShopConfig ThrowawayServer::newDatabase(int till)
 {
     const QString name = QStringLiteral("shop_%1").arg(++m_databases);
     exec(QStringLiteral("postgres"), QStringLiteral("CREATE DATABASE %1").arg(name));

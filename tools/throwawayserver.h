@@ -5,15 +5,16 @@
 #include <QString>
 #include <QTemporaryDir>
 
-// A throwaway PostgreSQL cluster of the test's own: initdb into a temporary
-// directory, the server on a Unix socket there and no TCP port, run as the
-// postgres user when the tests run as root (PostgreSQL refuses root). One per
-// test process, started at first use and removed at exit; every test takes a
-// database of its own.
-class TestServer
+// A throwaway PostgreSQL cluster: initdb into a temporary directory, the
+// server on a Unix socket there and no TCP port, run as the postgres user
+// when the program runs as root (PostgreSQL refuses root), stopped and
+// removed at the end. The tests share one per process (shared(), not
+// durable) and take a database each; the benchmark makes a durable one.
+class ThrowawayServer
 {
 public:
-    static TestServer &shared();
+    explicit ThrowawayServer(bool durable);
+    static ThrowawayServer &shared();
 
     // A new empty database on the server, and the configuration that names it.
     ShopConfig newDatabase(int till = 1);
@@ -26,13 +27,13 @@ public:
 
     QString socketDir() const { return m_dir.path(); }
     QString binary(const QString &name) const;
-    ~TestServer();
+    ~ThrowawayServer();
 
 private:
-    TestServer();
     QStringList asServerUser(const QString &program, const QStringList &arguments) const;
     void run(const QString &program, const QStringList &arguments) const;
 
+    bool m_durable = false;
     QTemporaryDir m_dir;
     QString m_bin;
     int m_databases = 0;
