@@ -213,6 +213,8 @@ int main(int argc, char **argv)
     if (!guard) {
         analysisFigures(table, shops);
         cleanupFigures(table, shops);
+        if (table.wants(QStringLiteral("S1")) || table.wants(QStringLiteral("S2")) || table.wants(QStringLiteral("S3")))
+            serverFigures(table, shops);
     }
     std::printf("\n");
     const bool all = table.print();

@@ -2,6 +2,7 @@
 
 #include "app/backoffice.h"
 #include "benchtable.h"
+#include "benchwindow.h"
 #include "gui/analysis/inventorydialog.h"
 #include "gui/analysis/salesanalysisdialog.h"
 #include "gui/counter/counterwindow.h"
@@ -29,75 +30,6 @@
 #include <memory>
 
 namespace {
-
-void settle()
-{
-    QCoreApplication::processEvents();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
-struct Window
-{
-    explicit Window(const QString &path)
-    {
-        Database::Result opened = Database::open(path);
-        if (!opened.database)
-            qFatal("cannot open %s: %s", qPrintable(path), qPrintable(opened.message));
-        w = std::make_unique<CounterWindow>(std::move(opened.database));
-        addBackOffice(w.get());
-        w->findChild<QCheckBox *>(QStringLiteral("Check1"))->setChecked(false); // no receipt
-        w->show();
-        settle();
-        QSqlQuery q(w->database().connection());
-        q.exec(QStringLiteral("SELECT DISTINCT code FROM jinhuo ORDER BY code"));
-        while (q.next())
-            codes << q.value(0).toString();
-    }
-    ~Window()
-    {
-        w->screens()->unloadAll();
-        w.reset();
-        settle();
-    }
-    QLineEdit *edit(const char *name) const { return w->findChild<QLineEdit *>(QString::fromLatin1(name)); }
-    QString nextCode() { return codes.isEmpty() ? QString() : codes.at(random.bounded(int(codes.size()))); }
-
-    // Rings up `lines` lines of goods with stock, one piece each.
-    void ringUp(int lines)
-    {
-        w->clearTicket();
-        for (int i = 0; i < lines; ++i) {
-            edit("Text1")->setText(nextCode());
-            w->addLine();
-        }
-    }
-
-    double openScreen(const char *name)
-    {
-        const double ms = millisecondsOf([&] {
-            w->screens()->screen(QString::fromLatin1(name))->show();
-            settle();
-        });
-        w->screens()->unloadAll();
-        settle();
-        return ms;
-    }
-
-    std::unique_ptr<CounterWindow> w;
-    QStringList codes;
-    QRandomGenerator random{20261208};
-};
-
-QDate dayBeforeLastSale(CounterWindow *w)
-{
-    QSqlQuery q(w->database().connection());
-    // Sales rung up by this run are today's; the file's own end before them.
-    q.prepare(QStringLiteral("SELECT MAX(dt) FROM xiaoshou WHERE dt < ?"));
-    q.addBindValue(QDate::currentDate().toString(Qt::ISODate));
-    q.exec();
-    const QDate last = q.next() ? QDate::fromString(q.value(0).toString().left(10), Qt::ISODate) : QDate();
-    return last.isValid() ? last.addDays(-1) : QDate::currentDate();
-}
 
 // SQLite alone: the counter's last 20 stored rows inserted again as the next
 // ticket, in one transaction, durably, with nothing of Tarvel around it.

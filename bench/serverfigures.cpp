@@ -1,0 +1,211 @@
+// The shop on a PostgreSQL server of the benchmark's own (durable, on its
+// Unix socket): the checkout against libpq alone, three tills at once, and
+// the analyses against the same shop on the file.
+#include "benchfigures.h"
+#include "benchtable.h"
+#include "benchwindow.h"
+#include "gui/analysis/salesanalysisdialog.h"
+#include "gui/screenhost.h"
+#include "shop/database.h"
+#include "shop/shopcopy.h"
+#include "throwawayserver.h"
+
+#include <QCoreApplication>
+#include <QDateEdit>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+#include <libpq-fe.h>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+// libpq alone: the counter's last 20 stored rows inserted again as the next
+// ticket, in one transaction, one statement a row.
+class RawServerInsert
+{
+public:
+    explicit RawServerInsert(const ShopConfig &c)
+    {
+        const QByteArray info = QStringLiteral("host=%1 port=%2 dbname=%3 user=%4")
+                                    .arg(c.host)
+                                    .arg(c.port)
+                                    .arg(c.name, c.user)
+                                    .toUtf8();
+        m_conn = PQconnectdb(info.constData());
+        if (PQstatus(m_conn) != CONNECTION_OK)
+            qFatal("libpq: %s", PQerrorMessage(m_conn));
+    }
+    ~RawServerInsert() { PQfinish(m_conn); }
+
+    double againAsNextTicket(CounterWindow *w)
+    {
+        QSqlQuery q(w->database().connection());
+        q.exec(QStringLiteral("SELECT id, danjuhao, code, shuliang, shoujia, jine, dt FROM xiaoshou "
+                              "ORDER BY rowid DESC LIMIT 20"));
+        QList<QList<QByteArray>> rows;
+        while (q.next()) {
+            QList<QByteArray> row;
+            for (int c = 0; c < 6; ++c)
+                row << q.value(c).toString().toUtf8();
+            row << q.value(6).toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toUtf8();
+            rows.prepend(row);
+        }
+        if (rows.isEmpty())
+            return 0;
+        qint64 id = rows.last().at(0).toLongLong() + 1;
+        const QByteArray number = QByteArray::number(rows.last().at(1).toLongLong() + 1);
+        return millisecondsOf([&] {
+            run("BEGIN");
+            for (QList<QByteArray> &row : rows) {
+                row[0] = QByteArray::number(id++);
+                row[1] = number;
+                const char *values[7];
+                for (int i = 0; i < 7; ++i)
+                    values[i] = row[i].constData();
+                PGresult *r = PQexecParams(m_conn,
+                                           "INSERT INTO xiaoshou (id, danjuhao, code, shuliang, shoujia, jine, dt) "
+                                           "VALUES ($1, $2, $3, $4, $5, $6, $7)",
+                                           7, nullptr, values, nullptr, nullptr, 0);
+                if (PQresultStatus(r) != PGRES_COMMAND_OK)
+                    std::fprintf(stderr, "libpq insert: %s\n", PQerrorMessage(m_conn));
+                PQclear(r);
+            }
+            run("COMMIT");
+        });
+    }
+
+private:
+    void run(const char *sql)
+    {
+        PGresult *r = PQexec(m_conn, sql);
+        if (PQresultStatus(r) != PGRES_COMMAND_OK)
+            std::fprintf(stderr, "libpq %s: %s\n", sql, PQerrorMessage(m_conn));
+        PQclear(r);
+    }
+    PGconn *m_conn = nullptr;
+};
+
+// The checkout times of `tills` till programs started at once, each storing
+// `tickets` tickets; sorted.
+std::vector<double> tillRun(const ShopConfig &server, int tills, int tickets)
+{
+    const QString tool = QCoreApplication::applicationDirPath() + QStringLiteral("/../tools/tarvel_tillrun");
+    QList<QTemporaryDir *> dirs;
+    QList<QProcess *> running;
+    for (int t = 0; t < tills; ++t) {
+        auto *dir = new QTemporaryDir;
+        QFile ini(dir->filePath(QStringLiteral("tarvel.ini")));
+        if (!ini.open(QIODevice::WriteOnly))
+            qFatal("cannot write tarvel.ini");
+        ini.write(QStringLiteral("[database]\ndriver=postgresql\nhost=%1\nname=%2\nuser=%3\n[till]\nnumber=%4\n")
+                      .arg(server.host, server.name, server.user)
+                      .arg(10 + t)
+                      .toUtf8());
+        ini.close();
+        auto *p = new QProcess;
+        p->setWorkingDirectory(dir->path());
+        p->start(tool, {QString::number(tickets), QString::number(t + 1)});
+        dirs << dir;
+        running << p;
+    }
+    std::vector<double> times;
+    for (QProcess *p : running) {
+        if (!p->waitForFinished(600000) || p->exitCode() != 0)
+            qFatal("tillrun failed: %s", p->readAllStandardError().constData());
+        for (const QByteArray &line : p->readAllStandardOutput().split('\n'))
+            if (line.startsWith("ticket "))
+                times.push_back(line.split(' ').at(3).toDouble());
+        delete p;
+    }
+    qDeleteAll(dirs);
+    std::sort(times.begin(), times.end());
+    return times;
+}
+
+double percentile99(const std::vector<double> &sorted)
+{
+    return sorted.empty() ? 0 : sorted[std::min(sorted.size() - 1, sorted.size() * 99 / 100)];
+}
+
+} // namespace
+
+void serverFigures(BenchTable &table, const BenchShops &shops)
+{
+    ThrowawayServer server(true);
+    const ShopConfig config = server.newDatabase(1);
+    QElapsedTimer copying;
+    copying.start();
+    const ShopCopy::Outcome copied = ShopCopy::toServer(shops.shop, config);
+    if (!copied.error.isEmpty())
+        qFatal("%s", qPrintable(copied.error));
+    std::fprintf(stderr, "the shop copied onto the server in %.1f s\n", copying.elapsed() / 1000.0);
+    Database::Result opened = Database::openServer(config);
+    if (!opened.database)
+        qFatal("%s", qPrintable(opened.message));
+    Window onServer(std::move(opened.database));
+    Window onFile(shops.shop);
+
+    // The analyses, the same shop on both engines.
+    const QString file = QStringLiteral("the same on the file");
+    auto *serverSales = static_cast<SalesAnalysisDialog *>(onServer.w->screens()->screen(QStringLiteral("frmxiaoshou")));
+    auto *fileSales = static_cast<SalesAnalysisDialog *>(onFile.w->screens()->screen(QStringLiteral("frmxiaoshou")));
+    serverSales->show();
+    fileSales->show();
+    settle();
+    const QDate lastDay = dayBeforeLastSale(onFile.w.get());
+    const QDate year(lastDay.year() - 1, 1, 1);
+    auto summarise = [](SalesAnalysisDialog *dialog, QDate first, QDate last) {
+        dialog->findChild<QDateEdit *>(QStringLiteral("DTPicker1"))->setDate(first);
+        dialog->findChild<QDateEdit *>(QStringLiteral("DTPicker2"))->setDate(last);
+        return millisecondsOf([&] {
+            dialog->summarise();
+            settle();
+        });
+    };
+    const QDate yearEnd = year.addYears(1).addDays(-1);
+    table.measure(
+        {QStringLiteral("S3"), QStringLiteral("sales analysis, one year (%1), on the server").arg(year.year()), file, 2},
+        5, [&] { return summarise(serverSales, year, yearEnd); }, [&] { return summarise(fileSales, year, yearEnd); });
+    const QDate month(year.year(), 6, 1);
+    const QDate monthEnd = month.addMonths(1).addDays(-1);
+    table.measure({QStringLiteral("S3"),
+                   QStringLiteral("sales analysis, one month (%1), on the server")
+                       .arg(month.toString(QStringLiteral("yyyy-MM"))),
+                   file, 2},
+                  5, [&] { return summarise(serverSales, month, monthEnd); },
+                  [&] { return summarise(fileSales, month, monthEnd); });
+    onServer.w->screens()->unloadAll();
+    onFile.w->screens()->unloadAll();
+    settle();
+    table.measure({QStringLiteral("S3"), QStringLiteral("inventory analysis, all time, on the server"), file, 2}, 5,
+                  [&] { return onServer.openScreen("frmkucun"); }, [&] { return onFile.openScreen("frmkucun"); });
+
+    // The checkout against libpq alone.
+    RawServerInsert raw(config);
+    table.measure(
+        {QStringLiteral("S1"), QStringLiteral("checkout of a 20-line ticket on the server (Unix socket)"),
+         QStringLiteral("libpq inserting the same 20 rows in one transaction"), 1.5},
+        40,
+        [&] {
+            onServer.ringUp(20);
+            onServer.edit("Text8")->setText(QStringLiteral("1000000"));
+            return millisecondsOf([&] { onServer.w->checkout(); });
+        },
+        [&] { return raw.againAsNextTicket(onServer.w.get()); });
+
+    // Three tills at once against one till alone.
+    if (!table.wants(QStringLiteral("S2")))
+        return;
+    Figure three(QStringLiteral("S2"), QStringLiteral("99th percentile of 600 checkouts, three tills at once"),
+                 QStringLiteral("the same of 200 checkouts, one till alone"), 3, 50);
+    three.a.push_back(percentile99(tillRun(config, 3, 200)));
+    three.b.push_back(percentile99(tillRun(config, 1, 200)));
+    table.add(three);
+}
