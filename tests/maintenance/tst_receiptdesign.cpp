@@ -19,10 +19,12 @@ class TestReceiptDesign : public QObject
 
     struct Fixture
     {
-        Fixture()
+        explicit Fixture(bool server = false)
         {
             TestShop::pinLocale();
             shop.create();
+            if (server)
+                shop.moveToServer();
             dialog = new ReceiptDesignDialog(shop.db().connection(), [this] { ++reloads; });
             showActive(dialog);
         }
@@ -116,9 +118,11 @@ private Q_SLOTS:
         QCOMPARE(f.stored().first(), QStringLiteral("20000=店"));
     }
 
+    void appendAndDeleteFooterLines_data() { addEngineColumn(); }
     void appendAndDeleteFooterLines()
     {
-        Fixture f;
+        QFETCH(bool, server);
+        Fixture f(server);
         f.shop.exec(QStringLiteral("INSERT INTO code (id, content) VALUES (20003, '第三行')"));
         delete f.dialog;
         f.dialog = new ReceiptDesignDialog(f.shop.db().connection(), {});
@@ -134,9 +138,11 @@ private Q_SLOTS:
         QCOMPARE(f.stored().last(), QStringLiteral("20002="));
     }
 
+    void footerCellIsCutTo32_data() { addEngineColumn(); }
     void footerCellIsCutTo32()
     {
-        Fixture f;
+        QFETCH(bool, server);
+        Fixture f(server);
         auto *grid = f.dialog->findChild<QTableView *>(QStringLiteral("DataGrid1"));
         const QModelIndex cell = grid->model()->index(1, 2);
         grid->setCurrentIndex(cell);
