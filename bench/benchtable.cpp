@@ -52,7 +52,7 @@ double Figure::ratio() const
 
 bool Figure::met() const
 {
-    return medianB() > 0 && ratio() <= limit && (absoluteLimit <= 0 || medianA() < absoluteLimit);
+    return medianB() > 0 && (limit <= 0 || ratio() <= limit) && (absoluteLimit <= 0 || medianA() < absoluteLimit);
 }
 
 Figure &BenchTable::measure(Figure figure, int runs, const std::function<double()> &a, const std::function<double()> &b)
@@ -84,12 +84,14 @@ bool BenchTable::print() const
     for (const Figure &f : m_figures) {
         if (f.a.empty())
             continue;
-        QString target = QStringLiteral("≤ %1").arg(f.limit);
+        QStringList target;
+        if (f.limit > 0)
+            target << QStringLiteral("≤ %1").arg(f.limit);
         if (f.absoluteLimit > 0)
-            target += QStringLiteral(", < %1").arg(shown(f.absoluteLimit, f.unit));
+            target << QStringLiteral("< %1").arg(shown(f.absoluteLimit, f.unit));
         std::printf("| %s | %s (%zu) | %s | %s | %s | %.2f | %s | %s |\n", qPrintable(f.id), qPrintable(f.what),
                     f.a.size(), qPrintable(shown(f.medianA(), f.unit)), qPrintable(f.baseline),
-                    qPrintable(shown(f.medianB(), f.unit)), f.ratio(), qPrintable(target), f.met() ? "met" : "MISSED");
+                    qPrintable(shown(f.medianB(), f.unit)), f.ratio(), qPrintable(target.join(QStringLiteral(", "))), f.met() ? "met" : "MISSED");
         all = all && f.met();
     }
     return all;

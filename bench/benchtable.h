@@ -21,7 +21,7 @@ struct Figure
     QString id;               // "P3"
     QString what;             // what Tarvel does
     QString baseline;         // what it is compared with
-    double limit = 0;         // the ratio it must stay at or under
+    double limit = 0;         // the ratio it must stay at or under (none when 0)
     double absoluteLimit = 0; // and the figure itself, when set (same unit)
     QString unit = QStringLiteral("ms");
     std::vector<double> a, b;

@@ -56,6 +56,10 @@ public:
     // columns; otherwise the reason.
     static QString serverShopProblem(const QSqlDatabase &db);
 
+    // For the user, when the server could not be reached again: what
+    // happened in plain words, with the reason.
+    static QString connectionLost(const QString &reason);
+
     bool isServer() const { return m_server.has_value(); }
     int till() const { return m_server ? m_server->till : 1; }
     static int tillOf(const QSqlDatabase &connection);

@@ -85,7 +85,7 @@ GoodsCatalogue::Lookup GoodsCatalogue::lookup(const QString &code) const
     case Database::Recovery::NotLost:
         return found;
     case Database::Recovery::Lost:
-        m_error = lost;
+        m_error = Database::connectionLost(lost);
         return found;
     case Database::Recovery::Reconnected:
         return lookupOnce(code);

@@ -64,7 +64,8 @@ SalesStore::Stored SalesStore::storeTicket(qint64 ticketNumber, const QList<Tick
     case Database::Recovery::NotLost:
         return result;
     case Database::Recovery::Lost:
-        result.error = QStringLiteral("与数据库服务器的连接断开了。%1").arg(lost);
+        result.error = Database::connectionLost(lost) +
+                       QStringLiteral("\n这张小票没有保存，仍在屏幕上；服务器恢复后再结帐即可。");
         return result;
     case Database::Recovery::Reconnected:
         // The commit may have been carried out with its answer lost: the

@@ -38,6 +38,11 @@ QString Database::serverShopProblem(const QSqlDatabase &db)
     return QString();
 }
 
+QString Database::connectionLost(const QString &reason)
+{
+    return QStringLiteral("与数据库服务器的连接断开了，请检查网络和服务器。%1").arg(reason);
+}
+
 QString Database::where() const
 {
     return m_server ? m_server->describe() : QDir::toNativeSeparators(m_path);
@@ -53,9 +58,6 @@ QString Database::connectServer(Status *status)
     if (!db.open())
         return QStringLiteral("无法连接%1：%2").arg(m_server->describe(), db.lastError().text());
     QSqlQuery q(db);
-    // A checkout waits for another till's checkout, never for ever.
-    if (!q.exec(QStringLiteral("SET lock_timeout = '10s'")))
-        return QStringLiteral("无法使用%1：%2").arg(m_server->describe(), q.lastError().text());
     q.prepare(QStringLiteral("SELECT pg_try_advisory_lock(?, ?)"));
     q.addBindValue(TillLocks);
     q.addBindValue(m_server->till);

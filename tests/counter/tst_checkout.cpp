@@ -2,6 +2,7 @@
 #include "shop/salesstore.h"
 #include "shop/schema.h"
 #include "shop/ticket.h"
+#include "throwawayserver.h"
 
 #include <QCheckBox>
 #include <QSqlQuery>
@@ -188,6 +189,35 @@ private Q_SLOTS:
         f.key(Qt::Key_F8);
         QCOMPARE(f.shop.count(QStringLiteral("xiaoshou")), 2);
         QCOMPARE(rows(f).first().ticket, 1);
+        QCOMPARE(f.text("Label8"), QStringLiteral("2"));
+    }
+
+    void aServerOutageKeepsTheTicketAndSellsAgain()
+    {
+        CounterFixture f(true, true);
+        f.ringUp(QStringLiteral("A"), QStringLiteral("2"));
+        f.edit("Text8")->setText(QStringLiteral("20"));
+        f.messages.clear();
+        ThrowawayServer::shared().stopHard();
+        f.key(Qt::Key_F8);
+        QCOMPARE(f.messages.boxes.size(), 1);
+        QVERIFY2(f.messages.last().contains(QStringLiteral("与数据库服务器的连接断开了")), qPrintable(f.messages.last()));
+        QCOMPARE(f.window->ticket()->lineCount(), 1);
+        QCOMPARE(f.text("Text8"), QStringLiteral("20"));
+        // A lookup says the same in plain words.
+        f.messages.clear();
+        f.ringUp(QStringLiteral("B"), QStringLiteral("1"));
+        QVERIFY(!f.messages.boxes.isEmpty());
+        QVERIFY2(f.messages.last().contains(QStringLiteral("与数据库服务器的连接断开了")), qPrintable(f.messages.last()));
+        QCOMPARE(f.window->ticket()->lineCount(), 1);
+
+        ThrowawayServer::shared().start();
+        f.messages.clear();
+        f.edit("Text8")->setText(QStringLiteral("20"));
+        f.key(Qt::Key_F8);
+        QVERIFY2(f.messages.boxes.isEmpty(), qPrintable(f.messages.texts().join(u'|')));
+        QCOMPARE(f.shop.count(QStringLiteral("xiaoshou")), 1);
+        QCOMPARE(f.window->ticket()->lineCount(), 0);
         QCOMPARE(f.text("Label8"), QStringLiteral("2"));
     }
 

@@ -167,6 +167,17 @@ private Q_SLOTS:
         QVERIFY2(later.database, qPrintable(later.message));
     }
 
+    void aCheckoutWaitsForAnotherTillTenSecondsAtMost()
+    {
+        TestShop shop;
+        shop.create();
+        shop.moveToServer();
+        QSqlQuery q(shop.db().connection());
+        QVERIFY(q.exec(QStringLiteral("SELECT current_setting('lock_timeout'), current_setting('jit')")) && q.next());
+        QCOMPARE(q.value(0).toString(), QStringLiteral("10s"));
+        QCOMPARE(q.value(1).toString(), QStringLiteral("off"));
+    }
+
     void aServerWithoutAShopIsRefused()
     {
         const ShopConfig empty = ThrowawayServer::shared().newDatabase();
