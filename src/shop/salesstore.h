@@ -46,9 +46,10 @@ public:
 
 private:
     Stored storeInFile(qint64 ticketNumber, const QList<TicketLine> &lines);
+    // In three round trips through libpq (serversale.cpp): the token looked
+    // for, the table locked and its last row read; the lines and the token
+    // stored in one statement; the commit.
     Stored storeOnServer(const QList<TicketLine> &lines, const QUuid &token);
-    // The number a token's ticket was stored under, 0 when it was not.
-    std::optional<qint64> storedNumberOf(const QUuid &token, QString *error) const;
 
     QSqlDatabase m_db;
     // Prepared once: asked at every checkout.

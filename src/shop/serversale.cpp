@@ -1,0 +1,164 @@
+#include "shop/salesstore.h"
+
+#include "shop/database.h"
+#include "shop/engine.h"
+#include "shop/schema.h"
+
+#include <libpq-fe.h>
+
+#include <vector>
+
+// The checkout on the server. Other tills store theirs at the same time, so
+// the number is settled under the table's lock; every round trip is time the
+// lock is held, so there are few.
+
+namespace {
+
+QString errorOf(PGconn *conn, const PGresult *r = nullptr)
+{
+    const char *text = r ? PQresultErrorMessage(r) : "";
+    return QString::fromUtf8(*text ? text : PQerrorMessage(conn)).trimmed();
+}
+
+// The results of one round trip, cleared at the end.
+struct Results
+{
+    std::vector<PGresult *> all;
+    ~Results()
+    {
+        for (PGresult *r : all)
+            PQclear(r);
+    }
+};
+
+// Several statements without parameters in one round trip; false (with the
+// error) when any failed.
+bool runBatch(PGconn *conn, const QByteArray &sql, Results *out, QString *error)
+{
+    if (!PQsendQuery(conn, sql.constData())) {
+        *error = errorOf(conn);
+        return false;
+    }
+    bool ok = true;
+    while (PGresult *r = PQgetResult(conn)) {
+        const ExecStatusType s = PQresultStatus(r);
+        if (ok && s != PGRES_COMMAND_OK && s != PGRES_TUPLES_OK) {
+            *error = errorOf(conn, r);
+            ok = false;
+        }
+        out->all.push_back(r);
+    }
+    return ok;
+}
+
+bool integerAt(const PGresult *r, int column, qint64 *value)
+{
+    if (PQgetisnull(r, 0, column))
+        return false;
+    bool ok = false;
+    *value = QByteArray(PQgetvalue(r, 0, column)).toLongLong(&ok);
+    return ok;
+}
+
+// Ends a transaction that did not commit, unless the connection is gone.
+void rollBack(PGconn *conn)
+{
+    if (PQstatus(conn) == CONNECTION_OK && PQtransactionStatus(conn) != PQTRANS_IDLE)
+        PQclear(PQexec(conn, "ROLLBACK"));
+}
+
+} // namespace
+
+SalesStore::Stored SalesStore::storeOnServer(const QList<TicketLine> &lines, const QUuid &token)
+{
+    Stored result;
+    PGconn *conn = serverHandleOf(m_db);
+    if (!conn) {
+        result.error = QStringLiteral("没有打开的数据库连接。");
+        return result;
+    }
+    // A QUuid's text is hex digits and dashes only.
+    const QByteArray uuid = token.toString(QUuid::WithoutBraces).toLatin1();
+    Results first;
+    if (!runBatch(conn,
+                  "BEGIN; SELECT danjuhao FROM xiaoshou_token WHERE token = '" + uuid +
+                      "'; LOCK TABLE xiaoshou IN SHARE ROW EXCLUSIVE MODE; "
+                      "SELECT id, danjuhao FROM xiaoshou ORDER BY rowid DESC LIMIT 1",
+                  &first, &result.error) ||
+        first.all.size() != 4) {
+        rollBack(conn);
+        return result;
+    }
+    // Stored already: its commit went through and the answer was lost.
+    if (PQntuples(first.all[1]) > 0) {
+        rollBack(conn);
+        result.ok = integerAt(first.all[1], 0, &result.ticketNumber);
+        return result;
+    }
+    const PGresult *last = first.all[3];
+    qint64 lastId = 0;
+    qint64 lastNumber = 0;
+    if (PQntuples(last) > 0 && (!integerAt(last, 0, &lastId) || !integerAt(last, 1, &lastNumber))) {
+        result.error = QStringLiteral("最后一条销售记录的 id 或流水号不是整数（id=%1，danjuhao=%2）。")
+                           .arg(QString::fromUtf8(PQgetvalue(last, 0, 0)), QString::fromUtf8(PQgetvalue(last, 0, 1)));
+        rollBack(conn);
+        return result;
+    }
+    result.firstId = lastId + 1;
+    result.ticketNumber = lastNumber + 1;
+
+    // The token and the lines in one statement.
+    std::vector<QByteArray> values = {uuid, QByteArray::number(result.ticketNumber),
+                                      QByteArray::number(Database::tillOf(m_db))};
+    std::vector<size_t> noTime;
+    QByteArray sql = "INSERT INTO xiaoshou_token (token, danjuhao, till) VALUES ($1, $2, $3)";
+    if (!lines.isEmpty()) {
+        sql = "WITH token AS (" + sql + ") INSERT INTO xiaoshou (id, danjuhao, code, shuliang, shoujia, jine, dt) VALUES ";
+        qint64 id = result.firstId;
+        for (int i = 0; i < lines.size(); ++i) {
+            const TicketLine &line = lines[i];
+            const int at = int(values.size());
+            sql += QStringLiteral("%1($%2, $%3, $%4, $%5, $%6, $%7, $%8)")
+                       .arg(i ? QStringLiteral(", ") : QString())
+                       .arg(at + 1)
+                       .arg(at + 2)
+                       .arg(at + 3)
+                       .arg(at + 4)
+                       .arg(at + 5)
+                       .arg(at + 6)
+                       .arg(at + 7)
+                       .toLatin1();
+            values.push_back(QByteArray::number(id++));
+            values.push_back(QByteArray::number(result.ticketNumber));
+            values.push_back(line.code.toUtf8());
+            values.push_back(QByteArray::number(line.quantity));
+            values.push_back(QByteArray::number(qint64(line.price.units())));
+            values.push_back(QByteArray::number(qint64(line.amount.units())));
+            values.push_back(Schema::toStorage(Schema::ColumnKind::DateTime, line.time).toString().toUtf8());
+            noTime.push_back(values.size() - 1);
+        }
+    }
+    // A line without a time is stored with none (NULL), as on the file.
+    std::vector<const char *> pointers;
+    for (const QByteArray &v : values)
+        pointers.push_back(v.constData());
+    for (const size_t at : noTime)
+        if (values[at].isEmpty())
+            pointers[at] = nullptr;
+    Results stored;
+    stored.all.push_back(PQexecParams(conn, sql.constData(), int(pointers.size()), nullptr, pointers.data(), nullptr,
+                                      nullptr, 0));
+    if (PQresultStatus(stored.all[0]) != PGRES_COMMAND_OK) {
+        result.error = errorOf(conn, stored.all[0]);
+        rollBack(conn);
+        return result;
+    }
+    stored.all.push_back(PQexec(conn, "COMMIT"));
+    if (PQresultStatus(stored.all[1]) != PGRES_COMMAND_OK) {
+        result.error = errorOf(conn, stored.all[1]);
+        rollBack(conn);
+        return result;
+    }
+    result.ok = true;
+    return result;
+}
