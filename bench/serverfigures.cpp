@@ -33,11 +33,8 @@ class RawServerInsert
 public:
     explicit RawServerInsert(const ShopConfig &c)
     {
-        const QByteArray info = QStringLiteral("host=%1 port=%2 dbname=%3 user=%4")
-                                    .arg(c.host)
-                                    .arg(c.port)
-                                    .arg(c.name, c.user)
-                                    .toUtf8();
+        const QByteArray info =
+            QStringLiteral("host=%1 port=%2 dbname=%3 user=%4").arg(c.host).arg(c.port).arg(c.name, c.user).toUtf8();
         m_conn = PQconnectdb(info.constData());
         if (PQstatus(m_conn) != CONNECTION_OK)
             qFatal("libpq: %s", PQerrorMessage(m_conn));
@@ -154,7 +151,8 @@ void serverFigures(BenchTable &table, const BenchShops &shops)
 
     // The analyses, the same shop on both engines.
     const QString file = QStringLiteral("the same on the file");
-    auto *serverSales = static_cast<SalesAnalysisDialog *>(onServer.w->screens()->screen(QStringLiteral("frmxiaoshou")));
+    auto *serverSales =
+        static_cast<SalesAnalysisDialog *>(onServer.w->screens()->screen(QStringLiteral("frmxiaoshou")));
     auto *fileSales = static_cast<SalesAnalysisDialog *>(onFile.w->screens()->screen(QStringLiteral("frmxiaoshou")));
     serverSales->show();
     fileSales->show();
@@ -171,21 +169,23 @@ void serverFigures(BenchTable &table, const BenchShops &shops)
     };
     const QDate yearEnd = year.addYears(1).addDays(-1);
     table.measure(
-        {QStringLiteral("S3"), QStringLiteral("sales analysis, one year (%1), on the server").arg(year.year()), file, 2},
+        {QStringLiteral("S3"), QStringLiteral("sales analysis, one year (%1), on the server").arg(year.year()), file,
+         2},
         5, [&] { return summarise(serverSales, year, yearEnd); }, [&] { return summarise(fileSales, year, yearEnd); });
     const QDate month(year.year(), 6, 1);
     const QDate monthEnd = month.addMonths(1).addDays(-1);
-    table.measure({QStringLiteral("S3"),
-                   QStringLiteral("sales analysis, one month (%1), on the server")
-                       .arg(month.toString(QStringLiteral("yyyy-MM"))),
-                   file, 2},
-                  5, [&] { return summarise(serverSales, month, monthEnd); },
-                  [&] { return summarise(fileSales, month, monthEnd); });
+    table.measure(
+        {QStringLiteral("S3"),
+         QStringLiteral("sales analysis, one month (%1), on the server").arg(month.toString(QStringLiteral("yyyy-MM"))),
+         file, 2},
+        5, [&] { return summarise(serverSales, month, monthEnd); },
+        [&] { return summarise(fileSales, month, monthEnd); });
     onServer.w->screens()->unloadAll();
     onFile.w->screens()->unloadAll();
     settle();
-    table.measure({QStringLiteral("S3"), QStringLiteral("inventory analysis, all time, on the server"), file, 2}, 5,
-                  [&] { return onServer.openScreen("frmkucun"); }, [&] { return onFile.openScreen("frmkucun"); });
+    table.measure(
+        {QStringLiteral("S3"), QStringLiteral("inventory analysis, all time, on the server"), file, 2}, 5,
+        [&] { return onServer.openScreen("frmkucun"); }, [&] { return onFile.openScreen("frmkucun"); });
 
     // The checkout against libpq alone.
     RawServerInsert raw(config);

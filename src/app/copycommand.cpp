@@ -31,8 +31,8 @@ int runCopyCommand(const QStringList &arguments)
     const bool toServer = arguments.contains(ToServer);
     const int at = arguments.indexOf(FromServer);
     const QString file = toServer ? QDir::current().absoluteFilePath(QString::fromLatin1(Database::FileName))
-                                  : at + 1 < arguments.size() ? QDir::current().absoluteFilePath(arguments[at + 1])
-                                                              : QString();
+                         : at + 1 < arguments.size() ? QDir::current().absoluteFilePath(arguments[at + 1])
+                                                     : QString();
     if ((toServer && at >= 0) || file.isEmpty() || file.startsWith(u"--")) {
         print(stderr, QStringLiteral("用法：tarvel --copy-to-server  或  tarvel --copy-from-server 新文件\n"));
         return 2;
@@ -67,7 +67,10 @@ int runCopyCommand(const QStringList &arguments)
         print(stderr, out.error + QStringLiteral("\n什么也没有改变。\n"));
         return 1;
     }
-    print(stdout, QStringLiteral("%1 %2 %3\n").arg(QStringLiteral("表"), -10).arg(toServer ? QStringLiteral("文件") : QStringLiteral("服务器"), 12).arg(toServer ? QStringLiteral("服务器") : QStringLiteral("文件"), 12));
+    print(stdout, QStringLiteral("%1 %2 %3\n")
+                      .arg(QStringLiteral("表"), -10)
+                      .arg(toServer ? QStringLiteral("文件") : QStringLiteral("服务器"), 12)
+                      .arg(toServer ? QStringLiteral("服务器") : QStringLiteral("文件"), 12));
     for (const ShopCopy::Count &c : out.counts)
         print(stdout, QStringLiteral("%1 %2 %3\n").arg(c.table, -10).arg(c.source, 12).arg(c.target, 12));
     print(stdout, QStringLiteral("复制完成：%1 → %2\n").arg(from, to));

@@ -81,7 +81,8 @@ Database::Result Database::openServer(const ShopConfig &config)
     std::unique_ptr<Database> database(new Database(config));
     QSqlDatabase db = config.addConnection(database->m_connectionName);
     if (!db.isValid())
-        return {nullptr, Status::Unusable, QStringLiteral("无法连接%1：%2").arg(config.describe(), ShopConfig::noDriver())};
+        return {nullptr, Status::Unusable,
+                QStringLiteral("无法连接%1：%2").arg(config.describe(), ShopConfig::noDriver())};
     Status status = Status::Unusable;
     if (const QString problem = database->connectServer(&status); !problem.isEmpty())
         return {nullptr, status, problem};

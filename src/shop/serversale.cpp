@@ -113,7 +113,8 @@ SalesStore::Stored SalesStore::storeOnServer(const QList<TicketLine> &lines, con
     std::vector<size_t> noTime;
     QByteArray sql = "INSERT INTO xiaoshou_token (token, danjuhao, till) VALUES ($1, $2, $3)";
     if (!lines.isEmpty()) {
-        sql = "WITH token AS (" + sql + ") INSERT INTO xiaoshou (id, danjuhao, code, shuliang, shoujia, jine, dt) VALUES ";
+        sql = "WITH token AS (" + sql +
+              ") INSERT INTO xiaoshou (id, danjuhao, code, shuliang, shoujia, jine, dt) VALUES ";
         qint64 id = result.firstId;
         for (int i = 0; i < lines.size(); ++i) {
             const TicketLine &line = lines[i];
@@ -146,8 +147,8 @@ SalesStore::Stored SalesStore::storeOnServer(const QList<TicketLine> &lines, con
         if (values[at].isEmpty())
             pointers[at] = nullptr;
     Results stored;
-    stored.all.push_back(PQexecParams(conn, sql.constData(), int(pointers.size()), nullptr, pointers.data(), nullptr,
-                                      nullptr, 0));
+    stored.all.push_back(
+        PQexecParams(conn, sql.constData(), int(pointers.size()), nullptr, pointers.data(), nullptr, nullptr, 0));
     if (PQresultStatus(stored.all[0]) != PGRES_COMMAND_OK) {
         result.error = errorOf(conn, stored.all[0]);
         rollBack(conn);

@@ -14,8 +14,8 @@ ShopConfigRead ShopConfig::read(const QString &directory)
     }
     const QString file = QDir::toNativeSeparators(path);
     auto refuse = [&](const QString &key, const QString &why) {
-        read.error = QStringLiteral("配置文件 %1 有误：[%2] %3\n%4").arg(file, key.section(u'/', 0, 0),
-                                                                      key.section(u'/', 1), why);
+        read.error = QStringLiteral("配置文件 %1 有误：[%2] %3\n%4")
+                         .arg(file, key.section(u'/', 0, 0), key.section(u'/', 1), why);
         return read;
     };
     QSettings ini(path, QSettings::IniFormat);

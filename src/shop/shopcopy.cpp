@@ -25,8 +25,7 @@ constexpr qint64 ProgressEvery = 20000;
 class ServerConnection
 {
 public:
-    explicit ServerConnection(const ShopConfig &config)
-        : m_name(QStringLiteral("tarvel-copy-%1").arg(::getpid()))
+    explicit ServerConnection(const ShopConfig &config) : m_name(QStringLiteral("tarvel-copy-%1").arg(::getpid()))
     {
         QSqlDatabase db = config.addConnection(m_name);
         if (!db.isValid())
@@ -89,11 +88,20 @@ void appendField(QByteArray &line, const QVariant &value)
     const QByteArray text = value.toString().toUtf8();
     for (const char c : text) {
         switch (c) {
-        case '\\': line += "\\\\"; break;
-        case '\t': line += "\\t"; break;
-        case '\n': line += "\\n"; break;
-        case '\r': line += "\\r"; break;
-        default: line += c;
+        case '\\':
+            line += "\\\\";
+            break;
+        case '\t':
+            line += "\\t";
+            break;
+        case '\n':
+            line += "\\n";
+            break;
+        case '\r':
+            line += "\\r";
+            break;
+        default:
+            line += c;
         }
     }
 }
@@ -118,14 +126,29 @@ QList<QString> splitRow(const char *data, int size)
         } else if (c == '\\' && i + 1 < size) {
             const char e = data[++i];
             switch (e) {
-            case 'N': null = true; break;
-            case 't': field += '\t'; break;
-            case 'n': field += '\n'; break;
-            case 'r': field += '\r'; break;
-            case 'b': field += '\b'; break;
-            case 'f': field += '\f'; break;
-            case 'v': field += '\v'; break;
-            default: field += e;
+            case 'N':
+                null = true;
+                break;
+            case 't':
+                field += '\t';
+                break;
+            case 'n':
+                field += '\n';
+                break;
+            case 'r':
+                field += '\r';
+                break;
+            case 'b':
+                field += '\b';
+                break;
+            case 'f':
+                field += '\f';
+                break;
+            case 'v':
+                field += '\v';
+                break;
+            default:
+                field += e;
             }
         } else {
             field += c;
@@ -215,8 +238,8 @@ QString copyTableFromServer(PGconn *conn, const QSqlDatabase &file, const Schema
         marks.append(QStringLiteral("?"));
     }
     QSqlQuery insert(file);
-    if (!insert.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                            .arg(table.name, columnList(table), marks.join(u','))))
+    if (!insert.prepare(
+            QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(table.name, columnList(table), marks.join(u','))))
         return insert.lastError().text();
     QString error;
     if (!startCopy(conn,
@@ -271,7 +294,10 @@ QString countBoth(const QSqlDatabase &source, const QSqlDatabase &target, QList<
             return error;
         counts->append(c);
         if (c.source != c.target)
-            return QStringLiteral("表 %1 复制后行数不符（%2 行对 %3 行）。").arg(table.name).arg(c.source).arg(c.target);
+            return QStringLiteral("表 %1 复制后行数不符（%2 行对 %3 行）。")
+                .arg(table.name)
+                .arg(c.source)
+                .arg(c.target);
     }
     return QString();
 }
@@ -380,8 +406,8 @@ ShopCopy::Outcome ShopCopy::writeFile(const QSqlDatabase &db, const QString &fil
     }
     // Written under a name of its own beside the target and renamed when
     // complete: a half-written file never bears the shop's name.
-    const QString part = info.absoluteDir().absoluteFilePath(
-        QStringLiteral(".%1.part-%2").arg(info.fileName()).arg(::getpid()));
+    const QString part =
+        info.absoluteDir().absoluteFilePath(QStringLiteral(".%1.part-%2").arg(info.fileName()).arg(::getpid()));
     auto fail = [&](const QString &why) {
         out.error = QStringLiteral("没有写出 %1：%2").arg(QDir::toNativeSeparators(info.absoluteFilePath()), why);
         out.counts.clear();

@@ -2,8 +2,8 @@
 // hard stop of the server; and a till number freed by a killed program.
 #include "shop/database.h"
 #include "shop/stockfigures.h"
-#include "throwawayserver.h"
 #include "testshop.h"
+#include "throwawayserver.h"
 
 #include <QDir>
 #include <QFile>
@@ -114,8 +114,8 @@ private Q_SLOTS:
         }
         if (!outage) {
             std::sort(times.begin(), times.end());
-            qInfo("FIGURE three tills: checkout p50 %.1f ms, p99 %.1f ms over %lld checkouts",
-                  times[times.size() / 2], times[times.size() * 99 / 100], qint64(times.size()));
+            qInfo("FIGURE three tills: checkout p50 %.1f ms, p99 %.1f ms over %lld checkouts", times[times.size() / 2],
+                  times[times.size() * 99 / 100], qint64(times.size()));
         }
 
         // Reconnect the test's own connection if the outage cut it.

@@ -6,8 +6,8 @@
 #include "shop/schema.h"
 #include "shop/shopconfig.h"
 #include "shop/shopcopy.h"
-#include "throwawayserver.h"
 #include "testshop.h"
+#include "throwawayserver.h"
 
 #include <QFile>
 #include <QSqlError>
@@ -46,7 +46,8 @@ QStringList contents(const QSqlDatabase &db)
             for (int i = 0; i < table.columns.size(); ++i) {
                 const QVariant v = Schema::fromStorage(Schema::kindOfColumn(table.columns[i]), q.value(i));
                 row.append(v.metaType() == QMetaType::fromType<Money>() ? v.value<Money>().toExactString()
-                                                                        : v.isNull() ? QStringLiteral("∅") : v.toString());
+                           : v.isNull()                                 ? QStringLiteral("∅")
+                                                                        : v.toString());
             }
             all.append(row.join(u'|'));
         }
@@ -73,13 +74,20 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("ini");
         QTest::addColumn<QString>("key"); // empty: accepted
-        QTest::newRow("unknown driver") << "[database]\ndriver=mysql\nname=shop\n" << "[database] driver";
-        QTest::newRow("no name") << "[database]\ndriver=postgresql\nhost=db\n" << "[database] name";
-        QTest::newRow("till 0") << "[database]\ndriver=postgresql\nname=shop\n[till]\nnumber=0\n" << "[till] number";
-        QTest::newRow("till 100") << "[database]\ndriver=postgresql\nname=shop\n[till]\nnumber=100\n" << "[till] number";
-        QTest::newRow("till two") << "[database]\ndriver=postgresql\nname=shop\n[till]\nnumber=two\n" << "[till] number";
-        QTest::newRow("bad port") << "[database]\ndriver=postgresql\nname=shop\nport=54x\n" << "[database] port";
-        QTest::newRow("a password") << "[database]\ndriver=postgresql\nname=shop\npassword=x\n" << "[database] password";
+        QTest::newRow("unknown driver") << "[database]\ndriver=mysql\nname=shop\n"
+                                        << "[database] driver";
+        QTest::newRow("no name") << "[database]\ndriver=postgresql\nhost=db\n"
+                                 << "[database] name";
+        QTest::newRow("till 0") << "[database]\ndriver=postgresql\nname=shop\n[till]\nnumber=0\n"
+                                << "[till] number";
+        QTest::newRow("till 100") << "[database]\ndriver=postgresql\nname=shop\n[till]\nnumber=100\n"
+                                  << "[till] number";
+        QTest::newRow("till two") << "[database]\ndriver=postgresql\nname=shop\n[till]\nnumber=two\n"
+                                  << "[till] number";
+        QTest::newRow("bad port") << "[database]\ndriver=postgresql\nname=shop\nport=54x\n"
+                                  << "[database] port";
+        QTest::newRow("a password") << "[database]\ndriver=postgresql\nname=shop\npassword=x\n"
+                                    << "[database] password";
         QTest::newRow("comments as in the README")
             << "[database]\ndriver=postgresql\nhost=/run/db   ; a socket directory\nport=5433 ; the port\n"
                "name=shop\nuser=till\n[till]\nnumber=2\n"
@@ -236,8 +244,9 @@ private Q_SLOTS:
         shop.moveToServer();
         // Commits in this database wait for a standby that never answers: the
         // ticket is committed, and the connection is cut before the answer.
-        ThrowawayServer::shared().exec(QStringLiteral("postgres"), QStringLiteral("ALTER DATABASE %1 SET synchronous_commit = on")
-                                                                   .arg(shop.server().name));
+        ThrowawayServer::shared().exec(
+            QStringLiteral("postgres"),
+            QStringLiteral("ALTER DATABASE %1 SET synchronous_commit = on").arg(shop.server().name));
         shop.take().reset();
         Database::Result till = Database::openServer(shop.server());
         QVERIFY(till.database);

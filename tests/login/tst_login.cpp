@@ -196,27 +196,30 @@ private Q_SLOTS:
         QTest::addColumn<QString>("first");
         QTest::addColumn<QString>("second");
         QTest::addColumn<QString>("message");
+        QTest::addColumn<bool>("server");
         QTest::newRow("ten characters") << QStringLiteral("0123456789") << QStringLiteral("0123456789")
-                                        << QStringLiteral("修改成功！");
+                                        << QStringLiteral("修改成功！") << false;
         QTest::newRow("eleven characters") << QStringLiteral("0123456789A") << QStringLiteral("0123456789A")
-                                           << QStringLiteral("密码长度超过10位！请重新输入！");
+                                           << QStringLiteral("密码长度超过10位！请重新输入！") << false;
         QTest::newRow("ten Chinese characters")
             << QStringLiteral("超市收款后台管理程序") << QStringLiteral("超市收款后台管理程序")
-            << QStringLiteral("修改成功！");
-        QTest::newRow("apostrophe") << QStringLiteral("it's") << QStringLiteral("it's") << QStringLiteral("修改成功！");
+            << QStringLiteral("修改成功！") << false;
+        QTest::newRow("apostrophe") << QStringLiteral("it's") << QStringLiteral("it's") << QStringLiteral("修改成功！") << false;
         QTest::newRow("one box empty") << QStringLiteral("abc") << QString()
-                                       << QStringLiteral("两次密码不一致！请重新输入！");
-        QTest::newRow("both empty") << QString() << QString() << QStringLiteral("密码不能为空！请重新输入！");
+                                       << QStringLiteral("两次密码不一致！请重新输入！") << false;
+        QTest::newRow("both empty") << QString() << QString() << QStringLiteral("密码不能为空！请重新输入！") << false;
         QTest::newRow("different") << QStringLiteral("abc") << QStringLiteral("abd")
-                                   << QStringLiteral("两次密码不一致！请重新输入！");
+                                   << QStringLiteral("两次密码不一致！请重新输入！") << false;
         // The mismatch is told before the length.
         QTest::newRow("too long and different") << QStringLiteral("0123456789A") << QStringLiteral("0123456789B")
-                                                << QStringLiteral("两次密码不一致！请重新输入！");
+                                                << QStringLiteral("两次密码不一致！请重新输入！") << false;
         // Characters outside the BMP count as one each (two UTF-16 units).
         const QString emoji = QStringLiteral("😀");
         const QString ten = emoji.repeated(10);
-        QTest::newRow("ten emoji") << ten << ten << QStringLiteral("修改成功！");
-        QTest::newRow("eleven emoji") << ten + emoji << ten + emoji << QStringLiteral("密码长度超过10位！请重新输入！");
+        QTest::newRow("ten emoji") << ten << ten << QStringLiteral("修改成功！") << false;
+        QTest::newRow("apostrophe, on the server") << QStringLiteral("it's") << QStringLiteral("it's")
+                                                   << QStringLiteral("修改成功！") << true;
+        QTest::newRow("eleven emoji") << ten + emoji << ten + emoji << QStringLiteral("密码长度超过10位！请重新输入！") << false;
     }
 
     void passwordChange()
@@ -224,7 +227,8 @@ private Q_SLOTS:
         QFETCH(QString, first);
         QFETCH(QString, second);
         QFETCH(QString, message);
-        CounterFixture f;
+        QFETCH(bool, server);
+        CounterFixture f(true, server);
         login(f, {Database::defaultPassword()});
         const bool saved = message == QStringLiteral("修改成功！");
         QString shownBefore;
