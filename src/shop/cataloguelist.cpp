@@ -1,6 +1,7 @@
 #include "shop/cataloguelist.h"
 
 #include "shop/database.h"
+#include "shop/engine.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -36,7 +37,7 @@ bool CatalogueList::readPage(qint64 afterRowid, QVector<Row> *page)
 {
     // The next page after a row, by the place in the file.
     QSqlQuery q(m_db);
-    q.setForwardOnly(true);
+    readOnce(q, m_db);
     q.prepare(QStringLiteral("SELECT rowid, code, name FROM name WHERE rowid > ? ORDER BY rowid LIMIT ?"));
     q.addBindValue(afterRowid);
     q.addBindValue(PageSize);

@@ -59,7 +59,7 @@ bool DaySales::fill(QSqlDatabase db, QDate day, QVector<Line> *lines, Totals *to
     // The name is the first catalogue row's with the code, empty when the goods
     // are no longer in the catalogue.
     QSqlQuery q(db);
-    q.setForwardOnly(true);
+    readOnce(q, db);
     q.prepare(QStringLiteral("SELECT x.rowid, x.id, x.danjuhao, x.code, x.shuliang, x.shoujia, x.jine, x.dt, "
                              "(SELECT name FROM name WHERE name.code = x.code ORDER BY name.rowid LIMIT 1) "
                              "FROM xiaoshou AS x%1 WHERE x.dt >= ? AND x.dt < ? ORDER BY x.rowid")

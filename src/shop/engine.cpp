@@ -2,6 +2,7 @@
 
 #include <QSqlDatabase>
 #include <QSqlDriver>
+#include <QSqlQuery>
 #include <QVariant>
 
 Engine engineOf(const QSqlDatabase &db)
@@ -18,4 +19,9 @@ pg_conn *serverHandleOf(const QSqlDatabase &db)
     if (!v.isValid() || (qstrcmp(v.typeName(), "pg_conn*") != 0 && qstrcmp(v.typeName(), "PGconn*") != 0))
         return nullptr;
     return *static_cast<pg_conn *const *>(v.constData());
+}
+
+void readOnce(QSqlQuery &query, const QSqlDatabase &db)
+{
+    query.setForwardOnly(!onServer(db));
 }

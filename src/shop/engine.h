@@ -1,6 +1,7 @@
 #pragma once
 
 class QSqlDatabase;
+class QSqlQuery;
 struct pg_conn;
 
 // The two engines under the shop's data: the embedded file (one till) and
@@ -17,3 +18,9 @@ inline bool onServer(const QSqlDatabase &db)
 // libpq's own handle of an open server connection, for what Qt's driver does
 // not offer (COPY, cancelling a running statement); null for anything else.
 pg_conn *serverHandleOf(const QSqlDatabase &db);
+
+// A read that goes through its rows once. On the file it is forward-only
+// (no copy of the rows is kept); on the server Qt's driver would then fetch
+// one row per message, which costs more than the rows themselves, so the
+// whole result comes at once.
+void readOnce(QSqlQuery &query, const QSqlDatabase &db);

@@ -1,6 +1,7 @@
 #include "shop/purchaselist.h"
 
 #include "shop/displayformat.h"
+#include "shop/engine.h"
 #include "shop/schema.h"
 
 #include <QSqlError>
@@ -80,7 +81,7 @@ bool PurchaseList::query(const QString &where, const QString &order, const QVari
                          qint64 offset, QVector<Row> *rows) const
 {
     QSqlQuery q(m_db);
-    q.setForwardOnly(true);
+    readOnce(q, m_db);
     q.prepare(QStringLiteral("SELECT jinhuo.rowid, name.rowid, jinhuo.id, jinhuo.code, name.name, jinhuo.shuliang, "
                              "jinhuo.jinjia, jinhuo.shou, jinhuo.changjia, jinhuo.jindt, jinhuo.guoqidt "
                              "FROM jinhuo, name WHERE jinhuo.code = name.code %1 ORDER BY %2 LIMIT ? OFFSET ?")

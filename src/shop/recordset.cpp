@@ -204,7 +204,7 @@ QString readThroughDriver(const QSqlDatabase &db, const QString &source, const Q
                           RecordSet::Read &read)
 {
     QSqlQuery q(db);
-    q.setForwardOnly(true);
+    readOnce(q, db);
     if (!q.prepare(source))
         return q.lastError().text();
     for (const QVariant &v : bindings)

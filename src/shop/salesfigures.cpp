@@ -1,5 +1,6 @@
 #include "shop/salesfigures.h"
 
+#include "shop/engine.h"
 #include "shop/schema.h"
 
 #include <QSqlError>
@@ -18,7 +19,7 @@ SalesFigures SalesFigures::compute(QSqlDatabase db, QDate first, QDate last)
     // One pass over the range through the covering index on (dt, code,
     // shuliang, jine); rows in the order their codes first occur.
     QSqlQuery q(db);
-    q.setForwardOnly(true);
+    readOnce(q, db);
     // Amounts are added as the program reads each one (Schema::sumUnitsSql).
     q.prepare(
         QStringLiteral("SELECT g.code, g.quantity, g.amount, "

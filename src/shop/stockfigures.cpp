@@ -1,5 +1,6 @@
 #include "shop/stockfigures.h"
 
+#include "shop/engine.h"
 #include "shop/schema.h"
 
 #include <QHash>
@@ -24,7 +25,7 @@ StockFigures StockFigures::compute(QSqlDatabase db)
     };
     QHash<QString, Sold> sold;
     QSqlQuery s(db);
-    s.setForwardOnly(true);
+    readOnce(s, db);
     // Amounts are added as the program reads each one (Schema::sumUnitsSql).
     if (!s.exec(QStringLiteral("SELECT code, SUM(shuliang), %1 FROM xiaoshou%2 GROUP BY code")
                     .arg(Schema::sumUnitsSql(db, QStringLiteral("jine")),
@@ -39,7 +40,7 @@ StockFigures StockFigures::compute(QSqlDatabase db)
     // Purchases per code, in the order codes first occur, with the price of
     // the last purchase of each (the row with the highest rowid of the code).
     QSqlQuery p(db);
-    p.setForwardOnly(true);
+    readOnce(p, db);
     if (!p.exec(QStringLiteral("SELECT g.code, g.quantity, "
                                "(SELECT name FROM name WHERE name.code = g.code ORDER BY name.rowid LIMIT 1), "
                                "(SELECT jinjia FROM jinhuo WHERE jinhuo.rowid = g.last) "
