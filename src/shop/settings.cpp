@@ -79,6 +79,33 @@ QStringList Settings::receiptFooter() const
 // The settings rows that the program cannot do without. The password row is
 // never made up: a file without one is refused (an empty one is kept). The receipt header and a first
 // footer line are recreated with their first values when someone removed them.
+Settings::Appended Settings::appendFooterLine()
+{
+    Transaction tx(m_db);
+    QSqlQuery q(m_db);
+    auto failed = [&](const QString &why) {
+        m_error = why;
+        return Appended::Failed;
+    };
+    if (!tx.lockForNumbering(QStringLiteral("code")))
+        return failed(tx.lastError());
+    q.prepare(QStringLiteral("SELECT id FROM code WHERE id > ? ORDER BY rowid DESC LIMIT 1"));
+    q.addBindValue(Schema::HeaderRowId);
+    if (!q.exec())
+        return failed(q.lastError().text());
+    const qint64 last = q.next() ? q.value(0).toLongLong() : Schema::HeaderRowId;
+    q.finish();
+    if (last >= 32767)
+        return Appended::Full;
+    q.prepare(QStringLiteral("INSERT INTO code (id) VALUES (?)"));
+    q.addBindValue(last + 1);
+    if (!q.exec())
+        return failed(q.lastError().text());
+    if (!tx.commit())
+        return failed(tx.lastError());
+    return Appended::Appended;
+}
+
 QString Settings::ensureRows()
 {
     auto rows = [&](const QString &where, int id, QString *value) -> std::optional<qint64> {

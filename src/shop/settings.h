@@ -27,6 +27,13 @@ public:
     // The footer lines; an empty list, with lastError, when they cannot be read.
     QStringList receiptFooter() const;
 
+    // Appends an empty footer line under the next id after the last footer
+    // row in stored order (the first one after the header when there is
+    // none), taken and written in one transaction. Ids are 16-bit: Full at
+    // the end of the range.
+    enum class Appended { Appended, Full, Failed };
+    Appended appendFooterLine();
+
     // Empty when the rows the program cannot do without are there; otherwise
     // the reason for the user. The password row is never made up; the
     // receipt header and a first footer line are put back when missing.

@@ -181,9 +181,11 @@ private Q_SLOTS:
         inScreen(f, QStringLiteral("frmkucun"), [](QDialog *d) { QCOMPARE(labels(d, {"Text3"}), strings({"28"})); });
     }
 
+    void longWorkShowsProgressAndCanBeCancelled_data() { addEngineColumn(); }
     void longWorkShowsProgressAndCanBeCancelled()
     {
-        CounterFixture f;
+        QFETCH(bool, server);
+        CounterFixture f(true, server);
         // Quick work is simply waited for, without a dialog.
         bool sawDialog = false;
         QTimer watch;

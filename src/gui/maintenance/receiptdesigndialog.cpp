@@ -5,6 +5,7 @@
 #include "gui/recordsetmodel.h"
 #include "shop/recordset.h"
 #include "shop/schema.h"
+#include "shop/settings.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -63,6 +64,7 @@ QString ReceiptDesignDialog::clipped(const QString &text)
 ReceiptDesignDialog::ReceiptDesignDialog(QSqlDatabase db, std::function<void()> headerSaved, QWidget *parent)
     : QDialog(parent)
     , m_headerSaved(std::move(headerSaved))
+    , m_db(db)
 {
     setObjectName(QStringLiteral("frmxiaopiao"));
     setWindowTitle(Caption);
@@ -170,22 +172,27 @@ void ReceiptDesignDialog::saveHeader()
 
 void ReceiptDesignDialog::appendLine()
 {
-    // The next id after the last footer line; with none left, the first one.
-    qint64 last = Schema::HeaderRowId;
-    if (m_footer->count() > 0) {
-        m_footer->moveLast();
-        last = m_footer->value(QStringLiteral("id")).toLongLong();
+    // An edit still open in the grid is written first, then the new line.
+    if (!m_footer->requery()) {
+        failed(m_footer->lastError());
+        return;
     }
-    if (last >= 32767) {
+    Settings settings(m_db);
+    switch (settings.appendFooterLine()) {
+    case Settings::Appended::Full:
         Messages::info(this, Full);
         return;
-    }
-    if (!m_footer->addNew() || !m_footer->setValue(QStringLiteral("id"), last + 1) || !m_footer->write()) {
-        const QString error = m_footer->lastError();
-        m_footer->discardChanges();
-        failed(error);
+    case Settings::Appended::Failed:
+        failed(settings.lastError());
         return;
+    case Settings::Appended::Appended:
+        break;
     }
+    // The lines as stored, with the new one current.
+    if (!m_footer->requery())
+        failed(m_footer->lastError());
+    else if (m_footer->count() > 0)
+        m_footer->moveLast();
 }
 
 void ReceiptDesignDialog::deleteLastLine()

@@ -39,6 +39,7 @@ private:
     RecordSet *m_settings;
     RecordSet *m_footer;
     std::function<void()> m_headerSaved;
+    QSqlDatabase m_db;
 
     QLineEdit *m_headerEdit;
     QPushButton *m_saveButton;
