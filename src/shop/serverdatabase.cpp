@@ -56,7 +56,9 @@ QString Database::connectServer(Status *status)
     if (db.isOpen())
         db.close();
     if (!db.open())
-        return QStringLiteral("无法连接%1：%2").arg(m_server->describe(), db.lastError().text());
+        return QStringLiteral("无法连接%1：%2\n请检查 tarvel.ini 的 [database] 各项、服务器是否在运行，"
+                              "以及密码（~/.pgpass 或 PGPASSWORD）。")
+            .arg(m_server->describe(), db.lastError().text());
     QSqlQuery q(db);
     q.prepare(QStringLiteral("SELECT pg_try_advisory_lock(?, ?)"));
     q.addBindValue(TillLocks);
