@@ -1,0 +1,20 @@
+#pragma once
+
+#include "shop/schema.h"
+#include "shop/shopcopy.h"
+
+#include <QSqlDatabase>
+#include <QString>
+
+struct pg_conn;
+
+// One table's rows copied between the file and the server, in stored order
+// with their rowids, values as the program reads them; the error, empty when
+// the table was copied whole. Part of ShopCopy, which runs them in its
+// transactions.
+QString copyTableToServer(const QSqlDatabase &file, pg_conn *conn, const Schema::Table &table, qint64 total,
+                          const ShopCopy::Progress &progress);
+QString copyTableFromServer(pg_conn *conn, const QSqlDatabase &file, const Schema::Table &table, qint64 total,
+                            const ShopCopy::Progress &progress);
+// The rows of a table; -1 with the error when it cannot be counted.
+qint64 countRows(const QSqlDatabase &db, const QString &table, QString *error);
