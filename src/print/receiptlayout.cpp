@@ -1,6 +1,7 @@
 #include "print/receiptlayout.h"
 
 #include "print/printfont.h"
+#include "print/rolldocument.h"
 #include "print/wrappedrow.h"
 #include "shop/displayformat.h"
 
@@ -107,11 +108,14 @@ public:
         // The summary stays together as far as its fixed part goes.
         ensureRoom(cm(1.71) + m_lineHeight);
         const double top = m_y;
+        // Left of the fixed summary: what the ticket gives back, how it was paid.
+        text(1, 5.8, top, r.returnNote, false);
         text(7, 1, top, QStringLiteral("合计："));
         text(8, 3, top, r.total.toYuan());
+        text(1, 5.8, top + cm(1), r.method, false);
         text(7, 1, top + cm(1), QStringLiteral("付款："));
         text(8, 2, top + cm(1), r.paid);
-        text(10, 1, top + cm(1), QStringLiteral("找零："));
+        text(10, 1, top + cm(1), r.changeCaption);
         text(11, 3, top + cm(1), r.change);
         rule(0, 15.26, top + cm(1.53));
         m_y = top + cm(1.71);
@@ -151,29 +155,18 @@ bool ReceiptLayout::paint(const Receipt &receipt, QPagedPaintDevice *device)
     return painter.end();
 }
 
-namespace {
-
-struct RollBlock
-{
-    QString left, right;
-    QFont font;
-    Qt::Alignment align = Qt::AlignLeft;
-    bool rule = false;
-};
-
-} // namespace
-
 bool RollReceiptLayout::paint(const Receipt &receipt, QPagedPaintDevice *device, double paperWidthMm)
 {
-    constexpr double MarginMm = 3;
     const QFont body = printFont(9, false);
     const QFont title = printFont(12, true);
     const QFont big = printFont(10.5, true);
 
-    QList<RollBlock> blocks;
+    QList<RollDocument::Block> blocks;
     blocks.append({receipt.header, QString(), title, Qt::AlignHCenter});
     blocks.append({QStringLiteral("流水号：") + receipt.ticketNumber, QString(), body});
     blocks.append({receipt.time, QString(), body});
+    if (!receipt.returnNote.isEmpty())
+        blocks.append({receipt.returnNote, QString(), big});
     blocks.append({QString(), QString(), body, Qt::AlignLeft, true});
     for (const Receipt::Line &l : receipt.lines) {
         blocks.append({l.name.isEmpty() ? l.code : l.name, QString(), body});
@@ -182,55 +175,12 @@ bool RollReceiptLayout::paint(const Receipt &receipt, QPagedPaintDevice *device,
     blocks.append({QString(), QString(), body, Qt::AlignLeft, true});
     blocks.append({QStringLiteral("合计："), receipt.total.toYuan(), big});
     blocks.append({QStringLiteral("付款："), receipt.paid, body});
-    blocks.append({QStringLiteral("找零："), receipt.change, body});
+    blocks.append({receipt.changeCaption, receipt.change, receipt.changeCaption == u"找零：" ? body : big});
+    if (!receipt.method.isEmpty())
+        blocks.append({receipt.method, QString(), body});
     blocks.append({QString(), QString(), body, Qt::AlignLeft, true});
     for (const QString &line : receipt.footer)
         blocks.append({line, QString(), body, Qt::AlignHCenter});
 
-    // Measure first: the page is as long as what is printed on it.
-    const double dpi = device->logicalDpiY();
-    auto mm = [dpi](double v) { return v / 25.4 * dpi; };
-    const double width = mm(paperWidthMm - 2 * MarginMm);
-    constexpr int wrap = Qt::TextWordWrap | Qt::TextWrapAnywhere;
-    auto heightOf = [&](const RollBlock &b) {
-        if (b.rule)
-            return mm(2.5);
-        const QFontMetricsF fm(b.font, device);
-        const double rightWidth = b.right.isEmpty() ? 0 : fm.horizontalAdvance(b.right) + mm(2);
-        const QRectF need = fm.boundingRect(QRectF(0, 0, width - rightWidth, 1e6), int(b.align) | wrap,
-                                            b.left.isEmpty() ? QStringLiteral(" ") : b.left);
-        return need.height() + mm(0.6);
-    };
-    double contentHeight = 0;
-    for (const RollBlock &b : blocks)
-        contentHeight += heightOf(b);
-    // Never shorter than wide: a page wider than long would be turned round
-    // on its way to the printer.
-    const double lengthMm = std::max(contentHeight / dpi * 25.4 + 2 * MarginMm + 2, paperWidthMm + 1);
-    device->setPageSize(QPageSize(QSizeF(paperWidthMm, lengthMm), QPageSize::Millimeter, QStringLiteral("Receipt"),
-                                  QPageSize::ExactMatch));
-    device->setPageMargins(QMarginsF(MarginMm, MarginMm, MarginMm, MarginMm), QPageLayout::Millimeter);
-
-    QPainter p;
-    if (!p.begin(device))
-        return false;
-    double y = 0;
-    for (const RollBlock &b : blocks) {
-        const double h = heightOf(b);
-        if (b.rule) {
-            QPen dashed(Qt::black, 0, Qt::DashLine);
-            p.setPen(dashed);
-            p.drawLine(QPointF(0, y + h / 2), QPointF(width, y + h / 2));
-            p.setPen(QPen(Qt::black));
-        } else {
-            p.setFont(b.font);
-            const double rightWidth =
-                b.right.isEmpty() ? 0 : QFontMetricsF(b.font, device).horizontalAdvance(b.right) + mm(2);
-            p.drawText(QRectF(0, y, width - rightWidth, h), int(b.align | Qt::AlignTop) | wrap, b.left);
-            if (!b.right.isEmpty())
-                p.drawText(QRectF(0, y, width, h), Qt::AlignRight | Qt::AlignTop, b.right);
-        }
-        y += h;
-    }
-    return p.end();
+    return RollDocument::paint(blocks, device, paperWidthMm);
 }

@@ -13,10 +13,7 @@ QString documentName()
     return QStringLiteral("Tarvel receipt");
 }
 
-namespace {
-
-// The paper width of a receipt roll in the printer, or 0 for page paper. A
-// default QPrinter claims A4: the queue's own default paper is asked.
+// A default QPrinter claims A4: the queue's own default paper is asked.
 double rollWidthMm(const QPrinterInfo &info)
 {
     if (info.isNull())
@@ -24,6 +21,8 @@ double rollWidthMm(const QPrinterInfo &info)
     const double width = info.defaultPageSize().size(QPageSize::Millimeter).width();
     return width > 0 && width <= RollReceiptLayout::MaxRollWidthMm ? width : 0;
 }
+
+namespace {
 
 bool paintFor(const QPrinterInfo &info, const Receipt &receipt, QPrinter *printer)
 {

@@ -18,6 +18,9 @@ QString printOn(const QPrinterInfo &printer, const Receipt &receipt);
 // The modal preview window titled "打印", from which the receipt can be printed.
 void preview(const Receipt &receipt, QWidget *parent);
 
+// The paper width of a receipt roll in the printer, or 0 for page paper.
+double rollWidthMm(const QPrinterInfo &info);
+
 // The document name under which receipts are printed.
 QString documentName();
 

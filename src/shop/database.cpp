@@ -330,7 +330,8 @@ Database::Result Database::lockAndOpen(const QString &path, bool creating)
     if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !q.exec(QStringLiteral("PRAGMA synchronous=FULL")) ||
         !q.exec(QStringLiteral("PRAGMA busy_timeout=5000")))
         return {nullptr, Status::Unusable, unusable(path, q.lastError().text())};
-    for (const QString &statement : Schema::indexStatements())
+    // Files of older versions get the indexes and the day's tables made since.
+    for (const QString &statement : Schema::indexStatements() + Schema::dayStatements())
         if (!q.exec(statement))
             return {nullptr, Status::Unusable, unusable(path, q.lastError().text())};
     if (!creating) {

@@ -55,6 +55,9 @@ public:
     // Empty when the server database holds the shop's tables with their
     // columns; otherwise the reason.
     static QString serverShopProblem(const QSqlDatabase &db);
+    // Makes the day's tables (returns, payments, closes) a server shop of an
+    // older version lacks; empty, or the reason it could not.
+    static QString addServerDayTables(const QSqlDatabase &db);
 
     // For the user, when the server could not be reached again: what
     // happened in plain words, with the reason.

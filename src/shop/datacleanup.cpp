@@ -20,14 +20,17 @@
 
 QStringList DataCleanup::tablesOf(Scope scope)
 {
-    // Sales first, so no purchase or sale is ever left for a deleted code.
+    // Sales first, so no purchase or sale is ever left for a deleted code;
+    // the returns and payments of the sales go with them (the closes stay:
+    // each holds its own figures).
+    const QStringList sales = {QStringLiteral("xiaoshou"), QStringLiteral("tuihuo"), QStringLiteral("fukuan")};
     switch (scope) {
     case Scope::Sales:
-        return {QStringLiteral("xiaoshou")};
+        return sales;
     case Scope::SalesAndPurchases:
-        return {QStringLiteral("xiaoshou"), QStringLiteral("jinhuo")};
+        return sales + QStringList{QStringLiteral("jinhuo")};
     case Scope::Everything:
-        return {QStringLiteral("xiaoshou"), QStringLiteral("jinhuo"), QStringLiteral("name")};
+        return sales + QStringList{QStringLiteral("jinhuo"), QStringLiteral("name")};
     }
     return {};
 }

@@ -61,7 +61,11 @@ bool DaySales::fill(QSqlDatabase db, QDate day, QVector<Line> *lines, Totals *to
     QSqlQuery q(db);
     readOnce(q, db);
     q.prepare(QStringLiteral("SELECT x.rowid, x.id, x.danjuhao, x.code, x.shuliang, x.shoujia, x.jine, x.dt, "
-                             "(SELECT name FROM name WHERE name.code = x.code ORDER BY name.rowid LIMIT 1) "
+                             "(SELECT name FROM name WHERE name.code = x.code ORDER BY name.rowid LIMIT 1), "
+                             // the newest payment of the number: an older one's
+                             // lines were deleted before the number came again
+                             "(SELECT fangshi FROM fukuan WHERE fukuan.danjuhao = x.danjuhao "
+                             "ORDER BY fukuan.rowid DESC LIMIT 1) "
                              "FROM xiaoshou AS x%1 WHERE x.dt >= ? AND x.dt < ? ORDER BY x.rowid")
                   .arg(Schema::indexedBy(db, QStringLiteral("xiaoshou_dt"))));
     q.addBindValue(day.toString(QStringLiteral("yyyy-MM-dd")));
@@ -85,7 +89,8 @@ bool DaySales::fill(QSqlDatabase db, QDate day, QVector<Line> *lines, Totals *to
                        price.isValid() ? std::optional<Money>(price.value<Money>()) : std::nullopt,
                        amount,
                        Schema::fromStorage(K::DateTime, q.value(7)).toDateTime(),
-                       q.value(1).toLongLong()});
+                       q.value(1).toLongLong(),
+                       q.value(9).toString()});
 
         if (first || ticket != lastTicket) {
             ++totals->tickets;

@@ -42,9 +42,11 @@ public:
         Money amount;
         QDateTime time; // invalid when the stored time is none
         qint64 id = 0;
+        QString method; // how its ticket was paid; empty when not recorded
     };
 
-    // The list's column captions, in order; the last (id) is not shown.
+    // The list's column captions, in order; the last (id) is not shown. (How
+    // a line's ticket was paid is shown beside the list.)
     static QStringList columnNames();
     // A line's field as the list shows it.
     static QString text(const Line &line, int column);

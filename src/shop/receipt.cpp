@@ -7,11 +7,18 @@
 Receipt Receipt::fromTicket(const Ticket &ticket)
 {
     Receipt r;
+    QStringList originals;
     for (const TicketLine &t : ticket.lines()) {
         // Fields are printed as the ticket shows them.
         r.lines.append(
             {t.code, t.name, QString::number(t.quantity), t.price.toCurrency(), formatDateTime(t.time), t.amount});
         r.total = r.total.plus(t.amount).value_or(r.total);
+        if (t.isReturn() && !originals.contains(QString::number(t.returnOfTicket)))
+            originals.append(QString::number(t.returnOfTicket));
     }
+    if (!originals.isEmpty())
+        r.returnNote = QStringLiteral("退货　原流水号：") + originals.join(QStringLiteral("，"));
+    if (r.total.units() < 0)
+        r.changeCaption = QStringLiteral("应退：");
     return r;
 }

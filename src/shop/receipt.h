@@ -22,6 +22,12 @@ struct Receipt
     Money total;    // the sum of the line amounts
     QString paid;   // "Currency" text, or empty
     QString change; // "Currency" text, or empty
+    // "找零：", or "应退：" when the ticket gives money back (its total is below zero).
+    QString changeCaption = QStringLiteral("找零：");
+    // "付款方式：微信" once the ticket is paid; empty in a preview.
+    QString method;
+    // "退货　原流水号：N" when the ticket returns goods of ticket N (several: N, M).
+    QString returnNote;
     QStringList footer;
     // Printed on roll receipts under the header: a receipt kept for returns
     // names its sale.

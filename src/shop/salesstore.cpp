@@ -2,6 +2,7 @@
 
 #include "shop/database.h"
 #include "shop/engine.h"
+#include "shop/returns.h"
 #include "shop/schema.h"
 #include "shop/transaction.h"
 
@@ -11,6 +12,39 @@
 #include <QSqlQuery>
 
 #include <sqlite3.h>
+
+namespace {
+
+// The tuihuo rows of the ticket's returned lines and its fukuan row, on the file.
+QString storeReturnsAndPayment(const QSqlDatabase &db, qint64 ticketNumber, qint64 firstId,
+                               const QList<TicketLine> &lines, const SalesStore::PaymentRow &payment)
+{
+    using K = Schema::ColumnKind;
+    QSqlQuery q(db);
+    for (int i = 0; i < lines.size(); ++i) {
+        const TicketLine &l = lines[i];
+        if (!l.isReturn())
+            continue;
+        q.prepare(QStringLiteral("INSERT INTO tuihuo (id, danjuhao, code, shuliang, yuandanjuhao, yuanid) "
+                                 "VALUES (?, ?, ?, ?, ?, ?)"));
+        for (const QVariant &v : {QVariant(firstId + i), QVariant(ticketNumber), QVariant(l.code),
+                                  QVariant(-qint64(l.quantity)), QVariant(l.returnOfTicket), QVariant(l.returnOfLine)})
+            q.addBindValue(v);
+        if (!q.exec())
+            return q.lastError().text();
+    }
+    q.prepare(QStringLiteral("INSERT INTO fukuan (danjuhao, till, fangshi, hangshu, xiaoshoue, tuihuoe, shoukuan, "
+                             "zhaoling, dt) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    for (const QVariant &v :
+         {QVariant(ticketNumber), QVariant(Database::tillOf(db)), QVariant(payment.method), QVariant(payment.lines),
+          QVariant(qlonglong(payment.sales.units())), QVariant(qlonglong(payment.returns.units())),
+          QVariant(qlonglong(payment.paid.units())), QVariant(qlonglong(payment.change.units())),
+          Schema::toStorage(K::DateTime, payment.time)})
+        q.addBindValue(v);
+    return q.exec() ? QString() : q.lastError().text();
+}
+
+} // namespace
 
 SalesStore::SalesStore(QSqlDatabase db) : m_db(std::move(db)), m_last(m_db) { }
 
@@ -51,12 +85,34 @@ qint64 SalesStore::nextTicketNumber(QString *error) const
     return last ? last->ticketNumber + 1 : 1;
 }
 
-SalesStore::Stored SalesStore::storeTicket(qint64 ticketNumber, const QList<TicketLine> &lines, const QUuid &token)
+SalesStore::PaymentRow SalesStore::paymentRow(const QList<TicketLine> &lines, const std::optional<Payment> &payment)
 {
+    PaymentRow row;
+    row.lines = lines.size();
+    Money total;
+    for (const TicketLine &l : lines) {
+        if (l.isReturn())
+            row.returns = row.returns.minus(l.amount).value_or(row.returns);
+        else
+            row.sales = row.sales.plus(l.amount).value_or(row.sales);
+        total = total.plus(l.amount).value_or(total);
+    }
+    const Payment paid = payment.value_or(Payment{PaymentMethod::Cash, total, Money()});
+    row.method = paymentMethodName(paid.method);
+    row.paid = paid.paid;
+    row.change = paid.change;
+    row.time = QDateTime::currentDateTime();
+    return row;
+}
+
+SalesStore::Stored SalesStore::storeTicket(qint64 ticketNumber, const QList<TicketLine> &lines, const QUuid &token,
+                                           const std::optional<Payment> &payment)
+{
+    const PaymentRow row = paymentRow(lines, payment);
     if (!onServer(m_db))
-        return storeInFile(ticketNumber, lines);
+        return storeInFile(ticketNumber, lines, row);
     const QUuid ticket = token.isNull() ? QUuid::createUuid() : token;
-    Stored result = storeOnServer(lines, ticket);
+    Stored result = storeOnServer(lines, ticket, row);
     if (result.ok)
         return result;
     QString lost;
@@ -64,18 +120,19 @@ SalesStore::Stored SalesStore::storeTicket(qint64 ticketNumber, const QList<Tick
     case Database::Recovery::NotLost:
         return result;
     case Database::Recovery::Lost:
-        result.error = Database::connectionLost(lost) +
-                       QStringLiteral("\n这张小票没有保存，仍在屏幕上；服务器恢复后再结帐即可。");
+        result.error =
+            Database::connectionLost(lost) + QStringLiteral("\n这张小票没有保存，仍在屏幕上；服务器恢复后再结帐即可。");
         return result;
     case Database::Recovery::Reconnected:
         // The commit may have been carried out with its answer lost: the
         // token tells, and a second try could never store the ticket twice.
-        return storeOnServer(lines, ticket);
+        return storeOnServer(lines, ticket, row);
     }
     return result;
 }
 
-SalesStore::Stored SalesStore::storeInFile(qint64 ticketNumber, const QList<TicketLine> &lines)
+SalesStore::Stored SalesStore::storeInFile(qint64 ticketNumber, const QList<TicketLine> &lines,
+                                           const PaymentRow &payment)
 {
     Stored result;
     result.ticketNumber = ticketNumber;
@@ -92,6 +149,10 @@ SalesStore::Stored SalesStore::storeInFile(qint64 ticketNumber, const QList<Tick
     }
     qint64 id = last ? last->id + 1 : 1;
     result.firstId = id;
+    if (const QString problem = Returns::checkLeft(m_db, lines); !problem.isEmpty()) {
+        result.error = problem;
+        return result;
+    }
 
     // The lines go in through SQLite's own interface: at 20 lines a ticket,
     // the driver's per-row work would cost more than the inserts themselves.
@@ -123,6 +184,11 @@ SalesStore::Stored SalesStore::storeInFile(qint64 ticketNumber, const QList<Tick
             return result; // the transaction rolls back
         }
         sqlite3_reset(insert);
+    }
+    if (const QString problem = storeReturnsAndPayment(m_db, ticketNumber, result.firstId, lines, payment);
+        !problem.isEmpty()) {
+        result.error = problem;
+        return result;
     }
     if (!tx.commit()) {
         result.error = tx.lastError();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shop/payment.h"
 #include "shop/ticket.h"
 
 #include <QSqlDatabase>
@@ -42,14 +43,32 @@ public:
     // made once per ticket by the till, is stored with it, so a ticket whose
     // commit answer was lost is found stored and never stored twice. A lost
     // connection is opened again and the store tried once more.
-    Stored storeTicket(qint64 ticketNumber, const QList<TicketLine> &lines, const QUuid &token = QUuid());
+    //
+    // With the lines go, in the same transaction, the ticket's payment
+    // (fukuan: how it was paid and its sums; cash, paid as much as the total,
+    // when none is given) and for every returned line the original line it
+    // gives back (tuihuo), after checking that so much is left to return.
+    Stored storeTicket(qint64 ticketNumber, const QList<TicketLine> &lines, const QUuid &token = QUuid(),
+                       const std::optional<Payment> &payment = std::nullopt);
+
+    // The ticket's row of fukuan: its sums and how it was paid.
+    struct PaymentRow
+    {
+        QString method;
+        qint64 lines = 0;
+        Money sales;   // the amounts of its sale lines
+        Money returns; // what its returned lines give back (not negative)
+        Money paid, change;
+        QDateTime time;
+    };
+    static PaymentRow paymentRow(const QList<TicketLine> &lines, const std::optional<Payment> &payment);
 
 private:
-    Stored storeInFile(qint64 ticketNumber, const QList<TicketLine> &lines);
+    Stored storeInFile(qint64 ticketNumber, const QList<TicketLine> &lines, const PaymentRow &payment);
     // In three round trips through libpq (serversale.cpp): the token looked
-    // for, the table locked and its last row read; the lines and the token
-    // stored in one statement; the commit.
-    Stored storeOnServer(const QList<TicketLine> &lines, const QUuid &token);
+    // for, the table locked and its last row read; the lines, the returns,
+    // the payment and the token stored in one statement; the commit.
+    Stored storeOnServer(const QList<TicketLine> &lines, const QUuid &token, const PaymentRow &payment);
 
     QSqlDatabase m_db;
     // Prepared once: asked at every checkout.

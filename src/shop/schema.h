@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <utility>
+
 // What the file holds and how values are kept in it.
 //
 // Money columns hold int64 ten-thousandths of a yuan (never floating point);
@@ -34,6 +36,21 @@ QStringList createStatements();
 // answer was lost from being stored twice.
 QStringList serverCreateStatements();
 inline constexpr const char *TicketTokens = "xiaoshou_token";
+// The till's day: returns (tuihuo: which original ticket line a returned
+// line of xiaoshou gives back), how each ticket was paid (fukuan, with the
+// ticket's sums and the close it belongs to) and the closes of the tills'
+// periods (rijie). Files made before them get them when opened; other
+// tools that know only the five tables keep working.
+const QList<Table> &dayTables();
+// Every table a copy of the shop carries: the five and the day's.
+QList<Table> copiedTables();
+// CREATE … IF NOT EXISTS for the day's tables and their indexes, on the file.
+QStringList dayStatements();
+// The same on the server: each with the name of the table or index it makes,
+// so that only what is missing is made (a CREATE INDEX IF NOT EXISTS locks
+// the table even when the index is there).
+QList<std::pair<QString, QString>> serverDayStatements();
+
 // The indexes alone; run on every file that is opened, so that files made by
 // an older version get the ones added since.
 QStringList indexStatements();

@@ -2,6 +2,7 @@
 
 #include "shop/schema.h"
 #include "shop/settings.h"
+#include "shop/transaction.h"
 
 #include <QDir>
 #include <QSet>
@@ -17,6 +18,31 @@ namespace {
 constexpr int TillLocks = 20261209;
 
 } // namespace
+
+// A shop copied onto the server by an older version gets the day's tables;
+// only what is missing is made, in one transaction.
+QString Database::addServerDayTables(const QSqlDatabase &db)
+{
+    QSqlQuery q(db);
+    QStringList missing;
+    for (const auto &[name, statement] : Schema::serverDayStatements()) {
+        q.prepare(QStringLiteral("SELECT to_regclass(?) IS NULL"));
+        q.addBindValue(name);
+        if (!q.exec() || !q.next())
+            return q.lastError().text();
+        if (q.value(0).toBool())
+            missing.append(statement);
+    }
+    if (missing.isEmpty())
+        return QString();
+    Transaction tx(db);
+    if (!tx.isActive())
+        return tx.lastError();
+    for (const QString &statement : std::as_const(missing))
+        if (!q.exec(statement))
+            return q.lastError().text();
+    return tx.commit() ? QString() : tx.lastError();
+}
 
 QString Database::serverShopProblem(const QSqlDatabase &db)
 {
@@ -89,6 +115,8 @@ Database::Result Database::openServer(const ShopConfig &config)
     if (const QString problem = database->connectServer(&status); !problem.isEmpty())
         return {nullptr, status, problem};
     if (const QString problem = serverShopProblem(db); !problem.isEmpty())
+        return {nullptr, Status::Unusable, QStringLiteral("无法使用%1：%2").arg(config.describe(), problem)};
+    if (const QString problem = addServerDayTables(db); !problem.isEmpty())
         return {nullptr, Status::Unusable, QStringLiteral("无法使用%1：%2").arg(config.describe(), problem)};
     if (const QString problem = Settings(db).ensureRows(); !problem.isEmpty())
         return {nullptr, Status::Unusable, QStringLiteral("无法使用%1：%2").arg(config.describe(), problem)};

@@ -2,6 +2,7 @@
 
 #include "shop/database.h"
 #include "shop/engine.h"
+#include "shop/returns.h"
 #include "shop/schema.h"
 
 #include <libpq-fe.h>
@@ -69,7 +70,8 @@ void rollBack(PGconn *conn)
 
 } // namespace
 
-SalesStore::Stored SalesStore::storeOnServer(const QList<TicketLine> &lines, const QUuid &token)
+SalesStore::Stored SalesStore::storeOnServer(const QList<TicketLine> &lines, const QUuid &token,
+                                             const PaymentRow &payment)
 {
     Stored result;
     PGconn *conn = serverHandleOf(m_db);
@@ -106,39 +108,68 @@ SalesStore::Stored SalesStore::storeOnServer(const QList<TicketLine> &lines, con
     }
     result.firstId = lastId + 1;
     result.ticketNumber = lastNumber + 1;
-
-    // The token and the lines in one statement.
-    std::vector<QByteArray> values = {uuid, QByteArray::number(result.ticketNumber),
-                                      QByteArray::number(Database::tillOf(m_db))};
-    std::vector<size_t> noTime;
-    QByteArray sql = "INSERT INTO xiaoshou_token (token, danjuhao, till) VALUES ($1, $2, $3)";
-    if (!lines.isEmpty()) {
-        sql = "WITH token AS (" + sql +
-              ") INSERT INTO xiaoshou (id, danjuhao, code, shuliang, shoujia, jine, dt) VALUES ";
-        qint64 id = result.firstId;
-        for (int i = 0; i < lines.size(); ++i) {
-            const TicketLine &line = lines[i];
-            const int at = int(values.size());
-            sql += QStringLiteral("%1($%2, $%3, $%4, $%5, $%6, $%7, $%8)")
-                       .arg(i ? QStringLiteral(", ") : QString())
-                       .arg(at + 1)
-                       .arg(at + 2)
-                       .arg(at + 3)
-                       .arg(at + 4)
-                       .arg(at + 5)
-                       .arg(at + 6)
-                       .arg(at + 7)
-                       .toLatin1();
-            values.push_back(QByteArray::number(id++));
-            values.push_back(QByteArray::number(result.ticketNumber));
-            values.push_back(line.code.toUtf8());
-            values.push_back(QByteArray::number(line.quantity));
-            values.push_back(QByteArray::number(qint64(line.price.units())));
-            values.push_back(QByteArray::number(qint64(line.amount.units())));
-            values.push_back(Schema::toStorage(Schema::ColumnKind::DateTime, line.time).toString().toUtf8());
-            noTime.push_back(values.size() - 1);
-        }
+    // Returns are checked under the same lock: no other till stores a line
+    // meanwhile, so no two returns give the same goods back.
+    if (const QString problem = Returns::checkLeft(m_db, lines); !problem.isEmpty()) {
+        result.error = problem;
+        rollBack(conn);
+        return result;
     }
+
+    // The token, the payment, the returns and the lines in one statement.
+    std::vector<QByteArray> values;
+    std::vector<size_t> noTime;
+    auto place = [&values](const QByteArray &value) {
+        values.push_back(value);
+        return "$" + QByteArray::number(qulonglong(values.size()));
+    };
+    const QByteArray number = QByteArray::number(result.ticketNumber);
+    const QByteArray till = QByteArray::number(Database::tillOf(m_db));
+    QByteArrayList parts;
+    parts.append("INSERT INTO xiaoshou_token (token, danjuhao, till) VALUES (" + place(uuid) + ", " + place(number) +
+                 ", " + place(till) + ")");
+    const QByteArray units[] = {QByteArray::number(payment.lines), QByteArray::number(qint64(payment.sales.units())),
+                                QByteArray::number(qint64(payment.returns.units())),
+                                QByteArray::number(qint64(payment.paid.units())),
+                                QByteArray::number(qint64(payment.change.units()))};
+    QByteArray pay = "INSERT INTO fukuan (danjuhao, till, fangshi, hangshu, xiaoshoue, tuihuoe, shoukuan, zhaoling, "
+                     "dt) VALUES (" +
+                     place(number) + ", " + place(till) + ", " + place(payment.method.toUtf8());
+    for (const QByteArray &u : units)
+        pay += ", " + place(u);
+    pay += ", " + place(Schema::toStorage(Schema::ColumnKind::DateTime, payment.time).toString().toUtf8()) + ")";
+    parts.append(pay);
+    QByteArrayList returned;
+    for (int i = 0; i < lines.size(); ++i) {
+        const TicketLine &l = lines[i];
+        if (l.isReturn())
+            returned.append("(" + place(QByteArray::number(result.firstId + i)) + ", " + place(number) + ", " +
+                            place(l.code.toUtf8()) + ", " + place(QByteArray::number(-qint64(l.quantity))) + ", " +
+                            place(QByteArray::number(l.returnOfTicket)) + ", " +
+                            place(QByteArray::number(l.returnOfLine)) + ")");
+    }
+    if (!returned.isEmpty())
+        parts.append("INSERT INTO tuihuo (id, danjuhao, code, shuliang, yuandanjuhao, yuanid) VALUES " +
+                     returned.join(", "));
+    if (!lines.isEmpty()) {
+        QByteArrayList rows;
+        qint64 id = result.firstId;
+        for (const TicketLine &line : lines) {
+            QByteArray row = "(" + place(QByteArray::number(id++)) + ", " + place(number) + ", " +
+                             place(line.code.toUtf8()) + ", " + place(QByteArray::number(line.quantity)) + ", " +
+                             place(QByteArray::number(qint64(line.price.units()))) + ", " +
+                             place(QByteArray::number(qint64(line.amount.units()))) + ", ";
+            row += place(Schema::toStorage(Schema::ColumnKind::DateTime, line.time).toString().toUtf8()) + ")";
+            noTime.push_back(values.size() - 1);
+            rows.append(row);
+        }
+        parts.append("INSERT INTO xiaoshou (id, danjuhao, code, shuliang, shoujia, jine, dt) VALUES " +
+                     rows.join(", "));
+    }
+    QByteArray sql;
+    for (int i = 0; i + 1 < parts.size(); ++i)
+        sql += (i ? ", " : "WITH ") + QByteArray("s") + QByteArray::number(i) + " AS (" + parts[i] + ")";
+    sql += " " + parts.last();
     // A line without a time is stored with none (NULL), as on the file.
     std::vector<const char *> pointers;
     for (const QByteArray &v : values)

@@ -45,7 +45,7 @@ private:
 QString countBoth(const QSqlDatabase &source, const QSqlDatabase &target, QList<ShopCopy::Count> *counts)
 {
     QString error;
-    for (const Schema::Table &table : Schema::tables()) {
+    for (const Schema::Table &table : Schema::copiedTables()) {
         ShopCopy::Count c{table.name, countRows(source, table.name, &error), countRows(target, table.name, &error)};
         if (!error.isEmpty())
             return error;
@@ -90,7 +90,7 @@ ShopCopy::Outcome ShopCopy::toServer(const QString &file, const ShopConfig &serv
         return fail(transaction.lastError());
     QSqlQuery q(db);
     QStringList names;
-    for (const Schema::Table &table : Schema::tables())
+    for (const Schema::Table &table : Schema::copiedTables())
         names.append(u'\'' + table.name + u'\'');
     names.append(u'\'' + QLatin1String(Schema::TicketTokens) + u'\'');
     if (!q.exec(QStringLiteral("SELECT string_agg(table_name::text, ', ') FROM information_schema.tables "
@@ -105,8 +105,11 @@ ShopCopy::Outcome ShopCopy::toServer(const QString &file, const ShopConfig &serv
     for (const QString &statement : Schema::serverCreateStatements())
         if (!q.exec(statement))
             return fail(q.lastError().text());
+    for (const auto &made : Schema::serverDayStatements())
+        if (!q.exec(made.second))
+            return fail(q.lastError().text());
 
-    for (const Schema::Table &table : Schema::tables()) {
+    for (const Schema::Table &table : Schema::copiedTables()) {
         QString error;
         const qint64 total = countRows(source, table.name, &error);
         if (error.isEmpty())
@@ -139,6 +142,10 @@ ShopCopy::Outcome ShopCopy::fromServer(const ShopConfig &server, const QString &
     }
     const QSqlDatabase db = source.db();
     if (const QString problem = Database::serverShopProblem(db); !problem.isEmpty()) {
+        out.error = QStringLiteral("无法使用%1：%2").arg(server.describe(), problem);
+        return out;
+    }
+    if (const QString problem = Database::addServerDayTables(db); !problem.isEmpty()) {
         out.error = QStringLiteral("无法使用%1：%2").arg(server.describe(), problem);
         return out;
     }
@@ -186,7 +193,7 @@ ShopCopy::Outcome ShopCopy::writeFile(const QSqlDatabase &db, const QString &fil
         if (!writing.isActive() || !w.exec(QStringLiteral("DELETE FROM code")))
             return fail(writing.isActive() ? w.lastError().text() : writing.lastError());
         pg_conn *conn = serverHandleOf(db);
-        for (const Schema::Table &table : Schema::tables()) {
+        for (const Schema::Table &table : Schema::copiedTables()) {
             QString error;
             const qint64 total = countRows(db, table.name, &error);
             if (error.isEmpty())

@@ -46,6 +46,7 @@ bool Ticket::add(const TicketLine &line)
     m_records->setValue(Price, QVariant::fromValue(line.price.roundedToCents()));
     m_records->setValue(Amount, QVariant::fromValue(line.amount));
     m_records->setValue(Time, line.time);
+    m_returnOf.append({line.returnOfTicket, line.returnOfLine});
     m_quantityTotal += line.quantity;
     m_amountTotal = *amount;
     return true;
@@ -58,6 +59,7 @@ bool Ticket::remove(int index)
     const TicketLine gone = line(index);
     if (!m_records->moveTo(index) || !m_records->deleteCurrent())
         return false;
+    m_returnOf.removeAt(index);
     m_quantityTotal -= gone.quantity;
     m_amountTotal = m_amountTotal.minus(gone.amount).value_or(m_amountTotal);
     if (lineCount() > 0)
@@ -70,6 +72,7 @@ void Ticket::clear()
     // All lines go at once: the grid is reset once, not told of each line.
     if (m_records->count() > 0)
         m_records->setRows({});
+    m_returnOf.clear();
     m_quantityTotal = 0;
     m_amountTotal = Money();
 }
@@ -90,6 +93,9 @@ TicketLine Ticket::line(int index) const
     l.price = at(4).value<Money>();
     l.amount = at(5).value<Money>();
     l.time = at(6).toDateTime();
+    const auto returnOf = m_returnOf.value(index);
+    l.returnOfTicket = returnOf.first;
+    l.returnOfLine = returnOf.second;
     return l;
 }
 

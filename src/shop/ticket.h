@@ -18,6 +18,11 @@ struct TicketLine
     Money price; // the unit price actually charged
     Money amount;
     QDateTime time; // when the line was put on the ticket
+    // A returned line (negative quantity and amount) names the stored line it
+    // gives back: the original ticket number and the line's id. Both 0 for a sale.
+    qint64 returnOfTicket = 0;
+    qint64 returnOfLine = 0;
+    bool isReturn() const { return returnOfTicket != 0; }
 };
 
 // The current ticket: a working table of seven fields that the grid shows,
@@ -50,6 +55,8 @@ public:
 
 private:
     RecordSet *m_records;
+    // Beside the grid's seven fields: what each line gives back, if anything.
+    QList<std::pair<qint64, qint64>> m_returnOf;
     qint64 m_quantityTotal = 0;
     Money m_amountTotal;
 };

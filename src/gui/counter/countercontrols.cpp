@@ -150,22 +150,35 @@ void CounterControls::build(QWidget *window)
     normalUserOption->setGeometry(8, 24, 90, 28);
     superUserOption = named(new QRadioButton(QStringLiteral("超级用户"), modeFrame), "Option2");
     superUserOption->setGeometry(100, 24, 90, 28);
-    titleLabel->setGeometry(220, 502, 200, 32);
+    titleLabel->setGeometry(276, 396, 148, 28);
     titleLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+
+    // How the customer pays other than cash (cash is 结帐(F8)), under the checkout.
+    weChatButton = named(new QPushButton(QStringLiteral("微信(F10)"), window), "Command16");
+    weChatButton->setGeometry(220, 502, 66, 30);
+    alipayButton = named(new QPushButton(QStringLiteral("支付宝(F11)"), window), "Command17");
+    alipayButton->setGeometry(288, 502, 68, 30);
+    cardButton = named(new QPushButton(QStringLiteral("银行卡(F12)"), window), "Command18");
+    cardButton->setGeometry(358, 502, 66, 30);
+    // Returns and the day's close, outside the panels: reachable in both modes.
+    returnButton = named(new QPushButton(QStringLiteral("退货(F9)"), window), "Command15");
+    returnButton->setGeometry(428, 398, 70, 30);
+    closeButton = named(new QPushButton(QStringLiteral("日结(F4)"), window), "Command19");
+    closeButton->setGeometry(428, 434, 70, 30);
 
     // The amount to pay and the change, large and in high contrast, to be read
     // from a step away.
     totalPanel = named(new QFrame(window), "TotalPanel");
-    totalPanel->setGeometry(430, 394, 342, 140);
+    totalPanel->setGeometry(502, 394, 270, 140);
     totalPanel->setAutoFillBackground(true);
     QPalette dark = totalPanel->palette();
     dark.setColor(QPalette::Window, Qt::black);
     dark.setColor(QPalette::WindowText, QColor(255, 214, 0));
     totalPanel->setPalette(dark);
     label(totalPanel, "Label11", QStringLiteral("合计金额"), QRect(8, 4, 120, 18));
-    amountTotalLabel = label(totalPanel, "Label12", QStringLiteral("0"), QRect(8, 22, 326, 48));
-    label(totalPanel, "Label16", QStringLiteral("找零"), QRect(8, 72, 120, 18));
-    changeLabel = label(totalPanel, "Label17", QString(), QRect(8, 90, 326, 48));
+    amountTotalLabel = label(totalPanel, "Label12", QStringLiteral("0"), QRect(8, 22, 254, 48));
+    changeCaption = label(totalPanel, "Label16", QStringLiteral("找零"), QRect(8, 72, 120, 18));
+    changeLabel = label(totalPanel, "Label17", QString(), QRect(8, 90, 254, 48));
     QFont big = window->font();
     big.setPointSizeF(std::max(9.0, window->font().pointSizeF()) * 3);
     big.setBold(true);
@@ -211,7 +224,8 @@ void CounterControls::setTabOrder(QWidget *window)
         codeEdit,           purchasedEdit,       priceEdit,          discountedEdit,     rateEdit,
         addButton,          allowPriceCheck,     allowRateCheck,     button("Command3"), button("Command4"),
         button("Command5"), button("Command6"),  button("Command7"), button("Command8"), button("Command9"),
-        button("Command2"), button("Command12"), previewButton,
+        button("Command2"), button("Command12"), previewButton,      weChatButton,       alipayButton,
+        cardButton,         returnButton,        closeButton,
     };
     for (qsizetype i = 1; i < order.size(); ++i)
         QWidget::setTabOrder(order.at(i - 1), order.at(i));

@@ -55,12 +55,18 @@ struct CounterControls
     QLabel *ticketNumberLabel = nullptr;
     QLabel *quantityTotalLabel = nullptr;
     QLabel *amountTotalLabel = nullptr;
+    QLabel *changeCaption = nullptr; // "找零", or "应退" after a ticket that gave money back
     QLabel *changeLabel = nullptr;
     QLineEdit *paymentEdit = nullptr;
     QCheckBox *printCheck = nullptr;
     QCheckBox *memberCheck = nullptr;
     QPushButton *checkoutButton = nullptr;
     QPushButton *previewButton = nullptr;
+    QPushButton *weChatButton = nullptr;
+    QPushButton *alipayButton = nullptr;
+    QPushButton *cardButton = nullptr;
+    QPushButton *returnButton = nullptr;
+    QPushButton *closeButton = nullptr;
 
 private:
     void buildManagementPanel();

@@ -22,4 +22,8 @@ inline const QString VoidQuestion = QStringLiteral("确定删除选中的这一�
 inline const QString OpenTicketQuestion = QStringLiteral("本单尚未结帐，确定退出吗？");
 inline const QString NoTicketNumber =
     QStringLiteral("无法读取最后一条销售记录，下一个流水号无法确定，程序将退出。\n%1");
+inline const QString ChangeCaption = QStringLiteral("找零");
+inline const QString RefundCaption = QStringLiteral("应退");
+inline const QString PaidBy = QStringLiteral("付款方式：%1");
+inline const QString CloseFailed = QStringLiteral("无法读取本班的销售：%1");
 } // namespace CounterText

@@ -109,24 +109,44 @@ Receipt CounterWindow::composeReceipt()
 
 void CounterWindow::checkout()
 {
+    checkoutPaidBy(PaymentMethod::Cash);
+}
+
+void CounterWindow::checkoutPaidBy(PaymentMethod method)
+{
     if (m_ticket->lineCount() == 0) {
         Messages::info(this, NothingToSell);
         return;
     }
     const Money total = m_ticket->amountTotal();
-    const Money paid = Money::parse(m_ui.paymentEdit->text()).value_or(Money());
-    if (paid < total) {
-        Messages::info(this, ShortPayment);
-        return;
+    // Cash: what the payment box says, and the change. The QR stand and the
+    // card terminal take the total itself.
+    Money paid = total;
+    Money change;
+    if (method == PaymentMethod::Cash) {
+        paid = Money::parse(m_ui.paymentEdit->text()).value_or(Money());
+        if (paid < total) {
+            Messages::info(this, ShortPayment);
+            return;
+        }
+        change = paid.minus(total).value_or(Money());
     }
-    const Money change = paid.minus(total).value_or(Money());
+    // A ticket whose total is below zero gives money back: in cash as its
+    // change, otherwise through the method it was paid by.
+    const bool refund = total < Money();
+    const Money shown = method == PaymentMethod::Cash ? change
+                        : refund                      ? Money().minus(total).value_or(Money())
+                                                      : Money();
+    if (!openPeriodIfNeeded())
+        return;
 
     // The ticket is stored whole or not at all; if it is not, everything stays
     // on screen so the sale can be tried again. Its token stays with it until
     // it is stored or cleared: a retry after a lost answer never stores twice.
     if (m_ticketToken.isNull())
         m_ticketToken = QUuid::createUuid();
-    const SalesStore::Stored stored = m_sales.storeTicket(ticketNumber(), m_ticket->lines(), m_ticketToken);
+    const SalesStore::Stored stored =
+        m_sales.storeTicket(ticketNumber(), m_ticket->lines(), m_ticketToken, Payment{method, paid, change});
     if (!stored.ok) {
         Messages::error(this, StoreFailed.arg(stored.error));
         return;
@@ -135,12 +155,14 @@ void CounterWindow::checkout()
     // On a shared server another till may have taken the number shown.
     const qint64 number = stored.ticketNumber;
     setTicketNumber(number);
-    setFigure(m_ui.changeLabel, change.toCurrency());
+    m_ui.changeCaption->setText(refund ? RefundCaption : ChangeCaption);
+    setFigure(m_ui.changeLabel, shown.toCurrency());
 
     if (m_ui.printCheck->isChecked()) {
         Receipt receipt = composeReceipt();
         receipt.paid = paid.toCurrency();
-        receipt.change = change.toCurrency();
+        receipt.change = shown.toCurrency();
+        receipt.method = PaidBy.arg(paymentMethodName(method));
         const QString problem = ReceiptPrinter::printOnDefaultPrinter(receipt);
         if (!problem.isEmpty())
             Messages::warning(this, PrintFailed.arg(problem));

@@ -38,6 +38,7 @@ CounterWindow::CounterWindow(std::unique_ptr<Database> database, QWidget *parent
     , m_database(std::move(database))
     , m_catalogue(m_database->connection())
     , m_sales(m_database->connection())
+    , m_dayClose(m_database->connection())
     , m_settings(m_database->connection())
     , m_ticket(new Ticket(this))
     , m_screens(std::make_unique<ScreenHost>(this))
@@ -107,6 +108,11 @@ void CounterWindow::connectHandlers()
             focusAndSelect(m_ui.codeEdit);
     });
     connect(m_ui.previewButton, &QPushButton::clicked, this, [this] { previewReceipt(); });
+    connect(m_ui.weChatButton, &QPushButton::clicked, this, [this] { checkoutPaidBy(PaymentMethod::WeChat); });
+    connect(m_ui.alipayButton, &QPushButton::clicked, this, [this] { checkoutPaidBy(PaymentMethod::Alipay); });
+    connect(m_ui.cardButton, &QPushButton::clicked, this, [this] { checkoutPaidBy(PaymentMethod::Card); });
+    connect(m_ui.returnButton, &QPushButton::clicked, this, [this] { startReturn(); });
+    connect(m_ui.closeButton, &QPushButton::clicked, this, [this] { openDayClose(); });
 
     connect(m_ui.superUserOption, &QRadioButton::toggled, this, [this](bool on) {
         if (on)
@@ -118,7 +124,8 @@ void CounterWindow::connectHandlers()
     });
 
     // The function keys work whichever control has the focus.
-    for (Qt::Key k : {Qt::Key_F1, Qt::Key_F2, Qt::Key_F3, Qt::Key_F5, Qt::Key_F6, Qt::Key_F7, Qt::Key_F8}) {
+    for (Qt::Key k : {Qt::Key_F1, Qt::Key_F2, Qt::Key_F3, Qt::Key_F4, Qt::Key_F5, Qt::Key_F6, Qt::Key_F7, Qt::Key_F8,
+                      Qt::Key_F9, Qt::Key_F10, Qt::Key_F11, Qt::Key_F12}) {
         auto *shortcut = new QShortcut(QKeySequence(k), this);
         shortcut->setContext(Qt::WindowShortcut);
         connect(shortcut, &QShortcut::activated, this, [this, k] { functionKey(k); });
@@ -148,6 +155,21 @@ bool CounterWindow::functionKey(int key)
         return true;
     case Qt::Key_F8:
         checkout();
+        return true;
+    case Qt::Key_F4:
+        openDayClose();
+        return true;
+    case Qt::Key_F9:
+        startReturn();
+        return true;
+    case Qt::Key_F10:
+        checkoutPaidBy(PaymentMethod::WeChat);
+        return true;
+    case Qt::Key_F11:
+        checkoutPaidBy(PaymentMethod::Alipay);
+        return true;
+    case Qt::Key_F12:
+        checkoutPaidBy(PaymentMethod::Card);
         return true;
     default:
         return false;

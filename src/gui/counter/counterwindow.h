@@ -2,7 +2,9 @@
 
 #include "gui/counter/countercontrols.h"
 #include "gui/designscale.h"
+#include "shop/dayclose.h"
 #include "shop/goodscatalogue.h"
+#include "shop/payment.h"
 #include "shop/receipt.h"
 #include "shop/salesstore.h"
 #include "shop/settings.h"
@@ -55,8 +57,16 @@ public:
     bool lookupGoods();
     void addLine();
     void clearTicket();
+    // 结帐(F8): paid in cash, as the payment box says.
     void checkout();
+    // 微信(F10), 支付宝(F11), 银行卡(F12): paid as much as the total, no change.
+    void checkoutPaidBy(PaymentMethod method);
     void previewReceipt();
+    // 退货(F9): after the keeper's password, goods of a stored ticket come
+    // back onto this ticket as returned lines.
+    void startReturn();
+    // 日结(F4): the till's period, the X and Z reports, the past closes.
+    void openDayClose();
     // Takes the line selected in the ticket grid off the ticket, after asking.
     void voidLine();
     // The receipt of the current ticket with header and footer (no payment).
@@ -89,7 +99,10 @@ private:
     void focusAndSelect(QLineEdit *box);
     void scanCode();
     void enterInEntryBox();
-    // Runs F1, F2, F3, F5, F6, F7 or F8; false for any other key.
+    // The first sale after a close asks the cash the drawer starts with;
+    // false when the cashier cancelled it or it could not be stored.
+    bool openPeriodIfNeeded();
+    // Runs F1 to F12 (but F1 … F3 and F5 … F8 as specified); false for any other key.
     bool functionKey(int key);
     void showTotals();
     void databaseFailed(const QString &what);
@@ -102,6 +115,7 @@ private:
     std::unique_ptr<Database> m_database;
     GoodsCatalogue m_catalogue;
     SalesStore m_sales;
+    DayClose m_dayClose;
     Settings m_settings;
     QString m_receiptHeader;
     Ticket *m_ticket;

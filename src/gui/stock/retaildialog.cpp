@@ -62,14 +62,27 @@ RetailDialog::RetailDialog(QSqlDatabase db, QWidget *parent) : QDialog(parent), 
     totals->addStretch();
     totals->addWidget(m_deleteButton);
     totals->addWidget(m_closeButton);
+    // How the tickets were paid: the selected line's, and the day's per method.
+    m_methodLabel = named(new QLabel(this), "Label10");
+    m_byMethodLabel = named(new QLabel(this), "Label11");
+    auto *methods = new QHBoxLayout;
+    methods->addWidget(named(new QLabel(QStringLiteral("本单付款方式："), this), "Label9"));
+    methods->addWidget(m_methodLabel);
+    methods->addSpacing(24);
+    methods->addWidget(m_byMethodLabel);
+    methods->addStretch();
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(m_grid, 1);
+    layout->addLayout(methods);
     layout->addLayout(totals);
     resize(640, 480);
     setSizeGripEnabled(true);
 
     connect(m_dayPicker, &QDateEdit::dateChanged, this, [this](QDate day) { setDay(day); });
+    connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this](const QModelIndex &at) {
+        m_methodLabel->setText(at.isValid() && at.row() < m_lines.size() ? m_lines.at(at.row()).method : QString());
+    });
     connect(m_deleteButton, &QPushButton::clicked, this, &RetailDialog::deleteSelected);
     connect(m_closeButton, &QPushButton::clicked, this, &QDialog::hide);
 
@@ -116,6 +129,19 @@ void RetailDialog::showTotals()
     m_ticketsLabel->setText(QString::number(m_totals.tickets));
     m_quantityLabel->setText(QString::number(m_totals.quantity));
     m_amountLabel->setText(m_totals.amount.toCurrency());
+    // Lines of tickets stored before methods were recorded: 未记录.
+    QList<std::pair<QString, Money>> byMethod;
+    for (const DaySales::Line &line : std::as_const(m_lines)) {
+        const QString method = line.method.isEmpty() ? QStringLiteral("未记录") : line.method;
+        auto it = std::find_if(byMethod.begin(), byMethod.end(), [&](const auto &m) { return m.first == method; });
+        if (it == byMethod.end())
+            it = byMethod.insert(byMethod.end(), {method, Money()});
+        it->second = it->second.plus(line.amount.roundedToCents()).value_or(it->second);
+    }
+    QStringList parts;
+    for (const auto &[method, amount] : byMethod)
+        parts.append(method + u' ' + amount.toCurrency());
+    m_byMethodLabel->setText(parts.join(QStringLiteral("　")));
 }
 
 void RetailDialog::deleteSelected()

@@ -40,6 +40,8 @@ private:
     QTableView *m_grid;
     QLabel *m_ticketsLabel;
     QLabel *m_quantityLabel;
+    QLabel *m_methodLabel = nullptr;   // how the selected line's ticket was paid
+    QLabel *m_byMethodLabel = nullptr; // the day's amounts per payment method
     QLabel *m_amountLabel;
     QPushButton *m_deleteButton;
     QPushButton *m_closeButton;

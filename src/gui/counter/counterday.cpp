@@ -1,0 +1,55 @@
+#include "gui/counter/counterwindow.h"
+
+#include "gui/counter/countertexts.h"
+#include "gui/counter/daydialogs.h"
+#include "gui/counter/returndialog.h"
+#include "gui/messages.h"
+#include "shop/database.h"
+#include "shop/ticket.h"
+
+#include <QLineEdit>
+
+// The till's day at the counter: returns onto the ticket, the opening cash of
+// a new period, and the day's close.
+
+using namespace CounterText;
+
+void CounterWindow::startReturn()
+{
+    ReturnDialog dialog(m_database->connection(), m_ticket->lines(), this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    for (const TicketLine &line : dialog.returnedLines())
+        if (!m_ticket->add(line)) {
+            Messages::info(this, TooLarge);
+            break;
+        }
+    showTotals();
+    focusAndSelect(m_ui.codeEdit);
+}
+
+bool CounterWindow::openPeriodIfNeeded()
+{
+    // When the question cannot be answered (the server is out of reach) the
+    // checkout goes on, and its store says what is wrong.
+    const auto needed = m_dayClose.needsOpening();
+    if (!needed || !*needed)
+        return true;
+    OpeningCashDialog ask(this);
+    if (ask.exec() != QDialog::Accepted)
+        return false;
+    if (!m_dayClose.open(ask.opening())) {
+        Messages::error(this, CloseFailed.arg(m_dayClose.lastError()));
+        return false;
+    }
+    return true;
+}
+
+void CounterWindow::openDayClose()
+{
+    DayCloseDialog dialog(m_database->connection(), this);
+    if (!dialog.refresh())
+        return;
+    dialog.exec();
+    focusAndSelect(m_ui.codeEdit);
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "shop/returns.h"
+#include "shop/settings.h"
+#include "shop/ticket.h"
+
+#include <QDialog>
+#include <QList>
+#include <QSqlDatabase>
+
+class QLineEdit;
+class QPushButton;
+class QTableWidget;
+
+// frmtuihuo, "退货": the keeper's password and the number of the original
+// ticket; its sale lines with what is left to return of each, and the
+// quantities coming back. Accepted, it holds the returned lines for the
+// counter's ticket. Nothing is stored here: the checkout stores the return.
+class ReturnDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    // `onTicket`: the lines already on the counter's ticket, whose returns
+    // count as given back.
+    ReturnDialog(QSqlDatabase db, QList<TicketLine> onTicket, QWidget *parent = nullptr);
+
+    QList<TicketLine> returnedLines() const { return m_returned; }
+
+private:
+    void find();
+    void returnAll();
+    void confirm();
+    // Units of `line` of ticket m_ticket already on the counter's ticket as returns.
+    qint64 pending(const Returns::SoldLine &line) const;
+
+    QSqlDatabase m_db;
+    Settings m_settings;
+    QList<TicketLine> m_onTicket;
+    bool m_passwordOk = false;
+    qint64 m_ticket = 0;
+    QList<Returns::SoldLine> m_lines;
+    QList<TicketLine> m_returned;
+
+    QLineEdit *m_password;
+    QLineEdit *m_ticketNumber;
+    QPushButton *m_find;
+    QTableWidget *m_grid;
+    QPushButton *m_all;
+    QPushButton *m_ok;
+};

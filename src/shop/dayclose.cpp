@@ -1,0 +1,299 @@
+#include "shop/dayclose.h"
+
+#include "shop/database.h"
+#include "shop/displayformat.h"
+#include "shop/schema.h"
+#include "shop/transaction.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace {
+
+using K = Schema::ColumnKind;
+
+Money moneyOf(const QVariant &stored)
+{
+    return Schema::fromStorage(K::Money, stored).value<Money>();
+}
+
+Money sum(Money a, Money b)
+{
+    return a.plus(b).value_or(a);
+}
+
+} // namespace
+
+Money CloseFigures::net() const
+{
+    return sales.minus(returns).value_or(sales);
+}
+
+Money CloseFigures::expectedCash() const
+{
+    return sum(opening, method(PaymentMethod::Cash));
+}
+
+std::optional<Money> CloseFigures::difference() const
+{
+    if (!counted)
+        return std::nullopt;
+    return counted->minus(expectedCash());
+}
+
+CloseReport CloseReport::of(const CloseFigures &f)
+{
+    CloseReport r;
+    r.title = f.isClosed() ? QStringLiteral("日结报表") : QStringLiteral("交班报表（未日结）");
+    auto add = [&r](const QString &caption, const QString &value) { r.rows.append({caption, value}); };
+    add(QStringLiteral("收银台"), QString::number(f.till));
+    if (f.isClosed())
+        add(QStringLiteral("日结号"), QString::number(f.id));
+    add(QStringLiteral("开始"), f.start.isValid() ? formatDateTime(f.start) : QString());
+    add(f.isClosed() ? QStringLiteral("日结时间") : QStringLiteral("打印时间"),
+        formatDateTime(f.isClosed() ? f.end : QDateTime::currentDateTime()));
+    add(QStringLiteral("单数"), QString::number(f.tickets));
+    add(QStringLiteral("行数"), QString::number(f.lines));
+    add(QStringLiteral("销售"), f.sales.toCurrency());
+    add(QStringLiteral("退货"), f.returns.toCurrency());
+    add(QStringLiteral("净额"), f.net().toCurrency());
+    for (const PaymentMethod m : AllPaymentMethods)
+        add(paymentMethodName(m), f.method(m).toCurrency());
+    add(QStringLiteral("备用金"), f.opening.toCurrency());
+    add(QStringLiteral("应有现金"), f.expectedCash().toCurrency());
+    add(QStringLiteral("实点现金"), f.counted ? f.counted->toCurrency() : QString());
+    if (const auto d = f.difference())
+        add(d->units() > 0   ? QStringLiteral("长款")
+            : d->units() < 0 ? QStringLiteral("短款")
+                             : QStringLiteral("差额"),
+            d->toCurrency());
+    return r;
+}
+
+DayClose::DayClose(QSqlDatabase db) : m_db(std::move(db)), m_till(Database::tillOf(m_db)) { }
+
+std::optional<std::optional<DayClose::OpenRow>> DayClose::openRow() const
+{
+    QSqlQuery q(m_db);
+    q.prepare(QStringLiteral("SELECT rowid, id, kaishi, kaishidt FROM rijie WHERE till = ? AND jieshudt IS NULL "
+                             "ORDER BY rowid DESC LIMIT 1"));
+    q.addBindValue(m_till);
+    if (!q.exec()) {
+        m_error = q.lastError().text();
+        return std::nullopt;
+    }
+    if (!q.next())
+        return std::optional<OpenRow>();
+    OpenRow row{q.value(0).toLongLong(), q.value(1).toLongLong(), moneyOf(q.value(2)),
+                Schema::fromStorage(K::DateTime, q.value(3)).toDateTime()};
+    q.finish();
+    return std::optional<OpenRow>(row);
+}
+
+std::optional<CloseFigures> DayClose::periodFigures() const
+{
+    const auto open = openRow();
+    if (!open)
+        return std::nullopt;
+    CloseFigures f;
+    f.till = m_till;
+    if (*open) {
+        f.opening = (*open)->opening;
+        f.start = (*open)->start;
+    }
+    QSqlQuery q(m_db);
+    q.prepare(QStringLiteral("SELECT fangshi, COUNT(*), SUM(hangshu), %1, %2, MIN(dt) FROM fukuan "
+                             "WHERE till = ? AND rijie IS NULL GROUP BY fangshi")
+                  .arg(Schema::sumUnitsSql(m_db, QStringLiteral("xiaoshoue")),
+                       Schema::sumUnitsSql(m_db, QStringLiteral("tuihuoe"))));
+    q.addBindValue(m_till);
+    if (!q.exec()) {
+        m_error = q.lastError().text();
+        return std::nullopt;
+    }
+    while (q.next()) {
+        const Money sales = moneyOf(q.value(3));
+        const Money returns = moneyOf(q.value(4));
+        f.tickets += q.value(1).toLongLong();
+        f.lines += q.value(2).toLongLong();
+        f.sales = sum(f.sales, sales);
+        f.returns = sum(f.returns, returns);
+        // A method no till writes (another tool's) is counted as cash, the
+        // way every ticket was paid before methods were recorded.
+        const PaymentMethod m = paymentMethodNamed(q.value(0).toString()).value_or(PaymentMethod::Cash);
+        f.byMethod[size_t(m)] = sum(f.method(m), sales.minus(returns).value_or(sales));
+        const QDateTime first = Schema::fromStorage(K::DateTime, q.value(5)).toDateTime();
+        if (first.isValid() && (!f.start.isValid() || first < f.start))
+            f.start = first;
+    }
+    return f;
+}
+
+std::optional<CloseFigures> DayClose::current() const
+{
+    return periodFigures();
+}
+
+std::optional<bool> DayClose::needsOpening() const
+{
+    const auto open = openRow();
+    if (!open)
+        return std::nullopt;
+    if (*open)
+        return false;
+    QSqlQuery q(m_db);
+    q.prepare(QStringLiteral("SELECT 1 FROM rijie WHERE till = ? LIMIT 1"));
+    q.addBindValue(m_till);
+    if (!q.exec()) {
+        m_error = q.lastError().text();
+        return std::nullopt;
+    }
+    return q.next();
+}
+
+namespace {
+
+// The next close number: the last row's + 1, under the table's lock.
+std::optional<qint64> nextCloseId(const QSqlDatabase &db, QString *error)
+{
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("SELECT id FROM rijie ORDER BY rowid DESC LIMIT 1"))) {
+        *error = q.lastError().text();
+        return std::nullopt;
+    }
+    return q.next() ? q.value(0).toLongLong() + 1 : 1;
+}
+
+} // namespace
+
+bool DayClose::open(Money opening)
+{
+    Transaction tx(m_db);
+    if (!tx.isActive() || !tx.lockForNumbering(QStringLiteral("rijie"))) {
+        m_error = tx.lastError();
+        return false;
+    }
+    const auto open = openRow();
+    if (!open)
+        return false;
+    QSqlQuery q(m_db);
+    if (*open) {
+        q.prepare(QStringLiteral("UPDATE rijie SET kaishi = ? WHERE rowid = ?"));
+        q.addBindValue(qlonglong(opening.units()));
+        q.addBindValue((*open)->rowid);
+    } else {
+        const auto id = nextCloseId(m_db, &m_error);
+        if (!id)
+            return false;
+        q.prepare(QStringLiteral("INSERT INTO rijie (id, till, kaishidt, kaishi) VALUES (?, ?, ?, ?)"));
+        q.addBindValue(*id);
+        q.addBindValue(m_till);
+        q.addBindValue(Schema::toStorage(K::DateTime, QDateTime::currentDateTime()));
+        q.addBindValue(qlonglong(opening.units()));
+    }
+    if (!q.exec()) {
+        m_error = q.lastError().text();
+        return false;
+    }
+    if (!tx.commit()) {
+        m_error = tx.lastError();
+        return false;
+    }
+    return true;
+}
+
+std::optional<CloseFigures> DayClose::close(Money counted)
+{
+    // The figures, the close and its tickets in one transaction: whole or
+    // not at all, and no ticket of this till in between (it is this program).
+    Transaction tx(m_db);
+    if (!tx.isActive() || !tx.lockForNumbering(QStringLiteral("rijie"))) {
+        m_error = tx.lastError();
+        return std::nullopt;
+    }
+    const auto open = openRow();
+    if (!open)
+        return std::nullopt;
+    auto figures = periodFigures();
+    if (!figures)
+        return std::nullopt;
+    CloseFigures &f = *figures;
+    f.end = QDateTime::currentDateTime();
+    f.counted = counted;
+    if (!f.start.isValid())
+        f.start = f.end;
+    QSqlQuery q(m_db);
+    if (*open) {
+        f.id = (*open)->id;
+        q.prepare(QStringLiteral("UPDATE rijie SET kaishidt = ?, jieshudt = ?, piaoshu = ?, hangshu = ?, "
+                                 "xiaoshoue = ?, tuihuoe = ?, xianjin = ?, weixin = ?, zhifubao = ?, yinhangka = ?, "
+                                 "shidian = ? WHERE rowid = ?"));
+    } else {
+        const auto id = nextCloseId(m_db, &m_error);
+        if (!id)
+            return std::nullopt;
+        f.id = *id;
+        q.prepare(QStringLiteral("INSERT INTO rijie (kaishidt, jieshudt, piaoshu, hangshu, xiaoshoue, tuihuoe, "
+                                 "xianjin, weixin, zhifubao, yinhangka, shidian, id, till, kaishi) "
+                                 "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    }
+    q.addBindValue(Schema::toStorage(K::DateTime, f.start));
+    q.addBindValue(Schema::toStorage(K::DateTime, f.end));
+    q.addBindValue(f.tickets);
+    q.addBindValue(f.lines);
+    for (const Money m : {f.sales, f.returns, f.byMethod[0], f.byMethod[1], f.byMethod[2], f.byMethod[3], counted})
+        q.addBindValue(qlonglong(m.units()));
+    if (*open) {
+        q.addBindValue((*open)->rowid);
+    } else {
+        q.addBindValue(f.id);
+        q.addBindValue(m_till);
+        q.addBindValue(qlonglong(f.opening.units()));
+    }
+    if (!q.exec()) {
+        m_error = q.lastError().text();
+        return std::nullopt;
+    }
+    q.prepare(QStringLiteral("UPDATE fukuan SET rijie = ? WHERE till = ? AND rijie IS NULL"));
+    q.addBindValue(f.id);
+    q.addBindValue(m_till);
+    if (!q.exec()) {
+        m_error = q.lastError().text();
+        return std::nullopt;
+    }
+    if (!tx.commit()) {
+        m_error = tx.lastError();
+        return std::nullopt;
+    }
+    return figures;
+}
+
+std::optional<QVector<CloseFigures>> DayClose::history() const
+{
+    QSqlQuery q(m_db);
+    if (!q.exec(QStringLiteral("SELECT id, till, kaishidt, jieshudt, kaishi, piaoshu, hangshu, xiaoshoue, tuihuoe, "
+                               "xianjin, weixin, zhifubao, yinhangka, shidian FROM rijie "
+                               "WHERE jieshudt IS NOT NULL ORDER BY rowid DESC"))) {
+        m_error = q.lastError().text();
+        return std::nullopt;
+    }
+    QVector<CloseFigures> all;
+    while (q.next()) {
+        CloseFigures f;
+        f.id = q.value(0).toLongLong();
+        f.till = q.value(1).toInt();
+        f.start = Schema::fromStorage(K::DateTime, q.value(2)).toDateTime();
+        f.end = Schema::fromStorage(K::DateTime, q.value(3)).toDateTime();
+        f.opening = moneyOf(q.value(4));
+        f.tickets = q.value(5).toLongLong();
+        f.lines = q.value(6).toLongLong();
+        f.sales = moneyOf(q.value(7));
+        f.returns = moneyOf(q.value(8));
+        for (int m = 0; m < 4; ++m)
+            f.byMethod[size_t(m)] = moneyOf(q.value(9 + m));
+        if (!q.value(13).isNull())
+            f.counted = moneyOf(q.value(13));
+        all.append(f);
+    }
+    return all;
+}

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "shop/money.h"
+#include "shop/payment.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QSqlDatabase>
+#include <QString>
+#include <QVector>
+
+#include <array>
+#include <optional>
+
+// The figures of one till's period: what its tickets since the last close
+// took and gave back, by payment method, and the cash the drawer should hold.
+struct CloseFigures
+{
+    qint64 id = 0; // the close's number; 0 while the period is open
+    int till = 1;
+    QDateTime start, end; // end: when it was closed (invalid while open)
+    Money opening;        // the cash the drawer started with
+    qint64 tickets = 0, lines = 0;
+    Money sales, returns;
+    std::array<Money, 4> byMethod{}; // net per PaymentMethod, in its order
+    std::optional<Money> counted;    // the cash counted at the close
+
+    bool isClosed() const { return id != 0; }
+    Money net() const;
+    Money method(PaymentMethod m) const { return byMethod[size_t(m)]; }
+    // The opening cash and the cash tickets' net.
+    Money expectedCash() const;
+    // Counted − expected: above zero 长款, below zero 短款.
+    std::optional<Money> difference() const;
+};
+
+// The report of a period, as the screen shows it and the printer prints it:
+// a title and rows of caption and value.
+struct CloseReport
+{
+    QString title;
+    QList<std::pair<QString, QString>> rows;
+    static CloseReport of(const CloseFigures &figures);
+};
+
+// The day's close (日结 / 交班) of the till this program sells as. A ticket
+// belongs to its till's open period (its fukuan row has no close) until the
+// till closes; the close stores its figures and the counted cash in rijie and
+// marks the period's tickets as its own, in one transaction. Each till closes
+// its own period; the list of closes holds every till's.
+class DayClose
+{
+public:
+    explicit DayClose(QSqlDatabase db);
+
+    // The figures of this till's open period; nothing, with lastError, on a
+    // database error.
+    std::optional<CloseFigures> current() const;
+    // True when this till has closed before and no period is open: the next
+    // sale opens one, with the cash the drawer starts with.
+    std::optional<bool> needsOpening() const;
+    // Opens this till's period with the opening cash (or sets it, when one is open).
+    bool open(Money opening);
+    // Closes this till's period with the cash counted; the closed figures.
+    std::optional<CloseFigures> close(Money counted);
+    // Every till's closes, the newest first.
+    std::optional<QVector<CloseFigures>> history() const;
+
+    QString lastError() const { return m_error; }
+
+private:
+    struct OpenRow
+    {
+        qint64 rowid = 0, id = 0;
+        Money opening;
+        QDateTime start;
+    };
+    std::optional<std::optional<OpenRow>> openRow() const;
+    std::optional<CloseFigures> periodFigures() const;
+
+    QSqlDatabase m_db;
+    int m_till;
+    mutable QString m_error;
+};

@@ -1,0 +1,142 @@
+#include "shop/returns.h"
+
+#include "shop/engine.h"
+#include "shop/schema.h"
+
+#include <QHash>
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace Returns {
+
+namespace {
+
+// The sale lines of a ticket with the units given back from each; one line
+// only when `lineId` is given.
+QString soldLinesSql(bool oneLine)
+{
+    return QStringLiteral("SELECT x.id, x.code, x.shuliang, x.shoujia, x.jine, x.dt, "
+                          "(SELECT name FROM name WHERE name.code = x.code ORDER BY name.rowid LIMIT 1), "
+                          "(SELECT COALESCE(SUM(t.shuliang), 0) FROM tuihuo AS t WHERE t.yuandanjuhao = x.danjuhao "
+                          "AND t.yuanid = x.id AND EXISTS (SELECT 1 FROM xiaoshou AS r WHERE r.danjuhao = t.danjuhao "
+                          "AND r.id = t.id AND r.code = t.code AND r.shuliang < 0)) "
+                          "FROM xiaoshou AS x WHERE x.danjuhao = ? AND x.shuliang > 0%1 ORDER BY x.rowid")
+        .arg(oneLine ? QStringLiteral(" AND x.id = ?") : QString());
+}
+
+SoldLine soldLineOf(const QSqlQuery &q)
+{
+    using K = Schema::ColumnKind;
+    SoldLine l;
+    l.id = q.value(0).toLongLong();
+    l.code = q.value(1).toString();
+    l.sold = q.value(2).toLongLong();
+    l.price = Schema::fromStorage(K::Money, q.value(3)).value<Money>();
+    l.amount = Schema::fromStorage(K::Money, q.value(4)).value<Money>();
+    l.time = Schema::fromStorage(K::DateTime, q.value(5)).toDateTime();
+    l.name = q.value(6).toString();
+    l.returned = q.value(7).toLongLong();
+    return l;
+}
+
+// amount × part / whole in cents, halves away from zero (exact in 128 bits).
+Money share(Money amount, qint64 part, qint64 whole)
+{
+    if (whole <= 0)
+        return Money();
+    const __int128 scaled = __int128(amount.units()) * part;
+    const __int128 cent = 100 * __int128(whole);
+    __int128 cents = scaled / cent;
+    const __int128 rest = scaled % cent;
+    if (2 * (rest < 0 ? -rest : rest) >= cent)
+        cents += scaled < 0 ? -1 : 1;
+    return Money::fromUnits(qint64(cents * 100));
+}
+
+} // namespace
+
+std::optional<QList<SoldLine>> ticketLines(const QSqlDatabase &db, qint64 number, QString *error)
+{
+    QSqlQuery q(db);
+    readOnce(q, db);
+    q.prepare(soldLinesSql(false));
+    q.addBindValue(number);
+    if (!q.exec()) {
+        *error = q.lastError().text();
+        return std::nullopt;
+    }
+    QList<SoldLine> lines;
+    while (q.next())
+        lines.append(soldLineOf(q));
+    return lines;
+}
+
+Money refund(const SoldLine &line, qint64 before, qint64 units)
+{
+    // The whole line gives back exactly what it cost; parts of it their
+    // share, each return the difference of the shares before and after it.
+    auto upTo = [&line](qint64 n) { return n >= line.sold ? line.amount : share(line.amount, n, line.sold); };
+    return upTo(before + units).minus(upTo(before)).value_or(Money());
+}
+
+TicketLine returnLine(const SoldLine &line, qint64 ticket, qint64 before, qint64 units, const QDateTime &time)
+{
+    TicketLine t;
+    t.code = line.code;
+    t.name = line.name;
+    t.quantity = qint32(-units);
+    t.listPrice = line.price;
+    t.price = line.price;
+    t.amount = Money().minus(refund(line, before, units)).value_or(Money());
+    t.time = time;
+    t.returnOfTicket = ticket;
+    t.returnOfLine = line.id;
+    return t;
+}
+
+QString checkLeft(const QSqlDatabase &db, const QList<TicketLine> &lines)
+{
+    // Units to give back per original line, as this ticket asks.
+    QHash<std::pair<qint64, qint64>, qint64> asked;
+    QHash<std::pair<qint64, qint64>, QString> codes;
+    for (const TicketLine &l : lines) {
+        if (!l.isReturn())
+            continue;
+        asked[{l.returnOfTicket, l.returnOfLine}] += -qint64(l.quantity);
+        codes[{l.returnOfTicket, l.returnOfLine}] = l.code;
+    }
+    QSqlQuery q(db);
+    for (auto it = asked.cbegin(); it != asked.cend(); ++it) {
+        q.prepare(soldLinesSql(true));
+        q.addBindValue(it.key().first);
+        q.addBindValue(it.key().second);
+        if (!q.exec())
+            return q.lastError().text();
+        if (!q.next())
+            return unknownTicket(it.key().first);
+        const SoldLine sold = soldLineOf(q);
+        q.finish();
+        if (sold.code != codes.value(it.key()))
+            return unknownTicket(it.key().first);
+        if (it.value() > sold.left())
+            return tooMany(sold.code, sold.left());
+    }
+    return QString();
+}
+
+QString unknownTicket(qint64 number)
+{
+    return QStringLiteral("没有流水号为 %1 的销售记录！").arg(number);
+}
+
+QString allReturned(qint64 number)
+{
+    return QStringLiteral("流水号 %1 的货物已经全部退过了！").arg(number);
+}
+
+QString tooMany(const QString &code, qint64 left)
+{
+    return QStringLiteral("退货数量超过可退数量：货号 %1 只能再退 %2 件！").arg(code).arg(left);
+}
+
+} // namespace Returns

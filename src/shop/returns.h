@@ -1,0 +1,56 @@
+#pragma once
+
+#include "shop/money.h"
+#include "shop/ticket.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QSqlDatabase>
+#include <QString>
+
+#include <optional>
+
+// Goods brought back against the receipt of their sale. A returned line goes
+// into xiaoshou as a sale line with negative quantity and amount, at the price
+// paid on the original ticket, under the return ticket's own number; table
+// tuihuo names the original line it gives back, so what is left to return is
+// known. A tuihuo row counts only while its returned line is still stored.
+namespace Returns {
+
+// A sale line of a stored ticket, as a return sees it.
+struct SoldLine
+{
+    qint64 id = 0; // xiaoshou.id of the line
+    QString code, name;
+    qint64 sold = 0;     // units sold on the line
+    qint64 returned = 0; // units given back from it so far
+    Money price;         // unit price charged
+    Money amount;        // what the line cost the customer
+    QDateTime time;
+    qint64 left() const { return sold - returned; }
+};
+
+// The sale lines (quantity above zero) of ticket `number` in stored order,
+// with what was returned from each; an empty list when there are none.
+// Nothing, with `error`, when the file cannot be read.
+std::optional<QList<SoldLine>> ticketLines(const QSqlDatabase &db, qint64 number, QString *error);
+
+// What `units` more units of `line` give back when `before` units of it were
+// returned already: the line's amount shared out in cents, so that the
+// returns of a whole line add up to exactly its amount.
+Money refund(const SoldLine &line, qint64 before, qint64 units);
+
+// The ticket line that returns `units` of `line` of ticket `ticket`.
+TicketLine returnLine(const SoldLine &line, qint64 ticket, qint64 before, qint64 units, const QDateTime &time);
+
+// Run inside the transaction that stores `lines`: empty when every returned
+// line stays within what is left of its original line, otherwise the
+// cashier's message (or the database's error).
+QString checkLeft(const QSqlDatabase &db, const QList<TicketLine> &lines);
+
+// The cashier's messages.
+QString unknownTicket(qint64 number);
+QString allReturned(qint64 number);
+QString tooMany(const QString &code, qint64 left);
+
+} // namespace Returns
