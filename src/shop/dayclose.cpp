@@ -62,11 +62,12 @@ CloseReport CloseReport::of(const CloseFigures &f)
     add(QStringLiteral("备用金"), f.opening.toCurrency());
     add(QStringLiteral("应有现金"), f.expectedCash().toCurrency());
     add(QStringLiteral("实点现金"), f.counted ? f.counted->toCurrency() : QString());
+    // The caption tells which way: 长款 more in the drawer than expected, 短款 less.
     if (const auto d = f.difference())
         add(d->units() > 0   ? QStringLiteral("长款")
             : d->units() < 0 ? QStringLiteral("短款")
                              : QStringLiteral("差额"),
-            d->toCurrency());
+            (d->units() < 0 ? Money().minus(*d).value_or(*d) : *d).toCurrency());
     return r;
 }
 

@@ -154,11 +154,11 @@ void CounterControls::build(QWidget *window)
     titleLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
     // How the customer pays other than cash (cash is 结帐(F8)), under the checkout.
-    weChatButton = named(new QPushButton(QStringLiteral("微信(F10)"), window), "Command16");
+    weChatButton = named(new QPushButton(QStringLiteral("微信F10"), window), "Command16");
     weChatButton->setGeometry(220, 502, 66, 30);
-    alipayButton = named(new QPushButton(QStringLiteral("支付宝(F11)"), window), "Command17");
+    alipayButton = named(new QPushButton(QStringLiteral("支付宝F11"), window), "Command17");
     alipayButton->setGeometry(288, 502, 68, 30);
-    cardButton = named(new QPushButton(QStringLiteral("银行卡(F12)"), window), "Command18");
+    cardButton = named(new QPushButton(QStringLiteral("银行卡F12"), window), "Command18");
     cardButton->setGeometry(358, 502, 66, 30);
     // Returns and the day's close, outside the panels: reachable in both modes.
     returnButton = named(new QPushButton(QStringLiteral("退货(F9)"), window), "Command15");
