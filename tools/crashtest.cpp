@@ -1,6 +1,8 @@
 // Crash consistency of the checkout: the real counter window sells ticket
 // after ticket on a real file in a child process, which is killed (SIGKILL)
 // at a random moment; after each kill the file is opened again and checked.
+// The tickets are paid in turn by each method, every seventh gives a piece of
+// the ticket before it back, and every tenth is followed by the day's close.
 //   tarvel_crashtest run [kills] [seed]     (prints "kills survived: N/M")
 //   tarvel_crashtest child <dir>            (the selling process)
 //   tarvel_crashtest once                   (start, sell three tickets, close:
@@ -9,7 +11,10 @@
 #include "gui/counter/counterwindow.h"
 #include "gui/messages.h"
 #include "shop/database.h"
+#include "shop/dayclose.h"
+#include "shop/returns.h"
 #include "shop/salesstore.h"
+#include "shop/ticket.h"
 
 #include <QApplication>
 #include <QDir>
@@ -53,17 +58,33 @@ int child(const QString &dir, int tickets = -1)
         return 3;
     CounterWindow *w = started.window;
     auto edit = [w](const char *name) { return w->findChild<QLineEdit *>(QString::fromLatin1(name)); };
+    const QSqlDatabase db = w->database().connection();
     for (int sold = 0; tickets < 0 || sold < tickets; ++sold) {
         const qint64 ticket = w->ticketNumber();
-        for (int i = 0; i < linesOf(ticket); ++i) {
+        int first = 0;
+        QString error;
+        if (ticket % 7 == 0) {
+            const auto before = Returns::ticketLines(db, ticket - 1, &error);
+            if (before && !before->isEmpty() && before->first().left() > 0) {
+                w->ticket()->add(Returns::returnLine(before->first(), ticket - 1, before->first().returned, 1,
+                                                     QDateTime::currentDateTime()));
+                first = 1;
+            }
+        }
+        for (int i = first; i < linesOf(ticket); ++i) {
             edit("Text1")->setText(QStringLiteral("G%1").arg((ticket + i) % 20));
             edit("Text3")->setText(QStringLiteral("1"));
             w->lookupGoods();
             w->addLine();
         }
         edit("Text8")->setText(QStringLiteral("100000"));
-        w->checkout();
+        w->checkoutPaidBy(AllPaymentMethods[size_t(ticket % 4)]);
         QCoreApplication::processEvents();
+        if (ticket % 10 == 0) {
+            DayClose day(db);
+            day.close(Money::fromCents(ticket));
+            day.open(Money());
+        }
     }
     // Closed as the cashier closes it: the window deletes itself.
     w->close();
@@ -80,6 +101,48 @@ int once()
     const int result = child(dir.path(), 3);
     std::printf("start, sell and close: %s\n", result == 0 ? "done" : "failed");
     return result;
+}
+
+// The first row's first value of a query that must give one.
+qint64 one(const QSqlDatabase &db, const QString &sql)
+{
+    QSqlQuery q(db);
+    return q.exec(sql) && q.next() ? q.value(0).toLongLong() : -1;
+}
+
+// Every ticket has its one payment row with its sums, every returned line its
+// return row, no line gives back more than was sold, and every close holds
+// the sums of its tickets.
+QString checkDay(const QSqlDatabase &db)
+{
+    const QList<std::pair<const char *, const char *>> rules = {
+        {"tickets without their one payment row",
+         "SELECT COUNT(*) FROM (SELECT danjuhao, COUNT(*) AS n, SUM(jine) AS net FROM xiaoshou GROUP BY danjuhao) AS t "
+         "WHERE (SELECT COUNT(*) FROM fukuan WHERE fukuan.danjuhao = t.danjuhao) <> 1 OR NOT EXISTS (SELECT 1 FROM "
+         "fukuan WHERE fukuan.danjuhao = t.danjuhao AND hangshu = t.n AND xiaoshoue - tuihuoe = t.net)"},
+        {"payment rows without a ticket",
+         "SELECT COUNT(*) FROM fukuan WHERE NOT EXISTS (SELECT 1 FROM xiaoshou WHERE xiaoshou.danjuhao = "
+         "fukuan.danjuhao)"},
+        {"returned lines without their return row",
+         "SELECT (SELECT COUNT(*) FROM xiaoshou WHERE shuliang < 0) - (SELECT COUNT(*) FROM tuihuo t JOIN xiaoshou x "
+         "ON x.danjuhao = t.danjuhao AND x.id = t.id AND x.shuliang = -t.shuliang)"},
+        {"lines given back more than sold",
+         "SELECT COUNT(*) FROM xiaoshou x WHERE x.shuliang < (SELECT COALESCE(SUM(t.shuliang), 0) FROM tuihuo t WHERE "
+         "t.yuandanjuhao = x.danjuhao AND t.yuanid = x.id) AND x.shuliang > 0"},
+        {"closes whose figures are not their tickets'",
+         "SELECT COUNT(*) FROM rijie r WHERE jieshudt IS NOT NULL AND (piaoshu <> (SELECT COUNT(*) FROM fukuan f WHERE "
+         "f.rijie = r.id) OR xiaoshoue <> (SELECT COALESCE(SUM(xiaoshoue), 0) FROM fukuan f WHERE f.rijie = r.id))"},
+        {"tickets of a close that is not stored",
+         "SELECT COUNT(*) FROM fukuan f WHERE rijie IS NOT NULL AND NOT EXISTS (SELECT 1 FROM rijie r WHERE r.id = "
+         "f.rijie AND r.jieshudt IS NOT NULL)"},
+        {"more than one open period", "SELECT COUNT(*) - 1 FROM rijie WHERE jieshudt IS NULL HAVING COUNT(*) > 1"},
+    };
+    for (const auto &[what, sql] : rules) {
+        const qint64 n = one(db, QString::fromUtf8(sql));
+        if (n > 0)
+            return QStringLiteral("%1: %2").arg(QString::fromUtf8(what)).arg(n);
+    }
+    return QString();
 }
 
 // Empty when the file is sound; otherwise what is wrong.
@@ -104,6 +167,8 @@ QString check(const QString &path)
     if (q.value(0).toInt() != 0)
         return QStringLiteral("%1 ids given twice").arg(q.value(0).toInt());
     const qint64 highest = q.value(1).toLongLong();
+    if (const QString day = checkDay(db); !day.isEmpty())
+        return day;
     QString error;
     const qint64 next = SalesStore(db).nextTicketNumber(&error);
     if (!error.isEmpty() || next != highest + 1)
@@ -134,7 +199,7 @@ int run(int kills, quint32 seed)
     makeShop(path);
     QRandomGenerator random(seed);
     int survived = 0;
-    qint64 tickets = 0;
+    qint64 tickets = 0, returned = 0, closes = 0;
     for (int k = 1; k <= kills; ++k) {
         QProcess seller;
         seller.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -159,9 +224,14 @@ int run(int kills, quint32 seed)
             QSqlQuery q(opened.database->connection());
             if (q.exec(QStringLiteral("SELECT COUNT(DISTINCT danjuhao) FROM xiaoshou")) && q.next())
                 tickets = q.value(0).toLongLong();
+            const QSqlDatabase db = opened.database->connection();
+            returned = one(db, QStringLiteral("SELECT COUNT(*) FROM tuihuo"));
+            closes = one(db, QStringLiteral("SELECT COUNT(*) FROM rijie WHERE jieshudt IS NOT NULL"));
         }
     }
-    std::printf("crash test: %lld tickets stored, kills survived: %d/%d\n", tickets, survived, kills);
+    std::printf("crash test: %lld tickets stored (%lld returned lines, %lld closes), kills survived: %d/%d\n",
+                static_cast<long long>(tickets), static_cast<long long>(returned), static_cast<long long>(closes),
+                survived, kills);
     return survived == kills ? 0 : 1;
 }
 
