@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTest>
 
 QString pdfText(const QString &path)
@@ -33,4 +34,15 @@ QString waitForPrintedPdf(const QDateTime &since, const QString &mark, int timeo
         }
     }
     return {};
+}
+
+QSizeF pdfPageSize(const QString &path)
+{
+    QProcess info;
+    info.start(QStringLiteral("pdfinfo"), {path});
+    if (!info.waitForFinished(30000))
+        return {};
+    static const QRegularExpression size(QStringLiteral(R"(Page size:\s+([\d.]+) x ([\d.]+) pts)"));
+    const auto m = size.match(QString::fromUtf8(info.readAllStandardOutput()));
+    return m.hasMatch() ? QSizeF(m.captured(1).toDouble(), m.captured(2).toDouble()) : QSizeF();
 }
