@@ -129,6 +129,11 @@ private Q_SLOTS:
         QCOMPARE(one(db, QStringLiteral("SELECT max(id) - min(id) + 1 FROM xiaoshou")), lines);
         QCOMPARE(one(db, QStringLiteral("SELECT count(DISTINCT danjuhao) FROM xiaoshou")), qint64(3 * Tickets));
         QCOMPARE(one(db, QStringLiteral("SELECT count(*) FROM xiaoshou_token")), qint64(3 * Tickets));
+        // Each ticket's payment row came with it, once, with its line count.
+        QCOMPARE(one(db, QStringLiteral("SELECT count(*) FROM fukuan")), qint64(3 * Tickets));
+        QCOMPARE(one(db, QStringLiteral("SELECT count(*) FROM fukuan f WHERE hangshu = "
+                                        "(SELECT count(*) FROM xiaoshou x WHERE x.danjuhao = f.danjuhao)")),
+                 qint64(3 * Tickets));
         QSqlQuery q(db);
         QVERIFY(q.exec(QStringLiteral("SELECT danjuhao, count(*) FROM xiaoshou GROUP BY danjuhao")));
         while (q.next())

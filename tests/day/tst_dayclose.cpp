@@ -201,6 +201,32 @@ private Q_SLOTS:
         QCOMPARE(one.history()->size(), 2);
     }
 
+    void anOlderFileGetsTheDayTables()
+    {
+        // A file of the five tables alone, as older versions and other tools
+        // make it: opened, it gets the day's tables and sells as before.
+        TestShop shop;
+        shop.create();
+        shop.addSale(1, 1, QStringLiteral("A"), 2, Money::fromCents(250));
+        for (const char *table : {"tuihuo", "fukuan", "rijie"})
+            shop.exec(QStringLiteral("DROP TABLE %1").arg(QString::fromLatin1(table)));
+        const QString path = shop.path();
+        shop.take().reset();
+        Database::Result opened = Database::open(path);
+        QVERIFY2(opened.database, qPrintable(opened.message));
+        QSqlDatabase db = opened.database->connection();
+        QString error;
+        const auto sold = Returns::ticketLines(db, 1, &error);
+        QVERIFY2(sold && sold->size() == 1, qPrintable(error));
+        QVERIFY(SalesStore(db)
+                    .storeTicket(2, {Returns::returnLine(sold->first(), 1, 0, 2, QDateTime::currentDateTime())})
+                    .ok);
+        const auto day = DayClose(db).current();
+        QVERIFY(day);
+        QCOMPARE(day->tickets, 1);
+        QCOMPARE(day->returns, Money::fromCents(500));
+    }
+
     void badCountedCashChangesNothing_data()
     {
         QTest::addColumn<QString>("typed");
