@@ -331,7 +331,7 @@ Database::Result Database::lockAndOpen(const QString &path, bool creating)
         !q.exec(QStringLiteral("PRAGMA busy_timeout=5000")))
         return {nullptr, Status::Unusable, unusable(path, q.lastError().text())};
     // Files of older versions get the indexes and the day's tables made since.
-    for (const QString &statement : Schema::indexStatements() + Schema::dayStatements())
+    for (const QString &statement : Schema::indexStatements() + Schema::addedStatements())
         if (!q.exec(statement))
             return {nullptr, Status::Unusable, unusable(path, q.lastError().text())};
     if (!creating) {

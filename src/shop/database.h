@@ -57,7 +57,7 @@ public:
     static QString serverShopProblem(const QSqlDatabase &db);
     // Makes the day's tables (returns, payments, closes) a server shop of an
     // older version lacks; empty, or the reason it could not.
-    static QString addServerDayTables(const QSqlDatabase &db);
+    static QString addServerAddedTables(const QSqlDatabase &db);
 
     // For the user, when the server could not be reached again: what
     // happened in plain words, with the reason.

@@ -36,20 +36,21 @@ QStringList createStatements();
 // answer was lost from being stored twice.
 QStringList serverCreateStatements();
 inline constexpr const char *TicketTokens = "xiaoshou_token";
-// The till's day: returns (tuihuo: which original ticket line a returned
-// line of xiaoshou gives back), how each ticket was paid (fukuan, with the
-// ticket's sums and the close it belongs to) and the closes of the tills'
-// periods (rijie). Files made before them get them when opened; other
-// tools that know only the five tables keep working.
-const QList<Table> &dayTables();
-// Every table a copy of the shop carries: the five and the day's.
+// The tables added since the five: returns (tuihuo: which original ticket
+// line a returned line of xiaoshou gives back), how each ticket was paid
+// (fukuan, with the ticket's sums and the close it belongs to), the closes
+// of the tills' periods (rijie) and the goods' minimum stock (zuidi). Files
+// made before them get them when opened; other tools that know only the five
+// tables keep working.
+const QList<Table> &addedTables();
+// Every table a copy of the shop carries: the five and the added ones.
 QList<Table> copiedTables();
-// CREATE … IF NOT EXISTS for the day's tables and their indexes, on the file.
-QStringList dayStatements();
+// CREATE … IF NOT EXISTS for the added tables and their indexes, on the file.
+QStringList addedStatements();
 // The same on the server: each with the name of the table or index it makes,
 // so that only what is missing is made (a CREATE INDEX IF NOT EXISTS locks
 // the table even when the index is there).
-QList<std::pair<QString, QString>> serverDayStatements();
+QList<std::pair<QString, QString>> serverAddedStatements();
 
 // The indexes alone; run on every file that is opened, so that files made by
 // an older version get the ones added since.

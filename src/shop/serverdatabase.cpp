@@ -21,11 +21,11 @@ constexpr int TillLocks = 20261209;
 
 // A shop copied onto the server by an older version gets the day's tables;
 // only what is missing is made, in one transaction.
-QString Database::addServerDayTables(const QSqlDatabase &db)
+QString Database::addServerAddedTables(const QSqlDatabase &db)
 {
     QSqlQuery q(db);
     QStringList missing;
-    for (const auto &[name, statement] : Schema::serverDayStatements()) {
+    for (const auto &[name, statement] : Schema::serverAddedStatements()) {
         q.prepare(QStringLiteral("SELECT to_regclass(?) IS NULL"));
         q.addBindValue(name);
         if (!q.exec() || !q.next())
@@ -116,7 +116,7 @@ Database::Result Database::openServer(const ShopConfig &config)
         return {nullptr, status, problem};
     if (const QString problem = serverShopProblem(db); !problem.isEmpty())
         return {nullptr, Status::Unusable, QStringLiteral("无法使用%1：%2").arg(config.describe(), problem)};
-    if (const QString problem = addServerDayTables(db); !problem.isEmpty())
+    if (const QString problem = addServerAddedTables(db); !problem.isEmpty())
         return {nullptr, Status::Unusable, QStringLiteral("无法使用%1：%2").arg(config.describe(), problem)};
     if (const QString problem = Settings(db).ensureRows(); !problem.isEmpty())
         return {nullptr, Status::Unusable, QStringLiteral("无法使用%1：%2").arg(config.describe(), problem)};

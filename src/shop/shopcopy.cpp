@@ -105,7 +105,7 @@ ShopCopy::Outcome ShopCopy::toServer(const QString &file, const ShopConfig &serv
     for (const QString &statement : Schema::serverCreateStatements())
         if (!q.exec(statement))
             return fail(q.lastError().text());
-    for (const auto &made : Schema::serverDayStatements())
+    for (const auto &made : Schema::serverAddedStatements())
         if (!q.exec(made.second))
             return fail(q.lastError().text());
 
@@ -145,7 +145,7 @@ ShopCopy::Outcome ShopCopy::fromServer(const ShopConfig &server, const QString &
         out.error = QStringLiteral("无法使用%1：%2").arg(server.describe(), problem);
         return out;
     }
-    if (const QString problem = Database::addServerDayTables(db); !problem.isEmpty()) {
+    if (const QString problem = Database::addServerAddedTables(db); !problem.isEmpty()) {
         out.error = QStringLiteral("无法使用%1：%2").arg(server.describe(), problem);
         return out;
     }

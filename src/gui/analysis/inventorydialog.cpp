@@ -1,6 +1,7 @@
 #include "gui/analysis/inventorydialog.h"
 
 #include "gui/analysis/backgroundwork.h"
+#include "gui/analysis/stocklistsdialogs.h"
 #include "gui/figuresmodel.h"
 #include "gui/gridwidths.h"
 #include "gui/messages.h"
@@ -24,7 +25,7 @@ constexpr int PriceColumn = 6;
 constexpr int ValueColumn = 7;
 } // namespace
 
-InventoryDialog::InventoryDialog(QSqlDatabase db, QWidget *parent) : QDialog(parent)
+InventoryDialog::InventoryDialog(QSqlDatabase db, QWidget *parent) : QDialog(parent), m_db(db)
 {
     setObjectName(QStringLiteral("frmkucun"));
     setWindowTitle(Caption);
@@ -48,6 +49,9 @@ InventoryDialog::InventoryDialog(QSqlDatabase db, QWidget *parent) : QDialog(par
     m_showPrices = named(new QCheckBox(QStringLiteral("显示进货价格和库存金额"), this), "Check1");
     m_printButton = named(new QPushButton(QStringLiteral("打印库存"), this), "Command1");
     m_backButton = named(new QPushButton(QStringLiteral("返回"), this), "CancelButton");
+    // What expires soon and what to reorder, each in a list of its own.
+    auto *expiry = named(new QPushButton(QStringLiteral("临期商品"), this), "Command2");
+    auto *reorder = named(new QPushButton(QStringLiteral("补货单"), this), "Command3");
 
     // The total boxes stand above their columns (placed by alignTotals()).
     m_totalsRow = new QWidget(this);
@@ -58,6 +62,8 @@ InventoryDialog::InventoryDialog(QSqlDatabase db, QWidget *parent) : QDialog(par
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(m_showPrices);
     buttons->addStretch();
+    buttons->addWidget(expiry);
+    buttons->addWidget(reorder);
     buttons->addWidget(m_printButton);
     buttons->addWidget(m_backButton);
     auto *layout = new QVBoxLayout(this);
@@ -71,6 +77,8 @@ InventoryDialog::InventoryDialog(QSqlDatabase db, QWidget *parent) : QDialog(par
     connect(m_grid->horizontalHeader(), &QHeaderView::geometriesChanged, this, [this] { alignTotals(); });
     connect(m_printButton, &QPushButton::clicked, this, &InventoryDialog::printList);
     connect(m_backButton, &QPushButton::clicked, this, &QDialog::hide);
+    connect(expiry, &QPushButton::clicked, this, [this] { ExpiryDialog(m_db, this).exec(); });
+    connect(reorder, &QPushButton::clicked, this, [this] { ReorderDialog(m_db, this).exec(); });
 
     setColumnWidths();
     setPricesShown(false);

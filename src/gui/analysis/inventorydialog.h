@@ -3,6 +3,7 @@
 #include "shop/stockfigures.h"
 
 #include <QDialog>
+#include <QSqlDatabase>
 
 class QCheckBox;
 class QLineEdit;
@@ -30,6 +31,7 @@ private:
     void setColumnWidths();
     void alignTotals();
 
+    QSqlDatabase m_db;
     StockFigures m_figures;
     FiguresModel *m_model;
     QTableView *m_grid;

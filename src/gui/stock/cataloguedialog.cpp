@@ -1,5 +1,7 @@
 #include "gui/stock/cataloguedialog.h"
 
+#include "gui/stock/minimumstockbox.h"
+
 #include "gui/messages.h"
 #include "gui/named.h"
 #include "gui/twips.h"
@@ -137,6 +139,8 @@ void CatalogueDialog::buildControls()
     left->addWidget(addGroup);
     left->addWidget(editGroup);
     left->addWidget(pickGroup);
+    m_minimum = new MinimumStockBox(m_db, this);
+    left->addWidget(m_minimum);
     left->addStretch();
     auto *layout = new QHBoxLayout(this);
     layout->addLayout(left);
@@ -189,6 +193,7 @@ void CatalogueDialog::showCurrent()
     const auto row = m_catalogue->rowAt(currentRow());
     m_selectedCode->setText(row ? row->code : QString());
     m_selectedName->setText(row ? row->name : QString());
+    m_minimum->setCode(row ? row->code : QString());
 }
 
 void CatalogueDialog::setEditMode(bool on)

@@ -6,6 +6,7 @@
 #include <optional>
 
 class QComboBox;
+class MinimumStockBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -53,6 +54,7 @@ private:
     void failed(const QString &error);
 
     QSqlDatabase m_db;
+    MinimumStockBox *m_minimum = nullptr;
     CatalogueList *m_catalogue;
     RecordSet *m_pickList;
     bool m_editing = false;

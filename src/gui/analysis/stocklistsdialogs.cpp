@@ -1,0 +1,132 @@
+#include "gui/analysis/stocklistsdialogs.h"
+
+#include "gui/analysis/backgroundwork.h"
+#include "gui/messages.h"
+#include "gui/named.h"
+#include "print/listreport.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace {
+const QString Failed = QStringLiteral("库存数据未能读取：%1");
+const QString Working = QStringLiteral("正在计算……");
+
+QTableWidget *listGrid(QWidget *parent, const QStringList &captions)
+{
+    auto *grid = named(new QTableWidget(0, int(captions.size()), parent), "DataGrid1");
+    grid->setHorizontalHeaderLabels(captions);
+    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grid->verticalHeader()->setDefaultSectionSize(22);
+    grid->horizontalHeader()->setStretchLastSection(true);
+    return grid;
+}
+
+template <typename Figures>
+void fillGrid(QTableWidget *grid, const Figures &figures, const std::function<QColor(int)> &colour = {})
+{
+    grid->setRowCount(int(figures.rows.size()));
+    const int columns = grid->columnCount();
+    for (int r = 0; r < figures.rows.size(); ++r)
+        for (int c = 0; c < columns; ++c) {
+            auto *item = new QTableWidgetItem(Figures::text(figures.rows[r], c));
+            if (colour && colour(r).isValid())
+                item->setForeground(colour(r));
+            grid->setItem(r, c, item);
+        }
+    grid->resizeColumnsToContents();
+}
+
+template <typename Figures>
+ListReport reportOf(const QString &title, const Figures &figures, QList<double> widths, int group = -1)
+{
+    ListReport report{title, Figures::captions(), std::move(widths), {}, group};
+    for (const auto &row : figures.rows) {
+        QStringList texts;
+        for (int c = 0; c < report.captions.size(); ++c)
+            texts.append(Figures::text(row, c));
+        report.rows.append(texts);
+    }
+    return report;
+}
+
+QHBoxLayout *buttonsRow(QDialog *dialog, const std::function<void()> &print)
+{
+    auto *row = new QHBoxLayout;
+    row->addStretch();
+    auto *printButton = named(new QPushButton(QStringLiteral("打印"), dialog), "Command1");
+    auto *close = named(new QPushButton(QStringLiteral("关闭"), dialog), "CancelButton");
+    row->addWidget(printButton);
+    row->addWidget(close);
+    QObject::connect(printButton, &QPushButton::clicked, dialog, print);
+    QObject::connect(close, &QPushButton::clicked, dialog, &QDialog::accept);
+    return row;
+}
+
+} // namespace
+
+ExpiryDialog::ExpiryDialog(QSqlDatabase db, QWidget *parent) : QDialog(parent), m_db(db)
+{
+    setObjectName(QStringLiteral("frmlinqi"));
+    setWindowTitle(QStringLiteral("临期商品"));
+    resize(720, 480);
+    m_days = named(new QSpinBox(this), "Text1");
+    m_days->setRange(0, 3650);
+    m_days->setValue(30);
+    m_days->setSuffix(QStringLiteral(" 天内过期"));
+    m_grid = listGrid(this, ExpiryFigures::captions());
+    auto *top = new QHBoxLayout;
+    top->addWidget(named(new QLabel(QStringLiteral("库存中"), this), "Label1"));
+    top->addWidget(m_days);
+    top->addStretch();
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(m_grid, 1);
+    layout->addLayout(buttonsRow(this, [this] {
+        reportOf(QStringLiteral("临期商品（%1 天内）").arg(m_days->value()), m_figures, {2.4, 4.2, 1.6, 1.8, 2.6, 2.4})
+            .preview(this, QStringLiteral("DataReport3"));
+    }));
+    connect(m_days, &QSpinBox::valueChanged, this, &ExpiryDialog::refresh);
+    refresh();
+}
+
+void ExpiryDialog::refresh()
+{
+    const QDate today = QDate::currentDate();
+    const int days = m_days->value();
+    ExpiryFigures figures;
+    const bool finished = BackgroundWork::run(
+        parentWidget(), m_db, Working, [&](QSqlDatabase work) { figures = ExpiryFigures::compute(work, today, days); });
+    if (finished && !figures.ok)
+        Messages::error(this, Failed.arg(figures.error));
+    m_figures = finished && figures.ok ? figures : ExpiryFigures{};
+    fillGrid(m_grid, m_figures, [this](int r) { return m_figures.rows[r].daysLeft < 0 ? QColor(Qt::red) : QColor(); });
+}
+
+ReorderDialog::ReorderDialog(QSqlDatabase db, QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("frmbuhuo"));
+    setWindowTitle(QStringLiteral("补货单"));
+    resize(720, 480);
+    m_grid = listGrid(this, ReorderFigures::captions());
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_grid, 1);
+    layout->addLayout(buttonsRow(this, [this] {
+        reportOf(QStringLiteral("补货单"), m_figures, {3.2, 2.4, 4.4, 1.6, 2.0, 2.2}, 0)
+            .preview(this, QStringLiteral("DataReport4"));
+    }));
+    const QDate today = QDate::currentDate();
+    ReorderFigures figures;
+    const bool finished = BackgroundWork::run(
+        parentWidget(), db, Working, [&](QSqlDatabase work) { figures = ReorderFigures::compute(work, today); });
+    if (finished && !figures.ok)
+        Messages::error(this, Failed.arg(figures.error));
+    m_figures = finished && figures.ok ? figures : ReorderFigures{};
+    fillGrid(m_grid, m_figures);
+}

@@ -1,0 +1,67 @@
+#include "gui/stock/minimumstockbox.h"
+
+#include "gui/messages.h"
+#include "gui/named.h"
+#include "shop/reorder.h"
+
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <algorithm>
+
+namespace {
+const QString BadMinimum = QStringLiteral("最低库存要是 0 或正整数（空着表示不提醒补货）！");
+const QString Saved = QStringLiteral("最低库存已设定。");
+const QString Failed = QStringLiteral("最低库存未能读写：%1");
+} // namespace
+
+MinimumStockBox::MinimumStockBox(QSqlDatabase db, QWidget *parent)
+    : QGroupBox(QStringLiteral("最低库存（补货提醒）"), parent)
+    , m_db(db)
+{
+    setObjectName(QStringLiteral("Frame9"));
+    m_minimum = named(new QLineEdit(this), "Text5");
+    m_save = named(new QPushButton(QStringLiteral("设定"), this), "Command7");
+    auto *layout = new QHBoxLayout(this);
+    layout->addWidget(m_minimum);
+    layout->addWidget(m_save);
+    connect(m_save, &QPushButton::clicked, this, &MinimumStockBox::save);
+    setCode(QString());
+}
+
+void MinimumStockBox::setCode(const QString &code)
+{
+    m_code = code;
+    m_minimum->clear();
+    setEnabled(!code.isEmpty());
+    if (code.isEmpty())
+        return;
+    QString error;
+    const auto minimum = MinimumStock::of(m_db, code, &error);
+    if (!minimum)
+        Messages::error(this, Failed.arg(error));
+    else if (*minimum)
+        m_minimum->setText(QString::number(**minimum));
+}
+
+void MinimumStockBox::save()
+{
+    const QString text = m_minimum->text().trimmed();
+    std::optional<qint64> minimum;
+    if (!text.isEmpty()) {
+        if (text.size() > 9 || std::any_of(text.begin(), text.end(), [](QChar c) { return c < u'0' || c > u'9'; })) {
+            Messages::info(this, BadMinimum);
+            m_minimum->setFocus();
+            m_minimum->selectAll();
+            return;
+        }
+        minimum = text.toLongLong();
+    }
+    QString error;
+    if (!MinimumStock::set(m_db, m_code, minimum, &error)) {
+        Messages::error(this, Failed.arg(error));
+        return;
+    }
+    Messages::info(this, Saved);
+}

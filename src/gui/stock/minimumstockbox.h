@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QGroupBox>
+#include <QSqlDatabase>
+
+class QLineEdit;
+class QPushButton;
+
+// In 货名管理: the least stock of the selected goods, below which they come
+// onto the reorder list (补货单). Empty: never listed.
+class MinimumStockBox : public QGroupBox
+{
+    Q_OBJECT
+
+public:
+    MinimumStockBox(QSqlDatabase db, QWidget *parent = nullptr);
+    // The goods selected in the list; empty for none.
+    void setCode(const QString &code);
+
+private:
+    void save();
+
+    QSqlDatabase m_db;
+    QString m_code;
+    QLineEdit *m_minimum;
+    QPushButton *m_save;
+};

@@ -1,0 +1,113 @@
+#include "shop/expiry.h"
+
+#include "shop/engine.h"
+#include "shop/schema.h"
+
+#include <QHash>
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include <algorithm>
+
+QStringList ExpiryFigures::captions()
+{
+    return {QStringLiteral("货号"),     QStringLiteral("货名"),     QStringLiteral("库存"),
+            QStringLiteral("临期数量"), QStringLiteral("过期日期"), QStringLiteral("剩余天数")};
+}
+
+QString ExpiryFigures::text(const Row &row, int column)
+{
+    switch (column) {
+    case 0:
+        return row.code;
+    case 1:
+        return row.name;
+    case 2:
+        return QString::number(row.stock);
+    case 3:
+        return QString::number(row.quantity);
+    case 4:
+        return row.expires.toString(QStringLiteral("yyyy-MM-dd"));
+    case 5:
+        return row.daysLeft < 0 ? QStringLiteral("已过期 %1 天").arg(-row.daysLeft) : QString::number(row.daysLeft);
+    default:
+        return QString();
+    }
+}
+
+ExpiryFigures ExpiryFigures::compute(const QSqlDatabase &db, QDate today, int days)
+{
+    ExpiryFigures f;
+    auto fail = [&f](const QSqlQuery &q) {
+        f.ok = false;
+        f.error = q.lastError().text();
+        return f;
+    };
+    // Units sold per code, in one pass over the covering index.
+    QHash<QString, qint64> sold;
+    QSqlQuery q(db);
+    readOnce(q, db);
+    if (!q.exec(QStringLiteral("SELECT code, SUM(shuliang) FROM xiaoshou%1 GROUP BY code")
+                    .arg(Schema::indexedBy(db, QStringLiteral("xiaoshou_code_totals")))))
+        return fail(q);
+    while (q.next())
+        sold.insert(q.value(0).toString(), q.value(1).toLongLong());
+    q.finish();
+
+    // The purchases of each code in stored order; its stock is laid on them
+    // from the last one back.
+    struct Batch
+    {
+        qint64 quantity;
+        QDate expires;
+    };
+    const QDate horizon = today.addDays(days);
+    QString code;
+    QList<Batch> batches;
+    auto settle = [&] {
+        qint64 stock = -sold.value(code);
+        for (const Batch &b : std::as_const(batches))
+            stock += b.quantity;
+        qint64 left = stock;
+        for (auto b = batches.crbegin(); b != batches.crend() && left > 0; ++b) {
+            const qint64 part = std::min(left, b->quantity);
+            if (part <= 0)
+                continue;
+            left -= part;
+            if (b->expires.isValid() && b->expires <= horizon)
+                f.rows.append({code, QString(), stock, part, b->expires, today.daysTo(b->expires)});
+        }
+        batches.clear();
+    };
+    readOnce(q, db);
+    if (!q.exec(QStringLiteral("SELECT code, shuliang, guoqidt FROM jinhuo ORDER BY code, rowid")))
+        return fail(q);
+    bool first = true;
+    while (q.next()) {
+        const QString next = q.value(0).toString();
+        if (first || next != code) {
+            if (!first)
+                settle();
+            code = next;
+            first = false;
+        }
+        batches.append({q.value(1).toLongLong(), Schema::fromStorage(Schema::ColumnKind::Date, q.value(2)).toDate()});
+    }
+    if (!first)
+        settle();
+    q.finish();
+
+    std::stable_sort(f.rows.begin(), f.rows.end(), [](const Row &a, const Row &b) { return a.expires < b.expires; });
+    // The names of the listed goods only: the first catalogue row of each code.
+    QSqlQuery name(db);
+    name.prepare(QStringLiteral("SELECT name FROM name WHERE code = ? ORDER BY rowid LIMIT 1"));
+    for (Row &r : f.rows) {
+        name.addBindValue(r.code);
+        if (!name.exec())
+            return fail(name);
+        if (name.next())
+            r.name = name.value(0).toString();
+        name.finish();
+    }
+    return f;
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QDate>
+#include <QList>
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+
+// 临期商品: goods in stock of which some expire within the coming days. A
+// code's stock is taken as its latest purchases (first in, first out): 10 in
+// stock of which the last purchase brought 6 and the one before 20 are those
+// 6 and 4 of the 20, each with its purchase's expiry date (guoqidt).
+struct ExpiryFigures
+{
+    struct Row
+    {
+        QString code, name;
+        qint64 stock = 0;    // the code's whole stock
+        qint64 quantity = 0; // how much of it expires on `expires`
+        QDate expires;
+        qint64 daysLeft = 0; // below zero: expired so many days ago
+    };
+
+    QList<Row> rows; // the soonest first, so the expired lead
+    bool ok = true;
+    QString error;
+
+    static QStringList captions();
+    static QString text(const Row &row, int column);
+
+    // The parts of every code's stock that expire by today + days.
+    static ExpiryFigures compute(const QSqlDatabase &db, QDate today, int days);
+};

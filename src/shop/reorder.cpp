@@ -1,0 +1,140 @@
+#include "shop/reorder.h"
+
+#include "shop/engine.h"
+#include "shop/schema.h"
+#include "shop/transaction.h"
+
+#include <QHash>
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include <algorithm>
+
+namespace MinimumStock {
+
+std::optional<std::optional<qint64>> of(const QSqlDatabase &db, const QString &code, QString *error)
+{
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("SELECT shuliang FROM zuidi WHERE code = ? ORDER BY rowid DESC LIMIT 1"));
+    q.addBindValue(code);
+    if (!q.exec()) {
+        *error = q.lastError().text();
+        return std::nullopt;
+    }
+    if (!q.next() || q.value(0).isNull())
+        return std::optional<qint64>();
+    return std::optional<qint64>(q.value(0).toLongLong());
+}
+
+bool set(const QSqlDatabase &db, const QString &code, std::optional<qint64> minimum, QString *error)
+{
+    Transaction tx(db);
+    QSqlQuery q(db);
+    if (!tx.isActive()) {
+        *error = tx.lastError();
+        return false;
+    }
+    q.prepare(QStringLiteral("DELETE FROM zuidi WHERE code = ?"));
+    q.addBindValue(code);
+    bool ok = q.exec();
+    if (ok && minimum) {
+        q.prepare(QStringLiteral("INSERT INTO zuidi (code, shuliang) VALUES (?, ?)"));
+        q.addBindValue(code);
+        q.addBindValue(qlonglong(*minimum));
+        ok = q.exec();
+    }
+    if (!ok) {
+        *error = q.lastError().text();
+        return false;
+    }
+    if (!tx.commit()) {
+        *error = tx.lastError();
+        return false;
+    }
+    return true;
+}
+
+} // namespace MinimumStock
+
+QStringList ReorderFigures::captions()
+{
+    return {QStringLiteral("厂家"), QStringLiteral("货号"),     QStringLiteral("货名"),
+            QStringLiteral("库存"), QStringLiteral("最低库存"), QStringLiteral("近30天销量")};
+}
+
+QString ReorderFigures::text(const Row &row, int column)
+{
+    switch (column) {
+    case 0:
+        return row.maker;
+    case 1:
+        return row.code;
+    case 2:
+        return row.name;
+    case 3:
+        return QString::number(row.stock);
+    case 4:
+        return QString::number(row.minimum);
+    case 5:
+        return QString::number(row.soldRecently);
+    default:
+        return QString();
+    }
+}
+
+ReorderFigures ReorderFigures::compute(const QSqlDatabase &db, QDate today)
+{
+    ReorderFigures f;
+    auto fail = [&f](const QSqlQuery &q) {
+        f.ok = false;
+        f.error = q.lastError().text();
+        return f;
+    };
+    QSqlQuery q(db);
+    readOnce(q, db);
+    // The last minimum written for a code counts.
+    if (!q.exec(QStringLiteral("SELECT code, shuliang FROM zuidi WHERE shuliang IS NOT NULL ORDER BY rowid")))
+        return fail(q);
+    QHash<QString, qint64> minimum;
+    QStringList codes;
+    while (q.next()) {
+        const QString code = q.value(0).toString();
+        if (!minimum.contains(code))
+            codes.append(code);
+        minimum.insert(code, q.value(1).toLongLong());
+    }
+    q.finish();
+    // Sold in the last 30 days, from the range of the sale-time index.
+    QHash<QString, qint64> recent;
+    readOnce(q, db);
+    q.prepare(QStringLiteral("SELECT code, SUM(shuliang) FROM xiaoshou%1 WHERE dt >= ? GROUP BY code")
+                  .arg(Schema::indexedBy(db, QStringLiteral("xiaoshou_dt_totals"))));
+    q.addBindValue(Schema::toStorage(Schema::ColumnKind::Date, today.addDays(-RecentDays + 1)));
+    if (!q.exec())
+        return fail(q);
+    while (q.next())
+        recent.insert(q.value(0).toString(), q.value(1).toLongLong());
+    q.finish();
+
+    // Per goods with a minimum: its stock, name and last maker, each from an index.
+    QSqlQuery one(db);
+    one.prepare(QStringLiteral("SELECT (SELECT COALESCE(SUM(shuliang), 0) FROM jinhuo WHERE code = ?) - "
+                               "(SELECT COALESCE(SUM(shuliang), 0) FROM xiaoshou WHERE code = ?), "
+                               "(SELECT name FROM name WHERE code = ? ORDER BY rowid LIMIT 1), "
+                               "(SELECT changjia FROM jinhuo WHERE code = ? ORDER BY rowid DESC LIMIT 1)"));
+    // value(1) the name, value(2) the maker of the last purchase.
+    for (const QString &code : std::as_const(codes)) {
+        for (int i = 0; i < 4; ++i)
+            one.addBindValue(code);
+        if (!one.exec() || !one.next())
+            return fail(one);
+        const qint64 stock = one.value(0).toLongLong();
+        if (stock <= minimum.value(code))
+            f.rows.append({one.value(2).toString(), code, one.value(1).toString(), stock, minimum.value(code),
+                           recent.value(code)});
+        one.finish();
+    }
+    std::sort(f.rows.begin(), f.rows.end(),
+              [](const Row &a, const Row &b) { return a.maker != b.maker ? a.maker < b.maker : a.code < b.code; });
+    return f;
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QDate>
+#include <QList>
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// The least stock of each goods (table zuidi, set in 货名管理): none set, the
+// goods are never on the reorder list.
+namespace MinimumStock {
+
+// The minimum of a code; an empty inner value when none is set. Nothing,
+// with `error`, when it cannot be read.
+std::optional<std::optional<qint64>> of(const QSqlDatabase &db, const QString &code, QString *error);
+// Sets the minimum (or, with none, takes it away) in one transaction.
+bool set(const QSqlDatabase &db, const QString &code, std::optional<qint64> minimum, QString *error);
+
+} // namespace MinimumStock
+
+// 补货单: the goods whose stock is at or below their minimum, with what sold
+// in the last 30 days and the maker of their last purchase, by maker: the
+// order list handed to each supplier.
+struct ReorderFigures
+{
+    struct Row
+    {
+        QString maker, code, name;
+        qint64 stock = 0, minimum = 0, soldRecently = 0;
+    };
+
+    QList<Row> rows; // by maker, then code
+    bool ok = true;
+    QString error;
+
+    static constexpr int RecentDays = 30;
+    static QStringList captions();
+    static QString text(const Row &row, int column);
+    static ReorderFigures compute(const QSqlDatabase &db, QDate today);
+};
