@@ -1,6 +1,7 @@
 #include "gui/analysis/salesanalysisdialog.h"
 
 #include "gui/analysis/backgroundwork.h"
+#include "gui/analysis/saleschartdialog.h"
 #include "gui/figuresmodel.h"
 #include "gui/gridwidths.h"
 #include "gui/messages.h"
@@ -37,9 +38,7 @@ QLabel *totalLabel(QWidget *parent, const char *name)
 }
 } // namespace
 
-SalesAnalysisDialog::SalesAnalysisDialog(QSqlDatabase db, QWidget *parent)
-    : QDialog(parent)
-    , m_db(std::move(db))
+SalesAnalysisDialog::SalesAnalysisDialog(QSqlDatabase db, QWidget *parent) : QDialog(parent), m_db(std::move(db))
 {
     setObjectName(QStringLiteral("frmxiaoshou"));
     setWindowTitle(Caption);
@@ -65,6 +64,7 @@ SalesAnalysisDialog::SalesAnalysisDialog(QSqlDatabase db, QWidget *parent)
     m_lastDay = dateBox("DTPicker2");
     m_summaryButton = named(new QPushButton(QStringLiteral("汇总"), this), "OKButton");
     m_closeButton = named(new QPushButton(QStringLiteral("关闭"), this), "CancelButton");
+    auto *chartButton = named(new QPushButton(QStringLiteral("图表"), this), "Command1");
 
     auto *totals = new QHBoxLayout;
     totals->addWidget(named(new QLabel(QStringLiteral("合计数量"), this), "Label1"));
@@ -81,6 +81,7 @@ SalesAnalysisDialog::SalesAnalysisDialog(QSqlDatabase db, QWidget *parent)
     dates->addWidget(m_lastDay);
     dates->addWidget(named(new QLabel(QStringLiteral("==》"), this), "Label6"));
     dates->addWidget(m_summaryButton);
+    dates->addWidget(chartButton);
     dates->addStretch();
     dates->addWidget(m_closeButton);
     auto *layout = new QVBoxLayout(this);
@@ -91,6 +92,7 @@ SalesAnalysisDialog::SalesAnalysisDialog(QSqlDatabase db, QWidget *parent)
 
     connect(m_summaryButton, &QPushButton::clicked, this, &SalesAnalysisDialog::summarise);
     connect(m_closeButton, &QPushButton::clicked, this, &QDialog::hide);
+    connect(chartButton, &QPushButton::clicked, this, &SalesAnalysisDialog::showChart);
 
     // The totals start at 0, so a first run that is cancelled leaves zeros,
     // not blanks; then the screen opens with today's figures.
@@ -124,6 +126,34 @@ void SalesAnalysisDialog::run(QDate first, QDate last)
         return;
     }
     showFigures(std::move(figures));
+    m_shown = {first, last};
+}
+
+void SalesAnalysisDialog::showChart()
+{
+    // The chart shows the range in the pickers, on the grid's own figures.
+    const QDate first = m_firstDay->date();
+    const QDate last = m_lastDay->date();
+    if (first > last)
+        return;
+    if (m_shown != std::pair(first, last))
+        run(first, last);
+    if (m_shown != std::pair(first, last))
+        return;
+    SalesTrend trend;
+    const bool finished = BackgroundWork::run(
+        this, m_db, Working, [&](QSqlDatabase db) { trend = SalesTrend::compute(db, first, last, m_figures); });
+    if (!finished)
+        return;
+    if (!trend.ok) {
+        Messages::error(this, Failed.arg(trend.error));
+        return;
+    }
+    SalesChartDialog chart(std::move(trend),
+                           first.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(" 至 ") +
+                               last.toString(QStringLiteral("yyyy-MM-dd")),
+                           this);
+    chart.exec();
 }
 
 void SalesAnalysisDialog::showFigures(SalesFigures figures)

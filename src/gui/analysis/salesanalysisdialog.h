@@ -25,6 +25,9 @@ public:
     const SalesFigures &figures() const { return m_figures; }
     // "汇总" for the dates in the pickers.
     void summarise();
+    // "图表": the chart of the range in the pickers (summarised first when
+    // the grid shows another).
+    void showChart();
 
 private:
     void run(QDate first, QDate last);
@@ -42,5 +45,7 @@ private:
     QDateEdit *m_firstDay;
     QDateEdit *m_lastDay;
     QPushButton *m_summaryButton;
+    // The range whose figures the grid shows.
+    std::pair<QDate, QDate> m_shown;
     QPushButton *m_closeButton;
 };
