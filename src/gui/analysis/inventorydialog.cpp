@@ -1,4 +1,5 @@
 #include "gui/analysis/inventorydialog.h"
+#include "gui/sheetexport.h"
 
 #include "gui/analysis/backgroundwork.h"
 #include "gui/analysis/stocklistsdialogs.h"
@@ -64,6 +65,13 @@ InventoryDialog::InventoryDialog(QSqlDatabase db, QWidget *parent) : QDialog(par
     buttons->addStretch();
     buttons->addWidget(expiry);
     buttons->addWidget(reorder);
+    buttons->addWidget(exportButton(this, QStringLiteral("库存"), [this] {
+        return sheetOfView(m_grid,
+                           {Spreadsheet::Kind::Text, Spreadsheet::Kind::Text, Spreadsheet::Kind::Integer,
+                            Spreadsheet::Kind::Money, Spreadsheet::Kind::Integer, Spreadsheet::Kind::Integer,
+                            Spreadsheet::Kind::Money, Spreadsheet::Kind::Money},
+                           QStringLiteral("库存"));
+    }));
     buttons->addWidget(m_printButton);
     buttons->addWidget(m_backButton);
     auto *layout = new QVBoxLayout(this);

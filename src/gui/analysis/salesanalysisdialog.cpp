@@ -1,4 +1,5 @@
 #include "gui/analysis/salesanalysisdialog.h"
+#include "gui/sheetexport.h"
 
 #include "gui/analysis/backgroundwork.h"
 #include "gui/analysis/saleschartdialog.h"
@@ -83,6 +84,12 @@ SalesAnalysisDialog::SalesAnalysisDialog(QSqlDatabase db, QWidget *parent) : QDi
     dates->addWidget(m_summaryButton);
     dates->addWidget(chartButton);
     dates->addStretch();
+    dates->addWidget(exportButton(this, QStringLiteral("销售分析"), [this] {
+        return sheetOfView(m_grid,
+                           {Spreadsheet::Kind::Text, Spreadsheet::Kind::Text, Spreadsheet::Kind::Integer,
+                            Spreadsheet::Kind::Money, Spreadsheet::Kind::Money, Spreadsheet::Kind::Money},
+                           QStringLiteral("销售分析"));
+    }));
     dates->addWidget(m_closeButton);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_grid, 1);

@@ -3,6 +3,7 @@
 #include "gui/analysis/backgroundwork.h"
 #include "gui/messages.h"
 #include "gui/named.h"
+#include "gui/sheetexport.h"
 #include "print/listreport.h"
 
 #include <QHBoxLayout>
@@ -56,10 +57,13 @@ ListReport reportOf(const QString &title, const Figures &figures, QList<double> 
     return report;
 }
 
-QHBoxLayout *buttonsRow(QDialog *dialog, const std::function<void()> &print)
+QHBoxLayout *buttonsRow(QDialog *dialog, const std::function<void()> &print, QTableWidget *grid,
+                        const QList<Spreadsheet::Kind> &kinds)
 {
     auto *row = new QHBoxLayout;
     row->addStretch();
+    row->addWidget(exportButton(dialog, dialog->windowTitle(),
+                                [dialog, grid, kinds] { return sheetOfView(grid, kinds, dialog->windowTitle()); }));
     auto *printButton = named(new QPushButton(QStringLiteral("打印"), dialog), "Command1");
     auto *close = named(new QPushButton(QStringLiteral("关闭"), dialog), "CancelButton");
     row->addWidget(printButton);
@@ -88,10 +92,15 @@ ExpiryDialog::ExpiryDialog(QSqlDatabase db, QWidget *parent) : QDialog(parent), 
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(m_grid, 1);
-    layout->addLayout(buttonsRow(this, [this] {
-        reportOf(QStringLiteral("临期商品（%1 天内）").arg(m_days->value()), m_figures, {2.4, 4.2, 1.6, 1.8, 2.6, 2.4})
-            .preview(this, QStringLiteral("DataReport3"));
-    }));
+    layout->addLayout(buttonsRow(this,
+                                 [this] {
+                                     reportOf(QStringLiteral("临期商品（%1 天内）").arg(m_days->value()), m_figures,
+                                              {2.4, 4.2, 1.6, 1.8, 2.6, 2.4})
+                                         .preview(this, QStringLiteral("DataReport3"));
+                                 },
+                                 m_grid,
+                                 {Spreadsheet::Kind::Text, Spreadsheet::Kind::Text, Spreadsheet::Kind::Integer,
+                                  Spreadsheet::Kind::Integer, Spreadsheet::Kind::Date, Spreadsheet::Kind::Text}));
     connect(m_days, &QSpinBox::valueChanged, this, &ExpiryDialog::refresh);
     refresh();
 }
@@ -117,10 +126,14 @@ ReorderDialog::ReorderDialog(QSqlDatabase db, QWidget *parent) : QDialog(parent)
     m_grid = listGrid(this, ReorderFigures::captions());
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_grid, 1);
-    layout->addLayout(buttonsRow(this, [this] {
-        reportOf(QStringLiteral("补货单"), m_figures, {3.2, 2.4, 4.4, 1.6, 2.0, 2.2}, 0)
-            .preview(this, QStringLiteral("DataReport4"));
-    }));
+    layout->addLayout(buttonsRow(this,
+                                 [this] {
+                                     reportOf(QStringLiteral("补货单"), m_figures, {3.2, 2.4, 4.4, 1.6, 2.0, 2.2}, 0)
+                                         .preview(this, QStringLiteral("DataReport4"));
+                                 },
+                                 m_grid,
+                                 {Spreadsheet::Kind::Text, Spreadsheet::Kind::Text, Spreadsheet::Kind::Text,
+                                  Spreadsheet::Kind::Integer, Spreadsheet::Kind::Integer, Spreadsheet::Kind::Integer}));
     const QDate today = QDate::currentDate();
     ReorderFigures figures;
     const bool finished = BackgroundWork::run(

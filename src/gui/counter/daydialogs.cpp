@@ -2,6 +2,7 @@
 
 #include "gui/messages.h"
 #include "gui/named.h"
+#include "gui/sheetexport.h"
 #include "print/closeprinter.h"
 #include "shop/displayformat.h"
 
@@ -252,8 +253,17 @@ CloseListDialog::CloseListDialog(QVector<CloseFigures> closes, QWidget *parent)
     layout->addWidget(m_grid, 0, 0, 1, 2);
     auto *print = named(new QPushButton(QStringLiteral("打印"), this), "Command1");
     auto *done = named(new QPushButton(QStringLiteral("关闭"), this), "CancelButton");
-    layout->addWidget(print, 1, 0);
-    layout->addWidget(done, 1, 1);
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(print);
+    buttons->addWidget(exportButton(this, windowTitle(), [this] {
+        using K = Spreadsheet::Kind;
+        return sheetOfView(
+            m_grid,
+            {K::Integer, K::Integer, K::DateTime, K::DateTime, K::Integer, K::Money, K::Money, K::Money, K::Money},
+            windowTitle());
+    }));
+    buttons->addWidget(done);
+    layout->addLayout(buttons, 1, 0, 1, 2);
     connect(print, &QPushButton::clicked, this, &CloseListDialog::printSelected);
     connect(done, &QPushButton::clicked, this, &QDialog::accept);
 }

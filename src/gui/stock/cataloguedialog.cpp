@@ -1,4 +1,5 @@
 #include "gui/stock/cataloguedialog.h"
+#include "gui/sheetexport.h"
 
 #include "gui/stock/minimumstockbox.h"
 
@@ -141,6 +142,9 @@ void CatalogueDialog::buildControls()
     left->addWidget(pickGroup);
     m_minimum = new MinimumStockBox(m_db, this);
     left->addWidget(m_minimum);
+    left->addWidget(exportButton(this, QStringLiteral("货名"), [this] {
+        return sheetOfView(m_grid, {Spreadsheet::Kind::Text, Spreadsheet::Kind::Text}, QStringLiteral("货名"));
+    }));
     left->addStretch();
     auto *layout = new QHBoxLayout(this);
     layout->addLayout(left);

@@ -1,4 +1,5 @@
 #include "gui/stock/purchasedialog.h"
+#include "gui/sheetexport.h"
 
 #include "gui/gridwidths.h"
 #include "gui/messages.h"
@@ -101,6 +102,13 @@ void PurchaseDialog::buildControls()
     auto *buttons = new QHBoxLayout;
     for (QPushButton *b : {m_addButton, m_clearButton, m_deleteButton, m_closeButton})
         buttons->addWidget(b);
+    buttons->addWidget(exportButton(this, QStringLiteral("进货"), [this] {
+        return sheetOfView(m_grid,
+                           {Spreadsheet::Kind::Text, Spreadsheet::Kind::Text, Spreadsheet::Kind::Integer,
+                            Spreadsheet::Kind::Money, Spreadsheet::Kind::Money, Spreadsheet::Kind::Text,
+                            Spreadsheet::Kind::Date, Spreadsheet::Kind::Date},
+                           QStringLiteral("进货"));
+    }));
 
     m_grid = named(new QTableView(this), "DataGrid1");
     m_grid->setModel(m_list);

@@ -1,4 +1,5 @@
 #include "gui/stock/retaildialog.h"
+#include "gui/sheetexport.h"
 
 #include "gui/figuresmodel.h"
 #include "gui/gridwidths.h"
@@ -60,6 +61,13 @@ RetailDialog::RetailDialog(QSqlDatabase db, QWidget *parent) : QDialog(parent), 
     totals->addWidget(named(new QLabel(QStringLiteral("金额合计："), this), "Label4"));
     totals->addWidget(m_amountLabel);
     totals->addStretch();
+    totals->addWidget(exportButton(this, QStringLiteral("零售"), [this] {
+        return sheetOfView(m_grid,
+                           {Spreadsheet::Kind::Integer, Spreadsheet::Kind::Text, Spreadsheet::Kind::Text,
+                            Spreadsheet::Kind::Integer, Spreadsheet::Kind::Money, Spreadsheet::Kind::Money,
+                            Spreadsheet::Kind::DateTime},
+                           QStringLiteral("零售"));
+    }));
     totals->addWidget(m_deleteButton);
     totals->addWidget(m_closeButton);
     // How the tickets were paid: the selected line's, and the day's per method.

@@ -1,0 +1,96 @@
+#include "gui/sheetexport.h"
+#include "gui/stock/purchasedialog.h"
+#include "testshop.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTableView>
+#include <QTest>
+
+// Grids written out for spreadsheet programs: CSV with the Chinese intact and
+// fields quoted, .xlsx with numbers, dates and a frozen header, read back.
+class TestSpreadsheet : public QObject
+{
+    Q_OBJECT
+
+    static Spreadsheet::Sheet sample()
+    {
+        using K = Spreadsheet::Kind;
+        return {QStringLiteral("进货"),
+                strings({"货号", "货名", "数量", "进价", "进货日期"}),
+                {K::Text, K::Text, K::Integer, K::Money, K::Date},
+                {strings({"6901", "矿泉水, 550ml", "12", "¥1,234.50", "2026-12-09"}),
+                 strings({"69\"02", "两行\n名字", "-3", "(¥2.50)", ""})}};
+    }
+
+    static QString unzipped(const QString &xlsx, const QString &member)
+    {
+        QProcess p;
+        p.start(QStringLiteral("unzip"), {QStringLiteral("-p"), xlsx, member});
+        p.waitForFinished(30000);
+        return QString::fromUtf8(p.readAllStandardOutput());
+    }
+
+private Q_SLOTS:
+    void initTestCase() { TestShop::pinLocale(); }
+
+    void csvKeepsTheChineseAndQuotes()
+    {
+        TestShop shop;
+        const QString path = shop.dir() + QStringLiteral("/进货.csv");
+        QCOMPARE(Spreadsheet::write(sample(), path), QString());
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray bytes = f.readAll();
+        QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));
+        QCOMPARE(QString::fromUtf8(bytes.mid(3)), QStringLiteral("货号,货名,数量,进价,进货日期\r\n"
+                                                                 "6901,\"矿泉水, 550ml\",12,1234.50,2026-12-09\r\n"
+                                                                 "\"69\"\"02\",\"两行\n名字\",-3,-2.50,\r\n"));
+    }
+
+    void xlsxHoldsNumbersDatesAndAFrozenHeader()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("unzip")).isEmpty())
+            QSKIP("unzip is not installed");
+        TestShop shop;
+        const QString path = shop.dir() + QStringLiteral("/进货.xlsx");
+        QCOMPARE(Spreadsheet::write(sample(), path), QString());
+        const QString sheet = unzipped(path, QStringLiteral("xl/worksheets/sheet1.xml"));
+        const QString styles = unzipped(path, QStringLiteral("xl/styles.xml"));
+        QVERIFY2(sheet.contains(QStringLiteral("ySplit=\"1\"")), qPrintable(sheet));
+        // Money and quantities are numbers, the date its serial day number.
+        QVERIFY(sheet.contains(QStringLiteral("<v>1234.5</v>")));
+        QVERIFY(sheet.contains(QStringLiteral("<v>-2.5</v>")));
+        QVERIFY(sheet.contains(QStringLiteral("<v>12</v>")));
+        QVERIFY(sheet.contains(QStringLiteral("<v>%1</v>").arg(QDate(1899, 12, 30).daysTo(QDate(2026, 12, 9)))));
+        QVERIFY(styles.contains(QStringLiteral("¥#,##0.00")));
+        QVERIFY(styles.contains(QStringLiteral("yyyy-mm-dd")));
+        // Texts are written in the rows themselves.
+        for (const char *text : {"货名", "矿泉水, 550ml", "69\"02", "两行\n名字"})
+            QVERIFY2(sheet.contains(QString::fromUtf8(text)), text);
+    }
+
+    void thePurchaseGridGivesEveryRow()
+    {
+        // The list is read in pages as it scrolls; the export has them all.
+        TestShop shop;
+        shop.create();
+        shop.addGoods(QStringLiteral("A"), QStringLiteral("可乐"));
+        shop.exec(QStringLiteral(
+            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
+            "INSERT INTO jinhuo (id, code, shuliang, jinjia, shou, huiyuanjia, changjia, jindt, guoqidt) "
+            "SELECT i, 'A', i, 15000, 25000, 25000, '厂', '2026-01-01', '2027-01-01' FROM n"));
+        PurchaseDialog dialog(shop.db().connection());
+        auto *grid = dialog.findChild<QTableView *>(QStringLiteral("DataGrid1"));
+        using K = Spreadsheet::Kind;
+        const Spreadsheet::Sheet sheet =
+            sheetOfView(grid, {K::Text, K::Text, K::Integer, K::Money, K::Money, K::Text, K::Date, K::Date}, {});
+        QCOMPARE(sheet.rows.size(), 3000);
+        QCOMPARE(sheet.rows.last().value(2), QStringLiteral("3000"));
+        QCOMPARE(sheet.captions.value(3), QStringLiteral("进价"));
+    }
+};
+
+QTEST_MAIN(TestSpreadsheet)
+#include "tst_spreadsheet.moc"
