@@ -1,6 +1,7 @@
 #include "gui/stock/cataloguedialog.h"
 #include "gui/sheetexport.h"
 
+#include "gui/stock/importdialog.h"
 #include "gui/stock/minimumstockbox.h"
 
 #include "gui/messages.h"
@@ -142,6 +143,7 @@ void CatalogueDialog::buildControls()
     left->addWidget(pickGroup);
     m_minimum = new MinimumStockBox(m_db, this);
     left->addWidget(m_minimum);
+    left->addWidget(importGoodsButton(this, m_db, [this] { reread(); }));
     left->addWidget(exportButton(this, QStringLiteral("货名"), [this] {
         return sheetOfView(m_grid, {Spreadsheet::Kind::Text, Spreadsheet::Kind::Text}, QStringLiteral("货名"));
     }));

@@ -1,5 +1,6 @@
 #include "gui/stock/purchasedialog.h"
 #include "gui/sheetexport.h"
+#include "gui/stock/importdialog.h"
 
 #include "gui/gridwidths.h"
 #include "gui/messages.h"
@@ -102,6 +103,7 @@ void PurchaseDialog::buildControls()
     auto *buttons = new QHBoxLayout;
     for (QPushButton *b : {m_addButton, m_clearButton, m_deleteButton, m_closeButton})
         buttons->addWidget(b);
+    buttons->addWidget(importPurchasesButton(this, m_db, [this] { reloadList(); }));
     buttons->addWidget(exportButton(this, QStringLiteral("进货"), [this] {
         return sheetOfView(m_grid,
                            {Spreadsheet::Kind::Text, Spreadsheet::Kind::Text, Spreadsheet::Kind::Integer,

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "shop/csvimport.h"
+
+#include <QDialog>
+#include <QSqlDatabase>
+
+#include <functional>
+
+class QPushButton;
+
+// frmdaoru, "导入预览": every row of the file and every problem found in it.
+// 确定 is there only when there is none; nothing is stored before it.
+class ImportDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    ImportDialog(const QString &title, const QStringList &captions, const QList<QStringList> &rows,
+                 const QList<int> &lines, const QList<CsvImport::Problem> &problems, QWidget *parent = nullptr);
+};
+
+// "导入" of 货名管理 and 进货管理: asks for the CSV file, shows the preview and
+// stores every row in one transaction on 确定; `stored` then runs.
+QPushButton *importGoodsButton(QWidget *parent, QSqlDatabase db, std::function<void()> stored);
+QPushButton *importPurchasesButton(QWidget *parent, QSqlDatabase db, std::function<void()> stored);

@@ -1,0 +1,407 @@
+#include "shop/csvimport.h"
+
+#include "shop/schema.h"
+#include "shop/transaction.h"
+
+#include <QFile>
+#include <QHash>
+#include <QLocale>
+#include <QSet>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStringDecoder>
+
+#include <csv.h>
+#include <iconv.h>
+
+namespace CsvImport {
+
+namespace {
+
+constexpr qsizetype MaxLine = 64 * 1024;
+
+struct Reading
+{
+    QList<QList<QByteArray>> rows;
+    QList<int> lines;
+    QList<QByteArray> row;
+    int line = 1;     // the line being read
+    int rowStart = 1; // where the row being read started
+};
+
+void field(void *data, size_t size, void *reading)
+{
+    auto *r = static_cast<Reading *>(reading);
+    r->row.append(QByteArray(static_cast<const char *>(data), qsizetype(size)));
+}
+
+void rowEnd(int, void *reading)
+{
+    auto *r = static_cast<Reading *>(reading);
+    r->rows.append(r->row);
+    r->lines.append(r->rowStart);
+    r->rowStart = r->line + 1;
+    r->row.clear();
+}
+
+// GB18030 through the C library's iconv: every byte sequence of it is known there.
+std::optional<QString> fromGb18030(const QByteArray &bytes)
+{
+    iconv_t cd = iconv_open("UTF-8", "GB18030");
+    if (cd == iconv_t(-1))
+        return std::nullopt;
+    QByteArray out(bytes.size() * 2 + 4, Qt::Uninitialized);
+    char *in = const_cast<char *>(bytes.constData());
+    size_t inLeft = size_t(bytes.size());
+    char *to = out.data();
+    size_t outLeft = size_t(out.size());
+    const size_t done = iconv(cd, &in, &inLeft, &to, &outLeft);
+    iconv_close(cd);
+    if (done == size_t(-1) || inLeft != 0)
+        return std::nullopt;
+    out.truncate(out.size() - qsizetype(outLeft));
+    return QString::fromUtf8(out);
+}
+
+bool isUtf8(const QByteArray &bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    const QString text = decoder(bytes);
+    return !decoder.hasError();
+}
+
+QString textOf(const QByteArray &bytes, bool utf8)
+{
+    return utf8 ? QString::fromUtf8(bytes) : fromGb18030(bytes).value_or(QString());
+}
+
+bool isCaption(const QStringList &row)
+{
+    return !row.isEmpty() && (row.first().trimmed() == u"货号" || row.first().trimmed().toLower() == u"code");
+}
+
+bool tooLong(const QString &text)
+{
+    return text.toUcs4().size() > MaxText;
+}
+
+std::optional<qint64> wholeNumber(const QString &text)
+{
+    const QString t = text.trimmed();
+    if (t.isEmpty() || t.size() > 9 || std::any_of(t.begin(), t.end(), [](QChar c) { return c < u'0' || c > u'9'; }))
+        return std::nullopt;
+    return t.toLongLong();
+}
+
+std::optional<QDate> dateIn(const QString &text)
+{
+    const QDate d = QDate::fromString(text.trimmed(), QStringLiteral("yyyy-MM-dd"));
+    if (d.isValid())
+        return d;
+    // Spreadsheets also write 2026/12/9.
+    const QDate slashed = QDate::fromString(text.trimmed(), QStringLiteral("yyyy/M/d"));
+    return slashed.isValid() ? std::optional<QDate>(slashed) : std::nullopt;
+}
+
+// The codes of the catalogue that are among `codes`.
+QSet<QString> knownCodes(const QSqlDatabase &db, const QSet<QString> &codes, QString *error)
+{
+    QSet<QString> known;
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("SELECT 1 FROM name WHERE code = ? LIMIT 1"));
+    for (const QString &code : codes) {
+        q.addBindValue(code);
+        if (!q.exec()) {
+            *error = q.lastError().text();
+            return known;
+        }
+        if (q.next())
+            known.insert(code);
+        q.finish();
+    }
+    return known;
+}
+
+} // namespace
+
+Table read(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        Table t;
+        t.error = QStringLiteral("无法打开 %1：%2").arg(path, file.errorString());
+        return t;
+    }
+    return parse(file.readAll());
+}
+
+Table parse(const QByteArray &input)
+{
+    Table t;
+    QByteArray bytes = input;
+    const bool bom = bytes.startsWith("\xEF\xBB\xBF");
+    if (bom)
+        bytes.remove(0, 3);
+    if (bytes.contains('\0')) {
+        t.error = QStringLiteral("这不是文本文件（CSV）。");
+        return t;
+    }
+    const bool utf8 = bom || isUtf8(bytes);
+    if (!utf8 && !fromGb18030(bytes)) {
+        t.error = QStringLiteral("文件的编码既不是 UTF-8 也不是 GB18030。");
+        return t;
+    }
+    // Line numbers and the longest line, for the messages.
+    qsizetype from = 0;
+    int lineNo = 1;
+    QList<qsizetype> lineStarts{0};
+    while (from < bytes.size()) {
+        qsizetype end = bytes.indexOf('\n', from);
+        if (end < 0)
+            end = bytes.size();
+        if (end - from > MaxLine) {
+            t.error = QStringLiteral("第 %1 行太长（超过 64 KB），不像是货物清单。").arg(lineNo);
+            return t;
+        }
+        from = end + 1;
+        lineStarts.append(from);
+        ++lineNo;
+    }
+    csv_parser parser;
+    if (csv_init(&parser, CSV_STRICT | CSV_STRICT_FINI) != 0) {
+        t.error = QStringLiteral("CSV 解析器无法启动。");
+        return t;
+    }
+    Reading reading;
+    // Fed a line at a time, so that each row knows where it started.
+    for (qsizetype i = 0; i + 1 < lineStarts.size(); ++i) {
+        const qsizetype start = lineStarts[i];
+        const qsizetype length = std::min(lineStarts[i + 1], bytes.size()) - start;
+        reading.line = int(i + 1);
+        if (csv_parse(&parser, bytes.constData() + start, size_t(length), field, rowEnd, &reading) != size_t(length)) {
+            t.error = QStringLiteral("第 %1 行无法解析：%2")
+                          .arg(i + 1)
+                          .arg(QString::fromUtf8(csv_strerror(csv_error(&parser))));
+            csv_free(&parser);
+            return t;
+        }
+    }
+    if (csv_fini(&parser, field, rowEnd, &reading) != 0) {
+        t.error = QStringLiteral("文件在引号里结束，可能不完整（第 %1 行起）。").arg(reading.rowStart);
+        csv_free(&parser);
+        return t;
+    }
+    csv_free(&parser);
+    for (qsizetype r = 0; r < reading.rows.size(); ++r) {
+        QStringList row;
+        for (const QByteArray &f : std::as_const(reading.rows[r]))
+            row.append(textOf(f, utf8));
+        // Blank lines give nothing.
+        if (row.size() == 1 && row.first().trimmed().isEmpty())
+            continue;
+        t.rows.append(row);
+        t.lines.append(reading.lines.value(r));
+    }
+    return t;
+}
+
+Goods checkGoods(const QSqlDatabase &db, const Table &table)
+{
+    Goods g;
+    QSet<QString> inFile;
+    QHash<QString, int> firstLine;
+    for (qsizetype i = 0; i < table.rows.size(); ++i) {
+        const QStringList &row = table.rows[i];
+        const int line = table.lines.value(i);
+        if (i == 0 && isCaption(row))
+            continue;
+        GoodsRow r{line, row.value(0).trimmed(), row.value(1).trimmed(), std::nullopt};
+        auto problem = [&](const QString &text) { g.problems.append({line, text}); };
+        if (r.code.isEmpty())
+            problem(QStringLiteral("货号是空的"));
+        else if (tooLong(r.code))
+            problem(QStringLiteral("货号超过 %1 个字").arg(MaxText));
+        else if (firstLine.contains(r.code))
+            problem(QStringLiteral("货号 %1 在第 %2 行已经有了").arg(r.code).arg(firstLine.value(r.code)));
+        else
+            firstLine.insert(r.code, line);
+        if (r.name.isEmpty())
+            problem(QStringLiteral("货名是空的"));
+        else if (tooLong(r.name))
+            problem(QStringLiteral("货名超过 %1 个字").arg(MaxText));
+        if (!row.value(2).trimmed().isEmpty()) {
+            r.minimum = wholeNumber(row.value(2));
+            if (!r.minimum)
+                problem(QStringLiteral("最低库存“%1”不是整数").arg(row.value(2)));
+        }
+        if (row.size() > 3)
+            problem(QStringLiteral("多出 %1 列").arg(row.size() - 3));
+        inFile.insert(r.code);
+        g.rows.append(r);
+    }
+    QString error;
+    const QSet<QString> known = knownCodes(db, inFile, &error);
+    if (!error.isEmpty())
+        g.problems.append({0, error});
+    for (const GoodsRow &r : std::as_const(g.rows))
+        if (known.contains(r.code) && firstLine.value(r.code) == r.line)
+            g.problems.append({r.line, QStringLiteral("货号 %1 已经在货名表里").arg(r.code)});
+    std::stable_sort(g.problems.begin(), g.problems.end(),
+                     [](const Problem &a, const Problem &b) { return a.line < b.line; });
+    return g;
+}
+
+bool storeGoods(const QSqlDatabase &db, const Goods &goods, QString *error)
+{
+    if (!goods.problems.isEmpty()) {
+        *error = QStringLiteral("文件里有问题，什么也没有保存。");
+        return false;
+    }
+    Transaction tx(db);
+    if (!tx.isActive()) {
+        *error = tx.lastError();
+        return false;
+    }
+    QSqlQuery name(db), minimum(db);
+    name.prepare(QStringLiteral("INSERT INTO name (code, name) VALUES (?, ?)"));
+    minimum.prepare(QStringLiteral("INSERT INTO zuidi (code, shuliang) VALUES (?, ?)"));
+    for (const GoodsRow &r : goods.rows) {
+        name.addBindValue(r.code);
+        name.addBindValue(r.name);
+        if (!name.exec()) {
+            *error = name.lastError().text();
+            return false;
+        }
+        if (r.minimum) {
+            minimum.addBindValue(r.code);
+            minimum.addBindValue(qlonglong(*r.minimum));
+            if (!minimum.exec()) {
+                *error = minimum.lastError().text();
+                return false;
+            }
+        }
+    }
+    if (!tx.commit()) {
+        *error = tx.lastError();
+        return false;
+    }
+    return true;
+}
+
+Purchases checkPurchases(const QSqlDatabase &db, const Table &table)
+{
+    Purchases p;
+    QSet<QString> codes;
+    // With a header the columns are found by their captions (the list that
+    // 进货管理 exports has the name in its second column); without, in order.
+    const QStringList order = {QStringLiteral("货号"),    QStringLiteral("数量"), QStringLiteral("进价"),
+                               QStringLiteral("售价"),    QStringLiteral("厂家"), QStringLiteral("进货日期"),
+                               QStringLiteral("过期日期")};
+    QList<int> at = {0, 1, 2, 3, 4, 5, 6};
+    qsizetype used = order.size();
+    if (!table.rows.isEmpty() && isCaption(table.rows.first())) {
+        QStringList header;
+        for (const QString &h : table.rows.first())
+            header.append(h.trimmed());
+        for (int c = 0; c < order.size(); ++c)
+            at[c] = int(header.indexOf(order[c]));
+        used = header.size();
+        for (int c = 0; c < order.size(); ++c)
+            if (at[c] < 0)
+                p.problems.append({table.lines.value(0), QStringLiteral("标题行里没有“%1”").arg(order[c])});
+    }
+    for (qsizetype i = 0; i < table.rows.size(); ++i) {
+        const QStringList &raw = table.rows[i];
+        const int line = table.lines.value(i);
+        if (i == 0 && isCaption(raw))
+            continue;
+        QStringList row;
+        for (const int c : std::as_const(at))
+            row.append(c >= 0 ? raw.value(c) : QString());
+        auto problem = [&](const QString &text) { p.problems.append({line, text}); };
+        PurchaseRow r;
+        r.line = line;
+        r.code = row.value(0).trimmed();
+        if (r.code.isEmpty())
+            problem(QStringLiteral("货号是空的"));
+        codes.insert(r.code);
+        const auto quantity = wholeNumber(row.value(1));
+        if (!quantity || *quantity <= 0 || *quantity > 32767)
+            problem(QStringLiteral("数量“%1”不是 1 到 32767 的整数").arg(row.value(1)));
+        else
+            r.quantity = *quantity;
+        for (const auto &[column, caption, into] : {std::tuple(2, QStringLiteral("进价"), &r.purchasePrice),
+                                                    std::tuple(3, QStringLiteral("售价"), &r.sellingPrice)}) {
+            const auto m = Money::parse(row.value(column).trimmed(), QLocale::c());
+            if (!m || *m < Money())
+                problem(QStringLiteral("%1“%2”不是金额").arg(caption, row.value(column)));
+            else
+                *into = *m;
+        }
+        r.maker = row.value(4).trimmed();
+        if (tooLong(r.maker))
+            problem(QStringLiteral("厂家超过 %1 个字").arg(MaxText));
+        for (const auto &[column, caption, into] : {std::tuple(5, QStringLiteral("进货日期"), &r.purchased),
+                                                    std::tuple(6, QStringLiteral("过期日期"), &r.expires)}) {
+            const auto d = dateIn(row.value(column));
+            if (!d)
+                problem(QStringLiteral("%1“%2”不是日期（2026-12-09）").arg(caption, row.value(column)));
+            else
+                *into = *d;
+        }
+        if (raw.size() > used)
+            problem(QStringLiteral("多出 %1 列").arg(raw.size() - used));
+        p.rows.append(r);
+    }
+    QString error;
+    const QSet<QString> known = knownCodes(db, codes, &error);
+    if (!error.isEmpty())
+        p.problems.append({0, error});
+    for (const PurchaseRow &r : std::as_const(p.rows))
+        if (!r.code.isEmpty() && !known.contains(r.code))
+            p.problems.append({r.line, QStringLiteral("没有货号 %1（请先在货名管理里输入）").arg(r.code)});
+    std::stable_sort(p.problems.begin(), p.problems.end(),
+                     [](const Problem &a, const Problem &b) { return a.line < b.line; });
+    return p;
+}
+
+bool storePurchases(const QSqlDatabase &db, const Purchases &purchases, QString *error)
+{
+    if (!purchases.problems.isEmpty()) {
+        *error = QStringLiteral("文件里有问题，什么也没有保存。");
+        return false;
+    }
+    Transaction tx(db);
+    if (!tx.isActive() || !tx.lockForNumbering(QStringLiteral("jinhuo"))) {
+        *error = tx.lastError();
+        return false;
+    }
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("SELECT id FROM jinhuo ORDER BY rowid DESC LIMIT 1"))) {
+        *error = q.lastError().text();
+        return false;
+    }
+    qint64 id = q.next() ? q.value(0).toLongLong() : 0;
+    q.finish();
+    using K = Schema::ColumnKind;
+    q.prepare(QStringLiteral("INSERT INTO jinhuo (id, code, shuliang, jinjia, shou, huiyuanjia, changjia, jindt, "
+                             "guoqidt) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    for (const PurchaseRow &r : purchases.rows) {
+        for (const QVariant &v :
+             {QVariant(++id), QVariant(r.code), QVariant(r.quantity), QVariant(qlonglong(r.purchasePrice.units())),
+              QVariant(qlonglong(r.sellingPrice.units())), QVariant(qlonglong(r.sellingPrice.units())),
+              QVariant(r.maker), Schema::toStorage(K::Date, r.purchased), Schema::toStorage(K::Date, r.expires)})
+            q.addBindValue(v);
+        if (!q.exec()) {
+            *error = q.lastError().text();
+            return false;
+        }
+    }
+    if (!tx.commit()) {
+        *error = tx.lastError();
+        return false;
+    }
+    return true;
+}
+
+} // namespace CsvImport

@@ -1,0 +1,80 @@
+#pragma once
+
+#include "shop/money.h"
+
+#include <QDate>
+#include <QList>
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// Goods (货名管理) and purchases (进货管理) read from a supplier's CSV file.
+// The file is read whole and every row checked before anything is stored;
+// the rows are then stored in one transaction, or none of them.
+namespace CsvImport {
+
+// The longest code, name or maker taken, in characters.
+inline constexpr int MaxText = 50;
+
+struct Table
+{
+    QList<QStringList> rows;
+    QList<int> lines; // the file's line on which each row starts
+    QString error;    // why the file could not be read (then there are no rows)
+};
+
+// Reads a CSV file with a parser that knows quoted fields (commas, quotes and
+// line breaks inside them): UTF-8 with or without a byte order mark, or
+// GB18030 as older Chinese spreadsheets write it. A file that ends inside a
+// quoted field, is no text, or has a line longer than 64 KB is refused.
+Table read(const QString &path);
+Table parse(const QByteArray &bytes);
+
+struct Problem
+{
+    int line = 0;
+    QString text;
+};
+
+// A first row whose first field is a caption (货号) is the header and skipped.
+struct GoodsRow
+{
+    int line = 0;
+    QString code, name;
+    std::optional<qint64> minimum;
+};
+struct Goods
+{
+    QList<GoodsRow> rows;
+    QList<Problem> problems;
+};
+// Columns: code, name, and optionally the minimum stock. Refused: an empty
+// or too long code or name, a code twice in the file or already in the
+// catalogue, a minimum that is no whole number.
+Goods checkGoods(const QSqlDatabase &db, const Table &table);
+bool storeGoods(const QSqlDatabase &db, const Goods &goods, QString *error);
+
+struct PurchaseRow
+{
+    int line = 0;
+    QString code;
+    qint64 quantity = 0;
+    Money purchasePrice, sellingPrice;
+    QString maker;
+    QDate purchased, expires;
+};
+struct Purchases
+{
+    QList<PurchaseRow> rows;
+    QList<Problem> problems;
+};
+// Columns: code, quantity, purchase price, selling price, maker, purchase
+// date, expiry date (yyyy-MM-dd). Refused: a code not in the catalogue, a
+// quantity that is no whole number above zero, a price that is no amount, a
+// date that is none, a maker too long.
+Purchases checkPurchases(const QSqlDatabase &db, const Table &table);
+bool storePurchases(const QSqlDatabase &db, const Purchases &purchases, QString *error);
+
+} // namespace CsvImport

@@ -1,0 +1,192 @@
+#include "gui/sheetexport.h"
+#include "gui/stock/cataloguedialog.h"
+#include "gui/stock/purchasedialog.h"
+#include "shop/csvimport.h"
+#include "testshop.h"
+
+#include <QFile>
+#include <QSqlQuery>
+#include <QTableView>
+#include <QTest>
+
+#include <iconv.h>
+
+// Goods and purchases from a supplier's CSV: odd files read or refused with
+// a clear message, every problem found before anything is stored, and
+// nothing stored while one is left.
+class TestCsvImport : public QObject
+{
+    Q_OBJECT
+
+    static QByteArray gb18030(const QString &text)
+    {
+        const QByteArray utf8 = text.toUtf8();
+        iconv_t cd = iconv_open("GB18030", "UTF-8");
+        QByteArray out(utf8.size() * 2, Qt::Uninitialized);
+        char *in = const_cast<char *>(utf8.constData()), *to = out.data();
+        size_t inLeft = size_t(utf8.size()), outLeft = size_t(out.size());
+        iconv(cd, &in, &inLeft, &to, &outLeft);
+        iconv_close(cd);
+        out.truncate(out.size() - qsizetype(outLeft));
+        return out;
+    }
+
+    static QStringList names(TestShop &shop)
+    {
+        QSqlQuery q(shop.db().connection());
+        q.exec(QStringLiteral("SELECT code, name FROM name ORDER BY rowid"));
+        QStringList all;
+        while (q.next())
+            all.append(q.value(0).toString() + u'=' + q.value(1).toString());
+        return all;
+    }
+
+private Q_SLOTS:
+    void initTestCase() { TestShop::pinLocale(); }
+
+    void goods_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("refusal"); // the file's error or the first problem; empty: stored
+        QTest::addColumn<QStringList>("stored");
+        const QByteArray header = "货号,货名,最低库存\r\n";
+        QTest::newRow("quotes and line breaks")
+            << header + "A1,\"矿泉水, 550ml\",5\r\nA2,\"两行\n名字\",\r\n"
+            << QString() << strings({"A0=旧货", "A1=矿泉水, 550ml", "A2=两行\n名字"});
+        QTest::newRow("a BOM") << "\xEF\xBB\xBF" + header + "A1,可乐\r\n"
+                               << QString() << strings({"A0=旧货", "A1=可乐"});
+        QTest::newRow("GB18030") << gb18030(QStringLiteral("货号,货名\r\nA1,纯牛奶\r\n")) << QString()
+                                 << strings({"A0=旧货", "A1=纯牛奶"});
+        QTest::newRow("no header") << QByteArray("B1,薯片\nB2,毛巾\n") << QString()
+                                   << strings({"A0=旧货", "B1=薯片", "B2=毛巾"});
+        QTest::newRow("a 10 MB line") << header + "A1," + QByteArray(10 << 20, 'x') + "\r\n"
+                                      << QStringLiteral("第 2 行太长") << QStringList();
+        QTest::newRow("truncated") << header + "A1,\"矿泉" << QStringLiteral("文件在引号里结束") << QStringList();
+        QTest::newRow("not text") << QByteArray("A1,\0\x01\x02", 6) << QStringLiteral("这不是文本文件")
+                                  << QStringList();
+        QTest::newRow("neither UTF-8 nor GB18030")
+            << QByteArray("A1,\xFF\xFF\r\n") << QStringLiteral("编码") << QStringList();
+        QTest::newRow("code twice") << header + "A1,可乐\r\nA1,雪碧\r\n"
+                                    << QStringLiteral("第 3 行：货号 A1 在第 2 行已经有了") << QStringList();
+        QTest::newRow("code in the catalogue") << header + "A0,新货\r\n"
+                                               << QStringLiteral("第 2 行：货号 A0 已经在货名表里") << QStringList();
+        QTest::newRow("no name") << header + "A1,,3\r\n" << QStringLiteral("第 2 行：货名是空的") << QStringList();
+        QTest::newRow("name too long") << header + "A1," + QString(51, QChar(0x6C34)).toUtf8() + "\r\n"
+                                       << QStringLiteral("第 2 行：货名超过 50 个字") << QStringList();
+        QTest::newRow("bad minimum") << header + "A1,可乐,三\r\n"
+                                     << QStringLiteral("第 2 行：最低库存“三”不是整数") << QStringList();
+    }
+
+    void goods()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, refusal);
+        QFETCH(QStringList, stored);
+        TestShop shop;
+        shop.create();
+        shop.addGoods(QStringLiteral("A0"), QStringLiteral("旧货"));
+        const CsvImport::Table table = CsvImport::parse(file);
+        const CsvImport::Goods goods = CsvImport::checkGoods(shop.db().connection(), table);
+        QString error;
+        const bool ok = table.error.isEmpty() && CsvImport::storeGoods(shop.db().connection(), goods, &error);
+        if (refusal.isEmpty()) {
+            QVERIFY2(ok, qPrintable(table.error + error));
+            QCOMPARE(names(shop), stored);
+        } else {
+            QVERIFY(!ok);
+            const QString first = !table.error.isEmpty() ? table.error
+                                                         : QStringLiteral("第 %1 行：%2")
+                                                               .arg(goods.problems.value(0).line)
+                                                               .arg(goods.problems.value(0).text);
+            QVERIFY2(first.contains(refusal), qPrintable(first));
+            QCOMPARE(names(shop), strings({"A0=旧货"}));
+        }
+    }
+
+    void purchasesAreStoredWholeOrNotAtAll_data() { addEngineColumn(); }
+
+    void purchasesAreStoredWholeOrNotAtAll()
+    {
+        QFETCH(bool, server);
+        TestShop shop;
+        shop.create();
+        shop.addGoods(QStringLiteral("A"), QStringLiteral("可乐"));
+        shop.addPurchase(QStringLiteral("A"), 1, Money::fromCents(100));
+        if (server)
+            shop.moveToServer();
+        const QSqlDatabase db = shop.db().connection();
+        const QByteArray bad = "A,5,1.50,2.50,甲厂,2026-12-01,2027-06-01\n"
+                               "X,5,1.50,2.50,甲厂,2026-12-01,2027-06-01\n"
+                               "A,五,1.50,2.50,甲厂,2026-12-01,2027-06-01\n"
+                               "A,5,abc,2.50,甲厂,2026-12-01,2027-06-01\n"
+                               "A,5,1.50,2.50,甲厂,2026-13-01,2027-06-01\n";
+        const CsvImport::Purchases refused = CsvImport::checkPurchases(db, CsvImport::parse(bad));
+        QStringList problems;
+        for (const CsvImport::Problem &p : refused.problems)
+            problems.append(QStringLiteral("%1 %2").arg(p.line).arg(p.text));
+        QCOMPARE(problems, strings({"2 没有货号 X（请先在货名管理里输入）", "3 数量“五”不是 1 到 32767 的整数",
+                                    "4 进价“abc”不是金额", "5 进货日期“2026-13-01”不是日期（2026-12-09）"}));
+        QString error;
+        QVERIFY(!CsvImport::storePurchases(db, refused, &error));
+        QCOMPARE(shop.count(QStringLiteral("jinhuo")), 1);
+
+        const CsvImport::Purchases good = CsvImport::checkPurchases(
+            db,
+            CsvImport::parse("A,5,1.50,2.50,甲厂,2026-12-01,2027-06-01\nA,7,1.60,2.80,乙厂,2026/12/2,2027-07-01\n"));
+        QVERIFY(good.problems.isEmpty());
+        QVERIFY2(CsvImport::storePurchases(db, good, &error), qPrintable(error));
+        QSqlQuery q(db);
+        QVERIFY(q.exec(QStringLiteral("SELECT id, shuliang, jinjia, shou, changjia FROM jinhuo ORDER BY rowid")));
+        QStringList rows;
+        while (q.next())
+            rows.append(QStringLiteral("%1 %2 %3 %4 %5")
+                            .arg(q.value(0).toString(), q.value(1).toString(), q.value(2).toString(),
+                                 q.value(3).toString(), q.value(4).toString()));
+        QCOMPARE(rows.mid(1), strings({"2 5 15000 25000 甲厂", "3 7 16000 28000 乙厂"}));
+    }
+
+    void aRoundTripGivesTheSameRows()
+    {
+        // 货名管理's and 进货管理's exports read back into an empty shop.
+        TestShop from;
+        from.create();
+        from.addGoods(QStringLiteral("A"), QStringLiteral("可乐, 大瓶"));
+        from.addGoods(QStringLiteral("B"), QStringLiteral("薯片\"原味\""));
+        from.addPurchase(QStringLiteral("A"), 4, Money::fromCents(250));
+        from.addPurchase(QStringLiteral("B"), 6, Money::fromCents(1000));
+        using K = Spreadsheet::Kind;
+        const QString goodsCsv = from.dir() + QStringLiteral("/goods.csv");
+        const QString purchasesCsv = from.dir() + QStringLiteral("/purchases.csv");
+        {
+            CatalogueDialog catalogue(from.db().connection());
+            QCOMPARE(Spreadsheet::writeCsv(
+                         sheetOfView(catalogue.findChild<QTableView *>(QStringLiteral("DataGrid1")), {}, {}), goodsCsv),
+                     QString());
+            PurchaseDialog purchases(from.db().connection());
+            QCOMPARE(Spreadsheet::writeCsv(
+                         sheetOfView(purchases.findChild<QTableView *>(QStringLiteral("DataGrid1")),
+                                     {K::Text, K::Text, K::Integer, K::Money, K::Money, K::Text, K::Date, K::Date}, {}),
+                         purchasesCsv),
+                     QString());
+        }
+        TestShop to;
+        to.create();
+        const QSqlDatabase db = to.db().connection();
+        QString error;
+        QVERIFY(CsvImport::storeGoods(db, CsvImport::checkGoods(db, CsvImport::read(goodsCsv)), &error));
+        const CsvImport::Purchases purchases = CsvImport::checkPurchases(db, CsvImport::read(purchasesCsv));
+        QVERIFY2(purchases.problems.isEmpty(), qPrintable(purchases.problems.value(0).text));
+        QVERIFY(CsvImport::storePurchases(db, purchases, &error));
+        QCOMPARE(names(to), names(from));
+        for (const char *sql :
+             {"SELECT group_concat(id || code || shuliang || jinjia || shou || jindt || guoqidt, '|') "
+              "FROM jinhuo"}) {
+            QSqlQuery a(from.db().connection()), b(db);
+            QVERIFY(a.exec(QString::fromLatin1(sql)) && a.next() && b.exec(QString::fromLatin1(sql)) && b.next());
+            QCOMPARE(b.value(0).toString(), a.value(0).toString());
+        }
+    }
+};
+
+QTEST_MAIN(TestCsvImport)
+#include "tst_csvimport.moc"
