@@ -143,10 +143,13 @@ void CatalogueDialog::buildControls()
     left->addWidget(pickGroup);
     m_minimum = new MinimumStockBox(m_db, this);
     left->addWidget(m_minimum);
-    left->addWidget(importGoodsButton(this, m_db, [this] { reread(); }));
-    left->addWidget(exportButton(this, QStringLiteral("货名"), [this] {
+    // The catalogue in and out of spreadsheets.
+    auto *sheets = new QHBoxLayout;
+    sheets->addWidget(importGoodsButton(this, m_db, [this] { reread(); }));
+    sheets->addWidget(exportButton(this, QStringLiteral("货名"), [this] {
         return sheetOfView(m_grid, {Spreadsheet::Kind::Text, Spreadsheet::Kind::Text}, QStringLiteral("货名"));
     }));
+    left->addLayout(sheets);
     left->addStretch();
     auto *layout = new QHBoxLayout(this);
     layout->addLayout(left);
