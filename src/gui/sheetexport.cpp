@@ -21,9 +21,11 @@ QPushButton *exportButton(QWidget *parent, const QString &fileName, std::functio
             QStringLiteral("Excel 工作簿 (*.xlsx);;CSV 文件，UTF-8 (*.csv)"), &filter);
         if (path.isEmpty())
             return;
-        const bool csv = filter.contains(QStringLiteral("csv"));
-        if (!path.endsWith(csv ? QStringLiteral(".csv") : QStringLiteral(".xlsx"), Qt::CaseInsensitive))
-            path += csv ? QStringLiteral(".csv") : QStringLiteral(".xlsx");
+        // A name typed with its suffix says which; otherwise the chosen filter.
+        const bool typed = path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive) ||
+                           path.endsWith(QStringLiteral(".xlsx"), Qt::CaseInsensitive);
+        if (!typed)
+            path += filter.contains(QStringLiteral("csv")) ? QStringLiteral(".csv") : QStringLiteral(".xlsx");
         QApplication::setOverrideCursor(Qt::WaitCursor);
         const Spreadsheet::Sheet s = sheet();
         const QString problem = Spreadsheet::write(s, path);
