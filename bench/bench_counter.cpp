@@ -212,6 +212,7 @@ int main(int argc, char **argv)
     screenFigures(table, shops);
     if (!guard) {
         analysisFigures(table, shops);
+        knowFigures(table, shops);
         cleanupFigures(table, shops);
         if (table.wants(QStringLiteral("S1")) || table.wants(QStringLiteral("S2")) || table.wants(QStringLiteral("S3")))
             serverFigures(table, shops);

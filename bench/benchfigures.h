@@ -25,5 +25,7 @@ void screenFigures(BenchTable &table, const BenchShops &shops);
 void analysisFigures(BenchTable &table, const BenchShops &shops);
 // P8 cleanup of all sales.
 void cleanupFigures(BenchTable &table, const BenchShops &shops);
+// K1 expiry list, K2 reorder list, K3 the chart of a year, K4 export, K5 import.
+void knowFigures(BenchTable &table, const BenchShops &shops);
 // S1 checkout, S2 three tills at once, S3 the analyses: the shop on a server.
 void serverFigures(BenchTable &table, const BenchShops &shops);

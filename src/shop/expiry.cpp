@@ -56,10 +56,12 @@ ExpiryFigures ExpiryFigures::compute(const QSqlDatabase &db, QDate today, int da
 
     // The purchases of each code in stored order; its stock is laid on them
     // from the last one back.
+    // The expiry date is read only for the purchases that hold stock: most
+    // of a code's purchases are sold long ago.
     struct Batch
     {
         qint64 quantity;
-        QDate expires;
+        QVariant expires;
     };
     const QDate horizon = today.addDays(days);
     QString code;
@@ -74,8 +76,9 @@ ExpiryFigures ExpiryFigures::compute(const QSqlDatabase &db, QDate today, int da
             if (part <= 0)
                 continue;
             left -= part;
-            if (b->expires.isValid() && b->expires <= horizon)
-                f.rows.append({code, QString(), stock, part, b->expires, today.daysTo(b->expires)});
+            const QDate expires = Schema::fromStorage(Schema::ColumnKind::Date, b->expires).toDate();
+            if (expires.isValid() && expires <= horizon)
+                f.rows.append({code, QString(), stock, part, expires, today.daysTo(expires)});
         }
         batches.clear();
     };
@@ -91,7 +94,7 @@ ExpiryFigures ExpiryFigures::compute(const QSqlDatabase &db, QDate today, int da
             code = next;
             first = false;
         }
-        batches.append({q.value(1).toLongLong(), Schema::fromStorage(Schema::ColumnKind::Date, q.value(2)).toDate()});
+        batches.append({q.value(1).toLongLong(), q.value(2)});
     }
     if (!first)
         settle();
