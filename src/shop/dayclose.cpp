@@ -137,11 +137,15 @@ std::optional<CloseFigures> DayClose::current() const
 
 std::optional<bool> DayClose::needsOpening() const
 {
+    if (m_noOpeningNeeded)
+        return false;
     const auto open = openRow();
     if (!open)
         return std::nullopt;
-    if (*open)
+    if (*open) {
+        m_noOpeningNeeded = true;
         return false;
+    }
     QSqlQuery q(m_db);
     q.prepare(QStringLiteral("SELECT 1 FROM rijie WHERE till = ? LIMIT 1"));
     q.addBindValue(m_till);
@@ -149,7 +153,9 @@ std::optional<bool> DayClose::needsOpening() const
         m_error = q.lastError().text();
         return std::nullopt;
     }
-    return q.next();
+    const bool closedBefore = q.next();
+    m_noOpeningNeeded = !closedBefore;
+    return closedBefore;
 }
 
 namespace {
@@ -200,6 +206,7 @@ bool DayClose::open(Money opening)
         m_error = tx.lastError();
         return false;
     }
+    m_noOpeningNeeded = true;
     return true;
 }
 
@@ -207,6 +214,7 @@ std::optional<CloseFigures> DayClose::close(Money counted)
 {
     // The figures, the close and its tickets in one transaction: whole or
     // not at all, and no ticket of this till in between (it is this program).
+    m_noOpeningNeeded = false;
     Transaction tx(m_db);
     if (!tx.isActive() || !tx.lockForNumbering(QStringLiteral("rijie"))) {
         m_error = tx.lastError();

@@ -58,7 +58,12 @@ public:
     std::optional<CloseFigures> current() const;
     // True when this till has closed before and no period is open: the next
     // sale opens one, with the cash the drawer starts with.
+    // Once answered "no", the answer is kept until this object closes a
+    // period or forgetOpening() is called: only this till's own close can
+    // change it, and the checkout asks on every ticket.
     std::optional<bool> needsOpening() const;
+    // Drops the kept answer of needsOpening (after a close made elsewhere).
+    void forgetOpening() { m_noOpeningNeeded = false; }
     // Opens this till's period with the opening cash (or sets it, when one is open).
     bool open(Money opening);
     // Closes this till's period with the cash counted; the closed figures.
@@ -81,4 +86,5 @@ private:
     QSqlDatabase m_db;
     int m_till;
     mutable QString m_error;
+    mutable bool m_noOpeningNeeded = false;
 };

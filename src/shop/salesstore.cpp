@@ -15,33 +15,53 @@
 
 namespace {
 
+// One statement through SQLite's own interface, run once with its values:
+// integers, texts or NULL (an invalid QVariant).
+QString insertOnce(sqlite3 *handle, const char *sql, std::initializer_list<QVariant> values)
+{
+    sqlite3_stmt *stmt = nullptr;
+    if (sqlite3_prepare_v2(handle, sql, -1, &stmt, nullptr) != SQLITE_OK)
+        return QString::fromUtf8(sqlite3_errmsg(handle));
+    const auto finalize = qScopeGuard([stmt] { sqlite3_finalize(stmt); });
+    int column = 1;
+    for (const QVariant &v : values) {
+        if (!v.isValid() || v.isNull()) {
+            sqlite3_bind_null(stmt, column);
+        } else if (v.typeId() == QMetaType::QString) {
+            const QByteArray text = v.toString().toUtf8();
+            sqlite3_bind_text(stmt, column, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+        } else {
+            sqlite3_bind_int64(stmt, column, v.toLongLong());
+        }
+        ++column;
+    }
+    return sqlite3_step(stmt) == SQLITE_DONE ? QString() : QString::fromUtf8(sqlite3_errmsg(handle));
+}
+
 // The tuihuo rows of the ticket's returned lines and its fukuan row, on the file.
-QString storeReturnsAndPayment(const QSqlDatabase &db, qint64 ticketNumber, qint64 firstId,
+QString storeReturnsAndPayment(sqlite3 *handle, const QSqlDatabase &db, qint64 ticketNumber, qint64 firstId,
                                const QList<TicketLine> &lines, const SalesStore::PaymentRow &payment)
 {
     using K = Schema::ColumnKind;
-    QSqlQuery q(db);
     for (int i = 0; i < lines.size(); ++i) {
         const TicketLine &l = lines[i];
         if (!l.isReturn())
             continue;
-        q.prepare(QStringLiteral("INSERT INTO tuihuo (id, danjuhao, code, shuliang, yuandanjuhao, yuanid) "
-                                 "VALUES (?, ?, ?, ?, ?, ?)"));
-        for (const QVariant &v : {QVariant(firstId + i), QVariant(ticketNumber), QVariant(l.code),
-                                  QVariant(-qint64(l.quantity)), QVariant(l.returnOfTicket), QVariant(l.returnOfLine)})
-            q.addBindValue(v);
-        if (!q.exec())
-            return q.lastError().text();
+        if (const QString problem =
+                insertOnce(handle,
+                           "INSERT INTO tuihuo (id, danjuhao, code, shuliang, yuandanjuhao, yuanid) "
+                           "VALUES (?, ?, ?, ?, ?, ?)",
+                           {firstId + i, ticketNumber, l.code, -qint64(l.quantity), l.returnOfTicket, l.returnOfLine});
+            !problem.isEmpty())
+            return problem;
     }
-    q.prepare(QStringLiteral("INSERT INTO fukuan (danjuhao, till, fangshi, hangshu, xiaoshoue, tuihuoe, shoukuan, "
-                             "zhaoling, dt) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-    for (const QVariant &v :
-         {QVariant(ticketNumber), QVariant(Database::tillOf(db)), QVariant(payment.method), QVariant(payment.lines),
-          QVariant(qlonglong(payment.sales.units())), QVariant(qlonglong(payment.returns.units())),
-          QVariant(qlonglong(payment.paid.units())), QVariant(qlonglong(payment.change.units())),
-          Schema::toStorage(K::DateTime, payment.time)})
-        q.addBindValue(v);
-    return q.exec() ? QString() : q.lastError().text();
+    return insertOnce(handle,
+                      "INSERT INTO fukuan (danjuhao, till, fangshi, hangshu, xiaoshoue, tuihuoe, shoukuan, "
+                      "zhaoling, dt) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)",
+                      {ticketNumber, Database::tillOf(db), payment.method, payment.lines,
+                       qlonglong(payment.sales.units()), qlonglong(payment.returns.units()),
+                       qlonglong(payment.paid.units()), qlonglong(payment.change.units()),
+                       Schema::toStorage(K::DateTime, payment.time)});
 }
 
 } // namespace
@@ -185,7 +205,7 @@ SalesStore::Stored SalesStore::storeInFile(qint64 ticketNumber, const QList<Tick
         }
         sqlite3_reset(insert);
     }
-    if (const QString problem = storeReturnsAndPayment(m_db, ticketNumber, result.firstId, lines, payment);
+    if (const QString problem = storeReturnsAndPayment(handle, m_db, ticketNumber, result.firstId, lines, payment);
         !problem.isEmpty()) {
         result.error = problem;
         return result;

@@ -51,5 +51,7 @@ void CounterWindow::openDayClose()
     if (!dialog.refresh())
         return;
     dialog.exec();
+    // The dialog may have closed the period: the next sale asks again.
+    m_dayClose.forgetOpening();
     focusAndSelect(m_ui.codeEdit);
 }
