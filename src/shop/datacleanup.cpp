@@ -1,5 +1,7 @@
 #include "shop/datacleanup.h"
 
+#include "shop/schema.h"
+
 #include "shop/database.h"
 #include "shop/engine.h"
 #include "shop/shopcopy.h"
@@ -124,8 +126,18 @@ DataCleanup::Result DataCleanup::run(QSqlDatabase db, const QString &databasePat
         return result;
     }
     QSqlQuery q(db);
+    // A table is emptied at once, not row by row through the triggers that
+    // count its changes: they are made again after, and count it once.
+    QStringList statements;
     for (const QString &table : tablesOf(scope)) {
-        if (!q.exec(QStringLiteral("DELETE FROM \"%1\"").arg(table))) {
+        for (const QString &trigger : Schema::changeCountTriggers(table))
+            statements.append(QStringLiteral("DROP TRIGGER IF EXISTS %1").arg(trigger));
+        statements.append(QStringLiteral("DELETE FROM \"%1\"").arg(table));
+    }
+    statements += Schema::changeCountStatements();
+    statements.append(QStringLiteral("UPDATE biandong SET huowu = huowu + 1, xiaoshou = xiaoshou + 1"));
+    for (const QString &statement : statements) {
+        if (!q.exec(statement)) {
             result.error = QStringLiteral("数据没有删除：%1").arg(q.lastError().text());
             return result; // rolled back: every table as it was
         }

@@ -5,8 +5,10 @@
 
 #include <QDate>
 #include <QDateTime>
+
 #include <QLocale>
 #include <QSet>
+#include <tuple>
 
 namespace Schema {
 
@@ -54,28 +56,63 @@ QList<Table> copiedTables()
 
 QStringList addedStatements()
 {
-    return {
-        // tuihuo.shuliang: the units given back (positive); the returned line
-        // itself is in xiaoshou with the negative quantity and amount.
-        QStringLiteral("CREATE TABLE IF NOT EXISTS tuihuo (id INTEGER, danjuhao INTEGER, code TEXT, "
-                       "shuliang INTEGER, yuandanjuhao INTEGER, yuanid INTEGER)"),
-        // money in ten-thousandths; rijie: the close, NULL while the period is open
-        QStringLiteral("CREATE TABLE IF NOT EXISTS fukuan (danjuhao INTEGER, till INTEGER, fangshi TEXT, "
-                       "hangshu INTEGER, xiaoshoue INTEGER, tuihuoe INTEGER, shoukuan INTEGER, zhaoling INTEGER, "
-                       "dt TEXT, rijie INTEGER)"),
-        // jieshudt NULL: the till's open period
-        QStringLiteral("CREATE TABLE IF NOT EXISTS rijie (id INTEGER, till INTEGER, kaishidt TEXT, jieshudt TEXT, "
-                       "kaishi INTEGER, piaoshu INTEGER, hangshu INTEGER, xiaoshoue INTEGER, tuihuoe INTEGER, "
-                       "xianjin INTEGER, weixin INTEGER, zhifubao INTEGER, yinhangka INTEGER, shidian INTEGER)"),
-        QStringLiteral("CREATE INDEX IF NOT EXISTS tuihuo_yuan ON tuihuo(yuandanjuhao, yuanid)"),
-        QStringLiteral("CREATE INDEX IF NOT EXISTS fukuan_danjuhao ON fukuan(danjuhao)"),
-        QStringLiteral("CREATE INDEX IF NOT EXISTS fukuan_rijie ON fukuan(till, rijie)"),
-        // A return finds its original ticket, and what was returned from it.
-        QStringLiteral("CREATE INDEX IF NOT EXISTS xiaoshou_danjuhao ON xiaoshou(danjuhao)"),
-        // The least stock of a code before it is reordered: one row per code.
-        QStringLiteral("CREATE TABLE IF NOT EXISTS zuidi (code TEXT, shuliang INTEGER)"),
-        QStringLiteral("CREATE INDEX IF NOT EXISTS zuidi_code ON zuidi(code)"),
-    };
+    return QStringList{
+               // tuihuo.shuliang: the units given back (positive); the returned line
+               // itself is in xiaoshou with the negative quantity and amount.
+               QStringLiteral("CREATE TABLE IF NOT EXISTS tuihuo (id INTEGER, danjuhao INTEGER, code TEXT, "
+                              "shuliang INTEGER, yuandanjuhao INTEGER, yuanid INTEGER)"),
+               // money in ten-thousandths; rijie: the close, NULL while the period is open
+               QStringLiteral(
+                   "CREATE TABLE IF NOT EXISTS fukuan (danjuhao INTEGER, till INTEGER, fangshi TEXT, "
+                   "hangshu INTEGER, xiaoshoue INTEGER, tuihuoe INTEGER, shoukuan INTEGER, zhaoling INTEGER, "
+                   "dt TEXT, rijie INTEGER)"),
+               // jieshudt NULL: the till's open period
+               QStringLiteral(
+                   "CREATE TABLE IF NOT EXISTS rijie (id INTEGER, till INTEGER, kaishidt TEXT, jieshudt TEXT, "
+                   "kaishi INTEGER, piaoshu INTEGER, hangshu INTEGER, xiaoshoue INTEGER, tuihuoe INTEGER, "
+                   "xianjin INTEGER, weixin INTEGER, zhifubao INTEGER, yinhangka INTEGER, shidian INTEGER)"),
+               QStringLiteral("CREATE INDEX IF NOT EXISTS tuihuo_yuan ON tuihuo(yuandanjuhao, yuanid)"),
+               QStringLiteral("CREATE INDEX IF NOT EXISTS fukuan_danjuhao ON fukuan(danjuhao)"),
+               QStringLiteral("CREATE INDEX IF NOT EXISTS fukuan_rijie ON fukuan(till, rijie)"),
+               // A return finds its original ticket, and what was returned from it.
+               QStringLiteral("CREATE INDEX IF NOT EXISTS xiaoshou_danjuhao ON xiaoshou(danjuhao)"),
+               // The least stock of a code before it is reordered: one row per code.
+               QStringLiteral("CREATE TABLE IF NOT EXISTS zuidi (code TEXT, shuliang INTEGER)"),
+               QStringLiteral("CREATE INDEX IF NOT EXISTS zuidi_code ON zuidi(code)"),
+               // The file counts its own changes, whoever writes it, so that what the
+               // program keeps of it in memory is read again when it changed.
+               QStringLiteral("CREATE TABLE IF NOT EXISTS biandong (huowu INTEGER, xiaoshou INTEGER)"),
+               QStringLiteral(
+                   "INSERT INTO biandong (huowu, xiaoshou) SELECT 0, 0 WHERE NOT EXISTS (SELECT 1 FROM biandong)"),
+           } +
+           changeCountStatements();
+}
+
+QStringList changeCountStatements()
+{
+    QStringList all;
+    // huowu: the catalogue or the purchases changed; xiaoshou: a sale line was
+    // changed or deleted (added lines are read as lines after the last one).
+    for (const auto &[table, counter, events] :
+         {std::tuple{"name", "huowu",
+                     QStringList{QStringLiteral("INSERT"), QStringLiteral("UPDATE"), QStringLiteral("DELETE")}},
+          std::tuple{"jinhuo", "huowu",
+                     QStringList{QStringLiteral("INSERT"), QStringLiteral("UPDATE"), QStringLiteral("DELETE")}},
+          std::tuple{"xiaoshou", "xiaoshou", QStringList{QStringLiteral("UPDATE"), QStringLiteral("DELETE")}}})
+        for (const QString &event : events)
+            all.append(QStringLiteral("CREATE TRIGGER IF NOT EXISTS biandong_%1_%2 AFTER %3 ON %1 "
+                                      "BEGIN UPDATE biandong SET %4 = %4 + 1; END")
+                           .arg(QLatin1String(table), event.toLower(), event, QLatin1String(counter)));
+    return all;
+}
+
+QStringList changeCountTriggers(const QString &table)
+{
+    QStringList names;
+    for (const QString &event : {QStringLiteral("insert"), QStringLiteral("update"), QStringLiteral("delete")})
+        if (table != QLatin1String("xiaoshou") || event != QLatin1String("insert"))
+            names.append(QStringLiteral("biandong_%1_%2").arg(table, event));
+    return names;
 }
 
 QList<std::pair<QString, QString>> serverAddedStatements()

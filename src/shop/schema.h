@@ -47,6 +47,10 @@ const QList<Table> &addedTables();
 QList<Table> copiedTables();
 // CREATE … IF NOT EXISTS for the added tables and their indexes, on the file.
 QStringList addedStatements();
+// The triggers by which the file counts changes of name, jinhuo and
+// xiaoshou in `biandong`, and the names of those on one table.
+QStringList changeCountStatements();
+QStringList changeCountTriggers(const QString &table);
 // The same on the server: each with the name of the table or index it makes,
 // so that only what is missing is made (a CREATE INDEX IF NOT EXISTS locks
 // the table even when the index is there).

@@ -3,10 +3,13 @@
 #include "shop/stockfigures.h"
 #include "testshop.h"
 
+#include <QFile>
 #include <QHash>
 #include <QRandomGenerator>
 #include <QSqlQuery>
 #include <QTest>
+
+#include <sqlite3.h>
 
 // The analysis figures: the edge cases that catch faults, and equality with a
 // plain, slow walk through every line for every code, as the figures were
@@ -277,6 +280,73 @@ private Q_SLOTS:
         QCOMPARE(StockFigures::compute(shop.db().connection()).totalStock, 20);
     }
 
+    void followEveryChangeOfTheFile_data()
+    {
+        // What the analyses keep of the file between runs must follow every
+        // change, by this program or by another tool writing the file.
+        QTest::addColumn<bool>("byAnotherTool");
+        QTest::addColumn<QString>("change");
+        const QStringList changes = {
+            QStringLiteral("INSERT INTO jinhuo (id, code, shuliang, jinjia) VALUES (9, 'A', 3, 41000)"),
+            QStringLiteral("UPDATE jinhuo SET jinjia = 7777 WHERE rowid = (SELECT MAX(rowid) FROM jinhuo)"),
+            QStringLiteral("DELETE FROM jinhuo WHERE code = 'B'"),
+            QStringLiteral("DELETE FROM name WHERE name = '可乐'"),
+            QStringLiteral("UPDATE name SET name = '新名' WHERE code = 'B'"),
+            QStringLiteral("INSERT INTO xiaoshou (id, danjuhao, code, shuliang, jine, dt) "
+                           "VALUES (90, 9, 'B', -2, -80000, '2026-12-01 12:00:00')"),
+            QStringLiteral("DELETE FROM xiaoshou WHERE code = 'A' AND shuliang = 1"),
+            QStringLiteral("UPDATE xiaoshou SET shuliang = 50 WHERE code = 'B'"),
+            QStringLiteral("INSERT INTO xiaoshou (id, danjuhao, code, shuliang, jine, dt) "
+                           "VALUES (91, 9, 'A', 1, 2.5, '2026-12-01 12:00:00')"),
+            QStringLiteral("INSERT INTO xiaoshou (id, danjuhao, code, shuliang, jine, dt) "
+                           "VALUES (92, 9, NULL, 1, 10000, '2026-12-01 12:00:00')"),
+            QStringLiteral("INSERT INTO jinhuo (id, code, shuliang, jinjia) VALUES (10, 'C', 2.5, 10000)"),
+        };
+        for (const bool other : {false, true})
+            for (const QString &change : changes)
+                QTest::newRow(qPrintable((other ? QStringLiteral("another tool: ") : QString()) + change.left(60)))
+                    << other << change;
+    }
+
+    void followEveryChangeOfTheFile()
+    {
+        QFETCH(bool, byAnotherTool);
+        QFETCH(QString, change);
+        TestShop shop;
+        shop.create();
+        shop.addGoods(QStringLiteral("A"), QStringLiteral("可乐"));
+        shop.addGoods(QStringLiteral("A"), QStringLiteral("又名"));
+        shop.addGoods(QStringLiteral("B"), QStringLiteral("苹果"));
+        shop.addPurchase(QStringLiteral("A"), 10, Money::fromCents(200));
+        shop.addPurchase(QStringLiteral("B"), 5, Money::fromCents(300));
+        shop.addPurchase(QStringLiteral("A"), 5, Money::fromCents(250));
+        sale(shop, QStringLiteral("A"), 1, 30000, QStringLiteral("2026-12-01 09:00:00"));
+        sale(shop, QStringLiteral("B"), 2, 80000, QStringLiteral("2026-12-01 10:00:00"));
+        sale(shop, QStringLiteral("A"), 3, 90000, QStringLiteral("2026-11-01 10:00:00"));
+        const QDate day(2026, 12, 1);
+        auto same = [&] {
+            QCOMPARE(rowsOf(SalesFigures::compute(shop.db().connection(), day, day)),
+                     rowsOf(slowSales(shop, day, day)));
+            QCOMPARE(rowsOf(StockFigures::compute(shop.db().connection())), rowsOf(slowStock(shop)));
+        };
+        same(); // and keeps what it read
+        if (byAnotherTool) {
+            sqlite3 *other = nullptr;
+            QCOMPARE(
+                sqlite3_open_v2(QFile::encodeName(shop.path()).constData(), &other, SQLITE_OPEN_READWRITE, nullptr),
+                SQLITE_OK);
+            const QByteArray sql = change.toUtf8();
+            QCOMPARE(sqlite3_exec(other, sql.constData(), nullptr, nullptr, nullptr), SQLITE_OK);
+            sqlite3_close(other);
+        } else {
+            shop.exec(change);
+        }
+        same();
+        // A sale added after it by the till is counted on the next run too.
+        sale(shop, QStringLiteral("B"), 4, 160000, QStringLiteral("2026-12-01 11:00:00"));
+        same();
+    }
+
     void equalToTheSlowWalkOnGeneratedData()
     {
         TestShop shop;
@@ -333,7 +403,8 @@ private Q_SLOTS:
                 shop.moveToServer();
             QCOMPARE(rowsOf(StockFigures::compute(shop.db().connection())), stock);
             for (int r = 0; r < ranges.size(); ++r) {
-                const SalesFigures fast = SalesFigures::compute(shop.db().connection(), ranges[r].first, ranges[r].second);
+                const SalesFigures fast =
+                    SalesFigures::compute(shop.db().connection(), ranges[r].first, ranges[r].second);
                 QVERIFY2(fast.ok, qPrintable(fast.error));
                 QCOMPARE(rowsOf(fast), sales[r]);
             }

@@ -1,0 +1,95 @@
+#pragma once
+
+#include "shop/money.h"
+
+#include <QList>
+#include <QSqlDatabase>
+#include <QString>
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+// What the analyses take, per goods code, from the catalogue, the purchases
+// and all sales of the shop file, read through SQLite's own interface.
+//
+// The facts are kept in memory between analyses. The file counts its own
+// changes: triggers on name, jinhuo and xiaoshou add one to a counter in
+// `biandong` (the catalogue and purchases changed; a sale line was changed
+// or deleted), also when another tool writes. The catalogue and purchases
+// are read again when their counter moved; the sales totals are read again
+// when theirs moved, and otherwise only the lines added since are read.
+//
+// Codes are compared as the statements compare them: as stored bytes. What
+// the fast reading does not take the way the statements do (a code that is
+// not text, a quantity that is not an integer, a sum out of range) makes it
+// answer Unusual, and the caller uses its statements.
+namespace CodeFacts {
+
+struct StringHash
+{
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+};
+template <typename T> using CodeMap = std::unordered_map<std::string, T, StringHash, std::equal_to<>>;
+
+struct Goods
+{
+    QString name;    // the first name of the code, by rowid; empty without one
+    Money lastPrice; // jinjia of its last purchase, by rowid; 0 without one
+};
+
+struct Purchased
+{
+    std::string code;
+    qint64 quantity = 0;
+};
+
+struct Sold
+{
+    qint64 quantity = 0;
+    qint64 amountUnits = 0;
+};
+
+struct Facts
+{
+    CodeMap<Goods> goods;
+    // Purchases per code, in the order in which the codes first occur.
+    QList<Purchased> purchased;
+    bool purchasesUnusual = false;
+    // All sales per code, and the last rowid they include.
+    CodeMap<Sold> sold;
+    qint64 soldUpTo = 0;
+    bool salesUnusual = false;
+    bool hasSold = false;
+};
+
+enum class Outcome { Done, Unusual, Failed };
+
+// Runs `use` on the facts of the file behind `db` (with or without all sales),
+// inside one read of the file, so that what `use` reads itself is of the same
+// moment. Failed, with `error`, when the file cannot be read.
+Outcome withFacts(const QSqlDatabase &db, bool withSales, const std::function<Outcome(sqlite3 *, const Facts &)> &use,
+                  QString *error);
+
+// A sale line as the analyses add it up: a text code, an integer quantity
+// and an amount in ten-thousandths (as the program reads a stored amount).
+struct Line
+{
+    qint64 rowid = 0;
+    std::string_view code;
+    qint64 quantity = 0;
+    qint64 amountUnits = 0;
+    bool counted = true; // false: the amount is empty and adds nothing
+};
+// The line of a statement whose columns are rowid, code, shuliang, jine;
+// nothing when it is not one the fast reading takes.
+bool lineOf(sqlite3_stmt *stmt, Line *line);
+// a + b, false when the sum leaves 64 bits.
+bool add(qint64 &sum, qint64 value);
+
+} // namespace CodeFacts
