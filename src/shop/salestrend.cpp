@@ -1,5 +1,7 @@
 #include "shop/salestrend.h"
 
+#include "shop/codefacts.h"
+#include "shop/database.h"
 #include "shop/engine.h"
 #include "shop/schema.h"
 
@@ -7,7 +9,96 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include <QScopeGuard>
+
 #include <algorithm>
+
+#include <sqlite3.h>
+
+namespace {
+
+// The range's lines through SQLite's own interface into the buckets' sales and
+// costs; false when a line is not one the fast reading takes (or on an error,
+// which the statement then reports).
+bool addUpOnFile(const QSqlDatabase &db, QDate first, QDate last, const SalesFigures &grid,
+                 const std::function<qsizetype(std::string_view)> &bucketOfDay, QList<std::pair<qint64, qint64>> &units)
+{
+    sqlite3 *handle = Database::handleOf(db);
+    sqlite3_stmt *stmt = nullptr;
+    if (!handle || sqlite3_prepare_v2(handle,
+                                      "SELECT rowid, code, shuliang, jine, dt FROM xiaoshou INDEXED BY "
+                                      "xiaoshou_dt_totals WHERE dt > ? AND dt < ?",
+                                      -1, &stmt, nullptr) != SQLITE_OK)
+        return false;
+    const auto finalize = qScopeGuard([stmt] { sqlite3_finalize(stmt); });
+    const QByteArray from = first.toString(QStringLiteral("yyyy-MM-dd 00:00:00")).toUtf8();
+    const QByteArray to = last.addDays(1).toString(QStringLiteral("yyyy-MM-dd 00:00:00")).toUtf8();
+    sqlite3_bind_text(stmt, 1, from.constData(), int(from.size()), SQLITE_STATIC);
+    sqlite3_bind_text(stmt, 2, to.constData(), int(to.size()), SQLITE_STATIC);
+    CodeFacts::CodeMap<qint64> price;
+    for (const SalesFigures::Row &r : grid.rows)
+        price.try_emplace(r.code.toStdString(), r.price.units());
+    CodeFacts::Line line;
+    std::string lastDay;
+    qsizetype bucket = -1;
+    int step;
+    while ((step = sqlite3_step(stmt)) == SQLITE_ROW) {
+        if (!CodeFacts::lineOf(stmt, &line))
+            return false;
+        const auto *dt = reinterpret_cast<const char *>(sqlite3_column_text(stmt, 4));
+        const std::string_view day(dt ? dt : "", std::min(10, sqlite3_column_bytes(stmt, 4)));
+        // Lines come in time order: the bucket changes rarely.
+        if (day != lastDay) {
+            lastDay.assign(day);
+            bucket = bucketOfDay(day);
+        }
+        if (bucket < 0)
+            continue;
+        const auto known = price.find(line.code);
+        if (line.counted)
+            units[bucket].first += line.amountUnits;
+        units[bucket].second += line.quantity * (known == price.end() ? 0 : known->second);
+    }
+    return step == SQLITE_DONE;
+}
+
+// The same through Qt's driver, on the server and for what the fast reading
+// does not take.
+bool addUpByStatement(const QSqlDatabase &db, QDate first, QDate last, const QHash<QString, qint64> &price,
+                      const std::function<qsizetype(std::string_view)> &bucketOfDay,
+                      QList<std::pair<qint64, qint64>> &units, QString *error)
+{
+    // One pass over the range of the covering sale-time index, the grid's range.
+    QSqlQuery q(db);
+    readOnce(q, db);
+    q.prepare(QStringLiteral("SELECT dt, code, shuliang, %1 FROM xiaoshou%2 WHERE dt > ? AND dt < ?")
+                  .arg(onServer(db) ? QStringLiteral("jine") : Schema::moneyUnitsSql(QStringLiteral("jine")),
+                       Schema::indexedBy(db, QStringLiteral("xiaoshou_dt_totals"))));
+    q.addBindValue(first.toString(QStringLiteral("yyyy-MM-dd 00:00:00")));
+    q.addBindValue(last.addDays(1).toString(QStringLiteral("yyyy-MM-dd 00:00:00")));
+    if (!q.exec()) {
+        *error = q.lastError().text();
+        return false;
+    }
+    QString lastText;
+    qsizetype bucket = -1;
+    while (q.next()) {
+        // Lines come in time order: the bucket changes rarely.
+        const QString dt = q.value(0).toString().left(10);
+        if (dt != lastText) {
+            lastText = dt;
+            const QByteArray text = dt.toUtf8();
+            bucket = bucketOfDay(std::string_view(text.constData(), size_t(text.size())));
+        }
+        if (bucket < 0)
+            continue;
+        units[bucket].first += q.value(3).toLongLong();
+        units[bucket].second += q.value(2).toLongLong() * price.value(q.value(1).toString());
+    }
+    return true;
+}
+
+} // namespace
 
 SalesTrend::Step SalesTrend::stepFor(QDate first, QDate last)
 {
@@ -56,34 +147,18 @@ SalesTrend SalesTrend::compute(const QSqlDatabase &db, QDate first, QDate last, 
     for (const SalesFigures::Row &r : grid.rows)
         price.insert(r.code, r.price.units());
 
-    // One pass over the range of the covering sale-time index, as the grid's.
-    QSqlQuery q(db);
-    readOnce(q, db);
-    q.prepare(QStringLiteral("SELECT dt, code, shuliang, %1 FROM xiaoshou%2 WHERE dt >= ? AND dt < ?")
-                  .arg(onServer(db) ? QStringLiteral("jine") : Schema::moneyUnitsSql(QStringLiteral("jine")),
-                       Schema::indexedBy(db, QStringLiteral("xiaoshou_dt_totals"))));
-    q.addBindValue(Schema::toStorage(Schema::ColumnKind::Date, first));
-    q.addBindValue(Schema::toStorage(Schema::ColumnKind::Date, last.addDays(1)));
-    if (!q.exec()) {
-        t.ok = false;
-        t.error = q.lastError().text();
-        return t;
-    }
     QList<std::pair<qint64, qint64>> units(t.buckets.size()); // sales, cost
-    QString lastText;
-    qsizetype bucket = -1;
-    while (q.next()) {
-        // Lines come in time order: the bucket changes rarely.
-        const QString dt = q.value(0).toString().left(10);
-        if (dt != lastText) {
-            lastText = dt;
-            const QDate day = QDate::fromString(dt, QStringLiteral("yyyy-MM-dd"));
-            bucket = day.isValid() ? at.value(bucketOf(day, t.step), -1) : -1;
+    auto bucketOfDay = [&](std::string_view text) -> qsizetype {
+        const QDate day =
+            QDate::fromString(QString::fromUtf8(text.data(), qsizetype(text.size())), QStringLiteral("yyyy-MM-dd"));
+        return day.isValid() ? at.value(bucketOf(day, t.step), -1) : -1;
+    };
+    if (onServer(db) || !addUpOnFile(db, first, last, grid, bucketOfDay, units)) {
+        units.fill({0, 0});
+        if (!addUpByStatement(db, first, last, price, bucketOfDay, units, &t.error)) {
+            t.ok = false;
+            return t;
         }
-        if (bucket < 0)
-            continue;
-        units[bucket].first += q.value(3).toLongLong();
-        units[bucket].second += q.value(2).toLongLong() * price.value(q.value(1).toString());
     }
     for (qsizetype i = 0; i < t.buckets.size(); ++i) {
         t.buckets[i].sales = Money::fromUnits(units[i].first);
