@@ -135,6 +135,26 @@ Table read(const QString &path)
     return parse(file.readAll());
 }
 
+namespace {
+
+// More semicolons than commas outside quotes on the first line.
+bool semicolonsOn(const QByteArray &line)
+{
+    int semicolons = 0, commas = 0;
+    bool quoted = false;
+    for (const char c : line) {
+        if (c == '"')
+            quoted = !quoted;
+        else if (!quoted && c == ';')
+            ++semicolons;
+        else if (!quoted && c == ',')
+            ++commas;
+    }
+    return semicolons > commas;
+}
+
+} // namespace
+
 Table parse(const QByteArray &input)
 {
     Table t;
@@ -172,6 +192,9 @@ Table parse(const QByteArray &input)
         t.error = QStringLiteral("CSV 解析器无法启动。");
         return t;
     }
+    t.semicolons = semicolonsOn(bytes.left(lineStarts.value(1, bytes.size())));
+    if (t.semicolons)
+        csv_set_delim(&parser, ';');
     Reading reading;
     // Fed a line at a time, so that each row knows where it started.
     for (qsizetype i = 0; i + 1 < lineStarts.size(); ++i) {
@@ -332,7 +355,11 @@ Purchases checkPurchases(const QSqlDatabase &db, const Table &table)
             r.quantity = *quantity;
         for (const auto &[column, caption, into] : {std::tuple(2, QStringLiteral("进价"), &r.purchasePrice),
                                                     std::tuple(3, QStringLiteral("售价"), &r.sellingPrice)}) {
-            const auto m = Money::parse(row.value(column).trimmed(), QLocale::c());
+            QString text = row.value(column).trimmed();
+            // "1,50" in a file split by semicolons: a decimal comma.
+            if (table.semicolons && text.count(u',') == 1 && !text.contains(u'.'))
+                text.replace(u',', u'.');
+            const auto m = Money::parse(text, QLocale::c());
             if (!m || *m < Money())
                 problem(QStringLiteral("%1“%2”不是金额").arg(caption, row.value(column)));
             else

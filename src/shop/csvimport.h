@@ -23,11 +23,15 @@ struct Table
     QList<QStringList> rows;
     QList<int> lines; // the file's line on which each row starts
     QString error;    // why the file could not be read (then there are no rows)
+    // Fields split by ";" (what a spreadsheet writes where the decimal mark is
+    // a comma, as in Germany or France): amounts may then read "1,50".
+    bool semicolons = false;
 };
 
 // Reads a CSV file with a parser that knows quoted fields (commas, quotes and
 // line breaks inside them): UTF-8 with or without a byte order mark, or
-// GB18030 as older Chinese spreadsheets write it. A file that ends inside a
+// GB18030 as older Chinese spreadsheets write it. Fields are split by commas,
+// or by semicolons when the first line has more of those. A file that ends inside a
 // quoted field, is no text, or has a line longer than 64 KB is refused.
 Table read(const QString &path);
 Table parse(const QByteArray &bytes);

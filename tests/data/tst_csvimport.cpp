@@ -57,6 +57,9 @@ private Q_SLOTS:
                                << QString() << strings({"A0=旧货", "A1=可乐"});
         QTest::newRow("GB18030") << gb18030(QStringLiteral("货号,货名\r\nA1,纯牛奶\r\n")) << QString()
                                  << strings({"A0=旧货", "A1=纯牛奶"});
+        QTest::newRow("semicolons, as Excel writes in Germany or France")
+            << QByteArray("货号;货名;最低库存\r\nA1;\"可乐; 330ml\";3\r\nA2;牛奶, 1L;\r\n") << QString()
+            << strings({"A0=旧货", "A1=可乐; 330ml", "A2=牛奶, 1L"});
         QTest::newRow("no header") << QByteArray("B1,薯片\nB2,毛巾\n") << QString()
                                    << strings({"A0=旧货", "B1=薯片", "B2=毛巾"});
         QTest::newRow("a 10 MB line") << header + "A1," + QByteArray(10 << 20, 'x') + "\r\n"
@@ -133,6 +136,13 @@ private Q_SLOTS:
         const CsvImport::Purchases good = CsvImport::checkPurchases(
             db,
             CsvImport::parse("A,5,1.50,2.50,甲厂,2026-12-01,2027-06-01\nA,7,1.60,2.80,乙厂,2026/12/2,2027-07-01\n"));
+        // Split by semicolons, "1,50" is ¥1.50.
+        const CsvImport::Purchases european = CsvImport::checkPurchases(
+            db,
+            CsvImport::parse("A;5;1,50;2,50;甲厂;2026-12-01;2027-06-01\nA;7;1.60;2,80;乙厂;2026/12/2;2027-07-01\n"));
+        QVERIFY(european.problems.isEmpty());
+        QCOMPARE(european.rows.value(0).purchasePrice, Money::fromCents(150));
+        QCOMPARE(european.rows.value(1).sellingPrice, Money::fromCents(280));
         QVERIFY(good.problems.isEmpty());
         QVERIFY2(CsvImport::storePurchases(db, good, &error), qPrintable(error));
         QSqlQuery q(db);
