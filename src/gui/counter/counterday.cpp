@@ -19,8 +19,12 @@ void CounterWindow::startReturn()
     ReturnDialog dialog(m_database->connection(), m_ticket->lines(), this);
     if (dialog.exec() != QDialog::Accepted)
         return;
+    // The return goes onto the ticket whole or not at all.
+    const int before = m_ticket->lineCount();
     for (const TicketLine &line : dialog.returnedLines())
         if (!m_ticket->add(line)) {
+            while (m_ticket->lineCount() > before)
+                m_ticket->remove(m_ticket->lineCount() - 1);
             Messages::info(this, TooLarge);
             break;
         }
