@@ -9,6 +9,7 @@
 #include <QChart>
 #include <QChartView>
 #include <QFileDialog>
+#include <QFont>
 #include <QHBoxLayout>
 #include <QHorizontalBarSeries>
 #include <QPixmap>
@@ -62,7 +63,15 @@ QChart *trendChart(const SalesTrend &trend, const QString &range)
     chart->setTitle(QStringLiteral("销售额与毛利（%1）").arg(range));
     auto *x = new QBarCategoryAxis;
     x->append(labels);
-    x->setLabelsAngle(labels.size() > 12 ? -90 : 0);
+    x->setTruncateLabels(false);
+    // Many days, weeks or months: every label stands upright in a smaller
+    // font, so that none of them is cut short.
+    if (labels.size() > 12) {
+        x->setLabelsAngle(-90);
+        QFont small = x->labelsFont();
+        small.setPointSizeF(labels.size() > 40 ? 6.5 : 8);
+        x->setLabelsFont(small);
+    }
     chart->addAxis(x, Qt::AlignBottom);
     series->attachAxis(x);
     auto *y = new QValueAxis;
@@ -91,6 +100,7 @@ QChart *bestChart(const SalesTrend &trend)
     chart->setTitle(QStringLiteral("销售金额前十名"));
     auto *y = new QBarCategoryAxis;
     y->append(labels);
+    y->setTruncateLabels(false);
     chart->addAxis(y, Qt::AlignLeft);
     series->attachAxis(y);
     auto *x = new QValueAxis;
@@ -103,6 +113,8 @@ QChart *bestChart(const SalesTrend &trend)
     chart->addAxis(x, Qt::AlignBottom);
     series->attachAxis(x);
     chart->legend()->hide();
+    // The names whole: the plot leaves them the room they need.
+    chart->setMargins(QMargins(4, 0, 8, 0));
     return chart;
 }
 
@@ -114,12 +126,14 @@ SalesChartDialog::SalesChartDialog(SalesTrend trend, const QString &range, QWidg
 {
     setObjectName(QStringLiteral("frmtubiao"));
     setWindowTitle(QStringLiteral("销售图表"));
-    resize(900, 640);
+    resize(900, 720);
     m_charts = new QWidget(this);
     auto *charts = new QVBoxLayout(m_charts);
     charts->setContentsMargins(0, 0, 0, 0);
-    charts->addWidget(chartView(m_charts, "Chart1", trendChart(m_trend, range)), 3);
-    charts->addWidget(chartView(m_charts, "Chart2", bestChart(m_trend)), 2);
+    charts->addWidget(chartView(m_charts, "Chart1", trendChart(m_trend, range)), 1);
+    auto *best = chartView(m_charts, "Chart2", bestChart(m_trend));
+    best->setMinimumHeight(340); // ten names, each a line high
+    charts->addWidget(best, 1);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
     auto *save = named(new QPushButton(QStringLiteral("保存图片"), this), "Command1");
