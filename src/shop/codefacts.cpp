@@ -111,7 +111,7 @@ Outcome readGoods(sqlite3 *handle, Facts &facts, QString *error)
             return Outcome::Failed;
         }
     }
-    Statement buys(handle, "SELECT code, shuliang, jinjia FROM jinhuo ORDER BY rowid");
+    Statement buys(handle, "SELECT code, shuliang, jinjia, changjia FROM jinhuo ORDER BY rowid");
     if (!buys.get()) {
         *error = buys.error();
         return Outcome::Failed;
@@ -129,6 +129,7 @@ Outcome readGoods(sqlite3 *handle, Facts &facts, QString *error)
         if (it == goods.end())
             it = goods.try_emplace(std::string(code)).first;
         it->second.lastPrice = Schema::fromStorage(Schema::ColumnKind::Money, variantOf(s, 2)).value<Money>();
+        it->second.lastMaker = variantOf(s, 3).toString();
         auto at = position.find(code);
         if (at == position.end()) {
             at = position.try_emplace(std::string(code), int(purchased.size())).first;
@@ -137,6 +138,7 @@ Outcome readGoods(sqlite3 *handle, Facts &facts, QString *error)
         switch (sqlite3_column_type(s, 1)) {
         case SQLITE_INTEGER:
             unusual = !add(purchased[at->second].quantity, sqlite3_column_int64(s, 1)) || unusual;
+            it->second.purchased = purchased[at->second].quantity;
             break;
         case SQLITE_NULL:
             break; // a sum leaves it out

@@ -39,8 +39,10 @@ template <typename T> using CodeMap = std::unordered_map<std::string, T, StringH
 
 struct Goods
 {
-    QString name;    // the first name of the code, by rowid; empty without one
-    Money lastPrice; // jinjia of its last purchase, by rowid; 0 without one
+    QString name;      // the first name of the code, by rowid; empty without one
+    Money lastPrice;   // jinjia of its last purchase, by rowid; 0 without one
+    QString lastMaker; // changjia of its last purchase
+    qint64 purchased = 0;
 };
 
 struct Purchased

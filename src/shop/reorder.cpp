@@ -1,5 +1,6 @@
 #include "shop/reorder.h"
 
+#include "shop/codefacts.h"
 #include "shop/engine.h"
 #include "shop/schema.h"
 #include "shop/transaction.h"
@@ -55,6 +56,17 @@ bool set(const QSqlDatabase &db, const QString &code, std::optional<qint64> mini
 }
 
 } // namespace MinimumStock
+
+namespace {
+
+void sortByMaker(QList<ReorderFigures::Row> &rows)
+{
+    std::sort(rows.begin(), rows.end(), [](const ReorderFigures::Row &a, const ReorderFigures::Row &b) {
+        return a.maker != b.maker ? a.maker < b.maker : a.code < b.code;
+    });
+}
+
+} // namespace
 
 QStringList ReorderFigures::captions()
 {
@@ -116,6 +128,39 @@ ReorderFigures ReorderFigures::compute(const QSqlDatabase &db, QDate today)
         recent.insert(q.value(0).toString(), q.value(1).toLongLong());
     q.finish();
 
+    // On the file, the stock, name and last maker come from the kept facts.
+    if (!onServer(db)) {
+        using namespace CodeFacts;
+        const Outcome outcome = withFacts(
+            db, true,
+            [&](sqlite3 *, const Facts &facts) {
+                if (facts.purchasesUnusual || facts.salesUnusual)
+                    return Outcome::Unusual;
+                for (const QString &code : std::as_const(codes)) {
+                    const std::string key = code.toStdString();
+                    const auto goods = facts.goods.find(key);
+                    const auto sold = facts.sold.find(key);
+                    const qint64 stock = (goods == facts.goods.end() ? 0 : goods->second.purchased) -
+                                         (sold == facts.sold.end() ? 0 : sold->second.quantity);
+                    if (stock <= minimum.value(code))
+                        f.rows.append({goods == facts.goods.end() ? QString() : goods->second.lastMaker, code,
+                                       goods == facts.goods.end() ? QString() : goods->second.name, stock,
+                                       minimum.value(code), recent.value(code)});
+                }
+                return Outcome::Done;
+            },
+            &f.error);
+        if (outcome == Outcome::Failed) {
+            f.ok = false;
+            return f;
+        }
+        if (outcome == Outcome::Done) {
+            sortByMaker(f.rows);
+            return f;
+        }
+        f.rows.clear(); // what another tool stored is added up by the statements below
+    }
+
     // Per goods with a minimum: its stock, name and last maker, each from an index.
     QSqlQuery one(db);
     one.prepare(QStringLiteral("SELECT (SELECT COALESCE(SUM(shuliang), 0) FROM jinhuo WHERE code = ?) - "
@@ -134,7 +179,6 @@ ReorderFigures ReorderFigures::compute(const QSqlDatabase &db, QDate today)
                            recent.value(code)});
         one.finish();
     }
-    std::sort(f.rows.begin(), f.rows.end(),
-              [](const Row &a, const Row &b) { return a.maker != b.maker ? a.maker < b.maker : a.code < b.code; });
+    sortByMaker(f.rows);
     return f;
 }

@@ -113,6 +113,9 @@ private Q_SLOTS:
                            .arg(r.minimum)
                            .arg(r.soldRecently));
         QCOMPARE(got, strings({" D 货D 0/0 0", "乙厂 A 货A 3/5 4"}));
+        // Sold again, D's stock falls below its minimum: the list follows.
+        sell(shop, QStringLiteral("D"), 2, 1);
+        QCOMPARE(ReorderFigures::compute(db, Today).rows.value(0).stock, -2);
         // Taken away, a minimum lists nothing.
         QVERIFY(MinimumStock::set(db, QStringLiteral("A"), std::nullopt, &error));
         QVERIFY(MinimumStock::set(db, QStringLiteral("D"), std::nullopt, &error));
