@@ -16,10 +16,9 @@
 
 namespace CodeFacts {
 
-namespace {
+namespace { } // namespace
 
-// A column as Qt's SQLite driver gives it.
-QVariant variantOf(sqlite3_stmt *stmt, int column)
+QVariant valueOf(sqlite3_stmt *stmt, int column)
 {
     switch (sqlite3_column_type(stmt, column)) {
     case SQLITE_INTEGER:
@@ -35,6 +34,13 @@ QVariant variantOf(sqlite3_stmt *stmt, int column)
     default:
         return QVariant();
     }
+}
+
+namespace {
+
+QVariant variantOf(sqlite3_stmt *stmt, int column)
+{
+    return valueOf(stmt, column);
 }
 
 std::string_view textOf(sqlite3_stmt *stmt, int column)

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QSqlDatabase>
 #include <QString>
+#include <QVariant>
 
 #include <functional>
 #include <string>
@@ -91,6 +92,8 @@ struct Line
 // The line of a statement whose columns are rowid, code, shuliang, jine;
 // nothing when it is not one the fast reading takes.
 bool lineOf(sqlite3_stmt *stmt, Line *line);
+// A column as Qt's SQLite driver gives it.
+QVariant valueOf(sqlite3_stmt *stmt, int column);
 // a + b, false when the sum leaves 64 bits.
 bool add(qint64 &sum, qint64 value);
 

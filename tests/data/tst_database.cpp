@@ -37,6 +37,23 @@ private Q_SLOTS:
                  moment.date().toString(QStringLiteral("yyyy-MM-dd")));
     }
 
+    // Stored dates are read without Qt's format parser too, to the same date.
+    void storedDatesReadAsQtReadsThem_data()
+    {
+        QTest::addColumn<QString>("stored");
+        for (const char *text : {"2026-12-09", "2024-02-29", "2025-02-29", "2026-13-01", "2026-00-10", "0000-01-01",
+                                 "9999-12-31", "2026-12-09 10:00:00", "2026-1-09", "2026/12/09", "2026-12-0x", ""})
+            QTest::newRow(text) << QString::fromLatin1(text);
+    }
+    void storedDatesReadAsQtReadsThem()
+    {
+        QFETCH(QString, stored);
+        const QDate qts = QDate::fromString(stored.left(10), QStringLiteral("yyyy-MM-dd"));
+        QCOMPARE(Schema::fromStorage(Schema::ColumnKind::Date, stored).toDate(), qts);
+        if (stored.size() == 10 && qts.isValid())
+            QCOMPARE(Schema::fromStorage(Schema::ColumnKind::DateTime, stored).toDateTime().date(), qts);
+    }
+
     void newFileHasTablesSettingsAndOwnerOnlyPermissions()
     {
         TestShop shop;
