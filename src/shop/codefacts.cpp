@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QMutex>
 #include <QScopeGuard>
+#include <QSet>
 #include <QVariant>
 
 #include <map>
@@ -122,7 +123,8 @@ Outcome readGoods(sqlite3 *handle, Facts &facts, QString *error)
         *error = buys.error();
         return Outcome::Failed;
     }
-    CodeMap<int> position;
+    // Makers repeat: every code of one maker shares its text.
+    QSet<QString> makers;
     int step;
     while ((step = sqlite3_step(buys.get())) == SQLITE_ROW) {
         sqlite3_stmt *s = buys.get();
@@ -135,16 +137,16 @@ Outcome readGoods(sqlite3 *handle, Facts &facts, QString *error)
         if (it == goods.end())
             it = goods.try_emplace(std::string(code)).first;
         it->second.lastPrice = Schema::fromStorage(Schema::ColumnKind::Money, variantOf(s, 2)).value<Money>();
-        it->second.lastMaker = variantOf(s, 3).toString();
-        auto at = position.find(code);
-        if (at == position.end()) {
-            at = position.try_emplace(std::string(code), int(purchased.size())).first;
+        it->second.lastMaker = *makers.insert(variantOf(s, 3).toString());
+        Goods &g = it->second;
+        if (g.purchasedAt < 0) {
+            g.purchasedAt = int(purchased.size());
             purchased.append({std::string(code), 0});
         }
         switch (sqlite3_column_type(s, 1)) {
         case SQLITE_INTEGER:
-            unusual = !add(purchased[at->second].quantity, sqlite3_column_int64(s, 1)) || unusual;
-            it->second.purchased = purchased[at->second].quantity;
+            unusual = !add(g.purchased, sqlite3_column_int64(s, 1)) || unusual;
+            purchased[g.purchasedAt].quantity = g.purchased;
             break;
         case SQLITE_NULL:
             break; // a sum leaves it out

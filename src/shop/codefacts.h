@@ -44,6 +44,7 @@ struct Goods
     Money lastPrice;   // jinjia of its last purchase, by rowid; 0 without one
     QString lastMaker; // changjia of its last purchase
     qint64 purchased = 0;
+    int purchasedAt = -1; // its place among the purchased codes
 };
 
 struct Purchased
