@@ -74,6 +74,25 @@ struct Facts
 
 enum class Outcome { Done, Unusual, Failed };
 
+// Where the fast reading leaves `figures`: true when it settled them (with
+// their figures, or failed with their error); false when the caller is to
+// compute them by its statements, from fresh figures.
+template <typename Figures> bool settled(Outcome outcome, Figures &figures)
+{
+    switch (outcome) {
+    case Outcome::Done:
+        figures.ok = true;
+        return true;
+    case Outcome::Failed:
+        figures.ok = false;
+        return true;
+    case Outcome::Unusual:
+        break;
+    }
+    figures = Figures(); // what another tool stored is added up by the statements
+    return false;
+}
+
 // Runs `use` on the facts of the file behind `db` (with or without all sales),
 // inside one read of the file, so that what `use` reads itself is of the same
 // moment. Failed, with `error`, when the file cannot be read.

@@ -150,15 +150,11 @@ ReorderFigures ReorderFigures::compute(const QSqlDatabase &db, QDate today)
                 return Outcome::Done;
             },
             &f.error);
-        if (outcome == Outcome::Failed) {
-            f.ok = false;
+        if (settled(outcome, f)) {
+            if (f.ok)
+                sortByMaker(f.rows);
             return f;
         }
-        if (outcome == Outcome::Done) {
-            sortByMaker(f.rows);
-            return f;
-        }
-        f.rows.clear(); // what another tool stored is added up by the statements below
     }
 
     // Per goods with a minimum: its stock, name and last maker, each from an index.

@@ -102,16 +102,8 @@ SalesFigures SalesFigures::compute(QSqlDatabase db, QDate first, QDate last)
 {
     SalesFigures f;
     if (!onServer(db)) {
-        switch (computeOnFile(f, db, first, last)) {
-        case CodeFacts::Outcome::Done:
-            f.ok = true;
+        if (CodeFacts::settled(computeOnFile(f, db, first, last), f))
             return f;
-        case CodeFacts::Outcome::Failed:
-            return f;
-        case CodeFacts::Outcome::Unusual:
-            f = SalesFigures(); // what was stored by another tool is added up by the statement below
-            break;
-        }
     }
     // One pass over the range through the covering index on (dt, code,
     // shuliang, jine); rows in the order their codes first occur.

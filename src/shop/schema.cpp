@@ -88,30 +88,44 @@ QStringList addedStatements()
            changeCountStatements();
 }
 
+namespace {
+
+struct CountedChange
+{
+    const char *table, *event, *counter;
+};
+
+// huowu: the catalogue or the purchases changed; xiaoshou: a sale line was
+// changed or deleted (added lines are read as lines after the last one).
+constexpr CountedChange CountedChanges[] = {
+    {"name", "INSERT", "huowu"},        {"name", "UPDATE", "huowu"},        {"name", "DELETE", "huowu"},
+    {"jinhuo", "INSERT", "huowu"},      {"jinhuo", "UPDATE", "huowu"},      {"jinhuo", "DELETE", "huowu"},
+    {"xiaoshou", "UPDATE", "xiaoshou"}, {"xiaoshou", "DELETE", "xiaoshou"},
+};
+
+QString triggerName(const CountedChange &c)
+{
+    return QStringLiteral("biandong_%1_%2").arg(QLatin1String(c.table), QString::fromLatin1(c.event).toLower());
+}
+
+} // namespace
+
 QStringList changeCountStatements()
 {
     QStringList all;
-    // huowu: the catalogue or the purchases changed; xiaoshou: a sale line was
-    // changed or deleted (added lines are read as lines after the last one).
-    for (const auto &[table, counter, events] :
-         {std::tuple{"name", "huowu",
-                     QStringList{QStringLiteral("INSERT"), QStringLiteral("UPDATE"), QStringLiteral("DELETE")}},
-          std::tuple{"jinhuo", "huowu",
-                     QStringList{QStringLiteral("INSERT"), QStringLiteral("UPDATE"), QStringLiteral("DELETE")}},
-          std::tuple{"xiaoshou", "xiaoshou", QStringList{QStringLiteral("UPDATE"), QStringLiteral("DELETE")}}})
-        for (const QString &event : events)
-            all.append(QStringLiteral("CREATE TRIGGER IF NOT EXISTS biandong_%1_%2 AFTER %3 ON %1 "
-                                      "BEGIN UPDATE biandong SET %4 = %4 + 1; END")
-                           .arg(QLatin1String(table), event.toLower(), event, QLatin1String(counter)));
+    for (const CountedChange &c : CountedChanges)
+        all.append(QStringLiteral("CREATE TRIGGER IF NOT EXISTS %1 AFTER %2 ON %3 "
+                                  "BEGIN UPDATE biandong SET %4 = %4 + 1; END")
+                       .arg(triggerName(c), QLatin1String(c.event), QLatin1String(c.table), QLatin1String(c.counter)));
     return all;
 }
 
 QStringList changeCountTriggers(const QString &table)
 {
     QStringList names;
-    for (const QString &event : {QStringLiteral("insert"), QStringLiteral("update"), QStringLiteral("delete")})
-        if (table != QLatin1String("xiaoshou") || event != QLatin1String("insert"))
-            names.append(QStringLiteral("biandong_%1_%2").arg(table, event));
+    for (const CountedChange &c : CountedChanges)
+        if (table == QLatin1String(c.table))
+            names.append(triggerName(c));
     return names;
 }
 

@@ -59,16 +59,8 @@ StockFigures StockFigures::compute(QSqlDatabase db)
 {
     StockFigures f;
     if (!onServer(db)) {
-        switch (computeOnFile(f, db)) {
-        case CodeFacts::Outcome::Done:
-            f.ok = true;
+        if (CodeFacts::settled(computeOnFile(f, db), f))
             return f;
-        case CodeFacts::Outcome::Failed:
-            return f;
-        case CodeFacts::Outcome::Unusual:
-            f = StockFigures(); // what was stored by another tool is added up by the statements below
-            break;
-        }
     }
     // Sales per code in one pass over the covering index (code, shuliang, jine).
     struct Sold
