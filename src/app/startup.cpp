@@ -13,6 +13,10 @@
 #include <QLocale>
 #include <QTranslator>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace {
 const QString Title = QStringLiteral("Tarvel");
 const QString CreateQuestion = QStringLiteral("没有找到数据库文件 %1。\n是否在这里创建一个新的商店数据库？");
@@ -47,8 +51,19 @@ bool loadQtTranslations()
     return false;
 }
 
+// The analyses run one at a time on a thread of their own. glibc would give
+// that thread a heap of its own, whose freed pages the program then keeps:
+// a second heap is all it needs.
+void limitHeaps()
+{
+#ifdef __GLIBC__
+    mallopt(M_ARENA_MAX, 2);
+#endif
+}
+
 Startup startTarvel()
 {
+    limitHeaps();
     useWorkstationLocale();
     loadQtTranslations();
     const QString path = QDir::current().absoluteFilePath(QString::fromLatin1(Database::FileName));
@@ -58,9 +73,8 @@ Startup startTarvel()
         return {Startup::Outcome::Failed, nullptr, config.error};
     }
 
-    Database::Result opened = config.config->engine == ShopConfig::Engine::Server
-                                  ? Database::openServer(*config.config)
-                                  : Database::open(path);
+    Database::Result opened = config.config->engine == ShopConfig::Engine::Server ? Database::openServer(*config.config)
+                                                                                  : Database::open(path);
     if (opened.status == Database::Status::Missing) {
         if (!Messages::ask(nullptr, CreateQuestion.arg(QDir::toNativeSeparators(path)), Title, Messages::Icon::Question,
                            Messages::Buttons::YesNo))

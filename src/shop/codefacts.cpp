@@ -94,11 +94,15 @@ private:
     sqlite3_stmt *m_stmt = nullptr;
 };
 
+// Reads the catalogue and the purchases again into the kept goods; their
+// sales stay.
 Outcome readGoods(sqlite3 *handle, Facts &facts, QString *error)
 {
-    CodeMap<Goods> goods;
-    QList<Purchased> purchased;
-    bool unusual = false;
+    CodeMap<Goods> &goods = facts.goods;
+    for (auto &[code, g] : goods)
+        g = Goods{QString(), QString(), Money(), 0, g.soldQuantity, g.soldUnits, false, false};
+    facts.purchased.clear();
+    facts.purchasesUnusual = false;
     {
         Statement names(handle, "SELECT code, name FROM name ORDER BY rowid");
         if (!names.get()) {
@@ -109,9 +113,14 @@ Outcome readGoods(sqlite3 *handle, Facts &facts, QString *error)
         while ((step = sqlite3_step(names.get())) == SQLITE_ROW) {
             if (sqlite3_column_type(names.get(), 0) != SQLITE_TEXT)
                 continue; // never equal to a code that is text
-            const auto [it, added] = goods.try_emplace(std::string(textOf(names.get(), 0)));
-            if (added)
+            const std::string_view code = textOf(names.get(), 0);
+            auto it = goods.find(code);
+            if (it == goods.end())
+                it = goods.try_emplace(std::string(code)).first;
+            if (!it->second.named) {
+                it->second.named = true;
                 it->second.name = variantOf(names.get(), 1).toString();
+            }
         }
         if (step != SQLITE_DONE) {
             *error = names.error();
@@ -125,6 +134,7 @@ Outcome readGoods(sqlite3 *handle, Facts &facts, QString *error)
     }
     // Makers repeat: every code of one maker shares its text.
     QSet<QString> makers;
+    bool unusual = false;
     int step;
     while ((step = sqlite3_step(buys.get())) == SQLITE_ROW) {
         sqlite3_stmt *s = buys.get();
@@ -136,17 +146,16 @@ Outcome readGoods(sqlite3 *handle, Facts &facts, QString *error)
         auto it = goods.find(code);
         if (it == goods.end())
             it = goods.try_emplace(std::string(code)).first;
-        it->second.lastPrice = Schema::fromStorage(Schema::ColumnKind::Money, variantOf(s, 2)).value<Money>();
-        it->second.lastMaker = *makers.insert(variantOf(s, 3).toString());
         Goods &g = it->second;
-        if (g.purchasedAt < 0) {
-            g.purchasedAt = int(purchased.size());
-            purchased.append({std::string(code), 0});
+        g.lastPrice = Schema::fromStorage(Schema::ColumnKind::Money, variantOf(s, 2)).value<Money>();
+        g.lastMaker = *makers.insert(variantOf(s, 3).toString());
+        if (!g.bought) {
+            g.bought = true;
+            facts.purchased.push_back(&*it);
         }
         switch (sqlite3_column_type(s, 1)) {
         case SQLITE_INTEGER:
             unusual = !add(g.purchased, sqlite3_column_int64(s, 1)) || unusual;
-            purchased[g.purchasedAt].quantity = g.purchased;
             break;
         case SQLITE_NULL:
             break; // a sum leaves it out
@@ -158,8 +167,7 @@ Outcome readGoods(sqlite3 *handle, Facts &facts, QString *error)
         *error = buys.error();
         return Outcome::Failed;
     }
-    facts.goods = std::move(goods);
-    facts.purchased = std::move(purchased);
+    facts.purchased.shrink_to_fit();
     facts.purchasesUnusual = unusual;
     return Outcome::Done;
 }
@@ -169,7 +177,7 @@ Outcome addSales(sqlite3_stmt *stmt, Facts &facts)
 {
     Line line;
     std::string last;
-    Sold *current = nullptr;
+    Goods *current = nullptr;
     int step;
     while ((step = sqlite3_step(stmt)) == SQLITE_ROW) {
         if (!lineOf(stmt, &line)) {
@@ -179,12 +187,12 @@ Outcome addSales(sqlite3_stmt *stmt, Facts &facts)
         // Lines in the order of the code index come code by code.
         if (!current || line.code != last) {
             last.assign(line.code);
-            auto it = facts.sold.find(line.code);
-            if (it == facts.sold.end())
-                it = facts.sold.try_emplace(last).first;
+            auto it = facts.goods.find(line.code);
+            if (it == facts.goods.end())
+                it = facts.goods.try_emplace(last).first;
             current = &it->second;
         }
-        if (!add(current->quantity, line.quantity) || (line.counted && !add(current->amountUnits, line.amountUnits)))
+        if (!add(current->soldQuantity, line.quantity) || (line.counted && !add(current->soldUnits, line.amountUnits)))
             facts.salesUnusual = true;
         facts.soldUpTo = std::max(facts.soldUpTo, line.rowid);
     }
@@ -195,7 +203,8 @@ Outcome readSales(sqlite3 *handle, Entry &entry, bool again, QString *error)
 {
     Facts &facts = entry.facts;
     if (again) {
-        facts.sold.clear();
+        for (auto &kept : facts.goods)
+            kept.second.soldQuantity = kept.second.soldUnits = 0;
         facts.soldUpTo = 0;
         facts.salesUnusual = false;
         facts.hasSold = false;

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -38,38 +39,46 @@ struct StringHash
 };
 template <typename T> using CodeMap = std::unordered_map<std::string, T, StringHash, std::equal_to<>>;
 
+// What the file says of one code. A code that is neither in the catalogue
+// nor purchased nor sold is not kept; one that left the catalogue and the
+// purchases keeps its place with empty facts, which read as none.
 struct Goods
 {
     QString name;      // the first name of the code, by rowid; empty without one
-    Money lastPrice;   // jinjia of its last purchase, by rowid; 0 without one
     QString lastMaker; // changjia of its last purchase
+    Money lastPrice;   // jinjia of its last purchase, by rowid; 0 without one
     qint64 purchased = 0;
-    int purchasedAt = -1; // its place among the purchased codes
+    qint64 soldQuantity = 0; // all sales
+    qint64 soldUnits = 0;    // their amount in ten-thousandths
+    bool bought = false;     // among the purchased codes
+    bool named = false;      // in the catalogue
 };
 
-struct Purchased
-{
-    std::string code;
-    qint64 quantity = 0;
-};
-
-struct Sold
-{
-    qint64 quantity = 0;
-    qint64 amountUnits = 0;
-};
+using Kept = CodeMap<Goods>::value_type;
 
 struct Facts
 {
     CodeMap<Goods> goods;
-    // Purchases per code, in the order in which the codes first occur.
-    QList<Purchased> purchased;
+    // The purchased codes, in the order in which they first occur.
+    std::vector<const Kept *> purchased;
     bool purchasesUnusual = false;
-    // All sales per code, and the last rowid they include.
-    CodeMap<Sold> sold;
+    // The last rowid the sales include.
     qint64 soldUpTo = 0;
     bool salesUnusual = false;
     bool hasSold = false;
+
+    // The facts of `code`, nothing when the file has none.
+    const Goods *find(std::string_view code) const
+    {
+        const auto it = goods.find(code);
+        return it == goods.end() ? nullptr : &it->second;
+    }
+    // Purchased less sold.
+    qint64 stockOf(std::string_view code) const
+    {
+        const Goods *g = find(code);
+        return g ? g->purchased - g->soldQuantity : 0;
+    }
 };
 
 enum class Outcome { Done, Unusual, Failed };

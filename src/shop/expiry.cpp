@@ -51,10 +51,7 @@ CodeFacts::Outcome computeOnFile(ExpiryFigures &f, const QSqlDatabase &db, QDate
                                             size_t(sqlite3_column_bytes(stmt, 0)));
                 auto it = left.find(code);
                 if (it == left.end()) {
-                    const auto goods = facts.goods.find(code);
-                    const auto sold = facts.sold.find(code);
-                    const qint64 stock = (goods == facts.goods.end() ? 0 : goods->second.purchased) -
-                                         (sold == facts.sold.end() ? 0 : sold->second.quantity);
+                    const qint64 stock = facts.stockOf(code);
                     it = left.try_emplace(std::string(code), Left{stock, stock}).first;
                 }
                 Left &l = it->second;
@@ -76,8 +73,8 @@ CodeFacts::Outcome computeOnFile(ExpiryFigures &f, const QSqlDatabase &db, QDate
                 return std::tie(a.row.expires, a.code, a.part) < std::tie(b.row.expires, b.code, b.part);
             });
             for (Listed &l : listed) {
-                if (const auto goods = facts.goods.find(l.code); goods != facts.goods.end())
-                    l.row.name = goods->second.name;
+                if (const Goods *goods = facts.find(l.code))
+                    l.row.name = goods->name;
                 f.rows.append(std::move(l.row));
             }
             return Outcome::Done;

@@ -138,14 +138,14 @@ ReorderFigures ReorderFigures::compute(const QSqlDatabase &db, QDate today)
                     return Outcome::Unusual;
                 for (const QString &code : std::as_const(codes)) {
                     const std::string key = code.toStdString();
-                    const auto goods = facts.goods.find(key);
-                    const auto sold = facts.sold.find(key);
-                    const qint64 stock = (goods == facts.goods.end() ? 0 : goods->second.purchased) -
-                                         (sold == facts.sold.end() ? 0 : sold->second.quantity);
+                    const Goods none;
+                    const Goods *goods = facts.find(key);
+                    if (!goods)
+                        goods = &none;
+                    const qint64 stock = goods->purchased - goods->soldQuantity;
                     if (stock <= minimum.value(code))
-                        f.rows.append({goods == facts.goods.end() ? QString() : goods->second.lastMaker, code,
-                                       goods == facts.goods.end() ? QString() : goods->second.name, stock,
-                                       minimum.value(code), recent.value(code)});
+                        f.rows.append(
+                            {goods->lastMaker, code, goods->name, stock, minimum.value(code), recent.value(code)});
                 }
                 return Outcome::Done;
             },

@@ -85,9 +85,9 @@ CodeFacts::Outcome computeOnFile(SalesFigures &f, QSqlDatabase db, QDate first, 
                 r.code = QString::fromUtf8(g.code.data(), qsizetype(g.code.size()));
                 r.quantity = g.quantity;
                 r.amount = Money::fromUnits(g.amount).roundedToCents();
-                if (const auto known = facts.goods.find(g.code); known != facts.goods.end()) {
-                    r.name = known->second.name;
-                    r.price = known->second.lastPrice.roundedToCents();
+                if (const Goods *known = facts.find(g.code)) {
+                    r.name = known->name;
+                    r.price = known->lastPrice.roundedToCents();
                 }
                 addRow(f, std::move(r));
             }

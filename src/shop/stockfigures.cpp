@@ -37,16 +37,14 @@ CodeFacts::Outcome computeOnFile(StockFigures &f, QSqlDatabase db)
             if (facts.purchasesUnusual || facts.salesUnusual)
                 return Outcome::Unusual;
             f.rows.reserve(facts.purchased.size());
-            for (const Purchased &p : facts.purchased) {
+            for (const Kept *p : facts.purchased) {
+                const Goods &g = p->second;
                 StockFigures::Row r;
-                r.code = QString::fromUtf8(p.code.data(), qsizetype(p.code.size()));
-                r.purchased = p.quantity;
-                const auto known = facts.goods.find(p.code); // every purchased code is there
-                r.name = known->second.name;
-                r.price = known->second.lastPrice.roundedToCents();
-                const auto out = facts.sold.find(p.code);
-                addRow(f, std::move(r), out == facts.sold.end() ? 0 : out->second.quantity,
-                       out == facts.sold.end() ? Money() : Money::fromUnits(out->second.amountUnits));
+                r.code = QString::fromUtf8(p->first.data(), qsizetype(p->first.size()));
+                r.purchased = g.purchased;
+                r.name = g.name;
+                r.price = g.lastPrice.roundedToCents();
+                addRow(f, std::move(r), g.soldQuantity, Money::fromUnits(g.soldUnits));
             }
             return Outcome::Done;
         },
