@@ -94,13 +94,22 @@ private:
     sqlite3_stmt *m_stmt = nullptr;
 };
 
+// A code's place among the kept ones, made when it is new.
+CodeMap<Goods>::iterator keep(CodeMap<Goods> &goods, std::string_view code)
+{
+    const auto [it, added] = goods.try_emplace(std::string(code));
+    if (added)
+        it->second.ordinal = int(goods.size()) - 1;
+    return it;
+}
+
 // Reads the catalogue and the purchases again into the kept goods; their
 // sales stay.
 Outcome readGoods(sqlite3 *handle, Facts &facts, QString *error)
 {
     CodeMap<Goods> &goods = facts.goods;
     for (auto &[code, g] : goods)
-        g = Goods{QString(), QString(), Money(), 0, g.soldQuantity, g.soldUnits, false, false};
+        g = Goods{QString(), QString(), Money(), 0, g.soldQuantity, g.soldUnits, g.ordinal, false, false};
     facts.purchased.clear();
     facts.purchasesUnusual = false;
     {
@@ -116,7 +125,7 @@ Outcome readGoods(sqlite3 *handle, Facts &facts, QString *error)
             const std::string_view code = textOf(names.get(), 0);
             auto it = goods.find(code);
             if (it == goods.end())
-                it = goods.try_emplace(std::string(code)).first;
+                it = keep(goods, code);
             if (!it->second.named) {
                 it->second.named = true;
                 it->second.name = variantOf(names.get(), 1).toString();
@@ -145,7 +154,7 @@ Outcome readGoods(sqlite3 *handle, Facts &facts, QString *error)
         const std::string_view code = textOf(s, 0);
         auto it = goods.find(code);
         if (it == goods.end())
-            it = goods.try_emplace(std::string(code)).first;
+            it = keep(goods, code);
         Goods &g = it->second;
         g.lastPrice = Schema::fromStorage(Schema::ColumnKind::Money, variantOf(s, 2)).value<Money>();
         g.lastMaker = *makers.insert(variantOf(s, 3).toString());
@@ -189,7 +198,7 @@ Outcome addSales(sqlite3_stmt *stmt, Facts &facts)
             last.assign(line.code);
             auto it = facts.goods.find(line.code);
             if (it == facts.goods.end())
-                it = facts.goods.try_emplace(last).first;
+                it = keep(facts.goods, last);
             current = &it->second;
         }
         if (!add(current->soldQuantity, line.quantity) || (line.counted && !add(current->soldUnits, line.amountUnits)))

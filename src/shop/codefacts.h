@@ -50,6 +50,7 @@ struct Goods
     qint64 purchased = 0;
     qint64 soldQuantity = 0; // all sales
     qint64 soldUnits = 0;    // their amount in ten-thousandths
+    int ordinal = 0;         // from 0 up, in the order in which codes were kept
     bool bought = false;     // among the purchased codes
     bool named = false;      // in the catalogue
 };

@@ -51,26 +51,42 @@ CodeFacts::Outcome computeOnFile(SalesFigures &f, QSqlDatabase db, QDate first, 
             const QByteArray from = momentText(first), to = momentText(last.addDays(1));
             sqlite3_bind_text(stmt, 1, from.constData(), int(from.size()), SQLITE_STATIC);
             sqlite3_bind_text(stmt, 2, to.constData(), int(to.size()), SQLITE_STATIC);
+            // A line's group is found through its code's place among the kept
+            // ones, without a map of its own; codes added since the facts were
+            // read have a map.
             struct Group
             {
-                std::string code;
+                std::string_view code;
+                const Goods *goods;
                 qint64 first;
                 qint64 quantity = 0;
                 qint64 amount = 0;
             };
             std::vector<Group> groups;
-            CodeMap<size_t> index;
+            std::vector<int> groupOf(facts.goods.size(), -1);
+            CodeMap<size_t> newer;
             Line line;
             int step;
             while ((step = sqlite3_step(stmt)) == SQLITE_ROW) {
                 if (!lineOf(stmt, &line))
                     return Outcome::Unusual;
-                auto it = index.find(line.code);
-                if (it == index.end()) {
-                    it = index.try_emplace(std::string(line.code), groups.size()).first;
-                    groups.push_back({it->first, line.rowid});
+                size_t at;
+                if (const auto kept = facts.goods.find(line.code); kept != facts.goods.end()) {
+                    int &slot = groupOf[size_t(kept->second.ordinal)];
+                    if (slot < 0) {
+                        slot = int(groups.size());
+                        groups.push_back({kept->first, &kept->second, line.rowid});
+                    }
+                    at = size_t(slot);
+                } else {
+                    auto it = newer.find(line.code);
+                    if (it == newer.end()) {
+                        it = newer.try_emplace(std::string(line.code), groups.size()).first;
+                        groups.push_back({it->first, nullptr, line.rowid});
+                    }
+                    at = it->second;
                 }
-                Group &g = groups[it->second];
+                Group &g = groups[at];
                 g.first = std::min(g.first, line.rowid);
                 if (!add(g.quantity, line.quantity) || (line.counted && !add(g.amount, line.amountUnits)))
                     return Outcome::Unusual;
@@ -85,9 +101,9 @@ CodeFacts::Outcome computeOnFile(SalesFigures &f, QSqlDatabase db, QDate first, 
                 r.code = QString::fromUtf8(g.code.data(), qsizetype(g.code.size()));
                 r.quantity = g.quantity;
                 r.amount = Money::fromUnits(g.amount).roundedToCents();
-                if (const Goods *known = facts.find(g.code)) {
-                    r.name = known->name;
-                    r.price = known->lastPrice.roundedToCents();
+                if (g.goods) {
+                    r.name = g.goods->name;
+                    r.price = g.goods->lastPrice.roundedToCents();
                 }
                 addRow(f, std::move(r));
             }

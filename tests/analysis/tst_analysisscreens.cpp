@@ -2,6 +2,8 @@
 #include "gui/analysis/backgroundwork.h"
 #include "gui/analysis/inventorydialog.h"
 #include "gui/analysis/salesanalysisdialog.h"
+#include "gui/figuresmodel.h"
+#include "gui/gridwidths.h"
 #include "gui/screenhost.h"
 #include "print/inventoryreport.h"
 #include "printedpdf.h"
@@ -20,6 +22,7 @@
 #include <QPushButton>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QStyle>
 #include <QTableView>
 #include <QThread>
 #include <QTimer>
@@ -249,6 +252,31 @@ private Q_SLOTS:
         QCOMPARE(grid->model()->index(299, 3).data().toString(), QStringLiteral("¥300.00"));
         QCOMPARE(labels(dialog, {"Label9"}), strings({"45150"}));
         delete dialog;
+    }
+
+    void gridColumnsShowTheirTextsWhole_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("digits") << QStringLiteral("11111111111111111111");
+        QTest::newRow("money") << QStringLiteral("¥-9,999,999,999.99");
+        QTest::newRow("chinese") << QStringLiteral("康师傅红烧牛肉面桶装一百二十克");
+        QTest::newRow("kerned latin") << QStringLiteral("AVAWAYToWaVaTy LTA");
+        QTest::newRow("mixed") << QStringLiteral("可口可乐 Coca-Cola 330ml×24");
+        QTest::newRow("beyond the basic plane") << QStringLiteral("𠮷野家 🍎 苹果");
+    }
+    void gridColumnsShowTheirTextsWhole()
+    {
+        // A grid's columns are made as wide as the texts they show, so the
+        // view never cuts one to "…".
+        QFETCH(QString, text);
+        QTableView grid;
+        FiguresModel model({QStringLiteral("货名")});
+        model.bindView(&grid);
+        model.reset(3, [&](int row, int) { return row == 1 ? text : QStringLiteral("x"); });
+        fitColumns(&grid, {100});
+        const int margin = 2 * (grid.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &grid) + 1) + 1;
+        QVERIFY2(grid.columnWidth(0) >= QFontMetrics(grid.font()).horizontalAdvance(text) + margin,
+                 qPrintable(QString::number(grid.columnWidth(0))));
     }
 
     void aCancelledFirstRunShowsZeroTotals()
