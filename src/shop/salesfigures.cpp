@@ -43,7 +43,7 @@ CodeFacts::Outcome computeOnFile(SalesFigures &f, QSqlDatabase db, QDate first, 
         [&](sqlite3 *handle, const Facts &facts) {
             sqlite3_stmt *stmt = nullptr;
             if (sqlite3_prepare_v2(handle,
-                                   "SELECT rowid, code, shuliang, jine FROM xiaoshou INDEXED BY xiaoshou_dt_totals "
+                                   "SELECT rowid, code, shuliang, jine, dt FROM xiaoshou INDEXED BY xiaoshou_dt_totals "
                                    "WHERE dt > ? AND dt < ?",
                                    -1, &stmt, nullptr) != SQLITE_OK)
                 return Outcome::Failed;
@@ -58,6 +58,7 @@ CodeFacts::Outcome computeOnFile(SalesFigures &f, QSqlDatabase db, QDate first, 
             {
                 std::string_view code;
                 const Goods *goods;
+                qint64 priceUnits; // the row's price, as shown
                 qint64 first;
                 qint64 quantity = 0;
                 qint64 amount = 0;
@@ -65,6 +66,11 @@ CodeFacts::Outcome computeOnFile(SalesFigures &f, QSqlDatabase db, QDate first, 
             std::vector<Group> groups;
             std::vector<int> groupOf(facts.goods.size(), -1);
             CodeMap<size_t> newer;
+            // Lines come in time order: the day changes rarely.
+            std::vector<std::pair<std::string, SalesFigures::Day>> days;
+            CodeMap<size_t> dayAt;
+            size_t dayIndex = 0;
+            bool daysKept = true;
             Line line;
             int step;
             while ((step = sqlite3_step(stmt)) == SQLITE_ROW) {
@@ -75,14 +81,15 @@ CodeFacts::Outcome computeOnFile(SalesFigures &f, QSqlDatabase db, QDate first, 
                     int &slot = groupOf[size_t(kept->second.ordinal)];
                     if (slot < 0) {
                         slot = int(groups.size());
-                        groups.push_back({kept->first, &kept->second, line.rowid});
+                        groups.push_back(
+                            {kept->first, &kept->second, kept->second.lastPrice.roundedToCents().units(), line.rowid});
                     }
                     at = size_t(slot);
                 } else {
                     auto it = newer.find(line.code);
                     if (it == newer.end()) {
                         it = newer.try_emplace(std::string(line.code), groups.size()).first;
-                        groups.push_back({it->first, nullptr, line.rowid});
+                        groups.push_back({it->first, nullptr, 0, line.rowid});
                     }
                     at = it->second;
                 }
@@ -90,6 +97,21 @@ CodeFacts::Outcome computeOnFile(SalesFigures &f, QSqlDatabase db, QDate first, 
                 g.first = std::min(g.first, line.rowid);
                 if (!add(g.quantity, line.quantity) || (line.counted && !add(g.amount, line.amountUnits)))
                     return Outcome::Unusual;
+
+                const auto *dt = reinterpret_cast<const char *>(sqlite3_column_text(stmt, 4));
+                const std::string_view dayText(dt ? dt : "", size_t(std::min(10, sqlite3_column_bytes(stmt, 4))));
+                if (dayIndex >= days.size() || dayText != days[dayIndex].first) {
+                    auto it = dayAt.find(dayText);
+                    if (it == dayAt.end()) {
+                        it = dayAt.try_emplace(std::string(dayText), days.size()).first;
+                        days.push_back({it->first, {}});
+                    }
+                    dayIndex = it->second;
+                }
+                SalesFigures::Day *day = &days[dayIndex].second;
+                qint64 cost;
+                daysKept = daysKept && (!line.counted || add(day->salesUnits, line.amountUnits)) &&
+                           !__builtin_mul_overflow(line.quantity, g.priceUnits, &cost) && add(day->costUnits, cost);
             }
             if (step != SQLITE_DONE)
                 return Outcome::Failed;
@@ -107,6 +129,15 @@ CodeFacts::Outcome computeOnFile(SalesFigures &f, QSqlDatabase db, QDate first, 
                 }
                 addRow(f, std::move(r));
             }
+            if (daysKept) {
+                f.days.reserve(qsizetype(days.size()));
+                for (auto &[text, totals] : days) {
+                    totals.day = QDate::fromString(QString::fromLatin1(text.data(), qsizetype(text.size())),
+                                                   QStringLiteral("yyyy-MM-dd"));
+                    f.days.append(totals);
+                }
+                f.hasDays = true;
+            }
             return Outcome::Done;
         },
         &f.error);
@@ -118,8 +149,11 @@ SalesFigures SalesFigures::compute(QSqlDatabase db, QDate first, QDate last)
 {
     SalesFigures f;
     if (!onServer(db)) {
-        if (CodeFacts::settled(computeOnFile(f, db, first, last), f))
+        if (CodeFacts::settled(computeOnFile(f, db, first, last), f)) {
+            f.first = first;
+            f.last = last;
             return f;
+        }
     }
     // One pass over the range through the covering index on (dt, code,
     // shuliang, jine); rows in the order their codes first occur.
@@ -151,6 +185,8 @@ SalesFigures SalesFigures::compute(QSqlDatabase db, QDate first, QDate last)
         addRow(f, std::move(r));
     }
     f.ok = true;
+    f.first = first;
+    f.last = last;
     return f;
 }
 

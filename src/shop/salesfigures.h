@@ -24,6 +24,19 @@ struct SalesFigures
     };
 
     QList<Row> rows; // in the order in which the codes first occur among the lines
+
+    // The same lines per day, when the file's own reading gave them (the
+    // chart's figures without a second pass): the amount sold, and the
+    // quantity times the row's price, in ten-thousandths.
+    struct Day
+    {
+        QDate day; // invalid: a sale time that is no date
+        qint64 salesUnits = 0;
+        qint64 costUnits = 0;
+    };
+    QList<Day> days;
+    bool hasDays = false;
+    QDate first, last; // the range of the figures
     qint64 totalQuantity = 0;
     Money totalAmount;
     Money totalProfit;

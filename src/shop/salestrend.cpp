@@ -153,7 +153,16 @@ SalesTrend SalesTrend::compute(const QSqlDatabase &db, QDate first, QDate last, 
             QDate::fromString(QString::fromUtf8(text.data(), qsizetype(text.size())), QStringLiteral("yyyy-MM-dd"));
         return day.isValid() ? at.value(bucketOf(day, t.step), -1) : -1;
     };
-    if (onServer(db) || !addUpOnFile(db, first, last, grid, bucketOfDay, units)) {
+    if (grid.hasDays && grid.first == first && grid.last == last) {
+        // The grid's own pass gave the days.
+        for (const SalesFigures::Day &d : grid.days) {
+            const qsizetype bucket = d.day.isValid() ? at.value(bucketOf(d.day, t.step), -1) : -1;
+            if (bucket < 0)
+                continue;
+            units[bucket].first += d.salesUnits;
+            units[bucket].second += d.costUnits;
+        }
+    } else if (onServer(db) || !addUpOnFile(db, first, last, grid, bucketOfDay, units)) {
         units.fill({0, 0});
         if (!addUpByStatement(db, first, last, price, bucketOfDay, units, &t.error)) {
             t.ok = false;
