@@ -180,7 +180,23 @@ ExpiryFigures ExpiryFigures::compute(const QSqlDatabase &db, QDate today, int da
     q.finish();
 
     std::stable_sort(f.rows.begin(), f.rows.end(), [](const Row &a, const Row &b) { return a.expires < b.expires; });
-    // The names of the listed goods only: the first catalogue row of each code.
+    // The names of the listed goods: the first catalogue row of each code,
+    // each from the index, or for a long list all in one pass.
+    if (f.rows.size() > ManyNames) {
+        QHash<QString, QString> names;
+        readOnce(q, db);
+        if (!q.exec(QStringLiteral("SELECT code, name FROM name ORDER BY rowid")))
+            return fail(q);
+        while (q.next()) {
+            const QString named = q.value(0).toString();
+            if (!names.contains(named))
+                names.insert(named, q.value(1).toString());
+        }
+        q.finish();
+        for (Row &r : f.rows)
+            r.name = names.value(r.code);
+        return f;
+    }
     QSqlQuery name(db);
     name.prepare(QStringLiteral("SELECT name FROM name WHERE code = ? ORDER BY rowid LIMIT 1"));
     for (Row &r : f.rows) {

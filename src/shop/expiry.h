@@ -25,6 +25,10 @@ struct ExpiryFigures
     bool ok = true;
     QString error;
 
+    // Past this many rows, the names are read in one pass over the catalogue
+    // rather than one statement per row.
+    static constexpr int ManyNames = 100;
+
     static QStringList captions();
     static QString text(const Row &row, int column);
 

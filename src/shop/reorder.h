@@ -36,6 +36,9 @@ struct ReorderFigures
     QString error;
 
     static constexpr int RecentDays = 30;
+    // Past this many goods with a minimum, the list is read in one statement
+    // rather than one per goods.
+    static constexpr int ManyMinimums = 100;
     static QStringList captions();
     static QString text(const Row &row, int column);
     static ReorderFigures compute(const QSqlDatabase &db, QDate today);

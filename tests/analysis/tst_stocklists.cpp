@@ -32,30 +32,47 @@ class TestStockLists : public QObject
     }
 
 private Q_SLOTS:
+    // Goods F001… each with stock and a purchase `expiresInDays` off: filler
+    // that makes a list long.
+    static void addFiller(TestShop &shop, int count, int expiresInDays)
+    {
+        for (int i = 1; i <= count; ++i) {
+            const QString code = QStringLiteral("F%1").arg(i, 3, 10, QLatin1Char('0'));
+            shop.addGoods(code, QStringLiteral("货") + code);
+            purchase(shop, code, 1000, expiresInDays, QStringLiteral("丙厂"));
+        }
+    }
+
     void expiry_data()
     {
         QTest::addColumn<bool>("server");
+        QTest::addColumn<bool>("many"); // a long list, past ManyNames rows
         QTest::addColumn<int>("days");
         QTest::addColumn<QStringList>("rows"); // code:quantity of stock:days left
-        for (const bool server : {false, true}) {
-            const QString engine = server ? QStringLiteral(" (server)") : QStringLiteral(" (file)");
+        for (const auto &[server, many] : {std::pair(false, false), std::pair(true, false), std::pair(true, true)}) {
+            const QString engine =
+                QLatin1String(server ? " (server" : " (file") + QLatin1String(many ? ", a long list)" : ")");
             // X: 20 for next year, then 6 for next week, 16 sold: its 10 are
             // those 6 and 4 of the 20. Y expired yesterday. Z is sold out.
             QTest::newRow(qPrintable(QStringLiteral("30 days") + engine))
-                << server << 30 << strings({"Y:5:-1", "X:6:7"});
+                << server << many << 30 << strings({"Y:5:-1", "X:6:7"});
             QTest::newRow(qPrintable(QStringLiteral("a year") + engine))
-                << server << 400 << strings({"Y:5:-1", "X:6:7", "X:4:365"});
-            QTest::newRow(qPrintable(QStringLiteral("none yet") + engine)) << server << 0 << strings({"Y:5:-1"});
+                << server << many << 400 << strings({"Y:5:-1", "X:6:7", "X:4:365"});
+            QTest::newRow(qPrintable(QStringLiteral("none yet") + engine))
+                << server << many << 0 << strings({"Y:5:-1"});
         }
     }
 
     void expiry()
     {
         QFETCH(bool, server);
+        QFETCH(bool, many);
         QFETCH(int, days);
         QFETCH(QStringList, rows);
         TestShop shop;
         shop.create();
+        if (many)
+            addFiller(shop, ExpiryFigures::ManyNames, -2); // expired before Y, so listed first
         shop.addGoods(QStringLiteral("X"), QStringLiteral("酸奶"));
         purchase(shop, QStringLiteral("X"), 20, 365, QString());
         purchase(shop, QStringLiteral("Z"), 3, 2, QString());
@@ -67,22 +84,38 @@ private Q_SLOTS:
             shop.moveToServer();
         const ExpiryFigures f = ExpiryFigures::compute(shop.db().connection(), Today, days);
         QVERIFY2(f.ok, qPrintable(f.error));
+        QList<ExpiryFigures::Row> listed = f.rows;
+        for (qsizetype i = 0; many && i < ExpiryFigures::ManyNames; ++i) {
+            const ExpiryFigures::Row filler = listed.takeFirst();
+            QCOMPARE(filler.name, QStringLiteral("货") + filler.code);
+        }
         QStringList got;
-        for (const ExpiryFigures::Row &r : f.rows)
+        for (const ExpiryFigures::Row &r : listed)
             got.append(QStringLiteral("%1:%2:%3").arg(r.code).arg(r.quantity).arg(r.daysLeft));
         QCOMPARE(got, rows);
-        for (const ExpiryFigures::Row &r : f.rows)
+        for (const ExpiryFigures::Row &r : listed)
             QCOMPARE(r.stock, r.code == u"X" ? 10 : 5);
-        QCOMPARE(f.rows.value(1).name, days > 0 ? QStringLiteral("酸奶") : QString());
+        QCOMPARE(listed.value(0).name, QString()); // Y is in no catalogue
+        QCOMPARE(listed.value(1).name, days > 0 ? QStringLiteral("酸奶") : QString());
     }
 
-    void reorder_data() { addEngineColumn(); }
+    void reorder_data()
+    {
+        QTest::addColumn<bool>("server");
+        QTest::addColumn<bool>("many"); // past ManyMinimums goods with a minimum
+        QTest::newRow("file") << false << false;
+        QTest::newRow("server") << true << false;
+        QTest::newRow("server, many minimums") << true << true;
+    }
 
     void reorder()
     {
         QFETCH(bool, server);
+        QFETCH(bool, many);
         TestShop shop;
         shop.create();
+        if (many)
+            addFiller(shop, ReorderFigures::ManyMinimums, 100); // well above their minimums
         for (const char *code : {"A", "B", "C", "D"})
             shop.addGoods(QString::fromLatin1(code), QStringLiteral("货") + QString::fromLatin1(code));
         // A: 10 bought (the last lot from 乙厂), 7 sold, 4 of them in the last
@@ -100,6 +133,8 @@ private Q_SLOTS:
         QString error;
         for (const auto &[code, minimum] : {std::pair("A", 9), std::pair("A", 5), std::pair("C", 2), std::pair("D", 0)})
             QVERIFY2(MinimumStock::set(db, QString::fromLatin1(code), minimum, &error), qPrintable(error));
+        for (int i = 1; many && i <= ReorderFigures::ManyMinimums; ++i)
+            QVERIFY(MinimumStock::set(db, QStringLiteral("F%1").arg(i, 3, 10, QLatin1Char('0')), 999, &error));
         QCOMPARE(MinimumStock::of(db, QStringLiteral("A"), &error), std::optional<std::optional<qint64>>(5));
         QCOMPARE(MinimumStock::of(db, QStringLiteral("B"), &error),
                  std::optional<std::optional<qint64>>(std::optional<qint64>()));
@@ -120,6 +155,13 @@ private Q_SLOTS:
         QVERIFY(MinimumStock::set(db, QStringLiteral("A"), std::nullopt, &error));
         QVERIFY(MinimumStock::set(db, QStringLiteral("D"), std::nullopt, &error));
         QVERIFY(ReorderFigures::compute(db, Today).rows.isEmpty());
+        // The filler at its minimum is listed with its own name and maker.
+        if (many) {
+            sell(shop, QStringLiteral("F007"), 1, 1);
+            const QList<ReorderFigures::Row> rows = ReorderFigures::compute(db, Today).rows;
+            QCOMPARE(rows.size(), 1);
+            QCOMPARE(QStringList({rows[0].maker, rows[0].code, rows[0].name}), strings({"丙厂", "F007", "货F007"}));
+        }
     }
 };
 
