@@ -121,7 +121,8 @@ Started startOnce(const QString &dir)
 
 // P1 and P2 from child processes: Tarvel on the shop file against Tarvel on
 // an empty file, in turn.
-void startupFigures(BenchTable &table, const QString &shopDir, const QString &emptyDir, int runs, bool guard)
+void startupFigures(BenchTable &table, const QString &shopDir, const QString &emptyDir, int runs, bool guard,
+                    const QString &emptyName = QStringLiteral("an empty file"))
 {
     std::vector<Started> shop, empty;
     std::fprintf(stderr, "P1, P2 start-up ");
@@ -133,7 +134,7 @@ void startupFigures(BenchTable &table, const QString &shopDir, const QString &em
     }
     std::fputc('\n', stderr);
     auto figure = [&](QString id, QString what, double limit, QString unit, double Started::*field) {
-        Figure f{id, what, QStringLiteral("the same on an empty file"), limit};
+        Figure f{id, what, QStringLiteral("the same on ") + emptyName, limit};
         f.unit = unit;
         for (size_t i = 0; i < shop.size(); ++i) {
             f.a.push_back(shop[i].*field);
@@ -172,9 +173,14 @@ int main(int argc, char **argv)
                                      "loose limits, only figures with a baseline of our own.")});
     parser.addOption(
         {QStringLiteral("only"), QStringLiteral("Only these figures, e.g. P4,P7."), QStringLiteral("ids")});
+    parser.addOption({QStringLiteral("history"),
+                      QStringLiteral("The counter's and screens' figures of --shop (ten years) against the same on "
+                                     "this file (five years), as T3, T7: flat with history."),
+                      QStringLiteral("file")});
     parser.process(app);
     const bool guard = parser.isSet(QStringLiteral("guard"));
-    if (!parser.isSet(QStringLiteral("shop")) || (!guard && !parser.isSet(QStringLiteral("small"))))
+    const bool history = parser.isSet(QStringLiteral("history"));
+    if (!parser.isSet(QStringLiteral("shop")) || (!guard && !history && !parser.isSet(QStringLiteral("small"))))
         parser.showHelp(2);
     QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
 
@@ -195,15 +201,28 @@ int main(int argc, char **argv)
     const QString empty = place(QStringLiteral("empty"), QString());
     // The guard has no smaller file than the small one: its screens are
     // compared with the same goods and purchases without any sales.
-    const QString small =
-        place(QStringLiteral("small"), parser.value(guard ? QStringLiteral("shop") : QStringLiteral("small")));
+    const QString small = place(QStringLiteral("small"), parser.value(guard     ? QStringLiteral("shop")
+                                                                      : history ? QStringLiteral("history")
+                                                                                : QStringLiteral("small")));
     if (guard)
         forgetSales(small);
-    const QString smallName = guard ? QStringLiteral("a copy without its sales") : QStringLiteral("the small file");
+    const QString smallName = guard     ? QStringLiteral("a copy without its sales")
+                              : history ? QStringLiteral("the five-year shop")
+                                        : QStringLiteral("the small file");
 
     BenchTable table;
     if (parser.isSet(QStringLiteral("only")))
         table.only(parser.value(QStringLiteral("only")).split(u','));
+    if (history) {
+        table.asHistory(1.3);
+        if (table.wants(QStringLiteral("P1")) || table.wants(QStringLiteral("P2")))
+            startupFigures(table, QFileInfo(shop).path(), QFileInfo(small).path(), 5, false, smallName);
+        BenchShops shops{shop, small, smallName, parser.value(QStringLiteral("shop")), false};
+        counterFigures(table, shops);
+        screenFigures(table, shops);
+        std::printf("\n");
+        return table.print() ? 0 : 1;
+    }
     if (table.wants(QStringLiteral("P1")) || table.wants(QStringLiteral("P2")))
         startupFigures(table, QFileInfo(shop).path(), QFileInfo(empty).path(), guard ? 5 : 9, guard);
 

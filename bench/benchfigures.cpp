@@ -208,7 +208,8 @@ void screenFigures(BenchTable &table, const BenchShops &shops)
         return ms;
     };
     table.measure(
-        {QStringLiteral("P7"), QStringLiteral("库存分析's grid filled with the computed figures and drawn"), same, limit},
+        {QStringLiteral("P7"), QStringLiteral("库存分析's grid filled with the computed figures and drawn"), same,
+         limit},
         20, [&] { return stockGrid(shop); }, [&] { return stockGrid(small); });
     shop.w->screens()->unloadAll();
     small.w->screens()->unloadAll();
@@ -271,8 +272,8 @@ void analysisFigures(BenchTable &table, const BenchShops &shops)
     settle();
 
     table.measure(
-        {QStringLiteral("P6"), QStringLiteral("inventory analysis, all time: opening frmkucun (库存分析)"), pass, 1.5}, 5,
-        [&] { return shop.openScreen("frmkucun"); }, floor);
+        {QStringLiteral("P6"), QStringLiteral("inventory analysis, all time: opening frmkucun (库存分析)"), pass, 1.5},
+        5, [&] { return shop.openScreen("frmkucun"); }, floor);
 }
 
 void cleanupFigures(BenchTable &table, const BenchShops &shops)

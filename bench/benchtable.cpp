@@ -72,6 +72,11 @@ Figure &BenchTable::measure(Figure figure, int runs, const std::function<double(
 
 Figure &BenchTable::add(Figure figure)
 {
+    if (m_historyLimit > 0 && figure.baseline.startsWith(QStringLiteral("the same on "))) {
+        figure.id[0] = u'T';
+        figure.limit = m_historyLimit;
+    }
+
     m_figures.push_back(std::move(figure));
     return m_figures.back();
 }
@@ -91,7 +96,8 @@ bool BenchTable::print() const
             target << QStringLiteral("< %1").arg(shown(f.absoluteLimit, f.unit));
         std::printf("| %s | %s (%zu) | %s | %s | %s | %.2f | %s | %s |\n", qPrintable(f.id), qPrintable(f.what),
                     f.a.size(), qPrintable(shown(f.medianA(), f.unit)), qPrintable(f.baseline),
-                    qPrintable(shown(f.medianB(), f.unit)), f.ratio(), qPrintable(target.join(QStringLiteral(", "))), f.met() ? "met" : "MISSED");
+                    qPrintable(shown(f.medianB(), f.unit)), f.ratio(), qPrintable(target.join(QStringLiteral(", "))),
+                    f.met() ? "met" : "MISSED");
         all = all && f.met();
     }
     return all;

@@ -38,6 +38,10 @@ public:
     // Only the figures of these ids are measured (all when empty).
     void only(const QStringList &ids) { m_only = ids; }
     bool wants(const QString &id) const { return m_only.isEmpty() || m_only.contains(id); }
+    // The screens of a longer history against the same screens of a shorter
+    // one: each figure compared with the other shop is called T… in place of
+    // P… and must stay within `limit`.
+    void asHistory(double limit) { m_historyLimit = limit; }
     // Runs `a` and `b` in turn `runs` times; each returns its own measured
     // value (so that setting up a run stays outside the time).
     Figure &measure(Figure figure, int runs, const std::function<double()> &a, const std::function<double()> &b);
@@ -49,6 +53,7 @@ public:
 private:
     std::vector<Figure> m_figures;
     QStringList m_only;
+    double m_historyLimit = 0;
 };
 
 // Milliseconds that `f` takes.

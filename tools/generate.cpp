@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 
 #include <cstdio>
+#include <map>
 
 int main(int argc, char **argv)
 {
@@ -16,9 +17,10 @@ int main(int argc, char **argv)
         "Writes a new shop file for Tarvel: goods with Chinese names, a pick list, purchases and sale lines\n"
         "in tickets over the years, the same file for the same seed.\n"
         "  five-years: 20,000 goods, 100,000 purchases, 1,000,000 sale lines in about 200,000 tickets\n"
+        "  ten-years:  50,000 goods, 200,000 purchases, 2,000,000 sale lines in about 400,000 tickets\n"
         "  small:      the same shop in its first four days: 200 goods, 500 purchases, 2,000 sale lines"));
     parser.addHelpOption();
-    parser.addOption({QStringLiteral("scale"), QStringLiteral("five-years (default) or small."),
+    parser.addOption({QStringLiteral("scale"), QStringLiteral("five-years (default), ten-years or small."),
                       QStringLiteral("scale"), QStringLiteral("five-years")});
     parser.addOption({QStringLiteral("seed"), QStringLiteral("Seed of the random choices (default 1)."),
                       QStringLiteral("n"), QStringLiteral("1")});
@@ -26,11 +28,15 @@ int main(int argc, char **argv)
                       QStringLiteral("path"), QStringLiteral("tarv.db")});
     parser.process(app);
     const QString scaleName = parser.value(QStringLiteral("scale"));
-    if (scaleName != u"five-years" && scaleName != u"small") {
+    const std::map<QString, ShopGenerator::Scale> scales = {{QStringLiteral("five-years"), ShopGenerator::fiveYears()},
+                                                            {QStringLiteral("ten-years"), ShopGenerator::tenYears()},
+                                                            {QStringLiteral("small"), ShopGenerator::small()}};
+    const auto known = scales.find(scaleName);
+    if (known == scales.end()) {
         std::fprintf(stderr, "unknown scale: %s\n", qPrintable(scaleName));
         return 2;
     }
-    const auto scale = scaleName == u"small" ? ShopGenerator::small() : ShopGenerator::fiveYears();
+    const ShopGenerator::Scale scale = known->second;
     QElapsedTimer t;
     t.start();
     int shown = -1;

@@ -19,6 +19,8 @@ struct ShopGenerator
     };
     // A busy shop after five years: about 550 sale lines a day.
     static Scale fiveYears() { return {20000, 100000, 1000000, 5 * 365 + 1}; }
+    // The same shop after ten years, with more goods on its shelves.
+    static Scale tenYears() { return {50000, 200000, 2000000, 10 * 365 + 2}; }
     // The same shop in its first four days, as busy per day: the small file
     // of the tests and of the speed comparisons.
     static Scale small() { return {200, 500, 2000, 4}; }
