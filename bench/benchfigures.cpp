@@ -289,7 +289,7 @@ void cleanupFigures(BenchTable &table, const BenchShops &shops)
     };
     table.measure(
         {QStringLiteral("P8"), QStringLiteral("data cleanup of all sales (with its copy of the file)"),
-         QStringLiteral("DELETE FROM xiaoshou in the sqlite3 shell"), 2},
+         QStringLiteral("DELETE FROM xiaoshou in the sqlite3 shell (without the file's change-count triggers)"), 2},
         3,
         [&] {
             fresh();
@@ -299,7 +299,11 @@ void cleanupFigures(BenchTable &table, const BenchShops &shops)
         },
         [&] {
             fresh();
-            return shellMilliseconds(file, QStringLiteral("DELETE FROM xiaoshou"));
+            // SQLite's own cost of emptying the table: a trigger per row is
+            // ours, and data cleanup drops it too.
+            return shellMilliseconds(file, QStringLiteral("DROP TRIGGER IF EXISTS biandong_xiaoshou_delete; "
+                                                          "DROP TRIGGER IF EXISTS biandong_xiaoshou_update; "
+                                                          "DELETE FROM xiaoshou"));
         });
     for (const QString &name : work.entryList(QDir::Files))
         QFile::remove(work.filePath(name));

@@ -60,7 +60,8 @@ private:
 double millisecondsOf(const std::function<void()> &f);
 
 // The time SQLite itself takes for `sql` on `file`, from the sqlite3 shell's
-// own timer, in milliseconds (the shell times in whole milliseconds).
+// own timer, in milliseconds (the shell times in whole milliseconds; several
+// statements: their times added up).
 double shellMilliseconds(const QString &file, const QString &sql);
 
 // A copy of `from` at `to`, written through to the disk, so that its writing
