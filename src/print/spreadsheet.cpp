@@ -1,5 +1,7 @@
 #include "print/spreadsheet.h"
 
+#include "shop/schema.h"
+
 #include "shop/money.h"
 
 #include <QAbstractItemModel>
@@ -25,13 +27,15 @@ std::optional<Money> moneyIn(const QString &text)
     return text.trimmed().isEmpty() ? std::nullopt : Money::parse(text);
 }
 
+// A shown date or time; its parts are written as they stand, so no time
+// zone is asked for any of them.
 QDateTime timeIn(const QString &text, Kind kind)
 {
     if (kind == Kind::Date) {
-        const QDate d = QDate::fromString(text.left(10), QStringLiteral("yyyy-MM-dd"));
-        return d.isValid() ? QDateTime(d, QTime(0, 0)) : QDateTime();
+        const QDate d = Schema::dateIn(text);
+        return d.isValid() ? QDateTime(d, QTime(0, 0), Qt::UTC) : QDateTime();
     }
-    return QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    return Schema::timeIn(text);
 }
 
 QString csvField(const QString &text)

@@ -272,6 +272,22 @@ QDate isoDate(const QString &s)
 
 } // namespace
 
+QDate dateIn(const QString &text)
+{
+    return isoDigits(text) ? isoDate(text) : QDate::fromString(text.left(10), DateFormat);
+}
+
+QDateTime timeIn(const QString &text)
+{
+    if (text.size() == 19 && text[10] == u' ' && isoDigits(text)) {
+        const QDate date = isoDate(text);
+        const QTime time = QTime::fromString(text.mid(11), QStringLiteral("HH:mm:ss"));
+        return date.isValid() && time.isValid() ? QDateTime(date, time, Qt::UTC) : QDateTime();
+    }
+    const QDateTime t = QDateTime::fromString(text, DateTimeFormat);
+    return t.isValid() ? QDateTime(t.date(), t.time(), Qt::UTC) : QDateTime();
+}
+
 QVariant fromStorage(ColumnKind kind, const QVariant &stored)
 {
     if (stored.isNull() || !stored.isValid())

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
@@ -65,6 +66,11 @@ ColumnKind kindOfColumn(const QString &column);
 // Value as the program uses it (Money, QDate, QDateTime, qlonglong, QString)
 // from what the file holds, and back.
 QVariant fromStorage(ColumnKind kind, const QVariant &stored);
+// A date or time as it is stored and shown ("yyyy-MM-dd", "yyyy-MM-dd
+// HH:mm:ss"), as its wall-clock parts kept as UTC: no time zone is asked.
+// Invalid when the text is neither.
+QDate dateIn(const QString &text);
+QDateTime timeIn(const QString &text);
 QVariant toStorage(ColumnKind kind, const QVariant &value);
 
 // SQL for a money column's stored value in ten-thousandths as the program

@@ -8,6 +8,8 @@
 #include <QTableView>
 #include <QTest>
 
+#include <ctime>
+
 // Grids written out for spreadsheet programs: CSV with the Chinese intact and
 // fields quoted, .xlsx with numbers, dates and a frozen header, read back.
 class TestSpreadsheet : public QObject
@@ -69,6 +71,32 @@ private Q_SLOTS:
         // Texts are written in the rows themselves.
         for (const char *text : {"货名", "矿泉水, 550ml", "69\"02", "两行\n名字"})
             QVERIFY2(sheet.contains(QString::fromUtf8(text)), text);
+    }
+
+    void xlsxTimesAreTheShownWallClockTimes()
+    {
+        // A sale time is written as it stands, whatever the zone: 02:30 on the
+        // night Berlin's clocks go forward is no local time there.
+        if (QStandardPaths::findExecutable(QStringLiteral("unzip")).isEmpty())
+            QSKIP("unzip is not installed");
+        const QByteArray zone = qgetenv("TZ");
+        qputenv("TZ", "Europe/Berlin");
+        tzset();
+        TestShop shop;
+        const QString path = shop.dir() + QStringLiteral("/零售.xlsx");
+        using K = Spreadsheet::Kind;
+        const Spreadsheet::Sheet times{QStringLiteral("零售"),
+                                       strings({"时间", "日期"}),
+                                       {K::DateTime, K::Date},
+                                       {strings({"2026-03-29 02:30:00", "2026-03-29"})}};
+        const QString problem = Spreadsheet::write(times, path);
+        zone.isNull() ? qunsetenv("TZ") : qputenv("TZ", zone);
+        tzset();
+        QCOMPARE(problem, QString());
+        const QString sheet = unzipped(path, QStringLiteral("xl/worksheets/sheet1.xml"));
+        const qint64 day = QDate(1899, 12, 30).daysTo(QDate(2026, 3, 29));
+        QVERIFY2(sheet.contains(QStringLiteral("<v>%1.104166").arg(day)), qPrintable(sheet)); // 02:30 of the day
+        QVERIFY2(sheet.contains(QStringLiteral("<v>%1</v>").arg(day)), qPrintable(sheet));
     }
 
     void thePurchaseGridGivesEveryRow()
