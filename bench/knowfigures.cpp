@@ -70,8 +70,7 @@ void knowFigures(BenchTable &table, const BenchShops &shops)
         3,
         [&] {
             return millisecondsOf([&] {
-                Spreadsheet::write(sheetOfView(grid, kinds, QStringLiteral("进货")),
-                                   dir.filePath(QStringLiteral("p.xlsx")));
+                exportGrid({grid, kinds, QStringLiteral("进货")}, dir.filePath(QStringLiteral("p.xlsx")));
             });
         },
         [&] { return shellMilliseconds(shops.shop, QStringLiteral("SELECT * FROM jinhuo")); });

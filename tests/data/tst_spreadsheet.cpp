@@ -101,7 +101,8 @@ private Q_SLOTS:
 
     void thePurchaseGridGivesEveryRow()
     {
-        // The list is read in pages as it scrolls; the export has them all.
+        // The list is read in pages as it scrolls, and written while it is
+        // read: the file has every row, in the grid's order.
         TestShop shop;
         shop.create();
         shop.addGoods(QStringLiteral("A"), QStringLiteral("可乐"));
@@ -112,11 +113,34 @@ private Q_SLOTS:
         PurchaseDialog dialog(shop.db().connection());
         auto *grid = dialog.findChild<QTableView *>(QStringLiteral("DataGrid1"));
         using K = Spreadsheet::Kind;
-        const Spreadsheet::Sheet sheet =
-            sheetOfView(grid, {K::Text, K::Text, K::Integer, K::Money, K::Money, K::Text, K::Date, K::Date}, {});
-        QCOMPARE(sheet.rows.size(), 3000);
-        QCOMPARE(sheet.rows.last().value(2), QStringLiteral("3000"));
-        QCOMPARE(sheet.captions.value(3), QStringLiteral("进价"));
+        const GridSheet sheet{grid, {K::Text, K::Text, K::Integer, K::Money, K::Money, K::Text, K::Date, K::Date}, {}};
+        const QString path = shop.dir() + QStringLiteral("/进货.csv");
+        int rows = 0;
+        QCOMPARE(exportGrid(sheet, path, &rows), QString());
+        QCOMPARE(rows, 3000);
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(f.readAll().mid(3)).split(QStringLiteral("\r\n"));
+        QCOMPARE(lines.size(), 3002); // the captions, the rows, and after the last line break nothing
+        QVERIFY(lines.first().startsWith(QStringLiteral("货号,货名,数量,进价")));
+        for (int i = 1; i <= 3000; ++i)
+            QCOMPARE(lines[i].section(u',', 2, 2), QString::number(i));
+    }
+
+    void aFileThatCannotBeWrittenIsSaidSo_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("xlsx") << QStringLiteral("进货.xlsx");
+        QTest::newRow("csv") << QStringLiteral("进货.csv");
+    }
+
+    void aFileThatCannotBeWrittenIsSaidSo()
+    {
+        QFETCH(QString, name);
+        TestShop shop;
+        const QString path = shop.dir() + QStringLiteral("/no such folder/") + name;
+        QVERIFY(!Spreadsheet::write(sample(), path).isEmpty());
+        QVERIFY(!QFile::exists(path));
     }
 };
 

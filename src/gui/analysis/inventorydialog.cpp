@@ -66,11 +66,11 @@ InventoryDialog::InventoryDialog(QSqlDatabase db, QWidget *parent) : QDialog(par
     buttons->addWidget(expiry);
     buttons->addWidget(reorder);
     buttons->addWidget(exportButton(this, QStringLiteral("库存"), [this] {
-        return sheetOfView(m_grid,
-                           {Spreadsheet::Kind::Text, Spreadsheet::Kind::Text, Spreadsheet::Kind::Integer,
-                            Spreadsheet::Kind::Money, Spreadsheet::Kind::Integer, Spreadsheet::Kind::Integer,
-                            Spreadsheet::Kind::Money, Spreadsheet::Kind::Money},
-                           QStringLiteral("库存"));
+        return GridSheet{m_grid,
+                         {Spreadsheet::Kind::Text, Spreadsheet::Kind::Text, Spreadsheet::Kind::Integer,
+                          Spreadsheet::Kind::Money, Spreadsheet::Kind::Integer, Spreadsheet::Kind::Integer,
+                          Spreadsheet::Kind::Money, Spreadsheet::Kind::Money},
+                         QStringLiteral("库存")};
     }));
     buttons->addWidget(m_printButton);
     buttons->addWidget(m_backButton);

@@ -85,10 +85,10 @@ SalesAnalysisDialog::SalesAnalysisDialog(QSqlDatabase db, QWidget *parent) : QDi
     dates->addWidget(chartButton);
     dates->addStretch();
     dates->addWidget(exportButton(this, QStringLiteral("销售分析"), [this] {
-        return sheetOfView(m_grid,
-                           {Spreadsheet::Kind::Text, Spreadsheet::Kind::Text, Spreadsheet::Kind::Integer,
-                            Spreadsheet::Kind::Money, Spreadsheet::Kind::Money, Spreadsheet::Kind::Money},
-                           QStringLiteral("销售分析"));
+        return GridSheet{m_grid,
+                         {Spreadsheet::Kind::Text, Spreadsheet::Kind::Text, Spreadsheet::Kind::Integer,
+                          Spreadsheet::Kind::Money, Spreadsheet::Kind::Money, Spreadsheet::Kind::Money},
+                         QStringLiteral("销售分析")};
     }));
     dates->addWidget(m_closeButton);
     auto *layout = new QVBoxLayout(this);

@@ -62,8 +62,9 @@ QHBoxLayout *buttonsRow(QDialog *dialog, const std::function<void()> &print, QTa
 {
     auto *row = new QHBoxLayout;
     row->addStretch();
-    row->addWidget(exportButton(dialog, dialog->windowTitle(),
-                                [dialog, grid, kinds] { return sheetOfView(grid, kinds, dialog->windowTitle()); }));
+    row->addWidget(exportButton(dialog, dialog->windowTitle(), [dialog, grid, kinds] {
+        return GridSheet{grid, kinds, dialog->windowTitle()};
+    }));
     auto *printButton = named(new QPushButton(QStringLiteral("打印"), dialog), "Command1");
     auto *close = named(new QPushButton(QStringLiteral("关闭"), dialog), "CancelButton");
     row->addWidget(printButton);

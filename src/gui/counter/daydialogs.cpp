@@ -257,10 +257,10 @@ CloseListDialog::CloseListDialog(QVector<CloseFigures> closes, QWidget *parent)
     buttons->addWidget(print);
     buttons->addWidget(exportButton(this, windowTitle(), [this] {
         using K = Spreadsheet::Kind;
-        return sheetOfView(
+        return GridSheet{
             m_grid,
             {K::Integer, K::Integer, K::DateTime, K::DateTime, K::Integer, K::Money, K::Money, K::Money, K::Money},
-            windowTitle());
+            windowTitle()};
     }));
     buttons->addWidget(done);
     layout->addLayout(buttons, 1, 0, 1, 2);

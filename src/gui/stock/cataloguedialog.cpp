@@ -147,7 +147,7 @@ void CatalogueDialog::buildControls()
     auto *sheets = new QHBoxLayout;
     sheets->addWidget(importGoodsButton(this, m_db, [this] { reread(); }));
     sheets->addWidget(exportButton(this, QStringLiteral("货名"), [this] {
-        return sheetOfView(m_grid, {Spreadsheet::Kind::Text, Spreadsheet::Kind::Text}, QStringLiteral("货名"));
+        return GridSheet{m_grid, {Spreadsheet::Kind::Text, Spreadsheet::Kind::Text}, QStringLiteral("货名")};
     }));
     left->addLayout(sheets);
     left->addStretch();

@@ -105,11 +105,11 @@ void PurchaseDialog::buildControls()
         buttons->addWidget(b);
     buttons->addWidget(importPurchasesButton(this, m_db, [this] { reloadList(); }));
     buttons->addWidget(exportButton(this, QStringLiteral("进货"), [this] {
-        return sheetOfView(m_grid,
-                           {Spreadsheet::Kind::Text, Spreadsheet::Kind::Text, Spreadsheet::Kind::Integer,
-                            Spreadsheet::Kind::Money, Spreadsheet::Kind::Money, Spreadsheet::Kind::Text,
-                            Spreadsheet::Kind::Date, Spreadsheet::Kind::Date},
-                           QStringLiteral("进货"));
+        return GridSheet{m_grid,
+                         {Spreadsheet::Kind::Text, Spreadsheet::Kind::Text, Spreadsheet::Kind::Integer,
+                          Spreadsheet::Kind::Money, Spreadsheet::Kind::Money, Spreadsheet::Kind::Text,
+                          Spreadsheet::Kind::Date, Spreadsheet::Kind::Date},
+                         QStringLiteral("进货")};
     }));
 
     m_grid = named(new QTableView(this), "DataGrid1");

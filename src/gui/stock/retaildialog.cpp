@@ -62,11 +62,11 @@ RetailDialog::RetailDialog(QSqlDatabase db, QWidget *parent) : QDialog(parent), 
     totals->addWidget(m_amountLabel);
     totals->addStretch();
     totals->addWidget(exportButton(this, QStringLiteral("零售"), [this] {
-        return sheetOfView(m_grid,
-                           {Spreadsheet::Kind::Integer, Spreadsheet::Kind::Text, Spreadsheet::Kind::Text,
-                            Spreadsheet::Kind::Integer, Spreadsheet::Kind::Money, Spreadsheet::Kind::Money,
-                            Spreadsheet::Kind::DateTime},
-                           QStringLiteral("零售"));
+        return GridSheet{m_grid,
+                         {Spreadsheet::Kind::Integer, Spreadsheet::Kind::Text, Spreadsheet::Kind::Text,
+                          Spreadsheet::Kind::Integer, Spreadsheet::Kind::Money, Spreadsheet::Kind::Money,
+                          Spreadsheet::Kind::DateTime},
+                         QStringLiteral("零售")};
     }));
     totals->addWidget(m_deleteButton);
     totals->addWidget(m_closeButton);
