@@ -96,6 +96,15 @@ void csvLine(const QStringList &fields, const QList<Kind> &kinds, QString &text)
     text += QStringLiteral("\r\n");
 }
 
+// A spreadsheet's column width counts a Chinese character as two.
+int displayWidth(const QString &text)
+{
+    int width = 0;
+    for (const QChar c : text)
+        width += c.unicode() >= 0x1100 ? 2 : 1;
+    return width;
+}
+
 } // namespace
 
 Prepared prepare(bool xlsx, const QList<Kind> &kinds, const QList<QStringList> &rows)
@@ -109,9 +118,14 @@ Prepared prepare(bool xlsx, const QList<Kind> &kinds, const QList<QStringList> &
         return p;
     }
     for (const QStringList &row : rows) {
-        for (int c = 0; c < row.size(); ++c)
+        if (p.textWidths.size() < size_t(row.size()))
+            p.textWidths.resize(size_t(row.size()));
+        for (int c = 0; c < row.size(); ++c) {
             p.cells.push_back(cellOf(row[c], kindAt(kinds, c), p.bytes));
-        p.widths.push_back(int(row.size()));
+            if (p.cells.back().as == Prepared::As::Text)
+                p.textWidths[size_t(c)] = std::max(p.textWidths[size_t(c)], displayWidth(row[c]));
+        }
+        p.rowSizes.push_back(int(row.size()));
     }
     return p;
 }
@@ -179,11 +193,10 @@ public:
         for (int c = 0; c < captions.size(); ++c) {
             worksheet_write_string(m_sheet, 0, lxw_col_t(c), captions[c].toUtf8().constData(), header);
             const Kind kind = kindAt(kinds, c);
-            worksheet_set_column(m_sheet, lxw_col_t(c), lxw_col_t(c),
-                                 kind == Kind::DateTime                      ? 20
-                                 : kind == Kind::Money || kind == Kind::Date ? 13
-                                                                             : 12,
-                                 nullptr);
+            m_widths.push_back(std::max(displayWidth(captions[c]) + 2, kind == Kind::DateTime ? 20
+                                                                       : kind == Kind::Money || kind == Kind::Date
+                                                                           ? 13
+                                                                           : 10));
         }
         worksheet_freeze_panes(m_sheet, 1, 0);
     }
@@ -192,9 +205,11 @@ public:
     {
         if (!m_sheet)
             return;
+        if (!m_widthsSet)
+            setWidths(rows.textWidths);
         using As = Prepared::As;
         size_t i = 0;
-        for (const int width : rows.widths) {
+        for (const int width : rows.rowSizes) {
             const lxw_row_t at = m_next++;
             for (int c = 0; c < width; ++c) {
                 const Prepared::Cell &cell = rows.cells[i++];
@@ -226,6 +241,8 @@ public:
     {
         if (!m_book)
             return QStringLiteral("无法写入 %1").arg(m_part);
+        if (!m_widthsSet)
+            setWidths({});
         const lxw_error closed = workbook_close(m_book);
         m_book = nullptr;
         if (closed != LXW_NO_ERROR) {
@@ -241,11 +258,25 @@ public:
     }
 
 private:
+    // As wide as the captions and the texts of the first rows (a
+    // thirteen-digit code whole), never wider than a screenful.
+    void setWidths(const std::vector<int> &textWidths)
+    {
+        m_widthsSet = true;
+        for (size_t c = 0; c < std::max(m_widths.size(), textWidths.size()); ++c) {
+            const int text = c < textWidths.size() ? std::min(textWidths[c] + 2, 60) : 0;
+            const int width = std::max(c < m_widths.size() ? m_widths[c] : 10, text);
+            worksheet_set_column(m_sheet, lxw_col_t(c), lxw_col_t(c), width, nullptr);
+        }
+    }
+
     QString m_path, m_part;
     lxw_workbook *m_book = nullptr;
     lxw_worksheet *m_sheet = nullptr;
     lxw_format *m_money = nullptr, *m_date = nullptr, *m_dateTime = nullptr;
     lxw_row_t m_next = 1;
+    std::vector<int> m_widths; // of the columns, by their kinds and captions
+    bool m_widthsSet = false;
 };
 
 } // namespace

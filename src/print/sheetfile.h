@@ -29,9 +29,10 @@ struct Prepared
         double second = 0;
         qsizetype text = 0; // where its UTF-8 starts in `bytes`
     };
-    std::vector<Cell> cells; // row after row
-    std::vector<int> widths; // the cells of each row
-    QByteArray bytes;        // the texts, each ended by a NUL; or the CSV lines
+    std::vector<Cell> cells;     // row after row
+    std::vector<int> rowSizes;   // the cells of each row
+    std::vector<int> textWidths; // per column, the widest text, a wide (CJK) character counted twice
+    QByteArray bytes;            // the texts, each ended by a NUL; or the CSV lines
 };
 
 Prepared prepare(bool xlsx, const QList<Kind> &kinds, const QList<QStringList> &rows);

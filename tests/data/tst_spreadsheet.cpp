@@ -71,6 +71,9 @@ private Q_SLOTS:
         // Texts are written in the rows themselves.
         for (const char *text : {"货名", "矿泉水, 550ml", "69\"02", "两行\n名字"})
             QVERIFY2(sheet.contains(QString::fromUtf8(text)), text);
+        // A column is as wide as its widest text, a Chinese character counted
+        // twice, so that a spreadsheet shows the name whole.
+        QVERIFY2(sheet.contains(QStringLiteral("<col min=\"2\" max=\"2\" width=\"15.")), qPrintable(sheet));
     }
 
     void xlsxTimesAreTheShownWallClockTimes()
