@@ -126,6 +126,7 @@ Outcome readGoods(sqlite3 *handle, Facts &facts, QString *error)
             auto it = goods.find(code);
             if (it == goods.end())
                 it = keep(goods, code);
+            ++it->second.nameRows;
             if (!it->second.named) {
                 it->second.named = true;
                 it->second.name = variantOf(names.get(), 1).toString();
@@ -156,6 +157,7 @@ Outcome readGoods(sqlite3 *handle, Facts &facts, QString *error)
         if (it == goods.end())
             it = keep(goods, code);
         Goods &g = it->second;
+        ++g.purchaseRows;
         g.lastPrice = Schema::fromStorage(Schema::ColumnKind::Money, variantOf(s, 2)).value<Money>();
         g.lastMaker = *makers.insert(variantOf(s, 3).toString());
         if (!g.bought) {

@@ -53,6 +53,8 @@ struct Goods
     int ordinal = 0;         // from 0 up, in the order in which codes were kept
     bool bought = false;     // among the purchased codes
     bool named = false;      // in the catalogue
+    qint64 purchaseRows = 0; // of the code in jinhuo
+    qint64 nameRows = 0;     // of the code in the catalogue
 };
 
 using Kept = CodeMap<Goods>::value_type;
@@ -73,6 +75,15 @@ struct Facts
     {
         const auto it = goods.find(code);
         return it == goods.end() ? nullptr : &it->second;
+    }
+    // The rows of the purchases joined with the catalogue by code, as the
+    // purchase grid lists them.
+    qint64 joinedPurchaseRows() const
+    {
+        qint64 rows = 0;
+        for (const Kept *kept : purchased)
+            rows += kept->second.purchaseRows * kept->second.nameRows;
+        return rows;
     }
     // Purchased less sold.
     qint64 stockOf(std::string_view code) const

@@ -1,5 +1,6 @@
 #include "shop/purchaselist.h"
 
+#include "shop/codefacts.h"
 #include "shop/displayformat.h"
 #include "shop/engine.h"
 #include "shop/schema.h"
@@ -33,6 +34,23 @@ PurchaseList::~PurchaseList()
 
 qint64 PurchaseList::countRows(QSqlDatabase db, QString *error)
 {
+    // The kept facts of the file know the rows of each code, so years of
+    // purchases are not counted again while they stay as they are.
+    if (!onServer(db)) {
+        qint64 rows = -1;
+        const CodeFacts::Outcome counted = CodeFacts::withFacts(
+            db, false,
+            [&rows](sqlite3 *, const CodeFacts::Facts &facts) {
+                if (facts.purchasesUnusual)
+                    return CodeFacts::Outcome::Unusual;
+                rows = facts.joinedPurchaseRows();
+                return CodeFacts::Outcome::Done;
+            },
+            error);
+        if (counted == CodeFacts::Outcome::Done)
+            return rows;
+        error->clear();
+    }
     QSqlQuery q(db);
     if (!q.exec(QStringLiteral("SELECT COUNT(*) FROM jinhuo, name WHERE jinhuo.code = name.code")) || !q.next()) {
         *error = q.lastError().text();

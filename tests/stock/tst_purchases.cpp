@@ -4,11 +4,14 @@
 #include "testshop.h"
 
 #include <QDateEdit>
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSqlQuery>
 #include <QTableView>
 #include <QTest>
+
+#include <sqlite3.h>
 
 // The purchase screen, driven through its controls.
 class TestPurchases : public QObject
@@ -354,6 +357,34 @@ private Q_SLOTS:
         }
         QVERIFY(list.rowAt(expected.size() - 1).has_value());
         QVERIFY(!list.rowAt(expected.size()).has_value());
+    }
+
+    // The count of a long list comes from what the program keeps of the
+    // file; purchases and catalogue rows written since, here by another
+    // tool, are in the next count.
+    void theCountFollowsAnotherToolsWrites()
+    {
+        Fixture f;
+        f.shop.exec(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 600) "
+                                   "INSERT INTO jinhuo (id, code, shuliang, jinjia, shou) "
+                                   "SELECT i, 'A', i, 10000, 20000 FROM n"));
+        auto counted = [&f] {
+            PurchaseList list(f.shop.db().connection());
+            list.reload();
+            list.fetchMore({});
+            return list.rowCount();
+        };
+        QCOMPARE(counted(), 600);
+        sqlite3 *other = nullptr;
+        QCOMPARE(sqlite3_open_v2(QFile::encodeName(f.shop.path()).constData(), &other, SQLITE_OPEN_READWRITE, nullptr),
+                 SQLITE_OK);
+        QCOMPARE(sqlite3_exec(other,
+                              "INSERT INTO jinhuo (id, code, shuliang, jinjia, shou) VALUES (601, 'A', 1, 1, 1);"
+                              "INSERT INTO name (code, name) VALUES ('A', '可乐二');",
+                              nullptr, nullptr, nullptr),
+                 SQLITE_OK);
+        sqlite3_close(other);
+        QCOMPARE(counted(), 2 * 601);
     }
 };
 
