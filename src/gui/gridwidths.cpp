@@ -3,13 +3,44 @@
 #include "gui/twips.h"
 
 #include <QFontMetrics>
+#include <QHash>
 #include <QHeaderView>
 #include <QLayout>
 #include <QScreen>
 #include <QStyle>
 #include <QTableView>
+#include <QtMath>
 
 #include <algorithm>
+
+namespace {
+// The width of a text as the sum of its characters' advances, each measured
+// once: grid texts are digits, currency and names, which a font does not
+// kern to speak of. Sums are kept fractional and rounded up at the end, so a
+// text is never measured narrower than its characters.
+class TextWidths
+{
+public:
+    explicit TextWidths(const QFont &font) : m_metrics(font) { }
+    int of(const QString &text)
+    {
+        qreal sum = 0;
+        for (const QChar c : text) {
+            if (c.isSurrogate())
+                return qCeil(m_metrics.horizontalAdvance(text));
+            auto it = m_advance.constFind(c.unicode());
+            if (it == m_advance.cend())
+                it = m_advance.insert(c.unicode(), m_metrics.horizontalAdvance(c));
+            sum += *it;
+        }
+        return qCeil(sum);
+    }
+
+private:
+    QFontMetricsF m_metrics;
+    QHash<char16_t, qreal> m_advance;
+};
+} // namespace
 
 void fitColumns(QTableView *grid, std::initializer_list<int> twipWidths)
 {
@@ -21,7 +52,7 @@ void fitColumns(QTableView *grid, std::initializer_list<int> twipWidths)
     grid->ensurePolished(); // the font and style it will be drawn with
     const QAbstractItemModel *model = grid->model();
     const int rows = model ? std::min(model->rowCount(), SampledRows) : 0;
-    const QFontMetrics cellFont(grid->font());
+    TextWidths cellFont(grid->font());
     const QFontMetrics captionFont(grid->horizontalHeader()->font());
     QStyle *style = grid->style();
     // The delegate's text margins and the grid line, and a little room so that
@@ -36,8 +67,7 @@ void fitColumns(QTableView *grid, std::initializer_list<int> twipWidths)
                 std::max(wanted, captionFont.horizontalAdvance(model->headerData(column, Qt::Horizontal).toString()) +
                                      captionMargin);
             for (int row = 0; row < rows; ++row)
-                wanted = std::max(wanted,
-                                  cellFont.horizontalAdvance(model->index(row, column).data().toString()) + cellMargin);
+                wanted = std::max(wanted, cellFont.of(model->index(row, column).data().toString()) + cellMargin);
         }
         grid->setColumnWidth(column, wanted);
         ++column;
