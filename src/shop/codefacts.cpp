@@ -94,23 +94,22 @@ private:
     sqlite3_stmt *m_stmt = nullptr;
 };
 
-// A code's facts, and its place among the kept ones, made when it is new.
-Kept &keep(Facts &facts, std::string_view code)
+// A code's place among the kept ones, made when it is new.
+CodeMap<Goods>::iterator keep(CodeMap<Goods> &goods, std::string_view code)
 {
-    if (Kept *kept = facts.index.find(code))
-        return *kept;
-    Kept &kept = *facts.goods.try_emplace(std::string(code)).first;
-    kept.second.ordinal = int(facts.goods.size()) - 1;
-    facts.index.add(&kept);
-    return kept;
+    const auto [it, added] = goods.try_emplace(std::string(code));
+    if (added)
+        it->second.ordinal = int(goods.size()) - 1;
+    return it;
 }
 
 // Reads the catalogue and the purchases again into the kept goods; their
 // sales stay.
 Outcome readGoods(sqlite3 *handle, Facts &facts, QString *error)
 {
-    for (auto &[code, g] : facts.goods)
-        g = Goods{QString(), QString(), Money(), 0, g.soldQuantity, g.soldUnits, g.ordinal, false, false};
+    CodeMap<Goods> &goods = facts.goods;
+    for (auto &[code, g] : goods)
+        g = Goods{QString(), QString(), Money(), 0, g.soldQuantity, g.soldUnits, g.ordinal, 0, 0, false, false};
     facts.purchased.clear();
     facts.purchasesUnusual = false;
     {
@@ -123,11 +122,14 @@ Outcome readGoods(sqlite3 *handle, Facts &facts, QString *error)
         while ((step = sqlite3_step(names.get())) == SQLITE_ROW) {
             if (sqlite3_column_type(names.get(), 0) != SQLITE_TEXT)
                 continue; // never equal to a code that is text
-            Goods &g = keep(facts, textOf(names.get(), 0)).second;
-            ++g.nameRows;
-            if (!g.named) {
-                g.named = true;
-                g.name = variantOf(names.get(), 1).toString();
+            const std::string_view code = textOf(names.get(), 0);
+            auto it = goods.find(code);
+            if (it == goods.end())
+                it = keep(goods, code);
+            ++it->second.nameRows;
+            if (!it->second.named) {
+                it->second.named = true;
+                it->second.name = variantOf(names.get(), 1).toString();
             }
         }
         if (step != SQLITE_DONE) {
@@ -150,14 +152,17 @@ Outcome readGoods(sqlite3 *handle, Facts &facts, QString *error)
             unusual = true; // a group of its own in the inventory
             continue;
         }
-        Kept &kept = keep(facts, textOf(s, 0));
-        Goods &g = kept.second;
+        const std::string_view code = textOf(s, 0);
+        auto it = goods.find(code);
+        if (it == goods.end())
+            it = keep(goods, code);
+        Goods &g = it->second;
         ++g.purchaseRows;
         g.lastPrice = Schema::fromStorage(Schema::ColumnKind::Money, variantOf(s, 2)).value<Money>();
         g.lastMaker = *makers.insert(variantOf(s, 3).toString());
         if (!g.bought) {
             g.bought = true;
-            facts.purchased.push_back(&kept);
+            facts.purchased.push_back(&*it);
         }
         switch (sqlite3_column_type(s, 1)) {
         case SQLITE_INTEGER:
@@ -193,7 +198,10 @@ Outcome addSales(sqlite3_stmt *stmt, Facts &facts)
         // Lines in the order of the code index come code by code.
         if (!current || line.code != last) {
             last.assign(line.code);
-            current = &keep(facts, last).second;
+            auto it = facts.goods.find(line.code);
+            if (it == facts.goods.end())
+                it = keep(facts.goods, last);
+            current = &it->second;
         }
         if (!add(current->soldQuantity, line.quantity) || (line.counted && !add(current->soldUnits, line.amountUnits)))
             facts.salesUnusual = true;
@@ -333,54 +341,6 @@ Outcome withFacts(const QSqlDatabase &db, bool withSales, const std::function<Ou
     if (outcome == Outcome::Failed && error->isEmpty())
         *error = QString::fromUtf8(sqlite3_errmsg(handle));
     return outcome;
-}
-
-Kept *CodeIndex::find(std::string_view code) const
-{
-    if (m_slots.empty())
-        return nullptr;
-    const size_t hash = StringHash()(code);
-    const size_t mask = m_slots.size() - 1;
-    const bool inTable = code.size() <= ShortCode;
-    for (size_t at = hash & mask;; at = (at + 1) & mask) {
-        const Slot &slot = m_slots[at];
-        if (!slot.kept)
-            return nullptr;
-        if (slot.hash != hash)
-            continue;
-        if (inTable ? slot.size == code.size() + 1 && std::string_view(slot.code, code.size()) == code
-                    : slot.kept->first == code)
-            return slot.kept;
-    }
-}
-
-void CodeIndex::add(Kept *kept)
-{
-    if (2 * (m_used + 1) > m_slots.size()) {
-        std::vector<Slot> old(std::max<size_t>(1024, 2 * m_slots.size()));
-        old.swap(m_slots);
-        for (const Slot &slot : old)
-            if (slot.kept)
-                place(slot);
-    }
-    Slot slot;
-    slot.hash = StringHash()(kept->first);
-    slot.kept = kept;
-    if (kept->first.size() <= ShortCode) { // longer codes are compared in the map's node
-        slot.size = quint8(kept->first.size() + 1);
-        std::copy(kept->first.begin(), kept->first.end(), slot.code);
-    }
-    place(slot);
-    ++m_used;
-}
-
-void CodeIndex::place(const Slot &slot)
-{
-    const size_t mask = m_slots.size() - 1;
-    size_t at = slot.hash & mask;
-    while (m_slots[at].kept)
-        at = (at + 1) & mask;
-    m_slots[at] = slot;
 }
 
 } // namespace CodeFacts

@@ -51,42 +51,17 @@ struct Goods
     qint64 soldQuantity = 0; // all sales
     qint64 soldUnits = 0;    // their amount in ten-thousandths
     int ordinal = 0;         // from 0 up, in the order in which codes were kept
+    int purchaseRows = 0;    // of the code in jinhuo
+    int nameRows = 0;        // of the code in the catalogue
     bool bought = false;     // among the purchased codes
     bool named = false;      // in the catalogue
-    qint64 purchaseRows = 0; // of the code in jinhuo
-    qint64 nameRows = 0;     // of the code in the catalogue
 };
 
 using Kept = CodeMap<Goods>::value_type;
 
-// The kept codes found by their hash in one flat table: a walk of many lines
-// looks each code up with about one miss of the processor's cache, where the
-// map's buckets and nodes cost several. A short code is compared in the
-// table itself.
-class CodeIndex
-{
-public:
-    Kept *find(std::string_view code) const;
-    void add(Kept *kept);
-
-private:
-    static constexpr size_t ShortCode = 15;
-    struct Slot
-    {
-        size_t hash = 0;
-        Kept *kept = nullptr; // none: an empty slot
-        quint8 size = 0;      // of the code + 1 when it is short; 0 when it is compared in the map
-        char code[ShortCode] = {};
-    };
-    void place(const Slot &slot);
-    std::vector<Slot> m_slots; // a power of two of them, at most half used
-    size_t m_used = 0;
-};
-
 struct Facts
 {
     CodeMap<Goods> goods;
-    CodeIndex index; // of every code in `goods`
     // The purchased codes, in the order in which they first occur.
     std::vector<const Kept *> purchased;
     bool purchasesUnusual = false;
@@ -98,8 +73,8 @@ struct Facts
     // The facts of `code`, nothing when the file has none.
     const Goods *find(std::string_view code) const
     {
-        const Kept *kept = index.find(code);
-        return kept ? &kept->second : nullptr;
+        const auto it = goods.find(code);
+        return it == goods.end() ? nullptr : &it->second;
     }
     // The rows of the purchases joined with the catalogue by code, as the
     // purchase grid lists them.
@@ -107,7 +82,7 @@ struct Facts
     {
         qint64 rows = 0;
         for (const Kept *kept : purchased)
-            rows += kept->second.purchaseRows * kept->second.nameRows;
+            rows += qint64(kept->second.purchaseRows) * kept->second.nameRows;
         return rows;
     }
     // Purchased less sold.

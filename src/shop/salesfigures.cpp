@@ -77,7 +77,7 @@ CodeFacts::Outcome computeOnFile(SalesFigures &f, QSqlDatabase db, QDate first, 
                 if (!lineOf(stmt, &line))
                     return Outcome::Unusual;
                 size_t at;
-                if (const Kept *kept = facts.index.find(line.code)) {
+                if (const auto kept = facts.goods.find(line.code); kept != facts.goods.end()) {
                     int &slot = groupOf[size_t(kept->second.ordinal)];
                     if (slot < 0) {
                         slot = int(groups.size());

@@ -1,4 +1,3 @@
-#include "shop/codefacts.h"
 #include "shop/salesfigures.h"
 #include "shop/schema.h"
 #include "shop/stockfigures.h"
@@ -185,28 +184,6 @@ class TestFigures : public QObject
     }
 
 private Q_SLOTS:
-    // The flat index the walks find codes through: thousands of codes (the
-    // table grows many times), short and long ones, Chinese ones, and codes
-    // that differ only after their fifteenth byte.
-    void theCodeIndexFindsEveryKeptCodeAndNoOther()
-    {
-        CodeFacts::CodeMap<CodeFacts::Goods> goods;
-        CodeFacts::CodeIndex index;
-        std::vector<std::string> codes;
-        for (int i = 0; i < 5000; ++i)
-            codes.push_back(i % 3 == 0   ? std::to_string(6901000000000LL + i)
-                            : i % 3 == 1 ? "690100000000000000-" + std::to_string(i)
-                                         : "可乐" + std::to_string(i));
-        for (const std::string &code : codes)
-            index.add(&*goods.try_emplace(code).first);
-        for (const std::string &code : codes) {
-            const CodeFacts::Kept *kept = index.find(code);
-            QVERIFY2(kept && kept->first == code, code.c_str());
-        }
-        for (const char *absent : {"", "6901000000001x", "690100000000000000-", "690100000000000000-5000", "可乐"})
-            QVERIFY2(!index.find(absent), absent);
-    }
-
     void initTestCase() { TestShop::pinLocale(); }
 
     void salesEdgeCases()
