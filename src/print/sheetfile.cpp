@@ -182,6 +182,12 @@ public:
             return;
         const QByteArray sheetName = (name.isEmpty() ? QStringLiteral("Tarvel") : name.left(31)).toUtf8();
         m_sheet = workbook_add_worksheet(m_book, sheetName.constData());
+        // The rows go to a temporary file, in libc's 4 KiB steps unless given
+        // a larger buffer: a hundred thousand rows are 40 MB.
+        if (m_sheet && m_sheet->optimize_tmpfile) {
+            m_buffer.resize(1 << 20);
+            setvbuf(m_sheet->optimize_tmpfile, m_buffer.data(), _IOFBF, m_buffer.size());
+        }
         lxw_format *header = workbook_add_format(m_book);
         format_set_bold(header);
         m_money = workbook_add_format(m_book);
@@ -275,7 +281,8 @@ private:
     lxw_worksheet *m_sheet = nullptr;
     lxw_format *m_money = nullptr, *m_date = nullptr, *m_dateTime = nullptr;
     lxw_row_t m_next = 1;
-    std::vector<int> m_widths; // of the columns, by their kinds and captions
+    std::vector<char> m_buffer; // of the rows' temporary file, until the book is closed
+    std::vector<int> m_widths;  // of the columns, by their kinds and captions
     bool m_widthsSet = false;
 };
 
