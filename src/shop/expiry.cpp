@@ -32,15 +32,17 @@ CodeFacts::Outcome computeOnFile(ExpiryFigures &f, const QSqlDatabase &db, QDate
                                    nullptr) != SQLITE_OK)
                 return Outcome::Failed;
             const auto finalize = qScopeGuard([stmt] { sqlite3_finalize(stmt); });
+            // What is left to lay on a code's older purchases, by its place
+            // among the kept codes: no map of its own.
             struct Left
             {
-                qint64 stock, left;
-                int parts = 0;
+                qint64 stock = 0, left = 0;
+                int parts = -1; // -1: the code's last purchase is still to come
             };
-            CodeMap<Left> left;
+            std::vector<Left> left(facts.goods.size());
             struct Listed
             {
-                std::string code;
+                std::string_view code;
                 int part;
                 ExpiryFigures::Row row;
             };
@@ -49,22 +51,24 @@ CodeFacts::Outcome computeOnFile(ExpiryFigures &f, const QSqlDatabase &db, QDate
             while ((step = sqlite3_step(stmt)) == SQLITE_ROW) {
                 const std::string_view code(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)),
                                             size_t(sqlite3_column_bytes(stmt, 0)));
-                auto it = left.find(code);
-                if (it == left.end()) {
-                    const qint64 stock = facts.stockOf(code);
-                    it = left.try_emplace(std::string(code), Left{stock, stock}).first;
+                const auto kept = facts.goods.find(code);
+                if (kept == facts.goods.end())
+                    return Outcome::Unusual; // a purchase written since the facts were read
+                Left &l = left[size_t(kept->second.ordinal)];
+                if (l.parts < 0) {
+                    l.stock = l.left = kept->second.purchased - kept->second.soldQuantity;
+                    l.parts = 0;
                 }
-                Left &l = it->second;
                 const qint64 part = std::min(l.left, qint64(sqlite3_column_int64(stmt, 1)));
                 if (l.left <= 0 || part <= 0)
                     continue;
                 l.left -= part;
                 const QDate expires = Schema::fromStorage(Schema::ColumnKind::Date, valueOf(stmt, 2)).toDate();
                 if (expires.isValid() && expires <= horizon)
-                    listed.push_back({it->first,
+                    listed.push_back({kept->first,
                                       l.parts++,
-                                      {QString::fromUtf8(code.data(), qsizetype(code.size())), QString(), l.stock, part,
-                                       expires, today.daysTo(expires)}});
+                                      {QString::fromUtf8(code.data(), qsizetype(code.size())), kept->second.name,
+                                       l.stock, part, expires, today.daysTo(expires)}});
             }
             if (step != SQLITE_DONE)
                 return Outcome::Failed;
@@ -72,11 +76,9 @@ CodeFacts::Outcome computeOnFile(ExpiryFigures &f, const QSqlDatabase &db, QDate
             std::sort(listed.begin(), listed.end(), [](const Listed &a, const Listed &b) {
                 return std::tie(a.row.expires, a.code, a.part) < std::tie(b.row.expires, b.code, b.part);
             });
-            for (Listed &l : listed) {
-                if (const Goods *goods = facts.find(l.code))
-                    l.row.name = goods->name;
+            f.rows.reserve(qsizetype(listed.size()));
+            for (Listed &l : listed)
                 f.rows.append(std::move(l.row));
-            }
             return Outcome::Done;
         },
         &f.error);
