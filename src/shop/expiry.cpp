@@ -3,6 +3,7 @@
 #include "shop/codefacts.h"
 #include "shop/engine.h"
 #include "shop/schema.h"
+#include "shop/serverfacts.h"
 
 #include <QHash>
 #include <QSqlError>
@@ -84,6 +85,68 @@ CodeFacts::Outcome computeOnFile(ExpiryFigures &f, const QSqlDatabase &db, QDate
         &f.error);
 }
 
+// On the server each code's stock and name are kept (ServerFacts); the
+// purchases are walked from the last back, as on the file. False, with no
+// error, when a purchase or sale without a code asks for the statements.
+bool computeOnServer(ExpiryFigures &f, const QSqlDatabase &db, QDate today, QDate horizon)
+{
+    if (!ServerFacts::coverAllCodes(db, &f.error))
+        return false;
+    struct Left
+    {
+        QString name;
+        qint64 stock = 0, left = 0;
+        int parts = -1; // -1: the code's last purchase is still to come
+    };
+    QHash<QString, Left> left;
+    QSqlQuery q(db);
+    readOnce(q, db);
+    if (!q.exec(QStringLiteral("SELECT code, name, jinhuo_shuliang - xiaoshou_shuliang FROM huizong "
+                               "WHERE jinhuo_first IS NOT NULL"))) {
+        f.error = q.lastError().text();
+        return false;
+    }
+    left.reserve(q.size());
+    while (q.next())
+        left.insert(q.value(0).toString(), {q.value(1).toString(), q.value(2).toLongLong()});
+    readOnce(q, db);
+    if (!q.exec(QStringLiteral("SELECT code, shuliang, guoqidt FROM jinhuo ORDER BY rowid DESC"))) {
+        f.error = q.lastError().text();
+        return false;
+    }
+    struct Listed
+    {
+        int part;
+        ExpiryFigures::Row row;
+    };
+    std::vector<Listed> listed;
+    while (q.next()) {
+        const auto kept = left.find(q.value(0).toString());
+        if (kept == left.end())
+            continue; // written after the kept rows were read
+        Left &l = *kept;
+        if (l.parts < 0) {
+            l.left = l.stock;
+            l.parts = 0;
+        }
+        const qint64 part = std::min(l.left, q.value(1).toLongLong());
+        if (l.left <= 0 || part <= 0)
+            continue;
+        l.left -= part;
+        const QDate expires = q.value(2).toDate();
+        if (expires.isValid() && expires <= horizon)
+            listed.push_back({l.parts++, {kept.key(), l.name, l.stock, part, expires, today.daysTo(expires)}});
+    }
+    // The soonest first; on one day by code, and a code's from its last purchase back.
+    std::sort(listed.begin(), listed.end(), [](const Listed &a, const Listed &b) {
+        return std::tie(a.row.expires, a.row.code, a.part) < std::tie(b.row.expires, b.row.code, b.part);
+    });
+    f.rows.reserve(qsizetype(listed.size()));
+    for (Listed &l : listed)
+        f.rows.append(std::move(l.row));
+    return true;
+}
+
 } // namespace
 
 QStringList ExpiryFigures::captions()
@@ -118,6 +181,12 @@ ExpiryFigures ExpiryFigures::compute(const QSqlDatabase &db, QDate today, int da
     if (!onServer(db)) {
         if (CodeFacts::settled(computeOnFile(f, db, today, today.addDays(days)), f))
             return f;
+    }
+    if (onServer(db)) {
+        if (computeOnServer(f, db, today, today.addDays(days)) || !f.error.isEmpty()) {
+            f.ok = f.error.isEmpty();
+            return f;
+        }
     }
     auto fail = [&f](const QSqlQuery &q) {
         f.ok = false;

@@ -161,15 +161,23 @@ ReorderFigures ReorderFigures::compute(const QSqlDatabase &db, QDate today)
     // A few: each from an index, which reads far less.
     if (codes.size() > ManyMinimums) {
         readOnce(q, db);
-        if (!q.exec(QStringLiteral(
-                "SELECT z.code, COALESCE(p.quantity, 0) - COALESCE(s.quantity, 0), "
-                "(SELECT name FROM name WHERE name.code = z.code ORDER BY name.rowid LIMIT 1), "
-                "(SELECT changjia FROM jinhuo WHERE jinhuo.rowid = p.last) "
-                "FROM (SELECT DISTINCT code FROM zuidi WHERE shuliang IS NOT NULL) AS z "
-                "LEFT JOIN (SELECT code, SUM(shuliang) AS quantity, MAX(rowid) AS last FROM jinhuo GROUP BY code) AS p "
-                "ON p.code = z.code "
-                "LEFT JOIN (SELECT code, SUM(shuliang) AS quantity FROM xiaoshou GROUP BY code) AS s "
-                "ON s.code = z.code")))
+        // On the server each code's figures are kept (ServerFacts).
+        const QString kept = QStringLiteral(
+            "SELECT z.code, COALESCE(h.jinhuo_shuliang, 0) - COALESCE(h.xiaoshou_shuliang, 0), h.name, h.changjia "
+            "FROM (SELECT DISTINCT code FROM zuidi WHERE shuliang IS NOT NULL) AS z "
+            "LEFT JOIN huizong h ON h.code = z.code");
+        if (!q.exec(onServer(db)
+                        ? kept
+                        : QStringLiteral(
+                              "SELECT z.code, COALESCE(p.quantity, 0) - COALESCE(s.quantity, 0), "
+                              "(SELECT name FROM name WHERE name.code = z.code ORDER BY name.rowid LIMIT 1), "
+                              "(SELECT changjia FROM jinhuo WHERE jinhuo.rowid = p.last) "
+                              "FROM (SELECT DISTINCT code FROM zuidi WHERE shuliang IS NOT NULL) AS z "
+                              "LEFT JOIN (SELECT code, SUM(shuliang) AS quantity, MAX(rowid) AS last FROM jinhuo GROUP "
+                              "BY code) AS p "
+                              "ON p.code = z.code "
+                              "LEFT JOIN (SELECT code, SUM(shuliang) AS quantity FROM xiaoshou GROUP BY code) AS s "
+                              "ON s.code = z.code")))
             return fail(q);
         struct Known
         {

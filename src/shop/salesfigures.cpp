@@ -160,15 +160,20 @@ SalesFigures SalesFigures::compute(QSqlDatabase db, QDate first, QDate last)
     QSqlQuery q(db);
     readOnce(q, db);
     // Amounts are added as the program reads each one (Schema::sumUnitsSql).
-    q.prepare(
-        QStringLiteral("SELECT g.code, g.quantity, g.amount, "
-                       "(SELECT name FROM name WHERE name.code = g.code ORDER BY name.rowid LIMIT 1), "
-                       "(SELECT jinjia FROM jinhuo WHERE jinhuo.code = g.code ORDER BY jinhuo.rowid DESC LIMIT 1) "
-                       "FROM (SELECT code, SUM(shuliang) AS quantity, %1 AS amount, MIN(rowid) AS first "
-                       "      FROM xiaoshou%2 WHERE dt > ? AND dt < ? GROUP BY code) AS g "
-                       "ORDER BY g.first")
-            .arg(Schema::sumUnitsSql(db, QStringLiteral("jine")),
-                 Schema::indexedBy(db, QStringLiteral("xiaoshou_dt_totals"))));
+    // On the server the name and last purchase price of each code come from
+    // the kept facts (ServerFacts), joined in one pass.
+    const QString facts =
+        onServer(db) ? QStringLiteral("SELECT g.code, g.quantity, g.amount, h.name, h.jinjia FROM (%1) AS g "
+                                      "LEFT JOIN huizong h ON h.code = g.code ORDER BY g.first")
+                     : QStringLiteral("SELECT g.code, g.quantity, g.amount, "
+                                      "(SELECT name FROM name WHERE name.code = g.code ORDER BY name.rowid LIMIT 1), "
+                                      "(SELECT jinjia FROM jinhuo WHERE jinhuo.code = g.code "
+                                      "ORDER BY jinhuo.rowid DESC LIMIT 1) "
+                                      "FROM (%1) AS g ORDER BY g.first");
+    q.prepare(facts.arg(QStringLiteral("SELECT code, SUM(shuliang) AS quantity, %1 AS amount, MIN(rowid) AS first "
+                                       "FROM xiaoshou%2 WHERE dt > ? AND dt < ? GROUP BY code")
+                            .arg(Schema::sumUnitsSql(db, QStringLiteral("jine")),
+                                 Schema::indexedBy(db, QStringLiteral("xiaoshou_dt_totals")))));
     q.addBindValue(first.toString(QStringLiteral("yyyy-MM-dd 00:00:00")));
     q.addBindValue(last.addDays(1).toString(QStringLiteral("yyyy-MM-dd 00:00:00")));
     if (!q.exec()) {

@@ -154,6 +154,10 @@ QList<std::pair<QString, QString>> serverAddedStatements()
         {QStringLiteral("xiaoshou_danjuhao"), QStringLiteral("CREATE INDEX xiaoshou_danjuhao ON xiaoshou(danjuhao)")},
         {QStringLiteral("zuidi"), QStringLiteral("CREATE TABLE zuidi (%1code text, shuliang integer)").arg(rowid)},
         {QStringLiteral("zuidi_code"), QStringLiteral("CREATE INDEX zuidi_code ON zuidi(code)")},
+        // A range of days read from the index alone, with each line's rowid
+        // (the order in which codes first occur).
+        {QStringLiteral("xiaoshou_dt_lines"),
+         QStringLiteral("CREATE INDEX xiaoshou_dt_lines ON xiaoshou(dt) INCLUDE (code, shuliang, jine, rowid)")},
     };
 }
 

@@ -1,6 +1,7 @@
 #include "shop/database.h"
 
 #include "shop/schema.h"
+#include "shop/serverfacts.h"
 #include "shop/settings.h"
 #include "shop/transaction.h"
 
@@ -117,6 +118,8 @@ Database::Result Database::openServer(const ShopConfig &config)
     if (const QString problem = serverShopProblem(db); !problem.isEmpty())
         return {nullptr, Status::Unusable, QStringLiteral("无法使用%1：%2").arg(config.describe(), problem)};
     if (const QString problem = addServerAddedTables(db); !problem.isEmpty())
+        return {nullptr, Status::Unusable, QStringLiteral("无法使用%1：%2").arg(config.describe(), problem)};
+    if (const QString problem = ServerFacts::ensure(db); !problem.isEmpty())
         return {nullptr, Status::Unusable, QStringLiteral("无法使用%1：%2").arg(config.describe(), problem)};
     if (const QString problem = Settings(db).ensureRows(); !problem.isEmpty())
         return {nullptr, Status::Unusable, QStringLiteral("无法使用%1：%2").arg(config.describe(), problem)};

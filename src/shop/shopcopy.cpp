@@ -4,6 +4,7 @@
 #include "shop/database.h"
 #include "shop/engine.h"
 #include "shop/schema.h"
+#include "shop/serverfacts.h"
 #include "shop/transaction.h"
 
 #include <QDir>
@@ -93,6 +94,7 @@ ShopCopy::Outcome ShopCopy::toServer(const QString &file, const ShopConfig &serv
     for (const Schema::Table &table : Schema::copiedTables())
         names.append(u'\'' + table.name + u'\'');
     names.append(u'\'' + QLatin1String(Schema::TicketTokens) + u'\'');
+    names.append(u'\'' + QLatin1String(ServerFacts::Table) + u'\'');
     if (!q.exec(QStringLiteral("SELECT string_agg(table_name::text, ', ') FROM information_schema.tables "
                                "WHERE table_schema = current_schema() AND table_name IN (%1)")
                     .arg(names.join(u','))) ||
@@ -123,6 +125,9 @@ ShopCopy::Outcome ShopCopy::toServer(const QString &file, const ShopConfig &serv
             return fail(q.lastError().text());
     }
     if (const QString error = countBoth(source, db, &out.counts); !error.isEmpty())
+        return fail(error);
+    // The analyses' kept facts, from the copied rows, and their triggers.
+    if (const QString error = ServerFacts::build(db); !error.isEmpty())
         return fail(error);
     if (!transaction.commit())
         return fail(transaction.lastError());

@@ -3,6 +3,7 @@
 #include "shop/codefacts.h"
 #include "shop/engine.h"
 #include "shop/schema.h"
+#include "shop/serverfacts.h"
 
 #include <QHash>
 #include <QSqlError>
@@ -51,6 +52,34 @@ CodeFacts::Outcome computeOnFile(StockFigures &f, QSqlDatabase db)
         &f.error);
 }
 
+// On the server every figure is kept per code (ServerFacts): one row each,
+// in the order codes were first purchased. False, with no error, when a line
+// without a code asks for the statements over the lines.
+bool computeOnServer(StockFigures &f, const QSqlDatabase &db)
+{
+    if (!ServerFacts::coverAllCodes(db, &f.error))
+        return false;
+    QSqlQuery q(db);
+    readOnce(q, db);
+    if (!q.exec(QStringLiteral("SELECT code, jinhuo_shuliang, name, jinjia, xiaoshou_shuliang, "
+                               "CAST(xiaoshou_jine AS bigint) FROM huizong WHERE jinhuo_first IS NOT NULL "
+                               "ORDER BY jinhuo_first"))) {
+        f.error = q.lastError().text();
+        return false;
+    }
+    f.rows.reserve(q.size());
+    while (q.next()) {
+        StockFigures::Row r;
+        r.code = q.value(0).toString();
+        r.purchased = q.value(1).toLongLong();
+        r.name = q.value(2).toString();
+        r.price = moneyOf(q.value(3)).roundedToCents();
+        addRow(f, std::move(r), q.value(4).toLongLong(), moneyOf(q.value(5)));
+    }
+    f.ok = true;
+    return true;
+}
+
 } // namespace
 
 StockFigures StockFigures::compute(QSqlDatabase db)
@@ -58,6 +87,10 @@ StockFigures StockFigures::compute(QSqlDatabase db)
     StockFigures f;
     if (!onServer(db)) {
         if (CodeFacts::settled(computeOnFile(f, db), f))
+            return f;
+    }
+    if (onServer(db)) {
+        if (computeOnServer(f, db) || !f.error.isEmpty())
             return f;
     }
     // Sales per code in one pass over the covering index (code, shuliang, jine).

@@ -1,3 +1,5 @@
+#include "shop/expiry.h"
+#include "shop/reorder.h"
 #include "shop/salesfigures.h"
 #include "shop/schema.h"
 #include "shop/stockfigures.h"
@@ -345,6 +347,83 @@ private Q_SLOTS:
         // A sale added after it by the till is counted on the next run too.
         sale(shop, QStringLiteral("B"), 4, 160000, QStringLiteral("2026-12-01 11:00:00"));
         same();
+    }
+
+    void theServerKeepsUpWithEveryWrite_data()
+    {
+        // What the server keeps per code must follow every write to the
+        // lines, by the program or another tool, as the file's figures do.
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("onFile"); // empty: the same
+        const QString same;
+        QTest::newRow("nothing") << QStringLiteral("SELECT 1") << same;
+        QTest::newRow("purchase") << QStringLiteral(
+                                         "INSERT INTO jinhuo (id, code, shuliang, jinjia, changjia, guoqidt) "
+                                         "VALUES (9, 'A', 3, 41000, '丁厂', '2026-12-03')")
+                                  << same;
+        QTest::newRow("new code") << QStringLiteral("INSERT INTO jinhuo (id, code, shuliang, jinjia, guoqidt) "
+                                                    "VALUES (9, 'N', 4, 1000, '2026-12-04')")
+                                  << same;
+        QTest::newRow("last price")
+            << QStringLiteral(
+                   "UPDATE jinhuo SET jinjia = 7777, changjia = '戊厂' WHERE rowid = (SELECT MAX(rowid) FROM jinhuo)")
+            << same;
+        QTest::newRow("purchase moved") << QStringLiteral("UPDATE jinhuo SET code = 'B' WHERE code = 'A'") << same;
+        QTest::newRow("purchases gone") << QStringLiteral("DELETE FROM jinhuo WHERE code = 'B'") << same;
+        QTest::newRow("first name gone") << QStringLiteral("DELETE FROM name WHERE name = '可乐'") << same;
+        QTest::newRow("renamed") << QStringLiteral("UPDATE name SET name = '新名' WHERE code = 'B'") << same;
+        QTest::newRow("return") << QStringLiteral("INSERT INTO xiaoshou (id, danjuhao, code, shuliang, jine, dt) "
+                                                  "VALUES (90, 9, 'B', -2, -80000, '2026-12-01 12:00:00')")
+                                << same;
+        QTest::newRow("lines gone") << QStringLiteral("DELETE FROM xiaoshou WHERE code = 'A' AND shuliang = 1") << same;
+        QTest::newRow("lines changed") << QStringLiteral("UPDATE xiaoshou SET shuliang = 50, jine = 1 WHERE code = 'B'")
+                                       << same;
+        QTest::newRow("lines moved") << QStringLiteral("UPDATE xiaoshou SET code = 'B' WHERE code = 'A'") << same;
+        QTest::newRow("a line without code")
+            << QStringLiteral("INSERT INTO xiaoshou (id, danjuhao, code, shuliang, jine, dt) "
+                              "VALUES (92, 9, NULL, 1, 10000, '2026-12-01 12:00:00')")
+            << same;
+        QTest::newRow("sales emptied") << QStringLiteral("TRUNCATE xiaoshou") << QStringLiteral("DELETE FROM xiaoshou");
+        QTest::newRow("purchases emptied") << QStringLiteral("TRUNCATE jinhuo") << QStringLiteral("DELETE FROM jinhuo");
+        QTest::newRow("catalogue emptied") << QStringLiteral("TRUNCATE name") << QStringLiteral("DELETE FROM name");
+    }
+
+    void theServerKeepsUpWithEveryWrite()
+    {
+        QFETCH(QString, change);
+        QFETCH(QString, onFile);
+        TestShop file, server;
+        for (TestShop *shop : {&file, &server}) {
+            shop->create();
+            shop->addGoods(QStringLiteral("A"), QStringLiteral("可乐"));
+            shop->addGoods(QStringLiteral("A"), QStringLiteral("又名"));
+            shop->addGoods(QStringLiteral("B"), QStringLiteral("苹果"));
+            shop->addPurchase(QStringLiteral("A"), 10, Money::fromCents(200));
+            shop->addPurchase(QStringLiteral("B"), 5, Money::fromCents(300));
+            shop->addPurchase(QStringLiteral("A"), 5, Money::fromCents(250));
+            sale(*shop, QStringLiteral("A"), 1, 30000, QStringLiteral("2026-12-01 09:00:00"));
+            sale(*shop, QStringLiteral("B"), 2, 80000, QStringLiteral("2026-12-01 10:00:00"));
+            sale(*shop, QStringLiteral("A"), 3, 90000, QStringLiteral("2026-11-01 10:00:00"));
+            // Past the few minimums read one by one.
+            for (int i = 0; i <= ReorderFigures::ManyMinimums; ++i)
+                shop->exec(QStringLiteral("INSERT INTO zuidi (code, shuliang) VALUES ('%1', 20)")
+                               .arg(i < 3 ? QString(QChar(u'A' + i)) : QStringLiteral("F%1").arg(i)));
+        }
+        server.moveToServer();
+        file.exec(onFile.isEmpty() ? change : onFile);
+        server.exec(change);
+        const QDate day(2026, 12, 1);
+        auto figures = [day](TestShop &shop) {
+            const QSqlDatabase db = shop.db().connection();
+            QStringList all = rowsOf(SalesFigures::compute(db, day, day)) + rowsOf(StockFigures::compute(db));
+            for (const ExpiryFigures::Row &r : ExpiryFigures::compute(db, day, 400).rows)
+                all.append(
+                    QStringLiteral("%1|%2|%3|%4|%5").arg(r.code, r.name).arg(r.stock).arg(r.quantity).arg(r.daysLeft));
+            for (const ReorderFigures::Row &r : ReorderFigures::compute(db, day).rows)
+                all.append(QStringLiteral("%1|%2|%3|%4").arg(r.maker, r.code, r.name).arg(r.stock));
+            return all;
+        };
+        QCOMPARE(figures(server), figures(file));
     }
 
     void equalToTheSlowWalkOnGeneratedData()

@@ -6,6 +6,7 @@
 #include "shop/schema.h"
 #include "shop/shopconfig.h"
 #include "shop/shopcopy.h"
+#include "shop/stockfigures.h"
 #include "testshop.h"
 #include "throwawayserver.h"
 
@@ -184,6 +185,34 @@ private Q_SLOTS:
         QVERIFY(q.exec(QStringLiteral("SELECT current_setting('lock_timeout'), current_setting('jit')")) && q.next());
         QCOMPARE(q.value(0).toString(), QStringLiteral("10s"));
         QCOMPARE(q.value(1).toString(), QStringLiteral("off"));
+    }
+
+    void aServerShopOfAnOlderVersionGetsItsKeptFigures()
+    {
+        TestShop shop;
+        shop.create();
+        shop.addGoods(QStringLiteral("A"), QStringLiteral("可乐"));
+        shop.addPurchase(QStringLiteral("A"), 10, Money::fromUnits(25000));
+        shop.moveToServer();
+        // As an older version left it: no kept figures, no triggers; sales
+        // written meanwhile.
+        shop.exec(QStringLiteral("DROP TABLE huizong"));
+        for (const char *table : {"name", "jinhuo", "xiaoshou"})
+            for (const char *trigger : {"huizong_added", "huizong_changed", "huizong_gone", "huizong_emptied"})
+                shop.exec(QStringLiteral("DROP TRIGGER %1 ON %2").arg(QLatin1String(trigger), QLatin1String(table)));
+        shop.addSale(1, 1, QStringLiteral("A"), 3, Money::fromUnits(30000));
+        shop.take().reset();
+        Database::Result opened = Database::openServer(shop.server());
+        QVERIFY2(opened.database, qPrintable(opened.message));
+        const QSqlDatabase db = opened.database->connection();
+        QSqlQuery q(db);
+        QVERIFY(q.exec(
+            QStringLiteral("INSERT INTO xiaoshou (id, danjuhao, code, shuliang, jine) VALUES (2, 2, 'A', 1, 1)")));
+        const StockFigures f = StockFigures::compute(db);
+        QVERIFY2(f.ok, qPrintable(f.error));
+        QCOMPARE(f.rows.size(), 1);
+        QCOMPARE(f.rows[0].name, QStringLiteral("可乐"));
+        QCOMPARE(f.rows[0].stock, 6);
     }
 
     void aServerWithoutAShopIsRefused()
