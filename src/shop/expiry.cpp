@@ -4,6 +4,7 @@
 #include "shop/engine.h"
 #include "shop/schema.h"
 #include "shop/serverfacts.h"
+#include "shop/serverrows.h"
 
 #include <QHash>
 #include <QSqlError>
@@ -13,6 +14,7 @@
 
 #include <algorithm>
 #include <tuple>
+#include <unordered_map>
 
 #include <sqlite3.h>
 
@@ -86,60 +88,71 @@ CodeFacts::Outcome computeOnFile(ExpiryFigures &f, const QSqlDatabase &db, QDate
 }
 
 // On the server each code's stock and name are kept (ServerFacts); the
-// purchases are walked from the last back, as on the file. False, with no
-// error, when a purchase or sale without a code asks for the statements.
+// purchases are walked from the last back, as on the file, read through
+// libpq itself. False, with no error, when a purchase or sale without a
+// code asks for the statements.
 bool computeOnServer(ExpiryFigures &f, const QSqlDatabase &db, QDate today, QDate horizon)
 {
     if (!ServerFacts::coverAllCodes(db, &f.error))
         return false;
+    const ServerRows kept(db, "SELECT code, name, jinhuo_shuliang - xiaoshou_shuliang FROM huizong "
+                              "WHERE jinhuo_first IS NOT NULL");
+    // Dates as days since 2000-01-01, whatever the server's DateStyle.
+    const ServerRows bought(db, "SELECT code, shuliang, guoqidt - DATE '2000-01-01' FROM jinhuo ORDER BY rowid DESC");
+    if (!kept.ok() || !bought.ok()) {
+        f.error = kept.ok() ? bought.error() : kept.error();
+        return false;
+    }
     struct Left
     {
-        QString name;
+        QString code, name;
         qint64 stock = 0, left = 0;
         int parts = -1; // -1: the code's last purchase is still to come
     };
-    QHash<QString, Left> left;
-    QSqlQuery q(db);
-    readOnce(q, db);
-    if (!q.exec(QStringLiteral("SELECT code, name, jinhuo_shuliang - xiaoshou_shuliang FROM huizong "
-                               "WHERE jinhuo_first IS NOT NULL"))) {
-        f.error = q.lastError().text();
-        return false;
+    std::vector<Left> left(size_t(kept.size()));
+    std::unordered_map<std::string_view, size_t> place;
+    place.reserve(size_t(kept.size()));
+    for (int r = 0; r < kept.size(); ++r) {
+        place.emplace(kept.text(r, 0), size_t(r));
+        left[size_t(r)].stock = kept.integer(r, 2);
     }
-    left.reserve(q.size());
-    while (q.next())
-        left.insert(q.value(0).toString(), {q.value(1).toString(), q.value(2).toLongLong()});
-    readOnce(q, db);
-    if (!q.exec(QStringLiteral("SELECT code, shuliang, guoqidt FROM jinhuo ORDER BY rowid DESC"))) {
-        f.error = q.lastError().text();
-        return false;
-    }
+    const QDate epoch(2000, 1, 1);
+    const qint64 last = epoch.daysTo(horizon);
     struct Listed
     {
+        qint64 day;
         int part;
         ExpiryFigures::Row row;
     };
     std::vector<Listed> listed;
-    while (q.next()) {
-        const auto kept = left.find(q.value(0).toString());
-        if (kept == left.end())
+    for (int r = 0; r < bought.size(); ++r) {
+        const auto at = place.find(bought.text(r, 0));
+        if (at == place.end())
             continue; // written after the kept rows were read
-        Left &l = *kept;
+        Left &l = left[at->second];
         if (l.parts < 0) {
             l.left = l.stock;
             l.parts = 0;
         }
-        const qint64 part = std::min(l.left, q.value(1).toLongLong());
+        const qint64 part = std::min(l.left, bought.integer(r, 1));
         if (l.left <= 0 || part <= 0)
             continue;
         l.left -= part;
-        const QDate expires = q.value(2).toDate();
-        if (expires.isValid() && expires <= horizon)
-            listed.push_back({l.parts++, {kept.key(), l.name, l.stock, part, expires, today.daysTo(expires)}});
+        if (bought.isNull(r, 2))
+            continue;
+        const qint64 day = bought.integer(r, 2);
+        if (day > last)
+            continue;
+        if (l.code.isNull()) {
+            l.code = ServerRows::toString(at->first);
+            l.name = kept.string(int(at->second), 1);
+        }
+        const QDate expires = epoch.addDays(day);
+        listed.push_back({day, l.parts++, {l.code, l.name, l.stock, part, expires, today.daysTo(expires)}});
     }
     // The soonest first; on one day by code, and a code's from its last purchase back.
     std::sort(listed.begin(), listed.end(), [](const Listed &a, const Listed &b) {
-        return std::tie(a.row.expires, a.row.code, a.part) < std::tie(b.row.expires, b.row.code, b.part);
+        return std::tie(a.day, a.row.code, a.part) < std::tie(b.day, b.row.code, b.part);
     });
     f.rows.reserve(qsizetype(listed.size()));
     for (Listed &l : listed)

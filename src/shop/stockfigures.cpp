@@ -4,6 +4,7 @@
 #include "shop/engine.h"
 #include "shop/schema.h"
 #include "shop/serverfacts.h"
+#include "shop/serverrows.h"
 
 #include <QHash>
 #include <QSqlError>
@@ -53,28 +54,27 @@ CodeFacts::Outcome computeOnFile(StockFigures &f, QSqlDatabase db)
 }
 
 // On the server every figure is kept per code (ServerFacts): one row each,
-// in the order codes were first purchased. False, with no error, when a line
+// in the order codes were first purchased, read through libpq itself. False, with no error, when a line
 // without a code asks for the statements over the lines.
 bool computeOnServer(StockFigures &f, const QSqlDatabase &db)
 {
     if (!ServerFacts::coverAllCodes(db, &f.error))
         return false;
-    QSqlQuery q(db);
-    readOnce(q, db);
-    if (!q.exec(QStringLiteral("SELECT code, jinhuo_shuliang, name, jinjia, xiaoshou_shuliang, "
-                               "CAST(xiaoshou_jine AS bigint) FROM huizong WHERE jinhuo_first IS NOT NULL "
-                               "ORDER BY jinhuo_first"))) {
-        f.error = q.lastError().text();
+    const ServerRows kept(db, "SELECT code, jinhuo_shuliang, name, jinjia, xiaoshou_shuliang, "
+                              "CAST(xiaoshou_jine AS bigint) FROM huizong WHERE jinhuo_first IS NOT NULL "
+                              "ORDER BY jinhuo_first");
+    if (!kept.ok()) {
+        f.error = kept.error();
         return false;
     }
-    f.rows.reserve(q.size());
-    while (q.next()) {
+    f.rows.reserve(kept.size());
+    for (int i = 0; i < kept.size(); ++i) {
         StockFigures::Row r;
-        r.code = q.value(0).toString();
-        r.purchased = q.value(1).toLongLong();
-        r.name = q.value(2).toString();
-        r.price = moneyOf(q.value(3)).roundedToCents();
-        addRow(f, std::move(r), q.value(4).toLongLong(), moneyOf(q.value(5)));
+        r.code = kept.string(i, 0);
+        r.purchased = kept.integer(i, 1);
+        r.name = kept.string(i, 2);
+        r.price = Money::fromUnits(kept.integer(i, 3)).roundedToCents();
+        addRow(f, std::move(r), kept.integer(i, 4), Money::fromUnits(kept.integer(i, 5)));
     }
     f.ok = true;
     return true;
