@@ -50,23 +50,31 @@ BEGIN
 END $$)";
 
 // Sales are added and taken away: the sums commute, so concurrent writers
-// need no more than the row lock of each code they touch. %1 is the changed
-// rows, as (code, quantity, amount).
+// need no more than the row lock of each code they touch. %1-%3 add the
+// changed rows to each code's totals, %4-%6 to the periods.
 const char *SalesTrigger = R"(
 CREATE OR REPLACE FUNCTION huizong_sales_changed() RETURNS trigger LANGUAGE plpgsql AS $$
 BEGIN
   IF TG_OP = 'TRUNCATE' THEN
     UPDATE huizong SET xiaoshou_shuliang = 0, xiaoshou_jine = 0
       WHERE xiaoshou_shuliang <> 0 OR xiaoshou_jine <> 0;
+    DELETE FROM huizong_yue;
+    DELETE FROM huizong_nian;
   ELSIF TG_OP = 'INSERT' THEN
     %1
+    %4
   ELSIF TG_OP = 'DELETE' THEN
     %2
+    %5
   ELSE
     %3
+    %6
   END IF;
   RETURN NULL;
 END $$)";
+
+QString periodsAdded();
+QString periodsRebuilt(const QString &moments);
 
 QString salesTrigger()
 {
@@ -80,12 +88,65 @@ QString salesTrigger()
     const QString gone = QStringLiteral(
         "SELECT code, -COALESCE(shuliang, 0)::bigint AS quantity, -COALESCE(jine, 0)::numeric AS amount FROM gone");
     return QString::fromLatin1(SalesTrigger)
-        .arg(add.arg(added), add.arg(gone), add.arg(added + QStringLiteral(" UNION ALL ") + gone));
+        .arg(add.arg(added), add.arg(gone), add.arg(added + QStringLiteral(" UNION ALL ") + gone), periodsAdded(),
+             periodsRebuilt(QStringLiteral("SELECT dt FROM gone")),
+             periodsRebuilt(QStringLiteral("SELECT dt FROM gone UNION SELECT dt FROM added")));
+}
+
+// The sales of each code per month (huizong_yue) and per year
+// (huizong_nian), with the first line's rowid: a range of whole months reads
+// these instead of its lines. New lines are added; after a change or delete
+// the periods it touched are counted again from their lines, with the lines
+// locked against writes meanwhile.
+struct Period
+{
+    const char *table, *column, *unit;
+};
+constexpr Period Periods[] = {{"huizong_yue", "yue", "month"}, {"huizong_nian", "nian", "year"}};
+
+QString periodsAdded()
+{
+    QString all;
+    for (const Period &p : Periods)
+        all += QStringLiteral(
+                   "INSERT INTO %1 AS b (%2, code, shuliang, jine, shou) "
+                   "SELECT date_trunc('%3', dt)::date, code, SUM(COALESCE(shuliang, 0)), SUM(COALESCE(jine, 0)), "
+                   "MIN(rowid) FROM added WHERE code IS NOT NULL AND dt IS NOT NULL GROUP BY 1, 2 ORDER BY 1, 2 "
+                   "ON CONFLICT (%2, code) DO UPDATE SET shuliang = b.shuliang + EXCLUDED.shuliang, "
+                   "jine = b.jine + EXCLUDED.jine, shou = LEAST(b.shou, EXCLUDED.shou);\n")
+                   .arg(QLatin1String(p.table), QLatin1String(p.column), QLatin1String(p.unit));
+    return all;
+}
+
+QString periodsFilled(const Period &p, const QString &periods)
+{
+    return QStringLiteral("INSERT INTO %1 (%2, code, shuliang, jine, shou) "
+                          "SELECT m.start, x.code, SUM(COALESCE(x.shuliang, 0)), SUM(COALESCE(x.jine, 0)), "
+                          "MIN(x.rowid) FROM (%4) AS m "
+                          "JOIN xiaoshou x ON x.dt >= m.start AND x.dt < m.start + interval '1 %3' "
+                          "WHERE x.code IS NOT NULL GROUP BY m.start, x.code")
+        .arg(QLatin1String(p.table), QLatin1String(p.column), QLatin1String(p.unit), periods);
+}
+
+QString periodsRebuilt(const QString &moments)
+{
+    QString all = QStringLiteral("LOCK TABLE xiaoshou IN SHARE ROW EXCLUSIVE MODE;\n");
+    for (const Period &p : Periods) {
+        const QString periods = QStringLiteral("SELECT DISTINCT date_trunc('%1', dt)::date AS start FROM (%2) AS t "
+                                               "WHERE dt IS NOT NULL")
+                                    .arg(QLatin1String(p.unit), moments);
+        all += QStringLiteral("DELETE FROM %1 WHERE %2 IN (SELECT start FROM (%3) AS m);\n")
+                   .arg(QLatin1String(p.table), QLatin1String(p.column), periods) +
+               periodsFilled(p, periods) + QStringLiteral(";\n");
+    }
+    return all;
 }
 
 QStringList buildStatements()
 {
     QStringList all = {
+        // Anything left of an earlier build goes: the whole is made again.
+        QStringLiteral("DROP TABLE IF EXISTS huizong, huizong_yue, huizong_nian"),
         QStringLiteral("CREATE TABLE huizong (code text PRIMARY KEY, name text, jinhuo_first bigint, "
                        "jinhuo_last bigint, jinjia bigint, changjia text, "
                        "jinhuo_shuliang bigint NOT NULL DEFAULT 0, xiaoshou_shuliang bigint NOT NULL DEFAULT 0, "
@@ -94,6 +155,10 @@ QStringList buildStatements()
         QStringLiteral("INSERT INTO huizong (code, xiaoshou_shuliang, xiaoshou_jine) "
                        "SELECT code, COALESCE(SUM(shuliang), 0), COALESCE(SUM(jine), 0) FROM xiaoshou "
                        "WHERE code IS NOT NULL GROUP BY code"),
+        QStringLiteral("CREATE TABLE huizong_yue (yue date, code text, shuliang bigint NOT NULL, "
+                       "jine numeric NOT NULL, shou bigint NOT NULL, PRIMARY KEY (yue, code))"),
+        QStringLiteral("CREATE TABLE huizong_nian (nian date, code text, shuliang bigint NOT NULL, "
+                       "jine numeric NOT NULL, shou bigint NOT NULL, PRIMARY KEY (nian, code))"),
         QStringLiteral("INSERT INTO huizong (code) SELECT code FROM jinhuo WHERE code IS NOT NULL "
                        "UNION SELECT code FROM name WHERE code IS NOT NULL ON CONFLICT (code) DO NOTHING"),
         QStringLiteral("UPDATE huizong h SET jinhuo_first = p.first, jinhuo_last = p.last, "
@@ -104,6 +169,10 @@ QStringList buildStatements()
         QStringLiteral("UPDATE huizong h SET name = n.name "
                        "FROM (SELECT DISTINCT ON (code) code, name FROM name ORDER BY code, rowid) AS n "
                        "WHERE h.code = n.code"),
+        periodsFilled(Periods[0], QStringLiteral("SELECT DISTINCT date_trunc('month', dt)::date AS start "
+                                                 "FROM xiaoshou WHERE dt IS NOT NULL")),
+        periodsFilled(Periods[1], QStringLiteral("SELECT DISTINCT date_trunc('year', dt)::date AS start "
+                                                 "FROM xiaoshou WHERE dt IS NOT NULL")),
         QString::fromLatin1(GoodsFunction),
         QString::fromLatin1(GoodsTrigger),
         salesTrigger(),
@@ -133,7 +202,9 @@ QStringList buildStatements()
 
 bool missing(QSqlQuery &q, QString *error)
 {
-    if (!q.exec(QStringLiteral("SELECT to_regclass('huizong') IS NULL")) || !q.next()) {
+    if (!q.exec(QStringLiteral("SELECT to_regclass('huizong') IS NULL OR to_regclass('huizong_yue') IS NULL OR "
+                               "to_regclass('huizong_nian') IS NULL")) ||
+        !q.next()) {
         *error = q.lastError().text();
         return false;
     }

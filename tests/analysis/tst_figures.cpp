@@ -375,6 +375,16 @@ private Q_SLOTS:
         QTest::newRow("return") << QStringLiteral("INSERT INTO xiaoshou (id, danjuhao, code, shuliang, jine, dt) "
                                                   "VALUES (90, 9, 'B', -2, -80000, '2026-12-01 12:00:00')")
                                 << same;
+        QTest::newRow("new codes in one statement")
+            << QStringLiteral(
+                   "INSERT INTO xiaoshou (id, danjuhao, code, shuliang, jine, dt) VALUES "
+                   "(93, 9, 'N', 1, 100, '2026-12-02 08:00:00'), (94, 9, 'M', 2, 200, '2026-12-02 08:00:00'), "
+                   "(95, 9, 'N', 3, 300, '2026-12-02 08:00:00')")
+            << same;
+        QTest::newRow("a line at a month's first moment")
+            << QStringLiteral("INSERT INTO xiaoshou (id, danjuhao, code, shuliang, jine, dt) "
+                              "VALUES (96, 9, 'B', 7, 700, '2026-11-01 00:00:00')")
+            << same;
         QTest::newRow("lines gone") << QStringLiteral("DELETE FROM xiaoshou WHERE code = 'A' AND shuliang = 1") << same;
         QTest::newRow("lines changed") << QStringLiteral("UPDATE xiaoshou SET shuliang = 50, jine = 1 WHERE code = 'B'")
                                        << same;
@@ -415,7 +425,9 @@ private Q_SLOTS:
         const QDate day(2026, 12, 1);
         auto figures = [day](TestShop &shop) {
             const QSqlDatabase db = shop.db().connection();
-            QStringList all = rowsOf(SalesFigures::compute(db, day, day)) + rowsOf(StockFigures::compute(db));
+            QStringList all = rowsOf(SalesFigures::compute(db, day, day)) + rowsOf(StockFigures::compute(db)) +
+                              rowsOf(SalesFigures::compute(db, QDate(2026, 11, 1), QDate(2026, 12, 31))) +
+                              rowsOf(SalesFigures::compute(db, QDate(2026, 1, 1), QDate(2026, 12, 31)));
             for (const ExpiryFigures::Row &r : ExpiryFigures::compute(db, day, 400).rows)
                 all.append(
                     QStringLiteral("%1|%2|%3|%4|%5").arg(r.code, r.name).arg(r.stock).arg(r.quantity).arg(r.daysLeft));
@@ -472,7 +484,14 @@ private Q_SLOTS:
         const QList<std::pair<QDate, QDate>> ranges = {{QDate(2026, 11, 1), QDate(2026, 11, 10)},
                                                        {QDate(2026, 11, 3), QDate(2026, 11, 3)},
                                                        {QDate(2026, 11, 4), QDate(2026, 11, 8)},
-                                                       {QDate(2026, 10, 1), QDate(2026, 10, 30)}};
+                                                       {QDate(2026, 10, 1), QDate(2026, 10, 30)},
+                                                       // Whole months and years, with and without lines
+                                                       // at their first moment.
+                                                       {QDate(2026, 11, 1), QDate(2026, 11, 30)},
+                                                       {QDate(2026, 11, 2), QDate(2026, 12, 31)},
+                                                       {QDate(2026, 1, 1), QDate(2026, 12, 31)},
+                                                       {QDate(2025, 12, 31), QDate(2027, 1, 1)},
+                                                       {QDate(2026, 10, 15), QDate(2027, 2, 3)}};
         const QStringList stock = rowsOf(slowStock(shop));
         QList<QStringList> sales;
         for (auto [first, last] : ranges)
