@@ -74,7 +74,7 @@ BEGIN
 END $$)";
 
 QString periodsAdded();
-QString periodsRebuilt(const QString &moments);
+QString periodsChanged(bool withAdded);
 
 QString salesTrigger()
 {
@@ -89,15 +89,16 @@ QString salesTrigger()
         "SELECT code, -COALESCE(shuliang, 0)::bigint AS quantity, -COALESCE(jine, 0)::numeric AS amount FROM gone");
     return QString::fromLatin1(SalesTrigger)
         .arg(add.arg(added), add.arg(gone), add.arg(added + QStringLiteral(" UNION ALL ") + gone), periodsAdded(),
-             periodsRebuilt(QStringLiteral("SELECT dt FROM gone")),
-             periodsRebuilt(QStringLiteral("SELECT dt FROM gone UNION SELECT dt FROM added")));
+             periodsChanged(false), periodsChanged(true));
 }
 
 // The sales of each code per month (huizong_yue) and per year
 // (huizong_nian), with the first line's rowid: a range of whole months reads
-// these instead of its lines. New lines are added; after a change or delete
-// the periods it touched are counted again from their lines, with the lines
-// locked against writes meanwhile.
+// these instead of its lines. New lines are added. A change or delete of a
+// few lines takes them away and adds them again, and where the first line of
+// a code's period went, finds it again among the code's lines; one of many
+// lines (a cleanup) counts the periods it touched again from their lines.
+// Either way the lines are locked against writes meanwhile.
 struct Period
 {
     const char *table, *column, *unit;
@@ -130,7 +131,7 @@ QString periodsFilled(const Period &p, const QString &periods)
 
 QString periodsRebuilt(const QString &moments)
 {
-    QString all = QStringLiteral("LOCK TABLE xiaoshou IN SHARE ROW EXCLUSIVE MODE;\n");
+    QString all;
     for (const Period &p : Periods) {
         const QString periods = QStringLiteral("SELECT DISTINCT date_trunc('%1', dt)::date AS start FROM (%2) AS t "
                                                "WHERE dt IS NOT NULL")
@@ -142,10 +143,45 @@ QString periodsRebuilt(const QString &moments)
     return all;
 }
 
+QString periodsChanged(bool withAdded)
+{
+    QString few;
+    for (const Period &p : Periods) {
+        const QString table = QLatin1String(p.table), column = QLatin1String(p.column), unit = QLatin1String(p.unit);
+        const QString rows =
+            (withAdded ? QStringLiteral("SELECT dt, code, COALESCE(shuliang, 0)::bigint AS q, "
+                                        "COALESCE(jine, 0)::numeric AS a, rowid AS f FROM added UNION ALL ")
+                       : QString()) +
+            QStringLiteral("SELECT dt, code, -COALESCE(shuliang, 0)::bigint AS q, -COALESCE(jine, 0)::numeric AS a, "
+                           "NULL::bigint AS f FROM gone");
+        const QString touched = QStringLiteral("SELECT date_trunc('%1', dt)::date, code FROM gone "
+                                               "WHERE code IS NOT NULL AND dt IS NOT NULL")
+                                    .arg(unit);
+        few +=
+            QStringLiteral("INSERT INTO %1 AS b (%2, code, shuliang, jine, shou) "
+                           "SELECT date_trunc('%3', dt)::date, code, SUM(q), SUM(a), MIN(f) FROM (%4) AS x "
+                           "WHERE code IS NOT NULL AND dt IS NOT NULL GROUP BY 1, 2 ORDER BY 1, 2 "
+                           "ON CONFLICT (%2, code) DO UPDATE SET shuliang = b.shuliang + EXCLUDED.shuliang, "
+                           "jine = b.jine + EXCLUDED.jine, shou = LEAST(b.shou, EXCLUDED.shou);\n"
+                           "UPDATE %1 b SET shou = (SELECT MIN(x.rowid) FROM xiaoshou x WHERE x.code = b.code "
+                           "AND x.dt >= b.%2 AND x.dt < b.%2 + interval '1 %3') "
+                           "WHERE (b.%2, b.code) IN (%5) AND (b.shou IS NULL OR b.shou IN (SELECT rowid FROM gone));\n"
+                           "DELETE FROM %1 b WHERE (b.%2, b.code) IN (%5) AND b.shou IS NULL;\n")
+                .arg(table, column, unit, rows, touched);
+    }
+    const QString moments = withAdded ? QStringLiteral("SELECT dt FROM gone UNION SELECT dt FROM added")
+                                      : QStringLiteral("SELECT dt FROM gone");
+    return QStringLiteral("LOCK TABLE xiaoshou IN SHARE ROW EXCLUSIVE MODE;\n"
+                          "IF (SELECT count(*) FROM gone) > 1000 THEN\n%1ELSE\n%2END IF;")
+        .arg(periodsRebuilt(moments), few);
+}
+
 QStringList buildStatements()
 {
     QStringList all = {
-        // Anything left of an earlier build goes: the whole is made again.
+        // Anything left of an earlier build goes: the whole is made again,
+        // without a notice for what was not there.
+        QStringLiteral("SET LOCAL client_min_messages = warning"),
         QStringLiteral("DROP TABLE IF EXISTS huizong, huizong_yue, huizong_nian"),
         QStringLiteral("CREATE TABLE huizong (code text PRIMARY KEY, name text, jinhuo_first bigint, "
                        "jinhuo_last bigint, jinjia bigint, changjia text, "
@@ -156,9 +192,9 @@ QStringList buildStatements()
                        "SELECT code, COALESCE(SUM(shuliang), 0), COALESCE(SUM(jine), 0) FROM xiaoshou "
                        "WHERE code IS NOT NULL GROUP BY code"),
         QStringLiteral("CREATE TABLE huizong_yue (yue date, code text, shuliang bigint NOT NULL, "
-                       "jine numeric NOT NULL, shou bigint NOT NULL, PRIMARY KEY (yue, code))"),
+                       "jine numeric NOT NULL, shou bigint, PRIMARY KEY (yue, code))"),
         QStringLiteral("CREATE TABLE huizong_nian (nian date, code text, shuliang bigint NOT NULL, "
-                       "jine numeric NOT NULL, shou bigint NOT NULL, PRIMARY KEY (nian, code))"),
+                       "jine numeric NOT NULL, shou bigint, PRIMARY KEY (nian, code))"),
         QStringLiteral("INSERT INTO huizong (code) SELECT code FROM jinhuo WHERE code IS NOT NULL "
                        "UNION SELECT code FROM name WHERE code IS NOT NULL ON CONFLICT (code) DO NOTHING"),
         QStringLiteral("UPDATE huizong h SET jinhuo_first = p.first, jinhuo_last = p.last, "

@@ -385,6 +385,16 @@ private Q_SLOTS:
             << QStringLiteral("INSERT INTO xiaoshou (id, danjuhao, code, shuliang, jine, dt) "
                               "VALUES (96, 9, 'B', 7, 700, '2026-11-01 00:00:00')")
             << same;
+        // Past a thousand lines a change counts its periods again whole.
+        QTest::newRow("many lines in, most gone, the rest moved and changed")
+            << QStringLiteral(
+                   "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 5000) "
+                   "INSERT INTO xiaoshou (id, danjuhao, code, shuliang, jine, dt) SELECT 1000 + i, 50, "
+                   "CASE i % 3 WHEN 0 THEN 'A' WHEN 1 THEN 'B' ELSE 'X' END, 1, i, '2026-12-03 08:00:00' FROM n;"
+                   "DELETE FROM xiaoshou WHERE id > 1000 AND (id % 2 = 0 OR id % 3 = 0);"
+                   "UPDATE xiaoshou SET dt = '2026-11-20 08:00:00' WHERE id > 1000;"
+                   "UPDATE xiaoshou SET shuliang = 3, code = 'Y' WHERE id > 1000 AND id % 5 = 0")
+            << same;
         QTest::newRow("lines gone") << QStringLiteral("DELETE FROM xiaoshou WHERE code = 'A' AND shuliang = 1") << same;
         QTest::newRow("lines changed") << QStringLiteral("UPDATE xiaoshou SET shuliang = 50, jine = 1 WHERE code = 'B'")
                                        << same;
@@ -420,8 +430,10 @@ private Q_SLOTS:
                                .arg(i < 3 ? QString(QChar(u'A' + i)) : QStringLiteral("F%1").arg(i)));
         }
         server.moveToServer();
-        file.exec(onFile.isEmpty() ? change : onFile);
-        server.exec(change);
+        for (const QString &statement : (onFile.isEmpty() ? change : onFile).split(u';'))
+            file.exec(statement);
+        for (const QString &statement : change.split(u';'))
+            server.exec(statement);
         const QDate day(2026, 12, 1);
         auto figures = [day](TestShop &shop) {
             const QSqlDatabase db = shop.db().connection();
