@@ -168,20 +168,33 @@ bool computeOnServer(SalesFigures &f, const QSqlDatabase &db, QDate first, QDate
             return false;
         }
     }
-    const ServerRows rows(
-        db,
-        "SELECT g.code, g.quantity, g.amount, h.name, h.jinjia FROM ("
-        "  SELECT code, SUM(q) AS quantity, CAST(SUM(a) AS bigint) AS amount, MIN(f) AS first FROM ("
-        "    SELECT code, shuliang::bigint AS q, jine::numeric AS a, rowid AS f FROM xiaoshou "
-        "      WHERE dt > $1::timestamp AND dt < $2::timestamp "
-        "    UNION ALL SELECT code, shuliang::bigint, jine::numeric, rowid FROM xiaoshou "
-        "      WHERE dt >= $3::timestamp AND dt < $4::timestamp "
-        "    UNION ALL SELECT code, shuliang, jine, shou FROM huizong_nian WHERE nian >= $5::date AND nian < $6::date "
-        "    UNION ALL SELECT code, shuliang, jine, shou FROM huizong_yue "
-        "      WHERE (yue >= $2::date AND yue < $5::date) OR (yue >= $6::date AND yue < $3::date)"
-        "  ) AS x GROUP BY code) AS g "
-        "LEFT JOIN huizong h ON h.code = g.code ORDER BY g.first",
-        {day(first), day(m1), day(m2), day(end), day(y1), day(y2)});
+    // Exactly one month or one year: its kept rows are the figures.
+    const char *single = nullptr;
+    if (m1 == first && m2 == end) {
+        if (y1 == m1 && y2 == m2 && y2 == y1.addYears(1))
+            single = "SELECT b.code, b.shuliang, CAST(b.jine AS bigint), h.name, h.jinjia FROM huizong_nian b "
+                     "LEFT JOIN huizong h ON h.code = b.code WHERE b.nian = $1::date ORDER BY b.shou";
+        else if (y1 == y2 && m2 == m1.addMonths(1))
+            single = "SELECT b.code, b.shuliang, CAST(b.jine AS bigint), h.name, h.jinjia FROM huizong_yue b "
+                     "LEFT JOIN huizong h ON h.code = b.code WHERE b.yue = $1::date ORDER BY b.shou";
+    }
+    const ServerRows rows =
+        single
+            ? ServerRows(db, single, {day(first)})
+            : ServerRows(db,
+                         "SELECT g.code, g.quantity, g.amount, h.name, h.jinjia FROM ("
+                         "  SELECT code, SUM(q) AS quantity, CAST(SUM(a) AS bigint) AS amount, MIN(f) AS first FROM ("
+                         "    SELECT code, shuliang::bigint AS q, jine::numeric AS a, rowid AS f FROM xiaoshou "
+                         "      WHERE dt > $1::timestamp AND dt < $2::timestamp "
+                         "    UNION ALL SELECT code, shuliang::bigint, jine::numeric, rowid FROM xiaoshou "
+                         "      WHERE dt >= $3::timestamp AND dt < $4::timestamp "
+                         "    UNION ALL SELECT code, shuliang, jine, shou FROM huizong_nian WHERE nian >= $5::date AND "
+                         "nian < $6::date "
+                         "    UNION ALL SELECT code, shuliang, jine, shou FROM huizong_yue "
+                         "      WHERE (yue >= $2::date AND yue < $5::date) OR (yue >= $6::date AND yue < $3::date)"
+                         "  ) AS x GROUP BY code) AS g "
+                         "LEFT JOIN huizong h ON h.code = g.code ORDER BY g.first",
+                         {day(first), day(m1), day(m2), day(end), day(y1), day(y2)});
     if (!rows.ok()) {
         f.error = rows.error();
         return false;

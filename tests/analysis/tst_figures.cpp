@@ -439,7 +439,8 @@ private Q_SLOTS:
             const QSqlDatabase db = shop.db().connection();
             QStringList all = rowsOf(SalesFigures::compute(db, day, day)) + rowsOf(StockFigures::compute(db)) +
                               rowsOf(SalesFigures::compute(db, QDate(2026, 11, 1), QDate(2026, 12, 31))) +
-                              rowsOf(SalesFigures::compute(db, QDate(2026, 1, 1), QDate(2026, 12, 31)));
+                              rowsOf(SalesFigures::compute(db, QDate(2026, 1, 1), QDate(2026, 12, 31))) +
+                              rowsOf(SalesFigures::compute(db, QDate(2026, 12, 1), QDate(2026, 12, 31)));
             for (const ExpiryFigures::Row &r : ExpiryFigures::compute(db, day, 400).rows)
                 all.append(
                     QStringLiteral("%1|%2|%3|%4|%5").arg(r.code, r.name).arg(r.stock).arg(r.quantity).arg(r.daysLeft));
