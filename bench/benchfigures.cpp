@@ -140,7 +140,14 @@ void counterFigures(BenchTable &table, const BenchShops &shops)
             shop.edit("Text8")->setText(QStringLiteral("1000000"));
             return millisecondsOf([&] { shop.w->checkout(); });
         },
-        [&] { return raw.againAsNextTicket(shop.w.get()); });
+        [&] {
+            // The same ring-up comes before the baseline too (and is cleared),
+            // so both start with the processor's caches and SQLite's pages in
+            // the state a ring-up leaves: only the storing itself is compared.
+            shop.ringUp(20);
+            shop.w->clearTicket();
+            return raw.againAsNextTicket(shop.w.get());
+        });
 }
 
 namespace {

@@ -199,9 +199,35 @@ QString Database::fileProblem(const QSqlDatabase &connection)
     return owner ? owner->fileProblem() : QString();
 }
 
+sqlite3_stmt *Database::keptStatement(const QSqlDatabase &connection, const char *sql)
+{
+    const Database *owner = openDatabases().value(connection.connectionName());
+    if (!owner || owner->isServer())
+        return nullptr;
+    if (const auto it = owner->m_kept.find(std::string_view(sql)); it != owner->m_kept.end())
+        return it->second;
+    sqlite3 *handle = handleOf(connection);
+    sqlite3_stmt *stmt = nullptr;
+    if (!handle || sqlite3_prepare_v3(handle, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(stmt);
+        return nullptr;
+    }
+    owner->m_kept.emplace(sql, stmt);
+    return stmt;
+}
+
+Database::KeptUse::~KeptUse()
+{
+    sqlite3_reset(stmt);
+    sqlite3_clear_bindings(stmt);
+}
+
 Database::~Database()
 {
     openDatabases().remove(m_connectionName);
+    for (const auto &[sql, stmt] : m_kept)
+        sqlite3_finalize(stmt);
+    m_kept.clear();
     {
         QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
         if (db.isOpen())

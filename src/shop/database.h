@@ -5,8 +5,10 @@
 #include <QSqlDatabase>
 #include <QString>
 
+#include <map>
 #include <memory>
 #include <optional>
+#include <string>
 
 // The shop's data and the program's connection to it: the one database file,
 // or the PostgreSQL server that several tills share (openServer).
@@ -17,6 +19,7 @@
 // follow the single-writer rule "last row + 1". The kernel drops the lock when
 // the process ends, so a crash leaves no stale lock behind.
 struct sqlite3;
+struct sqlite3_stmt;
 
 class Database
 {
@@ -86,6 +89,21 @@ public:
     // SQLite's own handle of a Qt connection, for what the driver does not
     // offer (or offers slowly); null when it is not an open SQLite connection.
     static sqlite3 *handleOf(const QSqlDatabase &connection);
+    // A statement of the file's own connection, prepared at its first use and
+    // kept until the file is closed: for the few statements of every sale,
+    // where preparing them again would cost as much as running them. Null on
+    // the server, for another connection, or when it cannot be prepared
+    // (then the handle's error says why). Use it through a KeptUse, which
+    // resets it and clears its values however the use ends.
+    static sqlite3_stmt *keptStatement(const QSqlDatabase &connection, const char *sql);
+    struct KeptUse
+    {
+        explicit KeptUse(sqlite3_stmt *kept) : stmt(kept) { }
+        ~KeptUse();
+        sqlite3_stmt *stmt;
+        KeptUse(const KeptUse &) = delete;
+        KeptUse &operator=(const KeptUse &) = delete;
+    };
     // Gives an open connection the program's own SQL functions; every
     // connection to a shop file gets them. tarvel_units(x): a stored amount
     // in ten-thousandths as the program reads it (an integer as it is, a REAL
@@ -115,4 +133,6 @@ private:
     quint64 m_device = 0;
     quint64 m_inode = 0;
     std::optional<ShopConfig> m_server;
+    // Finalized before the connection is closed.
+    mutable std::map<std::string, sqlite3_stmt *, std::less<>> m_kept;
 };

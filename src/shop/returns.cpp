@@ -105,6 +105,8 @@ QString checkLeft(const QSqlDatabase &db, const QList<TicketLine> &lines)
         asked[{l.returnOfTicket, l.returnOfLine}] += -qint64(l.quantity);
         codes[{l.returnOfTicket, l.returnOfLine}] = l.code;
     }
+    if (asked.isEmpty())
+        return QString();
     QSqlQuery q(db);
     for (auto it = asked.cbegin(); it != asked.cend(); ++it) {
         q.prepare(soldLinesSql(true));

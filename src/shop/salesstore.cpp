@@ -15,14 +15,15 @@
 
 namespace {
 
-// One statement through SQLite's own interface, run once with its values:
-// integers, texts or NULL (an invalid QVariant).
-QString insertOnce(sqlite3 *handle, const char *sql, std::initializer_list<QVariant> values)
+// One kept statement of the file run once with its values: integers, texts
+// or NULL (an invalid QVariant). Empty, or the error.
+QString insertOnce(const QSqlDatabase &db, const char *sql, std::initializer_list<QVariant> values)
 {
-    sqlite3_stmt *stmt = nullptr;
-    if (sqlite3_prepare_v2(handle, sql, -1, &stmt, nullptr) != SQLITE_OK)
-        return QString::fromUtf8(sqlite3_errmsg(handle));
-    const auto finalize = qScopeGuard([stmt] { sqlite3_finalize(stmt); });
+    sqlite3_stmt *stmt = Database::keptStatement(db, sql);
+    sqlite3 *handle = Database::handleOf(db);
+    if (!stmt)
+        return handle ? QString::fromUtf8(sqlite3_errmsg(handle)) : QStringLiteral("没有打开的数据库连接。");
+    const Database::KeptUse use{stmt};
     int column = 1;
     for (const QVariant &v : values) {
         if (!v.isValid() || v.isNull()) {
@@ -39,7 +40,7 @@ QString insertOnce(sqlite3 *handle, const char *sql, std::initializer_list<QVari
 }
 
 // The tuihuo rows of the ticket's returned lines and its fukuan row, on the file.
-QString storeReturnsAndPayment(sqlite3 *handle, const QSqlDatabase &db, qint64 ticketNumber, qint64 firstId,
+QString storeReturnsAndPayment(const QSqlDatabase &db, qint64 ticketNumber, qint64 firstId,
                                const QList<TicketLine> &lines, const SalesStore::PaymentRow &payment)
 {
     using K = Schema::ColumnKind;
@@ -48,14 +49,14 @@ QString storeReturnsAndPayment(sqlite3 *handle, const QSqlDatabase &db, qint64 t
         if (!l.isReturn())
             continue;
         if (const QString problem =
-                insertOnce(handle,
+                insertOnce(db,
                            "INSERT INTO tuihuo (id, danjuhao, code, shuliang, yuandanjuhao, yuanid) "
                            "VALUES (?, ?, ?, ?, ?, ?)",
                            {firstId + i, ticketNumber, l.code, -qint64(l.quantity), l.returnOfTicket, l.returnOfLine});
             !problem.isEmpty())
             return problem;
     }
-    return insertOnce(handle,
+    return insertOnce(db,
                       "INSERT INTO fukuan (danjuhao, till, fangshi, hangshu, xiaoshoue, tuihuoe, shoukuan, "
                       "zhaoling, dt) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)",
                       {ticketNumber, Database::tillOf(db), payment.method, payment.lines,
@@ -64,12 +65,54 @@ QString storeReturnsAndPayment(sqlite3 *handle, const QSqlDatabase &db, qint64 t
                        Schema::toStorage(K::DateTime, payment.time)});
 }
 
+// A sale time as it is stored, "yyyy-MM-dd HH:mm:ss", written into `out`
+// without a string of Qt's; the length, or 0 where Qt's own form is needed
+// (no time, or a year outside 1000..9999).
+int storedTime(const QDateTime &t, char (&out)[20])
+{
+    if (!t.isValid())
+        return 0;
+    const QDate d = t.date();
+    const QTime c = t.time();
+    if (d.year() < 1000 || d.year() > 9999)
+        return 0;
+    auto put = [&out](int at, int value, int digits) {
+        for (int i = digits - 1; i >= 0; --i, value /= 10)
+            out[at + i] = char('0' + value % 10);
+    };
+    put(0, d.year(), 4);
+    out[4] = '-';
+    put(5, d.month(), 2);
+    out[7] = '-';
+    put(8, d.day(), 2);
+    out[10] = ' ';
+    put(11, c.hour(), 2);
+    out[13] = ':';
+    put(14, c.minute(), 2);
+    out[16] = ':';
+    put(17, c.second(), 2);
+    out[19] = 0;
+    return 19;
+}
+
 } // namespace
 
 SalesStore::SalesStore(QSqlDatabase db) : m_db(std::move(db)), m_last(m_db) { }
 
 std::optional<SalesStore::LastRow> SalesStore::lastRow(QString *error) const
 {
+    // On the file, asked at every checkout through a kept statement; a last
+    // row of whole numbers is read as it is, anything else as below.
+    if (sqlite3_stmt *last =
+            Database::keptStatement(m_db, "SELECT id, danjuhao FROM xiaoshou ORDER BY rowid DESC LIMIT 1")) {
+        const Database::KeptUse use{last};
+        const int step = sqlite3_step(last);
+        if (step == SQLITE_DONE)
+            return std::nullopt;
+        if (step == SQLITE_ROW && sqlite3_column_type(last, 0) == SQLITE_INTEGER &&
+            sqlite3_column_type(last, 1) == SQLITE_INTEGER)
+            return LastRow{sqlite3_column_int64(last, 0), sqlite3_column_int64(last, 1)};
+    }
     // The statement is prepared once on the file; the server's connection may
     // be opened again, and with it every statement.
     QSqlQuery fresh(m_db);
@@ -174,38 +217,42 @@ SalesStore::Stored SalesStore::storeInFile(qint64 ticketNumber, const QList<Tick
         return result;
     }
 
-    // The lines go in through SQLite's own interface: at 20 lines a ticket,
-    // the driver's per-row work would cost more than the inserts themselves.
-    sqlite3 *handle = Database::handleOf(m_db);
-    sqlite3_stmt *insert = nullptr;
-    if (!handle || sqlite3_prepare_v2(handle,
-                                      "INSERT INTO xiaoshou (id, danjuhao, code, shuliang, shoujia, jine, dt) "
-                                      "VALUES (?, ?, ?, ?, ?, ?, ?)",
-                                      -1, &insert, nullptr) != SQLITE_OK) {
+    // The lines go in through SQLite's own interface and a statement kept
+    // for the file: at 20 lines a ticket, the driver's per-row work would cost
+    // more than the inserts themselves.
+    sqlite3_stmt *insert = Database::keptStatement(
+        m_db, "INSERT INTO xiaoshou (id, danjuhao, code, shuliang, shoujia, jine, dt) VALUES (?, ?, ?, ?, ?, ?, ?)");
+    if (!insert) {
+        sqlite3 *handle = Database::handleOf(m_db);
         result.error = handle ? QString::fromUtf8(sqlite3_errmsg(handle)) : QStringLiteral("没有打开的数据库连接。");
         return result;
     }
-    const auto finalize = qScopeGuard([insert] { sqlite3_finalize(insert); });
+    const Database::KeptUse use{insert};
     for (const TicketLine &line : lines) {
         const QByteArray code = line.code.toUtf8();
-        const QByteArray time = Schema::toStorage(Schema::ColumnKind::DateTime, line.time).toString().toUtf8();
+        char timeText[20];
+        const int timeLength = storedTime(line.time, timeText);
+        const QByteArray otherTime =
+            timeLength ? QByteArray() : Schema::toStorage(Schema::ColumnKind::DateTime, line.time).toString().toUtf8();
         sqlite3_bind_int64(insert, 1, id++);
         sqlite3_bind_int64(insert, 2, ticketNumber);
-        sqlite3_bind_text(insert, 3, code.constData(), int(code.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(insert, 3, code.constData(), int(code.size()), SQLITE_STATIC);
         sqlite3_bind_int64(insert, 4, line.quantity);
         sqlite3_bind_int64(insert, 5, line.price.units());
         sqlite3_bind_int64(insert, 6, line.amount.units());
-        if (time.isEmpty())
+        if (timeLength)
+            sqlite3_bind_text(insert, 7, timeText, timeLength, SQLITE_STATIC);
+        else if (otherTime.isEmpty())
             sqlite3_bind_null(insert, 7);
         else
-            sqlite3_bind_text(insert, 7, time.constData(), int(time.size()), SQLITE_TRANSIENT);
+            sqlite3_bind_text(insert, 7, otherTime.constData(), int(otherTime.size()), SQLITE_STATIC);
         if (sqlite3_step(insert) != SQLITE_DONE) {
-            result.error = QString::fromUtf8(sqlite3_errmsg(handle));
+            result.error = QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(insert)));
             return result; // the transaction rolls back
         }
         sqlite3_reset(insert);
     }
-    if (const QString problem = storeReturnsAndPayment(handle, m_db, ticketNumber, result.firstId, lines, payment);
+    if (const QString problem = storeReturnsAndPayment(m_db, ticketNumber, result.firstId, lines, payment);
         !problem.isEmpty()) {
         result.error = problem;
         return result;

@@ -6,30 +6,54 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include <sqlite3.h>
+
+#include <optional>
+
+namespace {
+// BEGIN, COMMIT and ROLLBACK on the file's own connection through statements
+// kept for it (every sale runs them); nullopt elsewhere, where Qt runs them.
+std::optional<QString> runKept(const QSqlDatabase &db, const char *sql)
+{
+    sqlite3_stmt *stmt = Database::keptStatement(db, sql);
+    if (!stmt)
+        return std::nullopt;
+    const Database::KeptUse use{stmt};
+    if (sqlite3_step(stmt) == SQLITE_DONE)
+        return QString();
+    return QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(stmt)));
+}
+
+// Runs `sql`; empty when it succeeded, otherwise the error.
+QString run(const QSqlDatabase &db, const char *sql)
+{
+    if (const auto kept = runKept(db, sql))
+        return *kept;
+    QSqlQuery q(db);
+    return q.exec(QString::fromLatin1(sql)) ? QString() : q.lastError().text();
+}
+} // namespace
+
 Transaction::Transaction(QSqlDatabase db) : m_db(std::move(db))
 {
-    QSqlQuery q(m_db);
     // On the file the write lock is taken at once, so two writers never
     // deadlock halfway; the server takes its row and table locks as it goes.
-    m_active = q.exec(onServer(m_db) ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE"));
-    if (!m_active) {
-        m_error = q.lastError().text();
+    m_error = run(m_db, onServer(m_db) ? "BEGIN" : "BEGIN IMMEDIATE");
+    m_active = m_error.isEmpty();
+    if (!m_active)
         return;
-    }
     // Nothing is written into a file that is no longer the shop's file.
     if (const QString problem = Database::fileProblem(m_db); !problem.isEmpty()) {
         m_error = problem;
-        q.exec(QStringLiteral("ROLLBACK"));
+        run(m_db, "ROLLBACK");
         m_active = false;
     }
 }
 
 Transaction::~Transaction()
 {
-    if (m_active) {
-        QSqlQuery q(m_db);
-        q.exec(QStringLiteral("ROLLBACK"));
-    }
+    if (m_active)
+        run(m_db, "ROLLBACK");
 }
 
 bool Transaction::lockForNumbering(const QString &table)
@@ -54,9 +78,8 @@ bool Transaction::commit()
         m_error = problem;
         return false; // the destructor rolls back
     }
-    QSqlQuery q(m_db);
-    if (!q.exec(QStringLiteral("COMMIT"))) {
-        m_error = q.lastError().text();
+    if (const QString failed = run(m_db, "COMMIT"); !failed.isEmpty()) {
+        m_error = failed;
         return false; // the destructor rolls back
     }
     m_active = false;
