@@ -4,6 +4,7 @@
 #include "shop/engine.h"
 #include "shop/schema.h"
 #include "shop/serverfacts.h"
+#include "shop/servergoods.h"
 #include "shop/serverrows.h"
 
 #include <QScopeGuard>
@@ -145,6 +146,39 @@ CodeFacts::Outcome computeOnFile(SalesFigures &f, QSqlDatabase db, QDate first, 
         &f.error);
 }
 
+// Exactly one month or year on a kept analysis connection: the period's rows
+// in the order of their first line, with the names and prices it keeps.
+bool singlePeriodKept(SalesFigures &f, const QSqlDatabase &db, ServerGoods &kept, bool year, const QByteArray &start)
+{
+    const ServerRows rows(db,
+                          year ? "SELECT code, shuliang, CAST(jine AS bigint) FROM huizong_nian WHERE nian = $1::date "
+                                 "ORDER BY shou"
+                               : "SELECT code, shuliang, CAST(jine AS bigint) FROM huizong_yue WHERE yue = $1::date "
+                                 "ORDER BY shou",
+                          {start});
+    if (!rows.ok()) {
+        f.error = rows.error();
+        return false;
+    }
+    const QHash<QString, ServerGoods::Goods> *goods = kept.afterRead(&f.error);
+    if (!goods)
+        return false;
+    f.rows.reserve(rows.size());
+    for (int i = 0; i < rows.size(); ++i) {
+        SalesFigures::Row r;
+        r.code = rows.string(i, 0);
+        r.quantity = rows.integer(i, 1);
+        r.amount = Money::fromUnits(rows.integer(i, 2)).roundedToCents();
+        if (const auto it = goods->constFind(r.code); it != goods->cend()) {
+            r.name = it->name;
+            r.price = Money::fromUnits(it->priceUnits).roundedToCents();
+        }
+        addRow(f, std::move(r));
+    }
+    f.ok = true;
+    return true;
+}
+
 // On the server a range that holds whole months reads them from the kept
 // sales per month and per year (ServerFacts), and only the lines before the
 // first and after the last whole month. False, with no error, when the range
@@ -169,12 +203,20 @@ bool computeOnServer(SalesFigures &f, const QSqlDatabase &db, QDate first, QDate
         }
     }
     // Exactly one month or one year: its kept rows are the figures.
+    const bool year = y1 == m1 && y2 == m2 && y2 == y1.addYears(1);
+    const bool month = !year && y1 == y2 && m2 == m1.addMonths(1);
+    if (m1 == first && m2 == end && (year || month)) {
+        // A kept analysis connection holds every code's name and price: the
+        // period's rows are read alone.
+        if (ServerGoods *kept = ServerGoods::of(db))
+            return singlePeriodKept(f, db, *kept, year, day(first));
+    }
     const char *single = nullptr;
     if (m1 == first && m2 == end) {
-        if (y1 == m1 && y2 == m2 && y2 == y1.addYears(1))
+        if (year)
             single = "SELECT b.code, b.shuliang, CAST(b.jine AS bigint), h.name, h.jinjia FROM huizong_nian b "
                      "LEFT JOIN huizong h ON h.code = b.code WHERE b.nian = $1::date ORDER BY b.shou";
-        else if (y1 == y2 && m2 == m1.addMonths(1))
+        else if (month)
             single = "SELECT b.code, b.shuliang, CAST(b.jine AS bigint), h.name, h.jinjia FROM huizong_yue b "
                      "LEFT JOIN huizong h ON h.code = b.code WHERE b.yue = $1::date ORDER BY b.shou";
     }

@@ -32,6 +32,8 @@ END $$)";
 const char *GoodsTrigger = R"(
 CREATE OR REPLACE FUNCTION huizong_goods_changed() RETURNS trigger LANGUAGE plpgsql AS $$
 BEGIN
+  -- Connections that keep names and prices read them again after the commit.
+  PERFORM pg_notify('huizong_goods', '');
   IF TG_OP = 'TRUNCATE' THEN
     IF TG_TABLE_NAME = 'name' THEN
       UPDATE huizong SET name = NULL WHERE name IS NOT NULL;
@@ -117,6 +119,15 @@ QString periodsAdded()
                    "jine = b.jine + EXCLUDED.jine, shou = LEAST(b.shou, EXCLUDED.shou);\n")
                    .arg(QLatin1String(p.table), QLatin1String(p.column), QLatin1String(p.unit));
     return all;
+}
+
+// One period's rows in the order of their first line, with what the
+// analysis reads of them: the index alone answers a month or a year, however
+// the rows lie in the table.
+QString periodIndex(const Period &p)
+{
+    return QStringLiteral("CREATE INDEX IF NOT EXISTS %1_shou ON %1 (%2, shou) INCLUDE (code, shuliang, jine)")
+        .arg(QLatin1String(p.table), QLatin1String(p.column));
 }
 
 QString periodsFilled(const Period &p, const QString &periods)
@@ -209,9 +220,13 @@ QStringList buildStatements()
                                                  "FROM xiaoshou WHERE dt IS NOT NULL")),
         periodsFilled(Periods[1], QStringLiteral("SELECT DISTINCT date_trunc('year', dt)::date AS start "
                                                  "FROM xiaoshou WHERE dt IS NOT NULL")),
+        periodIndex(Periods[0]),
+        periodIndex(Periods[1]),
         QString::fromLatin1(GoodsFunction),
         QString::fromLatin1(GoodsTrigger),
         salesTrigger(),
+        // Kept names and prices of other connections are read again.
+        QStringLiteral("NOTIFY huizong_goods"),
     };
     for (const char *table : {"name", "jinhuo", "xiaoshou"}) {
         const QString function = QLatin1String(table) == QLatin1String("xiaoshou")
@@ -263,12 +278,56 @@ QString ServerFacts::build(const QSqlDatabase &db)
     return QString();
 }
 
+// Kept facts of an older version lack the indexes of their periods and the
+// notification of changed goods: they are added under the lock that every
+// writer of the three tables waits for, and a second program that waited
+// finds them made.
+QString addLaterParts(const QSqlDatabase &db)
+{
+    QSqlQuery q(db);
+    auto lacking = [&q](bool *lacks) {
+        if (!q.exec(QStringLiteral("SELECT to_regclass('huizong_yue_shou') IS NULL OR "
+                                   "to_regclass('huizong_nian_shou') IS NULL OR NOT EXISTS (SELECT 1 FROM pg_proc "
+                                   "WHERE proname = 'huizong_goods_changed' AND prosrc LIKE '%pg_notify%')")) ||
+            !q.next())
+            return false;
+        *lacks = q.value(0).toBool();
+        return true;
+    };
+    bool lacks = false;
+    if (!lacking(&lacks))
+        return q.lastError().text();
+    if (!lacks)
+        return QString();
+    {
+        Transaction tx(db);
+        if (!tx.isActive())
+            return tx.lastError();
+        if (!q.exec(QStringLiteral("SET LOCAL client_min_messages = warning")) ||
+            !q.exec(QStringLiteral("LOCK TABLE name, jinhuo, xiaoshou IN SHARE ROW EXCLUSIVE MODE")) ||
+            !lacking(&lacks))
+            return q.lastError().text();
+        if (!lacks)
+            return QString();
+        for (const Period &p : Periods)
+            if (!q.exec(periodIndex(p)))
+                return q.lastError().text();
+        if (!q.exec(QString::fromLatin1(GoodsTrigger)) || !q.exec(QStringLiteral("NOTIFY huizong_goods")))
+            return q.lastError().text();
+        if (!tx.commit())
+            return tx.lastError();
+    }
+    // The visibility map, so that the indexes are read alone; a failure loses nothing.
+    q.exec(QStringLiteral("VACUUM ANALYZE huizong_yue, huizong_nian"));
+    return QString();
+}
+
 QString ServerFacts::ensure(const QSqlDatabase &db)
 {
     QSqlQuery q(db);
     QString error;
     if (!missing(q, &error))
-        return error;
+        return error.isEmpty() ? addLaterParts(db) : error;
     // The tables are locked as the tills lock them for a checkout; a second
     // program that waited here finds the table made and leaves it.
     Transaction tx(db);
@@ -277,12 +336,14 @@ QString ServerFacts::ensure(const QSqlDatabase &db)
     if (!q.exec(QStringLiteral("LOCK TABLE name, jinhuo, xiaoshou IN SHARE ROW EXCLUSIVE MODE")))
         return q.lastError().text();
     if (!missing(q, &error))
-        return error;
+        return error; // built meanwhile by another program, indexes and all
     if (const QString failed = build(db); !failed.isEmpty())
         return failed;
     if (!tx.commit())
         return tx.lastError();
-    q.exec(QStringLiteral("ANALYZE huizong")); // the planner's figures; a failure loses nothing
+    // The planner's figures, and the visibility map that lets the periods'
+    // indexes be read alone; a failure loses nothing.
+    q.exec(QStringLiteral("VACUUM ANALYZE huizong, huizong_yue, huizong_nian"));
     return QString();
 }
 

@@ -7,6 +7,7 @@
 #include <functional>
 #include <mutex>
 
+class QThreadPool;
 struct sqlite3;
 struct pg_cancel;
 
@@ -25,13 +26,28 @@ public:
     // Opens the connection in the calling thread, gives it to `work` and
     // closes it again. When it cannot be opened the work still gets the
     // connection and reports the failure of its first query.
+    //
+    // A server connection is kept open afterwards for the next work of the
+    // same thread (a new server process starts with empty caches, and costs
+    // more to start than a month's analysis costs to answer); a kept one that
+    // was lost meanwhile is opened again and the work done once more. Work
+    // runs on the pool's one thread, so its kept connections serve every
+    // analysis; they are closed when the application ends.
     void run(const std::function<void(QSqlDatabase)> &work);
+    static QThreadPool *pool();
+    // On the pool's thread: closes the kept connections no work used for
+    // IdleMilliseconds, so that no server process waits for a till that is
+    // not analysing (nor piles up notices for it).
+    static void closeIdle();
+    static constexpr int IdleMilliseconds = 10 * 60 * 1000;
     // From any thread: the running statement of the work stops at once with
     // an error, and work not yet begun is not begun.
     void interrupt();
     bool isInterrupted() const { return m_interrupted; }
 
 private:
+    void runOn(QSqlDatabase db, const std::function<void(QSqlDatabase)> &work);
+
     QString m_driver, m_name, m_host, m_user, m_password, m_options;
     int m_port = -1;
     std::mutex m_lock;

@@ -133,6 +133,42 @@ private Q_SLOTS:
         });
     }
 
+    void aMonthOnTheServerFollowsEveryChange()
+    {
+        // A whole month on the server is read from its kept rows, with the
+        // names and prices the analyses' own connection keeps between runs:
+        // what another program commits shows in the very next run, and a
+        // connection the server dropped between two runs is opened again.
+        CounterFixture f(true, true);
+        f.shop.addSale(10, 9, QStringLiteral("B"), 2, Money::fromCents(1000)); // 2026-12-01
+        inScreen(f, QStringLiteral("frmxiaoshou"), [&](QDialog *d) {
+            d->findChild<QDateEdit *>(QStringLiteral("DTPicker1"))->setDate(QDate(2026, 12, 1));
+            d->findChild<QDateEdit *>(QStringLiteral("DTPicker2"))->setDate(QDate(2026, 12, 31));
+            auto *model = d->findChild<QTableView *>(QStringLiteral("DataGrid1"))->model();
+            auto run = [&] {
+                QTest::mouseClick(d->findChild<QPushButton *>(QStringLiteral("OKButton")), Qt::LeftButton);
+                return model->rowCount() == 1
+                           ? QStringList{model->index(0, 1).data().toString(), model->index(0, 4).data().toString()}
+                           : QStringList();
+            };
+            QCOMPARE(run(), strings({"薯片", "¥10.00"}));
+            for (int i = 1; i <= 5; ++i) {
+                f.shop.exec(QStringLiteral("UPDATE name SET name = 'B%1' WHERE code = 'B'").arg(i));
+                f.shop.addPurchase(QStringLiteral("B"), 1, Money::fromCents(100 * i));
+                QCOMPARE(run(), (QStringList{QStringLiteral("B%1").arg(i), QStringLiteral("¥%1.00").arg(i)}));
+            }
+            QSqlQuery q(f.window->database().connection());
+            QVERIFY(q.exec(QStringLiteral("SELECT pg_backend_pid()")) && q.next());
+            const qint64 counter = q.value(0).toLongLong();
+            f.shop.exec(QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
+                                       "WHERE datname = current_database() AND pid NOT IN (pg_backend_pid(), %1)")
+                            .arg(counter));
+            f.shop.exec(QStringLiteral("UPDATE name SET name = '薯片' WHERE code = 'B'"));
+            QCOMPARE(run(), strings({"薯片", "¥5.00"}));
+            QVERIFY2(f.messages.boxes.isEmpty(), qPrintable(f.messages.last()));
+        });
+    }
+
     void inventoryAnalysis_data() { addEngineColumn(); }
     void inventoryAnalysis()
     {

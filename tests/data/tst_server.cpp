@@ -222,6 +222,24 @@ private Q_SLOTS:
         opened = Database::openServer(shop.server());
         QVERIFY2(opened.database, qPrintable(opened.message));
         QCOMPARE(StockFigures::compute(opened.database->connection()).rows.value(0).stock, 4);
+        // Kept figures of the version before: no period indexes, and goods
+        // changes not told to the connections that keep names and prices.
+        q = QSqlQuery(opened.database->connection());
+        QVERIFY(q.exec(QStringLiteral("DROP INDEX huizong_yue_shou, huizong_nian_shou")));
+        QVERIFY(q.exec(QStringLiteral(
+            "DO $$ DECLARE src text; BEGIN SELECT prosrc INTO src FROM pg_proc WHERE proname = "
+            "'huizong_goods_changed'; EXECUTE format('CREATE OR REPLACE FUNCTION huizong_goods_changed() RETURNS "
+            "trigger LANGUAGE plpgsql AS %L', replace(src, 'pg_notify', 'concat')); END $$")));
+        q = QSqlQuery();
+        opened.database.reset();
+        opened = Database::openServer(shop.server());
+        QVERIFY2(opened.database, qPrintable(opened.message));
+        q = QSqlQuery(opened.database->connection());
+        QVERIFY(q.exec(QStringLiteral("SELECT to_regclass('huizong_yue_shou') IS NOT NULL AND "
+                                      "to_regclass('huizong_nian_shou') IS NOT NULL AND (SELECT prosrc LIKE "
+                                      "'%pg_notify%' FROM pg_proc WHERE proname = 'huizong_goods_changed')")) &&
+                q.next());
+        QVERIFY(q.value(0).toBool());
     }
 
     void aServerWithoutAShopIsRefused()

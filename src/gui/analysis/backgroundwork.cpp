@@ -2,10 +2,13 @@
 
 #include "shop/workconnection.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QFutureWatcher>
 #include <QProgressDialog>
 #include <QSemaphore>
+#include <QThreadPool>
+#include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
 
 namespace BackgroundWork {
@@ -16,7 +19,7 @@ bool run(QWidget *parent, const QSqlDatabase &source, const QString &label,
     WorkConnection connection(source);
     QSemaphore finished;
     QFutureWatcher<void> watcher;
-    watcher.setFuture(QtConcurrent::run([&] {
+    watcher.setFuture(QtConcurrent::run(WorkConnection::pool(), [&] {
         connection.run(work);
         finished.release();
     }));
@@ -24,6 +27,9 @@ bool run(QWidget *parent, const QSqlDatabase &source, const QString &label,
     // Short work is simply waited for: no event is handled meanwhile, just as
     // for any quick query. Only past half a second the progress dialog comes
     // up and the window is served while the work goes on.
+    // The kept server connection closes when no work used it for a while.
+    QTimer::singleShot(WorkConnection::IdleMilliseconds + 1000, QCoreApplication::instance(),
+                       [] { WorkConnection::pool()->start([] { WorkConnection::closeIdle(); }); });
     if (finished.tryAcquire(1, 500)) {
         watcher.waitForFinished();
         return true;
