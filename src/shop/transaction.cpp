@@ -30,7 +30,11 @@ QString run(const QSqlDatabase &db, const char *sql)
     if (const auto kept = runKept(db, sql))
         return *kept;
     QSqlQuery q(db);
-    return q.exec(QString::fromLatin1(sql)) ? QString() : q.lastError().text();
+    if (q.exec(QString::fromLatin1(sql)))
+        return QString();
+    // Never empty: an empty text would pass for success.
+    const QString error = q.lastError().text().trimmed();
+    return error.isEmpty() ? QStringLiteral("%1 没有完成。").arg(QString::fromLatin1(sql)) : error;
 }
 } // namespace
 

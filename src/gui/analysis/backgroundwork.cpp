@@ -24,12 +24,12 @@ bool run(QWidget *parent, const QSqlDatabase &source, const QString &label,
         finished.release();
     }));
 
-    // Short work is simply waited for: no event is handled meanwhile, just as
-    // for any quick query. Only past half a second the progress dialog comes
-    // up and the window is served while the work goes on.
     // The kept server connection closes when no work used it for a while.
     QTimer::singleShot(WorkConnection::IdleMilliseconds + 1000, QCoreApplication::instance(),
                        [] { WorkConnection::pool()->start([] { WorkConnection::closeIdle(); }); });
+    // Short work is simply waited for: no event is handled meanwhile, just as
+    // for any quick query. Only past half a second the progress dialog comes
+    // up and the window is served while the work goes on.
     if (finished.tryAcquire(1, 500)) {
         watcher.waitForFinished();
         return true;
