@@ -146,6 +146,30 @@ CodeFacts::Outcome computeOnFile(SalesFigures &f, QSqlDatabase db, QDate first, 
         &f.error);
 }
 
+// The server's rows of code, quantity and amount as the figures' rows; name
+// and price from the kept goods, or else from the rows' fourth and fifth
+// columns.
+bool addServerRows(SalesFigures &f, const ServerRows &rows, const QHash<QString, ServerGoods::Goods> *goods)
+{
+    f.rows.reserve(rows.size());
+    for (int i = 0; i < rows.size(); ++i) {
+        SalesFigures::Row r;
+        r.code = rows.string(i, 0);
+        r.quantity = rows.integer(i, 1);
+        r.amount = Money::fromUnits(rows.integer(i, 2)).roundedToCents();
+        if (!goods) {
+            r.name = rows.string(i, 3);
+            r.price = Money::fromUnits(rows.integer(i, 4)).roundedToCents();
+        } else if (const auto it = goods->constFind(r.code); it != goods->cend()) {
+            r.name = it->name;
+            r.price = Money::fromUnits(it->priceUnits).roundedToCents();
+        }
+        addRow(f, std::move(r));
+    }
+    f.ok = true;
+    return true;
+}
+
 // Exactly one month or year on a kept analysis connection: the period's rows
 // in the order of their first line, with the names and prices it keeps.
 bool singlePeriodKept(SalesFigures &f, const QSqlDatabase &db, ServerGoods &kept, bool year, const QByteArray &start)
@@ -163,20 +187,7 @@ bool singlePeriodKept(SalesFigures &f, const QSqlDatabase &db, ServerGoods &kept
     const QHash<QString, ServerGoods::Goods> *goods = kept.afterRead(&f.error);
     if (!goods)
         return false;
-    f.rows.reserve(rows.size());
-    for (int i = 0; i < rows.size(); ++i) {
-        SalesFigures::Row r;
-        r.code = rows.string(i, 0);
-        r.quantity = rows.integer(i, 1);
-        r.amount = Money::fromUnits(rows.integer(i, 2)).roundedToCents();
-        if (const auto it = goods->constFind(r.code); it != goods->cend()) {
-            r.name = it->name;
-            r.price = Money::fromUnits(it->priceUnits).roundedToCents();
-        }
-        addRow(f, std::move(r));
-    }
-    f.ok = true;
-    return true;
+    return addServerRows(f, rows, goods);
 }
 
 // On the server a range that holds whole months reads them from the kept
@@ -241,18 +252,7 @@ bool computeOnServer(SalesFigures &f, const QSqlDatabase &db, QDate first, QDate
         f.error = rows.error();
         return false;
     }
-    f.rows.reserve(rows.size());
-    for (int i = 0; i < rows.size(); ++i) {
-        SalesFigures::Row r;
-        r.code = rows.string(i, 0);
-        r.quantity = rows.integer(i, 1);
-        r.amount = Money::fromUnits(rows.integer(i, 2)).roundedToCents();
-        r.name = rows.string(i, 3);
-        r.price = Money::fromUnits(rows.integer(i, 4)).roundedToCents();
-        addRow(f, std::move(r));
-    }
-    f.ok = true;
-    return true;
+    return addServerRows(f, rows, nullptr);
 }
 
 } // namespace
