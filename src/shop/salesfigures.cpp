@@ -1,6 +1,7 @@
 #include "shop/salesfigures.h"
 
 #include "shop/codefacts.h"
+#include "shop/codetable.h"
 #include "shop/engine.h"
 #include "shop/schema.h"
 #include "shop/serverfacts.h"
@@ -36,6 +37,134 @@ QByteArray momentText(QDate day)
     return day.toString(QStringLiteral("yyyy-MM-dd 00:00:00")).toUtf8();
 }
 
+// The lines of `stmt` (rowid, code, shuliang, jine, dt) added up per code
+// and per day into `f`, names and prices from `facts`.
+CodeFacts::Outcome addUpRange(sqlite3_stmt *stmt, const CodeFacts::Facts &facts, SalesFigures &f)
+{
+    using namespace CodeFacts;
+    // A line's group is found in a flat table of the range's codes; the
+    // kept facts are asked once per code, when its first line comes.
+    struct Group
+    {
+        QString name;          // taken while the code's facts are at hand
+        qint64 priceUnits = 0; // the row's price, as shown
+        qint64 first = 0;
+        qint64 quantity = 0;
+        qint64 amount = 0;
+    };
+    CodeTable<Group> groups;
+    // Lines come in time order: the day changes rarely.
+    std::vector<std::pair<std::string, SalesFigures::Day>> days;
+    CodeMap<size_t> dayAt;
+    bool daysKept = true;
+    // The lines are read a batch at a time, and then added up: the
+    // table's memory is asked for while SQLite reads, and the lookups
+    // of a batch wait for memory together rather than one by one.
+    struct Pending
+    {
+        Line line;
+        std::uint64_t hash;
+        size_t codeAt;
+        size_t day;
+        size_t group;
+    };
+    constexpr size_t Batch = 256;
+    constexpr size_t Ahead = 8;
+    std::vector<Pending> batch;
+    batch.reserve(Batch);
+    std::string codes;
+    std::vector<size_t> added;
+    int step = SQLITE_ROW;
+    while (step == SQLITE_ROW) {
+        batch.clear();
+        codes.clear();
+        size_t dayIndex = days.size();
+        while (batch.size() < Batch && (step = sqlite3_step(stmt)) == SQLITE_ROW) {
+            Pending p;
+            if (!lineOf(stmt, &p.line))
+                return Outcome::Unusual;
+            p.codeAt = codes.size();
+            codes.append(p.line.code);
+            p.hash = CodeTable<Group>::hashOf(p.line.code);
+            groups.prefetchSlot(p.hash);
+            const auto *dt = reinterpret_cast<const char *>(sqlite3_column_text(stmt, 4));
+            const std::string_view dayText(dt ? dt : "", size_t(std::min(10, sqlite3_column_bytes(stmt, 4))));
+            if (dayIndex >= days.size() || dayText != days[dayIndex].first) {
+                auto it = dayAt.find(dayText);
+                if (it == dayAt.end()) {
+                    it = dayAt.try_emplace(std::string(dayText), days.size()).first;
+                    days.push_back({it->first, {}});
+                }
+                dayIndex = it->second;
+            }
+            p.day = dayIndex;
+            batch.push_back(p);
+        }
+        // The codes' text, now that SQLite holds it no longer.
+        for (Pending &p : batch)
+            p.line.code = std::string_view(codes).substr(p.codeAt, p.line.code.size());
+        added.clear();
+        for (size_t i = 0; i < batch.size(); ++i) {
+            if (i + Ahead < batch.size())
+                groups.prefetchEntry(batch[i + Ahead].hash);
+            Pending &p = batch[i];
+            bool isNew;
+            p.group = groups.place(p.line.code, p.hash, &isNew);
+            Group &g = groups.entries()[p.group].value;
+            if (isNew) {
+                g.first = p.line.rowid;
+                added.push_back(p.group);
+            }
+            g.first = std::min(g.first, p.line.rowid);
+            if (!add(g.quantity, p.line.quantity) || (p.line.counted && !add(g.amount, p.line.amountUnits)))
+                return Outcome::Unusual;
+        }
+        for (const size_t at : added) {
+            auto &entry = groups.entries()[at];
+            if (const Goods *goods = facts.find(entry.code)) {
+                entry.value.name = goods->name;
+                entry.value.priceUnits = goods->lastPrice.roundedToCents().units();
+            }
+        }
+        for (const Pending &p : batch) {
+            SalesFigures::Day &day = days[p.day].second;
+            qint64 cost;
+            daysKept = daysKept && (!p.line.counted || add(day.salesUnits, p.line.amountUnits)) &&
+                       !__builtin_mul_overflow(p.line.quantity, groups.entries()[p.group].value.priceUnits, &cost) &&
+                       add(day.costUnits, cost);
+        }
+    }
+    if (step != SQLITE_DONE)
+        return Outcome::Failed;
+    // Rows in the order in which their codes first occur among the lines.
+    std::vector<CodeTable<Group>::Entry *> order;
+    order.reserve(groups.entries().size());
+    for (auto &entry : groups.entries())
+        order.push_back(&entry);
+    std::sort(order.begin(), order.end(), [](const auto *a, const auto *b) { return a->value.first < b->value.first; });
+    f.rows.reserve(qsizetype(order.size()));
+    for (auto *entry : order) {
+        Group &g = entry->value;
+        SalesFigures::Row r;
+        r.code = QString::fromUtf8(entry->code.data(), qsizetype(entry->code.size()));
+        r.quantity = g.quantity;
+        r.amount = Money::fromUnits(g.amount).roundedToCents();
+        r.name = std::move(g.name);
+        r.price = Money::fromUnits(g.priceUnits);
+        addRow(f, std::move(r));
+    }
+    if (daysKept) {
+        f.days.reserve(qsizetype(days.size()));
+        for (auto &[text, totals] : days) {
+            totals.day = QDate::fromString(QString::fromLatin1(text.data(), qsizetype(text.size())),
+                                           QStringLiteral("yyyy-MM-dd"));
+            f.days.append(totals);
+        }
+        f.hasDays = true;
+    }
+    return Outcome::Done;
+}
+
 // The range's lines read through SQLite's own interface and added up per code
 // in one pass; the names and prices come from the kept facts of the file.
 CodeFacts::Outcome computeOnFile(SalesFigures &f, QSqlDatabase db, QDate first, QDate last)
@@ -54,94 +183,7 @@ CodeFacts::Outcome computeOnFile(SalesFigures &f, QSqlDatabase db, QDate first, 
             const QByteArray from = momentText(first), to = momentText(last.addDays(1));
             sqlite3_bind_text(stmt, 1, from.constData(), int(from.size()), SQLITE_STATIC);
             sqlite3_bind_text(stmt, 2, to.constData(), int(to.size()), SQLITE_STATIC);
-            // A line's group is found through its code's place among the kept
-            // ones, without a map of its own; codes added since the facts were
-            // read have a map.
-            struct Group
-            {
-                std::string_view code;
-                const Goods *goods;
-                qint64 priceUnits; // the row's price, as shown
-                qint64 first;
-                qint64 quantity = 0;
-                qint64 amount = 0;
-            };
-            std::vector<Group> groups;
-            std::vector<int> groupOf(facts.goods.size(), -1);
-            CodeMap<size_t> newer;
-            // Lines come in time order: the day changes rarely.
-            std::vector<std::pair<std::string, SalesFigures::Day>> days;
-            CodeMap<size_t> dayAt;
-            size_t dayIndex = 0;
-            bool daysKept = true;
-            Line line;
-            int step;
-            while ((step = sqlite3_step(stmt)) == SQLITE_ROW) {
-                if (!lineOf(stmt, &line))
-                    return Outcome::Unusual;
-                size_t at;
-                if (const auto kept = facts.goods.find(line.code); kept != facts.goods.end()) {
-                    int &slot = groupOf[size_t(kept->second.ordinal)];
-                    if (slot < 0) {
-                        slot = int(groups.size());
-                        groups.push_back(
-                            {kept->first, &kept->second, kept->second.lastPrice.roundedToCents().units(), line.rowid});
-                    }
-                    at = size_t(slot);
-                } else {
-                    auto it = newer.find(line.code);
-                    if (it == newer.end()) {
-                        it = newer.try_emplace(std::string(line.code), groups.size()).first;
-                        groups.push_back({it->first, nullptr, 0, line.rowid});
-                    }
-                    at = it->second;
-                }
-                Group &g = groups[at];
-                g.first = std::min(g.first, line.rowid);
-                if (!add(g.quantity, line.quantity) || (line.counted && !add(g.amount, line.amountUnits)))
-                    return Outcome::Unusual;
-
-                const auto *dt = reinterpret_cast<const char *>(sqlite3_column_text(stmt, 4));
-                const std::string_view dayText(dt ? dt : "", size_t(std::min(10, sqlite3_column_bytes(stmt, 4))));
-                if (dayIndex >= days.size() || dayText != days[dayIndex].first) {
-                    auto it = dayAt.find(dayText);
-                    if (it == dayAt.end()) {
-                        it = dayAt.try_emplace(std::string(dayText), days.size()).first;
-                        days.push_back({it->first, {}});
-                    }
-                    dayIndex = it->second;
-                }
-                SalesFigures::Day *day = &days[dayIndex].second;
-                qint64 cost;
-                daysKept = daysKept && (!line.counted || add(day->salesUnits, line.amountUnits)) &&
-                           !__builtin_mul_overflow(line.quantity, g.priceUnits, &cost) && add(day->costUnits, cost);
-            }
-            if (step != SQLITE_DONE)
-                return Outcome::Failed;
-            // Rows in the order in which their codes first occur among the lines.
-            std::sort(groups.begin(), groups.end(), [](const Group &a, const Group &b) { return a.first < b.first; });
-            f.rows.reserve(qsizetype(groups.size()));
-            for (const Group &g : groups) {
-                SalesFigures::Row r;
-                r.code = QString::fromUtf8(g.code.data(), qsizetype(g.code.size()));
-                r.quantity = g.quantity;
-                r.amount = Money::fromUnits(g.amount).roundedToCents();
-                if (g.goods) {
-                    r.name = g.goods->name;
-                    r.price = g.goods->lastPrice.roundedToCents();
-                }
-                addRow(f, std::move(r));
-            }
-            if (daysKept) {
-                f.days.reserve(qsizetype(days.size()));
-                for (auto &[text, totals] : days) {
-                    totals.day = QDate::fromString(QString::fromLatin1(text.data(), qsizetype(text.size())),
-                                                   QStringLiteral("yyyy-MM-dd"));
-                    f.days.append(totals);
-                }
-                f.hasDays = true;
-            }
-            return Outcome::Done;
+            return addUpRange(stmt, facts, f);
         },
         &f.error);
 }

@@ -1,6 +1,8 @@
+#include "shop/codetable.h"
 #include "shop/expiry.h"
 #include "shop/reorder.h"
 #include "shop/salesfigures.h"
+#include "shop/salestrend.h"
 #include "shop/schema.h"
 #include "shop/stockfigures.h"
 #include "testshop.h"
@@ -10,6 +12,9 @@
 #include <QRandomGenerator>
 #include <QSqlQuery>
 #include <QTest>
+
+#include <algorithm>
+#include <random>
 
 #include <sqlite3.h>
 
@@ -183,6 +188,15 @@ class TestFigures : public QObject
         q.addBindValue(amountUnits);
         q.addBindValue(dt);
         QVERIFY(q.exec());
+    }
+
+    static QStringList bucketsOf(const SalesTrend &trend)
+    {
+        QStringList out{trend.ok ? QStringLiteral("ok") : trend.error};
+        for (const SalesTrend::Bucket &b : trend.buckets)
+            out << QStringLiteral("%1|%2|%3")
+                       .arg(b.start.toString(Qt::ISODate), b.sales.toExactString(), b.profit.toExactString());
+        return out;
     }
 
 private Q_SLOTS:
@@ -451,6 +465,42 @@ private Q_SLOTS:
         QCOMPARE(figures(server), figures(file));
     }
 
+    void aTableOfCodesKeepsEveryCodeApart()
+    {
+        // Codes of every length, many of them alike but for one byte at the
+        // start, the middle or the end, and bytes a text may hold (NUL, UTF-8):
+        // each keeps its own entry while the table grows many times.
+        std::vector<std::string> codes{std::string(), std::string(1, '\0'), std::string(2, '\0'), "货号"};
+        for (int n = 0; n < 6000; ++n) {
+            const std::string digits = std::to_string(6901000000000LL + n * 7919LL);
+            codes.push_back(digits);
+            codes.push_back(digits + "x");
+            codes.push_back("x" + digits);
+            codes.push_back(std::string(size_t(n % 40), 'a') + std::to_string(n));
+            std::string twin = digits;
+            twin[6] ^= 1;
+            codes.push_back(twin);
+        }
+        std::sort(codes.begin(), codes.end());
+        codes.erase(std::unique(codes.begin(), codes.end()), codes.end());
+        std::shuffle(codes.begin(), codes.end(), std::mt19937(20261210));
+        CodeTable<int> table;
+        for (size_t i = 0; i < codes.size(); ++i) {
+            bool added = false;
+            table.at(codes[i], &added).value = int(i);
+            QVERIFY2(added, codes[i].c_str());
+        }
+        QCOMPARE(table.entries().size(), codes.size());
+        for (size_t i = 0; i < codes.size(); ++i) {
+            bool added = true;
+            const auto &entry = table.at(codes[i], &added);
+            QVERIFY(!added);
+            QCOMPARE(entry.value, int(i));
+            QVERIFY(entry.code == codes[i]);
+            QVERIFY(table.entries()[i].code == codes[i]); // in the order first met
+        }
+    }
+
     void equalToTheSlowWalkOnGeneratedData()
     {
         TestShop shop;
@@ -518,6 +568,12 @@ private Q_SLOTS:
                     SalesFigures::compute(shop.db().connection(), ranges[r].first, ranges[r].second);
                 QVERIFY2(fast.ok, qPrintable(fast.error));
                 QCOMPARE(rowsOf(fast), sales[r]);
+                // The chart of the days the analysis added up in its own pass
+                // is the chart of the chart's own pass over the lines.
+                SalesFigures withoutDays = fast;
+                withoutDays.hasDays = false;
+                QCOMPARE(bucketsOf(SalesTrend::compute(shop.db().connection(), fast.first, fast.last, fast)),
+                         bucketsOf(SalesTrend::compute(shop.db().connection(), fast.first, fast.last, withoutDays)));
             }
         }
     }
