@@ -199,9 +199,9 @@ void WorkConnection::run(const std::function<void(QSqlDatabase)> &work)
     }
 }
 
-void WorkConnection::closeIdle()
+void WorkConnection::closeIdle(qint64 idleMilliseconds)
 {
-    kept.forgetIdle(IdleMilliseconds);
+    kept.forgetIdle(idleMilliseconds);
 }
 
 void WorkConnection::runOn(QSqlDatabase db, const std::function<void(QSqlDatabase)> &work)

@@ -36,9 +36,9 @@ public:
     void run(const std::function<void(QSqlDatabase)> &work);
     static QThreadPool *pool();
     // On the pool's thread: closes the kept connections no work used for
-    // IdleMilliseconds, so that no server process waits for a till that is
+    // `idleMilliseconds`, so that no server process waits for a till that is
     // not analysing (nor piles up notices for it).
-    static void closeIdle();
+    static void closeIdle(qint64 idleMilliseconds = IdleMilliseconds);
     static constexpr int IdleMilliseconds = 10 * 60 * 1000;
     // From any thread: the running statement of the work stops at once with
     // an error, and work not yet begun is not begun.

@@ -8,6 +8,7 @@
 #include "print/inventoryreport.h"
 #include "printedpdf.h"
 #include "shop/recordset.h"
+#include "shop/workconnection.h"
 
 #include <QCheckBox>
 #include <QDateEdit>
@@ -20,11 +21,13 @@
 #include <QProcess>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QSemaphore>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStyle>
 #include <QTableView>
 #include <QThread>
+#include <QThreadPool>
 #include <QTimer>
 
 namespace {
@@ -165,6 +168,33 @@ private Q_SLOTS:
                             .arg(counter));
             f.shop.exec(QStringLiteral("UPDATE name SET name = '薯片' WHERE code = 'B'"));
             QCOMPARE(run(), strings({"薯片", "¥5.00"}));
+
+            // The kept connection is closed once no work used it for a while
+            // (here: for any time at all), not before; the next run opens one.
+            auto workSessions = [&] {
+                QSqlQuery count(f.shop.db().connection());
+                const bool ok = count.exec(QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE datname = "
+                                                          "current_database() AND pid NOT IN (pg_backend_pid(), %1)")
+                                               .arg(counter)) &&
+                                count.next();
+                return ok ? count.value(0).toInt() : -1;
+            };
+            auto closeIdle = [](qint64 ms) {
+                QSemaphore done;
+                WorkConnection::pool()->start([&] {
+                    WorkConnection::closeIdle(ms);
+                    done.release();
+                });
+                done.acquire();
+            };
+            QCOMPARE(workSessions(), 1);
+            closeIdle(WorkConnection::IdleMilliseconds);
+            QCOMPARE(workSessions(), 1);
+            closeIdle(0);
+            QTRY_COMPARE(workSessions(), 0);
+            f.shop.exec(QStringLiteral("UPDATE name SET name = 'B6' WHERE code = 'B'"));
+            QCOMPARE(run(), strings({"B6", "¥5.00"}));
+            QCOMPARE(workSessions(), 1);
             QVERIFY2(f.messages.boxes.isEmpty(), qPrintable(f.messages.last()));
         });
     }
