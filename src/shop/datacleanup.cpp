@@ -24,7 +24,8 @@ QStringList DataCleanup::tablesOf(Scope scope)
 {
     // Sales first, so no purchase or sale is ever left for a deleted code;
     // the returns and payments of the sales go with them (the closes stay:
-    // each holds its own figures).
+    // each holds its own figures, and so do the payments of the periods not
+    // yet closed). A minimum stock goes with its goods.
     const QStringList sales = {QStringLiteral("xiaoshou"), QStringLiteral("tuihuo"), QStringLiteral("fukuan")};
     switch (scope) {
     case Scope::Sales:
@@ -32,9 +33,14 @@ QStringList DataCleanup::tablesOf(Scope scope)
     case Scope::SalesAndPurchases:
         return sales + QStringList{QStringLiteral("jinhuo")};
     case Scope::Everything:
-        return sales + QStringList{QStringLiteral("jinhuo"), QStringLiteral("name")};
+        return sales + QStringList{QStringLiteral("jinhuo"), QStringLiteral("name"), QStringLiteral("zuidi")};
     }
     return {};
+}
+
+QString DataCleanup::keptOf(const QString &table)
+{
+    return table == u"fukuan" ? QStringLiteral("rijie IS NULL") : QString();
 }
 
 QString DataCleanup::backupPathFor(const QString &databasePath, const QDateTime &when)
@@ -96,10 +102,11 @@ QString copyWhole(const QSqlDatabase &db, const QString &path)
 
 } // namespace
 
-DataCleanup::Result DataCleanup::run(QSqlDatabase db, const QString &databasePath, Scope scope, const QDateTime &when)
+DataCleanup::Result DataCleanup::run(QSqlDatabase db, const QString &databasePath, Scope scope, const QDateTime &when,
+                                     const ShopCopy::Progress &progress)
 {
     if (onServer(db))
-        return runOnServer(db, scope, when);
+        return runOnServer(db, scope, when, progress);
     Result result;
     result.backupPath = backupPathFor(databasePath, when);
 
@@ -132,7 +139,9 @@ DataCleanup::Result DataCleanup::run(QSqlDatabase db, const QString &databasePat
     for (const QString &table : tablesOf(scope)) {
         for (const QString &trigger : Schema::changeCountTriggers(table))
             statements.append(QStringLiteral("DROP TRIGGER IF EXISTS %1").arg(trigger));
-        statements.append(QStringLiteral("DELETE FROM \"%1\"").arg(table));
+        const QString kept = keptOf(table);
+        statements.append(kept.isEmpty() ? QStringLiteral("DELETE FROM \"%1\"").arg(table)
+                                         : QStringLiteral("DELETE FROM \"%1\" WHERE NOT (%2)").arg(table, kept));
     }
     statements += Schema::changeCountStatements();
     statements.append(QStringLiteral("UPDATE biandong SET huowu = huowu + 1, xiaoshou = xiaoshou + 1"));
@@ -150,37 +159,73 @@ DataCleanup::Result DataCleanup::run(QSqlDatabase db, const QString &databasePat
     return result;
 }
 
-DataCleanup::Result DataCleanup::runOnServer(QSqlDatabase db, Scope scope, const QDateTime &when)
+DataCleanup::Result DataCleanup::runOnServer(QSqlDatabase db, Scope scope, const QDateTime &when,
+                                             const ShopCopy::Progress &progress)
 {
-    // The tills go on selling: the copy, the delete and the numbering after
-    // it are one transaction, and their checkouts wait for it (a checkout
-    // that waits too long is refused with the ticket kept on its screen).
+    // The tills go on selling while the copy is written: it is one snapshot,
+    // and what it holds is known by each table's last row in it (every
+    // writer of a table numbers its rows under the table's lock, so a row
+    // stored after the snapshot comes after that row). Only then are the
+    // tables locked, briefly: the rows stored meanwhile are set aside, the
+    // tables emptied at once and those rows put back. A row changed after
+    // the snapshot is emptied as the copy holds it.
     Result result;
     result.backupPath = backupPathFor(QDir::current().absoluteFilePath(QString::fromLatin1(Database::FileName)), when);
-    Transaction tx(db);
-    for (const QString &table : tablesOf(Scope::Everything))
-        if (!tx.lockForNumbering(table)) {
-            result.error = QStringLiteral("数据没有删除：%1").arg(tx.lastError());
+    const QStringList tables = tablesOf(scope);
+    QStringList lastRows;
+    {
+        Transaction snapshot(db);
+        QSqlQuery q(db);
+        if (!snapshot.isActive() ||
+            !q.exec(QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY"))) {
+            result.error = QStringLiteral("数据没有删除：%1")
+                               .arg(snapshot.isActive() ? q.lastError().text() : snapshot.lastError());
             return result;
         }
-    // With every writer of the three tables kept out, the copy and the
-    // delete see the same rows.
+        for (const QString &table : tables) {
+            if (!q.exec(QStringLiteral("SELECT COALESCE(MAX(rowid), 0) FROM \"%1\"").arg(table)) || !q.next()) {
+                result.error = QStringLiteral("数据没有删除：%1").arg(q.lastError().text());
+                return result;
+            }
+            lastRows.append(QString::number(q.value(0).toLongLong()));
+            q.finish();
+        }
+        const ShopCopy::Outcome copied = ShopCopy::writeFile(db, result.backupPath, progress);
+        if (!copied.error.isEmpty()) {
+            result.error = QStringLiteral("无法写入备份文件 %1（%2），数据没有删除。")
+                               .arg(QDir::toNativeSeparators(result.backupPath), copied.error);
+            return result;
+        }
+    } // the snapshot ends, read only: nothing to undo
+
+    Transaction tx(db);
     QSqlQuery q(db);
-    const ShopCopy::Outcome copied = ShopCopy::writeFile(db, result.backupPath);
-    if (!copied.error.isEmpty()) {
-        result.error = QStringLiteral("无法写入备份文件 %1（%2），数据没有删除。")
-                           .arg(QDir::toNativeSeparators(result.backupPath), copied.error);
+    QStringList statements = {QStringLiteral("LOCK TABLE %1 IN ACCESS EXCLUSIVE MODE").arg(tables.join(u", "))};
+    for (int i = 0; i < tables.size(); ++i) {
+        QString kept = QStringLiteral("rowid > %1").arg(lastRows[i]);
+        if (const QString alsoKept = keptOf(tables[i]); !alsoKept.isEmpty())
+            kept += QStringLiteral(" OR %1").arg(alsoKept);
+        statements.append(QStringLiteral("CREATE TEMP TABLE \"kept_%1\" ON COMMIT DROP AS SELECT * FROM \"%1\" WHERE %2")
+                              .arg(tables[i], kept));
+    }
+    statements.append(QStringLiteral("TRUNCATE %1").arg(tables.join(u", ")));
+    for (const QString &table : tables)
+        statements.append(QStringLiteral("INSERT INTO \"%1\" SELECT * FROM \"kept_%1\" ORDER BY rowid").arg(table));
+    if (!tx.isActive()) {
+        result.error = QStringLiteral("数据没有删除：%1").arg(tx.lastError());
+        QFile::remove(result.backupPath);
         return result;
     }
-    for (const QString &table : tablesOf(scope)) {
-        if (!q.exec(QStringLiteral("DELETE FROM \"%1\"").arg(table))) {
-            result.error = QStringLiteral("数据没有删除：%1").arg(q.lastError().text());
+    for (const QString &statement : statements) {
+        if (!q.exec(statement)) {
+            result.error = QStringLiteral("数据没有删除：%1").arg(serverProblemInWords(q.lastError()));
             QFile::remove(result.backupPath);
             return result;
         }
     }
     if (!tx.commit()) {
         result.error = QStringLiteral("数据没有删除：%1").arg(tx.lastError());
+        QFile::remove(result.backupPath);
         return result;
     }
     result.ok = true;

@@ -2,6 +2,7 @@
 
 #include "shop/database.h"
 #include "shop/displayformat.h"
+#include "shop/engine.h"
 #include "shop/schema.h"
 #include "shop/transaction.h"
 
@@ -210,7 +211,7 @@ bool DayClose::open(Money opening)
     return true;
 }
 
-std::optional<CloseFigures> DayClose::close(Money counted)
+std::optional<CloseFigures> DayClose::close(Money counted, const QUuid &token)
 {
     // The figures, the close and its tickets in one transaction: whole or
     // not at all, and no ticket of this till in between (it is this program).
@@ -219,6 +220,24 @@ std::optional<CloseFigures> DayClose::close(Money counted)
     if (!tx.isActive() || !tx.lockForNumbering(QStringLiteral("rijie"))) {
         m_error = tx.lastError();
         return std::nullopt;
+    }
+    const bool tokened = onServer(m_db) && !token.isNull();
+    const QString tokenText = token.toString(QUuid::WithoutBraces);
+    if (tokened) {
+        QSqlQuery t(m_db);
+        t.prepare(QStringLiteral("SELECT rijie FROM %1 WHERE token = CAST(? AS uuid)").arg(QLatin1String(Schema::CloseTokens)));
+        t.addBindValue(tokenText);
+        if (!t.exec()) {
+            m_error = t.lastError().text();
+            return std::nullopt;
+        }
+        if (t.next()) {
+            const auto stored = closes(QStringLiteral("id = ? AND till = ?"), {t.value(0), m_till});
+            if (!stored)
+                return std::nullopt;
+            if (!stored->isEmpty())
+                return stored->first();
+        }
     }
     const auto open = openRow();
     if (!open)
@@ -270,6 +289,17 @@ std::optional<CloseFigures> DayClose::close(Money counted)
         m_error = q.lastError().text();
         return std::nullopt;
     }
+    if (tokened) {
+        q.prepare(QStringLiteral("INSERT INTO %1 (token, rijie, till) VALUES (CAST(? AS uuid), ?, ?)")
+                      .arg(QLatin1String(Schema::CloseTokens)));
+        q.addBindValue(tokenText);
+        q.addBindValue(f.id);
+        q.addBindValue(m_till);
+        if (!q.exec()) {
+            m_error = q.lastError().text();
+            return std::nullopt;
+        }
+    }
     if (!tx.commit()) {
         m_error = tx.lastError();
         return std::nullopt;
@@ -279,10 +309,19 @@ std::optional<CloseFigures> DayClose::close(Money counted)
 
 std::optional<QVector<CloseFigures>> DayClose::history() const
 {
+    return closes(QString(), {});
+}
+
+std::optional<QVector<CloseFigures>> DayClose::closes(const QString &where, const QVariantList &values) const
+{
     QSqlQuery q(m_db);
-    if (!q.exec(QStringLiteral("SELECT id, till, kaishidt, jieshudt, kaishi, piaoshu, hangshu, xiaoshoue, tuihuoe, "
-                               "xianjin, weixin, zhifubao, yinhangka, shidian FROM rijie "
-                               "WHERE jieshudt IS NOT NULL ORDER BY rowid DESC"))) {
+    q.prepare(QStringLiteral("SELECT id, till, kaishidt, jieshudt, kaishi, piaoshu, hangshu, xiaoshoue, tuihuoe, "
+                             "xianjin, weixin, zhifubao, yinhangka, shidian FROM rijie "
+                             "WHERE jieshudt IS NOT NULL%1 ORDER BY rowid DESC")
+                  .arg(where.isEmpty() ? QString() : QStringLiteral(" AND ") + where));
+    for (const QVariant &v : values)
+        q.addBindValue(v);
+    if (!q.exec()) {
         m_error = q.lastError().text();
         return std::nullopt;
     }

@@ -7,6 +7,8 @@
 #include <QList>
 #include <QSqlDatabase>
 #include <QString>
+#include <QUuid>
+#include <QVariantList>
 #include <QVector>
 
 #include <array>
@@ -67,7 +69,9 @@ public:
     // Opens this till's period with the opening cash (or sets it, when one is open).
     bool open(Money opening);
     // Closes this till's period with the cash counted; the closed figures.
-    std::optional<CloseFigures> close(Money counted);
+    // On the server a close tried again with the same token after its answer
+    // was lost gives the close stored then, and stores none.
+    std::optional<CloseFigures> close(Money counted, const QUuid &token = QUuid());
     // Every till's closes, the newest first.
     std::optional<QVector<CloseFigures>> history() const;
 
@@ -82,6 +86,8 @@ private:
     };
     std::optional<std::optional<OpenRow>> openRow() const;
     std::optional<CloseFigures> periodFigures() const;
+    // The closes of rijie that `where` picks (no condition: all), newest first.
+    std::optional<QVector<CloseFigures>> closes(const QString &where, const QVariantList &values) const;
 
     QSqlDatabase m_db;
     int m_till;

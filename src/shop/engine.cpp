@@ -2,6 +2,7 @@
 
 #include <QSqlDatabase>
 #include <QSqlDriver>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
 
@@ -24,4 +25,28 @@ pg_conn *serverHandleOf(const QSqlDatabase &db)
 void readOnce(QSqlQuery &query, const QSqlDatabase &db)
 {
     query.setForwardOnly(!onServer(db));
+}
+
+QString serverProblemInWords(const QString &sqlState, const QString &serverText)
+{
+    QString words;
+    if (sqlState == u"55P03" || sqlState == u"57014")
+        words = QStringLiteral("服务器上的数据正被其他操作占用（例如数据清理），请稍后再试。");
+    else if (sqlState == u"40P01" || sqlState == u"40001")
+        words = QStringLiteral("与其他收银台的操作冲突了，请再试一次。");
+    else if (sqlState.startsWith(u"08") || sqlState.startsWith(u"57P"))
+        words = QStringLiteral("与服务器的连接中断了。");
+    else if (sqlState.startsWith(u"53"))
+        words = QStringLiteral("服务器的磁盘或内存不够了。");
+    else if (sqlState.isEmpty() && serverText.isEmpty())
+        return QString();
+    else
+        words = QStringLiteral("服务器报告了一个错误。");
+    const QString detail = serverText.trimmed();
+    return detail.isEmpty() ? words : QStringLiteral("%1（服务器：%2）").arg(words, detail);
+}
+
+QString serverProblemInWords(const QSqlError &error)
+{
+    return serverProblemInWords(error.nativeErrorCode(), error.text());
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 class QSqlDatabase;
+class QSqlError;
+class QString;
 class QSqlQuery;
 struct pg_conn;
 
@@ -24,3 +26,8 @@ pg_conn *serverHandleOf(const QSqlDatabase &db);
 // one row per message, which costs more than the rows themselves, so the
 // whole result comes at once.
 void readOnce(QSqlQuery &query, const QSqlDatabase &db);
+
+// A server's error in the shop's words, with the server's own text as the
+// detail: what the cashier or keeper can do about it comes first.
+QString serverProblemInWords(const QString &sqlState, const QString &serverText);
+QString serverProblemInWords(const QSqlError &error);

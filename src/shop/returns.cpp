@@ -91,37 +91,61 @@ TicketLine returnLine(const SoldLine &line, qint64 ticket, qint64 before, qint64
     t.time = time;
     t.returnOfTicket = ticket;
     t.returnOfLine = line.id;
+    t.returnOfSold = line.sold;
+    t.returnOfAmount = line.amount;
+    t.returnedBefore = before;
     return t;
+}
+
+SoldLine basisOf(const TicketLine &returned)
+{
+    SoldLine l;
+    l.id = returned.returnOfLine;
+    l.code = returned.code;
+    l.name = returned.name;
+    l.sold = returned.returnOfSold;
+    l.amount = returned.returnOfAmount;
+    l.price = returned.price;
+    return l;
 }
 
 QString checkLeft(const QSqlDatabase &db, const QList<TicketLine> &lines)
 {
-    // Units to give back per original line, as this ticket asks.
-    QHash<std::pair<qint64, qint64>, qint64> asked;
-    QHash<std::pair<qint64, qint64>, QString> codes;
+    // Each original line as stored now, read once; the ticket's returns of it
+    // are then walked in their order, each after the units before it.
+    using Key = std::pair<qint64, qint64>;
+    QHash<Key, SoldLine> stored;
+    QHash<Key, qint64> before;
+    QSqlQuery q(db);
     for (const TicketLine &l : lines) {
         if (!l.isReturn())
             continue;
-        asked[{l.returnOfTicket, l.returnOfLine}] += -qint64(l.quantity);
-        codes[{l.returnOfTicket, l.returnOfLine}] = l.code;
-    }
-    if (asked.isEmpty())
-        return QString();
-    QSqlQuery q(db);
-    for (auto it = asked.cbegin(); it != asked.cend(); ++it) {
-        q.prepare(soldLinesSql(true));
-        q.addBindValue(it.key().first);
-        q.addBindValue(it.key().second);
-        if (!q.exec())
-            return q.lastError().text();
-        if (!q.next())
-            return unknownTicket(it.key().first);
-        const SoldLine sold = soldLineOf(q);
-        q.finish();
-        if (sold.code != codes.value(it.key()))
-            return unknownTicket(it.key().first);
-        if (it.value() > sold.left())
-            return tooMany(sold.code, sold.left());
+        const Key key{l.returnOfTicket, l.returnOfLine};
+        if (!stored.contains(key)) {
+            q.prepare(soldLinesSql(true));
+            q.addBindValue(key.first);
+            q.addBindValue(key.second);
+            if (!q.exec())
+                return q.lastError().text();
+            if (!q.next())
+                return unknownTicket(key.first);
+            const SoldLine sold = soldLineOf(q);
+            q.finish();
+            if (sold.code != l.code)
+                return unknownTicket(key.first);
+            stored.insert(key, sold);
+            before.insert(key, sold.returned);
+        }
+        const SoldLine &sold = stored[key];
+        const qint64 units = -qint64(l.quantity);
+        qint64 &done = before[key];
+        if (units > sold.sold - done)
+            return tooMany(sold.code, std::max<qint64>(0, sold.left()));
+        // Another till gave back units of the same line since this one was
+        // priced: its refund would no longer add up to the line's amount.
+        if (l.returnedBefore != done || l.amount != Money().minus(refund(sold, done, units)).value_or(Money()))
+            return pricedBeforeOtherReturn(sold.code);
+        done += units;
     }
     return QString();
 }
@@ -139,6 +163,11 @@ QString allReturned(qint64 number)
 QString tooMany(const QString &code, qint64 left)
 {
     return QStringLiteral("退货数量超过可退数量：货号 %1 只能再退 %2 件！").arg(code).arg(left);
+}
+
+QString pricedBeforeOtherReturn(const QString &code)
+{
+    return QStringLiteral("货号 %1 在这张单据之后又有退货，退款金额已经变了：请删除这一退货行，重新退货。").arg(code);
 }
 
 } // namespace Returns

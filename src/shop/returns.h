@@ -42,15 +42,19 @@ Money refund(const SoldLine &line, qint64 before, qint64 units);
 
 // The ticket line that returns `units` of `line` of ticket `ticket`.
 TicketLine returnLine(const SoldLine &line, qint64 ticket, qint64 before, qint64 units, const QDateTime &time);
+// The original line a return line was priced from, as far as pricing needs it.
+SoldLine basisOf(const TicketLine &returned);
 
 // Run inside the transaction that stores `lines`: empty when every returned
-// line stays within what is left of its original line, otherwise the
-// cashier's message (or the database's error).
+// line stays within what is left of its original line and is priced after
+// the units stored as returned before it, otherwise the cashier's message
+// (or the database's error).
 QString checkLeft(const QSqlDatabase &db, const QList<TicketLine> &lines);
 
 // The cashier's messages.
 QString unknownTicket(qint64 number);
 QString allReturned(qint64 number);
 QString tooMany(const QString &code, qint64 left);
+QString pricedBeforeOtherReturn(const QString &code);
 
 } // namespace Returns

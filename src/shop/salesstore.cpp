@@ -183,8 +183,7 @@ SalesStore::Stored SalesStore::storeTicket(qint64 ticketNumber, const QList<Tick
     case Database::Recovery::NotLost:
         return result;
     case Database::Recovery::Lost:
-        result.error =
-            Database::connectionLost(lost) + QStringLiteral("\n这张小票没有保存，仍在屏幕上；服务器恢复后再结帐即可。");
+        result.error = notStoredWhileLost(lost);
         return result;
     case Database::Recovery::Reconnected:
         // The commit may have been carried out with its answer lost: the
@@ -192,6 +191,11 @@ SalesStore::Stored SalesStore::storeTicket(qint64 ticketNumber, const QList<Tick
         return storeOnServer(lines, ticket, row);
     }
     return result;
+}
+
+QString SalesStore::notStoredWhileLost(const QString &lost)
+{
+    return Database::connectionLost(lost) + QStringLiteral("\n这张小票没有保存，仍在屏幕上；服务器恢复后再结帐即可。");
 }
 
 SalesStore::Stored SalesStore::storeInFile(qint64 ticketNumber, const QList<TicketLine> &lines,

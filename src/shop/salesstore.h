@@ -48,6 +48,9 @@ public:
     // (fukuan: how it was paid and its sums; cash, paid as much as the total,
     // when none is given) and for every returned line the original line it
     // gives back (tuihuo), after checking that so much is left to return.
+    // The cashier's message when the server was lost and the ticket stays.
+    static QString notStoredWhileLost(const QString &lost);
+
     Stored storeTicket(qint64 ticketNumber, const QList<TicketLine> &lines, const QUuid &token = QUuid(),
                        const std::optional<Payment> &payment = std::nullopt);
 

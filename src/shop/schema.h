@@ -37,6 +37,9 @@ QStringList createStatements();
 // answer was lost from being stored twice.
 QStringList serverCreateStatements();
 inline constexpr const char *TicketTokens = "xiaoshou_token";
+// On the server, the tokens of stored closes: a close whose answer was lost
+// is found stored when it is tried again.
+inline constexpr const char *CloseTokens = "rijie_token";
 // The tables added since the five: returns (tuihuo: which original ticket
 // line a returned line of xiaoshou gives back), how each ticket was paid
 // (fukuan, with the ticket's sums and the close it belongs to), the closes

@@ -17,6 +17,8 @@ namespace {
 // The advisory lock space of Tarvel's till numbers: lock (TillLocks, n) is
 // held by the program that sells as till n.
 constexpr int TillLocks = 20261209;
+// (TillLocks, 0), no till's number: held while the tables are added.
+constexpr int AddedTablesLock = 0;
 
 } // namespace
 
@@ -25,20 +27,32 @@ constexpr int TillLocks = 20261209;
 QString Database::addServerAddedTables(const QSqlDatabase &db)
 {
     QSqlQuery q(db);
+    auto missingTables = [&q](QStringList *missing) {
+        for (const auto &[name, statement] : Schema::serverAddedStatements()) {
+            q.prepare(QStringLiteral("SELECT to_regclass(?) IS NULL"));
+            q.addBindValue(name);
+            if (!q.exec() || !q.next())
+                return false;
+            if (q.value(0).toBool())
+                missing->append(statement);
+        }
+        return true;
+    };
     QStringList missing;
-    for (const auto &[name, statement] : Schema::serverAddedStatements()) {
-        q.prepare(QStringLiteral("SELECT to_regclass(?) IS NULL"));
-        q.addBindValue(name);
-        if (!q.exec() || !q.next())
-            return q.lastError().text();
-        if (q.value(0).toBool())
-            missing.append(statement);
-    }
+    if (!missingTables(&missing))
+        return q.lastError().text();
     if (missing.isEmpty())
         return QString();
+    // Tills starting at once on an older shop: one adds the tables, the
+    // others wait for it and then find them there.
     Transaction tx(db);
     if (!tx.isActive())
         return tx.lastError();
+    if (!q.exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1, %2)").arg(TillLocks).arg(AddedTablesLock)))
+        return q.lastError().text();
+    missing.clear();
+    if (!missingTables(&missing))
+        return q.lastError().text();
     for (const QString &statement : std::as_const(missing))
         if (!q.exec(statement))
             return q.lastError().text();

@@ -18,7 +18,10 @@ namespace {
 QString errorOf(PGconn *conn, const PGresult *r = nullptr)
 {
     const char *text = r ? PQresultErrorMessage(r) : "";
-    return QString::fromUtf8(*text ? text : PQerrorMessage(conn)).trimmed();
+    const char *state = r ? PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr;
+    // Without a result the connection itself failed.
+    return serverProblemInWords(state ? QString::fromLatin1(state) : QStringLiteral("08000"),
+                                QString::fromUtf8(*text ? text : PQerrorMessage(conn)));
 }
 
 // The results of one round trip, cleared at the end.
@@ -79,25 +82,31 @@ SalesStore::Stored SalesStore::storeOnServer(const QList<TicketLine> &lines, con
         result.error = QStringLiteral("没有打开的数据库连接。");
         return result;
     }
-    // A QUuid's text is hex digits and dashes only.
     const QByteArray uuid = token.toString(QUuid::WithoutBraces).toLatin1();
     Results first;
     if (!runBatch(conn,
-                  "BEGIN; SELECT danjuhao FROM xiaoshou_token WHERE token = '" + uuid +
-                      "'; LOCK TABLE xiaoshou IN SHARE ROW EXCLUSIVE MODE; "
-                      "SELECT id, danjuhao FROM xiaoshou ORDER BY rowid DESC LIMIT 1",
+                  "BEGIN; LOCK TABLE xiaoshou IN SHARE ROW EXCLUSIVE MODE; "
+                  "SELECT id, danjuhao FROM xiaoshou ORDER BY rowid DESC LIMIT 1",
                   &first, &result.error) ||
-        first.all.size() != 4) {
+        first.all.size() != 3) {
         rollBack(conn);
         return result;
     }
     // Stored already: its commit went through and the answer was lost.
-    if (PQntuples(first.all[1]) > 0) {
+    const char *tokenValue = uuid.constData();
+    first.all.push_back(PQexecParams(conn, "SELECT danjuhao FROM xiaoshou_token WHERE token = $1", 1, nullptr,
+                                     &tokenValue, nullptr, nullptr, 0));
+    if (PQresultStatus(first.all[3]) != PGRES_TUPLES_OK) {
+        result.error = errorOf(conn, first.all[3]);
         rollBack(conn);
-        result.ok = integerAt(first.all[1], 0, &result.ticketNumber);
         return result;
     }
-    const PGresult *last = first.all[3];
+    if (PQntuples(first.all[3]) > 0) {
+        rollBack(conn);
+        result.ok = integerAt(first.all[3], 0, &result.ticketNumber);
+        return result;
+    }
+    const PGresult *last = first.all[2];
     qint64 lastId = 0;
     qint64 lastNumber = 0;
     if (PQntuples(last) > 0 && (!integerAt(last, 0, &lastId) || !integerAt(last, 1, &lastNumber))) {

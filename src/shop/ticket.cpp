@@ -1,6 +1,7 @@
 #include "shop/ticket.h"
 
 #include "shop/recordset.h"
+#include "shop/returns.h"
 
 namespace {
 const QString Code = QStringLiteral("货号");
@@ -46,7 +47,8 @@ bool Ticket::add(const TicketLine &line)
     m_records->setValue(Price, QVariant::fromValue(line.price.roundedToCents()));
     m_records->setValue(Amount, QVariant::fromValue(line.amount));
     m_records->setValue(Time, line.time);
-    m_returnOf.append({line.returnOfTicket, line.returnOfLine});
+    m_returnOf.append({line.returnOfTicket, line.returnOfLine, line.returnOfSold, line.returnedBefore,
+                       line.returnOfAmount});
     m_quantityTotal += line.quantity;
     m_amountTotal = *amount;
     return true;
@@ -62,6 +64,23 @@ bool Ticket::remove(int index)
     m_returnOf.removeAt(index);
     m_quantityTotal -= gone.quantity;
     m_amountTotal = m_amountTotal.minus(gone.amount).value_or(m_amountTotal);
+    if (gone.isReturn()) {
+        // The later returns of the same line now come after fewer units.
+        for (int i = index; i < lineCount(); ++i) {
+            ReturnOf &r = m_returnOf[i];
+            if (r.ticket != gone.returnOfTicket || r.line != gone.returnOfLine)
+                continue;
+            r.before += gone.quantity; // a return's quantity is below zero
+            const TicketLine was = line(i);
+            const Money amount = Returns::returnLine(Returns::basisOf(was), r.ticket, r.before,
+                                                     -qint64(was.quantity), was.time)
+                                     .amount;
+            if (!m_records->moveTo(i) || !m_records->setValue(Amount, QVariant::fromValue(amount)) ||
+                !m_records->write())
+                return false;
+            m_amountTotal = m_amountTotal.minus(was.amount).value_or(m_amountTotal).plus(amount).value_or(m_amountTotal);
+        }
+    }
     if (lineCount() > 0)
         m_records->moveTo(std::min(index, lineCount() - 1));
     return true;
@@ -94,8 +113,11 @@ TicketLine Ticket::line(int index) const
     l.amount = at(5).value<Money>();
     l.time = at(6).toDateTime();
     const auto returnOf = m_returnOf.value(index);
-    l.returnOfTicket = returnOf.first;
-    l.returnOfLine = returnOf.second;
+    l.returnOfTicket = returnOf.ticket;
+    l.returnOfLine = returnOf.line;
+    l.returnOfSold = returnOf.sold;
+    l.returnOfAmount = returnOf.amount;
+    l.returnedBefore = returnOf.before;
     return l;
 }
 

@@ -22,6 +22,12 @@ struct TicketLine
     // gives back: the original ticket number and the line's id. Both 0 for a sale.
     qint64 returnOfTicket = 0;
     qint64 returnOfLine = 0;
+    // What a return is priced from: the original line's units and amount,
+    // and the units of it given back before this line (stored ones and those
+    // on earlier lines of this ticket).
+    qint64 returnOfSold = 0;
+    Money returnOfAmount{};
+    qint64 returnedBefore = 0;
     bool isReturn() const { return returnOfTicket != 0; }
 };
 
@@ -39,7 +45,9 @@ public:
 
     // Appends one line; refuses (returns false) when a total would overflow.
     bool add(const TicketLine &line);
-    // Takes one line off the ticket (a voided line); the totals follow.
+    // Takes one line off the ticket (a voided line); the totals follow, and
+    // the later returns of the same original line are priced again, so that
+    // the refunds of a line always add up to exactly what it cost.
     bool remove(int index);
     void clear();
 
@@ -56,7 +64,12 @@ public:
 private:
     RecordSet *m_records;
     // Beside the grid's seven fields: what each line gives back, if anything.
-    QList<std::pair<qint64, qint64>> m_returnOf;
+    struct ReturnOf
+    {
+        qint64 ticket = 0, line = 0, sold = 0, before = 0;
+        Money amount;
+    };
+    QList<ReturnOf> m_returnOf;
     qint64 m_quantityTotal = 0;
     Money m_amountTotal;
 };

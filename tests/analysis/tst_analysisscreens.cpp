@@ -174,7 +174,8 @@ private Q_SLOTS:
             auto workSessions = [&] {
                 QSqlQuery count(f.shop.db().connection());
                 const bool ok = count.exec(QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE datname = "
-                                                          "current_database() AND pid NOT IN (pg_backend_pid(), %1)")
+                                                          "current_database() AND backend_type = 'client backend' "
+                                                          "AND pid NOT IN (pg_backend_pid(), %1)")
                                                .arg(counter)) &&
                                 count.next();
                 return ok ? count.value(0).toInt() : -1;

@@ -1,10 +1,14 @@
 #include "counterfixture.h"
+#include "shop/dayclose.h"
 #include "shop/salesstore.h"
 #include "shop/schema.h"
 #include "shop/ticket.h"
 #include "throwawayserver.h"
 
 #include <QCheckBox>
+#include <QDialog>
+#include <QPushButton>
+#include <QTimer>
 #include <QSqlQuery>
 
 #include <atomic>
@@ -194,7 +198,10 @@ private Q_SLOTS:
 
     void aServerOutageKeepsTheTicketAndSellsAgain()
     {
+        // The first ticket after a close, stored once the server is back,
+        // opens the new period with its opening cash.
         CounterFixture f(true, true);
+        QVERIFY(DayClose(f.shop.db().connection()).close(Money()));
         f.ringUp(QStringLiteral("A"), QStringLiteral("2"));
         f.edit("Text8")->setText(QStringLiteral("20"));
         f.messages.clear();
@@ -214,9 +221,23 @@ private Q_SLOTS:
         ThrowawayServer::shared().start();
         f.messages.clear();
         f.edit("Text8")->setText(QStringLiteral("20"));
+        bool asked = false;
+        QTimer::singleShot(0, [&asked] {
+            auto *d = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            if (!d || d->objectName() != u"frmkaiban")
+                return;
+            asked = true;
+            d->findChild<QLineEdit *>(QStringLiteral("Text1"))->setText(QStringLiteral("50"));
+            QTest::mouseClick(d->findChild<QPushButton *>(QStringLiteral("OKButton")), Qt::LeftButton);
+        });
         f.key(Qt::Key_F8);
+        QVERIFY(asked);
         QVERIFY2(f.messages.boxes.isEmpty(), qPrintable(f.messages.texts().join(u'|')));
         QCOMPARE(f.shop.count(QStringLiteral("xiaoshou")), 1);
+        const auto period = DayClose(f.shop.db().connection()).current();
+        QVERIFY(period);
+        QCOMPARE(period->opening, Money::fromCents(5000));
+        QCOMPARE(period->tickets, 1);
         QCOMPARE(f.window->ticket()->lineCount(), 0);
         QCOMPARE(f.text("Label8"), QStringLiteral("2"));
     }

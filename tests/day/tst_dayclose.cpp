@@ -171,6 +171,27 @@ private Q_SLOTS:
         QCOMPARE(day.history()->size(), 2);
     }
 
+    void aCloseTriedAgainIsStoredOnce()
+    {
+        // The commit went through and its answer was lost: the retry with
+        // the same token finds the close, and the next close is a new one.
+        TestShop shop;
+        sellTheDay(shop, true);
+        if (QTest::currentTestFailed())
+            return;
+        const QUuid token = QUuid::createUuid();
+        const auto first = DayClose(shop.db().connection()).close(Money::fromCents(1700), token);
+        QVERIFY(first);
+        const auto again = DayClose(shop.db().connection()).close(Money::fromCents(1700), token);
+        QVERIFY(again);
+        QCOMPARE(again->id, first->id);
+        QCOMPARE(again->tickets, 4);
+        QCOMPARE(shop.count(QStringLiteral("rijie")), 1);
+        const auto next = DayClose(shop.db().connection()).close(Money(), QUuid::createUuid());
+        QVERIFY(next);
+        QCOMPARE(next->id, first->id + 1);
+    }
+
     void eachTillClosesItsOwnPeriod()
     {
         TestShop shop;
@@ -234,6 +255,8 @@ private Q_SLOTS:
         QTest::newRow("letters") << QStringLiteral("abc") << QStringLiteral("输入有误，请输入金额！");
         QTest::newRow("below zero") << QStringLiteral("-5") << QStringLiteral("输入有误，请输入金额！");
         QTest::newRow("empty") << QString() << QStringLiteral("请先输入清点出的现金金额！");
+        QTest::newRow("finer than a fen") << QStringLiteral("12.345")
+                                          << QStringLiteral("现金以分为单位，请最多输入两位小数！");
     }
 
     void badCountedCashChangesNothing()

@@ -10,10 +10,13 @@
 #include <QPrinterInfo>
 #include <QPushButton>
 #include <QSqlQuery>
+#include <QTableView>
 #include <QTableWidget>
 #include <QTimer>
 
 #include <functional>
+
+using namespace Qt::StringLiterals;
 
 // Returns at the counter, through the real 退货 dialog: what may come back,
 // what is stored, and the refund shown.
@@ -226,6 +229,51 @@ private Q_SLOTS:
         QCOMPARE(shop.count(QStringLiteral("xiaoshou")), 2);
         QCOMPARE(shop.count(QStringLiteral("tuihuo")), 1);
         QCOMPARE(shop.count(QStringLiteral("fukuan")), 1);
+    }
+
+    void theRefundsOfALineAddUpToItsAmount_data()
+    {
+        // Steps at the counter: "r" returns one unit onto the ticket, "v"
+        // voids the ticket's first line, "c" checks the ticket out.
+        QTest::addColumn<bool>("server");
+        QTest::addColumn<QString>("steps");
+        for (const bool server : {false, true}) {
+            const QString engine = server ? QStringLiteral(" (server)") : QStringLiteral(" (file)");
+            QTest::newRow(qPrintable(u"void the first of two"_s + engine)) << server << u"rrvcrrc"_s;
+            QTest::newRow(qPrintable(u"one stored, then void the first of two"_s + engine)) << server << u"rcrrvcrc"_s;
+        }
+    }
+
+    void theRefundsOfALineAddUpToItsAmount()
+    {
+        // 3 units for 10.00: whatever was voided on the way, all of it back
+        // is exactly 10.00.
+        QFETCH(bool, server);
+        QFETCH(QString, steps);
+        CounterFixture f(true, server);
+        f.ringUp(QStringLiteral("A"), QStringLiteral("3"));
+        f.edit("Text8")->setText(QStringLiteral("10"));
+        f.key(Qt::Key_F8);
+        QSqlQuery q(f.shop.db().connection());
+        QVERIFY(q.exec(QStringLiteral("UPDATE xiaoshou SET jine = 100000 WHERE danjuhao = 1")));
+        for (const QChar step : steps) {
+            f.messages.clear();
+            if (step == u'r') {
+                returnFrom(f, QStringLiteral("1234"), QStringLiteral("1"), strings({"1"}));
+            } else if (step == u'v') {
+                auto *grid = f.get<QTableView>("DataGrid1");
+                grid->setCurrentIndex(grid->model()->index(0, 0));
+                QTest::mouseClick(f.get<QPushButton>("Command14"), Qt::LeftButton);
+                f.messages.clear(); // the question whether to void it
+            } else {
+                f.edit("Text8")->clear();
+                f.key(Qt::Key_F8);
+            }
+            QCOMPARE(f.messages.texts().join(u'|'), QString());
+        }
+        QVERIFY(q.exec(QStringLiteral("SELECT SUM(shuliang), SUM(jine) FROM xiaoshou WHERE shuliang < 0")) && q.next());
+        QCOMPARE(q.value(0).toLongLong(), -3);
+        QCOMPARE(q.value(1).toLongLong(), -100000);
     }
 
     void refundShares_data()

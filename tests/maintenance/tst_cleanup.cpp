@@ -2,8 +2,11 @@
 #include "gui/maintenance/cleanupdialog.h"
 #include "gui/screenhost.h"
 #include "shop/datacleanup.h"
+#include "shop/dayclose.h"
+#include "shop/salesstore.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QSqlQuery>
@@ -110,6 +113,94 @@ private Q_SLOTS:
             QCOMPARE(q.value(0).toInt(), 1);
             QCOMPARE(q.value(1).toInt(), 1);
         }
+    }
+
+    void theOpenPeriodsKeepTheirPayments_data() { addEngineColumn(); }
+
+    void theOpenPeriodsKeepTheirPayments()
+    {
+        // The day's close counts the money the drawer took before a cleanup
+        // of the sales; each method key stores its own method. The payments
+        // of closed periods go with the sales.
+        QFETCH(bool, server);
+        CounterFixture f(true, server);
+        const QString wasIn = QDir::currentPath();
+        const auto back = qScopeGuard([&] { QDir::setCurrent(wasIn); });
+        QDir::setCurrent(f.shop.dir());
+        f.shop.exec(QStringLiteral("INSERT INTO fukuan (danjuhao, till, fangshi, hangshu, xiaoshoue, tuihuoe, "
+                                   "shoukuan, zhaoling, dt, rijie) VALUES (0, 1, '现金', 1, 10000, 0, 10000, 0, "
+                                   "'2026-12-01 10:00:00', 1)"));
+        const QList<std::tuple<const char *, const char *, Qt::Key>> tickets = {
+            {"A", "4", Qt::Key_F8}, {"B", "1", Qt::Key_F10}, {"A", "1", Qt::Key_F11}, {"A", "2", Qt::Key_F12}};
+        for (const auto &[code, quantity, key] : tickets) {
+            f.ringUp(QString::fromLatin1(code), QString::fromLatin1(quantity));
+            f.edit("Text8")->setText(key == Qt::Key_F8 ? QStringLiteral("10") : QString());
+            f.key(key);
+        }
+        QCOMPARE(f.messages.texts().join(u'|'), QString());
+        QCOMPARE(f.text("Label8"), QStringLiteral("5"));
+        press(f, "Command1");
+        QCOMPARE(f.shop.count(QStringLiteral("xiaoshou")), 0);
+        QSqlQuery q(f.shop.db().connection());
+        QVERIFY(q.exec(QStringLiteral("SELECT fangshi FROM fukuan ORDER BY rowid")));
+        QStringList methods;
+        while (q.next())
+            methods.append(q.value(0).toString());
+        QCOMPARE(methods, strings({"现金", "微信", "支付宝", "银行卡"}));
+        const auto open = DayClose(f.shop.db().connection()).current();
+        QVERIFY(open);
+        QCOMPARE(open->tickets, 4);
+        QCOMPARE(open->method(PaymentMethod::Cash), Money::fromCents(1000));
+        QCOMPARE(open->method(PaymentMethod::WeChat), Money::fromCents(1000));
+        QCOMPARE(open->method(PaymentMethod::Alipay), Money::fromCents(250));
+        QCOMPARE(open->method(PaymentMethod::Card), Money::fromCents(500));
+    }
+
+    void theTillsSellWhileTheServerCopies()
+    {
+        // A till stores a ticket while the copy before the cleanup is being
+        // written: it is not kept waiting, it is not in the copy, and it is
+        // not emptied with what the copy holds.
+        TestShop shop;
+        shop.create();
+        shop.addGoods(QStringLiteral("A"), QStringLiteral("可乐"));
+        shop.addPurchase(QStringLiteral("A"), 10, Money::fromCents(250));
+        shop.addSale(1, 1, QStringLiteral("A"), 4, Money::fromCents(250));
+        shop.moveToServer();
+        ShopConfig two = shop.server();
+        two.till = 2;
+        Database::Result other = Database::openServer(two);
+        QVERIFY2(other.database, qPrintable(other.message));
+        const QString wasIn = QDir::currentPath();
+        const auto back = qScopeGuard([&] { QDir::setCurrent(wasIn); });
+        QDir::setCurrent(shop.dir());
+        SalesStore::Stored meanwhile;
+        QElapsedTimer waited;
+        const auto r = DataCleanup::run(shop.db().connection(), shop.path(), DataCleanup::Scope::Sales,
+                                        QDateTime::currentDateTime(), [&](const QString &, qint64, qint64) {
+                                            if (meanwhile.ok || waited.isValid())
+                                                return;
+                                            waited.start();
+                                            TicketLine line;
+                                            line.code = QStringLiteral("A");
+                                            line.quantity = 1;
+                                            line.price = line.listPrice = line.amount = Money::fromCents(250);
+                                            line.time = QDateTime::currentDateTime();
+                                            meanwhile = SalesStore(other.database->connection()).storeTicket(2, {line});
+                                        });
+        QVERIFY2(r.ok, qPrintable(r.error));
+        QVERIFY2(meanwhile.ok, qPrintable(meanwhile.error));
+        QVERIFY(waited.elapsed() < 5000);
+        QSqlQuery q(shop.db().connection());
+        QVERIFY(q.exec(QStringLiteral("SELECT danjuhao, shuliang FROM xiaoshou")) && q.next());
+        QCOMPARE(q.value(0).toLongLong(), 2);
+        QVERIFY(!q.next());
+        Database::Result copy = Database::open(r.backupPath);
+        QVERIFY2(copy.database, qPrintable(copy.message));
+        QSqlQuery c(copy.database->connection());
+        QVERIFY(c.exec(QStringLiteral("SELECT danjuhao FROM xiaoshou")) && c.next());
+        QCOMPARE(c.value(0).toLongLong(), 1);
+        QVERIFY(!c.next());
     }
 
     void emptyTablesStillRestartTheNumbers()

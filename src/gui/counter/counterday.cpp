@@ -5,6 +5,7 @@
 #include "gui/counter/returndialog.h"
 #include "gui/messages.h"
 #include "shop/database.h"
+#include "shop/salesstore.h"
 #include "shop/ticket.h"
 
 #include <QLineEdit>
@@ -34,10 +35,28 @@ void CounterWindow::startReturn()
 
 bool CounterWindow::openPeriodIfNeeded()
 {
-    // When the question cannot be answered (the server is out of reach) the
-    // checkout goes on, and its store says what is wrong.
-    const auto needed = m_dayClose.needsOpening();
-    if (!needed || !*needed)
+    // A connection lost meanwhile is opened again first: a ticket stored by
+    // a checkout that reconnected would otherwise open no period. When the
+    // question still cannot be answered, nothing is stored: the ticket stays.
+    auto needed = m_dayClose.needsOpening();
+    if (!needed) {
+        QString lost;
+        switch (Database::recover(m_database->connection(), &lost)) {
+        case Database::Recovery::Reconnected:
+            needed = m_dayClose.needsOpening();
+            break;
+        case Database::Recovery::Lost:
+            Messages::error(this, SalesStore::notStoredWhileLost(lost));
+            return false;
+        case Database::Recovery::NotLost:
+            break;
+        }
+    }
+    if (!needed) {
+        Messages::error(this, CloseFailed.arg(m_dayClose.lastError()));
+        return false;
+    }
+    if (!*needed)
         return true;
     OpeningCashDialog ask(this);
     if (ask.exec() != QDialog::Accepted)

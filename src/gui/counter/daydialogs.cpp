@@ -16,6 +16,7 @@
 
 namespace {
 const QString BadAmount = QStringLiteral("输入有误，请输入金额！");
+const QString FinerThanFen = QStringLiteral("现金以分为单位，请最多输入两位小数！");
 const QString NoCount = QStringLiteral("请先输入清点出的现金金额！");
 const QString CloseQuestion = QStringLiteral("确定日结吗？\n本班的销售归入这次日结，下一笔销售开始新的一班。");
 const QString Closed = QStringLiteral("日结完成，日结号 %1。");
@@ -24,17 +25,25 @@ const QString ReadFailed = QStringLiteral("读取数据库时出错：%1");
 const QString PrintFailed = QStringLiteral("报表没有打印出来：%1");
 const QString ClosedNotPrinted = QStringLiteral("日结已保存，但报表没有打印出来：%1");
 
-// An amount of money, not below zero; nothing for empty text, and an empty
-// inner value for text that is no amount.
+// An amount of cash, not below zero and in whole fen (the drawer holds no
+// less); nothing for empty text, and an empty inner value for text that is
+// no such amount.
 std::optional<std::optional<Money>> amountIn(const QLineEdit *box)
 {
     const QString text = box->text().trimmed();
     if (text.isEmpty())
         return std::optional<Money>();
     const auto m = Money::parse(text);
-    if (!m || *m < Money())
+    if (!m || *m < Money() || m->roundedToCents() != *m)
         return std::nullopt;
     return std::optional<Money>(*m);
+}
+
+// Why the box holds no amount of cash, for the message.
+QString amountProblem(const QLineEdit *box)
+{
+    const auto m = Money::parse(box->text().trimmed());
+    return m && !(*m < Money()) && m->roundedToCents() != *m ? FinerThanFen : BadAmount;
 }
 
 QTableWidget *reportGrid(QWidget *parent)
@@ -86,7 +95,7 @@ void OpeningCashDialog::confirm()
 {
     const auto amount = amountIn(m_amount);
     if (!amount) {
-        Messages::info(this, BadAmount);
+        Messages::info(this, amountProblem(m_amount));
         m_amount->setFocus();
         m_amount->selectAll();
         return;
@@ -159,7 +168,7 @@ std::optional<std::optional<Money>> DayCloseDialog::counted()
 {
     const auto typed = amountIn(m_counted);
     if (!typed) {
-        Messages::info(this, BadAmount);
+        Messages::info(this, amountProblem(m_counted));
         m_counted->setFocus();
         m_counted->selectAll();
     }
@@ -189,11 +198,14 @@ void DayCloseDialog::closePeriod()
     }
     if (!Messages::ask(this, CloseQuestion, windowTitle(), Messages::Icon::Question, Messages::Buttons::YesNo))
         return;
-    const auto closed = m_close.close(**typed);
+    // Tried again after a failure, the same close: one whose answer was
+    // lost is found stored, not stored twice.
+    const auto closed = m_close.close(**typed, m_token);
     if (!closed) {
         Messages::error(this, CloseFailed.arg(m_close.lastError()));
         return;
     }
+    m_token = QUuid::createUuid();
     const QString problem = ClosePrinter::printOnDefaultPrinter(CloseReport::of(*closed));
     m_counted->clear();
     refresh();

@@ -3,6 +3,7 @@
 #include "shop/dayclose.h"
 
 #include <QDialog>
+#include <QUuid>
 #include <QSqlDatabase>
 #include <QVector>
 
@@ -51,6 +52,7 @@ private:
     void showHistory();
 
     DayClose m_close;
+    QUuid m_token = QUuid::createUuid(); // of the close this dialog stores next
     CloseFigures m_figures;
     QTableWidget *m_grid;
     QLineEdit *m_counted;
