@@ -31,8 +31,25 @@ QDateTime timeIn(const QString &text, Kind kind)
     return Schema::timeIn(text);
 }
 
-QString csvField(const QString &text)
+// A text a spreadsheet would take for a formula (=, +, -, @, or a tab or
+// carriage return before one) is written behind an apostrophe, the mark
+// spreadsheets read as "text": a name like =HYPERLINK(...) is shown, never run.
+QString neutralised(const QString &text)
 {
+    static const QString FormulaStarts = QStringLiteral("=+-@\t\r");
+    return !text.isEmpty() && FormulaStarts.contains(text.front()) ? u'\'' + text : text;
+}
+
+bool isWholeNumber(const QString &text)
+{
+    bool ok = false;
+    text.toLongLong(&ok);
+    return ok;
+}
+
+QString csvField(const QString &raw)
+{
+    const QString text = neutralised(raw);
     if (!text.contains(u',') && !text.contains(u'"') && !text.contains(u'\n') && !text.contains(u'\r'))
         return text;
     QString quoted = text;
@@ -85,10 +102,13 @@ void csvLine(const QStringList &fields, const QList<Kind> &kinds, QString &text)
     for (int c = 0; c < fields.size(); ++c) {
         if (c > 0)
             text += u',';
-        if (kindAt(kinds, c) == Kind::Money) {
+        const Kind kind = kindAt(kinds, c);
+        if (kind == Kind::Money) {
             // A plain number a spreadsheet reads as one.
             const auto m = moneyIn(fields[c]);
             text += m ? m->toPlain(QLocale::c()) : csvField(fields[c]);
+        } else if (kind == Kind::Integer && isWholeNumber(fields[c])) {
+            text += fields[c]; // a quantity below zero is a number, not a formula
         } else {
             text += csvField(fields[c]);
         }
@@ -137,7 +157,10 @@ class CsvOutput : public Output
 public:
     CsvOutput(const QString &path, const QStringList &captions) : m_file(path)
     {
+        // Only the shop's account reads what the shop's files hold.
         if (!m_file.open(QIODevice::WriteOnly))
+            m_problem = m_file.errorString();
+        else if (!m_file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
             m_problem = m_file.errorString();
         QString text(QChar(0xFEFF)); // Excel and WPS read UTF-8 only after its mark
         csvLine(captions, {}, text);
@@ -175,6 +198,12 @@ public:
         // they are written: a hundred thousand of them need no more memory
         // than one.
         const QByteArray partName = QFile::encodeName(m_part);
+        // Made owner-only before the book is written into it: only the
+        // shop's account reads what the shop's files hold.
+        QFile::remove(m_part);
+        if (QFile part(m_part); !part.open(QIODevice::WriteOnly | QIODevice::NewOnly,
+                                           QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+            return;
         lxw_workbook_options options = {};
         options.constant_memory = LXW_TRUE;
         m_book = workbook_new_opt(partName.constData(), &options);

@@ -2,6 +2,7 @@
 
 #include "shop/database.h"
 #include "shop/engine.h"
+#include "shop/transaction.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -113,11 +114,22 @@ bool CatalogueList::remove(int row)
         return fail(QStringLiteral("no goods selected"));
     if (const QString problem = Database::fileProblem(m_db); !problem.isEmpty())
         return fail(problem);
+    // The goods and, once no row of its code is left, its minimum stock.
+    Transaction tx(m_db);
+    if (!tx.isActive())
+        return fail(tx.lastError());
     QSqlQuery q(m_db);
     q.prepare(QStringLiteral("DELETE FROM name WHERE rowid = ?"));
     q.addBindValue(m_rows.at(row).rowid);
     if (!q.exec())
         return fail(q.lastError().text());
+    q.prepare(QStringLiteral("DELETE FROM zuidi WHERE code = ? AND NOT EXISTS (SELECT 1 FROM name WHERE code = ?)"));
+    q.addBindValue(m_rows.at(row).code);
+    q.addBindValue(m_rows.at(row).code);
+    if (!q.exec())
+        return fail(q.lastError().text());
+    if (!tx.commit())
+        return fail(tx.lastError());
     beginRemoveRows({}, row, row);
     m_rows.removeAt(row);
     m_total = std::max(0, m_total - 1);

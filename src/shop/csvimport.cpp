@@ -11,6 +11,8 @@
 #include <QSqlQuery>
 #include <QStringDecoder>
 
+#include <algorithm>
+
 #include <csv.h>
 #include <iconv.h>
 
@@ -75,9 +77,72 @@ QString textOf(const QByteArray &bytes, bool utf8)
     return utf8 ? QString::fromUtf8(bytes) : fromGb18030(bytes).value_or(QString());
 }
 
+// A header's caption as this program names the column: the captions of other
+// programs' lists (商品编码, 品名…) are taken for ours.
+QString captionOf(const QString &header)
+{
+    static const QList<std::pair<QString, QStringList>> aliases = {
+        {QStringLiteral("货号"), QStringList{QStringLiteral("货号"), QStringLiteral("商品编码"), QStringLiteral("商品条码"), QStringLiteral("条码"), QStringLiteral("编码"), QStringLiteral("code")}},
+        {QStringLiteral("货名"), QStringList{QStringLiteral("货名"), QStringLiteral("商品名称"), QStringLiteral("品名"), QStringLiteral("名称"), QStringLiteral("name")}},
+        {QStringLiteral("最低库存"), QStringList{QStringLiteral("最低库存")}},
+        {QStringLiteral("数量"), QStringList{QStringLiteral("数量")}},
+        {QStringLiteral("进价"), QStringList{QStringLiteral("进价")}},
+        {QStringLiteral("售价"), QStringList{QStringLiteral("售价")}},
+        {QStringLiteral("厂家"), QStringList{QStringLiteral("厂家")}},
+        {QStringLiteral("进货日期"), QStringList{QStringLiteral("进货日期")}},
+        {QStringLiteral("过期日期"), QStringList{QStringLiteral("过期日期")}},
+    };
+    const QString h = header.trimmed().toLower();
+    for (const auto &[caption, names] : aliases)
+        if (names.contains(h))
+            return caption;
+    return QString();
+}
+
+// A first row that names a known column is a header, not goods.
 bool isCaption(const QStringList &row)
 {
-    return !row.isEmpty() && (row.first().trimmed() == u"货号" || row.first().trimmed().toLower() == u"code");
+    return std::any_of(row.cbegin(), row.cend(), [](const QString &h) { return !captionOf(h).isEmpty(); });
+}
+
+// Where each of `order`'s columns stands: by the header's captions when the
+// table has one (a problem for each of the first `required` missing), else
+// in that order.
+QList<int> columnsOf(const Table &table, const QStringList &order, qsizetype required, qsizetype *used,
+                     QList<Problem> *problems)
+{
+    QList<int> at;
+    for (int c = 0; c < order.size(); ++c)
+        at.append(c);
+    if (table.rows.isEmpty() || !isCaption(table.rows.first()))
+        return at;
+    QStringList header;
+    for (const QString &h : table.rows.first())
+        header.append(captionOf(h));
+    *used = header.size();
+    for (int c = 0; c < order.size(); ++c) {
+        at[c] = int(header.indexOf(order[c]));
+        if (at[c] < 0 && c < required)
+            problems->append({table.lines.value(0), QStringLiteral("标题行里没有“%1”").arg(order[c])});
+    }
+    return at;
+}
+
+// The fields of a row in `at`'s order (empty where the column is missing).
+QStringList picked(const QStringList &raw, const QList<int> &at)
+{
+    QStringList row;
+    for (const int c : at)
+        row.append(c >= 0 ? raw.value(c) : QString());
+    return row;
+}
+
+// Text this program's CSV export wrote behind an apostrophe, so that no
+// spreadsheet takes it for a formula, is read as it was.
+QString unneutralised(const QString &text)
+{
+    static const QString FormulaStarts = QStringLiteral("=+-@\t\r");
+    return text.size() > 1 && text.front() == u'\'' && FormulaStarts.contains(text.at(1)) ? text.mid(1) : text;
 }
 
 bool tooLong(const QString &text)
@@ -218,7 +283,7 @@ Table parse(const QByteArray &input)
     for (qsizetype r = 0; r < reading.rows.size(); ++r) {
         QStringList row;
         for (const QByteArray &f : std::as_const(reading.rows[r]))
-            row.append(textOf(f, utf8));
+            row.append(unneutralised(textOf(f, utf8)));
         // Blank lines give nothing.
         if (row.size() == 1 && row.first().trimmed().isEmpty())
             continue;
@@ -233,11 +298,17 @@ Goods checkGoods(const QSqlDatabase &db, const Table &table)
     Goods g;
     QSet<QString> inFile;
     QHash<QString, int> firstLine;
+    qsizetype used = 3;
+    // A header without 最低库存 gives its goods none.
+    const QList<int> at = columnsOf(
+        table, QStringList{QStringLiteral("货号"), QStringLiteral("货名"), QStringLiteral("最低库存")}, 2, &used,
+        &g.problems);
     for (qsizetype i = 0; i < table.rows.size(); ++i) {
-        const QStringList &row = table.rows[i];
+        const QStringList &raw = table.rows[i];
         const int line = table.lines.value(i);
-        if (i == 0 && isCaption(row))
+        if (i == 0 && isCaption(raw))
             continue;
+        const QStringList row = picked(raw, at);
         GoodsRow r{line, row.value(0).trimmed(), row.value(1).trimmed(), std::nullopt};
         auto problem = [&](const QString &text) { g.problems.append({line, text}); };
         if (r.code.isEmpty())
@@ -257,8 +328,8 @@ Goods checkGoods(const QSqlDatabase &db, const Table &table)
             if (!r.minimum)
                 problem(QStringLiteral("最低库存“%1”不是整数").arg(row.value(2)));
         }
-        if (row.size() > 3)
-            problem(QStringLiteral("多出 %1 列").arg(row.size() - 3));
+        if (raw.size() > used)
+            problem(QStringLiteral("多出 %1 列").arg(raw.size() - used));
         inFile.insert(r.code);
         g.rows.append(r);
     }
@@ -320,27 +391,14 @@ Purchases checkPurchases(const QSqlDatabase &db, const Table &table)
     const QStringList order = {QStringLiteral("货号"),    QStringLiteral("数量"), QStringLiteral("进价"),
                                QStringLiteral("售价"),    QStringLiteral("厂家"), QStringLiteral("进货日期"),
                                QStringLiteral("过期日期")};
-    QList<int> at = {0, 1, 2, 3, 4, 5, 6};
     qsizetype used = order.size();
-    if (!table.rows.isEmpty() && isCaption(table.rows.first())) {
-        QStringList header;
-        for (const QString &h : table.rows.first())
-            header.append(h.trimmed());
-        for (int c = 0; c < order.size(); ++c)
-            at[c] = int(header.indexOf(order[c]));
-        used = header.size();
-        for (int c = 0; c < order.size(); ++c)
-            if (at[c] < 0)
-                p.problems.append({table.lines.value(0), QStringLiteral("标题行里没有“%1”").arg(order[c])});
-    }
+    const QList<int> at = columnsOf(table, order, order.size(), &used, &p.problems);
     for (qsizetype i = 0; i < table.rows.size(); ++i) {
         const QStringList &raw = table.rows[i];
         const int line = table.lines.value(i);
         if (i == 0 && isCaption(raw))
             continue;
-        QStringList row;
-        for (const int c : std::as_const(at))
-            row.append(c >= 0 ? raw.value(c) : QString());
+        const QStringList row = picked(raw, at);
         auto problem = [&](const QString &text) { p.problems.append({line, text}); };
         PurchaseRow r;
         r.line = line;

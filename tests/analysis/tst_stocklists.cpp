@@ -1,3 +1,4 @@
+#include "shop/cataloguelist.h"
 #include "shop/expiry.h"
 #include "shop/reorder.h"
 #include "testshop.h"
@@ -127,6 +128,9 @@ private Q_SLOTS:
         purchase(shop, QStringLiteral("C"), 10, 100, QStringLiteral("甲厂"));
         sell(shop, QStringLiteral("A"), 3, 40);
         sell(shop, QStringLiteral("A"), 4, 2);
+        // D: sold 30 and 29 days back; only the later one is of the last 30 days.
+        sell(shop, QStringLiteral("D"), 1, 30);
+        sell(shop, QStringLiteral("D"), 1, 29);
         if (server)
             shop.moveToServer();
         const QSqlDatabase db = shop.db().connection();
@@ -147,10 +151,24 @@ private Q_SLOTS:
                            .arg(r.stock)
                            .arg(r.minimum)
                            .arg(r.soldRecently));
-        QCOMPARE(got, strings({" D 货D 0/0 0", "乙厂 A 货A 3/5 4"}));
-        // Sold again, D's stock falls below its minimum: the list follows.
+        QCOMPARE(got, strings({" D 货D -2/0 1", "乙厂 A 货A 3/5 4"}));
+        // Sold again, D's stock falls further: the list follows.
         sell(shop, QStringLiteral("D"), 2, 1);
-        QCOMPARE(ReorderFigures::compute(db, Today).rows.value(0).stock, -2);
+        QCOMPARE(ReorderFigures::compute(db, Today).rows.value(0).stock, -4);
+        // A goods deleted in the catalogue takes its minimum with it.
+        {
+            CatalogueList catalogue(db);
+            QVERIFY(catalogue.reload());
+            int row = 0;
+            while (row < catalogue.rowCount() && catalogue.index(row, 0).data().toString() != u"A")
+                ++row;
+            QVERIFY(catalogue.remove(row));
+            QCOMPARE(MinimumStock::of(db, QStringLiteral("A"), &error),
+                     std::optional<std::optional<qint64>>(std::optional<qint64>()));
+            QCOMPARE(ReorderFigures::compute(db, Today).rows.size(), 1);
+            shop.addGoods(QStringLiteral("A"), QStringLiteral("货A"));
+            QVERIFY(MinimumStock::set(db, QStringLiteral("A"), 5, &error));
+        }
         // Taken away, a minimum lists nothing.
         QVERIFY(MinimumStock::set(db, QStringLiteral("A"), std::nullopt, &error));
         QVERIFY(MinimumStock::set(db, QStringLiteral("D"), std::nullopt, &error));

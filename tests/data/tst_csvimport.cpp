@@ -78,6 +78,17 @@ private Q_SLOTS:
                                        << QStringLiteral("第 2 行：货名超过 50 个字") << QStringList();
         QTest::newRow("bad minimum") << header + "A1,可乐,三\r\n"
                                      << QStringLiteral("第 2 行：最低库存“三”不是整数") << QStringList();
+        // Other programs' captions are a header, and the columns are found by them.
+        QTest::newRow("another program's header") << QByteArray("商品编码,商品名称\r\nA1,可乐\r\n") << QString()
+                                                  << strings({"A0=旧货", "A1=可乐"});
+        QTest::newRow("name first") << QByteArray("货名,货号\r\n可乐,A1\r\n") << QString()
+                                    << strings({"A0=旧货", "A1=可乐"});
+        QTest::newRow("品名 and 条码") << QByteArray("品名,条码,最低库存\r\n可乐,A1,4\r\n") << QString()
+                                      << strings({"A0=旧货", "A1=可乐"});
+        QTest::newRow("a header without codes") << QByteArray("名称,数量\r\n可乐,3\r\n")
+                                                << QStringLiteral("标题行里没有“货号”") << QStringList();
+        QTest::newRow("a formula kept from the export") << header + "'=1+1,'@名\r\n" << QString()
+                                                        << strings({"A0=旧货", "=1+1=@名"});
     }
 
     void goods()
@@ -153,6 +164,58 @@ private Q_SLOTS:
                             .arg(q.value(0).toString(), q.value(1).toString(), q.value(2).toString(),
                                  q.value(3).toString(), q.value(4).toString()));
         QCOMPARE(rows.mid(1), strings({"2 5 15000 25000 甲厂", "3 7 16000 28000 乙厂"}));
+    }
+
+    void purchaseQuantities_data()
+    {
+        QTest::addColumn<QString>("quantity");
+        QTest::addColumn<bool>("ok");
+        QTest::newRow("0") << QStringLiteral("0") << false;
+        QTest::newRow("1") << QStringLiteral("1") << true;
+        QTest::newRow("32767") << QStringLiteral("32767") << true;
+        QTest::newRow("32768") << QStringLiteral("32768") << false;
+        QTest::newRow("-1") << QStringLiteral("-1") << false;
+    }
+
+    void purchaseQuantities()
+    {
+        // The same bounds as the purchase screen's.
+        QFETCH(QString, quantity);
+        QFETCH(bool, ok);
+        TestShop shop;
+        shop.create();
+        shop.addGoods(QStringLiteral("A"), QStringLiteral("可乐"));
+        const CsvImport::Purchases p = CsvImport::checkPurchases(
+            shop.db().connection(),
+            CsvImport::parse(QStringLiteral("A,%1,1.50,2.50,甲厂,2026-12-01,2027-06-01\n").arg(quantity).toUtf8()));
+        QCOMPARE(p.problems.isEmpty(), ok);
+        if (ok)
+            QCOMPARE(p.rows.value(0).quantity, quantity.toLongLong());
+    }
+
+    void aRowThatFailsWhileStoringLeavesNothing()
+    {
+        // The second row is refused by the database itself: the first goes too.
+        TestShop shop;
+        shop.create();
+        shop.addGoods(QStringLiteral("A"), QStringLiteral("可乐"));
+        shop.exec(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON jinhuo WHEN NEW.shuliang = 7 "
+                                 "BEGIN SELECT RAISE(ABORT, 'disk full'); END"));
+        shop.exec(QStringLiteral("CREATE TRIGGER refuseName BEFORE INSERT ON name WHEN NEW.code = 'C' "
+                                 "BEGIN SELECT RAISE(ABORT, 'disk full'); END"));
+        const QSqlDatabase db = shop.db().connection();
+        QString error;
+        const CsvImport::Purchases purchases = CsvImport::checkPurchases(
+            db, CsvImport::parse("A,5,1.50,2.50,甲厂,2026-12-01,2027-06-01\nA,7,1.60,2.80,乙厂,2026-12-02,2027-07-01\n"));
+        QVERIFY(purchases.problems.isEmpty());
+        QVERIFY(!CsvImport::storePurchases(db, purchases, &error));
+        QVERIFY2(error.contains(QStringLiteral("disk full")), qPrintable(error));
+        QCOMPARE(shop.count(QStringLiteral("jinhuo")), 0);
+        const CsvImport::Goods goods = CsvImport::checkGoods(db, CsvImport::parse("B,薯片,3\nC,毛巾\n"));
+        QVERIFY(goods.problems.isEmpty());
+        QVERIFY(!CsvImport::storeGoods(db, goods, &error));
+        QCOMPARE(names(shop), strings({"A=可乐"}));
+        QCOMPARE(shop.count(QStringLiteral("zuidi")), 0);
     }
 
     void aRoundTripGivesTheSameRows()

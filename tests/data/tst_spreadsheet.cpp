@@ -3,6 +3,7 @@
 #include "testshop.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTableView>
@@ -49,6 +50,45 @@ private Q_SLOTS:
         QCOMPARE(QString::fromUtf8(bytes.mid(3)), QStringLiteral("货号,货名,数量,进价,进货日期\r\n"
                                                                  "6901,\"矿泉水, 550ml\",12,1234.50,2026-12-09\r\n"
                                                                  "\"69\"\"02\",\"两行\n名字\",-3,-2.50,\r\n"));
+    }
+
+    void formulasAreWrittenAsText()
+    {
+        // Names that came in through the catalogue or an import are shown by a
+        // spreadsheet, never run; a quantity below zero stays a number.
+        using K = Spreadsheet::Kind;
+        const Spreadsheet::Sheet sheet{QStringLiteral("货名"),
+                                       strings({"货号", "货名", "数量"}),
+                                       {K::Text, K::Text, K::Integer},
+                                       {strings({"=1+1", "=HYPERLINK(\"http://x\",\"y\")", "-3"}),
+                                        strings({"@cmd", "+SUM(1;1)", "4"}),
+                                        strings({"\t=1", "-3+4", "5"})}};
+        TestShop shop;
+        const QString path = shop.dir() + QStringLiteral("/货名.csv");
+        QCOMPARE(Spreadsheet::write(sheet, path), QString());
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(f.readAll().mid(3)), QStringLiteral("货号,货名,数量\r\n"
+                                                                       "'=1+1,\"'=HYPERLINK(\"\"http://x\"\",\"\"y\"\")\",-3\r\n"
+                                                                       "'@cmd,'+SUM(1;1),4\r\n"
+                                                                       "'\t=1,'-3+4,5\r\n"));
+    }
+
+    void exportsAreTheOwnersOnly_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("xlsx") << QStringLiteral("进货.xlsx");
+        QTest::newRow("csv") << QStringLiteral("进货.csv");
+    }
+
+    void exportsAreTheOwnersOnly()
+    {
+        QFETCH(QString, name);
+        TestShop shop;
+        const QString path = shop.dir() + u'/' + name;
+        QCOMPARE(Spreadsheet::write(sample(), path), QString());
+        QCOMPARE(QFileInfo(path).permissions() & ~(QFileDevice::ReadUser | QFileDevice::WriteUser),
+                 QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     }
 
     void xlsxHoldsNumbersDatesAndAFrozenHeader()

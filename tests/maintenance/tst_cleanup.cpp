@@ -3,6 +3,7 @@
 #include "gui/screenhost.h"
 #include "shop/datacleanup.h"
 #include "shop/dayclose.h"
+#include "shop/reorder.h"
 #include "shop/salesstore.h"
 
 #include <QDir>
@@ -76,10 +77,14 @@ private Q_SLOTS:
         sell(f);
         sell(f);
         QCOMPARE(f.text("Label8"), QStringLiteral("3"));
+        QString error;
+        QVERIFY(MinimumStock::set(f.shop.db().connection(), QStringLiteral("A"), 5, &error));
         const QStringList before = counts(f);
         f.messages.clear();
         f.messages.answer = ok;
         press(f, button.toLatin1().constData());
+        // A minimum goes with the catalogue.
+        QCOMPARE(f.shop.count(QStringLiteral("zuidi")), ok && button == u"Command3" ? 0 : 1);
         QCOMPARE(f.messages.boxes.size(), 1);
         QCOMPARE(f.messages.boxes.first().text, QStringLiteral("确认要删除？"));
         QCOMPARE(f.messages.boxes.first().title, QStringLiteral("删除"));
