@@ -34,7 +34,8 @@ int runCopyCommand(const QStringList &arguments)
                          : at + 1 < arguments.size() ? QDir::current().absoluteFilePath(arguments[at + 1])
                                                      : QString();
     if ((toServer && at >= 0) || file.isEmpty() || file.startsWith(u"--")) {
-        print(stderr, QStringLiteral("用法：tarvel --copy-to-server  或  tarvel --copy-from-server 新文件\n"));
+        print(stderr, QStringLiteral("用法：tarvel --copy-to-server [%1]  或  tarvel --copy-from-server 新文件\n")
+                          .arg(QLatin1String(ShopCopy::AcceptChangedFlag)));
         return 2;
     }
     const ShopConfigRead config = ShopConfig::read(QDir::currentPath());
@@ -61,12 +62,18 @@ int runCopyCommand(const QStringList &arguments)
     const QString from = toServer ? QDir::toNativeSeparators(file) : server.describe();
     const QString to = toServer ? server.describe() : QDir::toNativeSeparators(file);
     print(stderr, QStringLiteral("复制 %1 → %2\n").arg(from, to));
-    const ShopCopy::Outcome out =
-        toServer ? ShopCopy::toServer(file, server, progress) : ShopCopy::fromServer(server, file, progress);
+    const bool acceptChanged = arguments.contains(QLatin1String(ShopCopy::AcceptChangedFlag));
+    const ShopCopy::Outcome out = toServer ? ShopCopy::toServer(file, server, progress, acceptChanged)
+                                           : ShopCopy::fromServer(server, file, progress);
     if (!out.error.isEmpty()) {
         print(stderr, out.error + QStringLiteral("\n什么也没有改变。\n"));
         return 1;
     }
+    for (const ShopCopy::Changed &c : out.changed)
+        print(stderr, QStringLiteral("照原样改变的值：表 %1 第 %2 行 %3：“%4” → “%5”\n")
+                          .arg(c.table)
+                          .arg(c.rowid)
+                          .arg(c.column, c.value, c.arrives));
     print(stdout, QStringLiteral("%1 %2 %3\n")
                       .arg(QStringLiteral("表"), -10)
                       .arg(toServer ? QStringLiteral("文件") : QStringLiteral("服务器"), 12)

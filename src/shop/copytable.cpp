@@ -8,6 +8,8 @@
 
 #include <libpq-fe.h>
 
+#include <cmath>
+
 // The rows of one table between the file and the server through libpq's
 // COPY in its text form.
 
@@ -142,6 +144,25 @@ QVariant forServer(Schema::ColumnKind kind, const QVariant &stored)
     return Schema::toStorage(kind, value);
 }
 
+// Whether the server holds `stored` as the program reads it from the file.
+bool carriedAsItIs(Schema::ColumnKind kind, const QVariant &stored, const QVariant &arrives)
+{
+    if (stored.isNull())
+        return true;
+    if (!arrives.isValid() || arrives.isNull())
+        return false;
+    if (kind != Schema::ColumnKind::Integer)
+        return true;
+    if (stored.typeId() == QMetaType::Double)
+        return std::floor(stored.toDouble()) == stored.toDouble() && std::abs(stored.toDouble()) < 9.0e15;
+    if (stored.typeId() == QMetaType::QString || stored.typeId() == QMetaType::QByteArray) {
+        bool whole = false;
+        stored.toString().trimmed().toLongLong(&whole);
+        return whole;
+    }
+    return true;
+}
+
 } // namespace
 
 qint64 countRows(const QSqlDatabase &db, const QString &table, QString *error)
@@ -155,7 +176,7 @@ qint64 countRows(const QSqlDatabase &db, const QString &table, QString *error)
 }
 
 QString copyTableToServer(const QSqlDatabase &file, PGconn *conn, const Schema::Table &table, qint64 total,
-                          const ShopCopy::Progress &progress)
+                          const ShopCopy::Progress &progress, QList<ShopCopy::Changed> *changed)
 {
     QList<Schema::ColumnKind> kinds;
     for (const QString &column : table.columns)
@@ -176,10 +197,15 @@ QString copyTableToServer(const QSqlDatabase &file, PGconn *conn, const Schema::
         return ok;
     };
     while (read.next()) {
-        chunk += QByteArray::number(read.value(0).toLongLong());
+        const qint64 rowid = read.value(0).toLongLong();
+        chunk += QByteArray::number(rowid);
         for (int i = 0; i < kinds.size(); ++i) {
             chunk += '\t';
-            appendField(chunk, forServer(kinds[i], read.value(i + 1)));
+            const QVariant stored = read.value(i + 1);
+            const QVariant arrives = forServer(kinds[i], stored);
+            if (!carriedAsItIs(kinds[i], stored, arrives))
+                changed->append({table.name, table.columns[i], rowid, stored.toString(), arrives.toString()});
+            appendField(chunk, arrives);
         }
         chunk += '\n';
         if (chunk.size() > (1 << 18) && !send())

@@ -12,8 +12,11 @@ struct pg_conn;
 // with their rowids, values as the program reads them; the error, empty when
 // the table was copied whole. Part of ShopCopy, which runs them in its
 // transactions.
+// Each value the server would not hold as the file does (a date that is no
+// date, a quantity with decimals, an amount that is no amount) is added to
+// `changed`; the caller decides whether the copy may go on with them.
 QString copyTableToServer(const QSqlDatabase &file, pg_conn *conn, const Schema::Table &table, qint64 total,
-                          const ShopCopy::Progress &progress);
+                          const ShopCopy::Progress &progress, QList<ShopCopy::Changed> *changed);
 QString copyTableFromServer(pg_conn *conn, const QSqlDatabase &file, const Schema::Table &table, qint64 total,
                             const ShopCopy::Progress &progress);
 // The rows of a table; -1 with the error when it cannot be counted.

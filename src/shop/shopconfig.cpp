@@ -2,7 +2,26 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QSettings>
+
+#include <algorithm>
+
+namespace {
+
+// Every key the file may hold, as "section/key" in small letters.
+const QStringList KnownKeys = {QStringLiteral("database/driver"), QStringLiteral("database/host"),
+                               QStringLiteral("database/port"),   QStringLiteral("database/name"),
+                               QStringLiteral("database/user"),   QStringLiteral("database/password"),
+                               QStringLiteral("till/number")};
+
+// A value as it was written: QSettings splits "db1,db2" into a list.
+QString textOf(const QVariant &value)
+{
+    return (value.typeId() == QMetaType::QStringList ? value.toStringList().join(u',') : value.toString()).trimmed();
+}
+
+} // namespace
 
 ShopConfigRead ShopConfig::read(const QString &directory)
 {
@@ -14,46 +33,72 @@ ShopConfigRead ShopConfig::read(const QString &directory)
     }
     const QString file = QDir::toNativeSeparators(path);
     auto refuse = [&](const QString &key, const QString &why) {
-        read.error = QStringLiteral("配置文件 %1 有误：[%2] %3\n%4")
-                         .arg(file, key.section(u'/', 0, 0), key.section(u'/', 1), why);
+        const QString section = key.contains(u'/') ? key.section(u'/', 0, 0) : QStringLiteral("General");
+        read.error = QStringLiteral("配置文件 %1 有误：[%2] %3\n%4").arg(file, section, key.section(u'/', -1), why);
         return read;
     };
     QSettings ini(path, QSettings::IniFormat);
     if (ini.status() != QSettings::NoError)
         return refuse(QStringLiteral("database/driver"), QStringLiteral("文件无法读取或格式不对。"));
 
+    // Sections and keys in any letter case; a key the program does not know
+    // is a typo that would otherwise be passed over in silence.
+    QHash<QString, QVariant> values;
+    QHash<QString, QString> written; // each key as the file spells it, for the messages
+    for (const QString &key : ini.allKeys()) {
+        const QString known = key.toLower();
+        if (!KnownKeys.contains(known))
+            return refuse(key, QStringLiteral("不认识的设置。可以用的有：[database] driver、host、port、name、user，"
+                                              "[till] number。"));
+        if (values.contains(known))
+            return refuse(key, QStringLiteral("这个设置写了两次。"));
+        values.insert(known, ini.value(key));
+        written.insert(known, key);
+    }
+    auto refuseKey = [&](const QString &known, const QString &why) { return refuse(written.value(known, known), why); };
+    const bool hasDatabase = std::any_of(values.keyBegin(), values.keyEnd(),
+                                         [](const QString &k) { return k.startsWith(u"database/"); });
+
     ShopConfig c;
-    const QString driver = ini.value(QStringLiteral("database/driver")).toString().trimmed().toLower();
+    const QString driver = textOf(values.value(QStringLiteral("database/driver"))).toLower();
     if (driver == u"postgresql")
         c.engine = Engine::Server;
-    else if (driver == u"sqlite" || driver.isEmpty())
+    else if (driver == u"sqlite" || (driver.isEmpty() && !hasDatabase))
         c.engine = Engine::File;
+    else if (driver.isEmpty())
+        return refuseKey(QStringLiteral("database/driver"),
+                      QStringLiteral("缺少数据库类型：driver=postgresql（服务器）或 driver=sqlite（本机的 tarv.db）。"));
     else
-        return refuse(QStringLiteral("database/driver"),
+        return refuseKey(QStringLiteral("database/driver"),
                       QStringLiteral("不认识的数据库“%1”，只能是 postgresql 或 sqlite。").arg(driver));
 
     if (c.engine == Engine::Server) {
-        c.host = ini.value(QStringLiteral("database/host")).toString().trimmed();
-        c.name = ini.value(QStringLiteral("database/name")).toString().trimmed();
-        c.user = ini.value(QStringLiteral("database/user")).toString().trimmed();
+        // Several hosts (db1,db2) are libpq's: the first that answers is used.
+        c.host = textOf(values.value(QStringLiteral("database/host")));
+        c.name = textOf(values.value(QStringLiteral("database/name")));
+        c.user = textOf(values.value(QStringLiteral("database/user")));
         if (c.name.isEmpty())
-            return refuse(QStringLiteral("database/name"), QStringLiteral("缺少服务器上的数据库名。"));
-        const QVariant port = ini.value(QStringLiteral("database/port"), 5432);
+            return refuseKey(QStringLiteral("database/name"), QStringLiteral("缺少服务器上的数据库名。"));
+        const QString port = textOf(values.value(QStringLiteral("database/port"), 5432));
         bool ok = false;
-        c.port = port.toString().trimmed().toInt(&ok);
+        c.port = port.toInt(&ok);
         if (!ok || c.port < 1 || c.port > 65535)
-            return refuse(QStringLiteral("database/port"),
-                          QStringLiteral("端口“%1”不是 1 到 65535 之间的整数。").arg(port.toString()));
-        if (ini.contains(QStringLiteral("database/password")))
-            return refuse(QStringLiteral("database/password"),
+            return refuseKey(QStringLiteral("database/port"),
+                          QStringLiteral("端口“%1”不是 1 到 65535 之间的整数。").arg(port));
+        if (values.contains(QStringLiteral("database/password")))
+            return refuseKey(QStringLiteral("database/password"),
                           QStringLiteral("密码不能写在配置文件里，请放在 ~/.pgpass 或 PGPASSWORD 中。"));
+        // Each till sells under its own number, the back office too: one
+        // left out would take till 1's.
+        if (!values.contains(QStringLiteral("till/number")))
+            return refuseKey(QStringLiteral("till/number"),
+                          QStringLiteral("共用服务器时每台电脑（后台也一样）都要有自己的收银台号（1 到 99）。"));
     }
-    const QVariant till = ini.value(QStringLiteral("till/number"), 1);
+    const QString till = textOf(values.value(QStringLiteral("till/number"), 1));
     bool ok = false;
-    c.till = till.toString().trimmed().toInt(&ok);
+    c.till = till.toInt(&ok);
     if (!ok || c.till < 1 || c.till > 99)
-        return refuse(QStringLiteral("till/number"),
-                      QStringLiteral("收银台号“%1”不是 1 到 99 之间的整数。").arg(till.toString()));
+        return refuseKey(QStringLiteral("till/number"), QStringLiteral("收银台号“%1”不是 1 到 99 之间的整数。").arg(till));
     read.config = c;
     return read;
 }

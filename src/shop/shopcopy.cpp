@@ -62,7 +62,8 @@ QString countBoth(const QSqlDatabase &source, const QSqlDatabase &target, QList<
 
 } // namespace
 
-ShopCopy::Outcome ShopCopy::toServer(const QString &file, const ShopConfig &server, const Progress &progress)
+ShopCopy::Outcome ShopCopy::toServer(const QString &file, const ShopConfig &server, const Progress &progress,
+                                     bool acceptChanged)
 {
     Outcome out;
     // Opened as the program opens it: a till still selling on the file keeps
@@ -115,7 +116,7 @@ ShopCopy::Outcome ShopCopy::toServer(const QString &file, const ShopConfig &serv
         QString error;
         const qint64 total = countRows(source, table.name, &error);
         if (error.isEmpty())
-            error = copyTableToServer(source, conn, table, total, progress);
+            error = copyTableToServer(source, conn, table, total, progress, &out.changed);
         if (!error.isEmpty())
             return fail(QStringLiteral("表 %1：%2").arg(table.name, error));
         // New rows continue after the copied ones.
@@ -123,6 +124,24 @@ ShopCopy::Outcome ShopCopy::toServer(const QString &file, const ShopConfig &serv
                                    "COALESCE(MAX(rowid), 0) + 1, false) FROM %1")
                         .arg(table.name)))
             return fail(q.lastError().text());
+    }
+    if (!out.changed.isEmpty() && !acceptChanged) {
+        // Nothing is committed: the user sees every such value first.
+        QStringList lines;
+        for (const Changed &c : std::as_const(out.changed).first(std::min<qsizetype>(out.changed.size(), 100)))
+            lines.append(QStringLiteral("  表 %1 第 %2 行（rowid）%3：“%4” → %5")
+                             .arg(c.table)
+                             .arg(c.rowid)
+                             .arg(c.column, c.value, c.arrives.isEmpty() ? QStringLiteral("空（NULL）")
+                                                                         : QStringLiteral("“%1”").arg(c.arrives)));
+        if (out.changed.size() > 100)
+            lines.append(QStringLiteral("  ……共 %1 个").arg(out.changed.size()));
+        const QString message =
+            QStringLiteral("文件里有 %1 个值到了服务器上会变样（别的程序写进去的）：\n%2\n"
+                           "请先改正它们；要照上面的样子复制，请加上 %3 再运行。")
+                .arg(out.changed.size())
+                .arg(lines.join(u'\n'), QLatin1String(AcceptChangedFlag));
+        return fail(message);
     }
     if (const QString error = countBoth(source, db, &out.counts); !error.isEmpty())
         return fail(error);
@@ -133,7 +152,12 @@ ShopCopy::Outcome ShopCopy::toServer(const QString &file, const ShopConfig &serv
         return fail(transaction.lastError());
     // The planner's figures, and the visibility map that lets the analyses
     // read the indexes alone; a failure here loses nothing.
-    q.exec(QStringLiteral("VACUUM ANALYZE"));
+    // Only the shop's own tables: the server's catalogue is not ours to vacuum.
+    QStringList own;
+    for (const Schema::Table &table : Schema::copiedTables())
+        own.append(table.name);
+    own.append(QLatin1String(ServerFacts::Table));
+    q.exec(QStringLiteral("VACUUM ANALYZE %1").arg(own.join(u", ")));
     return out;
 }
 

@@ -79,7 +79,7 @@ public:
     {
         QStringList idle;
         for (const auto &[where, one] : m_kept)
-            if (one.idle.hasExpired(ms))
+            if (one.idle.elapsed() >= ms) // with no idle time at all, every one
                 idle.append(where);
         for (const QString &where : idle)
             forget(where);

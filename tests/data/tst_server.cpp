@@ -11,6 +11,7 @@
 #include "throwawayserver.h"
 
 #include <QFile>
+#include <QScopeGuard>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTest>
@@ -89,6 +90,14 @@ private Q_SLOTS:
                                   << "[database] port";
         QTest::newRow("a password") << "[database]\ndriver=postgresql\nname=shop\npassword=x\n"
                                     << "[database] password";
+        QTest::newRow("Driver in capitals, empty") << "[Database]\nDriver=\nhost=db\nname=shop\n[till]\nnumber=2\n"
+                                                   << "[Database] Driver";
+        QTest::newRow("a typo") << "[database]\ndrvier=postgresql\nhost=db\nname=shop\n[till]\nnumber=2\n"
+                                << "[database] drvier";
+        QTest::newRow("host and name without a driver") << "[database]\nhost=db\nname=shop\n[till]\nnumber=2\n"
+                                                        << "[database] driver";
+        QTest::newRow("the server without a till") << "[database]\ndriver=postgresql\nname=shop\n"
+                                                   << "[till] number";
         QTest::newRow("comments as in the README")
             << "[database]\ndriver=postgresql\nhost=/run/db   ; a socket directory\nport=5433 ; the port\n"
                "name=shop\nuser=till\n[till]\nnumber=2\n"
@@ -106,6 +115,7 @@ private Q_SLOTS:
         const ShopConfigRead read = ShopConfig::read(dir.path());
         if (key.isEmpty()) {
             QVERIFY2(read.config, qPrintable(read.error));
+            QCOMPARE(read.config->engine, ShopConfig::Engine::Server);
             QCOMPARE(read.config->host, QStringLiteral("/run/db"));
             QCOMPARE(read.config->port, 5433);
             QCOMPARE(read.config->till, 2);
@@ -113,6 +123,22 @@ private Q_SLOTS:
         }
         QVERIFY(!read.config);
         QVERIFY2(read.error.contains(f.fileName()) && read.error.contains(key), qPrintable(read.error));
+    }
+
+    void severalHostsAndLetterCase()
+    {
+        // libpq's list of hosts is kept whole; sections and keys in capitals
+        // mean the same as in small letters.
+        QTemporaryDir dir;
+        QFile f(dir.filePath(QStringLiteral("tarvel.ini")));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("[Database]\nDriver=PostgreSQL\nHost=db1,db2\nName=shop\n[Till]\nNumber=3\n");
+        f.close();
+        const ShopConfigRead read = ShopConfig::read(dir.path());
+        QVERIFY2(read.config, qPrintable(read.error));
+        QCOMPARE(read.config->host, QStringLiteral("db1,db2"));
+        QCOMPARE(read.config->name, QStringLiteral("shop"));
+        QCOMPARE(read.config->till, 3);
     }
 
     void copiesBothWaysKeepEveryRow()
@@ -158,6 +184,46 @@ private Q_SLOTS:
         const ShopCopy::Outcome again = ShopCopy::toServer(back, shop.server());
         QVERIFY2(again.error.contains(QStringLiteral("已经有商店的表")), qPrintable(again.error));
         QCOMPARE(shop.count(QStringLiteral("name")), goods);
+    }
+
+    void valuesThatWouldArriveChangedStopTheCopy()
+    {
+        // Another tool wrote values the server cannot hold as they are: they
+        // are listed and nothing is committed, unless the user goes on.
+        TestShop shop;
+        shop.create();
+        shop.addGoods(QStringLiteral("A"), QStringLiteral("可乐"));
+        shop.exec(QStringLiteral("INSERT INTO jinhuo (id, code, shuliang, jinjia, shou, huiyuanjia, changjia, jindt, "
+                                 "guoqidt) VALUES (1, 'A', 12.5, '2.5元', 30000, 30000, '甲厂', '2026/12/09', "
+                                 "'2027-13-01')"));
+        shop.exec(QStringLiteral("INSERT INTO jinhuo (id, code, shuliang, jinjia, shou, huiyuanjia, changjia, jindt, "
+                                 "guoqidt) VALUES (2, 'A', 4, 25000, '3.5', 30000, '甲厂', '2026-12-09', NULL)"));
+        const QString path = shop.path();
+        shop.take().reset();
+        const ShopConfig server = ThrowawayServer::shared().newDatabase(1);
+        const ShopCopy::Outcome refused = ShopCopy::toServer(path, server);
+        for (const char *part : {"表 jinhuo 第 1 行（rowid）shuliang：“12.5” → “13”", "jinjia：“2.5元” → 空（NULL）",
+                                 "jindt：“2026/12/09” → 空（NULL）", "guoqidt：“2027-13-01” → 空（NULL）",
+                                 "--accept-changed-values"})
+            QVERIFY2(refused.error.contains(QString::fromUtf8(part)), qPrintable(refused.error));
+        QCOMPARE(refused.changed.size(), 4); // 4, not "3.5" in shou: an amount read as it shows
+        QSqlDatabase check = server.addConnection(QStringLiteral("check"));
+        const auto dropCheck = qScopeGuard([&check] {
+            check.close();
+            check = QSqlDatabase();
+            QSqlDatabase::removeDatabase(QStringLiteral("check"));
+        });
+        QVERIFY(check.open());
+        QSqlQuery q(check);
+        QVERIFY(q.exec(QStringLiteral("SELECT to_regclass('jinhuo') IS NULL")) && q.next());
+        QVERIFY(q.value(0).toBool());
+        const ShopCopy::Outcome accepted = ShopCopy::toServer(path, server, {}, true);
+        QVERIFY2(accepted.error.isEmpty(), qPrintable(accepted.error));
+        QCOMPARE(accepted.changed.size(), 4);
+        QVERIFY(q.exec(QStringLiteral("SELECT shuliang, shou FROM jinhuo ORDER BY rowid")) && q.next());
+        QCOMPARE(q.value(0).toLongLong(), 13);
+        QVERIFY(q.next());
+        QCOMPARE(q.value(1).toLongLong(), 35000);
     }
 
     void oneProgramPerTillNumber()
