@@ -4,6 +4,8 @@
 #include "shop/schema.h"
 
 #include <QHash>
+
+#include <algorithm>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -19,7 +21,7 @@ QString soldLinesSql(bool oneLine)
                           "(SELECT name FROM name WHERE name.code = x.code ORDER BY name.rowid LIMIT 1), "
                           "(SELECT COALESCE(SUM(t.shuliang), 0) FROM tuihuo AS t WHERE t.yuandanjuhao = x.danjuhao "
                           "AND t.yuanid = x.id AND EXISTS (SELECT 1 FROM xiaoshou AS r WHERE r.danjuhao = t.danjuhao "
-                          "AND r.id = t.id AND r.code = t.code AND r.shuliang < 0)) "
+                          "AND r.id = t.id AND r.code = t.code AND r.shuliang < 0)), x.rowid "
                           "FROM xiaoshou AS x WHERE x.danjuhao = ? AND x.shuliang > 0%1 ORDER BY x.rowid")
         .arg(oneLine ? QStringLiteral(" AND x.id = ?") : QString());
 }
@@ -36,6 +38,7 @@ SoldLine soldLineOf(const QSqlQuery &q)
     l.time = Schema::fromStorage(K::DateTime, q.value(5)).toDateTime();
     l.name = q.value(6).toString();
     l.returned = q.value(7).toLongLong();
+    l.rowid = q.value(8).toLongLong();
     return l;
 }
 
@@ -69,6 +72,59 @@ std::optional<QList<SoldLine>> ticketLines(const QSqlDatabase &db, qint64 number
     while (q.next())
         lines.append(soldLineOf(q));
     return lines;
+}
+
+std::optional<QList<SoldTicket>> ticketsOf(const QSqlDatabase &db, qint64 number, QString *error)
+{
+    const auto lines = ticketLines(db, number, error);
+    if (!lines)
+        return std::nullopt;
+    using K = Schema::ColumnKind;
+    QSqlQuery q(db);
+    readOnce(q, db);
+    // Where each ticket's lines begin: a line that does not follow the one
+    // before it in the stored order (returned lines included).
+    q.prepare(QStringLiteral("SELECT rowid FROM xiaoshou WHERE danjuhao = ? ORDER BY rowid"));
+    q.addBindValue(number);
+    if (!q.exec()) {
+        *error = q.lastError().text();
+        return std::nullopt;
+    }
+    QList<qint64> starts;
+    for (qint64 last = -1; q.next(); last = q.value(0).toLongLong())
+        if (q.value(0).toLongLong() != last + 1)
+            starts.append(q.value(0).toLongLong());
+    q.finish();
+    QList<SoldTicket> tickets(starts.size());
+    for (const SoldLine &line : *lines) {
+        const auto after = std::upper_bound(starts.cbegin(), starts.cend(), line.rowid);
+        SoldTicket &t = tickets[std::max<qsizetype>(0, after - starts.cbegin() - 1)];
+        t.lines.append(line);
+        if (!t.time.isValid() || line.time > t.time)
+            t.time = line.time;
+    }
+    tickets.removeIf([](const SoldTicket &t) { return t.lines.isEmpty(); });
+    // Each ticket's payment: the first not yet taken that was made after
+    // its lines were put on it.
+    q.prepare(QStringLiteral("SELECT till, dt FROM fukuan WHERE danjuhao = ? ORDER BY rowid"));
+    q.addBindValue(number);
+    if (!q.exec()) {
+        *error = q.lastError().text();
+        return std::nullopt;
+    }
+    QList<std::pair<int, QDateTime>> payments;
+    while (q.next())
+        payments.append({q.value(0).toInt(), Schema::fromStorage(K::DateTime, q.value(1)).toDateTime()});
+    for (SoldTicket &t : tickets) {
+        const auto paid = std::find_if(payments.begin(), payments.end(),
+                                       [&t](const auto &p) { return !t.time.isValid() || p.second >= t.time; });
+        if (paid == payments.end())
+            continue;
+        t.till = paid->first;
+        t.time = paid->second;
+        payments.erase(payments.begin(), paid + 1);
+    }
+    return tickets;
 }
 
 Money refund(const SoldLine &line, qint64 before, qint64 units)

@@ -27,13 +27,28 @@ struct SoldLine
     Money price;         // unit price charged
     Money amount;        // what the line cost the customer
     QDateTime time;
+    qint64 rowid = 0; // where it is stored
     qint64 left() const { return sold - returned; }
+};
+
+// One stored ticket of a number: when and on which till it was sold (0: not
+// known, as for tickets stored before payments were), and its sale lines.
+struct SoldTicket
+{
+    QDateTime time;
+    int till = 0;
+    QList<SoldLine> lines;
 };
 
 // The sale lines (quantity above zero) of ticket `number` in stored order,
 // with what was returned from each; an empty list when there are none.
 // Nothing, with `error`, when the file cannot be read.
 std::optional<QList<SoldLine>> ticketLines(const QSqlDatabase &db, qint64 number, QString *error);
+
+// The stored tickets of `number`, the oldest first: after a cleanup, or in
+// data of another tool, several tickets may share a number. A ticket's lines
+// are stored together; its time and till are those of its payment.
+std::optional<QList<SoldTicket>> ticketsOf(const QSqlDatabase &db, qint64 number, QString *error);
 
 // What `units` more units of `line` give back when `before` units of it were
 // returned already: the line's amount shared out in cents, so that the

@@ -6,6 +6,8 @@
 
 #include <QCheckBox>
 #include <QDialog>
+#include <QInputDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPrinterInfo>
 #include <QPushButton>
@@ -274,6 +276,47 @@ private Q_SLOTS:
         QVERIFY(q.exec(QStringLiteral("SELECT SUM(shuliang), SUM(jine) FROM xiaoshou WHERE shuliang < 0")) && q.next());
         QCOMPARE(q.value(0).toLongLong(), -3);
         QCOMPARE(q.value(1).toLongLong(), -100000);
+    }
+
+    void ticketsSharingANumberArePickedByTime()
+    {
+        // Two stored tickets numbered 1 (a cleanup restarts the numbers): the
+        // cashier picks the older one by its time and sees where it was sold.
+        CounterFixture f;
+        f.shop.addSale(1, 1, QStringLiteral("A"), 2, Money::fromCents(250));
+        f.shop.addSale(2, 2, QStringLiteral("B"), 1, Money::fromCents(1000));
+        f.shop.addSale(3, 1, QStringLiteral("B"), 3, Money::fromCents(1000));
+        f.shop.exec(QStringLiteral("UPDATE xiaoshou SET dt = '2026-12-05 09:00:00' WHERE id = 3"));
+        for (const char *row : {"1, 2, '2026-12-01 10:01:00'", "2, 1, '2026-12-01 10:05:00'",
+                                "1, 3, '2026-12-05 09:01:00'"})
+            f.shop.exec(QStringLiteral("INSERT INTO fukuan (danjuhao, till, dt, fangshi) VALUES (%1, '现金')")
+                            .arg(QString::fromLatin1(row)));
+        QStringList offered, grid;
+        QString soldOn;
+        whenModal(QStringLiteral("frmtuihuo"), [&](QDialog *d) {
+            d->findChild<QLineEdit *>(QStringLiteral("Text1"))->setText(QStringLiteral("1234"));
+            d->findChild<QLineEdit *>(QStringLiteral("Text2"))->setText(QStringLiteral("1"));
+            QTimer::singleShot(0, [&] {
+                auto *pick = qobject_cast<QInputDialog *>(QApplication::activeModalWidget());
+                if (!pick)
+                    return;
+                offered = pick->comboBoxItems();
+                pick->setTextValue(offered.value(0));
+                pick->accept();
+            });
+            QTest::mouseClick(d->findChild<QPushButton *>(QStringLiteral("Command1")), Qt::LeftButton);
+            auto *lines = d->findChild<QTableWidget *>(QStringLiteral("DataGrid1"));
+            for (int r = 0; r < lines->rowCount(); ++r)
+                grid.append(lines->item(r, 0)->text() + u'×' + lines->item(r, 2)->text());
+            soldOn = d->findChild<QLabel *>(QStringLiteral("Label3"))->text();
+            d->reject();
+        });
+        f.key(Qt::Key_F9);
+        QCOMPARE(offered.size(), 2);
+        QVERIFY2(offered[0].startsWith(QStringLiteral("2026-12-01 10:01:00　收银台 2")), qPrintable(offered[0]));
+        QVERIFY2(offered[1].startsWith(QStringLiteral("2026-12-05 09:01:00　收银台 3")), qPrintable(offered[1]));
+        QCOMPARE(grid, QStringList{QStringLiteral("A×2")});
+        QCOMPARE(soldOn, QStringLiteral("售出时间：2026-12-01 10:01:00　收银台：2"));
     }
 
     void refundShares_data()

@@ -2,11 +2,13 @@
 
 #include "gui/messages.h"
 #include "gui/named.h"
+#include "shop/displayformat.h"
 
 #include <QDateTime>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -19,6 +21,9 @@ const QString NoTicket = QStringLiteral("请输入原小票上的流水号！");
 const QString NoQuantity = QStringLiteral("请在“退货数量”一栏输入要退的数量！");
 const QString BadQuantity = QStringLiteral("退货数量要是正整数！");
 const QString ReadFailed = QStringLiteral("读取数据库时出错：%1");
+const QString PickTitle = QStringLiteral("选择原小票");
+const QString PickLabel = QStringLiteral("有 %1 张流水号为 %2 的小票，请按售出时间选择：");
+const QString SoldOn = QStringLiteral("售出时间：%1　收银台：%2");
 // A whole number typed as digits only (no sign, no decimals, no grouping).
 std::optional<qint64> wholeNumber(const QString &text)
 {
@@ -51,13 +56,18 @@ ReturnDialog::ReturnDialog(QSqlDatabase db, QList<TicketLine> onTicket, QWidget 
     m_find = named(new QPushButton(QStringLiteral("查找"), this), "Command1");
     layout->addWidget(m_find, 0, 4);
 
+    // When and where the ticket found was sold: the cashier sees that it is
+    // the customer's.
+    m_soldOn = named(new QLabel(this), "Label3");
+    layout->addWidget(m_soldOn, 1, 0, 1, 5);
+
     m_grid = named(new QTableWidget(0, ColumnCount, this), "DataGrid1");
     m_grid->setHorizontalHeaderLabels({QStringLiteral("货号"), QStringLiteral("货名"), QStringLiteral("售出"),
                                        QStringLiteral("已退"), QStringLiteral("可退"), QStringLiteral("售价"),
                                        QStringLiteral("金额"), QStringLiteral("退货数量")});
     m_grid->horizontalHeader()->setStretchLastSection(true);
     m_grid->setEditTriggers(QAbstractItemView::AllEditTriggers);
-    layout->addWidget(m_grid, 1, 0, 1, 5);
+    layout->addWidget(m_grid, 2, 0, 1, 5);
 
     auto *buttons = new QHBoxLayout;
     m_all = named(new QPushButton(QStringLiteral("全部退货"), this), "Command2");
@@ -66,7 +76,7 @@ ReturnDialog::ReturnDialog(QSqlDatabase db, QList<TicketLine> onTicket, QWidget 
     buttons->addStretch();
     for (QPushButton *b : {m_all, m_ok, cancel})
         buttons->addWidget(b);
-    layout->addLayout(buttons, 2, 0, 1, 5);
+    layout->addLayout(buttons, 3, 0, 1, 5);
     m_all->setEnabled(false);
     m_ok->setEnabled(false);
     // Enter finds; it never confirms a return by itself.
@@ -117,19 +127,27 @@ void ReturnDialog::find()
         return;
     }
     QString error;
-    const auto lines = Returns::ticketLines(m_db, *number, &error);
-    if (!lines) {
+    const auto tickets = Returns::ticketsOf(m_db, *number, &error);
+    if (!tickets) {
         Messages::error(this, ReadFailed.arg(error));
         return;
     }
     m_grid->setRowCount(0);
     m_lines.clear();
+    m_soldOn->clear();
     m_all->setEnabled(false);
     m_ok->setEnabled(false);
-    if (lines->isEmpty()) {
+    if (tickets->isEmpty()) {
         Messages::info(this, Returns::unknownTicket(*number));
         return;
     }
+    const auto picked = pick(*tickets, *number);
+    if (!picked)
+        return;
+    const Returns::SoldTicket &ticket = tickets->at(*picked);
+    const QList<Returns::SoldLine> *lines = &ticket.lines;
+    m_soldOn->setText(SoldOn.arg(formatDateTime(ticket.time),
+                                 ticket.till > 0 ? QString::number(ticket.till) : QStringLiteral("—")));
     m_ticket = *number;
     qint64 left = 0;
     for (Returns::SoldLine line : *lines) {
@@ -165,6 +183,28 @@ void ReturnDialog::find()
     m_ok->setEnabled(true);
     m_grid->setCurrentCell(0, Back);
     m_grid->setFocus();
+}
+
+std::optional<qsizetype> ReturnDialog::pick(const QList<Returns::SoldTicket> &tickets, qint64 number)
+{
+    if (tickets.size() == 1)
+        return 0;
+    QStringList items;
+    for (const Returns::SoldTicket &t : tickets) {
+        Money total;
+        for (const Returns::SoldLine &l : t.lines)
+            total = total.plus(l.amount).value_or(total);
+        items.append(QStringLiteral("%1　收银台 %2　%3 行　%4")
+                         .arg(formatDateTime(t.time), t.till > 0 ? QString::number(t.till) : QStringLiteral("—"))
+                         .arg(t.lines.size())
+                         .arg(total.toCurrency()));
+    }
+    bool ok = false;
+    const QString chosen = QInputDialog::getItem(this, PickTitle, PickLabel.arg(tickets.size()).arg(number), items,
+                                                 int(items.size()) - 1, false, &ok);
+    if (!ok)
+        return std::nullopt;
+    return items.indexOf(chosen);
 }
 
 void ReturnDialog::returnAll()

@@ -8,6 +8,9 @@
 #include <QList>
 #include <QSqlDatabase>
 
+#include <optional>
+
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTableWidget;
@@ -33,6 +36,9 @@ private:
     void confirm();
     // Units of `line` of ticket m_ticket already on the counter's ticket as returns.
     qint64 pending(const Returns::SoldLine &line) const;
+    // Which of the tickets of `number` the cashier means (the newest offered
+    // first); nothing when the choice was cancelled.
+    std::optional<qsizetype> pick(const QList<Returns::SoldTicket> &tickets, qint64 number);
 
     QSqlDatabase m_db;
     Settings m_settings;
@@ -44,6 +50,7 @@ private:
 
     QLineEdit *m_password;
     QLineEdit *m_ticketNumber;
+    QLabel *m_soldOn;
     QPushButton *m_find;
     QTableWidget *m_grid;
     QPushButton *m_all;
