@@ -57,7 +57,11 @@ bool ListReport::paint(QPagedPaintDevice *device) const
     for (int r = 0; r < rows.size(); ++r) {
         const QStringList &row = rows[r];
         const bool heading = groupColumn >= 0 && (r == 0 || row.value(groupColumn) != group);
-        const WrappedRow fields = rowOf(row);
+        // The group's heading names it; its lines do not again.
+        QStringList shown = row;
+        if (groupColumn >= 0 && groupColumn < shown.size())
+            shown[groupColumn].clear();
+        const WrappedRow fields = rowOf(shown);
         const double height = fields.height(p, lineHeight, lineHeight - QFontMetricsF(body, device).height());
         if (y + height + (heading ? 2 * lineHeight : 0) > device->height()) {
             device->newPage();

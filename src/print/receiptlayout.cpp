@@ -30,9 +30,11 @@ struct Column
     double x, width;
 };
 
+// A 13-digit code fits its column on one line.
+enum { CodeColumn, NameColumn, QuantityColumn, PriceColumn, AmountColumn, TimeColumn };
 const Column Columns[] = {
-    {QStringLiteral("货号"), 1, 1}, {QStringLiteral("货名"), 2, 2}, {QStringLiteral("数量"), 4, 1},
-    {QStringLiteral("售价"), 5, 2}, {QStringLiteral("金额"), 8, 2}, {QStringLiteral("时间"), 11, 1},
+    {QStringLiteral("货号"), 1, 3}, {QStringLiteral("货名"), 4, 2.2}, {QStringLiteral("数量"), 6.2, 0.8},
+    {QStringLiteral("售价"), 7, 2}, {QStringLiteral("金额"), 9, 2.8}, {QStringLiteral("时间"), 11.8, 3},
 };
 
 class Painter
@@ -57,14 +59,19 @@ public:
 
     void rule(double fromCm, double toCm, double y) { m_p.drawLine(QPointF(cm(fromCm), y), QPointF(cm(toCm), y)); }
 
-    void header(const QString &header)
+    void header(const Receipt &r)
     {
         m_p.setFont(printFont(15.75, true));
         // A header longer than its 6 cm box runs on rather than being cut.
-        m_p.drawText(QRectF(cm(5), 0, cm(6), cm(1)), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip, header);
+        m_p.drawText(QRectF(cm(5), 0, cm(6), cm(1)), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip, r.header);
         m_p.setFont(m_font);
         rule(1, 15, cm(1));
         m_y = cm(HeaderHeightCm);
+        // The sale's number and till, by which a return finds it.
+        if (!r.ticketNumber.isEmpty()) {
+            text(1, 9, m_y, r.saleLine() + QStringLiteral("　") + r.time);
+            m_y += m_lineHeight;
+        }
     }
 
     void captions()
@@ -91,15 +98,16 @@ public:
     void line(const Receipt::Line &l)
     {
         WrappedRow fields;
-        for (const auto &[x, width, text] : {std::tuple{1, 1, l.code}, {2, 2, l.name}, {4, 1, l.quantity},
-                                             {5, 2, l.price}, {8, 3, l.amount.toYuan()}})
-            fields.fields.append({cm(x), cm(width - ColumnGapCm), text});
+        const QString texts[] = {l.code, l.name, l.quantity, l.price, l.amount.toYuan()};
+        for (int c = CodeColumn; c <= AmountColumn; ++c)
+            fields.fields.append({cm(Columns[c].x), cm(Columns[c].width - ColumnGapCm), texts[c]});
         const double height =
             fields.height(m_p, m_lineHeight, m_lineHeight - QFontMetricsF(m_font, m_device).height());
         ensureRoom(height);
         fields.draw(m_p, m_y, height);
         // The time, the last column, runs on towards the right edge on one line.
-        m_p.drawText(QRectF(cm(11), m_y, cm(3), height), Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, l.time);
+        m_p.drawText(QRectF(cm(Columns[TimeColumn].x), m_y, cm(Columns[TimeColumn].width), height),
+                     Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, l.time);
         m_y += height;
     }
 
@@ -147,7 +155,7 @@ bool ReceiptLayout::paint(const Receipt &receipt, QPagedPaintDevice *device)
     if (!painter.begin(device))
         return false;
     Painter page(device, painter);
-    page.header(receipt.header);
+    page.header(receipt);
     page.captions();
     for (const Receipt::Line &line : receipt.lines)
         page.line(line);
@@ -163,7 +171,7 @@ bool RollReceiptLayout::paint(const Receipt &receipt, QPagedPaintDevice *device,
 
     QList<RollDocument::Block> blocks;
     blocks.append({receipt.header, QString(), title, Qt::AlignHCenter});
-    blocks.append({QStringLiteral("流水号：") + receipt.ticketNumber, QString(), body});
+    blocks.append({receipt.saleLine(), QString(), body});
     blocks.append({receipt.time, QString(), body});
     if (!receipt.returnNote.isEmpty())
         blocks.append({receipt.returnNote, QString(), big});

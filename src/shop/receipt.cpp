@@ -22,3 +22,9 @@ Receipt Receipt::fromTicket(const Ticket &ticket)
         r.changeCaption = QStringLiteral("应退：");
     return r;
 }
+
+QString Receipt::saleLine() const
+{
+    return QStringLiteral("流水号：") + ticketNumber +
+           (till.isEmpty() ? QString() : QStringLiteral("　收银台：") + till);
+}

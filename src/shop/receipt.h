@@ -32,7 +32,10 @@ struct Receipt
     // Printed on roll receipts under the header: a receipt kept for returns
     // names its sale.
     QString ticketNumber;
+    QString till; // the till's number; with several tills the number alone may not find the sale
     QString time; // "yyyy-MM-dd HH:mm:ss"
+    // "流水号：N　收银台：T", as both receipts print it under the header.
+    QString saleLine() const;
 
     // The lines of the ticket with its total; header, paid, change and footer
     // are filled by the caller.

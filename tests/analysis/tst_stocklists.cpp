@@ -1,8 +1,12 @@
 #include "shop/cataloguelist.h"
+#include "print/listreport.h"
+#include "printedpdf.h"
 #include "shop/expiry.h"
 #include "shop/reorder.h"
 #include "testshop.h"
 
+#include <QPdfWriter>
+#include <QTemporaryDir>
 #include <QTest>
 
 // 临期商品 and 补货单 against counts by hand, on both engines.
@@ -180,6 +184,27 @@ private Q_SLOTS:
             QCOMPARE(rows.size(), 1);
             QCOMPARE(QStringList({rows[0].maker, rows[0].code, rows[0].name}), strings({"丙厂", "F007", "货F007"}));
         }
+    }
+
+    void thePrintedReorderListNamesEachMakerOnce()
+    {
+        const ListReport report{QStringLiteral("补货单"),
+                                ReorderFigures::captions(),
+                                {3, 3, 4, 2, 2, 2},
+                                {strings({"甲厂", "A1", "可乐", "1", "5", "4"}),
+                                 strings({"甲厂", "A2", "雪碧", "0", "5", "2"}),
+                                 strings({"乙厂", "B1", "薯片", "2", "3", "1"})},
+                                0};
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("list.pdf"));
+        {
+            QPdfWriter pdf(path);
+            QVERIFY(report.paint(&pdf));
+        }
+        const QString text = pdfText(path);
+        QCOMPARE(text.count(QStringLiteral("甲厂")), 1);
+        QCOMPARE(text.count(QStringLiteral("乙厂")), 1);
+        QVERIFY(text.contains(QStringLiteral("雪碧")));
     }
 };
 

@@ -8,7 +8,7 @@
 #include <QSqlQuery>
 #include <QTableView>
 
-// What a till in the field does beyond the specified counter: scanning with
+// What a till in the field does beyond the keys of the counter: scanning with
 // Enter, typing over, voiding a line, guarding an open ticket, a readable total.
 class TestTill : public QObject
 {

@@ -206,6 +206,33 @@ private Q_SLOTS:
         QCOMPARE(view->horizontalScrollBar()->maximum(), 0);
     }
 
+    void aDayThatCouldNotBeReadNeverShowsAsEmpty()
+    {
+        // Shown again after a failed read, the screen reads the day again and
+        // says so while it fails; 刷新 reads what was sold meanwhile.
+        Fixture f;
+        f.sale(1, 1, QStringLiteral("A"), 1, 250, QStringLiteral("2026-12-07 10:00:00"));
+        f.open(QDate(2026, 12, 7));
+        QCOMPARE(f.totals().first(), QStringLiteral("1"));
+        auto *refresh = f.dialog->findChild<QPushButton *>(QStringLiteral("refresh"));
+        QCOMPARE(refresh->text(), QStringLiteral("刷新"));
+        f.shop.exec(QStringLiteral("ALTER TABLE xiaoshou RENAME TO xiaoshou_away"));
+        QTest::mouseClick(refresh, Qt::LeftButton);
+        QCOMPARE(f.messages.boxes.size(), 1);
+        QVERIFY(f.messages.last().startsWith(QStringLiteral("销售数据未能读写：")));
+        QCOMPARE(f.totals(), QStringList(3, QStringLiteral("未能读取")));
+        f.dialog->hide();
+        f.messages.clear();
+        f.dialog->show();
+        QTRY_COMPARE(f.messages.boxes.size(), 1);
+        QCOMPARE(f.totals().first(), QStringLiteral("未能读取"));
+        f.shop.exec(QStringLiteral("ALTER TABLE xiaoshou_away RENAME TO xiaoshou"));
+        f.sale(2, 2, QStringLiteral("A"), 1, 250, QStringLiteral("2026-12-07 11:00:00"));
+        QTest::mouseClick(refresh, Qt::LeftButton);
+        QCOMPARE(f.totals(), (QStringList{QStringLiteral("2"), QStringLiteral("2"), QStringLiteral("¥5.00")}));
+        QCOMPARE(f.grid()->rowCount(), 2);
+    }
+
     void reopeningShowsTheSameList()
     {
         Fixture f;

@@ -3,6 +3,7 @@
 #include "gui/counter/countertexts.h"
 #include "gui/messages.h"
 #include "print/receiptprinter.h"
+#include "shop/database.h"
 #include "shop/displayformat.h"
 #include "shop/numbertext.h"
 #include "shop/pricing.h"
@@ -103,6 +104,7 @@ Receipt CounterWindow::composeReceipt()
     receipt.header = m_receiptHeader;
     receipt.footer = m_settings.receiptFooter();
     receipt.ticketNumber = QString::number(ticketNumber());
+    receipt.till = QString::number(Database::tillOf(m_database->connection()));
     receipt.time = formatDateTime(QDateTime::currentDateTime());
     return receipt;
 }

@@ -102,7 +102,9 @@ private:
     // The first sale after a close asks the cash the drawer starts with;
     // false when the cashier cancelled it or it could not be stored.
     bool openPeriodIfNeeded();
-    // Runs F1 to F12 (but F1 … F3 and F5 … F8 as specified); false for any other key.
+    // Runs F1 to F12: F1 … F3 and F5 … F8 move through the entry boxes and
+    // check out, F4 closes the day, F9 returns, F10 … F12 check out by 微信,
+    // 支付宝 and 银行卡; false for any other key.
     bool functionKey(int key);
     void showTotals();
     void databaseFailed(const QString &what);

@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -46,6 +47,7 @@ RetailDialog::RetailDialog(QSqlDatabase db, QWidget *parent) : QDialog(parent), 
     m_ticketsLabel = named(new QLabel(this), "Label6");
     m_quantityLabel = named(new QLabel(this), "Label7");
     m_amountLabel = named(new QLabel(this), "Label8");
+    m_refreshButton = named(new QPushButton(QStringLiteral("刷新"), this), "refresh");
     m_deleteButton = named(new QPushButton(QStringLiteral("删除选定记录"), this), "delete");
     m_closeButton = named(new QPushButton(QStringLiteral("关闭"), this), "CancelButton");
 
@@ -68,6 +70,7 @@ RetailDialog::RetailDialog(QSqlDatabase db, QWidget *parent) : QDialog(parent), 
                           Spreadsheet::Kind::DateTime},
                          QStringLiteral("零售")};
     }));
+    totals->addWidget(m_refreshButton);
     totals->addWidget(m_deleteButton);
     totals->addWidget(m_closeButton);
     // How the tickets were paid: the selected line's, and the day's per method.
@@ -91,6 +94,7 @@ RetailDialog::RetailDialog(QSqlDatabase db, QWidget *parent) : QDialog(parent), 
     connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this](const QModelIndex &at) {
         m_methodLabel->setText(at.isValid() && at.row() < m_lines.size() ? m_lines.at(at.row()).method : QString());
     });
+    connect(m_refreshButton, &QPushButton::clicked, this, &RetailDialog::fill);
     connect(m_deleteButton, &QPushButton::clicked, this, &RetailDialog::deleteSelected);
     connect(m_closeButton, &QPushButton::clicked, this, &QDialog::hide);
 
@@ -110,8 +114,12 @@ void RetailDialog::fill()
 {
     QString error;
     QVector<DaySales::Line> lines;
-    if (!DaySales::fill(m_db, m_dayPicker->date(), &lines, &m_totals, &error))
+    m_failed.clear();
+    if (!DaySales::fill(m_db, m_dayPicker->date(), &lines, &m_totals, &error)) {
+        m_failed = error.isEmpty() ? QStringLiteral("?") : error;
+        lines.clear();
         Messages::error(this, DatabaseError.arg(error));
+    }
     m_lines = std::move(lines);
     m_model->reset(int(m_lines.size()),
                    [this](int row, int column) { return DaySales::text(m_lines.at(row), column); });
@@ -132,8 +140,25 @@ void RetailDialog::select(int row)
         m_grid->selectionModel()->clear();
 }
 
+void RetailDialog::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    // Shown again after a failed read: read again once it is up, which
+    // tells again if it still fails.
+    if (!m_failed.isEmpty())
+        QTimer::singleShot(0, this, [this] {
+            if (!m_failed.isEmpty() && isVisible())
+                fill();
+        });
+}
+
 void RetailDialog::showTotals()
 {
+    if (!m_failed.isEmpty()) {
+        for (QLabel *label : {m_ticketsLabel, m_quantityLabel, m_amountLabel, m_byMethodLabel})
+            label->setText(QStringLiteral("未能读取"));
+        return;
+    }
     m_ticketsLabel->setText(QString::number(m_totals.tickets));
     m_quantityLabel->setText(QString::number(m_totals.quantity));
     m_amountLabel->setText(m_totals.amount.toCurrency());

@@ -13,7 +13,9 @@ class FiguresModel;
 
 // frmlinshou "零售管理": the stored sale lines of one day with the ticket count
 // and totals; the selected line can be deleted. "关闭" only hides it; the
-// list and totals are rebuilt when the date changes.
+// list and totals are rebuilt when the date changes or on 刷新 (other tills
+// sell meanwhile). A day that could not be read never shows as a day
+// without sales: it is read again, or said again, whenever the screen shows.
 class RetailDialog : public QDialog
 {
     Q_OBJECT
@@ -26,6 +28,9 @@ public:
     void setDay(QDate day);
     void deleteSelected();
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
     void fill();
     void showTotals();
@@ -35,6 +40,7 @@ private:
     FiguresModel *m_model;
     QVector<DaySales::Line> m_lines; // the listed day, in the grid's order
     DaySales::Totals m_totals;
+    QString m_failed; // why the listed day could not be read; empty when it was
 
     QDateEdit *m_dayPicker;
     QTableView *m_grid;
@@ -43,6 +49,7 @@ private:
     QLabel *m_methodLabel = nullptr;   // how the selected line's ticket was paid
     QLabel *m_byMethodLabel = nullptr; // the day's amounts per payment method
     QLabel *m_amountLabel;
+    QPushButton *m_refreshButton;
     QPushButton *m_deleteButton;
     QPushButton *m_closeButton;
 };
