@@ -1,5 +1,7 @@
 #include "gui/figuresmodel.h"
 
+#include <QColor>
+
 #include <QAbstractItemView>
 
 #include <algorithm>
@@ -47,7 +49,11 @@ int FiguresModel::columnCount(const QModelIndex &parent) const
 
 QVariant FiguresModel::data(const QModelIndex &index, int role) const
 {
-    if ((role != Qt::DisplayRole && role != Qt::EditRole) || !index.isValid() || index.row() >= m_shown || !m_text)
+    if (!index.isValid() || index.row() >= m_shown || !m_text)
+        return {};
+    if (role == Qt::ForegroundRole)
+        return m_marked && m_marked(index.row()) ? QVariant(QColor(Qt::red)) : QVariant();
+    if (role != Qt::DisplayRole && role != Qt::EditRole)
         return {};
     return m_text(index.row(), index.column());
 }

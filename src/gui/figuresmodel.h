@@ -24,6 +24,8 @@ public:
     // New figures: `rows` rows whose cells `text` gives. The view starts at the top.
     void reset(int rows, CellText text);
     void bindView(QAbstractItemView *view);
+    // Rows for which `marked` is true are shown in red (a row with a problem).
+    void setMarked(std::function<bool(int row)> marked) { m_marked = std::move(marked); }
     // The figures lost the row `row` (they are shorter by one now).
     void removeRow(int row);
 
@@ -39,6 +41,7 @@ public:
 private:
     QStringList m_captions;
     CellText m_text;
+    std::function<bool(int row)> m_marked;
     int m_rows = 0;  // all the figures' rows
     int m_shown = 0; // those the view has been given
 };

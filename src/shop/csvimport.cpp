@@ -22,14 +22,19 @@ namespace {
 
 constexpr qsizetype MaxLine = 64 * 1024;
 
+// The rows as they are parsed: each is decoded and kept as text at its end,
+// so no second copy of the file's rows is held.
 struct Reading
 {
-    QList<QList<QByteArray>> rows;
-    QList<int> lines;
+    Table *table = nullptr;
+    bool utf8 = true;
     QList<QByteArray> row;
     int line = 1;     // the line being read
     int rowStart = 1; // where the row being read started
 };
+
+QString textOf(const QByteArray &bytes, bool utf8);
+QString unneutralised(const QString &text);
 
 void field(void *data, size_t size, void *reading)
 {
@@ -40,8 +45,15 @@ void field(void *data, size_t size, void *reading)
 void rowEnd(int, void *reading)
 {
     auto *r = static_cast<Reading *>(reading);
-    r->rows.append(r->row);
-    r->lines.append(r->rowStart);
+    QStringList row;
+    row.reserve(r->row.size());
+    for (const QByteArray &f : std::as_const(r->row))
+        row.append(unneutralised(textOf(f, r->utf8)));
+    // Blank lines give nothing.
+    if (!(row.size() == 1 && row.first().trimmed().isEmpty())) {
+        r->table->rows.append(row);
+        r->table->lines.append(r->rowStart);
+    }
     r->rowStart = r->line + 1;
     r->row.clear();
 }
@@ -189,7 +201,7 @@ QSet<QString> knownCodes(const QSqlDatabase &db, const QSet<QString> &codes, QSt
 
 } // namespace
 
-Table read(const QString &path)
+Table read(const QString &path, const Cancelled &cancelled)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -197,10 +209,17 @@ Table read(const QString &path)
         t.error = QStringLiteral("无法打开 %1：%2").arg(path, file.errorString());
         return t;
     }
-    return parse(file.readAll());
+    return parse(file.readAll(), cancelled);
 }
 
 namespace {
+
+Table cancelledTable()
+{
+    Table t;
+    t.error = CancelledText;
+    return t;
+}
 
 // More semicolons than commas outside quotes on the first line.
 bool semicolonsOn(const QByteArray &line)
@@ -220,7 +239,7 @@ bool semicolonsOn(const QByteArray &line)
 
 } // namespace
 
-Table parse(const QByteArray &input)
+Table parse(const QByteArray &input, const Cancelled &cancelled)
 {
     Table t;
     QByteArray bytes = input;
@@ -261,8 +280,14 @@ Table parse(const QByteArray &input)
     if (t.semicolons)
         csv_set_delim(&parser, ';');
     Reading reading;
+    reading.table = &t;
+    reading.utf8 = utf8;
     // Fed a line at a time, so that each row knows where it started.
     for (qsizetype i = 0; i + 1 < lineStarts.size(); ++i) {
+        if (i % 4096 == 0 && cancelled && cancelled()) {
+            csv_free(&parser);
+            return cancelledTable();
+        }
         const qsizetype start = lineStarts[i];
         const qsizetype length = std::min(lineStarts[i + 1], bytes.size()) - start;
         reading.line = int(i + 1);
@@ -270,30 +295,24 @@ Table parse(const QByteArray &input)
             t.error = QStringLiteral("第 %1 行无法解析：%2")
                           .arg(i + 1)
                           .arg(QString::fromUtf8(csv_strerror(csv_error(&parser))));
+            t.rows.clear();
+            t.lines.clear();
             csv_free(&parser);
             return t;
         }
     }
     if (csv_fini(&parser, field, rowEnd, &reading) != 0) {
         t.error = QStringLiteral("文件在引号里结束，可能不完整（第 %1 行起）。").arg(reading.rowStart);
+        t.rows.clear();
+        t.lines.clear();
         csv_free(&parser);
         return t;
     }
     csv_free(&parser);
-    for (qsizetype r = 0; r < reading.rows.size(); ++r) {
-        QStringList row;
-        for (const QByteArray &f : std::as_const(reading.rows[r]))
-            row.append(unneutralised(textOf(f, utf8)));
-        // Blank lines give nothing.
-        if (row.size() == 1 && row.first().trimmed().isEmpty())
-            continue;
-        t.rows.append(row);
-        t.lines.append(reading.lines.value(r));
-    }
     return t;
 }
 
-Goods checkGoods(const QSqlDatabase &db, const Table &table)
+Goods checkGoods(const QSqlDatabase &db, const Table &table, const Cancelled &cancelled)
 {
     Goods g;
     QSet<QString> inFile;
@@ -304,6 +323,8 @@ Goods checkGoods(const QSqlDatabase &db, const Table &table)
         table, QStringList{QStringLiteral("货号"), QStringLiteral("货名"), QStringLiteral("最低库存")}, 2, &used,
         &g.problems);
     for (qsizetype i = 0; i < table.rows.size(); ++i) {
+        if (i % 4096 == 0 && cancelled && cancelled())
+            return {};
         const QStringList &raw = table.rows[i];
         const int line = table.lines.value(i);
         if (i == 0 && isCaption(raw))
@@ -345,7 +366,7 @@ Goods checkGoods(const QSqlDatabase &db, const Table &table)
     return g;
 }
 
-bool storeGoods(const QSqlDatabase &db, const Goods &goods, QString *error)
+bool storeGoods(const QSqlDatabase &db, const Goods &goods, QString *error, const Cancelled &cancelled)
 {
     if (!goods.problems.isEmpty()) {
         *error = QStringLiteral("文件里有问题，什么也没有保存。");
@@ -359,7 +380,12 @@ bool storeGoods(const QSqlDatabase &db, const Goods &goods, QString *error)
     QSqlQuery name(db), minimum(db);
     name.prepare(QStringLiteral("INSERT INTO name (code, name) VALUES (?, ?)"));
     minimum.prepare(QStringLiteral("INSERT INTO zuidi (code, shuliang) VALUES (?, ?)"));
-    for (const GoodsRow &r : goods.rows) {
+    for (qsizetype i = 0; i < goods.rows.size(); ++i) {
+        const GoodsRow &r = goods.rows[i];
+        if (i % 1024 == 0 && cancelled && cancelled()) {
+            *error = CancelledText;
+            return false; // rolled back: nothing stored
+        }
         name.addBindValue(r.code);
         name.addBindValue(r.name);
         if (!name.exec()) {
@@ -382,7 +408,7 @@ bool storeGoods(const QSqlDatabase &db, const Goods &goods, QString *error)
     return true;
 }
 
-Purchases checkPurchases(const QSqlDatabase &db, const Table &table)
+Purchases checkPurchases(const QSqlDatabase &db, const Table &table, const Cancelled &cancelled)
 {
     Purchases p;
     QSet<QString> codes;
@@ -394,6 +420,8 @@ Purchases checkPurchases(const QSqlDatabase &db, const Table &table)
     qsizetype used = order.size();
     const QList<int> at = columnsOf(table, order, order.size(), &used, &p.problems);
     for (qsizetype i = 0; i < table.rows.size(); ++i) {
+        if (i % 4096 == 0 && cancelled && cancelled())
+            return {};
         const QStringList &raw = table.rows[i];
         const int line = table.lines.value(i);
         if (i == 0 && isCaption(raw))
@@ -450,7 +478,8 @@ Purchases checkPurchases(const QSqlDatabase &db, const Table &table)
     return p;
 }
 
-bool storePurchases(const QSqlDatabase &db, const Purchases &purchases, QString *error)
+bool storePurchases(const QSqlDatabase &db, const Purchases &purchases, QString *error,
+                    const Cancelled &cancelled)
 {
     if (!purchases.problems.isEmpty()) {
         *error = QStringLiteral("文件里有问题，什么也没有保存。");
@@ -471,7 +500,12 @@ bool storePurchases(const QSqlDatabase &db, const Purchases &purchases, QString 
     using K = Schema::ColumnKind;
     q.prepare(QStringLiteral("INSERT INTO jinhuo (id, code, shuliang, jinjia, shou, huiyuanjia, changjia, jindt, "
                              "guoqidt) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-    for (const PurchaseRow &r : purchases.rows) {
+    for (qsizetype i = 0; i < purchases.rows.size(); ++i) {
+        const PurchaseRow &r = purchases.rows[i];
+        if (i % 1024 == 0 && cancelled && cancelled()) {
+            *error = CancelledText;
+            return false; // rolled back: nothing stored
+        }
         for (const QVariant &v :
              {QVariant(++id), QVariant(r.code), QVariant(r.quantity), QVariant(qlonglong(r.purchasePrice.units())),
               QVariant(qlonglong(r.sellingPrice.units())), QVariant(qlonglong(r.sellingPrice.units())),

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 // Goods (货名管理) and purchases (进货管理) read from a supplier's CSV file.
@@ -33,8 +34,12 @@ struct Table
 // GB18030 as older Chinese spreadsheets write it. Fields are split by commas,
 // or by semicolons when the first line has more of those. A file that ends inside a
 // quoted field, is no text, or has a line longer than 64 KB is refused.
-Table read(const QString &path);
-Table parse(const QByteArray &bytes);
+// Long work asks `cancelled` now and then; cancelled, it gives up with
+// CancelledText (a store then has stored nothing).
+using Cancelled = std::function<bool()>;
+inline const QString CancelledText = QStringLiteral("已取消，什么也没有保存。");
+Table read(const QString &path, const Cancelled &cancelled = {});
+Table parse(const QByteArray &bytes, const Cancelled &cancelled = {});
 
 struct Problem
 {
@@ -57,8 +62,8 @@ struct Goods
 // Columns: code, name, and optionally the minimum stock. Refused: an empty
 // or too long code or name, a code twice in the file or already in the
 // catalogue, a minimum that is no whole number.
-Goods checkGoods(const QSqlDatabase &db, const Table &table);
-bool storeGoods(const QSqlDatabase &db, const Goods &goods, QString *error);
+Goods checkGoods(const QSqlDatabase &db, const Table &table, const Cancelled &cancelled = {});
+bool storeGoods(const QSqlDatabase &db, const Goods &goods, QString *error, const Cancelled &cancelled = {});
 
 struct PurchaseRow
 {
@@ -78,7 +83,8 @@ struct Purchases
 // date, expiry date (yyyy-MM-dd). Refused: a code not in the catalogue, a
 // quantity that is no whole number above zero, a price that is no amount, a
 // date that is none, a maker too long.
-Purchases checkPurchases(const QSqlDatabase &db, const Table &table);
-bool storePurchases(const QSqlDatabase &db, const Purchases &purchases, QString *error);
+Purchases checkPurchases(const QSqlDatabase &db, const Table &table, const Cancelled &cancelled = {});
+bool storePurchases(const QSqlDatabase &db, const Purchases &purchases, QString *error,
+                    const Cancelled &cancelled = {});
 
 } // namespace CsvImport

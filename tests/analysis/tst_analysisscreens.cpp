@@ -1,5 +1,5 @@
 #include "counterfixture.h"
-#include "gui/analysis/backgroundwork.h"
+#include "gui/backgroundwork.h"
 #include "gui/analysis/inventorydialog.h"
 #include "gui/analysis/salesanalysisdialog.h"
 #include "gui/figuresmodel.h"

@@ -1,7 +1,7 @@
 #include "gui/analysis/salesanalysisdialog.h"
 #include "gui/sheetexport.h"
 
-#include "gui/analysis/backgroundwork.h"
+#include "gui/backgroundwork.h"
 #include "gui/analysis/saleschartdialog.h"
 #include "gui/figuresmodel.h"
 #include "gui/gridwidths.h"

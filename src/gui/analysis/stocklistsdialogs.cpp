@@ -1,6 +1,6 @@
 #include "gui/analysis/stocklistsdialogs.h"
 
-#include "gui/analysis/backgroundwork.h"
+#include "gui/backgroundwork.h"
 #include "gui/messages.h"
 #include "gui/named.h"
 #include "gui/sheetexport.h"

@@ -1,5 +1,7 @@
 #include "gui/stock/importdialog.h"
 
+#include "gui/backgroundwork.h"
+#include "gui/figuresmodel.h"
 #include "gui/messages.h"
 #include "gui/named.h"
 
@@ -10,11 +12,13 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <QTableWidget>
+#include <QSet>
+#include <QTableView>
 #include <QVBoxLayout>
 
-ImportDialog::ImportDialog(const QString &title, const QStringList &captions, const QList<QStringList> &rows,
-                           const QList<int> &lines, const QList<CsvImport::Problem> &problems, QWidget *parent)
+ImportDialog::ImportDialog(const QString &title, const QStringList &captions, int rows,
+                           std::function<int(int row)> lineOf, std::function<QString(int row, int column)> text,
+                           const QList<CsvImport::Problem> &problems, QWidget *parent)
     : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmdaoru"));
@@ -22,37 +26,38 @@ ImportDialog::ImportDialog(const QString &title, const QStringList &captions, co
     resize(820, 560);
     auto *summary = named(new QLabel(this), "Label1");
     summary->setText(problems.isEmpty()
-                         ? QStringLiteral("共 %1 行，没有发现问题。点“确定”全部保存。").arg(rows.size())
+                         ? QStringLiteral("共 %1 行，没有发现问题。点“确定”全部保存。").arg(rows)
                          : QStringLiteral("共 %1 行，发现 %2 个问题（见下）。改好文件后再导入；这次什么也不保存。")
-                               .arg(rows.size())
+                               .arg(rows)
                                .arg(problems.size()));
     auto *problemList = named(new QListWidget(this), "List1");
-    for (const CsvImport::Problem &p : problems) {
+    // A list of problems is read from its top; past a few thousand the count says the rest.
+    constexpr int ShownProblems = 5000;
+    for (const CsvImport::Problem &p : problems.first(std::min<qsizetype>(problems.size(), ShownProblems))) {
         auto *item = new QListWidgetItem(p.line > 0 ? QStringLiteral("第 %1 行：%2").arg(p.line).arg(p.text) : p.text);
         item->setForeground(Qt::red);
         problemList->addItem(item);
     }
+    if (problems.size() > ShownProblems)
+        problemList->addItem(QStringLiteral("……还有 %1 个问题").arg(problems.size() - ShownProblems));
     problemList->setVisible(!problems.isEmpty());
     problemList->setMaximumHeight(140);
-    auto *grid = named(new QTableWidget(int(rows.size()), int(captions.size()) + 1, this), "DataGrid1");
-    grid->setHorizontalHeaderLabels(QStringList{QStringLiteral("行")} + captions);
+    auto *grid = named(new QTableView(this), "DataGrid1");
+    auto *model = new FiguresModel(QStringList{QStringLiteral("行")} + captions, grid);
+    model->bindView(grid);
     grid->verticalHeader()->hide();
     grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     QSet<int> bad;
     for (const CsvImport::Problem &p : problems)
         bad.insert(p.line);
-    for (int r = 0; r < rows.size(); ++r) {
-        grid->setItem(r, 0, new QTableWidgetItem(QString::number(lines.value(r))));
-        for (int c = 0; c < captions.size(); ++c)
-            grid->setItem(r, c + 1, new QTableWidgetItem(rows[r].value(c)));
-        if (bad.contains(lines.value(r)))
-            for (int c = 0; c <= captions.size(); ++c)
-                grid->item(r, c)->setForeground(Qt::red);
-    }
+    model->setMarked([bad, lineOf](int row) { return bad.contains(lineOf(row)); });
+    model->reset(rows, [lineOf, text](int row, int column) {
+        return column == 0 ? QString::number(lineOf(row)) : text(row, column - 1);
+    });
     grid->resizeColumnsToContents();
     auto *ok = named(new QPushButton(QStringLiteral("确定"), this), "OKButton");
     auto *cancel = named(new QPushButton(QStringLiteral("取消"), this), "CancelButton");
-    ok->setEnabled(problems.isEmpty() && !rows.isEmpty());
+    ok->setEnabled(problems.isEmpty() && rows > 0);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(ok);
@@ -70,34 +75,37 @@ namespace {
 
 const QString Filter = QStringLiteral("CSV 文件 (*.csv *.txt);;所有文件 (*)");
 
-// The file read, or nothing after telling why not.
-std::optional<CsvImport::Table> askTable(QWidget *parent)
+const QString Reading = QStringLiteral("正在读取和检查文件……");
+const QString Storing = QStringLiteral("正在保存……");
+
+// The file asked for; empty when the user chose none.
+QString askPath(QWidget *parent)
 {
-    const QString path = QFileDialog::getOpenFileName(parent, QStringLiteral("导入"), QDir::homePath(), Filter);
-    if (path.isEmpty())
+    return QFileDialog::getOpenFileName(parent, QStringLiteral("导入"), QDir::homePath(), Filter);
+}
+
+// Reads and checks the file on a worker, with 取消; nothing after telling
+// why not (a cancel says nothing).
+template <typename Checked, typename Check>
+std::optional<Checked> readAndCheck(QWidget *parent, const QSqlDatabase &db, const QString &path, Check check)
+{
+    QString error;
+    Checked checked;
+    const bool ran = BackgroundWork::run(parent, db, Reading, [&](QSqlDatabase work, const auto &cancelled) {
+        const CsvImport::Table table = CsvImport::read(path, cancelled);
+        if (!table.error.isEmpty()) {
+            error = table.error;
+            return;
+        }
+        checked = check(work, table, cancelled);
+    });
+    if (!ran)
         return std::nullopt;
-    CsvImport::Table table = CsvImport::read(path);
-    if (!table.error.isEmpty()) {
-        Messages::info(parent, QStringLiteral("没有导入：%1").arg(table.error));
+    if (!error.isEmpty()) {
+        Messages::info(parent, QStringLiteral("没有导入：%1").arg(error));
         return std::nullopt;
     }
-    return table;
-}
-
-template <typename Rows, typename Texts> QList<QStringList> textsOf(const Rows &rows, Texts texts)
-{
-    QList<QStringList> all;
-    for (const auto &r : rows)
-        all.append(texts(r));
-    return all;
-}
-
-template <typename Rows> QList<int> linesOf(const Rows &rows)
-{
-    QList<int> lines;
-    for (const auto &r : rows)
-        lines.append(r.line);
-    return lines;
+    return checked;
 }
 
 void done(QWidget *parent, bool ok, qsizetype rows, const QString &error, const std::function<void()> &stored)
@@ -110,6 +118,21 @@ void done(QWidget *parent, bool ok, qsizetype rows, const QString &error, const 
     Messages::info(parent, QStringLiteral("已导入 %1 行。").arg(rows));
 }
 
+// Stores on a worker, with 取消 (which stores nothing).
+template <typename Checked, typename Store>
+void storeAll(QWidget *parent, const QSqlDatabase &db, const Checked &checked, Store store,
+              const std::function<void()> &stored)
+{
+    QString error;
+    bool ok = false;
+    const bool ran = BackgroundWork::run(parent, db, Storing, [&](QSqlDatabase work, const auto &cancelled) {
+        ok = store(work, checked, &error, cancelled);
+    });
+    if (!ran)
+        error = CsvImport::CancelledText;
+    done(parent, ran && ok, checked.rows.size(), error, stored);
+}
+
 } // namespace
 
 QPushButton *importGoodsButton(QWidget *parent, QSqlDatabase db, std::function<void()> stored)
@@ -117,21 +140,31 @@ QPushButton *importGoodsButton(QWidget *parent, QSqlDatabase db, std::function<v
     auto *button = named(new QPushButton(QStringLiteral("导入"), parent), "ImportButton");
     button->setAutoDefault(false);
     QObject::connect(button, &QPushButton::clicked, parent, [parent, db, stored] {
-        const auto table = askTable(parent);
-        if (!table)
+        const QString path = askPath(parent);
+        if (path.isEmpty())
             return;
-        const CsvImport::Goods goods = CsvImport::checkGoods(db, *table);
+        const auto goods = readAndCheck<CsvImport::Goods>(
+            parent, db, path, [](const QSqlDatabase &work, const CsvImport::Table &table, const auto &cancelled) {
+                return CsvImport::checkGoods(work, table, cancelled);
+            });
+        if (!goods)
+            return;
+        const QList<CsvImport::GoodsRow> &rows = goods->rows;
         ImportDialog preview(
             QStringLiteral("导入货名"), {QStringLiteral("货号"), QStringLiteral("货名"), QStringLiteral("最低库存")},
-            textsOf(goods.rows,
-                    [](const CsvImport::GoodsRow &r) {
-                        return QStringList{r.code, r.name, r.minimum ? QString::number(*r.minimum) : QString()};
-                    }),
-            linesOf(goods.rows), goods.problems, parent);
+            int(rows.size()), [&rows](int r) { return rows.at(r).line; },
+            [&rows](int r, int c) {
+                const CsvImport::GoodsRow &g = rows.at(r);
+                return c == 0 ? g.code : c == 1 ? g.name : g.minimum ? QString::number(*g.minimum) : QString();
+            },
+            goods->problems, parent);
         if (preview.exec() != QDialog::Accepted)
             return;
-        QString error;
-        done(parent, CsvImport::storeGoods(db, goods, &error), goods.rows.size(), error, stored);
+        storeAll(parent, db, *goods,
+                 [](const QSqlDatabase &work, const CsvImport::Goods &g, QString *error, const auto &cancelled) {
+                     return CsvImport::storeGoods(work, g, error, cancelled);
+                 },
+                 stored);
     });
     return button;
 }
@@ -141,27 +174,49 @@ QPushButton *importPurchasesButton(QWidget *parent, QSqlDatabase db, std::functi
     auto *button = named(new QPushButton(QStringLiteral("导入"), parent), "ImportButton");
     button->setAutoDefault(false);
     QObject::connect(button, &QPushButton::clicked, parent, [parent, db, stored] {
-        const auto table = askTable(parent);
-        if (!table)
+        const QString path = askPath(parent);
+        if (path.isEmpty())
             return;
-        const CsvImport::Purchases purchases = CsvImport::checkPurchases(db, *table);
+        const auto purchases = readAndCheck<CsvImport::Purchases>(
+            parent, db, path, [](const QSqlDatabase &work, const CsvImport::Table &table, const auto &cancelled) {
+                return CsvImport::checkPurchases(work, table, cancelled);
+            });
+        if (!purchases)
+            return;
+        const QList<CsvImport::PurchaseRow> &rows = purchases->rows;
         const QString date = QStringLiteral("yyyy-MM-dd");
         ImportDialog preview(
             QStringLiteral("导入进货"),
             {QStringLiteral("货号"), QStringLiteral("数量"), QStringLiteral("进价"), QStringLiteral("售价"),
              QStringLiteral("厂家"), QStringLiteral("进货日期"), QStringLiteral("过期日期")},
-            textsOf(
-                purchases.rows,
-                [&date](const CsvImport::PurchaseRow &r) {
-                    return QStringList{
-                        r.code,  QString::number(r.quantity), r.purchasePrice.toCurrency(), r.sellingPrice.toCurrency(),
-                        r.maker, r.purchased.toString(date),  r.expires.toString(date)};
-                }),
-            linesOf(purchases.rows), purchases.problems, parent);
+            int(rows.size()), [&rows](int r) { return rows.at(r).line; },
+            [&rows, &date](int r, int c) {
+                const CsvImport::PurchaseRow &p = rows.at(r);
+                switch (c) {
+                case 0:
+                    return p.code;
+                case 1:
+                    return QString::number(p.quantity);
+                case 2:
+                    return p.purchasePrice.toCurrency();
+                case 3:
+                    return p.sellingPrice.toCurrency();
+                case 4:
+                    return p.maker;
+                case 5:
+                    return p.purchased.toString(date);
+                default:
+                    return p.expires.toString(date);
+                }
+            },
+            purchases->problems, parent);
         if (preview.exec() != QDialog::Accepted)
             return;
-        QString error;
-        done(parent, CsvImport::storePurchases(db, purchases, &error), purchases.rows.size(), error, stored);
+        storeAll(parent, db, *purchases,
+                 [](const QSqlDatabase &work, const CsvImport::Purchases &p, QString *error, const auto &cancelled) {
+                     return CsvImport::storePurchases(work, p, error, cancelled);
+                 },
+                 stored);
     });
     return button;
 }

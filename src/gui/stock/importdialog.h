@@ -10,14 +10,18 @@
 class QPushButton;
 
 // frmdaoru, "导入预览": every row of the file and every problem found in it.
-// 确定 is there only when there is none; nothing is stored before it.
+// 确定 is there only when there is none; nothing is stored before it. The
+// grid formats a row only when it is shown: a file of a million goods costs
+// what its visible rows cost.
 class ImportDialog : public QDialog
 {
     Q_OBJECT
 
 public:
-    ImportDialog(const QString &title, const QStringList &captions, const QList<QStringList> &rows,
-                 const QList<int> &lines, const QList<CsvImport::Problem> &problems, QWidget *parent = nullptr);
+    // `rows` rows, each with its file line (`lineOf`) and its fields (`text`).
+    ImportDialog(const QString &title, const QStringList &captions, int rows, std::function<int(int row)> lineOf,
+                 std::function<QString(int row, int column)> text, const QList<CsvImport::Problem> &problems,
+                 QWidget *parent = nullptr);
 };
 
 // "导入" of 货名管理 and 进货管理: asks for the CSV file, shows the preview and

@@ -1,4 +1,4 @@
-#include "gui/analysis/backgroundwork.h"
+#include "gui/backgroundwork.h"
 
 #include "shop/workconnection.h"
 
@@ -16,11 +16,18 @@ namespace BackgroundWork {
 bool run(QWidget *parent, const QSqlDatabase &source, const QString &label,
          const std::function<void(QSqlDatabase)> &work)
 {
+    return run(parent, source, label, [&work](QSqlDatabase db, const Cancelled &) { work(db); });
+}
+
+bool run(QWidget *parent, const QSqlDatabase &source, const QString &label,
+         const std::function<void(QSqlDatabase, const Cancelled &)> &work)
+{
     WorkConnection connection(source);
     QSemaphore finished;
     QFutureWatcher<void> watcher;
+    const Cancelled cancelled = [&connection] { return connection.isInterrupted(); };
     watcher.setFuture(QtConcurrent::run(WorkConnection::pool(), [&] {
-        connection.run(work);
+        connection.run([&](QSqlDatabase db) { work(db, cancelled); });
         finished.release();
     }));
 

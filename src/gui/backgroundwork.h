@@ -17,5 +17,10 @@ namespace BackgroundWork {
 // cancelled it (whatever it produced is then to be discarded).
 bool run(QWidget *parent, const QSqlDatabase &source, const QString &label,
          const std::function<void(QSqlDatabase)> &work);
+// The same for work that is more than statements (reading a file, checking
+// its rows): it asks `cancelled` now and then and stops when it says so.
+using Cancelled = std::function<bool()>;
+bool run(QWidget *parent, const QSqlDatabase &source, const QString &label,
+         const std::function<void(QSqlDatabase, const Cancelled &)> &work);
 
 } // namespace BackgroundWork
