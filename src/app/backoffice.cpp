@@ -13,6 +13,7 @@
 #include "gui/stock/purchasedialog.h"
 #include "gui/stock/retaildialog.h"
 #include "shop/database.h"
+#include "shop/salesstore.h"
 
 void addBackOffice(CounterWindow *counter)
 {
@@ -39,6 +40,9 @@ void addBackOffice(CounterWindow *counter)
     });
     host->add(QStringLiteral("frmqingli"), [counter, db, path](QWidget *parent) {
         return new CleanupDialog(
-            db, path, [counter] { counter->setTicketNumber(1); }, parent);
+            db, path,
+            // Numbers start again after what is left: nothing on the file, on
+            // the server the tickets the tills stored during the copy.
+            [counter, db] { counter->setTicketNumber(SalesStore(db).nextTicketNumber()); }, parent);
     });
 }

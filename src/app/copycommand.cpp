@@ -7,6 +7,7 @@
 #include <QDir>
 
 #include <cstdio>
+#include <unistd.h>
 
 namespace {
 
@@ -50,12 +51,15 @@ int runCopyCommand(const QStringList &arguments)
     }
     const ShopConfig &server = *config.config;
     QString finished;
-    const auto progress = [&finished](const QString &table, qint64 done, qint64 total) {
-        if (table == finished)
+    // The running counts only where someone watches; the table of counts
+    // below says the same once for a log.
+    const bool watched = ::isatty(STDERR_FILENO);
+    const auto progress = [&finished, watched](const QString &table, qint64 done, qint64 total) {
+        if (table == finished || !watched)
             return;
         print(stderr, QStringLiteral("\r%1: %2 / %3 行").arg(table, -10).arg(done).arg(total));
         if (done == total) {
-            print(stderr, QStringLiteral("\n"));
+            print(stderr, u'\r' + QString(48, u' ') + u'\r'); // the table of counts follows
             finished = table;
         }
     };

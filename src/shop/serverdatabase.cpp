@@ -28,8 +28,12 @@ QString Database::addServerAddedTables(const QSqlDatabase &db)
 {
     QSqlQuery q(db);
     auto missingTables = [&q](QStringList *missing) {
+        // Read from pg_class itself: a name lookup (to_regclass) may answer
+        // from this session's catalog cache, from before another till's
+        // commit.
         for (const auto &[name, statement] : Schema::serverAddedStatements()) {
-            q.prepare(QStringLiteral("SELECT to_regclass(?) IS NULL"));
+            q.prepare(QStringLiteral("SELECT NOT EXISTS (SELECT 1 FROM pg_class c JOIN pg_namespace n ON n.oid = "
+                                     "c.relnamespace WHERE c.relname = ? AND n.nspname = current_schema())"));
             q.addBindValue(name);
             if (!q.exec() || !q.next())
                 return false;

@@ -48,6 +48,7 @@ RetailDialog::RetailDialog(QSqlDatabase db, QWidget *parent) : QDialog(parent), 
     m_quantityLabel = named(new QLabel(this), "Label7");
     m_amountLabel = named(new QLabel(this), "Label8");
     m_refreshButton = named(new QPushButton(QStringLiteral("刷新"), this), "refresh");
+    m_refreshButton->setAutoDefault(false); // Enter in the date box reads nothing twice
     m_deleteButton = named(new QPushButton(QStringLiteral("删除选定记录"), this), "delete");
     m_closeButton = named(new QPushButton(QStringLiteral("关闭"), this), "CancelButton");
 
