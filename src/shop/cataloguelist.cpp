@@ -21,7 +21,7 @@ bool CatalogueList::reload()
 {
     QSqlQuery count(m_db);
     if (!count.exec(QStringLiteral("SELECT COUNT(*) FROM name")) || !count.next())
-        return fail(count.lastError().text());
+        return fail(problemText(count.lastError()));
     QVector<Row> first;
     if (!readPage(std::numeric_limits<qint64>::min(), &first))
         return false;
@@ -43,11 +43,11 @@ bool CatalogueList::readPage(qint64 afterRowid, QVector<Row> *page)
     q.addBindValue(afterRowid);
     q.addBindValue(PageSize);
     if (!q.exec())
-        return fail(q.lastError().text());
+        return fail(problemText(q.lastError()));
     while (q.next())
         page->append({q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString()});
     if (q.lastError().isValid())
-        return fail(q.lastError().text());
+        return fail(problemText(q.lastError()));
     return true;
 }
 
@@ -79,7 +79,7 @@ bool CatalogueList::add(const QString &code, const QString &name)
     q.addBindValue(code);
     q.addBindValue(name);
     if (!q.exec())
-        return fail(q.lastError().text());
+        return fail(problemText(q.lastError()));
     const qint64 rowid = q.lastInsertId().toLongLong();
     // The list reaches the end before the new goods join it there.
     while (canFetchMore({}))
@@ -102,7 +102,7 @@ bool CatalogueList::rename(int row, const QString &name)
     q.addBindValue(name);
     q.addBindValue(m_rows.at(row).rowid);
     if (!q.exec())
-        return fail(q.lastError().text());
+        return fail(problemText(q.lastError()));
     m_rows[row].name = name;
     Q_EMIT dataChanged(index(row, 1), index(row, 1));
     return true;
@@ -122,12 +122,12 @@ bool CatalogueList::remove(int row)
     q.prepare(QStringLiteral("DELETE FROM name WHERE rowid = ?"));
     q.addBindValue(m_rows.at(row).rowid);
     if (!q.exec())
-        return fail(q.lastError().text());
+        return fail(problemText(q.lastError()));
     q.prepare(QStringLiteral("DELETE FROM zuidi WHERE code = ? AND NOT EXISTS (SELECT 1 FROM name WHERE code = ?)"));
     q.addBindValue(m_rows.at(row).code);
     q.addBindValue(m_rows.at(row).code);
     if (!q.exec())
-        return fail(q.lastError().text());
+        return fail(problemText(q.lastError()));
     if (!tx.commit())
         return fail(tx.lastError());
     beginRemoveRows({}, row, row);

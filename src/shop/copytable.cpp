@@ -1,4 +1,5 @@
 #include "shop/copytable.h"
+#include "shop/engine.h"
 
 #include "shop/money.h"
 
@@ -169,7 +170,7 @@ qint64 countRows(const QSqlDatabase &db, const QString &table, QString *error)
 {
     QSqlQuery q(db);
     if (!q.exec(QStringLiteral("SELECT count(*) FROM ") + table) || !q.next()) {
-        *error = q.lastError().text();
+        *error = problemText(q.lastError());
         return -1;
     }
     return q.value(0).toLongLong();
@@ -184,7 +185,7 @@ QString copyTableToServer(const QSqlDatabase &file, PGconn *conn, const Schema::
     QSqlQuery read(file);
     read.setForwardOnly(true);
     if (!read.exec(QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid").arg(columnList(table), table.name)))
-        return read.lastError().text();
+        return problemText(read.lastError());
     QString error;
     if (!startCopy(conn, QStringLiteral("COPY %1 (%2) FROM STDIN").arg(table.name, columnList(table)).toUtf8(),
                    PGRES_COPY_IN, &error))
@@ -219,7 +220,7 @@ QString copyTableToServer(const QSqlDatabase &file, PGconn *conn, const Schema::
     if (error.isEmpty() && !sent)
         error = serverError(conn);
     if (error.isEmpty() && read.lastError().isValid())
-        error = read.lastError().text();
+        error = problemText(read.lastError());
     if (error.isEmpty() && progress)
         progress(table.name, done, total);
     return error;
@@ -237,7 +238,7 @@ QString copyTableFromServer(PGconn *conn, const QSqlDatabase &file, const Schema
     QSqlQuery insert(file);
     if (!insert.prepare(
             QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(table.name, columnList(table), marks.join(u','))))
-        return insert.lastError().text();
+        return problemText(insert.lastError());
     QString error;
     if (!startCopy(conn,
                    QStringLiteral("COPY (SELECT %1 FROM %2 ORDER BY rowid) TO STDOUT")
@@ -269,7 +270,7 @@ QString copyTableFromServer(PGconn *conn, const QSqlDatabase &file, const Schema
             insert.bindValue(i + 1, f.isNull() ? QVariant() : number ? QVariant(f.toLongLong()) : QVariant(f));
         }
         if (!insert.exec())
-            error = insert.lastError().text();
+            error = problemText(insert.lastError());
         if (++done % ProgressEvery == 0 && progress)
             progress(table.name, done, total);
     }

@@ -1,4 +1,5 @@
 #include "shop/csvimport.h"
+#include "shop/engine.h"
 
 #include "shop/schema.h"
 #include "shop/transaction.h"
@@ -189,7 +190,7 @@ QSet<QString> knownCodes(const QSqlDatabase &db, const QSet<QString> &codes, QSt
     for (const QString &code : codes) {
         q.addBindValue(code);
         if (!q.exec()) {
-            *error = q.lastError().text();
+            *error = problemText(q.lastError());
             return known;
         }
         if (q.next())
@@ -389,14 +390,14 @@ bool storeGoods(const QSqlDatabase &db, const Goods &goods, QString *error, cons
         name.addBindValue(r.code);
         name.addBindValue(r.name);
         if (!name.exec()) {
-            *error = name.lastError().text();
+            *error = problemText(name.lastError());
             return false;
         }
         if (r.minimum) {
             minimum.addBindValue(r.code);
             minimum.addBindValue(qlonglong(*r.minimum));
             if (!minimum.exec()) {
-                *error = minimum.lastError().text();
+                *error = problemText(minimum.lastError());
                 return false;
             }
         }
@@ -492,7 +493,7 @@ bool storePurchases(const QSqlDatabase &db, const Purchases &purchases, QString 
     }
     QSqlQuery q(db);
     if (!q.exec(QStringLiteral("SELECT id FROM jinhuo ORDER BY rowid DESC LIMIT 1"))) {
-        *error = q.lastError().text();
+        *error = problemText(q.lastError());
         return false;
     }
     qint64 id = q.next() ? q.value(0).toLongLong() : 0;
@@ -512,7 +513,7 @@ bool storePurchases(const QSqlDatabase &db, const Purchases &purchases, QString 
               QVariant(r.maker), Schema::toStorage(K::Date, r.purchased), Schema::toStorage(K::Date, r.expires)})
             q.addBindValue(v);
         if (!q.exec()) {
-            *error = q.lastError().text();
+            *error = problemText(q.lastError());
             return false;
         }
     }

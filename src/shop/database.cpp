@@ -1,4 +1,5 @@
 #include "shop/database.h"
+#include "shop/engine.h"
 
 #include "shop/money.h"
 #include "shop/schema.h"
@@ -318,14 +319,14 @@ Database::Result Database::lockAndOpen(const QString &path, bool creating)
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), database->m_connectionName);
     db.setDatabaseName(path);
     if (!db.open())
-        return {nullptr, Status::Unusable, unusable(path, db.lastError().text())};
+        return {nullptr, Status::Unusable, unusable(path, problemText(db.lastError()))};
     if (!addShopFunctions(db))
         return {nullptr, Status::Unusable, unusable(path, QStringLiteral("SQLite 函数无法注册。"))};
 
     if (creating) {
         QSqlQuery q(db);
         if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL")))
-            return {nullptr, Status::Unusable, unusable(path, q.lastError().text())};
+            return {nullptr, Status::Unusable, unusable(path, problemText(q.lastError()))};
         Transaction tx(db);
         bool ok = tx.isActive();
         for (const QString &statement : Schema::createStatements())
@@ -344,7 +345,7 @@ Database::Result Database::lockAndOpen(const QString &path, bool creating)
         for (const QString &line : defaultFooter())
             ok = ok && insertSetting(++footerId, QString(), line);
         if (!ok || !tx.commit())
-            return {nullptr, Status::Unusable, unusable(path, q.lastError().text())};
+            return {nullptr, Status::Unusable, unusable(path, problemText(q.lastError()))};
     } else {
         const QString problem = checkTarvelFile(db);
         if (!problem.isEmpty())
@@ -355,11 +356,11 @@ Database::Result Database::lockAndOpen(const QString &path, bool creating)
     QSqlQuery q(db);
     if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !q.exec(QStringLiteral("PRAGMA synchronous=FULL")) ||
         !q.exec(QStringLiteral("PRAGMA busy_timeout=5000")))
-        return {nullptr, Status::Unusable, unusable(path, q.lastError().text())};
+        return {nullptr, Status::Unusable, unusable(path, problemText(q.lastError()))};
     // Files of older versions get the indexes and the day's tables made since.
     for (const QString &statement : Schema::indexStatements() + Schema::addedStatements())
         if (!q.exec(statement))
-            return {nullptr, Status::Unusable, unusable(path, q.lastError().text())};
+            return {nullptr, Status::Unusable, unusable(path, problemText(q.lastError()))};
     if (!creating) {
         const QString problem = Settings(db).ensureRows();
         if (!problem.isEmpty())

@@ -147,7 +147,7 @@ DataCleanup::Result DataCleanup::run(QSqlDatabase db, const QString &databasePat
     statements.append(QStringLiteral("UPDATE biandong SET huowu = huowu + 1, xiaoshou = xiaoshou + 1"));
     for (const QString &statement : statements) {
         if (!q.exec(statement)) {
-            result.error = QStringLiteral("数据没有删除：%1").arg(q.lastError().text());
+            result.error = QStringLiteral("数据没有删除：%1").arg(problemText(q.lastError()));
             return result; // rolled back: every table as it was
         }
     }
@@ -179,12 +179,12 @@ DataCleanup::Result DataCleanup::runOnServer(QSqlDatabase db, Scope scope, const
         if (!snapshot.isActive() ||
             !q.exec(QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY"))) {
             result.error = QStringLiteral("数据没有删除：%1")
-                               .arg(snapshot.isActive() ? q.lastError().text() : snapshot.lastError());
+                               .arg(snapshot.isActive() ? problemText(q.lastError()) : snapshot.lastError());
             return result;
         }
         for (const QString &table : tables) {
             if (!q.exec(QStringLiteral("SELECT COALESCE(MAX(rowid), 0) FROM \"%1\"").arg(table)) || !q.next()) {
-                result.error = QStringLiteral("数据没有删除：%1").arg(q.lastError().text());
+                result.error = QStringLiteral("数据没有删除：%1").arg(problemText(q.lastError()));
                 return result;
             }
             lastRows.append(QString::number(q.value(0).toLongLong()));

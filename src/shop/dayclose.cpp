@@ -81,7 +81,7 @@ std::optional<std::optional<DayClose::OpenRow>> DayClose::openRow() const
                              "ORDER BY rowid DESC LIMIT 1"));
     q.addBindValue(m_till);
     if (!q.exec()) {
-        m_error = q.lastError().text();
+        m_error = problemText(q.lastError());
         return std::nullopt;
     }
     if (!q.next())
@@ -110,7 +110,7 @@ std::optional<CloseFigures> DayClose::periodFigures() const
                        Schema::sumUnitsSql(m_db, QStringLiteral("tuihuoe"))));
     q.addBindValue(m_till);
     if (!q.exec()) {
-        m_error = q.lastError().text();
+        m_error = problemText(q.lastError());
         return std::nullopt;
     }
     while (q.next()) {
@@ -151,7 +151,7 @@ std::optional<bool> DayClose::needsOpening() const
     q.prepare(QStringLiteral("SELECT 1 FROM rijie WHERE till = ? LIMIT 1"));
     q.addBindValue(m_till);
     if (!q.exec()) {
-        m_error = q.lastError().text();
+        m_error = problemText(q.lastError());
         return std::nullopt;
     }
     const bool closedBefore = q.next();
@@ -166,7 +166,7 @@ std::optional<qint64> nextCloseId(const QSqlDatabase &db, QString *error)
 {
     QSqlQuery q(db);
     if (!q.exec(QStringLiteral("SELECT id FROM rijie ORDER BY rowid DESC LIMIT 1"))) {
-        *error = q.lastError().text();
+        *error = problemText(q.lastError());
         return std::nullopt;
     }
     return q.next() ? q.value(0).toLongLong() + 1 : 1;
@@ -200,7 +200,7 @@ bool DayClose::open(Money opening)
         q.addBindValue(qlonglong(opening.units()));
     }
     if (!q.exec()) {
-        m_error = q.lastError().text();
+        m_error = problemText(q.lastError());
         return false;
     }
     if (!tx.commit()) {
@@ -228,7 +228,7 @@ std::optional<CloseFigures> DayClose::close(Money counted, const QUuid &token)
         t.prepare(QStringLiteral("SELECT rijie FROM %1 WHERE token = CAST(? AS uuid)").arg(QLatin1String(Schema::CloseTokens)));
         t.addBindValue(tokenText);
         if (!t.exec()) {
-            m_error = t.lastError().text();
+            m_error = problemText(t.lastError());
             return std::nullopt;
         }
         if (t.next()) {
@@ -279,14 +279,14 @@ std::optional<CloseFigures> DayClose::close(Money counted, const QUuid &token)
         q.addBindValue(qlonglong(f.opening.units()));
     }
     if (!q.exec()) {
-        m_error = q.lastError().text();
+        m_error = problemText(q.lastError());
         return std::nullopt;
     }
     q.prepare(QStringLiteral("UPDATE fukuan SET rijie = ? WHERE till = ? AND rijie IS NULL"));
     q.addBindValue(f.id);
     q.addBindValue(m_till);
     if (!q.exec()) {
-        m_error = q.lastError().text();
+        m_error = problemText(q.lastError());
         return std::nullopt;
     }
     if (tokened) {
@@ -296,7 +296,7 @@ std::optional<CloseFigures> DayClose::close(Money counted, const QUuid &token)
         q.addBindValue(f.id);
         q.addBindValue(m_till);
         if (!q.exec()) {
-            m_error = q.lastError().text();
+            m_error = problemText(q.lastError());
             return std::nullopt;
         }
     }
@@ -322,7 +322,7 @@ std::optional<QVector<CloseFigures>> DayClose::closes(const QString &where, cons
     for (const QVariant &v : values)
         q.addBindValue(v);
     if (!q.exec()) {
-        m_error = q.lastError().text();
+        m_error = problemText(q.lastError());
         return std::nullopt;
     }
     QVector<CloseFigures> all;

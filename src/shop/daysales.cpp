@@ -71,7 +71,7 @@ bool DaySales::fill(QSqlDatabase db, QDate day, QVector<Line> *lines, Totals *to
     q.addBindValue(day.toString(QStringLiteral("yyyy-MM-dd")));
     q.addBindValue(day.addDays(1).toString(QStringLiteral("yyyy-MM-dd")));
     if (!q.exec()) {
-        *error = q.lastError().text();
+        *error = problemText(q.lastError());
         return false;
     }
     using K = Schema::ColumnKind;
@@ -124,7 +124,7 @@ std::optional<bool> DaySales::deleteLine(QSqlDatabase db, const StoredLine &line
     for (const QVariant &v : {line.id, line.ticket, line.code, time})
         q.addBindValue(v);
     if (!q.exec()) {
-        *error = q.lastError().text();
+        *error = problemText(q.lastError());
         return std::nullopt;
     }
     return q.numRowsAffected() > 0;

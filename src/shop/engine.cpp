@@ -50,3 +50,19 @@ QString serverProblemInWords(const QSqlError &error)
 {
     return serverProblemInWords(error.nativeErrorCode(), error.text());
 }
+
+QString problemText(const QSqlError &error)
+{
+    // The server's errors carry their five-character SQLSTATE; a lost
+    // connection carries none, only the driver's name.
+    const QString state = error.nativeErrorCode();
+    if (state.size() == 5)
+        return serverProblemInWords(state, error.text());
+    if (error.driverText().startsWith(u"QPSQL")) {
+        const QString text = error.databaseText();
+        const bool lost = text.contains(u"no connection") || text.contains(u"server closed") ||
+                          text.contains(u"terminat") || text.contains(u"connection");
+        return serverProblemInWords(lost ? QStringLiteral("08000") : QString(), error.text());
+    }
+    return error.text();
+}

@@ -31,3 +31,6 @@ void readOnce(QSqlQuery &query, const QSqlDatabase &db);
 // detail: what the cashier or keeper can do about it comes first.
 QString serverProblemInWords(const QString &sqlState, const QString &serverText);
 QString serverProblemInWords(const QSqlError &error);
+// A failed statement's error for the user: on the server in the shop's
+// words (above), on the file as SQLite says it.
+QString problemText(const QSqlError &error);

@@ -203,7 +203,7 @@ ExpiryFigures ExpiryFigures::compute(const QSqlDatabase &db, QDate today, int da
     }
     auto fail = [&f](const QSqlQuery &q) {
         f.ok = false;
-        f.error = q.lastError().text();
+        f.error = problemText(q.lastError());
         return f;
     };
     // Units sold per code, in one pass over the covering index.

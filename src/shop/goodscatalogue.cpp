@@ -1,4 +1,5 @@
 #include "shop/goodscatalogue.h"
+#include "shop/engine.h"
 
 #include "shop/database.h"
 #include "shop/schema.h"
@@ -12,7 +13,7 @@ std::optional<bool> GoodsCatalogue::isEmpty() const
 {
     QSqlQuery q(m_db);
     if (!q.exec(QStringLiteral("SELECT EXISTS (SELECT 1 FROM name)")) || !q.next()) {
-        m_error = q.lastError().text();
+        m_error = problemText(q.lastError());
         return std::nullopt;
     }
     return !q.value(0).toBool();
@@ -24,7 +25,7 @@ std::optional<std::optional<QString>> GoodsCatalogue::nameOf(const QString &code
     q.prepare(QStringLiteral("SELECT name FROM name WHERE code = ? ORDER BY rowid LIMIT 1"));
     q.addBindValue(code);
     if (!q.exec()) {
-        m_error = q.lastError().text();
+        m_error = problemText(q.lastError());
         return std::nullopt;
     }
     if (!q.next())
@@ -41,7 +42,7 @@ std::optional<GoodsCatalogue::Purchases> GoodsCatalogue::purchasesOf(const QStri
     q.addBindValue(code);
     q.addBindValue(code);
     if (!q.exec() || !q.next()) {
-        m_error = q.lastError().text();
+        m_error = problemText(q.lastError());
         return std::nullopt;
     }
     Purchases p;
@@ -57,7 +58,7 @@ std::optional<bool> GoodsCatalogue::exists(const char *sql, const QString &code)
     q.prepare(QString::fromLatin1(sql));
     q.addBindValue(code);
     if (!q.exec() || !q.next()) {
-        m_error = q.lastError().text();
+        m_error = problemText(q.lastError());
         return std::nullopt;
     }
     return q.value(0).toBool();

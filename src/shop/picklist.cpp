@@ -1,4 +1,5 @@
 #include "shop/picklist.h"
+#include "shop/engine.h"
 
 #include "shop/transaction.h"
 
@@ -16,7 +17,7 @@ PickList::Added PickList::add(QSqlDatabase db, const QString &name, QString *err
     if (!tx.lockForNumbering(QStringLiteral("kuaijie")))
         return failed(tx.lastError());
     if (!q.exec(QStringLiteral("SELECT id FROM kuaijie ORDER BY rowid DESC LIMIT 1")))
-        return failed(q.lastError().text());
+        return failed(problemText(q.lastError()));
     const qint64 last = q.next() ? q.value(0).toLongLong() : 0;
     if (last >= LastId)
         return Added::Full;
@@ -24,7 +25,7 @@ PickList::Added PickList::add(QSqlDatabase db, const QString &name, QString *err
     q.addBindValue(last + 1);
     q.addBindValue(name);
     if (!q.exec())
-        return failed(q.lastError().text());
+        return failed(problemText(q.lastError()));
     if (!tx.commit())
         return failed(tx.lastError());
     return Added::Added;

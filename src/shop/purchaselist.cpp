@@ -53,7 +53,7 @@ qint64 PurchaseList::countRows(QSqlDatabase db, QString *error)
     }
     QSqlQuery q(db);
     if (!q.exec(QStringLiteral("SELECT COUNT(*) FROM jinhuo, name WHERE jinhuo.code = name.code")) || !q.next()) {
-        *error = q.lastError().text();
+        *error = problemText(q.lastError());
         return -1;
     }
     return q.value(0).toLongLong();
@@ -109,7 +109,7 @@ bool PurchaseList::query(const QString &where, const QString &order, const QVari
     q.addBindValue(limit);
     q.addBindValue(offset);
     if (!q.exec()) {
-        m_error = q.lastError().text();
+        m_error = problemText(q.lastError());
         return false;
     }
     using K = Schema::ColumnKind;

@@ -1,4 +1,5 @@
 #include "shop/purchasestore.h"
+#include "shop/engine.h"
 
 #include "shop/database.h"
 #include "shop/goodscatalogue.h"
@@ -18,7 +19,7 @@ bool PurchaseStore::add(const Purchase &p)
     }
     QSqlQuery last(m_db);
     if (!last.exec(QStringLiteral("SELECT id FROM jinhuo ORDER BY rowid DESC LIMIT 1"))) {
-        m_error = last.lastError().text();
+        m_error = problemText(last.lastError());
         return false;
     }
     const qint64 lastId = last.next() ? last.value(0).toLongLong() : 0;
@@ -37,7 +38,7 @@ bool PurchaseStore::add(const Purchase &p)
     q.addBindValue(Schema::toStorage(K::Date, p.purchased));
     q.addBindValue(Schema::toStorage(K::Date, p.expires));
     if (!q.exec()) {
-        m_error = q.lastError().text();
+        m_error = problemText(q.lastError());
         return false;
     }
     if (!tx.commit()) {
@@ -68,7 +69,7 @@ std::optional<PurchaseStore::Removal> PurchaseStore::remove(qint64 rowid, qint64
     del.addBindValue(rowid);
     del.addBindValue(id);
     if (!del.exec()) {
-        m_error = del.lastError().text();
+        m_error = problemText(del.lastError());
         return std::nullopt;
     }
     return del.numRowsAffected() > 0 ? Removal::Deleted : Removal::Gone;

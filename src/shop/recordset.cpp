@@ -309,7 +309,7 @@ bool RecordSet::flush()
     if (!m_pendingNew)
         q.addBindValue(row.rowid);
     if (!q.exec())
-        return fail(q.lastError().text());
+        return fail(problemText(q.lastError()));
     if (m_pendingNew)
         row.rowid = server ? (q.next() ? q.value(0).toLongLong() : 0) : q.lastInsertId().toLongLong();
     m_pendingNew = m_dirty = false;
@@ -331,7 +331,7 @@ bool RecordSet::deleteCurrent()
         q.prepare(QStringLiteral("DELETE FROM \"%1\" WHERE rowid=?").arg(m_baseTable));
         q.addBindValue(row.rowid);
         if (!q.exec())
-            return fail(q.lastError().text());
+            return fail(problemText(q.lastError()));
     }
     m_pendingNew = m_dirty = false;
     const int removed = m_pos;

@@ -102,11 +102,11 @@ QString readThroughDriver(const QSqlDatabase &db, const QString &source, const Q
     QSqlQuery q(db);
     readOnce(q, db);
     if (!q.prepare(source))
-        return q.lastError().text();
+        return problemText(q.lastError());
     for (const QVariant &v : bindings)
         q.addBindValue(v);
     if (!q.exec())
-        return q.lastError().text();
+        return problemText(q.lastError());
     const QSqlRecord record = q.record();
     for (int i = 0; i < record.count(); ++i)
         read.addField(record.fieldName(i));
@@ -115,7 +115,7 @@ QString readThroughDriver(const QSqlDatabase &db, const QString &source, const Q
         for (int i = 0; i < record.count(); ++i)
             read.addValue(i, q.value(i));
     }
-    return q.lastError().isValid() ? q.lastError().text() : QString();
+    return q.lastError().isValid() ? problemText(q.lastError()) : QString();
 }
 
 

@@ -19,7 +19,7 @@ std::optional<std::optional<qint64>> of(const QSqlDatabase &db, const QString &c
     q.prepare(QStringLiteral("SELECT shuliang FROM zuidi WHERE code = ? ORDER BY rowid DESC LIMIT 1"));
     q.addBindValue(code);
     if (!q.exec()) {
-        *error = q.lastError().text();
+        *error = problemText(q.lastError());
         return std::nullopt;
     }
     if (!q.next() || q.value(0).isNull())
@@ -45,7 +45,7 @@ bool set(const QSqlDatabase &db, const QString &code, std::optional<qint64> mini
         ok = q.exec();
     }
     if (!ok) {
-        *error = q.lastError().text();
+        *error = problemText(q.lastError());
         return false;
     }
     if (!tx.commit()) {
@@ -99,7 +99,7 @@ ReorderFigures ReorderFigures::compute(const QSqlDatabase &db, QDate today)
     ReorderFigures f;
     auto fail = [&f](const QSqlQuery &q) {
         f.ok = false;
-        f.error = q.lastError().text();
+        f.error = problemText(q.lastError());
         return f;
     };
     QSqlQuery q(db);

@@ -65,7 +65,7 @@ std::optional<QList<SoldLine>> ticketLines(const QSqlDatabase &db, qint64 number
     q.prepare(soldLinesSql(false));
     q.addBindValue(number);
     if (!q.exec()) {
-        *error = q.lastError().text();
+        *error = problemText(q.lastError());
         return std::nullopt;
     }
     QList<SoldLine> lines;
@@ -87,7 +87,7 @@ std::optional<QList<SoldTicket>> ticketsOf(const QSqlDatabase &db, qint64 number
     q.prepare(QStringLiteral("SELECT rowid FROM xiaoshou WHERE danjuhao = ? ORDER BY rowid"));
     q.addBindValue(number);
     if (!q.exec()) {
-        *error = q.lastError().text();
+        *error = problemText(q.lastError());
         return std::nullopt;
     }
     QList<qint64> starts;
@@ -109,7 +109,7 @@ std::optional<QList<SoldTicket>> ticketsOf(const QSqlDatabase &db, qint64 number
     q.prepare(QStringLiteral("SELECT till, dt FROM fukuan WHERE danjuhao = ? ORDER BY rowid"));
     q.addBindValue(number);
     if (!q.exec()) {
-        *error = q.lastError().text();
+        *error = problemText(q.lastError());
         return std::nullopt;
     }
     QList<std::pair<int, QDateTime>> payments;
@@ -182,7 +182,7 @@ QString checkLeft(const QSqlDatabase &db, const QList<TicketLine> &lines)
             q.addBindValue(key.first);
             q.addBindValue(key.second);
             if (!q.exec())
-                return q.lastError().text();
+                return problemText(q.lastError());
             if (!q.next())
                 return unknownTicket(key.first);
             const SoldLine sold = soldLineOf(q);

@@ -338,7 +338,7 @@ SalesFigures SalesFigures::compute(QSqlDatabase db, QDate first, QDate last)
     q.addBindValue(first.toString(QStringLiteral("yyyy-MM-dd 00:00:00")));
     q.addBindValue(last.addDays(1).toString(QStringLiteral("yyyy-MM-dd 00:00:00")));
     if (!q.exec()) {
-        f.error = q.lastError().text();
+        f.error = problemText(q.lastError());
         return f;
     }
     while (q.next()) {

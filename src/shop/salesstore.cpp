@@ -121,7 +121,7 @@ std::optional<SalesStore::LastRow> SalesStore::lastRow(QString *error) const
         q.prepare(QStringLiteral("SELECT id, danjuhao FROM xiaoshou ORDER BY rowid DESC LIMIT 1"));
     if (!q.exec()) {
         if (error)
-            *error = q.lastError().text();
+            *error = problemText(q.lastError());
         return std::nullopt;
     }
     if (!q.next())

@@ -77,7 +77,7 @@ bool addUpByStatement(const QSqlDatabase &db, QDate first, QDate last, const QHa
     q.addBindValue(first.toString(QStringLiteral("yyyy-MM-dd 00:00:00")));
     q.addBindValue(last.addDays(1).toString(QStringLiteral("yyyy-MM-dd 00:00:00")));
     if (!q.exec()) {
-        *error = q.lastError().text();
+        *error = problemText(q.lastError());
         return false;
     }
     QString lastText;

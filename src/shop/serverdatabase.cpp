@@ -1,4 +1,5 @@
 #include "shop/database.h"
+#include "shop/engine.h"
 
 #include "shop/schema.h"
 #include "shop/serverfacts.h"
@@ -44,7 +45,7 @@ QString Database::addServerAddedTables(const QSqlDatabase &db)
     };
     QStringList missing;
     if (!missingTables(&missing))
-        return q.lastError().text();
+        return problemText(q.lastError());
     if (missing.isEmpty())
         return QString();
     // Tills starting at once on an older shop: one adds the tables, the
@@ -53,13 +54,13 @@ QString Database::addServerAddedTables(const QSqlDatabase &db)
     if (!tx.isActive())
         return tx.lastError();
     if (!q.exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1, %2)").arg(TillLocks).arg(AddedTablesLock)))
-        return q.lastError().text();
+        return problemText(q.lastError());
     missing.clear();
     if (!missingTables(&missing))
-        return q.lastError().text();
+        return problemText(q.lastError());
     for (const QString &statement : std::as_const(missing))
         if (!q.exec(statement))
-            return q.lastError().text();
+            return problemText(q.lastError());
     return tx.commit() ? QString() : tx.lastError();
 }
 
@@ -68,7 +69,7 @@ QString Database::serverShopProblem(const QSqlDatabase &db)
     QSqlQuery q(db);
     if (!q.exec(QStringLiteral("SELECT table_name, column_name FROM information_schema.columns "
                                "WHERE table_schema = current_schema()")))
-        return q.lastError().text();
+        return problemText(q.lastError());
     QSet<QString> present;
     while (q.next())
         present.insert(q.value(0).toString() + u'.' + q.value(1).toString());
@@ -103,13 +104,13 @@ QString Database::connectServer(Status *status)
     if (!db.open())
         return QStringLiteral("无法连接%1：%2\n请检查 tarvel.ini 的 [database] 各项、服务器是否在运行，"
                               "以及密码（~/.pgpass 或 PGPASSWORD）。")
-            .arg(m_server->describe(), db.lastError().text());
+            .arg(m_server->describe(), problemText(db.lastError()));
     QSqlQuery q(db);
     q.prepare(QStringLiteral("SELECT pg_try_advisory_lock(?, ?)"));
     q.addBindValue(TillLocks);
     q.addBindValue(m_server->till);
     if (!q.exec() || !q.next())
-        return QStringLiteral("无法使用%1：%2").arg(m_server->describe(), q.lastError().text());
+        return QStringLiteral("无法使用%1：%2").arg(m_server->describe(), problemText(q.lastError()));
     if (!q.value(0).toBool()) {
         q = QSqlQuery(); // its statement goes before the connection
         db.close();

@@ -1,4 +1,5 @@
 #include "shop/serverfacts.h"
+#include "shop/engine.h"
 
 #include "shop/transaction.h"
 
@@ -261,7 +262,7 @@ bool missing(QSqlQuery &q, QString *error)
                                "AND tgrelid IN (to_regclass('name'), to_regclass('jinhuo'), "
                                "to_regclass('xiaoshou'))) < 12")) ||
         !q.next()) {
-        *error = q.lastError().text();
+        *error = problemText(q.lastError());
         return false;
     }
     return q.value(0).toBool();
@@ -274,7 +275,7 @@ QString ServerFacts::build(const QSqlDatabase &db)
     QSqlQuery q(db);
     for (const QString &statement : buildStatements())
         if (!q.exec(statement))
-            return q.lastError().text();
+            return problemText(q.lastError());
     return QString();
 }
 
@@ -296,7 +297,7 @@ QString addLaterParts(const QSqlDatabase &db)
     };
     bool lacks = false;
     if (!lacking(&lacks))
-        return q.lastError().text();
+        return problemText(q.lastError());
     if (!lacks)
         return QString();
     {
@@ -306,14 +307,14 @@ QString addLaterParts(const QSqlDatabase &db)
         if (!q.exec(QStringLiteral("SET LOCAL client_min_messages = warning")) ||
             !q.exec(QStringLiteral("LOCK TABLE name, jinhuo, xiaoshou IN SHARE ROW EXCLUSIVE MODE")) ||
             !lacking(&lacks))
-            return q.lastError().text();
+            return problemText(q.lastError());
         if (!lacks)
             return QString();
         for (const Period &p : Periods)
             if (!q.exec(periodIndex(p)))
-                return q.lastError().text();
+                return problemText(q.lastError());
         if (!q.exec(QString::fromLatin1(GoodsTrigger)) || !q.exec(QStringLiteral("NOTIFY huizong_goods")))
-            return q.lastError().text();
+            return problemText(q.lastError());
         if (!tx.commit())
             return tx.lastError();
     }
@@ -334,7 +335,7 @@ QString ServerFacts::ensure(const QSqlDatabase &db)
     if (!tx.isActive())
         return tx.lastError();
     if (!q.exec(QStringLiteral("LOCK TABLE name, jinhuo, xiaoshou IN SHARE ROW EXCLUSIVE MODE")))
-        return q.lastError().text();
+        return problemText(q.lastError());
     if (!missing(q, &error))
         return error; // built meanwhile by another program, indexes and all
     if (const QString failed = build(db); !failed.isEmpty())
@@ -353,7 +354,7 @@ bool ServerFacts::coverAllCodes(const QSqlDatabase &db, QString *error)
     if (!q.exec(QStringLiteral("SELECT NOT EXISTS (SELECT 1 FROM jinhuo WHERE code IS NULL) "
                                "AND NOT EXISTS (SELECT 1 FROM xiaoshou WHERE code IS NULL)")) ||
         !q.next()) {
-        *error = q.lastError().text();
+        *error = problemText(q.lastError());
         return false;
     }
     return q.value(0).toBool();

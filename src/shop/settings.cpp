@@ -1,4 +1,5 @@
 #include "shop/settings.h"
+#include "shop/engine.h"
 
 #include "shop/database.h"
 #include "shop/schema.h"
@@ -13,7 +14,7 @@ std::optional<QString> Settings::password() const
     q.prepare(QStringLiteral("SELECT code FROM code WHERE id = ? ORDER BY rowid LIMIT 1"));
     q.addBindValue(Schema::PasswordRowId);
     if (!q.exec()) {
-        m_error = q.lastError().text();
+        m_error = problemText(q.lastError());
         return std::nullopt;
     }
     if (!q.next()) {
@@ -36,7 +37,7 @@ bool Settings::setPassword(const QString &password)
     q.addBindValue(password);
     q.addBindValue(Schema::PasswordRowId);
     if (!q.exec()) {
-        m_error = q.lastError().text();
+        m_error = problemText(q.lastError());
         return false;
     }
     if (q.numRowsAffected() != 1) {
@@ -52,7 +53,7 @@ std::optional<QString> Settings::receiptHeader() const
     q.prepare(QStringLiteral("SELECT content FROM code WHERE code.id=? ORDER BY rowid LIMIT 1"));
     q.addBindValue(Schema::HeaderRowId);
     if (!q.exec()) {
-        m_error = q.lastError().text();
+        m_error = problemText(q.lastError());
         return std::nullopt;
     }
     return q.next() ? q.value(0).toString() : QString();
@@ -68,7 +69,7 @@ QStringList Settings::receiptFooter() const
     q.addBindValue(Schema::HeaderRowId);
     QStringList lines;
     if (!q.exec()) {
-        m_error = q.lastError().text();
+        m_error = problemText(q.lastError());
         return lines;
     }
     while (q.next())
@@ -92,7 +93,7 @@ Settings::Appended Settings::appendFooterLine()
     q.prepare(QStringLiteral("SELECT id FROM code WHERE id > ? ORDER BY rowid DESC LIMIT 1"));
     q.addBindValue(Schema::HeaderRowId);
     if (!q.exec())
-        return failed(q.lastError().text());
+        return failed(problemText(q.lastError()));
     const qint64 last = q.next() ? q.value(0).toLongLong() : Schema::HeaderRowId;
     q.finish();
     if (last >= 32767)
@@ -100,7 +101,7 @@ Settings::Appended Settings::appendFooterLine()
     q.prepare(QStringLiteral("INSERT INTO code (id) VALUES (?)"));
     q.addBindValue(last + 1);
     if (!q.exec())
-        return failed(q.lastError().text());
+        return failed(problemText(q.lastError()));
     if (!tx.commit())
         return failed(tx.lastError());
     return Appended::Appended;
@@ -126,7 +127,7 @@ QString Settings::ensureRows()
     const auto headerRows = rows(QStringLiteral("id = ?"), Schema::HeaderRowId, nullptr);
     const auto footerRows = rows(QStringLiteral("id > ?"), Schema::HeaderRowId, nullptr);
     if (!passwordRows || !headerRows || !footerRows)
-        return QStringLiteral("设置表 code 无法读取（%1）。").arg(m_db.lastError().text());
+        return QStringLiteral("设置表 code 无法读取（%1）。").arg(problemText(m_db.lastError()));
     // An empty password (another tool may write one) is a password: the
     // login takes an empty box. Only a missing row is refused.
     if (*passwordRows == 0)
@@ -150,7 +151,7 @@ QString Settings::ensureRows()
     }
     if (!ok || !tx.commit())
         return QStringLiteral("无法补回小票设置行（%1）。")
-            .arg(ins.lastError().isValid() ? ins.lastError().text() : tx.lastError());
+            .arg(ins.lastError().isValid() ? problemText(ins.lastError()) : tx.lastError());
     return QString();
 }
 

@@ -27,7 +27,7 @@ public:
         if (!db.isValid())
             m_error = QStringLiteral("无法连接%1：%2").arg(config.describe(), ShopConfig::noDriver());
         else if (!db.open())
-            m_error = QStringLiteral("无法连接%1：%2").arg(config.describe(), db.lastError().text());
+            m_error = QStringLiteral("无法连接%1：%2").arg(config.describe(), problemText(db.lastError()));
     }
     ~ServerConnection()
     {
@@ -100,17 +100,17 @@ ShopCopy::Outcome ShopCopy::toServer(const QString &file, const ShopConfig &serv
                                "WHERE table_schema = current_schema() AND table_name IN (%1)")
                     .arg(names.join(u','))) ||
         !q.next())
-        return fail(q.lastError().text());
+        return fail(problemText(q.lastError()));
     if (!q.value(0).isNull())
         return fail(QStringLiteral("那里已经有商店的表（%1）。Tarvel 不覆盖已有的数据；"
                                    "要换成这个文件，请先在服务器上删掉那些表或换一个空数据库。")
                         .arg(q.value(0).toString()));
     for (const QString &statement : Schema::serverCreateStatements())
         if (!q.exec(statement))
-            return fail(q.lastError().text());
+            return fail(problemText(q.lastError()));
     for (const auto &made : Schema::serverAddedStatements())
         if (!q.exec(made.second))
-            return fail(q.lastError().text());
+            return fail(problemText(q.lastError()));
 
     for (const Schema::Table &table : Schema::copiedTables()) {
         QString error;
@@ -123,7 +123,7 @@ ShopCopy::Outcome ShopCopy::toServer(const QString &file, const ShopConfig &serv
         if (!q.exec(QStringLiteral("SELECT setval(pg_get_serial_sequence('%1', 'rowid'), "
                                    "COALESCE(MAX(rowid), 0) + 1, false) FROM %1")
                         .arg(table.name)))
-            return fail(q.lastError().text());
+            return fail(problemText(q.lastError()));
     }
     if (!out.changed.isEmpty() && !acceptChanged) {
         // Nothing is committed: the user sees every such value first.
@@ -182,7 +182,7 @@ ShopCopy::Outcome ShopCopy::fromServer(const ShopConfig &server, const QString &
     Transaction snapshot(db);
     QSqlQuery q(db);
     if (!snapshot.isActive() || !q.exec(QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY"))) {
-        out.error = snapshot.isActive() ? q.lastError().text() : snapshot.lastError();
+        out.error = snapshot.isActive() ? problemText(q.lastError()) : snapshot.lastError();
         return out;
     }
     return writeFile(db, file, progress);
@@ -215,12 +215,12 @@ ShopCopy::Outcome ShopCopy::writeFile(const QSqlDatabase &db, const QString &fil
         const QSqlDatabase target = created.database->connection();
         QSqlQuery q(db);
         if (!q.exec(QStringLiteral("SET LOCAL DateStyle = ISO")))
-            return fail(q.lastError().text());
+            return fail(problemText(q.lastError()));
         Transaction writing(target);
         QSqlQuery w(target);
         // The new file's own settings rows give way to the shop's.
         if (!writing.isActive() || !w.exec(QStringLiteral("DELETE FROM code")))
-            return fail(writing.isActive() ? w.lastError().text() : writing.lastError());
+            return fail(writing.isActive() ? problemText(w.lastError()) : writing.lastError());
         pg_conn *conn = serverHandleOf(db);
         for (const Schema::Table &table : Schema::copiedTables()) {
             QString error;

@@ -106,7 +106,7 @@ StockFigures StockFigures::compute(QSqlDatabase db)
     if (!s.exec(QStringLiteral("SELECT code, SUM(shuliang), %1 FROM xiaoshou%2 GROUP BY code")
                     .arg(Schema::sumUnitsSql(db, QStringLiteral("jine")),
                          Schema::indexedBy(db, QStringLiteral("xiaoshou_code_totals"))))) {
-        f.error = s.lastError().text();
+        f.error = problemText(s.lastError());
         return f;
     }
     while (s.next())
@@ -124,7 +124,7 @@ StockFigures StockFigures::compute(QSqlDatabase db)
                                "      FROM jinhuo%1 GROUP BY code) AS g "
                                "ORDER BY g.first")
                     .arg(Schema::indexedBy(db, QStringLiteral("jinhuo_code_totals"))))) {
-        f.error = p.lastError().text();
+        f.error = problemText(p.lastError());
         return f;
     }
     while (p.next()) {

@@ -33,7 +33,7 @@ QString run(const QSqlDatabase &db, const char *sql)
     if (q.exec(QString::fromLatin1(sql)))
         return QString();
     // Never empty: an empty text would pass for success.
-    const QString error = q.lastError().text().trimmed();
+    const QString error = problemText(q.lastError()).trimmed();
     return error.isEmpty() ? QStringLiteral("%1 没有完成。").arg(QString::fromLatin1(sql)) : error;
 }
 } // namespace
@@ -68,7 +68,7 @@ bool Transaction::lockForNumbering(const QString &table)
         return true;
     QSqlQuery q(m_db);
     if (!q.exec(QStringLiteral("LOCK TABLE %1 IN SHARE ROW EXCLUSIVE MODE").arg(table))) {
-        m_error = q.lastError().text();
+        m_error = problemText(q.lastError());
         return false;
     }
     return true;

@@ -7,6 +7,7 @@
 #include "shop/shopconfig.h"
 #include "shop/shopcopy.h"
 #include "shop/stockfigures.h"
+#include "shop/ticket.h"
 #include "testshop.h"
 #include "throwawayserver.h"
 
@@ -224,6 +225,37 @@ private Q_SLOTS:
         QCOMPARE(q.value(0).toLongLong(), 13);
         QVERIFY(q.next());
         QCOMPARE(q.value(1).toLongLong(), 35000);
+    }
+
+    void aTillThatMustWaitIsToldInChinese()
+    {
+        // Another program holds the sales table (as a long cleanup did): the
+        // checkout gives up after its lock timeout and says why in words.
+        TestShop shop;
+        shop.create();
+        shop.moveToServer();
+        QSqlDatabase other = shop.server().addConnection(QStringLiteral("holder"));
+        const auto dropOther = qScopeGuard([&other] {
+            other.close();
+            other = QSqlDatabase();
+            QSqlDatabase::removeDatabase(QStringLiteral("holder"));
+        });
+        QVERIFY(other.open());
+        QSqlQuery hold(other);
+        QVERIFY(hold.exec(QStringLiteral("BEGIN")) &&
+                hold.exec(QStringLiteral("LOCK TABLE xiaoshou IN ACCESS EXCLUSIVE MODE")));
+        shop.exec(QStringLiteral("SET lock_timeout = '300ms'"));
+        TicketLine line;
+        line.code = QStringLiteral("A");
+        line.quantity = 1;
+        line.price = line.listPrice = line.amount = Money::fromCents(250);
+        const SalesStore::Stored stored = SalesStore(shop.db().connection()).storeTicket(1, {line});
+        QVERIFY(!stored.ok);
+        QVERIFY2(stored.error.startsWith(QStringLiteral("服务器上的数据正被其他操作占用（例如数据清理），请稍后再试。（服务器：")),
+                 qPrintable(stored.error));
+        QVERIFY2(stored.error.contains(QStringLiteral("lock timeout")), qPrintable(stored.error));
+        hold.exec(QStringLiteral("ROLLBACK"));
+        QVERIFY(SalesStore(shop.db().connection()).storeTicket(1, {line}).ok);
     }
 
     void oneProgramPerTillNumber()
