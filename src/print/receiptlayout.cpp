@@ -30,12 +30,18 @@ struct Column
     double x, width;
 };
 
-// A 13-digit code fits its column on one line.
 enum { CodeColumn, NameColumn, QuantityColumn, PriceColumn, AmountColumn, TimeColumn };
 const Column Columns[] = {
-    {QStringLiteral("货号"), 1, 3}, {QStringLiteral("货名"), 4, 2.2}, {QStringLiteral("数量"), 6.2, 0.8},
-    {QStringLiteral("售价"), 7, 2}, {QStringLiteral("金额"), 9, 2.8}, {QStringLiteral("时间"), 11.8, 3},
+    {QStringLiteral("货号"), 1, 1}, {QStringLiteral("货名"), 2, 2}, {QStringLiteral("数量"), 4, 1},
+    {QStringLiteral("售价"), 5, 2}, {QStringLiteral("金额"), 8, 2}, {QStringLiteral("时间"), 11, 1},
 };
+// The amount runs on to the time column, the time 3 cm to the right edge.
+constexpr double AmountWidthCm = 3;
+constexpr double TimeWidthCm = 3;
+// A code is never cut into more than two lines of its narrow column: a
+// longer one (a 13-digit barcode) is set smaller, down to this size.
+constexpr int CodeLines = 2;
+constexpr double SmallestCodePt = 5;
 
 class Painter
 {
@@ -67,11 +73,11 @@ public:
         m_p.setFont(m_font);
         rule(1, 15, cm(1));
         m_y = cm(HeaderHeightCm);
-        // The sale's number and till, by which a return finds it.
-        if (!r.ticketNumber.isEmpty()) {
-            text(1, 9, m_y, r.saleLine() + QStringLiteral("　") + r.time);
-            m_y += m_lineHeight;
-        }
+        // The sale's number and till, by which a return finds it: right of
+        // the header, above the rule.
+        if (!r.ticketNumber.isEmpty())
+            m_p.drawText(QRectF(cm(11), 0, m_device->width() - cm(11), cm(1)),
+                         Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip, r.saleLine());
     }
 
     void captions()
@@ -99,16 +105,31 @@ public:
     {
         WrappedRow fields;
         const QString texts[] = {l.code, l.name, l.quantity, l.price, l.amount.toYuan()};
-        for (int c = CodeColumn; c <= AmountColumn; ++c)
-            fields.fields.append({cm(Columns[c].x), cm(Columns[c].width - ColumnGapCm), texts[c]});
+        for (int c = CodeColumn; c <= AmountColumn; ++c) {
+            const double width = c == AmountColumn ? AmountWidthCm : Columns[c].width;
+            fields.fields.append({cm(Columns[c].x), cm(width - ColumnGapCm), texts[c]});
+        }
+        fields.fields[CodeColumn].font = codeFont(l.code, fields.fields[CodeColumn].width);
         const double height =
             fields.height(m_p, m_lineHeight, m_lineHeight - QFontMetricsF(m_font, m_device).height());
         ensureRoom(height);
         fields.draw(m_p, m_y, height);
         // The time, the last column, runs on towards the right edge on one line.
-        m_p.drawText(QRectF(cm(Columns[TimeColumn].x), m_y, cm(Columns[TimeColumn].width), height),
+        m_p.drawText(QRectF(cm(Columns[TimeColumn].x), m_y, cm(TimeWidthCm), height),
                      Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, l.time);
         m_y += height;
+    }
+
+    // The body's font, or a smaller one where `code` would take more than
+    // CodeLines lines of `width`.
+    std::optional<QFont> codeFont(const QString &code, double width) const
+    {
+        const double wide = QFontMetricsF(m_font, m_device).horizontalAdvance(code);
+        if (wide <= CodeLines * width * 0.9)
+            return std::nullopt;
+        QFont smaller = m_font;
+        smaller.setPointSizeF(std::max(SmallestCodePt, m_font.pointSizeF() * CodeLines * width * 0.85 / wide));
+        return smaller;
     }
 
     void summary(const Receipt &r)

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <QFont>
+
+#include <optional>
+
 #include <QList>
 #include <QString>
 
@@ -14,6 +18,7 @@ struct WrappedRow
     {
         double x, width;
         QString text;
+        std::optional<QFont> font = {}; // the painter's font when none
     };
     QList<Field> fields;
 
