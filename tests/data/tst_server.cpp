@@ -12,7 +12,6 @@
 #include "throwawayserver.h"
 
 #include <QFile>
-#include <QScopeGuard>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTest>
@@ -65,6 +64,21 @@ qint64 countOn(const QSqlDatabase &db, const QString &sql)
         qFatal("%s: %s", qPrintable(sql), qPrintable(q.lastError().text()));
     return q.value(0).toLongLong();
 }
+
+// A connection of its own to the server, removed again when it goes.
+struct OtherConnection
+{
+    OtherConnection(const ShopConfig &server, const QString &connection)
+        : name(connection), db(server.addConnection(connection)) { }
+    ~OtherConnection()
+    {
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(name);
+    }
+    QString name;
+    QSqlDatabase db;
+};
 
 } // namespace
 
@@ -208,14 +222,9 @@ private Q_SLOTS:
                                  "--accept-changed-values"})
             QVERIFY2(refused.error.contains(QString::fromUtf8(part)), qPrintable(refused.error));
         QCOMPARE(refused.changed.size(), 4); // 4, not "3.5" in shou: an amount read as it shows
-        QSqlDatabase check = server.addConnection(QStringLiteral("check"));
-        const auto dropCheck = qScopeGuard([&check] {
-            check.close();
-            check = QSqlDatabase();
-            QSqlDatabase::removeDatabase(QStringLiteral("check"));
-        });
-        QVERIFY(check.open());
-        QSqlQuery q(check);
+        OtherConnection check(server, QStringLiteral("check"));
+        QVERIFY(check.db.open());
+        QSqlQuery q(check.db);
         QVERIFY(q.exec(QStringLiteral("SELECT to_regclass('jinhuo') IS NULL")) && q.next());
         QVERIFY(q.value(0).toBool());
         const ShopCopy::Outcome accepted = ShopCopy::toServer(path, server, {}, true);
@@ -234,14 +243,9 @@ private Q_SLOTS:
         TestShop shop;
         shop.create();
         shop.moveToServer();
-        QSqlDatabase other = shop.server().addConnection(QStringLiteral("holder"));
-        const auto dropOther = qScopeGuard([&other] {
-            other.close();
-            other = QSqlDatabase();
-            QSqlDatabase::removeDatabase(QStringLiteral("holder"));
-        });
-        QVERIFY(other.open());
-        QSqlQuery hold(other);
+        OtherConnection other(shop.server(), QStringLiteral("holder"));
+        QVERIFY(other.db.open());
+        QSqlQuery hold(other.db);
         QVERIFY(hold.exec(QStringLiteral("BEGIN")) &&
                 hold.exec(QStringLiteral("LOCK TABLE xiaoshou IN ACCESS EXCLUSIVE MODE")));
         shop.exec(QStringLiteral("SET lock_timeout = '300ms'"));
