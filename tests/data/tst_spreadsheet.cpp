@@ -1,8 +1,10 @@
 #include "gui/sheetexport.h"
 #include "gui/stock/purchasedialog.h"
+#include "shop/money.h"
 #include "testshop.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
@@ -72,6 +74,33 @@ private Q_SLOTS:
                                                                        "'=1+1,\"'=HYPERLINK(\"\"http://x\"\",\"\"y\"\")\",-3\r\n"
                                                                        "'@cmd,'+SUM(1;1),4\r\n"
                                                                        "'\t=1,'-3+4,5\r\n"));
+    }
+
+    void xlsxAmountsReadBackAsTheirDecimals()
+    {
+        // The sheet's XML may spell ¥95.26 as 95.26000000000001 (sixteen
+        // digits of the double): read back, it is the double of 95.26 itself.
+        if (QStandardPaths::findExecutable(QStringLiteral("unzip")).isEmpty())
+            QSKIP("unzip is not installed");
+        QList<QStringList> rows;
+        QStringList amounts;
+        for (qint64 cents = 1; cents < 2000000; cents += 7919) {
+            const QString text = Money::fromCents(cents).toPlain(QLocale::c());
+            amounts.append(text);
+            rows.append({text});
+        }
+        TestShop shop;
+        const QString path = shop.dir() + QStringLiteral("/amounts.xlsx");
+        QCOMPARE(Spreadsheet::write({QStringLiteral("金额"), strings({"金额"}), {Spreadsheet::Kind::Money}, rows}, path),
+                 QString());
+        const QString xml = unzipped(path, QStringLiteral("xl/worksheets/sheet1.xml"));
+        QStringList read;
+        static const QRegularExpression value(QStringLiteral("<v>([^<]*)</v>"));
+        for (auto it = value.globalMatch(xml); it.hasNext();)
+            read.append(it.next().captured(1));
+        QCOMPARE(read.size(), amounts.size());
+        for (int i = 0; i < amounts.size(); ++i)
+            QVERIFY2(read[i].toDouble() == amounts[i].toDouble(), qPrintable(read[i] + u' ' + amounts[i]));
     }
 
     void exportsAreTheOwnersOnly_data()
