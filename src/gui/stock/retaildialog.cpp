@@ -145,8 +145,10 @@ void RetailDialog::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
     // Shown again after a failed read: read again once it is up, which
-    // tells again if it still fails.
-    if (!m_failed.isEmpty())
+    // tells again if it still fails (the first showing has just told).
+    const bool again = m_shownBefore;
+    m_shownBefore = true;
+    if (again && !m_failed.isEmpty())
         QTimer::singleShot(0, this, [this] {
             if (!m_failed.isEmpty() && isVisible())
                 fill();

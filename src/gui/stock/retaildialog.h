@@ -41,6 +41,7 @@ private:
     QVector<DaySales::Line> m_lines; // the listed day, in the grid's order
     DaySales::Totals m_totals;
     QString m_failed; // why the listed day could not be read; empty when it was
+    bool m_shownBefore = false;
 
     QDateEdit *m_dayPicker;
     QTableView *m_grid;
