@@ -1,3 +1,4 @@
+#include "shop/checkout.h"
 #include "shop/pricing.h"
 #include "testshop.h"
 
@@ -63,6 +64,40 @@ private Q_SLOTS:
         QFETCH(QString, price);
         QFETCH(QString, amount);
         QCOMPARE(Pricing::lineAmount(quantity, *Money::parse(price))->toExactString(), amount);
+    }
+
+    void settlement_data()
+    {
+        // What the till takes and gives back, in cents: the ticket's total,
+        // the method, the cash handed over; then paid, change, shown, refund.
+        QTest::addColumn<qint64>("total");
+        QTest::addColumn<int>("method");
+        QTest::addColumn<qint64>("cash");
+        QTest::addColumn<QList<qint64>>("expected"); // paid, change, shown; empty: refused
+        QTest::addColumn<bool>("refund");
+        const int cash = int(PaymentMethod::Cash), weChat = int(PaymentMethod::WeChat), card = int(PaymentMethod::Card);
+        QTest::newRow("cash with change") << qint64(950) << cash << qint64(2000) << QList<qint64>{2000, 1050, 1050} << false;
+        QTest::newRow("cash exact") << qint64(950) << cash << qint64(950) << QList<qint64>{950, 0, 0} << false;
+        QTest::newRow("cash short") << qint64(950) << cash << qint64(949) << QList<qint64>{} << false;
+        QTest::newRow("微信 ignores the cash box") << qint64(950) << weChat << qint64(0) << QList<qint64>{950, 0, 0}
+                                                << false;
+        QTest::newRow("a refund in cash") << qint64(-850) << cash << qint64(0) << QList<qint64>{0, 850, 850} << true;
+        QTest::newRow("a refund by card") << qint64(-850) << card << qint64(0) << QList<qint64>{-850, 0, 850} << true;
+    }
+
+    void settlement()
+    {
+        QFETCH(qint64, total);
+        QFETCH(int, method);
+        QFETCH(qint64, cash);
+        QFETCH(QList<qint64>, expected);
+        QFETCH(bool, refund);
+        const auto s = Checkout::settle(Money::fromCents(total), PaymentMethod(method), Money::fromCents(cash));
+        QCOMPARE(s.has_value(), !expected.isEmpty());
+        if (!s)
+            return;
+        QCOMPARE((QList<qint64>{s->paid.units() / 100, s->change.units() / 100, s->shown.units() / 100}), expected);
+        QCOMPARE(s->refund, refund);
     }
 
     void lineAmountOverflowIsRefused()

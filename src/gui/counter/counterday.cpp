@@ -5,7 +5,6 @@
 #include "gui/counter/returndialog.h"
 #include "gui/messages.h"
 #include "shop/database.h"
-#include "shop/salesstore.h"
 #include "shop/ticket.h"
 
 #include <QLineEdit>
@@ -35,34 +34,24 @@ void CounterWindow::startReturn()
 
 bool CounterWindow::openPeriodIfNeeded()
 {
-    // A connection lost meanwhile is opened again first: a ticket stored by
-    // a checkout that reconnected would otherwise open no period. When the
-    // question still cannot be answered, nothing is stored: the ticket stays.
-    auto needed = m_dayClose.needsOpening();
-    if (!needed) {
-        QString lost;
-        switch (Database::recover(m_database->connection(), &lost)) {
-        case Database::Recovery::Reconnected:
-            needed = m_dayClose.needsOpening();
-            break;
-        case Database::Recovery::Lost:
-            Messages::error(this, SalesStore::notStoredWhileLost(lost));
-            return false;
-        case Database::Recovery::NotLost:
-            break;
-        }
-    }
-    if (!needed) {
-        Messages::error(this, CloseFailed.arg(m_dayClose.lastError()));
-        return false;
-    }
-    if (!*needed)
+    QString why;
+    switch (m_checkout.opening(&why)) {
+    case Checkout::Opening::NotNeeded:
         return true;
+    case Checkout::Opening::Lost:
+        Messages::error(this, why);
+        return false;
+    case Checkout::Opening::Failed:
+        Messages::error(this, CloseFailed.arg(why));
+        return false;
+    case Checkout::Opening::Needed:
+        break;
+    }
     OpeningCashDialog ask(this);
     if (ask.exec() != QDialog::Accepted)
         return false;
-    if (!m_dayClose.open(ask.opening())) {
-        Messages::error(this, CloseFailed.arg(m_dayClose.lastError()));
+    if (QString error; !m_checkout.open(ask.opening(), &error)) {
+        Messages::error(this, CloseFailed.arg(error));
         return false;
     }
     return true;
@@ -75,6 +64,6 @@ void CounterWindow::openDayClose()
         return;
     dialog.exec();
     // The dialog may have closed the period: the next sale asks again.
-    m_dayClose.forgetOpening();
+    m_checkout.forgetOpening();
     focusAndSelect(m_ui.codeEdit);
 }

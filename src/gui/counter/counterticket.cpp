@@ -70,8 +70,7 @@ void CounterWindow::addLine()
 
 void CounterWindow::clearTicket()
 {
-    m_ticket->clear();
-    m_ticketToken = QUuid();
+    m_checkout.clear();
     m_ui.quantityTotalLabel->setText(QStringLiteral("0"));
     setFigure(m_ui.amountTotalLabel, QStringLiteral("0"));
     focusAndSelect(m_ui.codeEdit);
@@ -79,13 +78,13 @@ void CounterWindow::clearTicket()
 
 qint64 CounterWindow::ticketNumber() const
 {
-    return m_ticketNumber;
+    return m_checkout.number();
 }
 
 void CounterWindow::setTicketNumber(qint64 number)
 {
     // The number is kept as a number; the label only shows it.
-    m_ticketNumber = number;
+    m_checkout.setNumber(number);
     m_ui.ticketNumberLabel->setText(QString::number(number));
 }
 
@@ -120,57 +119,40 @@ void CounterWindow::checkoutPaidBy(PaymentMethod method)
         Messages::info(this, NothingToSell);
         return;
     }
-    const Money total = m_ticket->amountTotal();
-    // Cash: what the payment box says, and the change. The QR stand and the
-    // card terminal take the total itself.
-    Money paid = total;
-    Money change;
-    if (method == PaymentMethod::Cash) {
-        paid = Money::parse(m_ui.paymentEdit->text()).value_or(Money());
-        if (paid < total) {
-            Messages::info(this, ShortPayment);
-            return;
-        }
-        change = paid.minus(total).value_or(Money());
+    const auto settled = Checkout::settle(m_ticket->amountTotal(), method,
+                                          Money::parse(m_ui.paymentEdit->text()).value_or(Money()));
+    if (!settled) {
+        Messages::info(this, ShortPayment);
+        return;
     }
-    // A ticket whose total is below zero gives money back: in cash as its
-    // change, otherwise through the method it was paid by.
-    const bool refund = total < Money();
-    const Money shown = method == PaymentMethod::Cash ? change
-                        : refund                      ? Money().minus(total).value_or(Money())
-                                                      : Money();
     if (!openPeriodIfNeeded())
         return;
 
     // The ticket is stored whole or not at all; if it is not, everything stays
-    // on screen so the sale can be tried again. Its token stays with it until
-    // it is stored or cleared: a retry after a lost answer never stores twice.
-    if (m_ticketToken.isNull())
-        m_ticketToken = QUuid::createUuid();
-    const SalesStore::Stored stored =
-        m_sales.storeTicket(ticketNumber(), m_ticket->lines(), m_ticketToken, Payment{method, paid, change});
+    // on screen so the sale can be tried again.
+    const SalesStore::Stored stored = m_checkout.store(method, *settled);
     if (!stored.ok) {
         Messages::error(this, StoreFailed.arg(stored.error));
         return;
     }
-    m_ticketToken = QUuid();
     // On a shared server another till may have taken the number shown.
     const qint64 number = stored.ticketNumber;
-    setTicketNumber(number);
-    m_ui.changeCaption->setText(refund ? RefundCaption : ChangeCaption);
-    setFigure(m_ui.changeLabel, shown.toCurrency());
+    m_ui.ticketNumberLabel->setText(QString::number(number));
+    m_ui.changeCaption->setText(settled->refund ? RefundCaption : ChangeCaption);
+    setFigure(m_ui.changeLabel, settled->shown.toCurrency());
 
     if (m_ui.printCheck->isChecked()) {
         Receipt receipt = composeReceipt();
-        receipt.paid = paid.toCurrency();
-        receipt.change = shown.toCurrency();
+        receipt.ticketNumber = QString::number(number);
+        receipt.paid = settled->paid.toCurrency();
+        receipt.change = settled->shown.toCurrency();
         receipt.method = PaidBy.arg(paymentMethodName(method));
         const QString problem = ReceiptPrinter::printOnDefaultPrinter(receipt);
         if (!problem.isEmpty())
             Messages::warning(this, PrintFailed.arg(problem));
     }
 
-    m_ticket->clear();
+    m_checkout.clear();
     m_ui.quantityTotalLabel->setText(QStringLiteral("0"));
     setFigure(m_ui.amountTotalLabel, QStringLiteral("0"));
     m_ui.paymentEdit->clear();

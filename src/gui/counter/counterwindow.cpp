@@ -37,10 +37,9 @@ CounterWindow::CounterWindow(std::unique_ptr<Database> database, QWidget *parent
     : QWidget(parent)
     , m_database(std::move(database))
     , m_catalogue(m_database->connection())
-    , m_sales(m_database->connection())
-    , m_dayClose(m_database->connection())
+    , m_checkout(m_database->connection(), this)
     , m_settings(m_database->connection())
-    , m_ticket(new Ticket(this))
+    , m_ticket(m_checkout.ticket())
     , m_screens(std::make_unique<ScreenHost>(this))
 {
     setObjectName(QStringLiteral("Form1"));
@@ -63,7 +62,7 @@ CounterWindow::CounterWindow(std::unique_ptr<Database> database, QWidget *parent
     // Without the last stored ticket the next number is unknown: selling on
     // would hand out numbers twice. startTarvel() reports it and ends.
     QString error;
-    const qint64 next = m_sales.nextTicketNumber(&error);
+    const qint64 next = m_checkout.nextNumber(&error);
     if (error.isEmpty())
         setTicketNumber(next);
     else

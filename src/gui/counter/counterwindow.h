@@ -2,7 +2,7 @@
 
 #include "gui/counter/countercontrols.h"
 #include "gui/designscale.h"
-#include "shop/dayclose.h"
+#include "shop/checkout.h"
 #include "shop/goodscatalogue.h"
 #include "shop/payment.h"
 #include "shop/receipt.h"
@@ -10,7 +10,6 @@
 #include "shop/settings.h"
 
 #include <QPointer>
-#include <QUuid>
 #include <QWidget>
 
 #include <memory>
@@ -116,8 +115,7 @@ private:
 
     std::unique_ptr<Database> m_database;
     GoodsCatalogue m_catalogue;
-    SalesStore m_sales;
-    DayClose m_dayClose;
+    Checkout m_checkout;
     Settings m_settings;
     QString m_receiptHeader;
     Ticket *m_ticket;
@@ -128,8 +126,6 @@ private:
     // The code whose stored price is in the unit price box.
 
     QString m_pricedCode;
-    qint64 m_ticketNumber = 0;
-    QUuid m_ticketToken; // of the ticket on screen, from its first checkout try
     QString m_startError;
     bool m_inLookup = false;
     QPointer<QWidget> m_focusAtDeactivation;

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "shop/dayclose.h"
+#include "shop/money.h"
+#include "shop/payment.h"
+#include "shop/salesstore.h"
+
+#include <QSqlDatabase>
+#include <QString>
+#include <QUuid>
+
+#include <memory>
+#include <optional>
+
+class QObject;
+class Ticket;
+
+// The till's checkout without its window: the ticket on the counter, the
+// number it is shown under and its token, what a payment comes to, the
+// opening of a new period, and storing the ticket whole or not at all. The
+// counter window shows it and asks the cashier; the rules are here.
+class Checkout
+{
+public:
+    // The ticket belongs to `ticketParent` when given (a window whose grid
+    // shows it outlives its children), else to the checkout.
+    explicit Checkout(QSqlDatabase db, QObject *ticketParent = nullptr);
+    ~Checkout();
+
+    Ticket *ticket() const { return m_ticket; }
+
+    // The number the ticket is shown under; the store settles the real one.
+    qint64 number() const { return m_number; }
+    void setNumber(qint64 number) { m_number = number; }
+    // The number after the last stored ticket; 0 with `error` when unknown.
+    qint64 nextNumber(QString *error) const;
+
+    // What a payment by `method` comes to for a ticket of `total`: cash is
+    // what was handed over (`cash`) with its change; the other methods take
+    // the total itself. Below zero the ticket gives money back: in cash as
+    // change, otherwise through its method (`shown`). Nothing when the cash
+    // does not cover the total.
+    struct Settlement
+    {
+        Money paid, change;
+        Money shown; // what the total panel shows under 找零 or 应退
+        bool refund = false;
+    };
+    static std::optional<Settlement> settle(Money total, PaymentMethod method, Money cash);
+
+    // Whether this ticket opens the till's period (the first after a close),
+    // asked after opening a lost connection again where needed.
+    enum class Opening { NotNeeded, Needed, Lost, Failed };
+    Opening opening(QString *why);
+    bool open(Money openingCash, QString *error);
+    // After a close made elsewhere (the day-close screen).
+    void forgetOpening() { m_dayClose.forgetOpening(); }
+
+    // Stores the ticket as settled. Every try of the same ticket carries the
+    // same token, so one whose answer was lost is never stored twice; once
+    // stored the next number follows the stored one.
+    SalesStore::Stored store(PaymentMethod method, const Settlement &settlement);
+    // The ticket emptied: its next checkout is a new ticket.
+    void clear();
+
+private:
+    QSqlDatabase m_db;
+    SalesStore m_sales;
+    DayClose m_dayClose;
+    std::unique_ptr<Ticket> m_owned;
+    Ticket *m_ticket;
+    qint64 m_number = 0;
+    QUuid m_token; // of the ticket on the counter, from its first checkout try
+};
