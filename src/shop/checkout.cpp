@@ -1,6 +1,7 @@
 #include "shop/checkout.h"
 
 #include "shop/database.h"
+#include "shop/pricing.h"
 #include "shop/ticket.h"
 
 Checkout::Checkout(QSqlDatabase db, QObject *ticketParent)
@@ -22,6 +23,22 @@ qint64 Checkout::nextNumber(QString *error) const
         return 0;
     }
     return next;
+}
+
+bool Checkout::addLine(const QString &code, const QString &name, qint32 quantity, Money listPrice, Money price)
+{
+    const auto amount = Pricing::lineAmount(quantity, price);
+    if (!amount)
+        return false;
+    TicketLine line;
+    line.code = code;
+    line.name = name;
+    line.quantity = quantity;
+    line.listPrice = listPrice;
+    line.price = price;
+    line.amount = *amount;
+    line.time = QDateTime::currentDateTime();
+    return m_ticket->add(line);
 }
 
 std::optional<Checkout::Settlement> Checkout::settle(Money total, PaymentMethod method, Money cash)

@@ -29,6 +29,11 @@ public:
 
     Ticket *ticket() const { return m_ticket; }
 
+    // Puts `quantity` of the goods at the unit price charged on the ticket
+    // (`listPrice`: the stored price it was looked up at), timed now; false
+    // when its amount or a total of the ticket would overflow.
+    bool addLine(const QString &code, const QString &name, qint32 quantity, Money listPrice, Money price);
+
     // The number the ticket is shown under; the store settles the real one.
     qint64 number() const { return m_number; }
     void setNumber(qint64 number) { m_number = number; }

@@ -6,7 +6,6 @@
 #include "shop/database.h"
 #include "shop/displayformat.h"
 #include "shop/numbertext.h"
-#include "shop/pricing.h"
 #include "shop/ticket.h"
 
 #include <QCheckBox>
@@ -53,15 +52,7 @@ void CounterWindow::addLine()
         Messages::info(this, NoPrice);
         return;
     }
-    const auto amount = Pricing::lineAmount(*quantity, *price);
-    TicketLine line{code,
-                    m_ui.nameEdit->text(),
-                    *quantity,
-                    listPrice,
-                    *price,
-                    amount.value_or(Money()),
-                    QDateTime::currentDateTime()};
-    if (!amount || !m_ticket->add(line)) {
+    if (!m_checkout.addLine(code, m_ui.nameEdit->text(), *quantity, listPrice, *price)) {
         Messages::info(this, TooLarge);
         return;
     }
