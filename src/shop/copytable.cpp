@@ -1,6 +1,6 @@
 #include "shop/copytable.h"
-#include "shop/engine.h"
 
+#include "shop/engine.h"
 #include "shop/money.h"
 
 #include <QSqlError>

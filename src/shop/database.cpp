@@ -1,6 +1,6 @@
 #include "shop/database.h"
-#include "shop/engine.h"
 
+#include "shop/engine.h"
 #include "shop/money.h"
 #include "shop/schema.h"
 #include "shop/settings.h"

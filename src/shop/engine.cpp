@@ -60,8 +60,7 @@ QString problemText(const QSqlError &error)
         return serverProblemInWords(state, error.text());
     if (error.driverText().startsWith(u"QPSQL")) {
         const QString text = error.databaseText();
-        const bool lost = text.contains(u"no connection") || text.contains(u"server closed") ||
-                          text.contains(u"terminat") || text.contains(u"connection");
+        const bool lost = text.contains(u"connection") || text.contains(u"terminat");
         return serverProblemInWords(lost ? QStringLiteral("08000") : QString(), error.text());
     }
     return error.text();

@@ -1,7 +1,7 @@
 #include "shop/goodscatalogue.h"
-#include "shop/engine.h"
 
 #include "shop/database.h"
+#include "shop/engine.h"
 #include "shop/schema.h"
 
 #include <QSqlError>

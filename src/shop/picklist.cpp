@@ -1,6 +1,6 @@
 #include "shop/picklist.h"
-#include "shop/engine.h"
 
+#include "shop/engine.h"
 #include "shop/transaction.h"
 
 #include <QSqlError>

@@ -1,7 +1,7 @@
 #include "shop/purchasestore.h"
-#include "shop/engine.h"
 
 #include "shop/database.h"
+#include "shop/engine.h"
 #include "shop/goodscatalogue.h"
 #include "shop/schema.h"
 #include "shop/transaction.h"

@@ -1,6 +1,6 @@
 #include "shop/database.h"
-#include "shop/engine.h"
 
+#include "shop/engine.h"
 #include "shop/schema.h"
 #include "shop/serverfacts.h"
 #include "shop/settings.h"
