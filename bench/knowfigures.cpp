@@ -97,7 +97,7 @@ void knowFigures(BenchTable &table, const BenchShops &shops)
             const QSqlDatabase empty = created.database->connection();
             return millisecondsOf([&] {
                 QString error;
-                CsvImport::storeGoods(empty, CsvImport::checkGoods(empty, CsvImport::read(csv)), &error);
+                CsvImport::storeGoods(empty, CsvImport::checkGoods(empty, CsvImport::Source::file(csv)), &error);
             });
         },
         [&] {

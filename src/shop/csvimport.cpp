@@ -18,67 +18,6 @@ namespace CsvImport {
 
 namespace {
 
-
-// A header's caption as this program names the column: the captions of other
-// programs' lists (商品编码, 品名…) are taken for ours.
-QString captionOf(const QString &header)
-{
-    static const QList<std::pair<QString, QStringList>> aliases = {
-        {QStringLiteral("货号"), QStringList{QStringLiteral("货号"), QStringLiteral("商品编码"), QStringLiteral("商品条码"), QStringLiteral("条码"), QStringLiteral("编码"), QStringLiteral("code")}},
-        {QStringLiteral("货名"), QStringList{QStringLiteral("货名"), QStringLiteral("商品名称"), QStringLiteral("品名"), QStringLiteral("名称"), QStringLiteral("name")}},
-        {QStringLiteral("最低库存"), QStringList{QStringLiteral("最低库存")}},
-        {QStringLiteral("数量"), QStringList{QStringLiteral("数量")}},
-        {QStringLiteral("进价"), QStringList{QStringLiteral("进价")}},
-        {QStringLiteral("售价"), QStringList{QStringLiteral("售价")}},
-        {QStringLiteral("厂家"), QStringList{QStringLiteral("厂家")}},
-        {QStringLiteral("进货日期"), QStringList{QStringLiteral("进货日期")}},
-        {QStringLiteral("过期日期"), QStringList{QStringLiteral("过期日期")}},
-    };
-    const QString h = header.trimmed().toLower();
-    for (const auto &[caption, names] : aliases)
-        if (names.contains(h))
-            return caption;
-    return QString();
-}
-
-// A first row that names a known column is a header, not goods.
-bool isCaption(const QStringList &row)
-{
-    return std::any_of(row.cbegin(), row.cend(), [](const QString &h) { return !captionOf(h).isEmpty(); });
-}
-
-// Where each of `order`'s columns stands: by the header's captions when the
-// table has one (a problem for each of the first `required` missing), else
-// in that order.
-QList<int> columnsOf(const Table &table, const QStringList &order, qsizetype required, qsizetype *used,
-                     QList<Problem> *problems)
-{
-    QList<int> at;
-    for (int c = 0; c < order.size(); ++c)
-        at.append(c);
-    if (table.rows.isEmpty() || !isCaption(table.rows.first()))
-        return at;
-    QStringList header;
-    for (const QString &h : table.rows.first())
-        header.append(captionOf(h));
-    *used = header.size();
-    for (int c = 0; c < order.size(); ++c) {
-        at[c] = int(header.indexOf(order[c]));
-        if (at[c] < 0 && c < required)
-            problems->append({table.lines.value(0), QStringLiteral("标题行里没有“%1”").arg(order[c])});
-    }
-    return at;
-}
-
-// The fields of a row in `at`'s order (empty where the column is missing).
-QStringList picked(const QStringList &raw, const QList<int> &at)
-{
-    QStringList row;
-    for (const int c : at)
-        row.append(c >= 0 ? raw.value(c) : QString());
-    return row;
-}
-
 bool tooLong(const QString &text)
 {
     return text.toUcs4().size() > MaxText;
@@ -102,84 +41,179 @@ std::optional<QDate> dateIn(const QString &text)
     return slashed.isValid() ? std::optional<QDate>(slashed) : std::nullopt;
 }
 
-// The codes of the catalogue that are among `codes`.
-QSet<QString> knownCodes(const QSqlDatabase &db, const QSet<QString> &codes, QString *error)
+
+using ProblemOf = std::function<void(const QString &)>;
+
+// One row of goods as its fields say, with what is wrong in it alone.
+GoodsRow goodsOf(const QStringList &row, int line, const ProblemOf &problem)
 {
-    QSet<QString> known;
-    QSqlQuery q(db);
-    q.prepare(QStringLiteral("SELECT 1 FROM name WHERE code = ? LIMIT 1"));
-    for (const QString &code : codes) {
-        q.addBindValue(code);
-        if (!q.exec()) {
-            *error = problemText(q.lastError());
-            return known;
-        }
-        if (q.next())
-            known.insert(code);
-        q.finish();
+    GoodsRow r{line, row.value(0).trimmed(), row.value(1).trimmed(), std::nullopt};
+    if (r.code.isEmpty())
+        problem(QStringLiteral("货号是空的"));
+    else if (tooLong(r.code))
+        problem(QStringLiteral("货号超过 %1 个字").arg(MaxText));
+    if (r.name.isEmpty())
+        problem(QStringLiteral("货名是空的"));
+    else if (tooLong(r.name))
+        problem(QStringLiteral("货名超过 %1 个字").arg(MaxText));
+    if (!row.value(2).trimmed().isEmpty()) {
+        r.minimum = wholeNumber(row.value(2));
+        if (!r.minimum)
+            problem(QStringLiteral("最低库存“%1”不是整数").arg(row.value(2)));
     }
-    return known;
+    return r;
+}
+
+// One purchase as its fields say, with what is wrong in it alone.
+PurchaseRow purchaseOf(const QStringList &row, int line, bool semicolons, const ProblemOf &problem)
+{
+    PurchaseRow r;
+    r.line = line;
+    r.code = row.value(0).trimmed();
+    if (r.code.isEmpty())
+        problem(QStringLiteral("货号是空的"));
+    const auto quantity = wholeNumber(row.value(1));
+    if (!quantity || *quantity <= 0 || *quantity > 32767)
+        problem(QStringLiteral("数量“%1”不是 1 到 32767 的整数").arg(row.value(1)));
+    else
+        r.quantity = *quantity;
+    for (const auto &[column, caption, into] :
+         {std::tuple(2, QStringLiteral("进价"), &r.purchasePrice), std::tuple(3, QStringLiteral("售价"), &r.sellingPrice)}) {
+        QString text = row.value(column).trimmed();
+        // "1,50" in a file split by semicolons: a decimal comma.
+        if (semicolons && text.count(u',') == 1 && !text.contains(u'.'))
+            text.replace(u',', u'.');
+        const auto m = Money::parse(text, QLocale::c());
+        if (!m || *m < Money())
+            problem(QStringLiteral("%1“%2”不是金额").arg(caption, row.value(column)));
+        else
+            *into = *m;
+    }
+    r.maker = row.value(4).trimmed();
+    if (tooLong(r.maker))
+        problem(QStringLiteral("厂家超过 %1 个字").arg(MaxText));
+    for (const auto &[column, caption, into] :
+         {std::tuple(5, QStringLiteral("进货日期"), &r.purchased), std::tuple(6, QStringLiteral("过期日期"), &r.expires)}) {
+        const auto d = dateIn(row.value(column));
+        if (!d)
+            problem(QStringLiteral("%1“%2”不是日期（2026-12-09）").arg(caption, row.value(column)));
+        else
+            *into = *d;
+    }
+    return r;
+}
+
+// Which of a batch of codes the catalogue has, a few hundred to a statement.
+class CatalogueCodes
+{
+public:
+    static constexpr qsizetype Batch = 500;
+    // Called with each code of the batch and whether the catalogue has it.
+    using Found = std::function<void(const QString &code, int line, bool known)>;
+    CatalogueCodes(const QSqlDatabase &db, Found found) : m_db(db), m_found(std::move(found)) {}
+
+    void add(const QString &code, int line)
+    {
+        m_batch.append({code, line});
+        if (m_batch.size() >= Batch)
+            flush();
+    }
+    QString flush()
+    {
+        if (m_batch.isEmpty() || !m_error.isEmpty())
+            return m_error;
+        QSet<QString> codes;
+        for (const auto &[code, line] : std::as_const(m_batch))
+            codes.insert(code);
+        QSqlQuery q(m_db);
+        q.prepare(QStringLiteral("SELECT code FROM name WHERE code IN (%1)")
+                      .arg(QStringList(codes.size(), QStringLiteral("?")).join(u',')));
+        for (const QString &code : std::as_const(codes))
+            q.addBindValue(code);
+        if (!q.exec()) {
+            m_error = problemText(q.lastError());
+            return m_error;
+        }
+        QSet<QString> known;
+        while (q.next())
+            known.insert(q.value(0).toString());
+        for (const auto &[code, line] : std::as_const(m_batch))
+            m_found(code, line, known.contains(code));
+        m_batch.clear();
+        return m_error;
+    }
+
+private:
+    QSqlDatabase m_db;
+    Found m_found;
+    QList<std::pair<QString, int>> m_batch;
+    QString m_error;
+};
+
+// A code as two independent 64-bit hashes: the codes seen in a file are
+// kept as these, not as their text (two different codes alike in both is a
+// chance of about one in 10^28 for a million codes).
+struct CodeKey
+{
+    quint64 a = 0, b = 0;
+    friend bool operator==(const CodeKey &x, const CodeKey &y) { return x.a == y.a && x.b == y.b; }
+};
+size_t qHash(const CodeKey &k, size_t seed = 0)
+{
+    return size_t(k.a) ^ seed;
+}
+CodeKey keyOf(const QString &code)
+{
+    return {quint64(::qHash(code, size_t(0x9E3779B97F4A7C15ull))), quint64(::qHash(code, size_t(0xC2B2AE3D27D4EB4Full)))};
 }
 
 } // namespace
 
-Goods checkGoods(const QSqlDatabase &db, const Table &table, const Cancelled &cancelled)
+
+GoodsRow Goods::rowAt(qsizetype row) const
+{
+    return goodsOf(fieldsOf(row), lineOf(row), [](const QString &) {});
+}
+
+PurchaseRow Purchases::rowAt(qsizetype row) const
+{
+    return purchaseOf(fieldsOf(row), lineOf(row), semicolons(), [](const QString &) {});
+}
+
+Goods checkGoods(const QSqlDatabase &db, const std::shared_ptr<Source> &source, const Cancelled &cancelled)
 {
     Goods g;
-    QSet<QString> inFile;
-    QHash<QString, int> firstLine;
-    qsizetype used = 3;
+    QHash<CodeKey, int> firstLine;
+    CatalogueCodes catalogue(db, [&g](const QString &code, int line, bool known) {
+        if (known)
+            g.addProblem(line, QStringLiteral("货号 %1 已经在货名表里").arg(code));
+    });
     // A header without 最低库存 gives its goods none.
-    const QList<int> at = columnsOf(
-        table, QStringList{QStringLiteral("货号"), QStringLiteral("货名"), QStringLiteral("最低库存")}, 2, &used,
-        &g.problems);
-    for (qsizetype i = 0; i < table.rows.size(); ++i) {
-        if (i % 4096 == 0 && cancelled && cancelled())
-            return {};
-        const QStringList &raw = table.rows[i];
-        const int line = table.lines.value(i);
-        if (i == 0 && isCaption(raw))
-            continue;
-        const QStringList row = picked(raw, at);
-        GoodsRow r{line, row.value(0).trimmed(), row.value(1).trimmed(), std::nullopt};
-        auto problem = [&](const QString &text) { g.problems.append({line, text}); };
-        if (r.code.isEmpty())
-            problem(QStringLiteral("货号是空的"));
-        else if (tooLong(r.code))
-            problem(QStringLiteral("货号超过 %1 个字").arg(MaxText));
-        else if (firstLine.contains(r.code))
-            problem(QStringLiteral("货号 %1 在第 %2 行已经有了").arg(r.code).arg(firstLine.value(r.code)));
-        else
-            firstLine.insert(r.code, line);
-        if (r.name.isEmpty())
-            problem(QStringLiteral("货名是空的"));
-        else if (tooLong(r.name))
-            problem(QStringLiteral("货名超过 %1 个字").arg(MaxText));
-        if (!row.value(2).trimmed().isEmpty()) {
-            r.minimum = wholeNumber(row.value(2));
-            if (!r.minimum)
-                problem(QStringLiteral("最低库存“%1”不是整数").arg(row.value(2)));
-        }
-        if (raw.size() > used)
-            problem(QStringLiteral("多出 %1 列").arg(raw.size() - used));
-        inFile.insert(r.code);
-        g.rows.append(r);
+    g.read(source, QStringList{QStringLiteral("货号"), QStringLiteral("货名"), QStringLiteral("最低库存")},
+                   2, cancelled, [&](const QStringList &fields, int line) {
+                       const GoodsRow r =
+                           goodsOf(fields, line, [&](const QString &text) { g.addProblem(line, text); });
+                       if (r.code.isEmpty() || tooLong(r.code))
+                           return;
+                       const CodeKey key = keyOf(r.code);
+                       if (const auto seen = firstLine.constFind(key); seen != firstLine.cend()) {
+                           g.addProblem(line, QStringLiteral("货号 %1 在第 %2 行已经有了").arg(r.code).arg(*seen));
+                           return;
+                       }
+                       firstLine.insert(key, line);
+                       catalogue.add(r.code, line);
+                   });
+    if (g.error.isEmpty()) {
+        if (const QString error = catalogue.flush(); !error.isEmpty())
+            g.addProblem(0, error);
     }
-    QString error;
-    const QSet<QString> known = knownCodes(db, inFile, &error);
-    if (!error.isEmpty())
-        g.problems.append({0, error});
-    for (const GoodsRow &r : std::as_const(g.rows))
-        if (known.contains(r.code) && firstLine.value(r.code) == r.line)
-            g.problems.append({r.line, QStringLiteral("货号 %1 已经在货名表里").arg(r.code)});
-    std::stable_sort(g.problems.begin(), g.problems.end(),
-                     [](const Problem &a, const Problem &b) { return a.line < b.line; });
+    g.sortProblems();
     return g;
 }
 
 bool storeGoods(const QSqlDatabase &db, const Goods &goods, QString *error, const Cancelled &cancelled)
 {
-    if (!goods.problems.isEmpty()) {
+    if (!goods.error.isEmpty() || goods.problemCount > 0) {
         *error = QStringLiteral("文件里有问题，什么也没有保存。");
         return false;
     }
@@ -191,27 +225,38 @@ bool storeGoods(const QSqlDatabase &db, const Goods &goods, QString *error, cons
     QSqlQuery name(db), minimum(db);
     name.prepare(QStringLiteral("INSERT INTO name (code, name) VALUES (?, ?)"));
     minimum.prepare(QStringLiteral("INSERT INTO zuidi (code, shuliang) VALUES (?, ?)"));
-    for (qsizetype i = 0; i < goods.rows.size(); ++i) {
-        const GoodsRow &r = goods.rows[i];
-        if (i % 1024 == 0 && cancelled && cancelled()) {
-            *error = CancelledText;
-            return false; // rolled back: nothing stored
-        }
-        name.addBindValue(r.code);
-        name.addBindValue(r.name);
-        if (!name.exec()) {
-            *error = problemText(name.lastError());
-            return false;
-        }
-        if (r.minimum) {
-            minimum.addBindValue(r.code);
-            minimum.addBindValue(qlonglong(*r.minimum));
-            if (!minimum.exec()) {
-                *error = problemText(minimum.lastError());
+    QString failed;
+    qsizetype stored = 0;
+    const QString walked = goods.walk(
+        [&](const QStringList &fields, int line) {
+            bool bad = false;
+            const GoodsRow r = goodsOf(fields, line, [&](const QString &) { bad = true; });
+            if (bad) {
+                failed = ChangedText;
                 return false;
             }
-        }
-    }
+            name.addBindValue(r.code);
+            name.addBindValue(r.name);
+            if (!name.exec()) {
+                failed = problemText(name.lastError());
+                return false;
+            }
+            if (r.minimum) {
+                minimum.addBindValue(r.code);
+                minimum.addBindValue(qlonglong(*r.minimum));
+                if (!minimum.exec()) {
+                    failed = problemText(minimum.lastError());
+                    return false;
+                }
+            }
+            ++stored;
+            return true;
+        },
+        cancelled);
+    *error = !walked.isEmpty() ? walked : !failed.isEmpty() ? failed : stored != goods.size() ? ChangedText : QString();
+    // Anything but the whole file rolls back: nothing stored.
+    if (!error->isEmpty())
+        return false;
     if (!tx.commit()) {
         *error = tx.lastError();
         return false;
@@ -219,80 +264,37 @@ bool storeGoods(const QSqlDatabase &db, const Goods &goods, QString *error, cons
     return true;
 }
 
-Purchases checkPurchases(const QSqlDatabase &db, const Table &table, const Cancelled &cancelled)
+Purchases checkPurchases(const QSqlDatabase &db, const std::shared_ptr<Source> &source, const Cancelled &cancelled)
 {
     Purchases p;
-    QSet<QString> codes;
+    CatalogueCodes catalogue(db, [&p](const QString &code, int line, bool known) {
+        if (!known)
+            p.addProblem(line, QStringLiteral("没有货号 %1（请先在货名管理里输入）").arg(code));
+    });
     // With a header the columns are found by their captions (the list that
     // 进货管理 exports has the name in its second column); without, in order.
     const QStringList order = {QStringLiteral("货号"),    QStringLiteral("数量"), QStringLiteral("进价"),
                                QStringLiteral("售价"),    QStringLiteral("厂家"), QStringLiteral("进货日期"),
                                QStringLiteral("过期日期")};
-    qsizetype used = order.size();
-    const QList<int> at = columnsOf(table, order, order.size(), &used, &p.problems);
-    for (qsizetype i = 0; i < table.rows.size(); ++i) {
-        if (i % 4096 == 0 && cancelled && cancelled())
-            return {};
-        const QStringList &raw = table.rows[i];
-        const int line = table.lines.value(i);
-        if (i == 0 && isCaption(raw))
-            continue;
-        const QStringList row = picked(raw, at);
-        auto problem = [&](const QString &text) { p.problems.append({line, text}); };
-        PurchaseRow r;
-        r.line = line;
-        r.code = row.value(0).trimmed();
-        if (r.code.isEmpty())
-            problem(QStringLiteral("货号是空的"));
-        codes.insert(r.code);
-        const auto quantity = wholeNumber(row.value(1));
-        if (!quantity || *quantity <= 0 || *quantity > 32767)
-            problem(QStringLiteral("数量“%1”不是 1 到 32767 的整数").arg(row.value(1)));
-        else
-            r.quantity = *quantity;
-        for (const auto &[column, caption, into] : {std::tuple(2, QStringLiteral("进价"), &r.purchasePrice),
-                                                    std::tuple(3, QStringLiteral("售价"), &r.sellingPrice)}) {
-            QString text = row.value(column).trimmed();
-            // "1,50" in a file split by semicolons: a decimal comma.
-            if (table.semicolons && text.count(u',') == 1 && !text.contains(u'.'))
-                text.replace(u',', u'.');
-            const auto m = Money::parse(text, QLocale::c());
-            if (!m || *m < Money())
-                problem(QStringLiteral("%1“%2”不是金额").arg(caption, row.value(column)));
-            else
-                *into = *m;
-        }
-        r.maker = row.value(4).trimmed();
-        if (tooLong(r.maker))
-            problem(QStringLiteral("厂家超过 %1 个字").arg(MaxText));
-        for (const auto &[column, caption, into] : {std::tuple(5, QStringLiteral("进货日期"), &r.purchased),
-                                                    std::tuple(6, QStringLiteral("过期日期"), &r.expires)}) {
-            const auto d = dateIn(row.value(column));
-            if (!d)
-                problem(QStringLiteral("%1“%2”不是日期（2026-12-09）").arg(caption, row.value(column)));
-            else
-                *into = *d;
-        }
-        if (raw.size() > used)
-            problem(QStringLiteral("多出 %1 列").arg(raw.size() - used));
-        p.rows.append(r);
+    p.read(source, order, order.size(), cancelled,
+                   [&](const QStringList &fields, int line) {
+                       const PurchaseRow r = purchaseOf(fields, line, p.semicolons(),
+                                                        [&](const QString &text) { p.addProblem(line, text); });
+                       if (!r.code.isEmpty())
+                           catalogue.add(r.code, line);
+                   });
+    if (p.error.isEmpty()) {
+        if (const QString error = catalogue.flush(); !error.isEmpty())
+            p.addProblem(0, error);
     }
-    QString error;
-    const QSet<QString> known = knownCodes(db, codes, &error);
-    if (!error.isEmpty())
-        p.problems.append({0, error});
-    for (const PurchaseRow &r : std::as_const(p.rows))
-        if (!r.code.isEmpty() && !known.contains(r.code))
-            p.problems.append({r.line, QStringLiteral("没有货号 %1（请先在货名管理里输入）").arg(r.code)});
-    std::stable_sort(p.problems.begin(), p.problems.end(),
-                     [](const Problem &a, const Problem &b) { return a.line < b.line; });
+    p.sortProblems();
     return p;
 }
 
 bool storePurchases(const QSqlDatabase &db, const Purchases &purchases, QString *error,
                     const Cancelled &cancelled)
 {
-    if (!purchases.problems.isEmpty()) {
+    if (!purchases.error.isEmpty() || purchases.problemCount > 0) {
         *error = QStringLiteral("文件里有问题，什么也没有保存。");
         return false;
     }
@@ -311,27 +313,41 @@ bool storePurchases(const QSqlDatabase &db, const Purchases &purchases, QString 
     using K = Schema::ColumnKind;
     q.prepare(QStringLiteral("INSERT INTO jinhuo (id, code, shuliang, jinjia, shou, huiyuanjia, changjia, jindt, "
                              "guoqidt) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-    for (qsizetype i = 0; i < purchases.rows.size(); ++i) {
-        const PurchaseRow &r = purchases.rows[i];
-        if (i % 1024 == 0 && cancelled && cancelled()) {
-            *error = CancelledText;
-            return false; // rolled back: nothing stored
-        }
-        for (const QVariant &v :
-             {QVariant(++id), QVariant(r.code), QVariant(r.quantity), QVariant(qlonglong(r.purchasePrice.units())),
-              QVariant(qlonglong(r.sellingPrice.units())), QVariant(qlonglong(r.sellingPrice.units())),
-              QVariant(r.maker), Schema::toStorage(K::Date, r.purchased), Schema::toStorage(K::Date, r.expires)})
-            q.addBindValue(v);
-        if (!q.exec()) {
-            *error = problemText(q.lastError());
-            return false;
-        }
-    }
+    QString failed;
+    qsizetype stored = 0;
+    const QString walked = purchases.walk(
+        [&](const QStringList &fields, int line) {
+            bool bad = false;
+            const PurchaseRow r = purchaseOf(fields, line, purchases.semicolons(), [&](const QString &) { bad = true; });
+            if (bad) {
+                failed = ChangedText;
+                return false;
+            }
+            for (const QVariant &v : {QVariant(++id), QVariant(r.code), QVariant(r.quantity),
+                                      QVariant(qlonglong(r.purchasePrice.units())),
+                                      QVariant(qlonglong(r.sellingPrice.units())),
+                                      QVariant(qlonglong(r.sellingPrice.units())), QVariant(r.maker),
+                                      Schema::toStorage(K::Date, r.purchased), Schema::toStorage(K::Date, r.expires)})
+                q.addBindValue(v);
+            if (!q.exec()) {
+                failed = problemText(q.lastError());
+                return false;
+            }
+            ++stored;
+            return true;
+        },
+        cancelled);
+    *error = !walked.isEmpty() ? walked
+             : !failed.isEmpty() ? failed
+             : stored != purchases.size() ? ChangedText
+                                          : QString();
+    // Anything but the whole file rolls back: nothing stored.
+    if (!error->isEmpty())
+        return false;
     if (!tx.commit()) {
         *error = tx.lastError();
         return false;
     }
     return true;
 }
-
 } // namespace CsvImport

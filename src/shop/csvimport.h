@@ -1,45 +1,30 @@
 #pragma once
 
+#include "shop/csvread.h"
 #include "shop/money.h"
 
 #include <QDate>
+#include <QHash>
 #include <QList>
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
 
-#include <functional>
+#include <memory>
 #include <optional>
 
 // Goods (货名管理) and purchases (进货管理) read from a supplier's CSV file.
-// The file is read whole and every row checked before anything is stored;
-// the rows are then stored in one transaction, or none of them.
+// Every row is checked before anything is stored; the rows are then stored
+// in one transaction, or none of them. The file is walked, never held: the
+// check keeps the problems and a few bytes a row, the preview reads back
+// the rows it shows, the store walks the file once more.
 namespace CsvImport {
 
 // The longest code, name or maker taken, in characters.
 inline constexpr int MaxText = 50;
-
-struct Table
-{
-    QList<QStringList> rows;
-    QList<int> lines; // the file's line on which each row starts
-    QString error;    // why the file could not be read (then there are no rows)
-    // Fields split by ";" (what a spreadsheet writes where the decimal mark is
-    // a comma, as in Germany or France): amounts may then read "1,50".
-    bool semicolons = false;
-};
-
-// Reads a CSV file with a parser that knows quoted fields (commas, quotes and
-// line breaks inside them): UTF-8 with or without a byte order mark, or
-// GB18030 as older Chinese spreadsheets write it. Fields are split by commas,
-// or by semicolons when the first line has more of those. A file that ends inside a
-// quoted field, is no text, or has a line longer than 64 KB is refused.
-// Long work asks `cancelled` now and then; cancelled, it gives up with
-// CancelledText (a store then has stored nothing).
-using Cancelled = std::function<bool()>;
-inline const QString CancelledText = QStringLiteral("已取消，什么也没有保存。");
-Table read(const QString &path, const Cancelled &cancelled = {});
-Table parse(const QByteArray &bytes, const Cancelled &cancelled = {});
+// The problems kept of a file; past them only their number.
+inline constexpr int MaxProblems = 10000;
+inline const QString ChangedText = QStringLiteral("文件在检查之后改过了，什么也没有保存。请重新导入。");
 
 struct Problem
 {
@@ -47,22 +32,69 @@ struct Problem
     QString text;
 };
 
-// A first row whose first field is a caption (货号) is the header and skipped.
+// A file as checked: why it cannot be read, or its rows and their problems;
+// each row read back from the file when it is asked for.
+class Checked
+{
+public:
+    QString error; // the file could not be read (then nothing else is known)
+    QList<Problem> problems; // the first MaxProblems, by line
+    qsizetype problemCount = 0;
+
+    qsizetype size() const { return m_rows; }
+    int lineOf(qsizetype row) const;
+    // The row's fields in the check's order of columns (empty where missing).
+    QStringList fieldsOf(qsizetype row) const;
+    bool semicolons() const { return m_source && m_source->semicolons(); }
+
+    // Walks the rows again, for a store: each row's fields (in the check's
+    // order) and its line; the reason the walk stopped, else empty.
+    QString walk(const std::function<bool(const QStringList &fields, int line)> &row,
+                 const Cancelled &cancelled) const;
+
+    // Walks `source` for a check: opens it, finds the header and `order`'s
+    // columns (a problem for each of the first `required` missing), notes
+    // where the blocks of rows start, and gives each row to `row`.
+    void read(const std::shared_ptr<Source> &source, const QStringList &order, qsizetype required,
+              const Cancelled &cancelled, const std::function<void(const QStringList &fields, int line)> &row);
+    void addProblem(int line, const QString &text);
+    void sortProblems();
+
+protected:
+    std::shared_ptr<Source> m_source;
+    QList<int> m_columns; // where each of the check's columns stands in the file
+    bool m_header = false;
+    qsizetype m_rows = 0;
+    // Every BlockRows-th row's offset and line, for reading rows back.
+    static constexpr qsizetype BlockRows = 256;
+    QList<std::pair<qint64, int>> m_blocks;
+    struct Cached
+    {
+        qsizetype block = -1;
+        QList<QStringList> rows;
+        QList<int> lines;
+    };
+    mutable Cached m_cache;
+    const Cached &blockOf(qsizetype row) const;
+};
+
+// A first row that names a known column (货号, or 商品编码, 条码, 品名…) is
+// the header: the columns are then found by their captions.
 struct GoodsRow
 {
     int line = 0;
     QString code, name;
     std::optional<qint64> minimum;
 };
-struct Goods
+class Goods : public Checked
 {
-    QList<GoodsRow> rows;
-    QList<Problem> problems;
+public:
+    GoodsRow rowAt(qsizetype row) const;
 };
 // Columns: code, name, and optionally the minimum stock. Refused: an empty
 // or too long code or name, a code twice in the file or already in the
 // catalogue, a minimum that is no whole number.
-Goods checkGoods(const QSqlDatabase &db, const Table &table, const Cancelled &cancelled = {});
+Goods checkGoods(const QSqlDatabase &db, const std::shared_ptr<Source> &source, const Cancelled &cancelled = {});
 bool storeGoods(const QSqlDatabase &db, const Goods &goods, QString *error, const Cancelled &cancelled = {});
 
 struct PurchaseRow
@@ -74,16 +106,17 @@ struct PurchaseRow
     QString maker;
     QDate purchased, expires;
 };
-struct Purchases
+class Purchases : public Checked
 {
-    QList<PurchaseRow> rows;
-    QList<Problem> problems;
+public:
+    PurchaseRow rowAt(qsizetype row) const;
 };
 // Columns: code, quantity, purchase price, selling price, maker, purchase
 // date, expiry date (yyyy-MM-dd). Refused: a code not in the catalogue, a
 // quantity that is no whole number above zero, a price that is no amount, a
 // date that is none, a maker too long.
-Purchases checkPurchases(const QSqlDatabase &db, const Table &table, const Cancelled &cancelled = {});
+Purchases checkPurchases(const QSqlDatabase &db, const std::shared_ptr<Source> &source,
+                         const Cancelled &cancelled = {});
 bool storePurchases(const QSqlDatabase &db, const Purchases &purchases, QString *error,
                     const Cancelled &cancelled = {});
 

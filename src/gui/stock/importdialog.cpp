@@ -18,18 +18,19 @@
 
 ImportDialog::ImportDialog(const QString &title, const QStringList &captions, int rows,
                            std::function<int(int row)> lineOf, std::function<QString(int row, int column)> text,
-                           const QList<CsvImport::Problem> &problems, QWidget *parent)
+                           const CsvImport::Checked &checked, QWidget *parent)
     : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmdaoru"));
     setWindowTitle(title);
     resize(820, 560);
     auto *summary = named(new QLabel(this), "Label1");
+    const QList<CsvImport::Problem> &problems = checked.problems;
     summary->setText(problems.isEmpty()
                          ? QStringLiteral("共 %1 行，没有发现问题。点“确定”全部保存。").arg(rows)
                          : QStringLiteral("共 %1 行，发现 %2 个问题（见下）。改好文件后再导入；这次什么也不保存。")
                                .arg(rows)
-                               .arg(problems.size()));
+                               .arg(checked.problemCount));
     auto *problemList = named(new QListWidget(this), "List1");
     // A list of problems is read from its top; past a few thousand the count says the rest.
     constexpr int ShownProblems = 5000;
@@ -38,8 +39,8 @@ ImportDialog::ImportDialog(const QString &title, const QStringList &captions, in
         item->setForeground(Qt::red);
         problemList->addItem(item);
     }
-    if (problems.size() > ShownProblems)
-        problemList->addItem(QStringLiteral("……还有 %1 个问题").arg(problems.size() - ShownProblems));
+    if (checked.problemCount > ShownProblems)
+        problemList->addItem(QStringLiteral("……还有 %1 个问题").arg(checked.problemCount - ShownProblems));
     problemList->setVisible(!problems.isEmpty());
     problemList->setMaximumHeight(140);
     auto *grid = named(new QTableView(this), "DataGrid1");
@@ -57,7 +58,7 @@ ImportDialog::ImportDialog(const QString &title, const QStringList &captions, in
     grid->resizeColumnsToContents();
     auto *ok = named(new QPushButton(QStringLiteral("确定"), this), "OKButton");
     auto *cancel = named(new QPushButton(QStringLiteral("取消"), this), "CancelButton");
-    ok->setEnabled(problems.isEmpty() && rows > 0);
+    ok->setEnabled(checked.problemCount == 0 && rows > 0);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(ok);
@@ -92,12 +93,8 @@ std::optional<Checked> readAndCheck(QWidget *parent, const QSqlDatabase &db, con
     QString error;
     Checked checked;
     const bool ran = BackgroundWork::run(parent, db, Reading, [&](QSqlDatabase work, const auto &cancelled) {
-        const CsvImport::Table table = CsvImport::read(path, cancelled);
-        if (!table.error.isEmpty()) {
-            error = table.error;
-            return;
-        }
-        checked = check(work, table, cancelled);
+        checked = check(work, CsvImport::Source::file(path), cancelled);
+        error = checked.error;
     });
     if (!ran)
         return std::nullopt;
@@ -130,7 +127,7 @@ void storeAll(QWidget *parent, const QSqlDatabase &db, const Checked &checked, S
     });
     if (!ran)
         error = CsvImport::CancelledText;
-    done(parent, ran && ok, checked.rows.size(), error, stored);
+    done(parent, ran && ok, checked.size(), error, stored);
 }
 
 } // namespace
@@ -144,20 +141,20 @@ QPushButton *importGoodsButton(QWidget *parent, QSqlDatabase db, std::function<v
         if (path.isEmpty())
             return;
         const auto goods = readAndCheck<CsvImport::Goods>(
-            parent, db, path, [](const QSqlDatabase &work, const CsvImport::Table &table, const auto &cancelled) {
-                return CsvImport::checkGoods(work, table, cancelled);
+            parent, db, path, [](const QSqlDatabase &work, const auto &source, const auto &cancelled) {
+                return CsvImport::checkGoods(work, source, cancelled);
             });
         if (!goods)
             return;
-        const QList<CsvImport::GoodsRow> &rows = goods->rows;
+        const CsvImport::Goods &rows = *goods;
         ImportDialog preview(
             QStringLiteral("导入货名"), {QStringLiteral("货号"), QStringLiteral("货名"), QStringLiteral("最低库存")},
-            int(rows.size()), [&rows](int r) { return rows.at(r).line; },
+            int(rows.size()), [&rows](int r) { return rows.lineOf(r); },
             [&rows](int r, int c) {
-                const CsvImport::GoodsRow &g = rows.at(r);
+                const CsvImport::GoodsRow g = rows.rowAt(r);
                 return c == 0 ? g.code : c == 1 ? g.name : g.minimum ? QString::number(*g.minimum) : QString();
             },
-            goods->problems, parent);
+            rows, parent);
         if (preview.exec() != QDialog::Accepted)
             return;
         storeAll(parent, db, *goods,
@@ -178,20 +175,20 @@ QPushButton *importPurchasesButton(QWidget *parent, QSqlDatabase db, std::functi
         if (path.isEmpty())
             return;
         const auto purchases = readAndCheck<CsvImport::Purchases>(
-            parent, db, path, [](const QSqlDatabase &work, const CsvImport::Table &table, const auto &cancelled) {
-                return CsvImport::checkPurchases(work, table, cancelled);
+            parent, db, path, [](const QSqlDatabase &work, const auto &source, const auto &cancelled) {
+                return CsvImport::checkPurchases(work, source, cancelled);
             });
         if (!purchases)
             return;
-        const QList<CsvImport::PurchaseRow> &rows = purchases->rows;
+        const CsvImport::Purchases &rows = *purchases;
         const QString date = QStringLiteral("yyyy-MM-dd");
         ImportDialog preview(
             QStringLiteral("导入进货"),
             {QStringLiteral("货号"), QStringLiteral("数量"), QStringLiteral("进价"), QStringLiteral("售价"),
              QStringLiteral("厂家"), QStringLiteral("进货日期"), QStringLiteral("过期日期")},
-            int(rows.size()), [&rows](int r) { return rows.at(r).line; },
+            int(rows.size()), [&rows](int r) { return rows.lineOf(r); },
             [&rows, &date](int r, int c) {
-                const CsvImport::PurchaseRow &p = rows.at(r);
+                const CsvImport::PurchaseRow p = rows.rowAt(r);
                 switch (c) {
                 case 0:
                     return p.code;
@@ -209,7 +206,7 @@ QPushButton *importPurchasesButton(QWidget *parent, QSqlDatabase db, std::functi
                     return p.expires.toString(date);
                 }
             },
-            purchases->problems, parent);
+            rows, parent);
         if (preview.exec() != QDialog::Accepted)
             return;
         storeAll(parent, db, *purchases,

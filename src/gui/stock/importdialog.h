@@ -20,7 +20,7 @@ class ImportDialog : public QDialog
 public:
     // `rows` rows, each with its file line (`lineOf`) and its fields (`text`).
     ImportDialog(const QString &title, const QStringList &captions, int rows, std::function<int(int row)> lineOf,
-                 std::function<QString(int row, int column)> text, const QList<CsvImport::Problem> &problems,
+                 std::function<QString(int row, int column)> text, const CsvImport::Checked &checked,
                  QWidget *parent = nullptr);
 };
 
