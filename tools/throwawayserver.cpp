@@ -118,7 +118,7 @@ ShopConfig ThrowawayServer::newDatabase(int till)
     const QString name = QStringLiteral("shop_%1").arg(++m_databases);
     exec(QStringLiteral("postgres"), QStringLiteral("CREATE DATABASE %1").arg(name));
     ShopConfig c;
-    c.engine = ShopConfig::Engine::Server;
+    c.engine = Engine::PostgreSQL;
     c.host = socketDir();
     c.port = 5432;
     c.name = name;

@@ -26,7 +26,7 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
     const ShopConfigRead config = ShopConfig::read(QDir::currentPath());
-    if (!config.config || config.config->engine != ShopConfig::Engine::Server) {
+    if (!config.config || config.config->engine != Engine::PostgreSQL) {
         std::fprintf(stderr, "tillrun: no server in tarvel.ini: %s\n", qPrintable(config.error));
         return 2;
     }

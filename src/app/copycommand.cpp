@@ -44,7 +44,7 @@ int runCopyCommand(const QStringList &arguments)
         print(stderr, config.error + u'\n');
         return 1;
     }
-    if (config.config->engine != ShopConfig::Engine::Server) {
+    if (config.config->engine != Engine::PostgreSQL) {
         print(stderr, QStringLiteral("这里没有 %1，或它没有指定服务器（[database] driver=postgresql）。\n")
                           .arg(QString::fromLatin1(ShopConfig::FileName)));
         return 1;

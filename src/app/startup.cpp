@@ -73,7 +73,7 @@ Startup startTarvel()
         return {Startup::Outcome::Failed, nullptr, config.error};
     }
 
-    Database::Result opened = config.config->engine == ShopConfig::Engine::Server ? Database::openServer(*config.config)
+    Database::Result opened = config.config->engine == Engine::PostgreSQL ? Database::openServer(*config.config)
                                                                                   : Database::open(path);
     if (opened.status == Database::Status::Missing) {
         if (!Messages::ask(nullptr, CreateQuestion.arg(QDir::toNativeSeparators(path)), Title, Messages::Icon::Question,

@@ -1,5 +1,6 @@
 #include "shop/picklist.h"
 
+#include "shop/database.h"
 #include "shop/engine.h"
 #include "shop/transaction.h"
 
@@ -29,4 +30,34 @@ PickList::Added PickList::add(QSqlDatabase db, const QString &name, QString *err
     if (!tx.commit())
         return failed(tx.lastError());
     return Added::Added;
+}
+
+std::optional<QStringList> PickList::names(QSqlDatabase db, QString *error)
+{
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("SELECT kuaijie FROM kuaijie ORDER BY rowid"))) {
+        *error = problemText(q.lastError());
+        return std::nullopt;
+    }
+    QStringList all;
+    while (q.next())
+        all.append(q.value(0).toString());
+    return all;
+}
+
+PickList::Removed PickList::remove(QSqlDatabase db, const QString &name, QString *error)
+{
+    if (const QString problem = Database::fileProblem(db); !problem.isEmpty()) {
+        *error = problem;
+        return Removed::Failed;
+    }
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("DELETE FROM kuaijie WHERE rowid = "
+                             "(SELECT rowid FROM kuaijie WHERE kuaijie = ? ORDER BY rowid LIMIT 1)"));
+    q.addBindValue(name);
+    if (!q.exec()) {
+        *error = problemText(q.lastError());
+        return Removed::Failed;
+    }
+    return q.numRowsAffected() > 0 ? Removed::Removed : Removed::Missing;
 }

@@ -2,6 +2,9 @@
 
 #include <QSqlDatabase>
 #include <QString>
+#include <QStringList>
+
+#include <optional>
 
 // The names 货名管理 offers in its name box (table kuaijie), in stored order.
 namespace PickList {
@@ -13,5 +16,13 @@ enum class Added { Added, Full, Failed };
 // Appends a name under the next id, taken and written in one transaction,
 // so two back offices never give one id twice.
 Added add(QSqlDatabase db, const QString &name, QString *error);
+
+// The names in stored order, duplicates included; nothing, with the reason,
+// when they cannot be read.
+std::optional<QStringList> names(QSqlDatabase db, QString *error);
+
+// Removes the first stored entry with exactly this name.
+enum class Removed { Removed, Missing, Failed };
+Removed remove(QSqlDatabase db, const QString &name, QString *error);
 
 } // namespace PickList

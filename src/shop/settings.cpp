@@ -59,6 +59,43 @@ std::optional<QString> Settings::receiptHeader() const
     return q.next() ? q.value(0).toString() : QString();
 }
 
+bool Settings::setReceiptHeader(const QString &header)
+{
+    if (const QString problem = Database::fileProblem(m_db); !problem.isEmpty()) {
+        m_error = problem;
+        return false;
+    }
+    Transaction tx(m_db);
+    if (!tx.isActive()) {
+        m_error = tx.lastError();
+        return false;
+    }
+    QSqlQuery q(m_db);
+    q.prepare(QStringLiteral("UPDATE code SET content = ? WHERE rowid = "
+                             "(SELECT rowid FROM code WHERE id = ? ORDER BY rowid LIMIT 1)"));
+    q.addBindValue(header);
+    q.addBindValue(Schema::HeaderRowId);
+    if (!q.exec()) {
+        m_error = problemText(q.lastError());
+        return false;
+    }
+    if (q.numRowsAffected() == 0) {
+        // The header row went missing (edited by hand): it is made again.
+        q.prepare(QStringLiteral("INSERT INTO code (id, content) VALUES (?, ?)"));
+        q.addBindValue(Schema::HeaderRowId);
+        q.addBindValue(header);
+        if (!q.exec()) {
+            m_error = problemText(q.lastError());
+            return false;
+        }
+    }
+    if (!tx.commit()) {
+        m_error = tx.lastError();
+        return false;
+    }
+    return true;
+}
+
 QStringList Settings::receiptFooter() const
 {
     // All footer rows in the order of their ids. The rows normally carry the

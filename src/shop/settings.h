@@ -24,6 +24,10 @@ public:
     // The receipt's header; nothing, with lastError, when it cannot be read.
     // A file without the row has an empty header.
     std::optional<QString> receiptHeader() const;
+    // Stores the receipt's header in the header row (the first, where another
+    // tool wrote two), making the row again when it went missing; false with
+    // lastError when the file refused it.
+    bool setReceiptHeader(const QString &header);
     // The footer lines; an empty list, with lastError, when they cannot be read.
     QStringList receiptFooter() const;
 

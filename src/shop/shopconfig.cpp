@@ -62,9 +62,9 @@ ShopConfigRead ShopConfig::read(const QString &directory)
     ShopConfig c;
     const QString driver = textOf(values.value(QStringLiteral("database/driver"))).toLower();
     if (driver == u"postgresql")
-        c.engine = Engine::Server;
+        c.engine = Engine::PostgreSQL;
     else if (driver == u"sqlite" || (driver.isEmpty() && !hasDatabase))
-        c.engine = Engine::File;
+        c.engine = Engine::SQLite;
     else if (driver.isEmpty())
         return refuseKey(QStringLiteral("database/driver"),
                       QStringLiteral("缺少数据库类型：driver=postgresql（服务器）或 driver=sqlite（本机的 tarv.db）。"));
@@ -72,7 +72,7 @@ ShopConfigRead ShopConfig::read(const QString &directory)
         return refuseKey(QStringLiteral("database/driver"),
                       QStringLiteral("不认识的数据库“%1”，只能是 postgresql 或 sqlite。").arg(driver));
 
-    if (c.engine == Engine::Server) {
+    if (c.engine == Engine::PostgreSQL) {
         // Several hosts (db1,db2) are libpq's: the first that answers is used.
         c.host = textOf(values.value(QStringLiteral("database/host")));
         c.name = textOf(values.value(QStringLiteral("database/name")));

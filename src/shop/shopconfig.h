@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shop/engine.h"
+
 #include <QSqlDatabase>
 #include <QString>
 
@@ -13,8 +15,7 @@ struct ShopConfig
 {
     static constexpr const char *FileName = "tarvel.ini";
 
-    enum class Engine { File, Server };
-    Engine engine = Engine::File;
+    Engine engine = Engine::SQLite;
     QString host; // a host name, an address or a socket directory; empty: libpq's default
     int port = 5432;
     QString name; // the server database

@@ -130,7 +130,7 @@ private Q_SLOTS:
         const ShopConfigRead read = ShopConfig::read(dir.path());
         if (key.isEmpty()) {
             QVERIFY2(read.config, qPrintable(read.error));
-            QCOMPARE(read.config->engine, ShopConfig::Engine::Server);
+            QCOMPARE(read.config->engine, Engine::PostgreSQL);
             QCOMPARE(read.config->host, QStringLiteral("/run/db"));
             QCOMPARE(read.config->port, 5433);
             QCOMPARE(read.config->till, 2);

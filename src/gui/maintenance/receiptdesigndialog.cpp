@@ -69,12 +69,12 @@ ReceiptDesignDialog::ReceiptDesignDialog(QSqlDatabase db, std::function<void()> 
     setObjectName(QStringLiteral("frmxiaopiao"));
     setWindowTitle(Caption);
 
-    m_settings = new RecordSet(db, QStringLiteral("code"), {}, this);
-    m_settings->setObjectName(QStringLiteral("Adodc1"));
     m_footer = new RecordSet(db, Schema::footerRowsSource(), {}, this);
     m_footer->setObjectName(QStringLiteral("Adodc2"));
-    if (!m_settings->open() || !m_footer->open())
-        failed(m_settings->lastError() + m_footer->lastError());
+    const Settings settings(db);
+    const std::optional<QString> header = settings.receiptHeader();
+    if (!header || !m_footer->open())
+        failed(header ? m_footer->lastError() : settings.lastError());
 
     auto *headerNote =
         named(new QLabel(QStringLiteral("票头一行共32个字符，一般为单位名称，请直接在下面修改后点击保存即可"), this),
@@ -117,11 +117,7 @@ ReceiptDesignDialog::ReceiptDesignDialog(QSqlDatabase db, std::function<void()> 
     layout->addLayout(footerButtons);
     resize(560, 420);
 
-    // The header as stored.
-    if (m_settings->count() > 0)
-        m_settings->moveFirst();
-    if (m_settings->find(QStringLiteral("id='20000'")))
-        m_headerEdit->setText(m_settings->value(QStringLiteral("content")).toString());
+    m_headerEdit->setText(header.value_or(QString()));
 
     connect(m_headerEdit, &QLineEdit::textChanged, this, [this] { checkHeaderLength(); });
     connect(m_saveButton, &QPushButton::clicked, this, &ReceiptDesignDialog::saveHeader);
@@ -150,19 +146,9 @@ void ReceiptDesignDialog::saveHeader()
         Messages::info(this, Empty);
         return;
     }
-    if (m_settings->count() > 0)
-        m_settings->moveFirst();
-    bool ok = true;
-    if (!m_settings->find(QStringLiteral("id='20000'"))) {
-        // The header row went missing (edited by hand): it is made again.
-        ok = m_settings->addNew() && m_settings->setValue(QStringLiteral("id"), Schema::HeaderRowId);
-    }
-    ok = ok && m_settings->setValue(QStringLiteral("content"), text) && m_settings->write();
-    if (!ok) {
-        const QString error = m_settings->lastError();
-        m_settings->discardChanges();
-        m_settings->requery();
-        failed(error);
+    Settings settings(m_db);
+    if (!settings.setReceiptHeader(text)) {
+        failed(settings.lastError());
         return;
     }
     Messages::info(this, Saved);

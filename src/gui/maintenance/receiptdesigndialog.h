@@ -36,7 +36,6 @@ private:
     void checkHeaderLength();
     void failed(const QString &error);
 
-    RecordSet *m_settings;
     RecordSet *m_footer;
     std::function<void()> m_headerSaved;
     QSqlDatabase m_db;

@@ -11,7 +11,6 @@
 #include "shop/database.h"
 #include "shop/goodscatalogue.h"
 #include "shop/picklist.h"
-#include "shop/recordset.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -58,16 +57,16 @@ CatalogueDialog::CatalogueDialog(QSqlDatabase db, QWidget *parent) : QDialog(par
     // list is small and kept whole.
     m_catalogue = new CatalogueList(db, this);
     m_catalogue->setObjectName(QStringLiteral("Adodc1"));
-    m_pickList = new RecordSet(db, QStringLiteral("kuaijie"), {}, this);
-    m_pickList->setObjectName(QStringLiteral("Adodc4"));
-    if (!m_catalogue->reload() || !m_pickList->open())
-        failed(m_catalogue->lastError() + m_pickList->lastError());
+    QString pickError;
+    const std::optional<QStringList> pickNames = PickList::names(db, &pickError);
+    if (!m_catalogue->reload() || !pickNames)
+        failed(m_catalogue->lastError() + pickError);
     else
         m_readAt = Database::changeStamp(db);
 
     buildControls();
     connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] { showCurrent(); });
-    fillPickList();
+    fillPickList(pickNames.value_or(QStringList()));
     setEditMode(false);
     select(0);
 }
@@ -171,12 +170,11 @@ void CatalogueDialog::failed(const QString &error)
     Messages::error(this, WriteFailed.arg(error));
 }
 
-void CatalogueDialog::fillPickList()
+void CatalogueDialog::fillPickList(const QStringList &names)
 {
     // The pick list in table order, duplicates included.
     m_nameCombo->clear();
-    for (int row = 0; row < m_pickList->count(); ++row)
-        m_nameCombo->addItem(m_pickList->valueAt(row, m_pickList->columnIndex(QStringLiteral("kuaijie"))).toString());
+    m_nameCombo->addItems(names);
     m_nameCombo->setCurrentIndex(-1);
     m_nameCombo->setEditText(QString());
 }
@@ -381,9 +379,6 @@ void CatalogueDialog::addPickName()
     case PickList::Added::Added:
         break;
     }
-    // The list as stored, with what other back offices added meanwhile.
-    if (!m_pickList->requery())
-        failed(m_pickList->lastError());
     m_nameCombo->addItem(text);
     m_nameCombo->setEditText(text);
     Messages::info(this, PickAdded);
@@ -394,15 +389,16 @@ void CatalogueDialog::removePickName()
     const QString text = m_nameCombo->currentText();
     if (text.isEmpty())
         return;
-    if (m_pickList->count() > 0)
-        m_pickList->moveFirst();
-    if (!m_pickList->find(QStringLiteral("kuaijie"), text)) {
+    QString error;
+    switch (PickList::remove(m_db, text, &error)) {
+    case PickList::Removed::Missing:
         Messages::info(this, NoSuchPickName);
         return;
-    }
-    if (!m_pickList->deleteCurrent()) {
-        failed(m_pickList->lastError());
+    case PickList::Removed::Failed:
+        failed(error);
         return;
+    case PickList::Removed::Removed:
+        break;
     }
     // The entry chosen in the list goes; a typed name takes the first entry
     // with that text, so the list and the table keep the same names.

@@ -12,7 +12,6 @@ class QLineEdit;
 class QPushButton;
 class QTableView;
 class CatalogueList;
-class RecordSet;
 
 // frmhuoming "货名管理": the goods catalogue (table name) and the pick list of
 // goods names (table kuaijie). Codes are added, names changed, goods deleted
@@ -43,7 +42,7 @@ protected:
 
 private:
     void buildControls();
-    void fillPickList();
+    void fillPickList(const QStringList &names);
     void showCurrent();
     // The grid's current row, -1 for none; select() makes a row current (none when it is not there).
     int currentRow() const;
@@ -56,7 +55,6 @@ private:
     QSqlDatabase m_db;
     MinimumStockBox *m_minimum = nullptr;
     CatalogueList *m_catalogue;
-    RecordSet *m_pickList;
     bool m_editing = false;
     QString m_readAt; // the file's change stamp when the catalogue was read
     QString m_nameBeforeEdit;
