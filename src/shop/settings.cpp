@@ -61,10 +61,7 @@ std::optional<QString> Settings::receiptHeader() const
 
 bool Settings::setReceiptHeader(const QString &header)
 {
-    if (const QString problem = Database::fileProblem(m_db); !problem.isEmpty()) {
-        m_error = problem;
-        return false;
-    }
+    // The transaction checks first that the file is still the one opened.
     Transaction tx(m_db);
     if (!tx.isActive()) {
         m_error = tx.lastError();
