@@ -80,7 +80,7 @@ int startChild(const QString &dir)
 void forgetSales(const QString &path)
 {
     Database::Result opened = Database::open(path);
-    QSqlQuery q(opened.database->connection());
+    QSqlQuery q(opened.database->shop().connection());
     if (!q.exec(QStringLiteral("DELETE FROM xiaoshou")))
         qFatal("cannot empty the sales of %s", qPrintable(path));
 }

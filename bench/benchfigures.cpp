@@ -55,7 +55,7 @@ public:
 
     double againAsNextTicket(CounterWindow *w)
     {
-        QSqlQuery q(w->database().connection());
+        QSqlQuery q(w->database().shop().connection());
         q.exec(QStringLiteral("SELECT id, danjuhao, code, shuliang, shoujia, jine, dt FROM xiaoshou "
                               "ORDER BY rowid DESC LIMIT 20"));
         QList<QVariantList> rows;

@@ -35,7 +35,7 @@ Window::Window(std::unique_ptr<Database> database)
     w->findChild<QCheckBox *>(QStringLiteral("Check1"))->setChecked(false); // no receipt
     w->show();
     settle();
-    QSqlQuery q(w->database().connection());
+    QSqlQuery q(w->database().shop().connection());
     q.exec(QStringLiteral("SELECT DISTINCT code FROM jinhuo ORDER BY code"));
     while (q.next())
         codes << q.value(0).toString();
@@ -70,7 +70,7 @@ double Window::openScreen(const char *name)
 
 QDate dayBeforeLastSale(CounterWindow *w)
 {
-    QSqlQuery q(w->database().connection());
+    QSqlQuery q(w->database().shop().connection());
     // Sales rung up by this run are today's; the file's own end before them.
     q.prepare(QStringLiteral("SELECT MAX(dt) FROM xiaoshou WHERE dt < ?"));
     q.addBindValue(QDate::currentDate().toString(Qt::ISODate));

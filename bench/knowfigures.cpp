@@ -28,7 +28,8 @@ void knowFigures(BenchTable &table, const BenchShops &shops)
     if (std::none_of(ids.begin(), ids.end(), [&](const QString &id) { return table.wants(id); }))
         return;
     Window shop(shops.shop);
-    const QSqlDatabase db = shop.w->database().connection();
+    const Shop handle = shop.w->database().shop();
+    const QSqlDatabase db = handle.connection();
     const QString pass = QStringLiteral("one pass over all purchases and sales (sqlite3 shell, same file)");
     // Every goods gets a minimum: the reorder list's worst case.
     QSqlQuery q(db);
@@ -41,10 +42,10 @@ void knowFigures(BenchTable &table, const BenchShops &shops)
     const QDate today = dayBeforeLastSale(shop.w.get()).addDays(1);
     table.measure(
         {QStringLiteral("K1"), QStringLiteral("expiry list, 30 days"), pass, 2}, 5,
-        [&] { return millisecondsOf([&] { ExpiryFigures::compute(db, today, 30); }); }, floor);
+        [&] { return millisecondsOf([&] { ExpiryFigures::compute(handle, today, 30); }); }, floor);
     table.measure(
         {QStringLiteral("K2"), QStringLiteral("reorder list, a minimum for all 20,000 goods"), pass, 2}, 5,
-        [&] { return millisecondsOf([&] { ReorderFigures::compute(db, today); }); }, floor);
+        [&] { return millisecondsOf([&] { ReorderFigures::compute(handle, today); }); }, floor);
 
     const QDate year(today.year() - 1, 1, 1), yearEnd(today.year() - 1, 12, 31);
     table.measure(
@@ -53,11 +54,11 @@ void knowFigures(BenchTable &table, const BenchShops &shops)
         5,
         [&] {
             return millisecondsOf([&] {
-                const SalesFigures grid = SalesFigures::compute(db, year, yearEnd);
-                SalesTrend::compute(db, year, yearEnd, grid);
+                const SalesFigures grid = SalesFigures::compute(handle, year, yearEnd);
+                SalesTrend::compute(handle, year, yearEnd, grid);
             });
         },
-        [&] { return millisecondsOf([&] { SalesFigures::compute(db, year, yearEnd); }); });
+        [&] { return millisecondsOf([&] { SalesFigures::compute(handle, year, yearEnd); }); });
 
     QTemporaryDir dir;
     auto *purchases = shop.w->screens()->screen(QStringLiteral("frmjinhuo"));
@@ -94,10 +95,10 @@ void knowFigures(BenchTable &table, const BenchShops &shops)
         [&] {
             const QString path = dir.filePath(QStringLiteral("empty%1.db").arg(++run));
             Database::Result created = Database::create(path);
-            const QSqlDatabase empty = created.database->connection();
+            const Shop emptyShop = created.database->shop();
             return millisecondsOf([&] {
                 QString error;
-                CsvImport::storeGoods(empty, CsvImport::checkGoods(empty, CsvImport::Source::file(csv)), &error);
+                CsvImport::storeGoods(emptyShop, CsvImport::checkGoods(emptyShop, CsvImport::Source::file(csv)), &error);
             });
         },
         [&] {

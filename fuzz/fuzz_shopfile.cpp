@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
     const QString path = dir->filePath(QStringLiteral("seed.db"));
     {
         Database::Result r = Database::create(path);
-        QSqlQuery q(r.database->connection());
+        QSqlQuery q(r.database->shop().connection());
         q.exec(QStringLiteral("PRAGMA journal_mode=DELETE"));
         for (int i = 0; i < 30; ++i) {
             q.exec(QStringLiteral("INSERT INTO name VALUES ('C%1', '货%1')").arg(i));
@@ -65,8 +65,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     Database::Result r = Database::open(path);
     if (r.database) {
         QString error;
-        SalesStore(r.database->connection()).nextTicketNumber(&error);
-        GoodsCatalogue catalogue(r.database->connection());
+        SalesStore(r.database->shop().connection()).nextTicketNumber(&error);
+        GoodsCatalogue catalogue(r.database->shop().connection());
         catalogue.nameOf(QStringLiteral("C7"));
         catalogue.purchasesOf(QStringLiteral("C7"));
     } else if (r.message.isEmpty()) {

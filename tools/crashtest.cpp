@@ -58,13 +58,14 @@ int child(const QString &dir, int tickets = -1)
         return 3;
     CounterWindow *w = started.window;
     auto edit = [w](const char *name) { return w->findChild<QLineEdit *>(QString::fromLatin1(name)); };
-    const QSqlDatabase db = w->database().connection();
+    const Shop handle = w->database().shop();
+    const QSqlDatabase db = handle.connection();
     for (int sold = 0; tickets < 0 || sold < tickets; ++sold) {
         const qint64 ticket = w->ticketNumber();
         int first = 0;
         QString error;
         if (ticket % 7 == 0) {
-            const auto before = Returns::ticketLines(db, ticket - 1, &error);
+            const auto before = Returns::ticketLines(handle, ticket - 1, &error);
             if (before && !before->isEmpty() && before->first().left() > 0) {
                 w->ticket()->add(Returns::returnLine(before->first(), ticket - 1, before->first().returned, 1,
                                                      QDateTime::currentDateTime()));
@@ -81,7 +82,7 @@ int child(const QString &dir, int tickets = -1)
         w->checkoutPaidBy(AllPaymentMethods[size_t(ticket % 4)]);
         QCoreApplication::processEvents();
         if (ticket % 10 == 0) {
-            DayClose day(db);
+            DayClose day(handle);
             day.close(Money::fromCents(ticket));
             day.open(Money());
         }
@@ -151,7 +152,8 @@ QString check(const QString &path)
     Database::Result opened = Database::open(path);
     if (!opened.database)
         return QStringLiteral("cannot open again: ") + opened.message;
-    QSqlDatabase db = opened.database->connection();
+    const Shop handle = opened.database->shop();
+    QSqlDatabase db = handle.connection();
     QSqlQuery q(db);
     if (!q.exec(QStringLiteral("PRAGMA integrity_check")) || !q.next() || q.value(0).toString() != u"ok")
         return QStringLiteral("integrity_check: ") + q.value(0).toString();
@@ -170,7 +172,7 @@ QString check(const QString &path)
     if (const QString day = checkDay(db); !day.isEmpty())
         return day;
     QString error;
-    const qint64 next = SalesStore(db).nextTicketNumber(&error);
+    const qint64 next = SalesStore(handle).nextTicketNumber(&error);
     if (!error.isEmpty() || next != highest + 1)
         return QStringLiteral("next ticket number %1 after %2 %3").arg(next).arg(highest).arg(error);
     return QString();
@@ -180,7 +182,7 @@ void makeShop(const QString &path)
 {
     {
         Database::Result created = Database::create(path);
-        QSqlQuery q(created.database->connection());
+        QSqlQuery q(created.database->shop().connection());
         for (int g = 0; g < 20; ++g) {
             q.exec(QStringLiteral("INSERT INTO name (code, name) VALUES ('G%1', '货%1')").arg(g));
             q.exec(QStringLiteral("INSERT INTO jinhuo (id, code, shuliang, jinjia, shou, huiyuanjia, changjia, jindt, "
@@ -221,10 +223,10 @@ int run(int kills, quint32 seed)
     {
         Database::Result opened = Database::open(path);
         if (opened.database) {
-            QSqlQuery q(opened.database->connection());
+            QSqlQuery q(opened.database->shop().connection());
             if (q.exec(QStringLiteral("SELECT COUNT(DISTINCT danjuhao) FROM xiaoshou")) && q.next())
                 tickets = q.value(0).toLongLong();
-            const QSqlDatabase db = opened.database->connection();
+            const QSqlDatabase db = opened.database->shop().connection();
             returned = one(db, QStringLiteral("SELECT COUNT(*) FROM tuihuo"));
             closes = one(db, QStringLiteral("SELECT COUNT(*) FROM rijie WHERE jieshudt IS NOT NULL"));
         }

@@ -44,10 +44,11 @@ QString ShopGenerator::generate(const QString &path, Scale scale, quint32 seed,
     Database::Result created = Database::create(path);
     if (!created.database)
         return created.message;
-    QSqlDatabase db = created.database->connection();
+    const Shop handle = created.database->shop();
+    QSqlDatabase db = handle.connection();
     QRandomGenerator random(seed);
     QString error;
-    Transaction tx(db);
+    Transaction tx(handle);
     if (!tx.isActive())
         return tx.lastError();
     auto report = [&](int percent) {

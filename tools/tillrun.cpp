@@ -43,7 +43,7 @@ int main(int argc, char *argv[])
     }
     const int tickets = args.value(1).toInt();
     QRandomGenerator random(args.value(2).toUInt());
-    SalesStore store(opened.database->connection());
+    SalesStore store(opened.database->shop());
     for (int t = 0; t < tickets; ++t) {
         QList<TicketLine> lines;
         QStringList items;

@@ -18,31 +18,31 @@
 void addBackOffice(CounterWindow *counter)
 {
     ScreenHost *host = counter->screens();
-    const QSqlDatabase db = counter->database().connection();
+    const Shop shop = counter->database().shop();
     const QString path = counter->database().path();
-    host->add(QStringLiteral("frmLogin"), [counter, db](QWidget *parent) {
-        auto *login = new LoginDialog(db, parent);
+    host->add(QStringLiteral("frmLogin"), [counter, shop](QWidget *parent) {
+        auto *login = new LoginDialog(shop, parent);
         QObject::connect(login, &LoginDialog::loggedIn, counter, [counter] { counter->enterSuperUserMode(); });
         QObject::connect(login, &LoginDialog::cancelled, counter, [counter] { counter->cancelSuperUserRequest(); });
         return login;
     });
-    host->add(QStringLiteral("gaimima"), [db](QWidget *parent) { return new PasswordDialog(db, parent); });
+    host->add(QStringLiteral("gaimima"), [shop](QWidget *parent) { return new PasswordDialog(shop, parent); });
     host->add(QStringLiteral("frmabout"), [](QWidget *parent) { return new AboutDialog(parent); });
-    host->add(QStringLiteral("frmhuoming"), [db](QWidget *parent) { return new CatalogueDialog(db, parent); });
-    host->add(QStringLiteral("frmjinhuo"), [db](QWidget *parent) { return new PurchaseDialog(db, parent); });
-    host->add(QStringLiteral("frmlinshou"), [db](QWidget *parent) { return new RetailDialog(db, parent); });
+    host->add(QStringLiteral("frmhuoming"), [shop](QWidget *parent) { return new CatalogueDialog(shop, parent); });
+    host->add(QStringLiteral("frmjinhuo"), [shop](QWidget *parent) { return new PurchaseDialog(shop, parent); });
+    host->add(QStringLiteral("frmlinshou"), [shop](QWidget *parent) { return new RetailDialog(shop, parent); });
     host->add(QStringLiteral("frmxiaoshou"),
-              [db](QWidget *parent) { return new SalesAnalysisDialog(db, parent); });
-    host->add(QStringLiteral("frmkucun"), [db](QWidget *parent) { return new InventoryDialog(db, parent); });
-    host->add(QStringLiteral("frmxiaopiao"), [counter, db](QWidget *parent) {
+              [shop](QWidget *parent) { return new SalesAnalysisDialog(shop, parent); });
+    host->add(QStringLiteral("frmkucun"), [shop](QWidget *parent) { return new InventoryDialog(shop, parent); });
+    host->add(QStringLiteral("frmxiaopiao"), [counter, shop](QWidget *parent) {
         return new ReceiptDesignDialog(
-            db, [counter] { counter->reloadReceiptHeader(); }, parent);
+            shop, [counter] { counter->reloadReceiptHeader(); }, parent);
     });
-    host->add(QStringLiteral("frmqingli"), [counter, db, path](QWidget *parent) {
+    host->add(QStringLiteral("frmqingli"), [counter, shop, path](QWidget *parent) {
         return new CleanupDialog(
-            db, path,
+            shop, path,
             // Numbers start again after what is left: nothing on the file, on
             // the server the tickets the tills stored during the copy.
-            [counter, db] { counter->setTicketNumber(SalesStore(db).nextTicketNumber()); }, parent);
+            [counter, shop] { counter->setTicketNumber(SalesStore(shop).nextTicketNumber()); }, parent);
     });
 }

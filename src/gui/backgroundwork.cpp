@@ -13,21 +13,20 @@
 
 namespace BackgroundWork {
 
-bool run(QWidget *parent, const QSqlDatabase &source, const QString &label,
-         const std::function<void(QSqlDatabase)> &work)
+bool run(QWidget *parent, const Shop &source, const QString &label, const std::function<void(const Shop &)> &work)
 {
-    return run(parent, source, label, [&work](QSqlDatabase db, const Cancelled &) { work(db); });
+    return run(parent, source, label, [&work](const Shop &shop, const Cancelled &) { work(shop); });
 }
 
-bool run(QWidget *parent, const QSqlDatabase &source, const QString &label,
-         const std::function<void(QSqlDatabase, const Cancelled &)> &work)
+bool run(QWidget *parent, const Shop &source, const QString &label,
+         const std::function<void(const Shop &, const Cancelled &)> &work)
 {
     WorkConnection connection(source);
     QSemaphore finished;
     QFutureWatcher<void> watcher;
     const Cancelled cancelled = [&connection] { return connection.isInterrupted(); };
     watcher.setFuture(QtConcurrent::run(WorkConnection::pool(), [&] {
-        connection.run([&](QSqlDatabase db) { work(db, cancelled); });
+        connection.run([&](const Shop &shop) { work(shop, cancelled); });
         finished.release();
     }));
 

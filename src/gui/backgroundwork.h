@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QSqlDatabase>
+#include "shop/shop.h"
+
 #include <QString>
 
 #include <functional>
@@ -8,19 +9,18 @@
 class QWidget;
 
 // Long reading work (an analysis over years of sales) runs on a connection of
-// its own (to where `source` is connected) in a worker thread. Work done within half a second is waited for;
+// its own (to where the shop `source` is) in a worker thread. Work done within half a second is waited for;
 // longer work shows a progress dialog whose "取消" stops it, and the window
 // stays responsive meanwhile.
 namespace BackgroundWork {
 
 // Runs `work` and returns true when it ran to its end, false when the user
 // cancelled it (whatever it produced is then to be discarded).
-bool run(QWidget *parent, const QSqlDatabase &source, const QString &label,
-         const std::function<void(QSqlDatabase)> &work);
+bool run(QWidget *parent, const Shop &source, const QString &label, const std::function<void(const Shop &)> &work);
 // The same for work that is more than statements (reading a file, checking
 // its rows): it asks `cancelled` now and then and stops when it says so.
 using Cancelled = std::function<bool()>;
-bool run(QWidget *parent, const QSqlDatabase &source, const QString &label,
-         const std::function<void(QSqlDatabase, const Cancelled &)> &work);
+bool run(QWidget *parent, const Shop &source, const QString &label,
+         const std::function<void(const Shop &, const Cancelled &)> &work);
 
 } // namespace BackgroundWork

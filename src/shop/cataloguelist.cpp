@@ -9,7 +9,7 @@
 
 #include <limits>
 
-CatalogueList::CatalogueList(QSqlDatabase db, QObject *parent) : QAbstractTableModel(parent), m_db(std::move(db)) { }
+CatalogueList::CatalogueList(Shop shop, QObject *parent) : QAbstractTableModel(parent), m_shop(std::move(shop)), m_db(m_shop.connection()) { }
 
 bool CatalogueList::fail(const QString &error)
 {
@@ -72,7 +72,7 @@ int CatalogueList::indexOf(qint64 rowid)
 
 bool CatalogueList::add(const QString &code, const QString &name)
 {
-    if (const QString problem = Database::fileProblem(m_db); !problem.isEmpty())
+    if (const QString problem = m_shop.fileProblem(); !problem.isEmpty())
         return fail(problem);
     QSqlQuery q(m_db);
     q.prepare(QStringLiteral("INSERT INTO name (code, name) VALUES (?, ?)"));
@@ -95,7 +95,7 @@ bool CatalogueList::rename(int row, const QString &name)
 {
     if (row < 0 || row >= m_rows.size())
         return fail(QStringLiteral("no goods selected"));
-    if (const QString problem = Database::fileProblem(m_db); !problem.isEmpty())
+    if (const QString problem = m_shop.fileProblem(); !problem.isEmpty())
         return fail(problem);
     QSqlQuery q(m_db);
     q.prepare(QStringLiteral("UPDATE name SET name = ? WHERE rowid = ?"));
@@ -112,10 +112,10 @@ bool CatalogueList::remove(int row)
 {
     if (row < 0 || row >= m_rows.size())
         return fail(QStringLiteral("no goods selected"));
-    if (const QString problem = Database::fileProblem(m_db); !problem.isEmpty())
+    if (const QString problem = m_shop.fileProblem(); !problem.isEmpty())
         return fail(problem);
     // The goods and, once no row of its code is left, its minimum stock.
-    Transaction tx(m_db);
+    Transaction tx(m_shop);
     if (!tx.isActive())
         return fail(tx.lastError());
     QSqlQuery q(m_db);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shop/shop.h"
 #include <QAbstractTableModel>
 #include <QSqlDatabase>
 #include <QString>
@@ -24,7 +25,7 @@ public:
         QString name;
     };
 
-    explicit CatalogueList(QSqlDatabase db, QObject *parent = nullptr);
+    explicit CatalogueList(Shop shop, QObject *parent = nullptr);
 
     // Starts again from the first row: the list shows the table as it now stands.
     bool reload();
@@ -54,6 +55,7 @@ private:
     bool readPage(qint64 afterRowid, QVector<Row> *page);
     bool fail(const QString &error);
 
+    Shop m_shop;
     QSqlDatabase m_db;
     QVector<Row> m_rows; // the rows read so far, from the first
     int m_total = 0;

@@ -4,10 +4,10 @@
 #include "shop/pricing.h"
 #include "shop/ticket.h"
 
-Checkout::Checkout(QSqlDatabase db, QObject *ticketParent)
-    : m_db(db)
-    , m_sales(db)
-    , m_dayClose(db)
+Checkout::Checkout(Shop shop, QObject *ticketParent)
+    : m_shop(shop)
+    , m_sales(shop)
+    , m_dayClose(shop)
     , m_owned(ticketParent ? nullptr : std::make_unique<Ticket>())
     , m_ticket(ticketParent ? new Ticket(ticketParent) : m_owned.get())
 { }
@@ -65,14 +65,14 @@ Checkout::Opening Checkout::opening(QString *why)
     auto needed = m_dayClose.needsOpening();
     if (!needed) {
         QString lost;
-        switch (Database::recover(m_db, &lost)) {
-        case Database::Recovery::Reconnected:
+        switch (m_shop.recover(&lost)) {
+        case Shop::Recovery::Reconnected:
             needed = m_dayClose.needsOpening();
             break;
-        case Database::Recovery::Lost:
+        case Shop::Recovery::Lost:
             *why = SalesStore::notStoredWhileLost(lost);
             return Opening::Lost;
-        case Database::Recovery::NotLost:
+        case Shop::Recovery::NotLost:
             break;
         }
     }

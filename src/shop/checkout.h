@@ -1,11 +1,11 @@
 #pragma once
 
+#include "shop/shop.h"
 #include "shop/dayclose.h"
 #include "shop/money.h"
 #include "shop/payment.h"
 #include "shop/salesstore.h"
 
-#include <QSqlDatabase>
 #include <QString>
 #include <QUuid>
 
@@ -24,7 +24,7 @@ class Checkout
 public:
     // The ticket belongs to `ticketParent` when given (a window whose grid
     // shows it outlives its children), else to the checkout.
-    explicit Checkout(QSqlDatabase db, QObject *ticketParent = nullptr);
+    explicit Checkout(Shop shop, QObject *ticketParent = nullptr);
     ~Checkout();
 
     Ticket *ticket() const { return m_ticket; }
@@ -69,7 +69,7 @@ public:
     void clear();
 
 private:
-    QSqlDatabase m_db;
+    Shop m_shop;
     SalesStore m_sales;
     DayClose m_dayClose;
     std::unique_ptr<Ticket> m_owned;

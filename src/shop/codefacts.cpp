@@ -295,7 +295,7 @@ bool lineOf(sqlite3_stmt *stmt, Line *line)
 Outcome withFacts(const QSqlDatabase &db, bool withSales, const std::function<Outcome(sqlite3 *, const Facts &)> &use,
                   QString *error)
 {
-    sqlite3 *handle = Database::handleOf(db);
+    sqlite3 *handle = fileHandleOf(db);
     if (!handle) {
         *error = QStringLiteral("没有打开的数据库连接。");
         return Outcome::Failed;

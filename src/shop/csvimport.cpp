@@ -180,8 +180,9 @@ PurchaseRow Purchases::rowAt(qsizetype row) const
     return purchaseOf(fieldsOf(row), lineOf(row), semicolons(), [](const QString &) {});
 }
 
-Goods checkGoods(const QSqlDatabase &db, const std::shared_ptr<Source> &source, const Cancelled &cancelled)
+Goods checkGoods(const Shop &shop, const std::shared_ptr<Source> &source, const Cancelled &cancelled)
 {
+    const QSqlDatabase db = shop.connection();
     Goods g;
     QHash<CodeKey, int> firstLine;
     CatalogueCodes catalogue(db, [&g](const QString &code, int line, bool known) {
@@ -211,13 +212,14 @@ Goods checkGoods(const QSqlDatabase &db, const std::shared_ptr<Source> &source, 
     return g;
 }
 
-bool storeGoods(const QSqlDatabase &db, const Goods &goods, QString *error, const Cancelled &cancelled)
+bool storeGoods(const Shop &shop, const Goods &goods, QString *error, const Cancelled &cancelled)
 {
+    const QSqlDatabase db = shop.connection();
     if (!goods.error.isEmpty() || goods.problemCount > 0) {
         *error = QStringLiteral("文件里有问题，什么也没有保存。");
         return false;
     }
-    Transaction tx(db);
+    Transaction tx(shop);
     if (!tx.isActive()) {
         *error = tx.lastError();
         return false;
@@ -264,8 +266,9 @@ bool storeGoods(const QSqlDatabase &db, const Goods &goods, QString *error, cons
     return true;
 }
 
-Purchases checkPurchases(const QSqlDatabase &db, const std::shared_ptr<Source> &source, const Cancelled &cancelled)
+Purchases checkPurchases(const Shop &shop, const std::shared_ptr<Source> &source, const Cancelled &cancelled)
 {
+    const QSqlDatabase db = shop.connection();
     Purchases p;
     CatalogueCodes catalogue(db, [&p](const QString &code, int line, bool known) {
         if (!known)
@@ -291,14 +294,15 @@ Purchases checkPurchases(const QSqlDatabase &db, const std::shared_ptr<Source> &
     return p;
 }
 
-bool storePurchases(const QSqlDatabase &db, const Purchases &purchases, QString *error,
+bool storePurchases(const Shop &shop, const Purchases &purchases, QString *error,
                     const Cancelled &cancelled)
 {
+    const QSqlDatabase db = shop.connection();
     if (!purchases.error.isEmpty() || purchases.problemCount > 0) {
         *error = QStringLiteral("文件里有问题，什么也没有保存。");
         return false;
     }
-    Transaction tx(db);
+    Transaction tx(shop);
     if (!tx.isActive() || !tx.lockForNumbering(QStringLiteral("jinhuo"))) {
         *error = tx.lastError();
         return false;

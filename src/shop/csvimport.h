@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shop/shop.h"
 #include "shop/csvread.h"
 #include "shop/money.h"
 
@@ -94,8 +95,8 @@ public:
 // Columns: code, name, and optionally the minimum stock. Refused: an empty
 // or too long code or name, a code twice in the file or already in the
 // catalogue, a minimum that is no whole number.
-Goods checkGoods(const QSqlDatabase &db, const std::shared_ptr<Source> &source, const Cancelled &cancelled = {});
-bool storeGoods(const QSqlDatabase &db, const Goods &goods, QString *error, const Cancelled &cancelled = {});
+Goods checkGoods(const Shop &shop, const std::shared_ptr<Source> &source, const Cancelled &cancelled = {});
+bool storeGoods(const Shop &shop, const Goods &goods, QString *error, const Cancelled &cancelled = {});
 
 struct PurchaseRow
 {
@@ -115,9 +116,9 @@ public:
 // date, expiry date (yyyy-MM-dd). Refused: a code not in the catalogue, a
 // quantity that is no whole number above zero, a price that is no amount, a
 // date that is none, a maker too long.
-Purchases checkPurchases(const QSqlDatabase &db, const std::shared_ptr<Source> &source,
+Purchases checkPurchases(const Shop &shop, const std::shared_ptr<Source> &source,
                          const Cancelled &cancelled = {});
-bool storePurchases(const QSqlDatabase &db, const Purchases &purchases, QString *error,
+bool storePurchases(const Shop &shop, const Purchases &purchases, QString *error,
                     const Cancelled &cancelled = {});
 
 } // namespace CsvImport

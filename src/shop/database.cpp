@@ -11,7 +11,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QHash>
 #include <QSet>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -80,54 +79,29 @@ bool hasSqliteHeader(const QString &path)
 
 } // namespace
 
-namespace {
-// The open databases by connection name, for the file check before a write.
-QHash<QString, const Database *> &openDatabases()
-{
-    static QHash<QString, const Database *> all;
-    return all;
-}
-} // namespace
-
 Database::Database(const QString &path, int lockFd)
     : m_path(path)
     , m_connectionName(nextConnectionName())
     , m_lockFd(lockFd)
+    , m_self(std::make_shared<Database *>(this))
 {
     struct stat st = {};
     if (::fstat(lockFd, &st) == 0) {
         m_device = st.st_dev;
         m_inode = st.st_ino;
     }
-    openDatabases().insert(m_connectionName, this);
 }
 
-Database::Database(const ShopConfig &server) : m_connectionName(nextConnectionName()), m_server(server)
+Database::Database(const ShopConfig &server)
+    : m_connectionName(nextConnectionName())
+    , m_server(server)
+    , m_self(std::make_shared<Database *>(this))
 {
-    openDatabases().insert(m_connectionName, this);
 }
 
-int Database::tillOf(const QSqlDatabase &connection)
+Shop Database::shop() const
 {
-    const Database *owner = openDatabases().value(connection.connectionName());
-    return owner ? owner->till() : 1;
-}
-
-Database::Recovery Database::recover(const QSqlDatabase &connection, QString *error)
-{
-    auto *owner = const_cast<Database *>(openDatabases().value(connection.connectionName()));
-    if (!owner || !owner->isServer())
-        return Recovery::NotLost;
-    QSqlDatabase db = owner->connection();
-    {
-        QSqlQuery probe(db);
-        if (db.isOpen() && probe.exec(QStringLiteral("SELECT 1")))
-            return Recovery::NotLost; // the failure was the statement's own
-    }
-    const QString problem = owner->connectServer();
-    if (error)
-        *error = problem;
-    return problem.isEmpty() ? Recovery::Reconnected : Recovery::Lost;
+    return Shop(connection(), m_self);
 }
 
 QString Database::fileProblem() const
@@ -141,13 +115,6 @@ QString Database::fileProblem() const
                    "数据库文件 %1 已被移走、删除或替换，数据没有保存。请关闭 Tarvel，把文件放回原处后重新启动。")
             .arg(QDir::toNativeSeparators(m_path));
     return QString();
-}
-
-sqlite3 *Database::handleOf(const QSqlDatabase &connection)
-{
-    const QVariant v = connection.isOpen() && connection.driver() ? connection.driver()->handle() : QVariant();
-    return v.isValid() && qstrcmp(v.typeName(), "sqlite3*") == 0 ? *static_cast<sqlite3 *const *>(v.constData())
-                                                                 : nullptr;
 }
 
 namespace {
@@ -179,53 +146,31 @@ void storedUnits(sqlite3_context *context, int, sqlite3_value **args)
 
 bool Database::addShopFunctions(const QSqlDatabase &connection)
 {
-    sqlite3 *handle = handleOf(connection);
+    sqlite3 *handle = fileHandleOf(connection);
     return handle &&
            sqlite3_create_function_v2(handle, "tarvel_units", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS,
                                       nullptr, storedUnits, nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
-QString Database::changeStamp(const QSqlDatabase &connection)
+sqlite3_stmt *Database::kept(const char *sql) const
 {
-    sqlite3 *handle = handleOf(connection);
-    QSqlQuery q(connection);
-    if (!handle || !q.exec(QStringLiteral("PRAGMA data_version")) || !q.next())
-        return QString(); // unknown: never equal to an earlier stamp
-    return QStringLiteral("%1/%2").arg(q.value(0).toLongLong()).arg(sqlite3_total_changes64(handle));
-}
-
-QString Database::fileProblem(const QSqlDatabase &connection)
-{
-    const Database *owner = openDatabases().value(connection.connectionName());
-    return owner ? owner->fileProblem() : QString();
-}
-
-sqlite3_stmt *Database::keptStatement(const QSqlDatabase &connection, const char *sql)
-{
-    const Database *owner = openDatabases().value(connection.connectionName());
-    if (!owner || owner->isServer())
+    if (isServer())
         return nullptr;
-    if (const auto it = owner->m_kept.find(std::string_view(sql)); it != owner->m_kept.end())
+    if (const auto it = m_kept.find(std::string_view(sql)); it != m_kept.end())
         return it->second;
-    sqlite3 *handle = handleOf(connection);
+    sqlite3 *handle = fileHandleOf(connection());
     sqlite3_stmt *stmt = nullptr;
     if (!handle || sqlite3_prepare_v3(handle, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) != SQLITE_OK) {
         sqlite3_finalize(stmt);
         return nullptr;
     }
-    owner->m_kept.emplace(sql, stmt);
+    m_kept.emplace(sql, stmt);
     return stmt;
-}
-
-Database::KeptUse::~KeptUse()
-{
-    sqlite3_reset(stmt);
-    sqlite3_clear_bindings(stmt);
 }
 
 Database::~Database()
 {
-    openDatabases().remove(m_connectionName);
+    *m_self = nullptr;
     for (const auto &[sql, stmt] : m_kept)
         sqlite3_finalize(stmt);
     m_kept.clear();
@@ -327,7 +272,7 @@ Database::Result Database::lockAndOpen(const QString &path, bool creating)
         QSqlQuery q(db);
         if (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL")))
             return {nullptr, Status::Unusable, unusable(path, problemText(q.lastError()))};
-        Transaction tx(db);
+        Transaction tx(database->shop());
         bool ok = tx.isActive();
         for (const QString &statement : Schema::createStatements())
             ok = ok && q.exec(statement);
@@ -362,7 +307,7 @@ Database::Result Database::lockAndOpen(const QString &path, bool creating)
         if (!q.exec(statement))
             return {nullptr, Status::Unusable, unusable(path, problemText(q.lastError()))};
     if (!creating) {
-        const QString problem = Settings(db).ensureRows();
+        const QString problem = Settings(database->shop()).ensureRows();
         if (!problem.isEmpty())
             return {nullptr, Status::Unusable, unusable(path, problem)};
     }

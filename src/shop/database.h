@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shop/shop.h"
 #include "shop/shopconfig.h"
 
 #include <QSqlDatabase>
@@ -48,13 +49,6 @@ public:
     // refused: a shop is put there with --copy-to-server.
     static Result openServer(const ShopConfig &config);
 
-    // On the server, after a statement failed: whether the connection itself
-    // was lost (server restarted, cable pulled), and if so opens it again and
-    // takes the till's number again. Lost comes with the reason for the user.
-    // On the file, and for a connection that still works, nothing is done.
-    enum class Recovery { NotLost, Reconnected, Lost };
-    static Recovery recover(const QSqlDatabase &connection, QString *error = nullptr);
-
     // Empty when the server database holds the shop's tables with their
     // columns; otherwise the reason.
     static QString serverShopProblem(const QSqlDatabase &db);
@@ -68,7 +62,6 @@ public:
 
     bool isServer() const { return m_server.has_value(); }
     int till() const { return m_server ? m_server->till : 1; }
-    static int tillOf(const QSqlDatabase &connection);
     // For messages: the file's path, or the server's database.
     QString where() const;
 
@@ -76,43 +69,20 @@ public:
     Database(const Database &) = delete;
     Database &operator=(const Database &) = delete;
 
-    QSqlDatabase connection() const;
+    // The open shop, as the program's classes are given it.
+    Shop shop() const;
     QString path() const { return m_path; }
 
     // Empty while the file at the path is still the one opened; otherwise
-    // (moved away, deleted or replaced while the program runs) the reason for
-    // the user. Writes check it first: SQLite would go on writing into the
-    // file that is no longer there, and the sale would be lost.
+    // the reason for the user (see Shop::fileProblem).
     QString fileProblem() const;
-    // The same for the Database that owns a connection (empty for others).
-    static QString fileProblem(const QSqlDatabase &connection);
-    // SQLite's own handle of a Qt connection, for what the driver does not
-    // offer (or offers slowly); null when it is not an open SQLite connection.
-    static sqlite3 *handleOf(const QSqlDatabase &connection);
-    // A statement of the file's own connection, prepared at its first use and
-    // kept until the file is closed: for the few statements of every sale,
-    // where preparing them again would cost as much as running them. Null on
-    // the server, for another connection, or when it cannot be prepared
-    // (then the handle's error says why). Use it through a KeptUse, which
-    // resets it and clears its values however the use ends.
-    static sqlite3_stmt *keptStatement(const QSqlDatabase &connection, const char *sql);
-    struct KeptUse
-    {
-        explicit KeptUse(sqlite3_stmt *kept) : stmt(kept) { }
-        ~KeptUse();
-        sqlite3_stmt *stmt;
-        KeptUse(const KeptUse &) = delete;
-        KeptUse &operator=(const KeptUse &) = delete;
-    };
+
     // Gives an open connection the program's own SQL functions; every
     // connection to a shop file gets them. tarvel_units(x): a stored amount
     // in ten-thousandths as the program reads it (an integer as it is, a REAL
     // or text amount written by another tool as the amount it shows, NULL for
     // what is no amount), so sums in SQL add what the screens show.
     static bool addShopFunctions(const QSqlDatabase &connection);
-    // Changes as soon as anything is written to the file, by this connection
-    // or any other; a screen that finds it unchanged need not read again.
-    static QString changeStamp(const QSqlDatabase &connection);
 
     // Default settings of a new file.
     static QString defaultPassword();
@@ -120,7 +90,10 @@ public:
     static QStringList defaultFooter();
 
 private:
+    friend class Shop;
     Database(const QString &path, int lockFd);
+    QSqlDatabase connection() const;
+    sqlite3_stmt *kept(const char *sql) const;
     explicit Database(const ShopConfig &server);
     QString connectServer(Status *status = nullptr);
     static Result lockAndOpen(const QString &path, bool creating);
@@ -133,6 +106,8 @@ private:
     quint64 m_device = 0;
     quint64 m_inode = 0;
     std::optional<ShopConfig> m_server;
+    // What every Shop of this database points to; cleared when it closes.
+    Shop::Owner m_self;
     // Finalized before the connection is closed.
     mutable std::map<std::string, sqlite3_stmt *, std::less<>> m_kept;
 };

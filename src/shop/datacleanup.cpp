@@ -62,7 +62,7 @@ namespace {
 // the page cache is no copy when the power fails after the delete.
 QString copyWhole(const QSqlDatabase &db, const QString &path)
 {
-    sqlite3 *source = Database::handleOf(db);
+    sqlite3 *source = fileHandleOf(db);
     if (!source)
         return QStringLiteral("数据库没有打开");
     sqlite3 *target = nullptr;
@@ -102,11 +102,12 @@ QString copyWhole(const QSqlDatabase &db, const QString &path)
 
 } // namespace
 
-DataCleanup::Result DataCleanup::run(QSqlDatabase db, const QString &databasePath, Scope scope, const QDateTime &when,
+DataCleanup::Result DataCleanup::run(const Shop &shop, const QString &databasePath, Scope scope, const QDateTime &when,
                                      const ShopCopy::Progress &progress)
 {
+    const QSqlDatabase db = shop.connection();
     if (onServer(db))
-        return runOnServer(db, scope, when, progress);
+        return runOnServer(shop, scope, when, progress);
     Result result;
     result.backupPath = backupPathFor(databasePath, when);
 
@@ -127,7 +128,7 @@ DataCleanup::Result DataCleanup::run(QSqlDatabase db, const QString &databasePat
         return result;
     }
 
-    Transaction tx(db);
+    Transaction tx(shop);
     if (!tx.isActive()) {
         result.error = QStringLiteral("数据没有删除：%1").arg(tx.lastError());
         return result;
@@ -159,9 +160,10 @@ DataCleanup::Result DataCleanup::run(QSqlDatabase db, const QString &databasePat
     return result;
 }
 
-DataCleanup::Result DataCleanup::runOnServer(QSqlDatabase db, Scope scope, const QDateTime &when,
+DataCleanup::Result DataCleanup::runOnServer(const Shop &shop, Scope scope, const QDateTime &when,
                                              const ShopCopy::Progress &progress)
 {
+    const QSqlDatabase db = shop.connection();
     // The tills go on selling while the copy is written: it is one snapshot,
     // and what it holds is known by each table's last row in it (every
     // writer of a table numbers its rows under the table's lock, so a row
@@ -174,7 +176,7 @@ DataCleanup::Result DataCleanup::runOnServer(QSqlDatabase db, Scope scope, const
     const QStringList tables = tablesOf(scope);
     QStringList lastRows;
     {
-        Transaction snapshot(db);
+        Transaction snapshot(shop);
         QSqlQuery q(db);
         if (!snapshot.isActive() ||
             !q.exec(QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY"))) {
@@ -198,7 +200,7 @@ DataCleanup::Result DataCleanup::runOnServer(QSqlDatabase db, Scope scope, const
         }
     } // the snapshot ends, read only: nothing to undo
 
-    Transaction tx(db);
+    Transaction tx(shop);
     QSqlQuery q(db);
     QStringList statements = {QStringLiteral("LOCK TABLE %1 IN ACCESS EXCLUSIVE MODE").arg(tables.join(u", "))};
     for (int i = 0; i < tables.size(); ++i) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shop/shop.h"
 #include "shop/shopcopy.h"
 
 #include <QDateTime>
@@ -33,11 +34,11 @@ public:
     static QString backupPathFor(const QString &databasePath, const QDateTime &when);
 
     // `progress` follows the server's copy (the file's copy is one step).
-    static Result run(QSqlDatabase db, const QString &databasePath, Scope scope,
+    static Result run(const Shop &shop, const QString &databasePath, Scope scope,
                       const QDateTime &when = QDateTime::currentDateTime(), const ShopCopy::Progress &progress = {});
 
 private:
     // On the server the copy is the server's shop in a new file in the
     // directory the program runs in, named as on the file.
-    static Result runOnServer(QSqlDatabase db, Scope scope, const QDateTime &when, const ShopCopy::Progress &progress);
+    static Result runOnServer(const Shop &shop, Scope scope, const QDateTime &when, const ShopCopy::Progress &progress);
 };

@@ -72,7 +72,7 @@ CloseReport CloseReport::of(const CloseFigures &f)
     return r;
 }
 
-DayClose::DayClose(QSqlDatabase db) : m_db(std::move(db)), m_till(Database::tillOf(m_db)) { }
+DayClose::DayClose(Shop shop) : m_shop(std::move(shop)), m_db(m_shop.connection()), m_till(m_shop.till()) { }
 
 std::optional<std::optional<DayClose::OpenRow>> DayClose::openRow() const
 {
@@ -176,7 +176,7 @@ std::optional<qint64> nextCloseId(const QSqlDatabase &db, QString *error)
 
 bool DayClose::open(Money opening)
 {
-    Transaction tx(m_db);
+    Transaction tx(m_shop);
     if (!tx.isActive() || !tx.lockForNumbering(QStringLiteral("rijie"))) {
         m_error = tx.lastError();
         return false;
@@ -216,12 +216,12 @@ std::optional<CloseFigures> DayClose::close(Money counted, const QUuid &token)
     // The figures, the close and its tickets in one transaction: whole or
     // not at all, and no ticket of this till in between (it is this program).
     m_noOpeningNeeded = false;
-    Transaction tx(m_db);
+    Transaction tx(m_shop);
     if (!tx.isActive() || !tx.lockForNumbering(QStringLiteral("rijie"))) {
         m_error = tx.lastError();
         return std::nullopt;
     }
-    const bool tokened = onServer(m_db) && !token.isNull();
+    const bool tokened = m_shop.onServer() && !token.isNull();
     const QString tokenText = token.toString(QUuid::WithoutBraces);
     if (tokened) {
         QSqlQuery t(m_db);

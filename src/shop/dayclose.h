@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shop/shop.h"
 #include "shop/money.h"
 #include "shop/payment.h"
 
@@ -53,7 +54,7 @@ struct CloseReport
 class DayClose
 {
 public:
-    explicit DayClose(QSqlDatabase db);
+    explicit DayClose(Shop shop);
 
     // The figures of this till's open period; nothing, with lastError, on a
     // database error.
@@ -89,6 +90,7 @@ private:
     // The closes of rijie that `where` picks (no condition: all), newest first.
     std::optional<QVector<CloseFigures>> closes(const QString &where, const QVariantList &values) const;
 
+    Shop m_shop;
     QSqlDatabase m_db;
     int m_till;
     mutable QString m_error;

@@ -49,8 +49,9 @@ QString DaySales::text(const Line &line, int column)
     }
 }
 
-bool DaySales::fill(QSqlDatabase db, QDate day, QVector<Line> *lines, Totals *totals, QString *error)
+bool DaySales::fill(const Shop &shop, QDate day, QVector<Line> *lines, Totals *totals, QString *error)
 {
+    const QSqlDatabase db = shop.connection();
     *totals = Totals();
     lines->clear();
     // The day is [00:00:00, next day 00:00:00): a sale at 23:59:59 is its own
@@ -104,9 +105,10 @@ bool DaySales::fill(QSqlDatabase db, QDate day, QVector<Line> *lines, Totals *to
     return true;
 }
 
-std::optional<bool> DaySales::deleteLine(QSqlDatabase db, const StoredLine &line, QString *error)
+std::optional<bool> DaySales::deleteLine(const Shop &shop, const StoredLine &line, QString *error)
 {
-    if (const QString problem = Database::fileProblem(db); !problem.isEmpty()) {
+    const QSqlDatabase db = shop.connection();
+    if (const QString problem = shop.fileProblem(); !problem.isEmpty()) {
         *error = problem;
         return std::nullopt;
     }

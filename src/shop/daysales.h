@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shop/shop.h"
 #include "shop/money.h"
 
 #include <QDate>
@@ -52,9 +53,9 @@ public:
     static QString text(const Line &line, int column);
 
     // The day's lines in stored order, with the totals. False on a database error.
-    static bool fill(QSqlDatabase db, QDate day, QVector<Line> *lines, Totals *totals, QString *error);
+    static bool fill(const Shop &shop, QDate day, QVector<Line> *lines, Totals *totals, QString *error);
 
     // Deletes the sale line if it is still stored as listed. Returns whether
     // a row was deleted; nothing on a database error.
-    static std::optional<bool> deleteLine(QSqlDatabase db, const StoredLine &line, QString *error);
+    static std::optional<bool> deleteLine(const Shop &shop, const StoredLine &line, QString *error);
 };

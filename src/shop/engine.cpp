@@ -22,6 +22,13 @@ pg_conn *serverHandleOf(const QSqlDatabase &db)
     return *static_cast<pg_conn *const *>(v.constData());
 }
 
+sqlite3 *fileHandleOf(const QSqlDatabase &db)
+{
+    const QVariant v = db.isOpen() && db.driver() ? db.driver()->handle() : QVariant();
+    return v.isValid() && qstrcmp(v.typeName(), "sqlite3*") == 0 ? *static_cast<sqlite3 *const *>(v.constData())
+                                                                 : nullptr;
+}
+
 void readOnce(QSqlQuery &query, const QSqlDatabase &db)
 {
     query.setForwardOnly(!onServer(db));

@@ -5,6 +5,7 @@ class QSqlError;
 class QString;
 class QSqlQuery;
 struct pg_conn;
+struct sqlite3;
 
 // The two engines under the shop's data: the embedded file (one till) and
 // the PostgreSQL server shared by several tills. Where a statement differs
@@ -20,6 +21,8 @@ inline bool onServer(const QSqlDatabase &db)
 // libpq's own handle of an open server connection, for what Qt's driver does
 // not offer (COPY, cancelling a running statement); null for anything else.
 pg_conn *serverHandleOf(const QSqlDatabase &db);
+// SQLite's own handle of an open file connection; null for anything else.
+sqlite3 *fileHandleOf(const QSqlDatabase &db);
 
 // A read that goes through its rows once. On the file it is forward-only
 // (no copy of the rows is kept); on the server Qt's driver would then fetch

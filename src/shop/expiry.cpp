@@ -188,8 +188,9 @@ QString ExpiryFigures::text(const Row &row, int column)
     }
 }
 
-ExpiryFigures ExpiryFigures::compute(const QSqlDatabase &db, QDate today, int days)
+ExpiryFigures ExpiryFigures::compute(const Shop &shop, QDate today, int days)
 {
+    const QSqlDatabase db = shop.connection();
     ExpiryFigures f;
     if (!onServer(db)) {
         if (CodeFacts::settled(computeOnFile(f, db, today, today.addDays(days)), f))

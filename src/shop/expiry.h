@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shop/shop.h"
 #include <QDate>
 #include <QList>
 #include <QSqlDatabase>
@@ -33,5 +34,5 @@ struct ExpiryFigures
     static QString text(const Row &row, int column);
 
     // The parts of every code's stock that expire by today + days.
-    static ExpiryFigures compute(const QSqlDatabase &db, QDate today, int days);
+    static ExpiryFigures compute(const Shop &shop, QDate today, int days);
 };

@@ -7,7 +7,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
-GoodsCatalogue::GoodsCatalogue(QSqlDatabase db) : m_db(std::move(db)) { }
+GoodsCatalogue::GoodsCatalogue(Shop shop) : m_shop(std::move(shop)), m_db(m_shop.connection()) { }
 
 std::optional<bool> GoodsCatalogue::isEmpty() const
 {
@@ -82,13 +82,13 @@ GoodsCatalogue::Lookup GoodsCatalogue::lookup(const QString &code) const
     // A server connection lost (a restart, a cable) is opened again and the
     // lookup asked once more; a server still away is reported in plain words.
     QString lost;
-    switch (Database::recover(m_db, &lost)) {
-    case Database::Recovery::NotLost:
+    switch (m_shop.recover(&lost)) {
+    case Shop::Recovery::NotLost:
         return found;
-    case Database::Recovery::Lost:
+    case Shop::Recovery::Lost:
         m_error = Database::connectionLost(lost);
         return found;
-    case Database::Recovery::Reconnected:
+    case Shop::Recovery::Reconnected:
         return lookupOnce(code);
     }
     return found;

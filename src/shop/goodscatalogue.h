@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shop/shop.h"
 #include "shop/money.h"
 
 #include <QSqlDatabase>
@@ -13,7 +14,7 @@
 class GoodsCatalogue
 {
 public:
-    explicit GoodsCatalogue(QSqlDatabase db);
+    explicit GoodsCatalogue(Shop shop);
 
     struct Purchases
     {
@@ -50,6 +51,7 @@ private:
     std::optional<bool> exists(const char *sql, const QString &code) const;
     Lookup lookupOnce(const QString &code) const;
 
+    Shop m_shop;
     QSqlDatabase m_db;
     mutable QString m_error;
 };

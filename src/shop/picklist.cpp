@@ -7,9 +7,10 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
-PickList::Added PickList::add(QSqlDatabase db, const QString &name, QString *error)
+PickList::Added PickList::add(const Shop &shop, const QString &name, QString *error)
 {
-    Transaction tx(db);
+    const QSqlDatabase db = shop.connection();
+    Transaction tx(shop);
     QSqlQuery q(db);
     auto failed = [&](const QString &why) {
         *error = why;
@@ -32,8 +33,9 @@ PickList::Added PickList::add(QSqlDatabase db, const QString &name, QString *err
     return Added::Added;
 }
 
-std::optional<QStringList> PickList::names(QSqlDatabase db, QString *error)
+std::optional<QStringList> PickList::names(const Shop &shop, QString *error)
 {
+    const QSqlDatabase db = shop.connection();
     QSqlQuery q(db);
     if (!q.exec(QStringLiteral("SELECT kuaijie FROM kuaijie ORDER BY rowid"))) {
         *error = problemText(q.lastError());
@@ -45,9 +47,10 @@ std::optional<QStringList> PickList::names(QSqlDatabase db, QString *error)
     return all;
 }
 
-PickList::Removed PickList::remove(QSqlDatabase db, const QString &name, QString *error)
+PickList::Removed PickList::remove(const Shop &shop, const QString &name, QString *error)
 {
-    if (const QString problem = Database::fileProblem(db); !problem.isEmpty()) {
+    const QSqlDatabase db = shop.connection();
+    if (const QString problem = shop.fileProblem(); !problem.isEmpty()) {
         *error = problem;
         return Removed::Failed;
     }

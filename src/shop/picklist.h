@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shop/shop.h"
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
@@ -15,14 +16,14 @@ inline constexpr qint64 LastId = 32767;
 enum class Added { Added, Full, Failed };
 // Appends a name under the next id, taken and written in one transaction,
 // so two back offices never give one id twice.
-Added add(QSqlDatabase db, const QString &name, QString *error);
+Added add(const Shop &shop, const QString &name, QString *error);
 
 // The names in stored order, duplicates included; nothing, with the reason,
 // when they cannot be read.
-std::optional<QStringList> names(QSqlDatabase db, QString *error);
+std::optional<QStringList> names(const Shop &shop, QString *error);
 
 // Removes the first stored entry with exactly this name.
 enum class Removed { Removed, Missing, Failed };
-Removed remove(QSqlDatabase db, const QString &name, QString *error);
+Removed remove(const Shop &shop, const QString &name, QString *error);
 
 } // namespace PickList

@@ -18,7 +18,7 @@ const QStringList Captions = {QStringLiteral("货号"),     QStringLiteral("货�
                               QStringLiteral("进货日期"), QStringLiteral("过期日期")};
 } // namespace
 
-PurchaseList::PurchaseList(QSqlDatabase db, QObject *parent) : QAbstractTableModel(parent), m_db(std::move(db)) { }
+PurchaseList::PurchaseList(Shop shop, QObject *parent) : QAbstractTableModel(parent), m_shop(std::move(shop)), m_db(m_shop.connection()) { }
 
 namespace {
 const QString Forward = QStringLiteral("jinhuo.rowid, name.rowid");
@@ -32,8 +32,9 @@ PurchaseList::~PurchaseList()
         m_pendingCount.wait();
 }
 
-qint64 PurchaseList::countRows(QSqlDatabase db, QString *error)
+qint64 PurchaseList::countRows(const Shop &shop, QString *error)
 {
+    const QSqlDatabase db = shop.connection();
     // The kept facts of the file know the rows of each code, so years of
     // purchases are not counted again while they stay as they are.
     if (!onServer(db)) {
@@ -84,7 +85,7 @@ bool PurchaseList::reload()
                 db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=5000"));
                 QString ignored;
                 if (db.open())
-                    count = countRows(db, &ignored);
+                    count = countRows(Shop::of(db), &ignored);
                 db.close();
             }
             QSqlDatabase::removeDatabase(name);
@@ -235,7 +236,7 @@ void PurchaseList::fetchMore(const QModelIndex &parent)
     // rows, every row is there to scroll to.
     qint64 count = m_pendingCount.valid() ? m_pendingCount.get() : -1;
     if (count < 0)
-        count = countRows(m_db, &m_error);
+        count = countRows(m_shop, &m_error);
     if (count < 0) {
         m_counted = true;
         return;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shop/shop.h"
 #include <QAbstractTableModel>
 #include <QHash>
 #include <QSqlDatabase>
@@ -28,7 +29,7 @@ public:
         QString code;
     };
 
-    explicit PurchaseList(QSqlDatabase db, QObject *parent = nullptr);
+    explicit PurchaseList(Shop shop, QObject *parent = nullptr);
     ~PurchaseList() override;
 
     // Starts again from the first row (the grid shows the table as it now stands).
@@ -49,10 +50,11 @@ public:
 private:
     const Row *cachedRow(int row) const;
     bool readPage(int page) const;
-    static qint64 countRows(QSqlDatabase db, QString *error);
+    static qint64 countRows(const Shop &shop, QString *error);
     bool query(const QString &where, const QString &order, const QVariantList &values, int limit, qint64 offset,
                QVector<Row> *rows) const;
 
+    Shop m_shop;
     QSqlDatabase m_db;
     int m_count = 0;        // rows the grid has
     bool m_counted = false; // m_count is all rows of the join

@@ -12,7 +12,7 @@
 bool PurchaseStore::add(const Purchase &p)
 {
     // The new id and the row go in together: no other writer gets between.
-    Transaction tx(m_db);
+    Transaction tx(m_shop);
     if (!tx.lockForNumbering(QStringLiteral("jinhuo"))) {
         m_error = tx.lastError();
         return false;
@@ -50,7 +50,7 @@ bool PurchaseStore::add(const Purchase &p)
 
 std::optional<PurchaseStore::Removal> PurchaseStore::remove(qint64 rowid, qint64 id, const QString &code)
 {
-    GoodsCatalogue catalogue(m_db);
+    GoodsCatalogue catalogue(m_shop);
     const auto sold = catalogue.isSold(code);
     if (!sold) {
         m_error = catalogue.lastError();
@@ -58,7 +58,7 @@ std::optional<PurchaseStore::Removal> PurchaseStore::remove(qint64 rowid, qint64
     }
     if (*sold)
         return Removal::GoodsSold;
-    if (const QString problem = Database::fileProblem(m_db); !problem.isEmpty()) {
+    if (const QString problem = m_shop.fileProblem(); !problem.isEmpty()) {
         m_error = problem;
         return std::nullopt;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shop/shop.h"
 #include "shop/money.h"
 
 #include <QDate>
@@ -14,7 +15,7 @@
 class PurchaseStore
 {
 public:
-    explicit PurchaseStore(QSqlDatabase db) : m_db(std::move(db)) { }
+    explicit PurchaseStore(Shop shop) : m_shop(std::move(shop)), m_db(m_shop.connection()) { }
 
     struct Purchase
     {
@@ -37,6 +38,7 @@ public:
     QString lastError() const { return m_error; }
 
 private:
+    Shop m_shop;
     QSqlDatabase m_db;
     QString m_error;
 };

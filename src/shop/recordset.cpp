@@ -58,9 +58,9 @@ QVariant normalised(Schema::ColumnKind kind, const QVariant &v)
 
 RecordSet::RecordSet(QObject *parent) : QObject(parent) { }
 
-RecordSet::RecordSet(QSqlDatabase db, const QString &source, const QVariantList &bindings, QObject *parent)
+RecordSet::RecordSet(Shop shop, const QString &source, const QVariantList &bindings, QObject *parent)
     : QObject(parent)
-    , m_db(std::move(db))
+    , m_shop(std::move(shop)), m_db(m_shop.connection())
     , m_inMemory(false)
     , m_source(source)
     , m_bindings(bindings)
@@ -110,7 +110,7 @@ bool RecordSet::requery()
 
 bool RecordSet::load()
 {
-    const bool server = onServer(m_db);
+    const bool server = m_shop.onServer();
     const SourcePlan plan = planSource(m_source, server);
     Read read;
     const QString error = server ? readThroughDriver(m_db, plan.sql, m_bindings, read)
@@ -286,12 +286,12 @@ bool RecordSet::flush()
         m_pendingNew = m_dirty = false;
         return true;
     }
-    if (const QString problem = Database::fileProblem(m_db); !problem.isEmpty())
+    if (const QString problem = m_shop.fileProblem(); !problem.isEmpty())
         return fail(problem);
     Row &row = m_rows[m_pos];
     QSqlQuery q(m_db);
     // The server tells the new row's rowid itself; SQLite's driver knows it.
-    const bool server = onServer(m_db);
+    const bool server = m_shop.onServer();
     QStringList names;
     for (const Column &col : std::as_const(m_columns))
         names.append(QStringLiteral("\"%1\"").arg(col.name));
@@ -325,7 +325,7 @@ bool RecordSet::deleteCurrent()
     if (stored) {
         if (m_baseTable.isEmpty())
             return fail(QStringLiteral("记录集只读（%1），不能删除行。").arg(m_source));
-        if (const QString problem = Database::fileProblem(m_db); !problem.isEmpty())
+        if (const QString problem = m_shop.fileProblem(); !problem.isEmpty())
             return fail(problem);
         QSqlQuery q(m_db);
         q.prepare(QStringLiteral("DELETE FROM \"%1\" WHERE rowid=?").arg(m_baseTable));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shop/shop.h"
 #include "shop/schema.h"
 
 #include <QObject>
@@ -31,7 +32,7 @@ public:
     explicit RecordSet(QObject *parent = nullptr);
     // A record set on the database. `source` is a table name or a SELECT; values
     // are bound to its `?` placeholders, never pasted into it. Call open().
-    RecordSet(QSqlDatabase db, const QString &source, const QVariantList &bindings = {}, QObject *parent = nullptr);
+    RecordSet(Shop shop, const QString &source, const QVariantList &bindings = {}, QObject *parent = nullptr);
     ~RecordSet() override;
 
     void appendColumn(const QString &name, Schema::ColumnKind kind);
@@ -120,6 +121,7 @@ private:
     void setPosition(int pos);
     bool fail(const QString &error);
 
+    Shop m_shop;
     QSqlDatabase m_db;
     bool m_inMemory = true;
     QString m_source;

@@ -71,7 +71,7 @@ QVariant columnValue(sqlite3_stmt *stmt, int i)
 QString readThroughSqlite(const QSqlDatabase &db, const QString &source, const QVariantList &bindings,
                           RecordSet::Read &read)
 {
-    sqlite3 *handle = Database::handleOf(db);
+    sqlite3 *handle = fileHandleOf(db);
     if (!handle)
         return QStringLiteral("数据库没有打开。");
     sqlite3_stmt *stmt = nullptr;

@@ -13,8 +13,9 @@
 
 namespace MinimumStock {
 
-std::optional<std::optional<qint64>> of(const QSqlDatabase &db, const QString &code, QString *error)
+std::optional<std::optional<qint64>> of(const Shop &shop, const QString &code, QString *error)
 {
+    const QSqlDatabase db = shop.connection();
     QSqlQuery q(db);
     q.prepare(QStringLiteral("SELECT shuliang FROM zuidi WHERE code = ? ORDER BY rowid DESC LIMIT 1"));
     q.addBindValue(code);
@@ -27,9 +28,10 @@ std::optional<std::optional<qint64>> of(const QSqlDatabase &db, const QString &c
     return std::optional<qint64>(q.value(0).toLongLong());
 }
 
-bool set(const QSqlDatabase &db, const QString &code, std::optional<qint64> minimum, QString *error)
+bool set(const Shop &shop, const QString &code, std::optional<qint64> minimum, QString *error)
 {
-    Transaction tx(db);
+    const QSqlDatabase db = shop.connection();
+    Transaction tx(shop);
     QSqlQuery q(db);
     if (!tx.isActive()) {
         *error = tx.lastError();
@@ -94,8 +96,9 @@ QString ReorderFigures::text(const Row &row, int column)
     }
 }
 
-ReorderFigures ReorderFigures::compute(const QSqlDatabase &db, QDate today)
+ReorderFigures ReorderFigures::compute(const Shop &shop, QDate today)
 {
+    const QSqlDatabase db = shop.connection();
     ReorderFigures f;
     auto fail = [&f](const QSqlQuery &q) {
         f.ok = false;

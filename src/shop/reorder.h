@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shop/shop.h"
 #include <QDate>
 #include <QList>
 #include <QSqlDatabase>
@@ -14,9 +15,9 @@ namespace MinimumStock {
 
 // The minimum of a code; an empty inner value when none is set. Nothing,
 // with `error`, when it cannot be read.
-std::optional<std::optional<qint64>> of(const QSqlDatabase &db, const QString &code, QString *error);
+std::optional<std::optional<qint64>> of(const Shop &shop, const QString &code, QString *error);
 // Sets the minimum (or, with none, takes it away) in one transaction.
-bool set(const QSqlDatabase &db, const QString &code, std::optional<qint64> minimum, QString *error);
+bool set(const Shop &shop, const QString &code, std::optional<qint64> minimum, QString *error);
 
 } // namespace MinimumStock
 
@@ -41,5 +42,5 @@ struct ReorderFigures
     static constexpr int ManyMinimums = 100;
     static QStringList captions();
     static QString text(const Row &row, int column);
-    static ReorderFigures compute(const QSqlDatabase &db, QDate today);
+    static ReorderFigures compute(const Shop &shop, QDate today);
 };

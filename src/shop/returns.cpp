@@ -58,8 +58,9 @@ Money share(Money amount, qint64 part, qint64 whole)
 
 } // namespace
 
-std::optional<QList<SoldLine>> ticketLines(const QSqlDatabase &db, qint64 number, QString *error)
+std::optional<QList<SoldLine>> ticketLines(const Shop &shop, qint64 number, QString *error)
 {
+    const QSqlDatabase db = shop.connection();
     QSqlQuery q(db);
     readOnce(q, db);
     q.prepare(soldLinesSql(false));
@@ -74,9 +75,10 @@ std::optional<QList<SoldLine>> ticketLines(const QSqlDatabase &db, qint64 number
     return lines;
 }
 
-std::optional<QList<SoldTicket>> ticketsOf(const QSqlDatabase &db, qint64 number, QString *error)
+std::optional<QList<SoldTicket>> ticketsOf(const Shop &shop, qint64 number, QString *error)
 {
-    const auto lines = ticketLines(db, number, error);
+    const QSqlDatabase db = shop.connection();
+    const auto lines = ticketLines(shop, number, error);
     if (!lines)
         return std::nullopt;
     using K = Schema::ColumnKind;
@@ -165,8 +167,9 @@ SoldLine basisOf(const TicketLine &returned)
     return l;
 }
 
-QString checkLeft(const QSqlDatabase &db, const QList<TicketLine> &lines)
+QString checkLeft(const Shop &shop, const QList<TicketLine> &lines)
 {
+    const QSqlDatabase db = shop.connection();
     // Each original line as stored now, read once; the ticket's returns of it
     // are then walked in their order, each after the units before it.
     using Key = std::pair<qint64, qint64>;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shop/shop.h"
 #include "shop/money.h"
 #include "shop/ticket.h"
 
@@ -43,12 +44,12 @@ struct SoldTicket
 // The sale lines (quantity above zero) of ticket `number` in stored order,
 // with what was returned from each; an empty list when there are none.
 // Nothing, with `error`, when the file cannot be read.
-std::optional<QList<SoldLine>> ticketLines(const QSqlDatabase &db, qint64 number, QString *error);
+std::optional<QList<SoldLine>> ticketLines(const Shop &shop, qint64 number, QString *error);
 
 // The stored tickets of `number`, the oldest first: after a cleanup, or in
 // data of another tool, several tickets may share a number. A ticket's lines
 // are stored together; its time and till are those of its payment.
-std::optional<QList<SoldTicket>> ticketsOf(const QSqlDatabase &db, qint64 number, QString *error);
+std::optional<QList<SoldTicket>> ticketsOf(const Shop &shop, qint64 number, QString *error);
 
 // What `units` more units of `line` give back when `before` units of it were
 // returned already: the line's amount shared out in cents, so that the
@@ -64,7 +65,7 @@ SoldLine basisOf(const TicketLine &returned);
 // line stays within what is left of its original line and is priced after
 // the units stored as returned before it, otherwise the cashier's message
 // (or the database's error).
-QString checkLeft(const QSqlDatabase &db, const QList<TicketLine> &lines);
+QString checkLeft(const Shop &shop, const QList<TicketLine> &lines);
 
 // The cashier's messages.
 QString unknownTicket(qint64 number);

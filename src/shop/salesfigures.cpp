@@ -299,8 +299,9 @@ bool computeOnServer(SalesFigures &f, const QSqlDatabase &db, QDate first, QDate
 
 } // namespace
 
-SalesFigures SalesFigures::compute(QSqlDatabase db, QDate first, QDate last)
+SalesFigures SalesFigures::compute(const Shop &shop, QDate first, QDate last)
 {
+    const QSqlDatabase db = shop.connection();
     SalesFigures f;
     if (!onServer(db)) {
         if (CodeFacts::settled(computeOnFile(f, db, first, last), f)) {

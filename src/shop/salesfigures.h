@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shop/shop.h"
 #include "shop/money.h"
 
 #include <QDate>
@@ -50,5 +51,5 @@ struct SalesFigures
 
     // Sale lines stamped strictly after the first moment of `first` and
     // strictly before the first moment of the day after `last`.
-    static SalesFigures compute(QSqlDatabase db, QDate first, QDate last);
+    static SalesFigures compute(const Shop &shop, QDate first, QDate last);
 };

@@ -17,13 +17,13 @@ namespace {
 
 // One kept statement of the file run once with its values: integers, texts
 // or NULL (an invalid QVariant). Empty, or the error.
-QString insertOnce(const QSqlDatabase &db, const char *sql, std::initializer_list<QVariant> values)
+QString insertOnce(const Shop &shop, const char *sql, std::initializer_list<QVariant> values)
 {
-    sqlite3_stmt *stmt = Database::keptStatement(db, sql);
-    sqlite3 *handle = Database::handleOf(db);
+    sqlite3_stmt *stmt = shop.kept(sql);
+    sqlite3 *handle = shop.fileHandle();
     if (!stmt)
         return handle ? QString::fromUtf8(sqlite3_errmsg(handle)) : QStringLiteral("没有打开的数据库连接。");
-    const Database::KeptUse use{stmt};
+    const Shop::KeptUse use{stmt};
     int column = 1;
     for (const QVariant &v : values) {
         if (!v.isValid() || v.isNull()) {
@@ -40,7 +40,7 @@ QString insertOnce(const QSqlDatabase &db, const char *sql, std::initializer_lis
 }
 
 // The tuihuo rows of the ticket's returned lines and its fukuan row, on the file.
-QString storeReturnsAndPayment(const QSqlDatabase &db, qint64 ticketNumber, qint64 firstId,
+QString storeReturnsAndPayment(const Shop &shop, qint64 ticketNumber, qint64 firstId,
                                const QList<TicketLine> &lines, const SalesStore::PaymentRow &payment)
 {
     using K = Schema::ColumnKind;
@@ -49,17 +49,17 @@ QString storeReturnsAndPayment(const QSqlDatabase &db, qint64 ticketNumber, qint
         if (!l.isReturn())
             continue;
         if (const QString problem =
-                insertOnce(db,
+                insertOnce(shop,
                            "INSERT INTO tuihuo (id, danjuhao, code, shuliang, yuandanjuhao, yuanid) "
                            "VALUES (?, ?, ?, ?, ?, ?)",
                            {firstId + i, ticketNumber, l.code, -qint64(l.quantity), l.returnOfTicket, l.returnOfLine});
             !problem.isEmpty())
             return problem;
     }
-    return insertOnce(db,
+    return insertOnce(shop,
                       "INSERT INTO fukuan (danjuhao, till, fangshi, hangshu, xiaoshoue, tuihuoe, shoukuan, "
                       "zhaoling, dt) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)",
-                      {ticketNumber, Database::tillOf(db), payment.method, payment.lines,
+                      {ticketNumber, shop.till(), payment.method, payment.lines,
                        qlonglong(payment.sales.units()), qlonglong(payment.returns.units()),
                        qlonglong(payment.paid.units()), qlonglong(payment.change.units()),
                        Schema::toStorage(K::DateTime, payment.time)});
@@ -97,15 +97,15 @@ int storedTime(const QDateTime &t, char (&out)[20])
 
 } // namespace
 
-SalesStore::SalesStore(QSqlDatabase db) : m_db(std::move(db)), m_last(m_db) { }
+SalesStore::SalesStore(Shop shop) : m_shop(std::move(shop)), m_db(m_shop.connection()), m_last(m_db) { }
 
 std::optional<SalesStore::LastRow> SalesStore::lastRow(QString *error) const
 {
     // On the file, asked at every checkout through a kept statement; a last
     // row of whole numbers is read as it is, anything else as below.
     if (sqlite3_stmt *last =
-            Database::keptStatement(m_db, "SELECT id, danjuhao FROM xiaoshou ORDER BY rowid DESC LIMIT 1")) {
-        const Database::KeptUse use{last};
+            m_shop.kept("SELECT id, danjuhao FROM xiaoshou ORDER BY rowid DESC LIMIT 1")) {
+        const Shop::KeptUse use{last};
         const int step = sqlite3_step(last);
         if (step == SQLITE_DONE)
             return std::nullopt;
@@ -116,7 +116,7 @@ std::optional<SalesStore::LastRow> SalesStore::lastRow(QString *error) const
     // The statement is prepared once on the file; the server's connection may
     // be opened again, and with it every statement.
     QSqlQuery fresh(m_db);
-    QSqlQuery &q = onServer(m_db) ? fresh : m_last;
+    QSqlQuery &q = m_shop.onServer() ? fresh : m_last;
     if (q.lastQuery().isEmpty())
         q.prepare(QStringLiteral("SELECT id, danjuhao FROM xiaoshou ORDER BY rowid DESC LIMIT 1"));
     if (!q.exec()) {
@@ -172,20 +172,20 @@ SalesStore::Stored SalesStore::storeTicket(qint64 ticketNumber, const QList<Tick
                                            const std::optional<Payment> &payment)
 {
     const PaymentRow row = paymentRow(lines, payment);
-    if (!onServer(m_db))
+    if (!m_shop.onServer())
         return storeInFile(ticketNumber, lines, row);
     const QUuid ticket = token.isNull() ? QUuid::createUuid() : token;
     Stored result = storeOnServer(lines, ticket, row);
     if (result.ok)
         return result;
     QString lost;
-    switch (Database::recover(m_db, &lost)) {
-    case Database::Recovery::NotLost:
+    switch (m_shop.recover(&lost)) {
+    case Shop::Recovery::NotLost:
         return result;
-    case Database::Recovery::Lost:
+    case Shop::Recovery::Lost:
         result.error = notStoredWhileLost(lost);
         return result;
-    case Database::Recovery::Reconnected:
+    case Shop::Recovery::Reconnected:
         // The commit may have been carried out with its answer lost: the
         // token tells, and a second try could never store the ticket twice.
         return storeOnServer(lines, ticket, row);
@@ -203,7 +203,7 @@ SalesStore::Stored SalesStore::storeInFile(qint64 ticketNumber, const QList<Tick
 {
     Stored result;
     result.ticketNumber = ticketNumber;
-    Transaction tx(m_db);
+    Transaction tx(m_shop);
     if (!tx.isActive()) {
         result.error = tx.lastError();
         return result;
@@ -216,7 +216,7 @@ SalesStore::Stored SalesStore::storeInFile(qint64 ticketNumber, const QList<Tick
     }
     qint64 id = last ? last->id + 1 : 1;
     result.firstId = id;
-    if (const QString problem = Returns::checkLeft(m_db, lines); !problem.isEmpty()) {
+    if (const QString problem = Returns::checkLeft(m_shop, lines); !problem.isEmpty()) {
         result.error = problem;
         return result;
     }
@@ -224,14 +224,14 @@ SalesStore::Stored SalesStore::storeInFile(qint64 ticketNumber, const QList<Tick
     // The lines go in through SQLite's own interface and a statement kept
     // for the file: at 20 lines a ticket, the driver's per-row work would cost
     // more than the inserts themselves.
-    sqlite3_stmt *insert = Database::keptStatement(
-        m_db, "INSERT INTO xiaoshou (id, danjuhao, code, shuliang, shoujia, jine, dt) VALUES (?, ?, ?, ?, ?, ?, ?)");
+    sqlite3_stmt *insert = m_shop.kept(
+        "INSERT INTO xiaoshou (id, danjuhao, code, shuliang, shoujia, jine, dt) VALUES (?, ?, ?, ?, ?, ?, ?)");
     if (!insert) {
-        sqlite3 *handle = Database::handleOf(m_db);
+        sqlite3 *handle = m_shop.fileHandle();
         result.error = handle ? QString::fromUtf8(sqlite3_errmsg(handle)) : QStringLiteral("没有打开的数据库连接。");
         return result;
     }
-    const Database::KeptUse use{insert};
+    const Shop::KeptUse use{insert};
     for (const TicketLine &line : lines) {
         const QByteArray code = line.code.toUtf8();
         char timeText[20];
@@ -256,7 +256,7 @@ SalesStore::Stored SalesStore::storeInFile(qint64 ticketNumber, const QList<Tick
         }
         sqlite3_reset(insert);
     }
-    if (const QString problem = storeReturnsAndPayment(m_db, ticketNumber, result.firstId, lines, payment);
+    if (const QString problem = storeReturnsAndPayment(m_shop, ticketNumber, result.firstId, lines, payment);
         !problem.isEmpty()) {
         result.error = problem;
         return result;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shop/shop.h"
 #include "shop/payment.h"
 #include "shop/ticket.h"
 
@@ -14,7 +15,7 @@
 class SalesStore
 {
 public:
-    explicit SalesStore(QSqlDatabase db);
+    explicit SalesStore(Shop shop);
 
     struct LastRow
     {
@@ -73,6 +74,7 @@ private:
     // the payment and the token stored in one statement; the commit.
     Stored storeOnServer(const QList<TicketLine> &lines, const QUuid &token, const PaymentRow &payment);
 
+    Shop m_shop;
     QSqlDatabase m_db;
     // Prepared once: asked at every checkout.
     mutable QSqlQuery m_last;

@@ -23,7 +23,7 @@ namespace {
 bool addUpOnFile(const QSqlDatabase &db, QDate first, QDate last, const SalesFigures &grid,
                  const std::function<qsizetype(std::string_view)> &bucketOfDay, QList<std::pair<qint64, qint64>> &units)
 {
-    sqlite3 *handle = Database::handleOf(db);
+    sqlite3 *handle = fileHandleOf(db);
     sqlite3_stmt *stmt = nullptr;
     if (!handle || sqlite3_prepare_v2(handle,
                                       "SELECT rowid, code, shuliang, jine, dt FROM xiaoshou INDEXED BY "
@@ -132,8 +132,9 @@ QString SalesTrend::label(const Bucket &bucket) const
     return QString();
 }
 
-SalesTrend SalesTrend::compute(const QSqlDatabase &db, QDate first, QDate last, const SalesFigures &grid)
+SalesTrend SalesTrend::compute(const Shop &shop, QDate first, QDate last, const SalesFigures &grid)
 {
+    const QSqlDatabase db = shop.connection();
     SalesTrend t;
     t.step = stepFor(first, last);
     QHash<QDate, qsizetype> at;

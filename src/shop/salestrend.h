@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shop/shop.h"
 #include "shop/money.h"
 #include "shop/salesfigures.h"
 
@@ -33,5 +34,5 @@ struct SalesTrend
     static QDate bucketOf(QDate day, Step step);
     QString label(const Bucket &bucket) const;
 
-    static SalesTrend compute(const QSqlDatabase &db, QDate first, QDate last, const SalesFigures &grid);
+    static SalesTrend compute(const Shop &shop, QDate first, QDate last, const SalesFigures &grid);
 };

@@ -50,7 +50,7 @@ QString Database::addServerAddedTables(const QSqlDatabase &db)
         return QString();
     // Tills starting at once on an older shop: one adds the tables, the
     // others wait for it and then find them there.
-    Transaction tx(db);
+    Transaction tx(Shop::of(db));
     if (!tx.isActive())
         return tx.lastError();
     if (!q.exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1, %2)").arg(TillLocks).arg(AddedTablesLock)))
@@ -140,7 +140,7 @@ Database::Result Database::openServer(const ShopConfig &config)
         return {nullptr, Status::Unusable, QStringLiteral("无法使用%1：%2").arg(config.describe(), problem)};
     if (const QString problem = ServerFacts::ensure(db); !problem.isEmpty())
         return {nullptr, Status::Unusable, QStringLiteral("无法使用%1：%2").arg(config.describe(), problem)};
-    if (const QString problem = Settings(db).ensureRows(); !problem.isEmpty())
+    if (const QString problem = Settings(database->shop()).ensureRows(); !problem.isEmpty())
         return {nullptr, Status::Unusable, QStringLiteral("无法使用%1：%2").arg(config.describe(), problem)};
     Result r;
     r.database = std::move(database);

@@ -301,7 +301,7 @@ QString addLaterParts(const QSqlDatabase &db)
     if (!lacks)
         return QString();
     {
-        Transaction tx(db);
+        Transaction tx(Shop::of(db));
         if (!tx.isActive())
             return tx.lastError();
         if (!q.exec(QStringLiteral("SET LOCAL client_min_messages = warning")) ||
@@ -331,7 +331,7 @@ QString ServerFacts::ensure(const QSqlDatabase &db)
         return error.isEmpty() ? addLaterParts(db) : error;
     // The tables are locked as the tills lock them for a checkout; a second
     // program that waited here finds the table made and leaves it.
-    Transaction tx(db);
+    Transaction tx(Shop::of(db));
     if (!tx.isActive())
         return tx.lastError();
     if (!q.exec(QStringLiteral("LOCK TABLE name, jinhuo, xiaoshou IN SHARE ROW EXCLUSIVE MODE")))

@@ -119,7 +119,7 @@ SalesStore::Stored SalesStore::storeOnServer(const QList<TicketLine> &lines, con
     result.ticketNumber = lastNumber + 1;
     // Returns are checked under the same lock: no other till stores a line
     // meanwhile, so no two returns give the same goods back.
-    if (const QString problem = Returns::checkLeft(m_db, lines); !problem.isEmpty()) {
+    if (const QString problem = Returns::checkLeft(m_shop, lines); !problem.isEmpty()) {
         result.error = problem;
         rollBack(conn);
         return result;
@@ -133,7 +133,7 @@ SalesStore::Stored SalesStore::storeOnServer(const QList<TicketLine> &lines, con
         return "$" + QByteArray::number(qulonglong(values.size()));
     };
     const QByteArray number = QByteArray::number(result.ticketNumber);
-    const QByteArray till = QByteArray::number(Database::tillOf(m_db));
+    const QByteArray till = QByteArray::number(m_shop.till());
     QByteArrayList parts;
     parts.append("INSERT INTO xiaoshou_token (token, danjuhao, till) VALUES (" + place(uuid) + ", " + place(number) +
                  ", " + place(till) + ")");

@@ -26,7 +26,7 @@ std::optional<QString> Settings::password() const
 
 bool Settings::setPassword(const QString &password)
 {
-    if (const QString problem = Database::fileProblem(m_db); !problem.isEmpty()) {
+    if (const QString problem = m_shop.fileProblem(); !problem.isEmpty()) {
         m_error = problem;
         return false;
     }
@@ -62,7 +62,7 @@ std::optional<QString> Settings::receiptHeader() const
 bool Settings::setReceiptHeader(const QString &header)
 {
     // The transaction checks first that the file is still the one opened.
-    Transaction tx(m_db);
+    Transaction tx(m_shop);
     if (!tx.isActive()) {
         m_error = tx.lastError();
         return false;
@@ -116,7 +116,7 @@ QStringList Settings::receiptFooter() const
 // footer line are recreated with their first values when someone removed them.
 Settings::Appended Settings::appendFooterLine()
 {
-    Transaction tx(m_db);
+    Transaction tx(m_shop);
     QSqlQuery q(m_db);
     auto failed = [&](const QString &why) {
         m_error = why;
@@ -169,7 +169,7 @@ QString Settings::ensureRows()
     if (*headerRows > 0 && *footerRows > 0)
         return QString();
 
-    Transaction tx(m_db);
+    Transaction tx(m_shop);
     QSqlQuery ins(m_db);
     ins.prepare(QStringLiteral("INSERT INTO code (id, code, content) VALUES (?, NULL, ?)"));
     bool ok = tx.isActive();

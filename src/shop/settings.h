@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shop/shop.h"
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
@@ -12,7 +13,7 @@
 class Settings
 {
 public:
-    explicit Settings(QSqlDatabase db) : m_db(std::move(db)) { }
+    explicit Settings(Shop shop) : m_shop(std::move(shop)), m_db(m_shop.connection()) { }
 
     // The stored password (empty when the row holds none); nothing, with
     // lastError, when it cannot be read or the row is missing.
@@ -46,6 +47,7 @@ public:
     QString lastError() const { return m_error; }
 
 private:
+    Shop m_shop;
     QSqlDatabase m_db;
     mutable QString m_error;
 };

@@ -73,7 +73,7 @@ ShopCopy::Outcome ShopCopy::toServer(const QString &file, const ShopConfig &serv
         out.error = opened.message;
         return out;
     }
-    const QSqlDatabase source = opened.database->connection();
+    const QSqlDatabase source = opened.database->shop().connection();
     ServerConnection target(server);
     if (!target.error().isEmpty()) {
         out.error = target.error();
@@ -87,7 +87,7 @@ ShopCopy::Outcome ShopCopy::toServer(const QString &file, const ShopConfig &serv
         return out;
     };
 
-    Transaction transaction(db);
+    Transaction transaction(Shop::of(db));
     if (!transaction.isActive())
         return fail(transaction.lastError());
     QSqlQuery q(db);
@@ -179,7 +179,7 @@ ShopCopy::Outcome ShopCopy::fromServer(const ShopConfig &server, const QString &
         return out;
     }
     // One snapshot: the tills may go on selling meanwhile.
-    Transaction snapshot(db);
+    Transaction snapshot(Shop::of(db));
     QSqlQuery q(db);
     if (!snapshot.isActive() || !q.exec(QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY"))) {
         out.error = snapshot.isActive() ? problemText(q.lastError()) : snapshot.lastError();
@@ -212,11 +212,12 @@ ShopCopy::Outcome ShopCopy::writeFile(const QSqlDatabase &db, const QString &fil
         Database::Result created = Database::create(part);
         if (!created.database)
             return fail(created.message);
-        const QSqlDatabase target = created.database->connection();
+        const Shop targetShop = created.database->shop();
+        const QSqlDatabase target = targetShop.connection();
         QSqlQuery q(db);
         if (!q.exec(QStringLiteral("SET LOCAL DateStyle = ISO")))
             return fail(problemText(q.lastError()));
-        Transaction writing(target);
+        Transaction writing(targetShop);
         QSqlQuery w(target);
         // The new file's own settings rows give way to the shop's.
         if (!writing.isActive() || !w.exec(QStringLiteral("DELETE FROM code")))

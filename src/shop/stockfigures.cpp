@@ -82,8 +82,9 @@ bool computeOnServer(StockFigures &f, const QSqlDatabase &db)
 
 } // namespace
 
-StockFigures StockFigures::compute(QSqlDatabase db)
+StockFigures StockFigures::compute(const Shop &shop)
 {
+    const QSqlDatabase db = shop.connection();
     StockFigures f;
     if (!onServer(db)) {
         if (CodeFacts::settled(computeOnFile(f, db), f))

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shop/shop.h"
 #include "shop/money.h"
 
 #include <QList>
@@ -33,7 +34,7 @@ struct StockFigures
     bool ok = false;
     QString error;
 
-    static StockFigures compute(QSqlDatabase db);
+    static StockFigures compute(const Shop &shop);
     // The grid's column captions, one per field of a row in order (the
     // last two are the purchase price and the stock value).
     static QStringList captions();

@@ -1,6 +1,5 @@
 #include "shop/transaction.h"
 
-#include "shop/database.h"
 #include "shop/engine.h"
 
 #include <QSqlError>
@@ -13,23 +12,23 @@
 namespace {
 // BEGIN, COMMIT and ROLLBACK on the file's own connection through statements
 // kept for it (every sale runs them); nullopt elsewhere, where Qt runs them.
-std::optional<QString> runKept(const QSqlDatabase &db, const char *sql)
+std::optional<QString> runKept(const Shop &shop, const char *sql)
 {
-    sqlite3_stmt *stmt = Database::keptStatement(db, sql);
+    sqlite3_stmt *stmt = shop.kept(sql);
     if (!stmt)
         return std::nullopt;
-    const Database::KeptUse use{stmt};
+    const Shop::KeptUse use{stmt};
     if (sqlite3_step(stmt) == SQLITE_DONE)
         return QString();
     return QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(stmt)));
 }
 
 // Runs `sql`; empty when it succeeded, otherwise the error.
-QString run(const QSqlDatabase &db, const char *sql)
+QString run(const Shop &shop, const char *sql)
 {
-    if (const auto kept = runKept(db, sql))
+    if (const auto kept = runKept(shop, sql))
         return *kept;
-    QSqlQuery q(db);
+    QSqlQuery q(shop.connection());
     if (q.exec(QString::fromLatin1(sql)))
         return QString();
     // Never empty: an empty text would pass for success.
@@ -38,18 +37,18 @@ QString run(const QSqlDatabase &db, const char *sql)
 }
 } // namespace
 
-Transaction::Transaction(QSqlDatabase db) : m_db(std::move(db))
+Transaction::Transaction(Shop shop) : m_shop(std::move(shop))
 {
     // On the file the write lock is taken at once, so two writers never
     // deadlock halfway; the server takes its row and table locks as it goes.
-    m_error = run(m_db, onServer(m_db) ? "BEGIN" : "BEGIN IMMEDIATE");
+    m_error = run(m_shop, m_shop.onServer() ? "BEGIN" : "BEGIN IMMEDIATE");
     m_active = m_error.isEmpty();
     if (!m_active)
         return;
     // Nothing is written into a file that is no longer the shop's file.
-    if (const QString problem = Database::fileProblem(m_db); !problem.isEmpty()) {
+    if (const QString problem = m_shop.fileProblem(); !problem.isEmpty()) {
         m_error = problem;
-        run(m_db, "ROLLBACK");
+        run(m_shop, "ROLLBACK");
         m_active = false;
     }
 }
@@ -57,16 +56,16 @@ Transaction::Transaction(QSqlDatabase db) : m_db(std::move(db))
 Transaction::~Transaction()
 {
     if (m_active)
-        run(m_db, "ROLLBACK");
+        run(m_shop, "ROLLBACK");
 }
 
 bool Transaction::lockForNumbering(const QString &table)
 {
     if (!m_active)
         return false;
-    if (!onServer(m_db))
+    if (!m_shop.onServer())
         return true;
-    QSqlQuery q(m_db);
+    QSqlQuery q(m_shop.connection());
     if (!q.exec(QStringLiteral("LOCK TABLE %1 IN SHARE ROW EXCLUSIVE MODE").arg(table))) {
         m_error = problemText(q.lastError());
         return false;
@@ -78,11 +77,11 @@ bool Transaction::commit()
 {
     if (!m_active)
         return false;
-    if (const QString problem = Database::fileProblem(m_db); !problem.isEmpty()) {
+    if (const QString problem = m_shop.fileProblem(); !problem.isEmpty()) {
         m_error = problem;
         return false; // the destructor rolls back
     }
-    if (const QString failed = run(m_db, "COMMIT"); !failed.isEmpty()) {
+    if (const QString failed = run(m_shop, "COMMIT"); !failed.isEmpty()) {
         m_error = failed;
         return false; // the destructor rolls back
     }

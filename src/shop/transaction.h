@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QSqlDatabase>
+#include "shop/shop.h"
+
 #include <QString>
 
 // Writes that belong together: BEGIN IMMEDIATE at construction (a deferred
@@ -9,7 +10,7 @@
 class Transaction
 {
 public:
-    explicit Transaction(QSqlDatabase db);
+    explicit Transaction(Shop shop);
     ~Transaction();
     Transaction(const Transaction &) = delete;
     Transaction &operator=(const Transaction &) = delete;
@@ -24,7 +25,7 @@ public:
     QString lastError() const { return m_error; }
 
 private:
-    QSqlDatabase m_db;
+    Shop m_shop;
     bool m_active = false;
     QString m_error;
 };

@@ -19,15 +19,17 @@
 #include <libpq-fe.h>
 #include <sqlite3.h>
 
-WorkConnection::WorkConnection(const QSqlDatabase &source)
-    : m_driver(source.driverName())
-    , m_name(source.databaseName())
-    , m_host(source.hostName())
-    , m_user(source.userName())
-    , m_password(source.password())
-    , m_options(source.connectOptions())
-    , m_port(source.port())
-{ }
+WorkConnection::WorkConnection(const Shop &shop)
+{
+    const QSqlDatabase source = shop.connection();
+    m_driver = source.driverName();
+    m_name = source.databaseName();
+    m_host = source.hostName();
+    m_user = source.userName();
+    m_password = source.password();
+    m_options = source.connectOptions();
+    m_port = source.port();
+}
 
 WorkConnection::WorkConnection(const QString &path) : m_driver(QStringLiteral("QSQLITE")), m_name(path) { }
 
@@ -133,7 +135,7 @@ QThreadPool *WorkConnection::pool()
     return one;
 }
 
-void WorkConnection::run(const std::function<void(QSqlDatabase)> &work)
+void WorkConnection::run(const Work &work)
 {
     const bool sqlite = m_driver == QLatin1String("QSQLITE");
     if (sqlite) {
@@ -204,28 +206,28 @@ void WorkConnection::closeIdle(qint64 idleMilliseconds)
     kept.forgetIdle(idleMilliseconds);
 }
 
-void WorkConnection::runOn(QSqlDatabase db, const std::function<void(QSqlDatabase)> &work)
+void WorkConnection::runOn(QSqlDatabase db, const Work &work)
 {
     const bool sqlite = m_driver == QLatin1String("QSQLITE");
     if (db.isOpen() && (!sqlite || Database::addShopFunctions(db))) {
         {
             const std::lock_guard guard(m_lock);
             if (sqlite) {
-                m_handle = Database::handleOf(db);
+                m_handle = fileHandleOf(db);
             } else {
                 if (PGconn *conn = serverHandleOf(db))
                     m_cancel = PQgetCancel(conn);
             }
         }
         if (!m_interrupted)
-            work(db);
+            work(Shop::of(db));
         const std::lock_guard guard(m_lock);
         m_handle = nullptr;
         if (m_cancel)
             PQfreeCancel(m_cancel);
         m_cancel = nullptr;
     } else {
-        work(db);
+        work(Shop::of(db));
     }
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shop/shop.h"
+
 #include <QSqlDatabase>
 #include <QString>
 
@@ -17,8 +19,8 @@ struct pg_cancel;
 class WorkConnection
 {
 public:
-    // Takes where `source` is connected to, in the source's own thread.
-    explicit WorkConnection(const QSqlDatabase &source);
+    // Takes where `shop` is connected to, in the shop's own thread.
+    explicit WorkConnection(const Shop &shop);
     // The file at `path`.
     explicit WorkConnection(const QString &path);
     ~WorkConnection();
@@ -33,7 +35,8 @@ public:
     // was lost meanwhile is opened again and the work done once more. Work
     // runs on the pool's one thread, so its kept connections serve every
     // analysis; they are closed when the application ends.
-    void run(const std::function<void(QSqlDatabase)> &work);
+    using Work = std::function<void(const Shop &)>;
+    void run(const Work &work);
     static QThreadPool *pool();
     // On the pool's thread: closes the kept connections no work used for
     // `idleMilliseconds`, so that no server process waits for a till that is
@@ -46,7 +49,7 @@ public:
     bool isInterrupted() const { return m_interrupted; }
 
 private:
-    void runOn(QSqlDatabase db, const std::function<void(QSqlDatabase)> &work);
+    void runOn(QSqlDatabase db, const Work &work);
 
     QString m_driver, m_name, m_host, m_user, m_password, m_options;
     int m_port = -1;

@@ -160,7 +160,7 @@ private Q_SLOTS:
                 f.shop.addPurchase(QStringLiteral("B"), 1, Money::fromCents(100 * i));
                 QCOMPARE(run(), (QStringList{QStringLiteral("B%1").arg(i), QStringLiteral("¥%1.00").arg(i)}));
             }
-            QSqlQuery q(f.window->database().connection());
+            QSqlQuery q(f.window->database().shop().connection());
             QVERIFY(q.exec(QStringLiteral("SELECT pg_backend_pid()")) && q.next());
             const qint64 counter = q.value(0).toLongLong();
             f.shop.exec(QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
@@ -172,7 +172,7 @@ private Q_SLOTS:
             // The kept connection is closed once no work used it for a while
             // (here: for any time at all), not before; the next run opens one.
             auto workSessions = [&] {
-                QSqlQuery count(f.shop.db().connection());
+                QSqlQuery count(f.shop.db().shop().connection());
                 const bool ok = count.exec(QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE datname = "
                                                           "current_database() AND backend_type = 'client backend' "
                                                           "AND pid NOT IN (pg_backend_pid(), %1)")
@@ -264,15 +264,15 @@ private Q_SLOTS:
                 sawDialog = true;
         });
         watch.start(20);
-        QVERIFY(BackgroundWork::run(f.window, f.shop.db().connection(), QStringLiteral("quick"), [](QSqlDatabase) {}));
+        QVERIFY(BackgroundWork::run(f.window, f.shop.db().shop(), QStringLiteral("quick"), [](const Shop &) {}));
         QVERIFY(!sawDialog);
         // Past half a second the progress dialog comes up and the window is served.
         int served = 0;
         QTimer tick;
         QObject::connect(&tick, &QTimer::timeout, &tick, [&] { ++served; });
         tick.start(50);
-        QVERIFY(BackgroundWork::run(f.window, f.shop.db().connection(), QStringLiteral("slow"), [](QSqlDatabase db) {
-            QSqlQuery q(db);
+        QVERIFY(BackgroundWork::run(f.window, f.shop.db().shop(), QStringLiteral("slow"), [](const Shop &work) {
+            QSqlQuery q(work.connection());
             QThread::msleep(900);
             q.exec(QStringLiteral("SELECT COUNT(*) FROM xiaoshou"));
         }));
@@ -286,8 +286,8 @@ private Q_SLOTS:
         QElapsedTimer t;
         t.start();
         const bool finished =
-            BackgroundWork::run(f.window, f.shop.db().connection(), QStringLiteral("endless"), [](QSqlDatabase db) {
-                QSqlQuery q(db);
+            BackgroundWork::run(f.window, f.shop.db().shop(), QStringLiteral("endless"), [](const Shop &work) {
+                QSqlQuery q(work.connection());
                 // Minutes of work, unless interrupted.
                 q.exec(QStringLiteral(
                     "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2000000000) "
@@ -306,7 +306,7 @@ private Q_SLOTS:
                                    "INSERT INTO xiaoshou (id, danjuhao, code, shuliang, shoujia, jine, dt) "
                                    "SELECT i, i, printf('S%03d', i), i, 10000, i * 10000, '%1' FROM n")
                         .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd 00:00:01"))));
-        auto *dialog = new SalesAnalysisDialog(f.shop.db().connection(), f.window);
+        auto *dialog = new SalesAnalysisDialog(f.shop.db().shop(), f.window);
         auto *grid = dialog->findChild<QTableView *>(QStringLiteral("DataGrid1"));
         QCOMPARE(dialog->figures().rows.size(), 300);
         QCOMPARE(grid->model()->rowCount(), 256);
@@ -378,7 +378,7 @@ private Q_SLOTS:
         // Where the screen's own connection would be: to the held file.
         QSqlDatabase source = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("source"));
         source.setDatabaseName(shop.path());
-        auto *dialog = new SalesAnalysisDialog(source, &owner);
+        auto *dialog = new SalesAnalysisDialog(Shop::of(source), &owner);
         QVERIFY(cancelled);
         QCOMPARE(labels(dialog, {"Label9", "Label10", "Label11"}), strings({"0", "¥0.00", "¥0.00"}));
         delete dialog;
@@ -393,7 +393,7 @@ private Q_SLOTS:
     {
         CounterFixture f;
         f.shop.addSale(1, 1, QStringLiteral("B"), 12, Money::fromCents(1000));
-        auto *dialog = new InventoryDialog(f.shop.db().connection(), f.window);
+        auto *dialog = new InventoryDialog(f.shop.db().shop(), f.window);
         QTemporaryDir dir;
         const QString pdf = dir.filePath(QStringLiteral("list.pdf"));
         for (bool shown : {false, true}) {
@@ -425,7 +425,7 @@ private Q_SLOTS:
         CounterFixture f;
         f.shop.addGoods(QStringLiteral("P1"), QStringLiteral("打印测试货"));
         f.shop.addPurchase(QStringLiteral("P1"), 33, Money::fromCents(100));
-        const StockFigures figures = StockFigures::compute(f.shop.db().connection());
+        const StockFigures figures = StockFigures::compute(f.shop.db().shop());
         QCOMPARE(InventoryReport::printOnDefaultPrinter(figures.rows), QString());
         const QString found = waitForPrintedPdf(started, QStringLiteral("打印测试货"));
         QVERIFY2(!found.isEmpty(), "no inventory PDF from cups-pdf");

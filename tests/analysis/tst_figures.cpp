@@ -46,7 +46,7 @@ class TestFigures : public QObject
     }
     static QList<Line> lines(TestShop &shop)
     {
-        QSqlQuery q(shop.db().connection());
+        QSqlQuery q(shop.db().shop().connection());
         q.exec(QStringLiteral("SELECT code, shuliang, jine, dt FROM xiaoshou ORDER BY rowid"));
         QList<Line> all;
         while (q.next())
@@ -56,7 +56,7 @@ class TestFigures : public QObject
     }
     static QList<Purchase> purchases(TestShop &shop)
     {
-        QSqlQuery q(shop.db().connection());
+        QSqlQuery q(shop.db().shop().connection());
         q.exec(QStringLiteral("SELECT code, shuliang, jinjia FROM jinhuo ORDER BY rowid"));
         QList<Purchase> all;
         while (q.next())
@@ -65,7 +65,7 @@ class TestFigures : public QObject
     }
     static QString nameOf(TestShop &shop, const QString &code)
     {
-        QSqlQuery q(shop.db().connection());
+        QSqlQuery q(shop.db().shop().connection());
         q.exec(QStringLiteral("SELECT code, name FROM name ORDER BY rowid"));
         while (q.next())
             if (q.value(0).toString() == code)
@@ -180,7 +180,7 @@ class TestFigures : public QObject
 
     static void sale(TestShop &shop, const QString &code, qint64 quantity, qint64 amountUnits, const QString &dt)
     {
-        QSqlQuery q(shop.db().connection());
+        QSqlQuery q(shop.db().shop().connection());
         q.prepare(QStringLiteral("INSERT INTO xiaoshou (id, danjuhao, code, shuliang, shoujia, jine, dt) "
                                  "VALUES (1, 1, ?, ?, 0, ?, ?)"));
         q.addBindValue(code);
@@ -218,7 +218,7 @@ private Q_SLOTS:
         sale(shop, QStringLiteral("gone"), 40000, 1, QStringLiteral("2026-12-02 23:59:59")); // no catalogue, no price
         sale(shop, QStringLiteral("A"), 3, 90000, QStringLiteral("2026-12-02 23:59:59"));
         sale(shop, QStringLiteral("A"), 9, 90000, QStringLiteral("2026-12-03 00:00:00")); // not counted
-        const SalesFigures f = SalesFigures::compute(shop.db().connection(), QDate(2026, 12, 1), QDate(2026, 12, 2));
+        const SalesFigures f = SalesFigures::compute(shop.db().shop(), QDate(2026, 12, 1), QDate(2026, 12, 2));
         QVERIFY2(f.ok, qPrintable(f.error));
         // A: 3 lines, 18.01 (18.0100 exactly), price 2.50 (the last purchase), profit 18.01 - 15.00
         // it's: 5.00 at a price of 10.00: a loss of 5.00
@@ -236,9 +236,9 @@ private Q_SLOTS:
         // 1.0050 + 1.0050 = 2.0100; price 1.2345 shows 1.23; profit 2.01 - 2 × 1.23
         sale(shop, QStringLiteral("A"), 2, 10050, QStringLiteral("2026-12-01 10:00:00"));
         sale(shop, QStringLiteral("A"), 0, 10050, QStringLiteral("2026-12-01 11:00:00"));
-        const SalesFigures f = SalesFigures::compute(shop.db().connection(), QDate(2026, 12, 1), QDate(2026, 12, 1));
+        const SalesFigures f = SalesFigures::compute(shop.db().shop(), QDate(2026, 12, 1), QDate(2026, 12, 1));
         QCOMPARE(rowsOf(f), strings({"A||2|2.0100|1.2300|-0.4500", "2|2.0100|-0.4500"}));
-        const StockFigures s = StockFigures::compute(shop.db().connection());
+        const StockFigures s = StockFigures::compute(shop.db().shop());
         QCOMPARE(rowsOf(s), strings({"A||2|2.0100|10|8|1.2300|9.8400", "2|2.0100|10|8|9.8400"}));
     }
 
@@ -263,11 +263,11 @@ private Q_SLOTS:
                                  "VALUES (2, 2, 'A', 1, %1, %1, '2026-12-01 11:00:00')")
                       .arg(stored));
         const SalesFigures sales =
-            SalesFigures::compute(shop.db().connection(), QDate(2026, 12, 1), QDate(2026, 12, 1));
+            SalesFigures::compute(shop.db().shop(), QDate(2026, 12, 1), QDate(2026, 12, 1));
         QVERIFY2(sales.ok, qPrintable(sales.error));
         QCOMPARE(sales.totalAmount, Money::fromCents(600));
         QCOMPARE(sales.totalProfit, Money::fromCents(400));
-        const StockFigures stock = StockFigures::compute(shop.db().connection());
+        const StockFigures stock = StockFigures::compute(shop.db().shop());
         QVERIFY2(stock.ok, qPrintable(stock.error));
         QCOMPARE(stock.totalSoldAmount, Money::fromCents(600));
         QCOMPARE(rowsOf(sales), rowsOf(slowSales(shop, QDate(2026, 12, 1), QDate(2026, 12, 1))));
@@ -285,7 +285,7 @@ private Q_SLOTS:
         sale(shop, QStringLiteral("A"), 12, 300000, QStringLiteral("2020-01-01 10:00:00"));
         sale(shop, QStringLiteral("M"), 40000, 400000000, QStringLiteral("2026-01-01 10:00:00"));
         sale(shop, QStringLiteral("S"), 7, 70000, QStringLiteral("2026-01-01 10:00:00")); // sold, never purchased
-        const StockFigures f = StockFigures::compute(shop.db().connection());
+        const StockFigures f = StockFigures::compute(shop.db().shop());
         QVERIFY2(f.ok, qPrintable(f.error));
         QCOMPARE(rowsOf(f), strings({"A|可乐|12|30.0000|15|3|2.5000|7.5000", "N||0|0.0000|4|4|1.0000|4.0000",
                                      "M||40000|40000.0000|1|-39999|3.0000|-119997.0000",
@@ -293,7 +293,7 @@ private Q_SLOTS:
         QCOMPARE(rowsOf(f), rowsOf(slowStock(shop)));
         // After the sales are gone the stock is what was purchased.
         shop.exec(QStringLiteral("DELETE FROM xiaoshou"));
-        QCOMPARE(StockFigures::compute(shop.db().connection()).totalStock, 20);
+        QCOMPARE(StockFigures::compute(shop.db().shop()).totalStock, 20);
     }
 
     void followEveryChangeOfTheFile_data()
@@ -341,9 +341,9 @@ private Q_SLOTS:
         sale(shop, QStringLiteral("A"), 3, 90000, QStringLiteral("2026-11-01 10:00:00"));
         const QDate day(2026, 12, 1);
         auto same = [&] {
-            QCOMPARE(rowsOf(SalesFigures::compute(shop.db().connection(), day, day)),
+            QCOMPARE(rowsOf(SalesFigures::compute(shop.db().shop(), day, day)),
                      rowsOf(slowSales(shop, day, day)));
-            QCOMPARE(rowsOf(StockFigures::compute(shop.db().connection())), rowsOf(slowStock(shop)));
+            QCOMPARE(rowsOf(StockFigures::compute(shop.db().shop())), rowsOf(slowStock(shop)));
         };
         same(); // and keeps what it read
         if (byAnotherTool) {
@@ -450,15 +450,16 @@ private Q_SLOTS:
             server.exec(statement);
         const QDate day(2026, 12, 1);
         auto figures = [day](TestShop &shop) {
-            const QSqlDatabase db = shop.db().connection();
-            QStringList all = rowsOf(SalesFigures::compute(db, day, day)) + rowsOf(StockFigures::compute(db)) +
-                              rowsOf(SalesFigures::compute(db, QDate(2026, 11, 1), QDate(2026, 12, 31))) +
-                              rowsOf(SalesFigures::compute(db, QDate(2026, 1, 1), QDate(2026, 12, 31))) +
-                              rowsOf(SalesFigures::compute(db, QDate(2026, 12, 1), QDate(2026, 12, 31)));
-            for (const ExpiryFigures::Row &r : ExpiryFigures::compute(db, day, 400).rows)
+            const Shop handle = shop.db().shop();
+            const QSqlDatabase db = handle.connection();
+            QStringList all = rowsOf(SalesFigures::compute(handle, day, day)) + rowsOf(StockFigures::compute(handle)) +
+                              rowsOf(SalesFigures::compute(handle, QDate(2026, 11, 1), QDate(2026, 12, 31))) +
+                              rowsOf(SalesFigures::compute(handle, QDate(2026, 1, 1), QDate(2026, 12, 31))) +
+                              rowsOf(SalesFigures::compute(handle, QDate(2026, 12, 1), QDate(2026, 12, 31)));
+            for (const ExpiryFigures::Row &r : ExpiryFigures::compute(handle, day, 400).rows)
                 all.append(
                     QStringLiteral("%1|%2|%3|%4|%5").arg(r.code, r.name).arg(r.stock).arg(r.quantity).arg(r.daysLeft));
-            for (const ReorderFigures::Row &r : ReorderFigures::compute(db, day).rows)
+            for (const ReorderFigures::Row &r : ReorderFigures::compute(handle, day).rows)
                 all.append(QStringLiteral("%1|%2|%3|%4").arg(r.maker, r.code, r.name).arg(r.stock));
             return all;
         };
@@ -510,7 +511,7 @@ private Q_SLOTS:
         TestShop shop;
         shop.create();
         QRandomGenerator random(20261208);
-        QSqlQuery q(shop.db().connection());
+        QSqlQuery q(shop.db().shop().connection());
         QVERIFY(q.exec(QStringLiteral("BEGIN")));
         // 60 codes; every seventh is missing from the catalogue, every eleventh is there twice.
         for (int c = 0; c < 60; ++c) {
@@ -566,18 +567,18 @@ private Q_SLOTS:
         for (const bool server : {false, true}) {
             if (server)
                 shop.moveToServer();
-            QCOMPARE(rowsOf(StockFigures::compute(shop.db().connection())), stock);
+            QCOMPARE(rowsOf(StockFigures::compute(shop.db().shop())), stock);
             for (int r = 0; r < ranges.size(); ++r) {
                 const SalesFigures fast =
-                    SalesFigures::compute(shop.db().connection(), ranges[r].first, ranges[r].second);
+                    SalesFigures::compute(shop.db().shop(), ranges[r].first, ranges[r].second);
                 QVERIFY2(fast.ok, qPrintable(fast.error));
                 QCOMPARE(rowsOf(fast), sales[r]);
                 // The chart of the days the analysis added up in its own pass
                 // is the chart of the chart's own pass over the lines.
                 SalesFigures withoutDays = fast;
                 withoutDays.hasDays = false;
-                QCOMPARE(bucketsOf(SalesTrend::compute(shop.db().connection(), fast.first, fast.last, fast)),
-                         bucketsOf(SalesTrend::compute(shop.db().connection(), fast.first, fast.last, withoutDays)));
+                QCOMPARE(bucketsOf(SalesTrend::compute(shop.db().shop(), fast.first, fast.last, fast)),
+                         bucketsOf(SalesTrend::compute(shop.db().shop(), fast.first, fast.last, withoutDays)));
             }
         }
     }

@@ -71,10 +71,11 @@ private Q_SLOTS:
                       .arg(first.toString(Qt::ISODate)));
         if (server)
             shop.moveToServer();
-        const QSqlDatabase db = shop.db().connection();
-        const SalesFigures grid = SalesFigures::compute(db, first, last);
+        const Shop handle = shop.db().shop();
+        const QSqlDatabase db = handle.connection();
+        const SalesFigures grid = SalesFigures::compute(handle, first, last);
         QVERIFY2(grid.ok, qPrintable(grid.error));
-        const SalesTrend trend = SalesTrend::compute(db, first, last, grid);
+        const SalesTrend trend = SalesTrend::compute(handle, first, last, grid);
         QVERIFY2(trend.ok, qPrintable(trend.error));
         QCOMPARE(int(trend.step), step);
         QCOMPARE(trend.buckets.size(), buckets);
@@ -103,8 +104,8 @@ private Q_SLOTS:
         TestShop shop;
         sellOn(shop, {QDate(2026, 3, 1), QDate(2026, 3, 2)});
         const QDate first(2026, 3, 1), last(2026, 3, 7);
-        const SalesFigures grid = SalesFigures::compute(shop.db().connection(), first, last);
-        SalesChartDialog dialog(SalesTrend::compute(shop.db().connection(), first, last, grid),
+        const SalesFigures grid = SalesFigures::compute(shop.db().shop(), first, last);
+        SalesChartDialog dialog(SalesTrend::compute(shop.db().shop(), first, last, grid),
                                 QStringLiteral("2026-03-01 至 2026-03-07"));
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));

@@ -87,7 +87,7 @@ private Q_SLOTS:
         sell(shop, QStringLiteral("Z"), 3, 1);
         if (server)
             shop.moveToServer();
-        const ExpiryFigures f = ExpiryFigures::compute(shop.db().connection(), Today, days);
+        const ExpiryFigures f = ExpiryFigures::compute(shop.db().shop(), Today, days);
         QVERIFY2(f.ok, qPrintable(f.error));
         QList<ExpiryFigures::Row> listed = f.rows;
         for (qsizetype i = 0; many && i < ExpiryFigures::ManyNames; ++i) {
@@ -137,16 +137,17 @@ private Q_SLOTS:
         sell(shop, QStringLiteral("D"), 1, 29);
         if (server)
             shop.moveToServer();
-        const QSqlDatabase db = shop.db().connection();
+        const Shop handle = shop.db().shop();
+        const QSqlDatabase db = handle.connection();
         QString error;
         for (const auto &[code, minimum] : {std::pair("A", 9), std::pair("A", 5), std::pair("C", 2), std::pair("D", 0)})
-            QVERIFY2(MinimumStock::set(db, QString::fromLatin1(code), minimum, &error), qPrintable(error));
+            QVERIFY2(MinimumStock::set(handle, QString::fromLatin1(code), minimum, &error), qPrintable(error));
         for (int i = 1; many && i <= ReorderFigures::ManyMinimums; ++i)
-            QVERIFY(MinimumStock::set(db, QStringLiteral("F%1").arg(i, 3, 10, QLatin1Char('0')), 999, &error));
-        QCOMPARE(MinimumStock::of(db, QStringLiteral("A"), &error), std::optional<std::optional<qint64>>(5));
-        QCOMPARE(MinimumStock::of(db, QStringLiteral("B"), &error),
+            QVERIFY(MinimumStock::set(handle, QStringLiteral("F%1").arg(i, 3, 10, QLatin1Char('0')), 999, &error));
+        QCOMPARE(MinimumStock::of(handle, QStringLiteral("A"), &error), std::optional<std::optional<qint64>>(5));
+        QCOMPARE(MinimumStock::of(handle, QStringLiteral("B"), &error),
                  std::optional<std::optional<qint64>>(std::optional<qint64>()));
-        const ReorderFigures f = ReorderFigures::compute(db, Today);
+        const ReorderFigures f = ReorderFigures::compute(handle, Today);
         QVERIFY2(f.ok, qPrintable(f.error));
         QStringList got;
         for (const ReorderFigures::Row &r : f.rows)
@@ -158,29 +159,29 @@ private Q_SLOTS:
         QCOMPARE(got, strings({" D 货D -2/0 1", "乙厂 A 货A 3/5 4"}));
         // Sold again, D's stock falls further: the list follows.
         sell(shop, QStringLiteral("D"), 2, 1);
-        QCOMPARE(ReorderFigures::compute(db, Today).rows.value(0).stock, -4);
+        QCOMPARE(ReorderFigures::compute(handle, Today).rows.value(0).stock, -4);
         // A goods deleted in the catalogue takes its minimum with it.
         {
-            CatalogueList catalogue(db);
+            CatalogueList catalogue(handle);
             QVERIFY(catalogue.reload());
             int row = 0;
             while (row < catalogue.rowCount() && catalogue.index(row, 0).data().toString() != u"A")
                 ++row;
             QVERIFY(catalogue.remove(row));
-            QCOMPARE(MinimumStock::of(db, QStringLiteral("A"), &error),
+            QCOMPARE(MinimumStock::of(handle, QStringLiteral("A"), &error),
                      std::optional<std::optional<qint64>>(std::optional<qint64>()));
-            QCOMPARE(ReorderFigures::compute(db, Today).rows.size(), 1);
+            QCOMPARE(ReorderFigures::compute(handle, Today).rows.size(), 1);
             shop.addGoods(QStringLiteral("A"), QStringLiteral("货A"));
-            QVERIFY(MinimumStock::set(db, QStringLiteral("A"), 5, &error));
+            QVERIFY(MinimumStock::set(handle, QStringLiteral("A"), 5, &error));
         }
         // Taken away, a minimum lists nothing.
-        QVERIFY(MinimumStock::set(db, QStringLiteral("A"), std::nullopt, &error));
-        QVERIFY(MinimumStock::set(db, QStringLiteral("D"), std::nullopt, &error));
-        QVERIFY(ReorderFigures::compute(db, Today).rows.isEmpty());
+        QVERIFY(MinimumStock::set(handle, QStringLiteral("A"), std::nullopt, &error));
+        QVERIFY(MinimumStock::set(handle, QStringLiteral("D"), std::nullopt, &error));
+        QVERIFY(ReorderFigures::compute(handle, Today).rows.isEmpty());
         // The filler at its minimum is listed with its own name and maker.
         if (many) {
             sell(shop, QStringLiteral("F007"), 1, 1);
-            const QList<ReorderFigures::Row> rows = ReorderFigures::compute(db, Today).rows;
+            const QList<ReorderFigures::Row> rows = ReorderFigures::compute(handle, Today).rows;
             QCOMPARE(rows.size(), 1);
             QCOMPARE(QStringList({rows[0].maker, rows[0].code, rows[0].name}), strings({"丙厂", "F007", "货F007"}));
         }

@@ -144,7 +144,7 @@ private Q_SLOTS:
         {
             auto created = Database::create(dir.filePath(QString::fromLatin1(Database::FileName)));
             QVERIFY(created.database);
-            QSqlQuery q(created.database->connection());
+            QSqlQuery q(created.database->shop().connection());
             QVERIFY(q.exec(QStringLiteral("INSERT INTO xiaoshou (id, danjuhao, code, shuliang, shoujia, jine, dt) "
                                           "VALUES (1, 'x7', 'A', 1, 10000, 10000, '2026-12-01 10:00:00')")));
         }
@@ -167,7 +167,7 @@ private Q_SLOTS:
         {
             auto created = Database::create(dir.filePath(QString::fromLatin1(Database::FileName)));
             QVERIFY(created.database);
-            QSqlQuery q(created.database->connection());
+            QSqlQuery q(created.database->shop().connection());
             QVERIFY(q.exec(QStringLiteral("UPDATE code SET code = '' WHERE id = 1")));
         }
         ModalAnswerer ok;
@@ -208,7 +208,7 @@ private Q_SLOTS:
             TestShop shop;
             Database::Result r = Database::create(dir.filePath(QStringLiteral("tarv.db")));
             QVERIFY(r.database);
-            QSqlQuery q(r.database->connection());
+            QSqlQuery q(r.database->shop().connection());
             QVERIFY(q.exec(QStringLiteral("INSERT INTO name VALUES ('6901', '矿泉水'), ('69''02', '面包')")));
             QVERIFY(q.exec(QStringLiteral("INSERT INTO jinhuo (id, code, shuliang, shou) VALUES "
                                           "(1, '6901', 24, 15000), (2, '69''02', 10, 45000)")));

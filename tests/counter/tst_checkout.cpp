@@ -32,7 +32,7 @@ class TestCheckout : public QObject
 
     static QList<Row> rows(CounterFixture &f)
     {
-        QSqlQuery q(f.shop.db().connection());
+        QSqlQuery q(f.shop.db().shop().connection());
         q.exec(QStringLiteral("SELECT id, danjuhao, code, shuliang, shoujia, jine, dt FROM xiaoshou ORDER BY rowid"));
         QList<Row> all;
         while (q.next())
@@ -201,7 +201,7 @@ private Q_SLOTS:
         // The first ticket after a close, stored once the server is back,
         // opens the new period with its opening cash.
         CounterFixture f(true, true);
-        QVERIFY(DayClose(f.shop.db().connection()).close(Money()));
+        QVERIFY(DayClose(f.shop.db().shop()).close(Money()));
         f.ringUp(QStringLiteral("A"), QStringLiteral("2"));
         f.edit("Text8")->setText(QStringLiteral("20"));
         f.messages.clear();
@@ -234,7 +234,7 @@ private Q_SLOTS:
         QVERIFY(asked);
         QVERIFY2(f.messages.boxes.isEmpty(), qPrintable(f.messages.texts().join(u'|')));
         QCOMPARE(f.shop.count(QStringLiteral("xiaoshou")), 1);
-        const auto period = DayClose(f.shop.db().connection()).current();
+        const auto period = DayClose(f.shop.db().shop()).current();
         QVERIFY(period);
         QCOMPARE(period->opening, Money::fromCents(5000));
         QCOMPARE(period->tickets, 1);
@@ -315,7 +315,7 @@ private Q_SLOTS:
             shop.addSale(1, 90, QStringLiteral("A"), 1, Money::fromCents(100));
             shop.addSale(2, -lastTicket, QStringLiteral("A"), 1, Money::fromCents(100));
         }
-        SalesStore store(shop.db().connection());
+        SalesStore store(shop.db().shop());
         QCOMPARE(QString::number(store.nextTicketNumber()), shown);
     }
 };

@@ -292,7 +292,7 @@ private Q_SLOTS:
         f.key(Qt::Key_F8);
         QVERIFY2(f.messages.boxes.isEmpty(), qPrintable(f.messages.texts().join(u'|')));
         QCOMPARE(f.text("Label17"), Money::fromCents(361).toCurrency(l));
-        QSqlQuery q(f.shop.db().connection());
+        QSqlQuery q(f.shop.db().shop().connection());
         QVERIFY(q.exec(QStringLiteral("SELECT shuliang, shoujia, jine FROM xiaoshou")) && q.next());
         QCOMPARE(q.value(0).toInt(), 3);
         QCOMPARE(q.value(1).toLongLong(), 21300);

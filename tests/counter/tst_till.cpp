@@ -198,7 +198,7 @@ private Q_SLOTS:
         QCOMPARE(f.text("Label12"), total.toCurrency());
         f.edit("Text8")->setText(QStringLiteral("10000"));
         f.key(Qt::Key_F8);
-        QSqlQuery q(f.shop.db().connection());
+        QSqlQuery q(f.shop.db().shop().connection());
         q.exec(QStringLiteral("SELECT code FROM xiaoshou ORDER BY rowid"));
         QStringList stored;
         while (q.next())

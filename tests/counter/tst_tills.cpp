@@ -74,7 +74,8 @@ private Q_SLOTS:
             shop.addPurchase(QStringLiteral("G%1").arg(g), Stocked, Money::fromUnits(20000));
         }
         shop.moveToServer();
-        const QSqlDatabase db = shop.db().connection();
+        const Shop handle = shop.db().shop();
+        const QSqlDatabase db = handle.connection();
 
         std::vector<std::unique_ptr<QTemporaryDir>> dirs;
         std::vector<std::unique_ptr<QProcess>> tills;
@@ -119,7 +120,7 @@ private Q_SLOTS:
         }
 
         // Reconnect the test's own connection if the outage cut it.
-        Database::recover(db);
+        handle.recover();
         qint64 lines = 0;
         for (int n : std::as_const(linesOfTicket))
             lines += n;
@@ -139,7 +140,7 @@ private Q_SLOTS:
         while (q.next())
             QCOMPARE(q.value(1).toInt(), linesOfTicket.value(q.value(0).toLongLong(), -1));
         // Stock = purchases − sales for every code.
-        const StockFigures stock = StockFigures::compute(db);
+        const StockFigures stock = StockFigures::compute(handle);
         QVERIFY2(stock.ok, qPrintable(stock.error));
         QCOMPARE(stock.rows.size(), 10);
         for (const StockFigures::Row &r : stock.rows)
@@ -176,7 +177,7 @@ private Q_SLOTS:
                 t->kill();
                 t->waitForFinished();
             }
-            QCOMPARE(one(shop.db().connection(), QStringLiteral("SELECT count(*) FROM pg_class WHERE relname IN "
+            QCOMPARE(one(shop.db().shop().connection(), QStringLiteral("SELECT count(*) FROM pg_class WHERE relname IN "
                                                                 "('rijie_token', 'zuidi', 'tuihuo')")),
                      3);
         }

@@ -40,7 +40,7 @@ class TestCsvImport : public QObject
 
     static QStringList names(TestShop &shop)
     {
-        QSqlQuery q(shop.db().connection());
+        QSqlQuery q(shop.db().shop().connection());
         q.exec(QStringLiteral("SELECT code, name FROM name ORDER BY rowid"));
         QStringList all;
         while (q.next())
@@ -106,9 +106,9 @@ private Q_SLOTS:
         TestShop shop;
         shop.create();
         shop.addGoods(QStringLiteral("A0"), QStringLiteral("旧货"));
-        const CsvImport::Goods goods = CsvImport::checkGoods(shop.db().connection(), CsvImport::Source::text(file));
+        const CsvImport::Goods goods = CsvImport::checkGoods(shop.db().shop(), CsvImport::Source::text(file));
         QString error;
-        const bool ok = goods.error.isEmpty() && CsvImport::storeGoods(shop.db().connection(), goods, &error);
+        const bool ok = goods.error.isEmpty() && CsvImport::storeGoods(shop.db().shop(), goods, &error);
         if (refusal.isEmpty()) {
             QVERIFY2(ok, qPrintable(goods.error + error));
             QCOMPARE(names(shop), stored);
@@ -134,34 +134,35 @@ private Q_SLOTS:
         shop.addPurchase(QStringLiteral("A"), 1, Money::fromCents(100));
         if (server)
             shop.moveToServer();
-        const QSqlDatabase db = shop.db().connection();
+        const Shop handle = shop.db().shop();
+        const QSqlDatabase db = handle.connection();
         const QByteArray bad = "A,5,1.50,2.50,甲厂,2026-12-01,2027-06-01\n"
                                "X,5,1.50,2.50,甲厂,2026-12-01,2027-06-01\n"
                                "A,五,1.50,2.50,甲厂,2026-12-01,2027-06-01\n"
                                "A,5,abc,2.50,甲厂,2026-12-01,2027-06-01\n"
                                "A,5,1.50,2.50,甲厂,2026-13-01,2027-06-01\n";
-        const CsvImport::Purchases refused = CsvImport::checkPurchases(db, CsvImport::Source::text(bad));
+        const CsvImport::Purchases refused = CsvImport::checkPurchases(handle, CsvImport::Source::text(bad));
         QStringList problems;
         for (const CsvImport::Problem &p : refused.problems)
             problems.append(QStringLiteral("%1 %2").arg(p.line).arg(p.text));
         QCOMPARE(problems, strings({"2 没有货号 X（请先在货名管理里输入）", "3 数量“五”不是 1 到 32767 的整数",
                                     "4 进价“abc”不是金额", "5 进货日期“2026-13-01”不是日期（2026-12-09）"}));
         QString error;
-        QVERIFY(!CsvImport::storePurchases(db, refused, &error));
+        QVERIFY(!CsvImport::storePurchases(handle, refused, &error));
         QCOMPARE(shop.count(QStringLiteral("jinhuo")), 1);
 
         const CsvImport::Purchases good = CsvImport::checkPurchases(
-            db,
+            handle,
             CsvImport::Source::text("A,5,1.50,2.50,甲厂,2026-12-01,2027-06-01\nA,7,1.60,2.80,乙厂,2026/12/2,2027-07-01\n"));
         // Split by semicolons, "1,50" is ¥1.50.
         const CsvImport::Purchases european = CsvImport::checkPurchases(
-            db,
+            handle,
             CsvImport::Source::text("A;5;1,50;2,50;甲厂;2026-12-01;2027-06-01\nA;7;1.60;2,80;乙厂;2026/12/2;2027-07-01\n"));
         QVERIFY(european.problems.isEmpty());
         QCOMPARE(european.rowAt(0).purchasePrice, Money::fromCents(150));
         QCOMPARE(european.rowAt(1).sellingPrice, Money::fromCents(280));
         QVERIFY(good.problems.isEmpty());
-        QVERIFY2(CsvImport::storePurchases(db, good, &error), qPrintable(error));
+        QVERIFY2(CsvImport::storePurchases(handle, good, &error), qPrintable(error));
         QSqlQuery q(db);
         QVERIFY(q.exec(QStringLiteral("SELECT id, shuliang, jinjia, shou, changjia FROM jinhuo ORDER BY rowid")));
         QStringList rows;
@@ -192,7 +193,7 @@ private Q_SLOTS:
         shop.create();
         shop.addGoods(QStringLiteral("A"), QStringLiteral("可乐"));
         const CsvImport::Purchases p = CsvImport::checkPurchases(
-            shop.db().connection(),
+            shop.db().shop(),
             CsvImport::Source::text(QStringLiteral("A,%1,1.50,2.50,甲厂,2026-12-01,2027-06-01\n").arg(quantity).toUtf8()));
         QCOMPARE(p.problems.isEmpty(), ok);
         if (ok)
@@ -209,17 +210,18 @@ private Q_SLOTS:
                                  "BEGIN SELECT RAISE(ABORT, 'disk full'); END"));
         shop.exec(QStringLiteral("CREATE TRIGGER refuseName BEFORE INSERT ON name WHEN NEW.code = 'C' "
                                  "BEGIN SELECT RAISE(ABORT, 'disk full'); END"));
-        const QSqlDatabase db = shop.db().connection();
+        const Shop handle = shop.db().shop();
+        const QSqlDatabase db = handle.connection();
         QString error;
         const CsvImport::Purchases purchases = CsvImport::checkPurchases(
-            db, CsvImport::Source::text("A,5,1.50,2.50,甲厂,2026-12-01,2027-06-01\nA,7,1.60,2.80,乙厂,2026-12-02,2027-07-01\n"));
+            handle, CsvImport::Source::text("A,5,1.50,2.50,甲厂,2026-12-01,2027-06-01\nA,7,1.60,2.80,乙厂,2026-12-02,2027-07-01\n"));
         QVERIFY(purchases.problems.isEmpty());
-        QVERIFY(!CsvImport::storePurchases(db, purchases, &error));
+        QVERIFY(!CsvImport::storePurchases(handle, purchases, &error));
         QVERIFY2(error.contains(QStringLiteral("disk full")), qPrintable(error));
         QCOMPARE(shop.count(QStringLiteral("jinhuo")), 0);
-        const CsvImport::Goods goods = CsvImport::checkGoods(db, CsvImport::Source::text("B,薯片,3\nC,毛巾\n"));
+        const CsvImport::Goods goods = CsvImport::checkGoods(handle, CsvImport::Source::text("B,薯片,3\nC,毛巾\n"));
         QVERIFY(goods.problems.isEmpty());
-        QVERIFY(!CsvImport::storeGoods(db, goods, &error));
+        QVERIFY(!CsvImport::storeGoods(handle, goods, &error));
         QCOMPARE(names(shop), strings({"A=可乐"}));
         QCOMPARE(shop.count(QStringLiteral("zuidi")), 0);
     }
@@ -240,7 +242,7 @@ private Q_SLOTS:
             f.write(text);
         }
         MessageRecorder messages;
-        CatalogueDialog catalogue(shop.db().connection());
+        CatalogueDialog catalogue(shop.db().shop());
         int previewRows = -1;
         QString summary;
         QTimer answer;
@@ -278,12 +280,13 @@ private Q_SLOTS:
     {
         TestShop shop;
         shop.create();
-        const QSqlDatabase db = shop.db().connection();
+        const Shop handle = shop.db().shop();
+        const QSqlDatabase db = handle.connection();
         const CsvImport::Cancelled yes = [] { return true; };
-        QCOMPARE(CsvImport::checkGoods(db, CsvImport::Source::text("A1,可乐\n"), yes).error, CsvImport::CancelledText);
-        const CsvImport::Goods goods = CsvImport::checkGoods(db, CsvImport::Source::text("A1,可乐\nA2,雪碧\n"));
+        QCOMPARE(CsvImport::checkGoods(handle, CsvImport::Source::text("A1,可乐\n"), yes).error, CsvImport::CancelledText);
+        const CsvImport::Goods goods = CsvImport::checkGoods(handle, CsvImport::Source::text("A1,可乐\nA2,雪碧\n"));
         QString error;
-        QVERIFY(!CsvImport::storeGoods(db, goods, &error, yes));
+        QVERIFY(!CsvImport::storeGoods(handle, goods, &error, yes));
         QCOMPARE(error, CsvImport::CancelledText);
         QCOMPARE(shop.count(QStringLiteral("name")), 0);
     }
@@ -307,8 +310,9 @@ private Q_SLOTS:
             line += broken ? 2 : 1;
         }
         f.close();
-        const QSqlDatabase db = shop.db().connection();
-        const CsvImport::Goods goods = CsvImport::checkGoods(db, CsvImport::Source::file(csv));
+        const Shop handle = shop.db().shop();
+        const QSqlDatabase db = handle.connection();
+        const CsvImport::Goods goods = CsvImport::checkGoods(handle, CsvImport::Source::file(csv));
         QCOMPARE(goods.size(), 700);
         for (const int row : {0, 699, 255, 256, 3, 512}) {
             QCOMPARE(goods.rowAt(row).code, QStringLiteral("G%1").arg(row));
@@ -319,7 +323,7 @@ private Q_SLOTS:
         f.write("G700,货\r\n");
         f.close();
         QString error;
-        QVERIFY(!CsvImport::storeGoods(db, goods, &error));
+        QVERIFY(!CsvImport::storeGoods(handle, goods, &error));
         QVERIFY2(error.contains(QStringLiteral("改过了")), qPrintable(error));
         QCOMPARE(shop.count(QStringLiteral("name")), 0);
     }
@@ -337,11 +341,11 @@ private Q_SLOTS:
         const QString goodsCsv = from.dir() + QStringLiteral("/goods.csv");
         const QString purchasesCsv = from.dir() + QStringLiteral("/purchases.csv");
         {
-            CatalogueDialog catalogue(from.db().connection());
+            CatalogueDialog catalogue(from.db().shop());
             QCOMPARE(Spreadsheet::writeCsv(
                          sheetOfView(catalogue.findChild<QTableView *>(QStringLiteral("DataGrid1")), {}, {}), goodsCsv),
                      QString());
-            PurchaseDialog purchases(from.db().connection());
+            PurchaseDialog purchases(from.db().shop());
             QCOMPARE(Spreadsheet::writeCsv(
                          sheetOfView(purchases.findChild<QTableView *>(QStringLiteral("DataGrid1")),
                                      {K::Text, K::Text, K::Integer, K::Money, K::Money, K::Text, K::Date, K::Date}, {}),
@@ -350,17 +354,18 @@ private Q_SLOTS:
         }
         TestShop to;
         to.create();
-        const QSqlDatabase db = to.db().connection();
+        const Shop handle = to.db().shop();
+        const QSqlDatabase db = handle.connection();
         QString error;
-        QVERIFY(CsvImport::storeGoods(db, CsvImport::checkGoods(db, CsvImport::Source::file(goodsCsv)), &error));
-        const CsvImport::Purchases purchases = CsvImport::checkPurchases(db, CsvImport::Source::file(purchasesCsv));
+        QVERIFY(CsvImport::storeGoods(handle, CsvImport::checkGoods(handle, CsvImport::Source::file(goodsCsv)), &error));
+        const CsvImport::Purchases purchases = CsvImport::checkPurchases(handle, CsvImport::Source::file(purchasesCsv));
         QVERIFY2(purchases.problems.isEmpty(), qPrintable(purchases.problems.value(0).text));
-        QVERIFY(CsvImport::storePurchases(db, purchases, &error));
+        QVERIFY(CsvImport::storePurchases(handle, purchases, &error));
         QCOMPARE(names(to), names(from));
         for (const char *sql :
              {"SELECT group_concat(id || code || shuliang || jinjia || shou || jindt || guoqidt, '|') "
               "FROM jinhuo"}) {
-            QSqlQuery a(from.db().connection()), b(db);
+            QSqlQuery a(from.db().shop().connection()), b(db);
             QVERIFY(a.exec(QString::fromLatin1(sql)) && a.next() && b.exec(QString::fromLatin1(sql)) && b.next());
             QCOMPARE(b.value(0).toString(), a.value(0).toString());
         }

@@ -58,7 +58,7 @@ private Q_SLOTS:
     {
         TestShop shop;
         Database &db = shop.create();
-        QSqlQuery q(db.connection());
+        QSqlQuery q(db.shop().connection());
         QVERIFY(q.exec(QStringLiteral("SELECT id, code, content FROM code ORDER BY id")));
         QVERIFY(q.next());
         QCOMPARE(q.value(0).toInt(), 1);
@@ -111,7 +111,7 @@ private Q_SLOTS:
                 Database &db = source.create();
                 for (int i = 0; i < 2000; ++i)
                     source.addGoods(QStringLiteral("C%1").arg(i), QStringLiteral("goods name %1").arg(i));
-                QSqlQuery q(db.connection());
+                QSqlQuery q(db.shop().connection());
                 q.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
                 if (content == "other")
                     q.exec(QStringLiteral("DROP TABLE kuaijie")),
@@ -231,7 +231,7 @@ private Q_SLOTS:
         QFETCH(bool, moveFileAway);
         TestShop shop;
         shop.create();
-        Settings settings(shop.db().connection());
+        Settings settings(shop.db().shop());
         QCOMPARE(settings.password(), std::optional<QString>(Database::defaultPassword()));
         if (moveFileAway)
             QVERIFY(QFile::rename(shop.path(), shop.path() + QStringLiteral(".moved")));
@@ -277,7 +277,7 @@ private Q_SLOTS:
             QVERIFY2(r.message.contains(shop.path()), qPrintable(r.message));
             return;
         }
-        QSqlQuery q(r.database->connection());
+        QSqlQuery q(r.database->shop().connection());
         // Every write the screens report survives a power cut.
         QVERIFY(q.exec(QStringLiteral("PRAGMA synchronous")) && q.next());
         QCOMPARE(q.value(0).toInt(), 2); // FULL

@@ -23,7 +23,7 @@ private Q_SLOTS:
 
     void findOnEmptySetEndsAtEof()
     {
-        RecordSet rs(m_shop->db().connection(), QStringLiteral("name"));
+        RecordSet rs(m_shop->db().shop(), QStringLiteral("name"));
         QVERIFY(rs.open());
         QCOMPARE(rs.count(), 0);
         QVERIFY(rs.isBof() && rs.isEof());
@@ -37,7 +37,7 @@ private Q_SLOTS:
         m_shop->addGoods(QStringLiteral("O'Neil"), QStringLiteral("odd"));
         m_shop->addGoods(QStringLiteral("o'neil"), QStringLiteral("lower"));
         m_shop->addGoods(QStringLiteral("x' OR '1'='1"), QStringLiteral("inject"));
-        RecordSet rs(m_shop->db().connection(), QStringLiteral("name"));
+        RecordSet rs(m_shop->db().shop(), QStringLiteral("name"));
         QVERIFY(rs.open());
         rs.moveFirst();
         QVERIFY(rs.find(QStringLiteral("code='o'neil'")));
@@ -58,7 +58,7 @@ private Q_SLOTS:
         m_shop->addGoods(QStringLiteral("A"), QStringLiteral("first"));
         m_shop->addGoods(QStringLiteral("B"), QStringLiteral("b"));
         m_shop->addGoods(QStringLiteral("A"), QStringLiteral("second"));
-        RecordSet rs(m_shop->db().connection(), QStringLiteral("name"));
+        RecordSet rs(m_shop->db().shop(), QStringLiteral("name"));
         rs.open();
         rs.moveFirst();
         QVERIFY(rs.find(QStringLiteral("code='A'")));
@@ -81,7 +81,7 @@ private Q_SLOTS:
     {
         QFETCH(int, trigger);
         {
-            RecordSet rs(m_shop->db().connection(), QStringLiteral("kuaijie"));
+            RecordSet rs(m_shop->db().shop(), QStringLiteral("kuaijie"));
             rs.open();
             QVERIFY(rs.addNew());
             rs.setValue(QStringLiteral("id"), 1);
@@ -113,8 +113,8 @@ private Q_SLOTS:
 
     void rowsOfOtherSetsShowAfterRequeryOnly()
     {
-        RecordSet a(m_shop->db().connection(), QStringLiteral("name"));
-        RecordSet b(m_shop->db().connection(), QStringLiteral("name"));
+        RecordSet a(m_shop->db().shop(), QStringLiteral("name"));
+        RecordSet b(m_shop->db().shop(), QStringLiteral("name"));
         a.open();
         b.open();
         a.addNew();
@@ -129,7 +129,7 @@ private Q_SLOTS:
     {
         for (const char *c : {"A", "B", "C"})
             m_shop->addGoods(QString::fromLatin1(c), QString::fromLatin1(c));
-        RecordSet rs(m_shop->db().connection(), QStringLiteral("name"));
+        RecordSet rs(m_shop->db().shop(), QStringLiteral("name"));
         rs.open();
         rs.moveFirst();
         rs.moveNext();
@@ -155,14 +155,14 @@ private Q_SLOTS:
     void moneyAndDatesAreTyped()
     {
         m_shop->addPurchase(QStringLiteral("A"), 3, Money::fromCents(1250));
-        RecordSet rs(m_shop->db().connection(), QStringLiteral("SELECT * FROM jinhuo"));
+        RecordSet rs(m_shop->db().shop(), QStringLiteral("SELECT * FROM jinhuo"));
         rs.open();
         QCOMPARE(rs.value(QStringLiteral("shou")).value<Money>(), Money::fromCents(1250));
         QCOMPARE(rs.value(QStringLiteral("jindt")).toDate(), QDate(2026, 1, 1));
         // A query over one table writes back into it.
         rs.setValue(QStringLiteral("shou"), QVariant::fromValue(Money::fromCents(999)));
         QVERIFY(rs.write());
-        QSqlQuery q(m_shop->db().connection());
+        QSqlQuery q(m_shop->db().shop().connection());
         q.exec(QStringLiteral("SELECT shou, typeof(shou) FROM jinhuo"));
         q.next();
         QCOMPARE(q.value(0).toLongLong(), 99900);
@@ -173,7 +173,7 @@ private Q_SLOTS:
     {
         m_shop->addGoods(QStringLiteral("A"), QStringLiteral("a"));
         m_shop->addPurchase(QStringLiteral("A"), 1, Money::fromCents(100));
-        RecordSet rs(m_shop->db().connection(),
+        RecordSet rs(m_shop->db().shop(),
                      QStringLiteral("SELECT * FROM jinhuo,name WHERE jinhuo.code=name.code"));
         QVERIFY(rs.open());
         QCOMPARE(rs.count(), 1);
@@ -210,14 +210,14 @@ private Q_SLOTS:
         QFETCH(QString, stored);
         QFETCH(QVariant, bound);
         // The code is stored as what is bound, so the bound value must select it.
-        QSqlQuery insert(m_shop->db().connection());
+        QSqlQuery insert(m_shop->db().shop().connection());
         insert.prepare(QStringLiteral("INSERT INTO name (code, name) VALUES (?, %1)").arg(stored));
         insert.addBindValue(bound);
         QVERIFY2(insert.exec(), qPrintable(insert.lastError().text()));
-        QSqlQuery driver(m_shop->db().connection());
+        QSqlQuery driver(m_shop->db().shop().connection());
         QVERIFY(driver.exec(QStringLiteral("SELECT name FROM name")) && driver.next());
 
-        RecordSet rs(m_shop->db().connection(), QStringLiteral("SELECT name FROM name WHERE code = ?"), {bound});
+        RecordSet rs(m_shop->db().shop(), QStringLiteral("SELECT name FROM name WHERE code = ?"), {bound});
         QVERIFY2(rs.open(), qPrintable(rs.lastError()));
         QCOMPARE(rs.count(), 1);
         const QVariant mine = rs.value(QStringLiteral("name"));
@@ -231,7 +231,7 @@ private Q_SLOTS:
     {
         m_shop->exec(QStringLiteral("CREATE TABLE scratch (a TEXT)"));
         m_shop->exec(QStringLiteral("INSERT INTO scratch VALUES ('x'), ('y')"));
-        RecordSet rs(m_shop->db().connection(), QStringLiteral("scratch"));
+        RecordSet rs(m_shop->db().shop(), QStringLiteral("scratch"));
         QVERIFY(rs.open());
         m_shop->exec(QStringLiteral("DROP TABLE scratch"));
         QVERIFY(!rs.requery());
@@ -242,7 +242,7 @@ private Q_SLOTS:
     void boundValuesAreNeverPasted()
     {
         m_shop->addPurchase(QStringLiteral("it's"), 4, Money::fromCents(100));
-        RecordSet rs(m_shop->db().connection(), QStringLiteral("SELECT shuliang FROM jinhuo WHERE code=?"),
+        RecordSet rs(m_shop->db().shop(), QStringLiteral("SELECT shuliang FROM jinhuo WHERE code=?"),
                      {QStringLiteral("it's")});
         QVERIFY2(rs.open(), qPrintable(rs.lastError()));
         QCOMPARE(rs.count(), 1);

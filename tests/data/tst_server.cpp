@@ -171,13 +171,13 @@ private Q_SLOTS:
         shop.exec(QStringLiteral("UPDATE jinhuo SET guoqidt = 'bald' WHERE code = 'B'"));
         shop.exec(QStringLiteral("DELETE FROM name WHERE code = 'B'")); // a gap in the stored order
         shop.addGoods(QStringLiteral("C"), QStringLiteral("毛巾"));
-        const QStringList before = contents(shop.db().connection());
+        const QStringList before = contents(shop.db().shop().connection());
         shop.moveToServer();
-        QCOMPARE(contents(shop.db().connection()), before);
+        QCOMPARE(contents(shop.db().shop().connection()), before);
 
         // New rows follow the copied ones in stored order.
         shop.addGoods(QStringLiteral("D"), QStringLiteral("新"));
-        QCOMPARE(contents(shop.db().connection()).filter(QStringLiteral("name|")).last(), QStringLiteral("name|D|新"));
+        QCOMPARE(contents(shop.db().shop().connection()).filter(QStringLiteral("name|")).last(), QStringLiteral("name|D|新"));
 
         // Back into a new file: the same rows; an existing file is refused.
         const QString back = shop.dir() + QStringLiteral("/back.db");
@@ -189,7 +189,7 @@ private Q_SLOTS:
         {
             Database::Result opened = Database::open(back);
             QVERIFY2(opened.database, qPrintable(opened.message));
-            QCOMPARE(contents(opened.database->connection()), contents(shop.db().connection()));
+            QCOMPARE(contents(opened.database->shop().connection()), contents(shop.db().shop().connection()));
         }
         QVERIFY(ShopCopy::fromServer(shop.server(), back).error.contains(QStringLiteral("已经存在")));
         QVERIFY(!QFile::exists(shop.dir() + QStringLiteral("/.back.db.part-") + QString::number(getpid())));
@@ -253,13 +253,13 @@ private Q_SLOTS:
         line.code = QStringLiteral("A");
         line.quantity = 1;
         line.price = line.listPrice = line.amount = Money::fromCents(250);
-        const SalesStore::Stored stored = SalesStore(shop.db().connection()).storeTicket(1, {line});
+        const SalesStore::Stored stored = SalesStore(shop.db().shop()).storeTicket(1, {line});
         QVERIFY(!stored.ok);
         QVERIFY2(stored.error.startsWith(QStringLiteral("服务器上的数据正被其他操作占用（例如数据清理），请稍后再试。（服务器：")),
                  qPrintable(stored.error));
         QVERIFY2(stored.error.contains(QStringLiteral("lock timeout")), qPrintable(stored.error));
         hold.exec(QStringLiteral("ROLLBACK"));
-        QVERIFY(SalesStore(shop.db().connection()).storeTicket(1, {line}).ok);
+        QVERIFY(SalesStore(shop.db().shop()).storeTicket(1, {line}).ok);
     }
 
     void oneProgramPerTillNumber()
@@ -283,7 +283,7 @@ private Q_SLOTS:
         TestShop shop;
         shop.create();
         shop.moveToServer();
-        QSqlQuery q(shop.db().connection());
+        QSqlQuery q(shop.db().shop().connection());
         QVERIFY(q.exec(QStringLiteral("SELECT current_setting('lock_timeout'), current_setting('jit')")) && q.next());
         QCOMPARE(q.value(0).toString(), QStringLiteral("10s"));
         QCOMPARE(q.value(1).toString(), QStringLiteral("off"));
@@ -306,11 +306,12 @@ private Q_SLOTS:
         shop.take().reset();
         Database::Result opened = Database::openServer(shop.server());
         QVERIFY2(opened.database, qPrintable(opened.message));
-        const QSqlDatabase db = opened.database->connection();
+        const Shop handle = opened.database->shop();
+        const QSqlDatabase db = handle.connection();
         QSqlQuery q(db);
         QVERIFY(q.exec(
             QStringLiteral("INSERT INTO xiaoshou (id, danjuhao, code, shuliang, jine) VALUES (2, 2, 'A', 1, 1)")));
-        const StockFigures f = StockFigures::compute(db);
+        const StockFigures f = StockFigures::compute(handle);
         QVERIFY2(f.ok, qPrintable(f.error));
         QCOMPARE(f.rows.size(), 1);
         QCOMPARE(f.rows[0].name, QStringLiteral("可乐"));
@@ -323,10 +324,10 @@ private Q_SLOTS:
         opened.database.reset();
         opened = Database::openServer(shop.server());
         QVERIFY2(opened.database, qPrintable(opened.message));
-        QCOMPARE(StockFigures::compute(opened.database->connection()).rows.value(0).stock, 4);
+        QCOMPARE(StockFigures::compute(opened.database->shop()).rows.value(0).stock, 4);
         // Kept figures of the version before: no period indexes, and goods
         // changes not told to the connections that keep names and prices.
-        q = QSqlQuery(opened.database->connection());
+        q = QSqlQuery(opened.database->shop().connection());
         QVERIFY(q.exec(QStringLiteral("DROP INDEX huizong_yue_shou, huizong_nian_shou")));
         QVERIFY(q.exec(QStringLiteral(
             "DO $$ DECLARE src text; BEGIN SELECT prosrc INTO src FROM pg_proc WHERE proname = "
@@ -336,7 +337,7 @@ private Q_SLOTS:
         opened.database.reset();
         opened = Database::openServer(shop.server());
         QVERIFY2(opened.database, qPrintable(opened.message));
-        q = QSqlQuery(opened.database->connection());
+        q = QSqlQuery(opened.database->shop().connection());
         QVERIFY(q.exec(QStringLiteral("SELECT to_regclass('huizong_yue_shou') IS NOT NULL AND "
                                       "to_regclass('huizong_nian_shou') IS NOT NULL AND (SELECT prosrc LIKE "
                                       "'%pg_notify%' FROM pg_proc WHERE proname = 'huizong_goods_changed')")) &&
@@ -358,7 +359,7 @@ private Q_SLOTS:
         shop.create();
         shop.addSale(1, 41, QStringLiteral("A"), 1, Money::fromUnits(25000));
         shop.moveToServer();
-        SalesStore store(shop.db().connection());
+        SalesStore store(shop.db().shop());
         // Another till took 42 after this one showed it.
         shop.addSale(2, 42, QStringLiteral("B"), 1, Money::fromUnits(25000));
         const QUuid token = QUuid::createUuid();
@@ -379,7 +380,7 @@ private Q_SLOTS:
         TestShop shop;
         shop.create();
         shop.moveToServer();
-        SalesStore store(shop.db().connection());
+        SalesStore store(shop.db().shop());
         QVERIFY(store.storeTicket(1, linesOf({{"A", 1}})).ok);
         ThrowawayServer::shared().stopHard();
         QElapsedTimer timer;
@@ -429,13 +430,13 @@ private Q_SLOTS:
                     return;
             }
         });
-        SalesStore store(till.database->connection());
+        SalesStore store(till.database->shop());
         const SalesStore::Stored stored = store.storeTicket(1, linesOf({{"A", 1}, {"B", 1}}));
         cutter.join();
         QVERIFY2(stored.ok, qPrintable(stored.error));
         QCOMPARE(stored.ticketNumber, 1);
-        QCOMPARE(countOn(till.database->connection(), QStringLiteral("SELECT count(*) FROM xiaoshou")), 2);
-        QCOMPARE(countOn(till.database->connection(), QStringLiteral("SELECT count(*) FROM xiaoshou_token")), 1);
+        QCOMPARE(countOn(till.database->shop().connection(), QStringLiteral("SELECT count(*) FROM xiaoshou")), 2);
+        QCOMPARE(countOn(till.database->shop().connection(), QStringLiteral("SELECT count(*) FROM xiaoshou_token")), 1);
     }
 };
 

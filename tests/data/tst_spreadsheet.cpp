@@ -182,7 +182,7 @@ private Q_SLOTS:
             "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
             "INSERT INTO jinhuo (id, code, shuliang, jinjia, shou, huiyuanjia, changjia, jindt, guoqidt) "
             "SELECT i, 'A', i, 15000, 25000, 25000, '厂', '2026-01-01', '2027-01-01' FROM n"));
-        PurchaseDialog dialog(shop.db().connection());
+        PurchaseDialog dialog(shop.db().shop());
         auto *grid = dialog.findChild<QTableView *>(QStringLiteral("DataGrid1"));
         using K = Spreadsheet::Kind;
         const GridSheet sheet{grid, {K::Text, K::Text, K::Integer, K::Money, K::Money, K::Text, K::Date, K::Date}, {}};

@@ -48,7 +48,7 @@ class TestDayClose : public QObject
         shop.addPurchase(QStringLiteral("B"), 10, Money::fromCents(1000));
         if (server)
             shop.moveToServer();
-        SalesStore store(shop.db().connection());
+        SalesStore store(shop.db().shop());
         auto pay = [](PaymentMethod m, qint64 paid, qint64 change) {
             return Payment{m, Money::fromCents(paid), Money::fromCents(change)};
         };
@@ -56,7 +56,7 @@ class TestDayClose : public QObject
         QVERIFY(store.storeTicket(2, {sale(QStringLiteral("B"), 2, 1200)}, {}, pay(PaymentMethod::WeChat, 2400, 0)).ok);
         QVERIFY(store.storeTicket(3, {sale(QStringLiteral("A"), 1, 300)}, {}, pay(PaymentMethod::Alipay, 300, 0)).ok);
         QString error;
-        const auto first = Returns::ticketLines(shop.db().connection(), 1, &error);
+        const auto first = Returns::ticketLines(shop.db().shop(), 1, &error);
         QVERIFY2(first && first->size() == 1, qPrintable(error));
         TicketLine back = Returns::returnLine(first->first(), 1, 0, 1, QDateTime(Day, QTime(11, 0), Qt::UTC));
         QVERIFY(
@@ -78,9 +78,10 @@ private Q_SLOTS:
         sellTheDay(shop, server);
         if (QTest::currentTestFailed())
             return;
-        const QSqlDatabase db = shop.db().connection();
+        const Shop handle = shop.db().shop();
+        const QSqlDatabase db = handle.connection();
 
-        const auto close = DayClose(db).current();
+        const auto close = DayClose(handle).current();
         QVERIFY(close);
         QCOMPARE(close->tickets, 4);
         QCOMPARE(close->lines, 5);
@@ -94,7 +95,7 @@ private Q_SLOTS:
         QCOMPARE(close->expectedCash(), Money::fromCents(1800));
 
         // 销售分析 nets the return: A 3 + 1 − 1 for 9.00 at cost 2.50.
-        const SalesFigures sales = SalesFigures::compute(db, Day, Day);
+        const SalesFigures sales = SalesFigures::compute(handle, Day, Day);
         QCOMPARE(sales.rows.size(), 2);
         QCOMPARE(sales.rows[0].code, QStringLiteral("A"));
         QCOMPARE(sales.rows[0].quantity, 3);
@@ -106,7 +107,7 @@ private Q_SLOTS:
         QCOMPARE(sales.totalProfit, Money::fromCents(750));
 
         // 库存分析 puts the returned piece back.
-        const StockFigures stock = StockFigures::compute(db);
+        const StockFigures stock = StockFigures::compute(handle);
         QCOMPARE(stock.rows.size(), 2);
         QCOMPARE(stock.rows[0].stock, 7);
         QCOMPARE(stock.rows[1].stock, 7);
@@ -117,7 +118,7 @@ private Q_SLOTS:
         QVector<DaySales::Line> lines;
         DaySales::Totals totals;
         QString error;
-        QVERIFY2(DaySales::fill(db, Day, &lines, &totals, &error), qPrintable(error));
+        QVERIFY2(DaySales::fill(handle, Day, &lines, &totals, &error), qPrintable(error));
         QCOMPARE(totals.tickets, 4);
         QCOMPARE(totals.quantity, 6);
         QCOMPARE(totals.amount, Money::fromCents(4500));
@@ -136,7 +137,7 @@ private Q_SLOTS:
         sellTheDay(shop, server);
         if (QTest::currentTestFailed())
             return;
-        DayClose day(shop.db().connection());
+        DayClose day(shop.db().shop());
         QCOMPARE(day.needsOpening(), std::optional<bool>(false));
         const auto closed = day.close(Money::fromCents(1700));
         QVERIFY2(closed, qPrintable(day.lastError()));
@@ -160,7 +161,7 @@ private Q_SLOTS:
         QCOMPARE(day.needsOpening(), std::optional<bool>(true));
         QVERIFY(day.open(Money::fromCents(20000)));
         QCOMPARE(day.needsOpening(), std::optional<bool>(false));
-        SalesStore store(shop.db().connection());
+        SalesStore store(shop.db().shop());
         QVERIFY(store.storeTicket(5, {sale(QStringLiteral("A"), 1, 300)}).ok);
         const auto second = day.close(Money::fromCents(20300));
         QVERIFY(second);
@@ -180,14 +181,14 @@ private Q_SLOTS:
         if (QTest::currentTestFailed())
             return;
         const QUuid token = QUuid::createUuid();
-        const auto first = DayClose(shop.db().connection()).close(Money::fromCents(1700), token);
+        const auto first = DayClose(shop.db().shop()).close(Money::fromCents(1700), token);
         QVERIFY(first);
-        const auto again = DayClose(shop.db().connection()).close(Money::fromCents(1700), token);
+        const auto again = DayClose(shop.db().shop()).close(Money::fromCents(1700), token);
         QVERIFY(again);
         QCOMPARE(again->id, first->id);
         QCOMPARE(again->tickets, 4);
         QCOMPARE(shop.count(QStringLiteral("rijie")), 1);
-        const auto next = DayClose(shop.db().connection()).close(Money(), QUuid::createUuid());
+        const auto next = DayClose(shop.db().shop()).close(Money(), QUuid::createUuid());
         QVERIFY(next);
         QCOMPARE(next->id, first->id + 1);
     }
@@ -202,17 +203,17 @@ private Q_SLOTS:
         two.till = 2;
         Database::Result opened = Database::openServer(two);
         QVERIFY2(opened.database, qPrintable(opened.message));
-        SalesStore tillTwo(opened.database->connection());
+        SalesStore tillTwo(opened.database->shop());
         QVERIFY(tillTwo
                     .storeTicket(0, {sale(QStringLiteral("B"), 1, 1200)}, {},
                                  Payment{PaymentMethod::Card, Money::fromCents(1200), Money()})
                     .ok);
-        DayClose one(shop.db().connection());
+        DayClose one(shop.db().shop());
         const auto closed = one.close(Money::fromCents(1800));
         QVERIFY2(closed, qPrintable(one.lastError()));
         QCOMPARE(closed->tickets, 4);
         QCOMPARE(closed->method(PaymentMethod::Card), Money());
-        DayClose other(opened.database->connection());
+        DayClose other(opened.database->shop());
         const auto open = other.current();
         QVERIFY(open);
         QCOMPARE(open->tickets, 1);
@@ -235,14 +236,15 @@ private Q_SLOTS:
         shop.take().reset();
         Database::Result opened = Database::open(path);
         QVERIFY2(opened.database, qPrintable(opened.message));
-        QSqlDatabase db = opened.database->connection();
+        const Shop handle = opened.database->shop();
+        QSqlDatabase db = handle.connection();
         QString error;
-        const auto sold = Returns::ticketLines(db, 1, &error);
+        const auto sold = Returns::ticketLines(handle, 1, &error);
         QVERIFY2(sold && sold->size() == 1, qPrintable(error));
-        QVERIFY(SalesStore(db)
+        QVERIFY(SalesStore(handle)
                     .storeTicket(2, {Returns::returnLine(sold->first(), 1, 0, 2, QDateTime::currentDateTime())})
                     .ok);
-        const auto day = DayClose(db).current();
+        const auto day = DayClose(handle).current();
         QVERIFY(day);
         QCOMPARE(day->tickets, 1);
         QCOMPARE(day->returns, Money::fromCents(500));
@@ -267,7 +269,7 @@ private Q_SLOTS:
         f.ringUp(QStringLiteral("A"), QStringLiteral("1"));
         f.edit("Text8")->setText(QStringLiteral("5"));
         f.key(Qt::Key_F8);
-        DayCloseDialog dialog(f.window->database().connection(), f.window);
+        DayCloseDialog dialog(f.window->database().shop(), f.window);
         QVERIFY(dialog.refresh());
         dialog.findChild<QLineEdit *>(QStringLiteral("Text1"))->setText(typed);
         f.messages.clear();
@@ -296,7 +298,7 @@ private Q_SLOTS:
         }
         TestShop shop;
         sellTheDay(shop, false);
-        const auto closed = DayClose(shop.db().connection()).close(Money::fromCents(1850));
+        const auto closed = DayClose(shop.db().shop()).close(Money::fromCents(1850));
         QVERIFY(closed);
         const QDateTime started = QDateTime::currentDateTime().addSecs(-1);
         QCOMPARE(ClosePrinter::printOn(printer, CloseReport::of(*closed)), QString());

@@ -79,7 +79,7 @@ class TestReturns : public QObject
     // "code:quantity:amount-in-cents" of the ticket's stored lines.
     static QStringList stored(CounterFixture &f, int ticket)
     {
-        QSqlQuery q(f.shop.db().connection());
+        QSqlQuery q(f.shop.db().shop().connection());
         q.prepare(QStringLiteral("SELECT code, shuliang, jine FROM xiaoshou WHERE danjuhao = ? ORDER BY rowid"));
         q.addBindValue(ticket);
         q.exec();
@@ -158,14 +158,14 @@ private Q_SLOTS:
         }
         // Whatever was refused, nothing came back beyond what was sold: the
         // stock of A and B never exceeds what was bought.
-        QSqlQuery q(f.shop.db().connection());
+        QSqlQuery q(f.shop.db().shop().connection());
         q.exec(QStringLiteral("SELECT code, SUM(shuliang) FROM xiaoshou GROUP BY code HAVING SUM(shuliang) < 0"));
         QVERIFY(!q.next());
         q.exec(
             QStringLiteral("SELECT COUNT(*) FROM tuihuo t JOIN xiaoshou x ON x.danjuhao = t.danjuhao AND x.id = t.id "
                            "AND x.shuliang = -t.shuliang"));
         q.next();
-        QSqlQuery r(f.shop.db().connection());
+        QSqlQuery r(f.shop.db().shop().connection());
         r.exec(QStringLiteral("SELECT COUNT(*) FROM xiaoshou WHERE shuliang < 0"));
         r.next();
         QCOMPARE(q.value(0).toLongLong(), r.value(0).toLongLong());
@@ -219,9 +219,9 @@ private Q_SLOTS:
         shop.addSale(1, 1, QStringLiteral("A"), 4, Money::fromCents(250));
         if (server)
             shop.moveToServer();
-        SalesStore store(shop.db().connection());
+        SalesStore store(shop.db().shop());
         QString error;
-        const auto sold = Returns::ticketLines(shop.db().connection(), 1, &error);
+        const auto sold = Returns::ticketLines(shop.db().shop(), 1, &error);
         QVERIFY2(sold && sold->size() == 1, qPrintable(error));
         const TicketLine back = Returns::returnLine(sold->first(), 1, 0, 3, QDateTime::currentDateTime());
         QVERIFY(store.storeTicket(2, {back}).ok);
@@ -256,7 +256,7 @@ private Q_SLOTS:
         f.ringUp(QStringLiteral("A"), QStringLiteral("3"));
         f.edit("Text8")->setText(QStringLiteral("10"));
         f.key(Qt::Key_F8);
-        QSqlQuery q(f.shop.db().connection());
+        QSqlQuery q(f.shop.db().shop().connection());
         QVERIFY(q.exec(QStringLiteral("UPDATE xiaoshou SET jine = 100000 WHERE danjuhao = 1")));
         for (const QChar step : steps) {
             f.messages.clear();

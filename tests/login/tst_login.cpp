@@ -50,7 +50,7 @@ class TestLogin : public QObject
 
     static void setStoredPassword(CounterFixture &f, const QString &password)
     {
-        QSqlQuery q(f.shop.db().connection());
+        QSqlQuery q(f.shop.db().shop().connection());
         q.prepare(QStringLiteral("UPDATE code SET code = ? WHERE id = 1"));
         q.addBindValue(password);
         QVERIFY(q.exec());
@@ -254,7 +254,7 @@ private Q_SLOTS:
         QCOMPARE(f.messages.boxes.first().title, QStringLiteral("提示"));
         QCOMPARE(stillOpen, !saved);
 
-        QSqlQuery q(f.shop.db().connection());
+        QSqlQuery q(f.shop.db().shop().connection());
         q.exec(QStringLiteral("SELECT code FROM code WHERE id = 1"));
         q.next();
         QCOMPARE(q.value(0).toString(), saved ? first : Database::defaultPassword());

@@ -78,7 +78,7 @@ private Q_SLOTS:
         sell(f);
         QCOMPARE(f.text("Label8"), QStringLiteral("3"));
         QString error;
-        QVERIFY(MinimumStock::set(f.shop.db().connection(), QStringLiteral("A"), 5, &error));
+        QVERIFY(MinimumStock::set(f.shop.db().shop(), QStringLiteral("A"), 5, &error));
         const QStringList before = counts(f);
         f.messages.clear();
         f.messages.answer = ok;
@@ -102,7 +102,7 @@ private Q_SLOTS:
         {
             Database::Result copy = Database::open(QDir(f.shop.dir()).filePath(copies.first()));
             QVERIFY2(copy.database, qPrintable(copy.message));
-            QSqlQuery q(copy.database->connection());
+            QSqlQuery q(copy.database->shop().connection());
             QStringList inCopy;
             for (const char *t : {"xiaoshou", "jinhuo", "name"}) {
                 QVERIFY(q.exec(QStringLiteral("SELECT COUNT(*) FROM %1").arg(QString::fromLatin1(t))) && q.next());
@@ -113,7 +113,7 @@ private Q_SLOTS:
         // The next sale is ticket 1 (goods permitting).
         if (button == u"Command1") {
             sell(f);
-            QSqlQuery q(f.shop.db().connection());
+            QSqlQuery q(f.shop.db().shop().connection());
             QVERIFY(q.exec(QStringLiteral("SELECT danjuhao, id FROM xiaoshou")) && q.next());
             QCOMPARE(q.value(0).toInt(), 1);
             QCOMPARE(q.value(1).toInt(), 1);
@@ -146,13 +146,13 @@ private Q_SLOTS:
         QCOMPARE(f.text("Label8"), QStringLiteral("5"));
         press(f, "Command1");
         QCOMPARE(f.shop.count(QStringLiteral("xiaoshou")), 0);
-        QSqlQuery q(f.shop.db().connection());
+        QSqlQuery q(f.shop.db().shop().connection());
         QVERIFY(q.exec(QStringLiteral("SELECT fangshi FROM fukuan ORDER BY rowid")));
         QStringList methods;
         while (q.next())
             methods.append(q.value(0).toString());
         QCOMPARE(methods, strings({"现金", "微信", "支付宝", "银行卡"}));
-        const auto open = DayClose(f.shop.db().connection()).current();
+        const auto open = DayClose(f.shop.db().shop()).current();
         QVERIFY(open);
         QCOMPARE(open->tickets, 4);
         QCOMPARE(open->method(PaymentMethod::Cash), Money::fromCents(1000));
@@ -181,7 +181,7 @@ private Q_SLOTS:
         QDir::setCurrent(shop.dir());
         SalesStore::Stored meanwhile;
         QElapsedTimer waited;
-        const auto r = DataCleanup::run(shop.db().connection(), shop.path(), DataCleanup::Scope::Sales,
+        const auto r = DataCleanup::run(shop.db().shop(), shop.path(), DataCleanup::Scope::Sales,
                                         QDateTime::currentDateTime(), [&](const QString &, qint64, qint64) {
                                             if (meanwhile.ok || waited.isValid())
                                                 return;
@@ -191,18 +191,18 @@ private Q_SLOTS:
                                             line.quantity = 1;
                                             line.price = line.listPrice = line.amount = Money::fromCents(250);
                                             line.time = QDateTime::currentDateTime();
-                                            meanwhile = SalesStore(other.database->connection()).storeTicket(2, {line});
+                                            meanwhile = SalesStore(other.database->shop()).storeTicket(2, {line});
                                         });
         QVERIFY2(r.ok, qPrintable(r.error));
         QVERIFY2(meanwhile.ok, qPrintable(meanwhile.error));
         QVERIFY(waited.elapsed() < 5000);
-        QSqlQuery q(shop.db().connection());
+        QSqlQuery q(shop.db().shop().connection());
         QVERIFY(q.exec(QStringLiteral("SELECT danjuhao, shuliang FROM xiaoshou")) && q.next());
         QCOMPARE(q.value(0).toLongLong(), 2);
         QVERIFY(!q.next());
         Database::Result copy = Database::open(r.backupPath);
         QVERIFY2(copy.database, qPrintable(copy.message));
-        QSqlQuery c(copy.database->connection());
+        QSqlQuery c(copy.database->shop().connection());
         QVERIFY(c.exec(QStringLiteral("SELECT danjuhao FROM xiaoshou")) && c.next());
         QCOMPARE(c.value(0).toLongLong(), 1);
         QVERIFY(!c.next());
@@ -237,7 +237,7 @@ private Q_SLOTS:
         TestShop shop;
         shop.create();
         shop.addGoods(QStringLiteral("A"), QStringLiteral("a"));
-        const auto r = DataCleanup::run(shop.db().connection(), shop.dir() + QStringLiteral("/missing-folder/tarv.db"),
+        const auto r = DataCleanup::run(shop.db().shop(), shop.dir() + QStringLiteral("/missing-folder/tarv.db"),
                                         DataCleanup::Scope::Everything);
         QVERIFY(!r.ok);
         QVERIFY(r.error.contains(QStringLiteral("备份")));

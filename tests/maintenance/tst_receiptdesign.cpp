@@ -25,7 +25,7 @@ class TestReceiptDesign : public QObject
             shop.create();
             if (server)
                 shop.moveToServer();
-            dialog = new ReceiptDesignDialog(shop.db().connection(), [this] { ++reloads; });
+            dialog = new ReceiptDesignDialog(shop.db().shop(), [this] { ++reloads; });
             showActive(dialog);
         }
         ~Fixture() { delete dialog; }
@@ -36,7 +36,7 @@ class TestReceiptDesign : public QObject
         }
         QStringList stored()
         {
-            QSqlQuery q(shop.db().connection());
+            QSqlQuery q(shop.db().shop().connection());
             q.exec(QStringLiteral("SELECT id, content FROM code WHERE id >= 20000 ORDER BY id"));
             QStringList all;
             while (q.next())
@@ -111,7 +111,7 @@ private Q_SLOTS:
         Fixture f;
         f.shop.exec(QStringLiteral("DELETE FROM code WHERE id = 20000"));
         delete f.dialog;
-        f.dialog = new ReceiptDesignDialog(f.shop.db().connection(), {});
+        f.dialog = new ReceiptDesignDialog(f.shop.db().shop(), {});
         QCOMPARE(f.header()->text(), QString());
         f.header()->setText(QStringLiteral("店"));
         f.click("Command1");
@@ -125,7 +125,7 @@ private Q_SLOTS:
         Fixture f(server);
         f.shop.exec(QStringLiteral("INSERT INTO code (id, content) VALUES (20003, '第三行')"));
         delete f.dialog;
-        f.dialog = new ReceiptDesignDialog(f.shop.db().connection(), {});
+        f.dialog = new ReceiptDesignDialog(f.shop.db().shop(), {});
         f.click("jiabutton");
         QCOMPARE(f.stored().size(), 5);
         QCOMPARE(f.stored().last(), QStringLiteral("20004="));

@@ -138,7 +138,7 @@ private Q_SLOTS:
         TestShop shop;
         shop.create();
         MessageRecorder messages;
-        CatalogueDialog dialog(shop.db().connection());
+        CatalogueDialog dialog(shop.db().shop());
         int stored = 0;
         for (const QString &input : hostile()) {
             dialog.findChild<QLineEdit *>(QStringLiteral("Text1"))->setText(input);
@@ -151,7 +151,7 @@ private Q_SLOTS:
             }
             ++stored;
             // Stored exactly, found exactly: no pattern, no injection.
-            QSqlQuery q(shop.db().connection());
+            QSqlQuery q(shop.db().shop().connection());
             q.prepare(QStringLiteral("SELECT COUNT(*) FROM name WHERE code = ?"));
             q.addBindValue(input.trimmed());
             tally(q.exec() && q.next() && q.value(0).toInt() == 1 && shop.count(QStringLiteral("name")) == stored,
@@ -172,7 +172,7 @@ private Q_SLOTS:
         shop.create();
         shop.addGoods(QStringLiteral("A"), QStringLiteral("可乐"));
         MessageRecorder messages;
-        PurchaseDialog dialog(shop.db().connection());
+        PurchaseDialog dialog(shop.db().shop());
         for (const char *name : {"Text2", "Text3", "Text7"}) {
             for (const QString &input : hostile()) {
                 messages.clear();
@@ -197,13 +197,13 @@ private Q_SLOTS:
         for (const QString &input : hostile()) {
             CounterFixture f;
             auto *login = static_cast<LoginDialog *>(f.window->screens()->screen(QStringLiteral("frmLogin")));
-            PasswordDialog change(f.shop.db().connection());
+            PasswordDialog change(f.shop.db().shop());
             change.findChild<QLineEdit *>(QStringLiteral("Text1"))->setText(input);
             change.findChild<QLineEdit *>(QStringLiteral("Text2"))->setText(input);
             QTest::mouseClick(change.findChild<QPushButton *>(QStringLiteral("OKButton")), Qt::LeftButton);
             const qsizetype length = input.toUcs4().size();
             const bool fits = length >= 1 && length <= 10;
-            QSqlQuery q(f.shop.db().connection());
+            QSqlQuery q(f.shop.db().shop().connection());
             const bool stored = q.exec(QStringLiteral("SELECT code FROM code WHERE id = 1")) && q.next() &&
                                 q.value(0).toString() == (fits ? input : Database::defaultPassword());
             const QString expected = fits              ? QStringLiteral("修改成功！")
@@ -223,11 +223,11 @@ private Q_SLOTS:
         TestShop shop;
         shop.create();
         MessageRecorder messages;
-        CatalogueDialog catalogue(shop.db().connection());
-        PurchaseDialog purchases(shop.db().connection());
-        ReceiptDesignDialog design(shop.db().connection(), {});
+        CatalogueDialog catalogue(shop.db().shop());
+        PurchaseDialog purchases(shop.db().shop());
+        ReceiptDesignDialog design(shop.db().shop(), {});
         auto stored = [&](const QString &sql, const QVariant &bound) {
-            QSqlQuery q(shop.db().connection());
+            QSqlQuery q(shop.db().shop().connection());
             q.prepare(sql);
             q.addBindValue(bound);
             return q.exec() && q.next() ? q.value(0).toString() : QStringLiteral("<none>");
@@ -271,7 +271,7 @@ private Q_SLOTS:
         TestShop shop;
         shop.create();
         MessageRecorder messages;
-        ReceiptDesignDialog dialog(shop.db().connection(), {});
+        ReceiptDesignDialog dialog(shop.db().shop(), {});
         auto *header = dialog.findChild<QLineEdit *>(QStringLiteral("Text1"));
         for (const QString &input : hostile()) {
             messages.clear();
@@ -282,7 +282,7 @@ private Q_SLOTS:
             tally(ok, QStringLiteral("header ") + input.left(20));
             if (!header->text().isEmpty()) {
                 QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("Command1")), Qt::LeftButton);
-                QSqlQuery q(shop.db().connection());
+                QSqlQuery q(shop.db().shop().connection());
                 tally(q.exec(QStringLiteral("SELECT content FROM code WHERE id = 20000")) && q.next() &&
                           q.value(0).toString() == header->text(),
                       QStringLiteral("header stored ") + input.left(20));

@@ -89,11 +89,11 @@ private Q_SLOTS:
         // The file may not grow: sale lines are added until no more fit.
         CounterFixture f;
         ringTwo(f);
-        QSqlQuery q(f.shop.db().connection());
+        QSqlQuery q(f.shop.db().shop().connection());
         QVERIFY(q.exec(QStringLiteral("PRAGMA page_count")) && q.next());
         QVERIFY(q.exec(QStringLiteral("PRAGMA max_page_count = %1").arg(q.value(0).toInt() + 4)));
         for (int i = 0; i < 100000; ++i) {
-            QSqlQuery fill(f.shop.db().connection());
+            QSqlQuery fill(f.shop.db().shop().connection());
             if (!fill.exec(QStringLiteral("INSERT INTO xiaoshou (id, danjuhao, code, shuliang, shoujia, jine, dt) "
                                           "VALUES (0, 0, 'filler-%1', 1, 1, 1, '2020-01-01 00:00:00')")
                                .arg(i, 40, 10, QChar(u'0'))))
@@ -129,7 +129,8 @@ private Q_SLOTS:
         {
             Database::Result shop = Database::create(disk + QStringLiteral("/tarv.db"));
             QVERIFY(shop.database);
-            QSqlDatabase db = shop.database->connection();
+            const Shop handle = shop.database->shop();
+            QSqlDatabase db = handle.connection();
             QSqlQuery q(db);
             QVERIFY(
                 q.exec(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
@@ -145,7 +146,7 @@ private Q_SLOTS:
             QVERIFY(room > 0);
             QVERIFY(filler.write(QByteArray(room, 'x')) == room);
             filler.close();
-            const DataCleanup::Result r = DataCleanup::run(db, shop.database->path(), DataCleanup::Scope::Sales);
+            const DataCleanup::Result r = DataCleanup::run(handle, shop.database->path(), DataCleanup::Scope::Sales);
             QVERIFY(!r.ok);
             QVERIFY2(r.error.contains(QStringLiteral("备份")), qPrintable(r.error));
             QVERIFY(q.exec(QStringLiteral("SELECT COUNT(*) FROM xiaoshou")) && q.next());

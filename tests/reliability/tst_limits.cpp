@@ -52,7 +52,7 @@ private Q_SLOTS:
         f.edit("Text8")->setText(QStringLiteral("250000"));
         f.key(Qt::Key_F8);
         QVERIFY(f.messages.boxes.isEmpty());
-        QSqlQuery q(f.shop.db().connection());
+        QSqlQuery q(f.shop.db().shop().connection());
         QVERIFY(q.exec(QStringLiteral("SELECT COUNT(*), MIN(id), MAX(id), SUM(shuliang), SUM(jine) FROM xiaoshou")) &&
                 q.next());
         QCOMPARE(q.value(0).toInt(), 1000);
@@ -97,7 +97,7 @@ private Q_SLOTS:
 
         f.edit("Text8")->setText(QStringLiteral("1000000000"));
         f.key(Qt::Key_F8);
-        QSqlQuery q(f.shop.db().connection());
+        QSqlQuery q(f.shop.db().shop().connection());
         QVERIFY(q.exec(QStringLiteral("SELECT jine FROM xiaoshou")) && q.next());
         QCOMPARE(q.value(0).toLongLong(), 9999999999900LL);
         QCOMPARE(f.text("Label17"), QStringLiteral("¥0.01"));
@@ -117,7 +117,7 @@ private Q_SLOTS:
         MessageRecorder messages;
         QElapsedTimer t;
         t.start();
-        RetailDialog dialog(shop.db().connection());
+        RetailDialog dialog(shop.db().shop());
         dialog.setDay(QDate(2026, 12, 7));
         const qint64 ms = t.elapsed();
         QCOMPARE(dialog.lineCount(), 100000);

@@ -25,7 +25,7 @@ class TestCatalogue : public QObject
             shop.create();
             if (server)
                 shop.moveToServer();
-            dialog = new CatalogueDialog(shop.db().connection());
+            dialog = new CatalogueDialog(shop.db().shop());
             showActive(dialog);
         }
         ~Fixture() { delete dialog; }
@@ -45,7 +45,7 @@ class TestCatalogue : public QObject
         }
         QStringList stored(const QString &sql)
         {
-            QSqlQuery q(shop.db().connection());
+            QSqlQuery q(shop.db().shop().connection());
             q.exec(sql);
             QStringList all;
             while (q.next())
@@ -244,7 +244,7 @@ private Q_SLOTS:
             QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 600) "
                            "INSERT INTO name (code, name) SELECT printf('G%03d', i), printf('货%d', i) FROM n"));
         delete f.dialog;
-        f.dialog = new CatalogueDialog(f.shop.db().connection());
+        f.dialog = new CatalogueDialog(f.shop.db().shop());
         showActive(f.dialog);
         auto *grid = f.get<QTableView>("DataGrid1");
         QCOMPARE(grid->model()->rowCount(), 256);
@@ -359,7 +359,7 @@ private Q_SLOTS:
 
         // A new screen lists the pick list in table order.
         delete f.dialog;
-        f.dialog = new CatalogueDialog(f.shop.db().connection());
+        f.dialog = new CatalogueDialog(f.shop.db().shop());
         combo = f.get<QComboBox>("Combo1");
         QCOMPARE(combo->count(), 2);
         QCOMPARE(combo->itemText(1), QStringLiteral("it's 茶"));
@@ -370,7 +370,7 @@ private Q_SLOTS:
         Fixture f;
         f.shop.exec(QStringLiteral("INSERT INTO kuaijie (id, kuaijie) VALUES (32767, '满')"));
         delete f.dialog;
-        f.dialog = new CatalogueDialog(f.shop.db().connection());
+        f.dialog = new CatalogueDialog(f.shop.db().shop());
         f.get<QComboBox>("Combo1")->setEditText(QStringLiteral("再来"));
         f.click("Command5");
         QCOMPARE(f.shop.count(QStringLiteral("kuaijie")), 1);

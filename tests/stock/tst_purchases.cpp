@@ -30,7 +30,7 @@ class TestPurchases : public QObject
             }
             if (server)
                 shop.moveToServer();
-            dialog = new PurchaseDialog(shop.db().connection());
+            dialog = new PurchaseDialog(shop.db().shop());
             showActive(dialog);
         }
         ~Fixture() { delete dialog; }
@@ -50,7 +50,7 @@ class TestPurchases : public QObject
         }
         QStringList rows()
         {
-            QSqlQuery q(shop.db().connection());
+            QSqlQuery q(shop.db().shop().connection());
             q.exec(QStringLiteral("SELECT id, code, shuliang, jinjia, shou, huiyuanjia, changjia, jindt, guoqidt "
                                   "FROM jinhuo ORDER BY rowid"));
             QStringList all;
@@ -263,7 +263,7 @@ private Q_SLOTS:
         auto *grid = f.dialog->findChild<QTableView *>(QStringLiteral("DataGrid1"));
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(grid->model()->index(1, 0)).center());
         f.click("Command2");
-        QSqlQuery q(f.shop.db().connection());
+        QSqlQuery q(f.shop.db().shop().connection());
         QVERIFY(q.exec(QStringLiteral("SELECT group_concat(shuliang) FROM jinhuo")) && q.next());
         QCOMPARE(q.value(0).toString(), QStringLiteral("1,3"));
         QCOMPARE(grid->currentIndex().row(), 0);
@@ -329,14 +329,14 @@ private Q_SLOTS:
         // catalogue are not listed.
         f.shop.addGoods(QStringLiteral("A"), QStringLiteral("可乐二"));
         QStringList expected;
-        QSqlQuery q(f.shop.db().connection());
+        QSqlQuery q(f.shop.db().shop().connection());
         QVERIFY(q.exec(QStringLiteral("SELECT jinhuo.shuliang, name.name FROM jinhuo, name "
                                       "WHERE jinhuo.code = name.code ORDER BY jinhuo.rowid, name.rowid")));
         while (q.next())
             expected << q.value(0).toString() + u'|' + q.value(1).toString();
         QCOMPARE(expected.size(), 2 * (1000 - 1000 / 7));
 
-        PurchaseList list(f.shop.db().connection());
+        PurchaseList list(f.shop.db().shop());
         QVERIFY(list.reload());
         QCOMPARE(list.rowCount(), PurchaseList::PageSize);
         QVERIFY(list.canFetchMore({}));
@@ -369,7 +369,7 @@ private Q_SLOTS:
                                    "INSERT INTO jinhuo (id, code, shuliang, jinjia, shou) "
                                    "SELECT i, 'A', i, 10000, 20000 FROM n"));
         auto counted = [&f] {
-            PurchaseList list(f.shop.db().connection());
+            PurchaseList list(f.shop.db().shop());
             list.reload();
             list.fetchMore({});
             return list.rowCount();

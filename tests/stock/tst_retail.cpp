@@ -30,7 +30,7 @@ class TestRetail : public QObject
         ~Fixture() { delete dialog; }
         void sale(qint64 id, qint64 ticket, const QString &code, int quantity, qint64 cents, const QString &dt)
         {
-            QSqlQuery q(shop.db().connection());
+            QSqlQuery q(shop.db().shop().connection());
             q.prepare(QStringLiteral("INSERT INTO xiaoshou (id, danjuhao, code, shuliang, shoujia, jine, dt) "
                                      "VALUES (?, ?, ?, ?, ?, ?, ?)"));
             for (const QVariant &v : QVariantList{id, ticket, code, quantity, cents * 100, cents * 100 * quantity, dt})
@@ -40,7 +40,7 @@ class TestRetail : public QObject
         }
         void open(QDate day)
         {
-            dialog = new RetailDialog(shop.db().connection());
+            dialog = new RetailDialog(shop.db().shop());
             dialog->setDay(day);
             showActive(dialog);
         }
@@ -170,7 +170,7 @@ private Q_SLOTS:
         QTest::mouseClick(del, Qt::LeftButton);
         QCOMPARE(f.messages.texts(), strings({"确认要删除？", "确认要删除？"}));
         QCOMPARE(f.column(7), strings({"3"}));
-        QSqlQuery q(f.shop.db().connection());
+        QSqlQuery q(f.shop.db().shop().connection());
         QVERIFY(q.exec(QStringLiteral("SELECT group_concat(id) FROM xiaoshou")) && q.next());
         QCOMPARE(q.value(0).toString(), QStringLiteral("3"));
     }

@@ -50,14 +50,14 @@ void TestShop::moveToServer(int till)
 
 void TestShop::exec(const QString &sql)
 {
-    QSqlQuery q(m_raw->connection());
+    QSqlQuery q(m_raw->shop().connection());
     if (!q.exec(sql))
         qFatal("%s: %s", qPrintable(sql), qPrintable(q.lastError().text()));
 }
 
 void TestShop::addGoods(const QString &code, const QString &name)
 {
-    QSqlQuery q(m_raw->connection());
+    QSqlQuery q(m_raw->shop().connection());
     q.prepare(QStringLiteral("INSERT INTO name (code, name) VALUES (?, ?)"));
     q.addBindValue(code);
     q.addBindValue(name);
@@ -67,7 +67,7 @@ void TestShop::addGoods(const QString &code, const QString &name)
 
 void TestShop::addPurchase(const QString &code, int quantity, Money price)
 {
-    QSqlQuery q(m_raw->connection());
+    QSqlQuery q(m_raw->shop().connection());
     q.prepare(QStringLiteral("INSERT INTO jinhuo (id, code, shuliang, jinjia, shou, huiyuanjia, changjia, jindt, "
                              "guoqidt) VALUES ((SELECT COUNT(*) + 1 FROM jinhuo), ?, ?, ?, ?, ?, '', "
                              "'2026-01-01', '2027-01-01')"));
@@ -82,7 +82,7 @@ void TestShop::addPurchase(const QString &code, int quantity, Money price)
 
 void TestShop::addSale(qint64 id, qint64 ticket, const QString &code, int quantity, Money price)
 {
-    QSqlQuery q(m_raw->connection());
+    QSqlQuery q(m_raw->shop().connection());
     q.prepare(QStringLiteral("INSERT INTO xiaoshou (id, danjuhao, code, shuliang, shoujia, jine, dt) "
                              "VALUES (?, ?, ?, ?, ?, ?, '2026-12-01 10:00:00')"));
     q.addBindValue(id);
@@ -97,7 +97,7 @@ void TestShop::addSale(qint64 id, qint64 ticket, const QString &code, int quanti
 
 qint64 TestShop::count(const QString &table)
 {
-    QSqlQuery q(m_raw->connection());
+    QSqlQuery q(m_raw->shop().connection());
     if (!q.exec(QStringLiteral("SELECT COUNT(*) FROM \"%1\"").arg(table)) || !q.next())
         qFatal("count failed");
     return q.value(0).toLongLong();

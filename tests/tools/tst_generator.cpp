@@ -21,7 +21,7 @@ class TestGenerator : public QObject
         if (!opened.database)
             return {};
         QCryptographicHash hash(QCryptographicHash::Sha256);
-        QSqlQuery q(opened.database->connection());
+        QSqlQuery q(opened.database->shop().connection());
         for (const char *table : {"name", "kuaijie", "jinhuo", "xiaoshou", "code"}) {
             q.exec(QStringLiteral("SELECT * FROM %1 ORDER BY rowid").arg(QString::fromLatin1(table)));
             while (q.next())
@@ -47,7 +47,7 @@ private Q_SLOTS:
 
         Database::Result opened = Database::open(a);
         QVERIFY2(opened.database, qPrintable(opened.message));
-        QSqlQuery q(opened.database->connection());
+        QSqlQuery q(opened.database->shop().connection());
         auto one = [&q](const char *sql) {
             return q.exec(QString::fromLatin1(sql)) && q.next() ? q.value(0).toLongLong() : -1;
         };
@@ -64,7 +64,7 @@ private Q_SLOTS:
         QCOMPARE(one("SELECT COUNT(*) FROM xiaoshou a JOIN xiaoshou b ON b.rowid = a.rowid + 1 WHERE b.dt < a.dt"), 0);
         QCOMPARE(one("SELECT COUNT(*) FROM xiaoshou WHERE substr(dt, 12, 2) < '08' OR substr(dt, 12, 2) > '21'"), 0);
         QString error;
-        QCOMPARE(SalesStore(opened.database->connection()).nextTicketNumber(&error),
+        QCOMPARE(SalesStore(opened.database->shop()).nextTicketNumber(&error),
                  one("SELECT MAX(danjuhao) FROM xiaoshou") + 1);
     }
 };

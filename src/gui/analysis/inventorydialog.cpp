@@ -26,7 +26,7 @@ constexpr int PriceColumn = 6;
 constexpr int ValueColumn = 7;
 } // namespace
 
-InventoryDialog::InventoryDialog(QSqlDatabase db, QWidget *parent) : QDialog(parent), m_db(db)
+InventoryDialog::InventoryDialog(Shop shop, QWidget *parent) : QDialog(parent), m_shop(shop)
 {
     setObjectName(QStringLiteral("frmkucun"));
     setWindowTitle(Caption);
@@ -85,15 +85,15 @@ InventoryDialog::InventoryDialog(QSqlDatabase db, QWidget *parent) : QDialog(par
     connect(m_grid->horizontalHeader(), &QHeaderView::geometriesChanged, this, [this] { alignTotals(); });
     connect(m_printButton, &QPushButton::clicked, this, &InventoryDialog::printList);
     connect(m_backButton, &QPushButton::clicked, this, &QDialog::hide);
-    connect(expiry, &QPushButton::clicked, this, [this] { ExpiryDialog(m_db, this).exec(); });
-    connect(reorder, &QPushButton::clicked, this, [this] { ReorderDialog(m_db, this).exec(); });
+    connect(expiry, &QPushButton::clicked, this, [this] { ExpiryDialog(m_shop, this).exec(); });
+    connect(reorder, &QPushButton::clicked, this, [this] { ReorderDialog(m_shop, this).exec(); });
 
     setColumnWidths();
     setPricesShown(false);
 
     // The figures are computed once, when the screen is loaded.
-    const bool finished = BackgroundWork::run(parentWidget(), db, Working,
-                                              [this](QSqlDatabase work) { m_figures = StockFigures::compute(work); });
+    const bool finished = BackgroundWork::run(parentWidget(), shop, Working,
+                                              [this](const Shop &work) { m_figures = StockFigures::compute(work); });
     if (finished && !m_figures.ok)
         Messages::error(parentWidget(), Failed.arg(m_figures.error));
     if (!finished || !m_figures.ok)

@@ -3,7 +3,7 @@
 #include "shop/stockfigures.h"
 
 #include <QDialog>
-#include <QSqlDatabase>
+#include "shop/shop.h"
 
 class QCheckBox;
 class QLineEdit;
@@ -19,7 +19,7 @@ class InventoryDialog : public QDialog
     Q_OBJECT
 
 public:
-    explicit InventoryDialog(QSqlDatabase db, QWidget *parent = nullptr);
+    explicit InventoryDialog(Shop shop, QWidget *parent = nullptr);
 
     const StockFigures &figures() const { return m_figures; }
     void setPricesShown(bool shown);
@@ -31,7 +31,7 @@ private:
     void setColumnWidths();
     void alignTotals();
 
-    QSqlDatabase m_db;
+    Shop m_shop;
     StockFigures m_figures;
     FiguresModel *m_model;
     QTableView *m_grid;

@@ -39,7 +39,7 @@ QLabel *totalLabel(QWidget *parent, const char *name)
 }
 } // namespace
 
-SalesAnalysisDialog::SalesAnalysisDialog(QSqlDatabase db, QWidget *parent) : QDialog(parent), m_db(std::move(db))
+SalesAnalysisDialog::SalesAnalysisDialog(Shop shop, QWidget *parent) : QDialog(parent), m_shop(std::move(shop))
 {
     setObjectName(QStringLiteral("frmxiaoshou"));
     setWindowTitle(Caption);
@@ -125,7 +125,7 @@ void SalesAnalysisDialog::run(QDate first, QDate last)
     SalesFigures figures;
     QWidget *owner = isVisible() ? this : parentWidget();
     const bool finished = BackgroundWork::run(
-        owner, m_db, Working, [&](QSqlDatabase db) { figures = SalesFigures::compute(db, first, last); });
+        owner, m_shop, Working, [&](Shop shop) { figures = SalesFigures::compute(shop, first, last); });
     if (!finished)
         return; // cancelled: the figures shown stay
     if (!figures.ok) {
@@ -149,7 +149,7 @@ void SalesAnalysisDialog::showChart()
         return;
     SalesTrend trend;
     const bool finished = BackgroundWork::run(
-        this, m_db, Working, [&](QSqlDatabase db) { trend = SalesTrend::compute(db, first, last, m_figures); });
+        this, m_shop, Working, [&](Shop shop) { trend = SalesTrend::compute(shop, first, last, m_figures); });
     if (!finished)
         return;
     if (!trend.ok) {

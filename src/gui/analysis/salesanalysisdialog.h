@@ -3,7 +3,7 @@
 #include "shop/salesfigures.h"
 
 #include <QDialog>
-#include <QSqlDatabase>
+#include "shop/shop.h"
 
 class QDateEdit;
 class QLabel;
@@ -20,7 +20,7 @@ class SalesAnalysisDialog : public QDialog
     Q_OBJECT
 
 public:
-    explicit SalesAnalysisDialog(QSqlDatabase db, QWidget *parent = nullptr);
+    explicit SalesAnalysisDialog(Shop shop, QWidget *parent = nullptr);
 
     const SalesFigures &figures() const { return m_figures; }
     // "汇总" for the dates in the pickers.
@@ -33,7 +33,7 @@ private:
     void run(QDate first, QDate last);
     void showFigures(SalesFigures figures);
 
-    QSqlDatabase m_db;
+    Shop m_shop;
     SalesFigures m_figures;
     FiguresModel *m_model;
     bool m_busy = false;

@@ -76,7 +76,7 @@ QHBoxLayout *buttonsRow(QDialog *dialog, const std::function<void()> &print, QTa
 
 } // namespace
 
-ExpiryDialog::ExpiryDialog(QSqlDatabase db, QWidget *parent) : QDialog(parent), m_db(db)
+ExpiryDialog::ExpiryDialog(Shop shop, QWidget *parent) : QDialog(parent), m_shop(shop)
 {
     setObjectName(QStringLiteral("frmlinqi"));
     setWindowTitle(QStringLiteral("临期商品"));
@@ -112,14 +112,14 @@ void ExpiryDialog::refresh()
     const int days = m_days->value();
     ExpiryFigures figures;
     const bool finished = BackgroundWork::run(
-        parentWidget(), m_db, Working, [&](QSqlDatabase work) { figures = ExpiryFigures::compute(work, today, days); });
+        parentWidget(), m_shop, Working, [&](const Shop &work) { figures = ExpiryFigures::compute(work, today, days); });
     if (finished && !figures.ok)
         Messages::error(this, Failed.arg(figures.error));
     m_figures = finished && figures.ok ? figures : ExpiryFigures{};
     fillGrid(m_grid, m_figures, [this](int r) { return m_figures.rows[r].daysLeft < 0 ? QColor(Qt::red) : QColor(); });
 }
 
-ReorderDialog::ReorderDialog(QSqlDatabase db, QWidget *parent) : QDialog(parent)
+ReorderDialog::ReorderDialog(Shop shop, QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmbuhuo"));
     setWindowTitle(QStringLiteral("补货单"));
@@ -138,7 +138,7 @@ ReorderDialog::ReorderDialog(QSqlDatabase db, QWidget *parent) : QDialog(parent)
     const QDate today = QDate::currentDate();
     ReorderFigures figures;
     const bool finished = BackgroundWork::run(
-        parentWidget(), db, Working, [&](QSqlDatabase work) { figures = ReorderFigures::compute(work, today); });
+        parentWidget(), shop, Working, [&](const Shop &work) { figures = ReorderFigures::compute(work, today); });
     if (finished && !figures.ok)
         Messages::error(this, Failed.arg(figures.error));
     m_figures = finished && figures.ok ? figures : ReorderFigures{};

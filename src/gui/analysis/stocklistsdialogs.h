@@ -4,7 +4,7 @@
 #include "shop/reorder.h"
 
 #include <QDialog>
-#include <QSqlDatabase>
+#include "shop/shop.h"
 
 class QSpinBox;
 class QTableWidget;
@@ -16,12 +16,12 @@ class ExpiryDialog : public QDialog
     Q_OBJECT
 
 public:
-    ExpiryDialog(QSqlDatabase db, QWidget *parent = nullptr);
+    ExpiryDialog(Shop shop, QWidget *parent = nullptr);
     const ExpiryFigures &figures() const { return m_figures; }
     void refresh();
 
 private:
-    QSqlDatabase m_db;
+    Shop m_shop;
     ExpiryFigures m_figures;
     QSpinBox *m_days;
     QTableWidget *m_grid;
@@ -34,7 +34,7 @@ class ReorderDialog : public QDialog
     Q_OBJECT
 
 public:
-    ReorderDialog(QSqlDatabase db, QWidget *parent = nullptr);
+    ReorderDialog(Shop shop, QWidget *parent = nullptr);
     const ReorderFigures &figures() const { return m_figures; }
 
 private:

@@ -16,7 +16,7 @@ using namespace CounterText;
 
 void CounterWindow::startReturn()
 {
-    ReturnDialog dialog(m_database->connection(), m_ticket->lines(), this);
+    ReturnDialog dialog(m_database->shop(), m_ticket->lines(), this);
     if (dialog.exec() != QDialog::Accepted)
         return;
     // The return goes onto the ticket whole or not at all.
@@ -59,7 +59,7 @@ bool CounterWindow::openPeriodIfNeeded()
 
 void CounterWindow::openDayClose()
 {
-    DayCloseDialog dialog(m_database->connection(), this);
+    DayCloseDialog dialog(m_database->shop(), this);
     if (!dialog.refresh())
         return;
     dialog.exec();

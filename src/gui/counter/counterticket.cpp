@@ -94,7 +94,7 @@ Receipt CounterWindow::composeReceipt()
     receipt.header = m_receiptHeader;
     receipt.footer = m_settings.receiptFooter();
     receipt.ticketNumber = QString::number(ticketNumber());
-    receipt.till = QString::number(Database::tillOf(m_database->connection()));
+    receipt.till = QString::number(m_database->shop().till());
     receipt.time = formatDateTime(QDateTime::currentDateTime());
     return receipt;
 }

@@ -36,9 +36,9 @@ using namespace CounterText;
 CounterWindow::CounterWindow(std::unique_ptr<Database> database, QWidget *parent)
     : QWidget(parent)
     , m_database(std::move(database))
-    , m_catalogue(m_database->connection())
-    , m_checkout(m_database->connection(), this)
-    , m_settings(m_database->connection())
+    , m_catalogue(m_database->shop())
+    , m_checkout(m_database->shop(), this)
+    , m_settings(m_database->shop())
     , m_ticket(m_checkout.ticket())
     , m_screens(std::make_unique<ScreenHost>(this))
 {

@@ -106,7 +106,7 @@ void OpeningCashDialog::confirm()
 
 // ---- the close ----
 
-DayCloseDialog::DayCloseDialog(QSqlDatabase db, QWidget *parent) : QDialog(parent), m_close(db)
+DayCloseDialog::DayCloseDialog(Shop shop, QWidget *parent) : QDialog(parent), m_close(shop)
 {
     setObjectName(QStringLiteral("frmrijie"));
     setWindowTitle(QStringLiteral("日结 / 交班"));

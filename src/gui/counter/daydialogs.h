@@ -4,7 +4,7 @@
 
 #include <QDialog>
 #include <QUuid>
-#include <QSqlDatabase>
+#include "shop/shop.h"
 #include <QVector>
 
 #include <optional>
@@ -39,7 +39,7 @@ class DayCloseDialog : public QDialog
     Q_OBJECT
 
 public:
-    explicit DayCloseDialog(QSqlDatabase db, QWidget *parent = nullptr);
+    explicit DayCloseDialog(Shop shop, QWidget *parent = nullptr);
     // Reads the period's figures again; false (after telling) when it could not.
     bool refresh();
 

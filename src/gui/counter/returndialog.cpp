@@ -36,10 +36,10 @@ std::optional<qint64> wholeNumber(const QString &text)
 enum Column { Code, Name, Sold, Returned, Left, Price, Amount, Back, ColumnCount };
 } // namespace
 
-ReturnDialog::ReturnDialog(QSqlDatabase db, QList<TicketLine> onTicket, QWidget *parent)
+ReturnDialog::ReturnDialog(Shop shop, QList<TicketLine> onTicket, QWidget *parent)
     : QDialog(parent)
-    , m_db(db)
-    , m_settings(db)
+    , m_shop(shop)
+    , m_settings(shop)
     , m_onTicket(std::move(onTicket))
 {
     setObjectName(QStringLiteral("frmtuihuo"));
@@ -127,7 +127,7 @@ void ReturnDialog::find()
         return;
     }
     QString error;
-    const auto tickets = Returns::ticketsOf(m_db, *number, &error);
+    const auto tickets = Returns::ticketsOf(m_shop, *number, &error);
     if (!tickets) {
         Messages::error(this, ReadFailed.arg(error));
         return;

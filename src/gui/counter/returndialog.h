@@ -6,7 +6,7 @@
 
 #include <QDialog>
 #include <QList>
-#include <QSqlDatabase>
+#include "shop/shop.h"
 
 #include <optional>
 
@@ -26,7 +26,7 @@ class ReturnDialog : public QDialog
 public:
     // `onTicket`: the lines already on the counter's ticket, whose returns
     // count as given back.
-    ReturnDialog(QSqlDatabase db, QList<TicketLine> onTicket, QWidget *parent = nullptr);
+    ReturnDialog(Shop shop, QList<TicketLine> onTicket, QWidget *parent = nullptr);
 
     QList<TicketLine> returnedLines() const { return m_returned; }
 
@@ -40,7 +40,7 @@ private:
     // first); nothing when the choice was cancelled.
     std::optional<qsizetype> pick(const QList<Returns::SoldTicket> &tickets, qint64 number);
 
-    QSqlDatabase m_db;
+    Shop m_shop;
     Settings m_settings;
     QList<TicketLine> m_onTicket;
     bool m_passwordOk = false;

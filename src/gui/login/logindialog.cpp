@@ -16,7 +16,7 @@ const QString Prompt = QStringLiteral("请输入超级用户密码:");
 const QString WrongPassword = QStringLiteral("无效的密码，请重试!");
 } // namespace
 
-LoginDialog::LoginDialog(QSqlDatabase db, QWidget *parent) : QDialog(parent), m_settings(db)
+LoginDialog::LoginDialog(Shop shop, QWidget *parent) : QDialog(parent), m_settings(shop)
 {
     setObjectName(QStringLiteral("frmLogin"));
     setWindowTitle(Caption);

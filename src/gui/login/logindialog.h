@@ -3,7 +3,7 @@
 #include "shop/settings.h"
 
 #include <QDialog>
-#include <QSqlDatabase>
+#include "shop/shop.h"
 
 class QLabel;
 class QLineEdit;
@@ -17,7 +17,7 @@ class LoginDialog : public QDialog
     Q_OBJECT
 
 public:
-    explicit LoginDialog(QSqlDatabase db, QWidget *parent = nullptr);
+    explicit LoginDialog(Shop shop, QWidget *parent = nullptr);
 
     QString storedPassword() const;
     void clearPassword();

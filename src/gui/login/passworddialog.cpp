@@ -15,7 +15,7 @@ const QString Saved = QStringLiteral("修改成功！");
 const QString SaveFailed = QStringLiteral("密码未能保存：%1");
 } // namespace
 
-PasswordDialog::PasswordDialog(QSqlDatabase db, QWidget *parent) : QDialog(parent), m_settings(db)
+PasswordDialog::PasswordDialog(Shop shop, QWidget *parent) : QDialog(parent), m_settings(shop)
 {
     setObjectName(QStringLiteral("gaimima"));
     setWindowTitle(QStringLiteral("修改密码"));

@@ -3,7 +3,7 @@
 #include "shop/settings.h"
 
 #include <QDialog>
-#include <QSqlDatabase>
+#include "shop/shop.h"
 
 class QLabel;
 class QLineEdit;
@@ -17,7 +17,7 @@ class PasswordDialog : public QDialog
 
 public:
     // `login` gives the record set on the password row.
-    explicit PasswordDialog(QSqlDatabase db, QWidget *parent = nullptr);
+    explicit PasswordDialog(Shop shop, QWidget *parent = nullptr);
 
     static constexpr int MaxLength = 10;
 

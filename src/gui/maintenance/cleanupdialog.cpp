@@ -26,10 +26,10 @@ const Choice Choices[] = {
 };
 } // namespace
 
-CleanupDialog::CleanupDialog(QSqlDatabase db, const QString &databasePath, std::function<void()> restartTicketNumbers,
+CleanupDialog::CleanupDialog(Shop shop, const QString &databasePath, std::function<void()> restartTicketNumbers,
                              QWidget *parent)
     : QDialog(parent)
-    , m_db(std::move(db))
+    , m_shop(std::move(shop))
     , m_databasePath(databasePath)
     , m_restartTicketNumbers(std::move(restartTicketNumbers))
 {
@@ -52,7 +52,7 @@ void CleanupDialog::clean(DataCleanup::Scope scope)
 {
     if (!Messages::ask(this, Confirm, ConfirmTitle, Messages::Icon::Warning, Messages::Buttons::OkCancel))
         return;
-    const DataCleanup::Result result = DataCleanup::run(m_db, m_databasePath, scope);
+    const DataCleanup::Result result = DataCleanup::run(m_shop, m_databasePath, scope);
     if (!result.ok) {
         Messages::error(this, result.error);
         return;

@@ -3,7 +3,7 @@
 #include "shop/datacleanup.h"
 
 #include <QDialog>
-#include <QSqlDatabase>
+#include "shop/shop.h"
 
 #include <functional>
 
@@ -15,13 +15,13 @@ class CleanupDialog : public QDialog
     Q_OBJECT
 
 public:
-    CleanupDialog(QSqlDatabase db, const QString &databasePath, std::function<void()> restartTicketNumbers,
+    CleanupDialog(Shop shop, const QString &databasePath, std::function<void()> restartTicketNumbers,
                   QWidget *parent = nullptr);
 
     void clean(DataCleanup::Scope scope);
 
 private:
-    QSqlDatabase m_db;
+    Shop m_shop;
     QString m_databasePath;
     std::function<void()> m_restartTicketNumbers;
 };

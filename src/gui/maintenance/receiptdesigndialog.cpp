@@ -61,17 +61,17 @@ QString ReceiptDesignDialog::clipped(const QString &text)
     return QString::fromUcs4(reinterpret_cast<const char32_t *>(chars.constData()), MaxLength);
 }
 
-ReceiptDesignDialog::ReceiptDesignDialog(QSqlDatabase db, std::function<void()> headerSaved, QWidget *parent)
+ReceiptDesignDialog::ReceiptDesignDialog(Shop shop, std::function<void()> headerSaved, QWidget *parent)
     : QDialog(parent)
     , m_headerSaved(std::move(headerSaved))
-    , m_db(db)
+    , m_shop(shop)
 {
     setObjectName(QStringLiteral("frmxiaopiao"));
     setWindowTitle(Caption);
 
-    m_footer = new RecordSet(db, Schema::footerRowsSource(), {}, this);
+    m_footer = new RecordSet(shop, Schema::footerRowsSource(), {}, this);
     m_footer->setObjectName(QStringLiteral("Adodc2"));
-    const Settings settings(db);
+    const Settings settings(shop);
     const std::optional<QString> header = settings.receiptHeader();
     if (!header || !m_footer->open())
         failed(header ? m_footer->lastError() : settings.lastError());
@@ -146,7 +146,7 @@ void ReceiptDesignDialog::saveHeader()
         Messages::info(this, Empty);
         return;
     }
-    Settings settings(m_db);
+    Settings settings(m_shop);
     if (!settings.setReceiptHeader(text)) {
         failed(settings.lastError());
         return;
@@ -163,7 +163,7 @@ void ReceiptDesignDialog::appendLine()
         failed(m_footer->lastError());
         return;
     }
-    Settings settings(m_db);
+    Settings settings(m_shop);
     switch (settings.appendFooterLine()) {
     case Settings::Appended::Full:
         Messages::info(this, Full);

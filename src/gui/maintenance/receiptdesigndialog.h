@@ -1,7 +1,7 @@
 #pragma once
 
 #include <QDialog>
-#include <QSqlDatabase>
+#include "shop/shop.h"
 
 #include <functional>
 
@@ -20,7 +20,7 @@ class ReceiptDesignDialog : public QDialog
 public:
     static constexpr int MaxLength = 32;
 
-    ReceiptDesignDialog(QSqlDatabase db, std::function<void()> headerSaved, QWidget *parent = nullptr);
+    ReceiptDesignDialog(Shop shop, std::function<void()> headerSaved, QWidget *parent = nullptr);
 
     RecordSet *footer() const { return m_footer; }
 
@@ -38,7 +38,7 @@ private:
 
     RecordSet *m_footer;
     std::function<void()> m_headerSaved;
-    QSqlDatabase m_db;
+    Shop m_shop;
 
     QLineEdit *m_headerEdit;
     QPushButton *m_saveButton;

@@ -48,21 +48,21 @@ QLabel *caption(QWidget *parent, const char *name, const QString &text)
 }
 } // namespace
 
-CatalogueDialog::CatalogueDialog(QSqlDatabase db, QWidget *parent) : QDialog(parent), m_db(db)
+CatalogueDialog::CatalogueDialog(Shop shop, QWidget *parent) : QDialog(parent), m_shop(shop)
 {
     setObjectName(QStringLiteral("frmhuoming"));
     setWindowTitle(Caption);
 
     // The catalogue is read a page at a time as the grid scrolls; the pick
     // list is small and kept whole.
-    m_catalogue = new CatalogueList(db, this);
+    m_catalogue = new CatalogueList(shop, this);
     m_catalogue->setObjectName(QStringLiteral("Adodc1"));
     QString pickError;
-    const std::optional<QStringList> pickNames = PickList::names(db, &pickError);
+    const std::optional<QStringList> pickNames = PickList::names(shop, &pickError);
     if (!m_catalogue->reload() || !pickNames)
         failed(m_catalogue->lastError() + pickError);
     else
-        m_readAt = Database::changeStamp(db);
+        m_readAt = shop.changeStamp();
 
     buildControls();
     connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] { showCurrent(); });
@@ -140,11 +140,11 @@ void CatalogueDialog::buildControls()
     left->addWidget(addGroup);
     left->addWidget(editGroup);
     left->addWidget(pickGroup);
-    m_minimum = new MinimumStockBox(m_db, this);
+    m_minimum = new MinimumStockBox(m_shop, this);
     left->addWidget(m_minimum);
     // The catalogue in and out of spreadsheets.
     auto *sheets = new QHBoxLayout;
-    sheets->addWidget(importGoodsButton(this, m_db, [this] { reread(); }));
+    sheets->addWidget(importGoodsButton(this, m_shop, [this] { reread(); }));
     sheets->addWidget(exportButton(this, QStringLiteral("货名"), [this] {
         return GridSheet{m_grid, {Spreadsheet::Kind::Text, Spreadsheet::Kind::Text}, QStringLiteral("货名")};
     }));
@@ -229,7 +229,7 @@ void CatalogueDialog::changeEvent(QEvent *event)
 void CatalogueDialog::reread()
 {
     // Nothing written to the file since it was read: what is shown is the table.
-    const QString stamp = Database::changeStamp(m_db);
+    const QString stamp = m_shop.changeStamp();
     if (!stamp.isEmpty() && stamp == m_readAt)
         return;
     const auto selected = m_catalogue->rowAt(currentRow());
@@ -251,7 +251,7 @@ void CatalogueDialog::addGoods()
     const QString name = m_nameCombo->currentText();
     if (code.isEmpty() || name.isEmpty())
         return;
-    const GoodsCatalogue goods(m_db);
+    const GoodsCatalogue goods(m_shop);
     const auto known = goods.nameOf(code);
     if (!known) {
         failed(goods.lastError());
@@ -325,7 +325,7 @@ void CatalogueDialog::deleteGoods()
     bool deleted = false;
     const int row = currentRow();
     if (const auto goods = m_catalogue->rowAt(row)) {
-        const GoodsCatalogue catalogue(m_db);
+        const GoodsCatalogue catalogue(m_shop);
         const auto purchased = catalogue.isPurchased(goods->code);
         const auto sold = purchased ? catalogue.isSold(goods->code) : std::nullopt;
         if (!purchased || !sold) {
@@ -369,7 +369,7 @@ void CatalogueDialog::addPickName()
     if (text.isEmpty())
         return;
     QString error;
-    switch (PickList::add(m_db, text, &error)) {
+    switch (PickList::add(m_shop, text, &error)) {
     case PickList::Added::Full:
         Messages::info(this, PickListFull);
         return;
@@ -390,7 +390,7 @@ void CatalogueDialog::removePickName()
     if (text.isEmpty())
         return;
     QString error;
-    switch (PickList::remove(m_db, text, &error)) {
+    switch (PickList::remove(m_shop, text, &error)) {
     case PickList::Removed::Missing:
         Messages::info(this, NoSuchPickName);
         return;

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <QDialog>
-#include <QSqlDatabase>
+#include "shop/shop.h"
 
 #include <optional>
 
@@ -21,7 +21,7 @@ class CatalogueDialog : public QDialog
     Q_OBJECT
 
 public:
-    explicit CatalogueDialog(QSqlDatabase db, QWidget *parent = nullptr);
+    explicit CatalogueDialog(Shop shop, QWidget *parent = nullptr);
 
     CatalogueList *catalogue() const { return m_catalogue; }
     bool isEditing() const { return m_editing; }
@@ -52,7 +52,7 @@ private:
     void reread();
     void failed(const QString &error);
 
-    QSqlDatabase m_db;
+    Shop m_shop;
     MinimumStockBox *m_minimum = nullptr;
     CatalogueList *m_catalogue;
     bool m_editing = false;

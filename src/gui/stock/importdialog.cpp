@@ -88,11 +88,11 @@ QString askPath(QWidget *parent)
 // Reads and checks the file on a worker, with 取消; nothing after telling
 // why not (a cancel says nothing).
 template <typename Checked, typename Check>
-std::optional<Checked> readAndCheck(QWidget *parent, const QSqlDatabase &db, const QString &path, Check check)
+std::optional<Checked> readAndCheck(QWidget *parent, const Shop &shop, const QString &path, Check check)
 {
     QString error;
     Checked checked;
-    const bool ran = BackgroundWork::run(parent, db, Reading, [&](QSqlDatabase work, const auto &cancelled) {
+    const bool ran = BackgroundWork::run(parent, shop, Reading, [&](const Shop &work, const auto &cancelled) {
         checked = check(work, CsvImport::Source::file(path), cancelled);
         error = checked.error;
     });
@@ -117,12 +117,12 @@ void done(QWidget *parent, bool ok, qsizetype rows, const QString &error, const 
 
 // Stores on a worker, with 取消 (which stores nothing).
 template <typename Checked, typename Store>
-void storeAll(QWidget *parent, const QSqlDatabase &db, const Checked &checked, Store store,
+void storeAll(QWidget *parent, const Shop &shop, const Checked &checked, Store store,
               const std::function<void()> &stored)
 {
     QString error;
     bool ok = false;
-    const bool ran = BackgroundWork::run(parent, db, Storing, [&](QSqlDatabase work, const auto &cancelled) {
+    const bool ran = BackgroundWork::run(parent, shop, Storing, [&](const Shop &work, const auto &cancelled) {
         ok = store(work, checked, &error, cancelled);
     });
     if (!ran)
@@ -132,16 +132,16 @@ void storeAll(QWidget *parent, const QSqlDatabase &db, const Checked &checked, S
 
 } // namespace
 
-QPushButton *importGoodsButton(QWidget *parent, QSqlDatabase db, std::function<void()> stored)
+QPushButton *importGoodsButton(QWidget *parent, Shop shop, std::function<void()> stored)
 {
     auto *button = named(new QPushButton(QStringLiteral("导入"), parent), "ImportButton");
     button->setAutoDefault(false);
-    QObject::connect(button, &QPushButton::clicked, parent, [parent, db, stored] {
+    QObject::connect(button, &QPushButton::clicked, parent, [parent, shop, stored] {
         const QString path = askPath(parent);
         if (path.isEmpty())
             return;
         const auto goods = readAndCheck<CsvImport::Goods>(
-            parent, db, path, [](const QSqlDatabase &work, const auto &source, const auto &cancelled) {
+            parent, shop, path, [](const Shop &work, const auto &source, const auto &cancelled) {
                 return CsvImport::checkGoods(work, source, cancelled);
             });
         if (!goods)
@@ -157,8 +157,8 @@ QPushButton *importGoodsButton(QWidget *parent, QSqlDatabase db, std::function<v
             rows, parent);
         if (preview.exec() != QDialog::Accepted)
             return;
-        storeAll(parent, db, *goods,
-                 [](const QSqlDatabase &work, const CsvImport::Goods &g, QString *error, const auto &cancelled) {
+        storeAll(parent, shop, *goods,
+                 [](const Shop &work, const CsvImport::Goods &g, QString *error, const auto &cancelled) {
                      return CsvImport::storeGoods(work, g, error, cancelled);
                  },
                  stored);
@@ -166,16 +166,16 @@ QPushButton *importGoodsButton(QWidget *parent, QSqlDatabase db, std::function<v
     return button;
 }
 
-QPushButton *importPurchasesButton(QWidget *parent, QSqlDatabase db, std::function<void()> stored)
+QPushButton *importPurchasesButton(QWidget *parent, Shop shop, std::function<void()> stored)
 {
     auto *button = named(new QPushButton(QStringLiteral("导入"), parent), "ImportButton");
     button->setAutoDefault(false);
-    QObject::connect(button, &QPushButton::clicked, parent, [parent, db, stored] {
+    QObject::connect(button, &QPushButton::clicked, parent, [parent, shop, stored] {
         const QString path = askPath(parent);
         if (path.isEmpty())
             return;
         const auto purchases = readAndCheck<CsvImport::Purchases>(
-            parent, db, path, [](const QSqlDatabase &work, const auto &source, const auto &cancelled) {
+            parent, shop, path, [](const Shop &work, const auto &source, const auto &cancelled) {
                 return CsvImport::checkPurchases(work, source, cancelled);
             });
         if (!purchases)
@@ -209,8 +209,8 @@ QPushButton *importPurchasesButton(QWidget *parent, QSqlDatabase db, std::functi
             rows, parent);
         if (preview.exec() != QDialog::Accepted)
             return;
-        storeAll(parent, db, *purchases,
-                 [](const QSqlDatabase &work, const CsvImport::Purchases &p, QString *error, const auto &cancelled) {
+        storeAll(parent, shop, *purchases,
+                 [](const Shop &work, const CsvImport::Purchases &p, QString *error, const auto &cancelled) {
                      return CsvImport::storePurchases(work, p, error, cancelled);
                  },
                  stored);

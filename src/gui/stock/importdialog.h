@@ -3,7 +3,7 @@
 #include "shop/csvimport.h"
 
 #include <QDialog>
-#include <QSqlDatabase>
+#include "shop/shop.h"
 
 #include <functional>
 
@@ -26,5 +26,5 @@ public:
 
 // "导入" of 货名管理 and 进货管理: asks for the CSV file, shows the preview and
 // stores every row in one transaction on 确定; `stored` then runs.
-QPushButton *importGoodsButton(QWidget *parent, QSqlDatabase db, std::function<void()> stored);
-QPushButton *importPurchasesButton(QWidget *parent, QSqlDatabase db, std::function<void()> stored);
+QPushButton *importGoodsButton(QWidget *parent, Shop shop, std::function<void()> stored);
+QPushButton *importPurchasesButton(QWidget *parent, Shop shop, std::function<void()> stored);

@@ -16,9 +16,9 @@ const QString Saved = QStringLiteral("最低库存已设定。");
 const QString Failed = QStringLiteral("最低库存未能读写：%1");
 } // namespace
 
-MinimumStockBox::MinimumStockBox(QSqlDatabase db, QWidget *parent)
+MinimumStockBox::MinimumStockBox(Shop shop, QWidget *parent)
     : QGroupBox(QStringLiteral("最低库存（补货提醒）"), parent)
-    , m_db(db)
+    , m_shop(shop)
 {
     setObjectName(QStringLiteral("Frame9"));
     m_minimum = named(new QLineEdit(this), "Text5");
@@ -38,7 +38,7 @@ void MinimumStockBox::setCode(const QString &code)
     if (code.isEmpty())
         return;
     QString error;
-    const auto minimum = MinimumStock::of(m_db, code, &error);
+    const auto minimum = MinimumStock::of(m_shop, code, &error);
     if (!minimum)
         Messages::error(this, Failed.arg(error));
     else if (*minimum)
@@ -59,7 +59,7 @@ void MinimumStockBox::save()
         minimum = text.toLongLong();
     }
     QString error;
-    if (!MinimumStock::set(m_db, m_code, minimum, &error)) {
+    if (!MinimumStock::set(m_shop, m_code, minimum, &error)) {
         Messages::error(this, Failed.arg(error));
         return;
     }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <QGroupBox>
-#include <QSqlDatabase>
+#include "shop/shop.h"
 
 class QLineEdit;
 class QPushButton;
@@ -13,14 +13,14 @@ class MinimumStockBox : public QGroupBox
     Q_OBJECT
 
 public:
-    MinimumStockBox(QSqlDatabase db, QWidget *parent = nullptr);
+    MinimumStockBox(Shop shop, QWidget *parent = nullptr);
     // The goods selected in the list; empty for none.
     void setCode(const QString &code);
 
 private:
     void save();
 
-    QSqlDatabase m_db;
+    Shop m_shop;
     QString m_code;
     QLineEdit *m_minimum;
     QPushButton *m_save;

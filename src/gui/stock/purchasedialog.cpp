@@ -45,11 +45,11 @@ const Required RequiredFields[] = {
 };
 } // namespace
 
-PurchaseDialog::PurchaseDialog(QSqlDatabase db, QWidget *parent)
+PurchaseDialog::PurchaseDialog(Shop shop, QWidget *parent)
     : QDialog(parent)
-    , m_db(db)
-    , m_catalogue(db)
-    , m_list(new PurchaseList(db, this))
+    , m_shop(shop)
+    , m_catalogue(shop)
+    , m_list(new PurchaseList(shop, this))
 {
     setObjectName(QStringLiteral("frmjinhuo"));
     setWindowTitle(Caption);
@@ -103,7 +103,7 @@ void PurchaseDialog::buildControls()
     auto *buttons = new QHBoxLayout;
     for (QPushButton *b : {m_addButton, m_clearButton, m_deleteButton, m_closeButton})
         buttons->addWidget(b);
-    buttons->addWidget(importPurchasesButton(this, m_db, [this] { reloadList(); }));
+    buttons->addWidget(importPurchasesButton(this, m_shop, [this] { reloadList(); }));
     buttons->addWidget(exportButton(this, QStringLiteral("进货"), [this] {
         return GridSheet{m_grid,
                          {Spreadsheet::Kind::Text, Spreadsheet::Kind::Text, Spreadsheet::Kind::Integer,
@@ -249,7 +249,7 @@ void PurchaseDialog::addPurchase()
         Messages::info(this, BadInput);
         return;
     }
-    PurchaseStore store(m_db);
+    PurchaseStore store(m_shop);
     if (!store.add({m_codeEdit->text(), int(*quantity), m_purchasePrice, *selling, m_makerEdit->text(),
                     m_purchaseDate->date(), m_expiryDate->date()})) {
         failed(store.lastError());
@@ -273,7 +273,7 @@ void PurchaseDialog::deletePurchase()
         reloadList();
         return;
     }
-    PurchaseStore store(m_db);
+    PurchaseStore store(m_shop);
     const auto removal = store.remove(row->rowid, row->id, row->code);
     if (!removal) {
         failed(store.lastError());

@@ -4,7 +4,7 @@
 #include "shop/money.h"
 
 #include <QDialog>
-#include <QSqlDatabase>
+#include "shop/shop.h"
 
 #include <optional>
 
@@ -22,7 +22,7 @@ class PurchaseDialog : public QDialog
     Q_OBJECT
 
 public:
-    explicit PurchaseDialog(QSqlDatabase db, QWidget *parent = nullptr);
+    explicit PurchaseDialog(Shop shop, QWidget *parent = nullptr);
 
     PurchaseList *list() const { return m_list; }
 
@@ -43,7 +43,7 @@ private:
     void reloadList();
     void failed(const QString &error);
 
-    QSqlDatabase m_db;
+    Shop m_shop;
     GoodsCatalogue m_catalogue;
     PurchaseList *m_list;
     // The purchase price of the last accepted change of Text3.

@@ -27,7 +27,7 @@ const QString Gone = QStringLiteral("这条销售记录已经不在数据库中�
 const QString DatabaseError = QStringLiteral("销售数据未能读写：%1");
 } // namespace
 
-RetailDialog::RetailDialog(QSqlDatabase db, QWidget *parent) : QDialog(parent), m_db(db)
+RetailDialog::RetailDialog(Shop shop, QWidget *parent) : QDialog(parent), m_shop(shop)
 {
     setObjectName(QStringLiteral("frmlinshou"));
     setWindowTitle(Caption);
@@ -116,7 +116,7 @@ void RetailDialog::fill()
     QString error;
     QVector<DaySales::Line> lines;
     m_failed.clear();
-    if (!DaySales::fill(m_db, m_dayPicker->date(), &lines, &m_totals, &error)) {
+    if (!DaySales::fill(m_shop, m_dayPicker->date(), &lines, &m_totals, &error)) {
         m_failed = error.isEmpty() ? QStringLiteral("?") : error;
         lines.clear();
         Messages::error(this, DatabaseError.arg(error));
@@ -189,7 +189,7 @@ void RetailDialog::deleteSelected()
     if (row < 0 || row >= m_lines.size())
         return;
     QString error;
-    const auto deleted = DaySales::deleteLine(m_db, m_lines.at(row).stored, &error);
+    const auto deleted = DaySales::deleteLine(m_shop, m_lines.at(row).stored, &error);
     if (!deleted) {
         Messages::error(this, DatabaseError.arg(error));
         return;

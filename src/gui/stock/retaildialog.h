@@ -3,7 +3,7 @@
 #include "shop/daysales.h"
 
 #include <QDialog>
-#include <QSqlDatabase>
+#include "shop/shop.h"
 
 class QDateEdit;
 class QLabel;
@@ -21,7 +21,7 @@ class RetailDialog : public QDialog
     Q_OBJECT
 
 public:
-    explicit RetailDialog(QSqlDatabase db, QWidget *parent = nullptr);
+    explicit RetailDialog(Shop shop, QWidget *parent = nullptr);
 
     // The lines of the listed day (the grid is given them as it scrolls).
     int lineCount() const { return int(m_lines.size()); }
@@ -36,7 +36,7 @@ private:
     void showTotals();
     void select(int row);
 
-    QSqlDatabase m_db;
+    Shop m_shop;
     FiguresModel *m_model;
     QVector<DaySales::Line> m_lines; // the listed day, in the grid's order
     DaySales::Totals m_totals;

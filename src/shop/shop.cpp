@@ -1,0 +1,67 @@
+#include "shop/shop.h"
+
+#include "shop/database.h"
+
+#include <QSqlQuery>
+
+#include <sqlite3.h>
+
+Shop Shop::of(QSqlDatabase connection)
+{
+    return Shop(std::move(connection), nullptr);
+}
+
+int Shop::till() const
+{
+    const Database *database = owner();
+    return database ? database->till() : 1;
+}
+
+QString Shop::where() const
+{
+    const Database *database = owner();
+    return database ? database->where() : m_connection.databaseName();
+}
+
+QString Shop::fileProblem() const
+{
+    const Database *database = owner();
+    return database ? database->fileProblem() : QString();
+}
+
+sqlite3_stmt *Shop::kept(const char *sql) const
+{
+    const Database *database = owner();
+    return database ? database->kept(sql) : nullptr;
+}
+
+QString Shop::changeStamp() const
+{
+    sqlite3 *handle = fileHandle();
+    QSqlQuery q(m_connection);
+    if (!handle || !q.exec(QStringLiteral("PRAGMA data_version")) || !q.next())
+        return QString();
+    return QStringLiteral("%1/%2").arg(q.value(0).toLongLong()).arg(sqlite3_total_changes64(handle));
+}
+
+Shop::KeptUse::~KeptUse()
+{
+    sqlite3_reset(stmt);
+    sqlite3_clear_bindings(stmt);
+}
+
+Shop::Recovery Shop::recover(QString *error) const
+{
+    Database *database = owner();
+    if (!database || !database->isServer())
+        return Recovery::NotLost;
+    {
+        QSqlQuery probe(m_connection);
+        if (m_connection.isOpen() && probe.exec(QStringLiteral("SELECT 1")))
+            return Recovery::NotLost; // the failure was the statement's own
+    }
+    const QString problem = database->connectServer();
+    if (error)
+        *error = problem;
+    return problem.isEmpty() ? Recovery::Reconnected : Recovery::Lost;
+}
