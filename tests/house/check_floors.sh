@@ -37,15 +37,15 @@ while IFS= read -r file; do
       ;;
     *)
       if [ "$folder" != app ]; then
-        grep -Hn -E 'QSqlQuery|sqlite3_|"(SELECT|INSERT|UPDATE|DELETE|PRAGMA|CREATE|BEGIN) ' "$file" |
-          while IFS= read -r line; do echo "breach: SQL outside the shop library: $line"; done
+        grep -Hn -E 'QSqlQuery|QSqlDatabase|sqlite3_|"(SELECT|INSERT|UPDATE|DELETE|PRAGMA|CREATE|BEGIN) ' "$file" |
+          while IFS= read -r line; do echo "breach: SQL or a raw connection outside the shop library: $line"; done
       fi
       ;;
   esac
 done < <(find shop print gui app -name '*.h' -o -name '*.cpp' | sort)
 
 # The greps above print their breaches; count them again for the verdict.
-sql=$(find print gui -name '*.h' -o -name '*.cpp' | xargs grep -l -E 'QSqlQuery|sqlite3_|"(SELECT|INSERT|UPDATE|DELETE|PRAGMA|CREATE|BEGIN) ' | wc -l)
+sql=$(find print gui -name '*.h' -o -name '*.cpp' | xargs grep -l -E 'QSqlQuery|QSqlDatabase|sqlite3_|"(SELECT|INSERT|UPDATE|DELETE|PRAGMA|CREATE|BEGIN) ' | wc -l)
 widgets=$(find shop -name '*.h' -o -name '*.cpp' | xargs grep -l -E '#include <(QtGui|QtWidgets|QtPrintSupport)/|#include <Q(Widget|Font|Painter|Color|Pixmap|Image|Dialog|Application|PrinterInfo|Printer)\b' | wc -l)
 total=$((breaches + sql + widgets))
 echo "house rules: $total breaches"
