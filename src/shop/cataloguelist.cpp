@@ -19,6 +19,11 @@ bool CatalogueList::fail(const QString &error)
 
 bool CatalogueList::reload()
 {
+    return m_shop.again([this] { return reloadOnce(); });
+}
+
+bool CatalogueList::reloadOnce()
+{
     QSqlQuery count(m_db);
     if (!count.exec(QStringLiteral("SELECT COUNT(*) FROM name")) || !count.next())
         return fail(problemText(count.lastError()));

@@ -52,6 +52,7 @@ public:
     static constexpr int PageSize = 256;
 
 private:
+    bool reloadOnce();
     bool readPage(qint64 afterRowid, QVector<Row> *page);
     bool fail(const QString &error);
 

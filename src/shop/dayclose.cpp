@@ -133,30 +133,32 @@ std::optional<CloseFigures> DayClose::periodFigures() const
 
 std::optional<CloseFigures> DayClose::current() const
 {
-    return periodFigures();
+    return m_shop.again([this] { return periodFigures(); });
 }
 
 std::optional<bool> DayClose::needsOpening() const
 {
-    if (m_noOpeningNeeded)
-        return false;
-    const auto open = openRow();
-    if (!open)
-        return std::nullopt;
-    if (*open) {
-        m_noOpeningNeeded = true;
-        return false;
-    }
-    QSqlQuery q(m_db);
-    q.prepare(QStringLiteral("SELECT 1 FROM rijie WHERE till = ? LIMIT 1"));
-    q.addBindValue(m_till);
-    if (!q.exec()) {
-        m_error = problemText(q.lastError());
-        return std::nullopt;
-    }
-    const bool closedBefore = q.next();
-    m_noOpeningNeeded = !closedBefore;
-    return closedBefore;
+    return m_shop.again([&]() -> std::optional<bool> {
+        if (m_noOpeningNeeded)
+            return false;
+        const auto open = openRow();
+        if (!open)
+            return std::nullopt;
+        if (*open) {
+            m_noOpeningNeeded = true;
+            return false;
+        }
+        QSqlQuery q(m_db);
+        q.prepare(QStringLiteral("SELECT 1 FROM rijie WHERE till = ? LIMIT 1"));
+        q.addBindValue(m_till);
+        if (!q.exec()) {
+            m_error = problemText(q.lastError());
+            return std::nullopt;
+        }
+        const bool closedBefore = q.next();
+        m_noOpeningNeeded = !closedBefore;
+        return closedBefore;
+    });
 }
 
 namespace {
@@ -309,7 +311,7 @@ std::optional<CloseFigures> DayClose::close(Money counted, const QUuid &token)
 
 std::optional<QVector<CloseFigures>> DayClose::history() const
 {
-    return closes(QString(), {});
+    return m_shop.again([this] { return closes(QString(), {}); });
 }
 
 std::optional<QVector<CloseFigures>> DayClose::closes(const QString &where, const QVariantList &values) const

@@ -68,7 +68,11 @@ QString problemText(const QSqlError &error)
     if (error.driverText().startsWith(u"QPSQL")) {
         const QString text = error.databaseText();
         const bool lost = text.contains(u"connection") || text.contains(u"terminat");
-        return serverProblemInWords(lost ? QStringLiteral("08000") : QString(), error.text());
+        const QString words = serverProblemInWords(lost ? QStringLiteral("08000") : QString(), error.text());
+        if (!words.isEmpty())
+            return words;
     }
-    return error.text();
+    // Never empty: an empty text would read as success.
+    const QString text = error.text().trimmed();
+    return text.isEmpty() ? QStringLiteral("数据库没有说明原因。") : text;
 }

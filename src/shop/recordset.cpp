@@ -113,8 +113,13 @@ bool RecordSet::load()
     const bool server = m_shop.onServer();
     const SourcePlan plan = planSource(m_source, server);
     Read read;
-    const QString error = server ? readThroughDriver(m_db, plan.sql, m_bindings, read)
-                                 : readThroughSqlite(m_db, plan.sql, m_bindings, read);
+    QString error;
+    m_shop.again([&] {
+        read = Read();
+        error = server ? readThroughDriver(m_db, plan.sql, m_bindings, read)
+                       : readThroughSqlite(m_db, plan.sql, m_bindings, read);
+        return error.isEmpty();
+    });
     if (!error.isEmpty())
         return fail(error); // the rows shown stay as they were
     const int rowidField = read.rowidField;

@@ -10,18 +10,20 @@
 
 std::optional<QString> Settings::password() const
 {
-    QSqlQuery q(m_db);
-    q.prepare(QStringLiteral("SELECT code FROM code WHERE id = ? ORDER BY rowid LIMIT 1"));
-    q.addBindValue(Schema::PasswordRowId);
-    if (!q.exec()) {
-        m_error = problemText(q.lastError());
-        return std::nullopt;
-    }
-    if (!q.next()) {
-        m_error = QStringLiteral("设置表 code 中缺少超级用户密码（id 为 1 的行）。");
-        return std::nullopt;
-    }
-    return q.value(0).toString();
+    return m_shop.again([&]() -> std::optional<QString> {
+        QSqlQuery q(m_db);
+        q.prepare(QStringLiteral("SELECT code FROM code WHERE id = ? ORDER BY rowid LIMIT 1"));
+        q.addBindValue(Schema::PasswordRowId);
+        if (!q.exec()) {
+            m_error = problemText(q.lastError());
+            return std::nullopt;
+        }
+        if (!q.next()) {
+            m_error = QStringLiteral("设置表 code 中缺少超级用户密码（id 为 1 的行）。");
+            return std::nullopt;
+        }
+        return q.value(0).toString();
+    });
 }
 
 bool Settings::setPassword(const QString &password)
@@ -49,14 +51,16 @@ bool Settings::setPassword(const QString &password)
 
 std::optional<QString> Settings::receiptHeader() const
 {
-    QSqlQuery q(m_db);
-    q.prepare(QStringLiteral("SELECT content FROM code WHERE code.id=? ORDER BY rowid LIMIT 1"));
-    q.addBindValue(Schema::HeaderRowId);
-    if (!q.exec()) {
-        m_error = problemText(q.lastError());
-        return std::nullopt;
-    }
-    return q.next() ? q.value(0).toString() : QString();
+    return m_shop.again([&]() -> std::optional<QString> {
+        QSqlQuery q(m_db);
+        q.prepare(QStringLiteral("SELECT content FROM code WHERE code.id=? ORDER BY rowid LIMIT 1"));
+        q.addBindValue(Schema::HeaderRowId);
+        if (!q.exec()) {
+            m_error = problemText(q.lastError());
+            return std::nullopt;
+        }
+        return q.next() ? q.value(0).toString() : QString();
+    });
 }
 
 bool Settings::setReceiptHeader(const QString &header)

@@ -68,6 +68,18 @@ public:
     // On the file, and for a connection that still works, nothing is done.
     enum class Recovery { NotLost, Reconnected, Lost };
     Recovery recover(QString *error = nullptr) const;
+    // Runs a read (its result is true, or holds a value, when it succeeded);
+    // when it failed because the server's connection was lost (a restart, a
+    // pulled cable), opens the connection again and reads once more. For
+    // reads only: a write whose answer was lost may have been stored.
+    template<typename Read>
+    auto again(Read read) const -> decltype(read())
+    {
+        auto result = read();
+        if (!result && recover() == Recovery::Reconnected)
+            result = read();
+        return result;
+    }
 
 private:
     friend class Database;

@@ -41,7 +41,12 @@ Transaction::Transaction(Shop shop) : m_shop(std::move(shop))
 {
     // On the file the write lock is taken at once, so two writers never
     // deadlock halfway; the server takes its row and table locks as it goes.
-    m_error = run(m_shop, m_shop.onServer() ? "BEGIN" : "BEGIN IMMEDIATE");
+    const char *begin = m_shop.onServer() ? "BEGIN" : "BEGIN IMMEDIATE";
+    m_error = run(m_shop, begin);
+    // Nothing is written yet: after a server restart the connection is
+    // opened again and the transaction begun there.
+    if (!m_error.isEmpty() && m_shop.recover() == Shop::Recovery::Reconnected)
+        m_error = run(m_shop, begin);
     m_active = m_error.isEmpty();
     if (!m_active)
         return;

@@ -1,6 +1,9 @@
 #include "counterfixture.h"
 #include "gui/login/logindialog.h"
 #include "modalanswerer.h"
+#include "shop/dayclose.h"
+#include "shop/returns.h"
+#include "throwawayserver.h"
 
 #include <QComboBox>
 #include <QPushButton>
@@ -162,6 +165,68 @@ private Q_SLOTS:
         if (action == u"CancelButton")
             QCOMPARE(codeLeft, QString());
         QCOMPARE(f.shop.count(QStringLiteral("jinhuo")), action == u"Command2" ? purchases - 1 : purchases);
+    }
+
+    void everyScreenServesAfterTheServerRestarts()
+    {
+        CounterFixture f(true, true);
+        f.ringUp(QStringLiteral("A"), QStringLiteral("1"));
+        f.key(Qt::Key_F7);
+        f.type("Text8", QStringLiteral("5"));
+        f.key(Qt::Key_F8);
+        enterSuperUserMode(f);
+        QTest::mouseClick(f.get("Option1"), Qt::LeftButton);
+        QVERIFY(!f.window->isSuperUserMode());
+        auto goodsShown = [&] {
+            int rows = -1;
+            inScreen(f, "Command2", [&](QDialog *d) {
+                rows = d->findChild<QTableView *>(QStringLiteral("DataGrid1"))->model()->rowCount();
+                // Each activation reads again; a failure is told once, however
+                // often the screen is activated (closing the box activates it).
+                QApplication::setActiveWindow(f.window);
+                QApplication::setActiveWindow(d);
+                QApplication::setActiveWindow(f.window);
+                QApplication::setActiveWindow(d);
+            });
+            return rows;
+        };
+        QCOMPARE(goodsShown(), 4);
+        QVERIFY2(f.messages.boxes.isEmpty(), qPrintable(f.messages.texts().join(u'|')));
+
+        // While the server is down: one plain message, no chain of boxes, and
+        // the right password is not called wrong.
+        ThrowawayServer::shared().stopHard();
+        QTimer::singleShot(0, [] {
+            auto *login = qobject_cast<LoginDialog *>(QApplication::activeModalWidget());
+            QVERIFY(login);
+            login->findChild<QLineEdit *>(QStringLiteral("txtPassword"))->setText(Database::defaultPassword());
+            QTest::mouseClick(login->findChild<QPushButton *>(QStringLiteral("cmdOK")), Qt::LeftButton);
+            login->close();
+        });
+        QTest::mouseClick(f.get("Option2"), Qt::LeftButton);
+        QVERIFY(!f.window->isSuperUserMode());
+        QCOMPARE(f.messages.boxes.size(), 1);
+        QVERIFY2(f.messages.last().contains(QStringLiteral("无法读取超级用户密码")), qPrintable(f.messages.last()));
+        QVERIFY(!f.messages.last().contains(QStringLiteral("无效的密码")));
+
+        // Back again: every screen reads and writes without a restart.
+        ThrowawayServer::shared().start();
+        f.messages.clear();
+        enterSuperUserMode(f);
+        QCOMPARE(goodsShown(), 4);
+        inScreen(f, "Command4", [&](QDialog *d) {
+            QCOMPARE(d->findChild<QTableView *>(QStringLiteral("DataGrid1"))->model()->rowCount(), 1);
+        });
+        ThrowawayServer::shared().stopHard();
+        ThrowawayServer::shared().start();
+        const Shop shop = f.window->database().shop();
+        QVERIFY(DayClose(shop).current().has_value());
+        QString error;
+        QVERIFY2(Returns::ticketsOf(shop, 1, &error).has_value(), qPrintable(error));
+        ThrowawayServer::shared().stopHard();
+        ThrowawayServer::shared().start();
+        QVERIFY(DayClose(shop).close(Money()).has_value());
+        QVERIFY2(f.messages.boxes.isEmpty(), qPrintable(f.messages.texts().join(u'|')));
     }
 };
 

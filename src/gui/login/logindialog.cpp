@@ -14,6 +14,7 @@ namespace {
 const QString Caption = QStringLiteral("登录");
 const QString Prompt = QStringLiteral("请输入超级用户密码:");
 const QString WrongPassword = QStringLiteral("无效的密码，请重试!");
+const QString Unreadable = QStringLiteral("无法读取超级用户密码，请稍后再试。\n%1");
 } // namespace
 
 LoginDialog::LoginDialog(Shop shop, QWidget *parent) : QDialog(parent), m_settings(shop)
@@ -85,8 +86,16 @@ void LoginDialog::changeEvent(QEvent *event)
 
 void LoginDialog::confirm()
 {
+    // Read from the file at every use: a password just changed counts at once.
+    // A password that cannot be read lets nobody in, and is not called wrong.
+    const std::optional<QString> stored = m_settings.password();
+    if (!stored) {
+        Messages::error(this, Unreadable.arg(m_settings.lastError()), Caption);
+        m_passwordEdit->setFocus();
+        return;
+    }
     // Exact, case-sensitive comparison with the stored password.
-    if (m_passwordEdit->text() != storedPassword()) {
+    if (m_passwordEdit->text() != *stored) {
         Messages::error(this, WrongPassword, Caption);
         m_passwordEdit->clear();
         m_passwordEdit->setFocus();

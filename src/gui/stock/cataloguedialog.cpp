@@ -234,9 +234,16 @@ void CatalogueDialog::reread()
         return;
     const auto selected = m_catalogue->rowAt(currentRow());
     if (!m_catalogue->reload()) {
-        failed(m_catalogue->lastError());
+        // Closing the message activates the screen again, which reads again:
+        // the same failure is told once, not in an endless chain of boxes.
+        const QString error = m_catalogue->lastError();
+        if (error != m_rereadFailure) {
+            m_rereadFailure = error;
+            failed(error);
+        }
         return;
     }
+    m_rereadFailure.clear();
     m_readAt = stamp;
     // Stay on the goods that were selected, when they are still there.
     const int row = selected ? m_catalogue->indexOf(selected->rowid) : -1;

@@ -53,6 +53,7 @@ private:
     void failed(const QString &error);
 
     Shop m_shop;
+    QString m_rereadFailure; // told already; not again until a read succeeds
     MinimumStockBox *m_minimum = nullptr;
     CatalogueList *m_catalogue;
     bool m_editing = false;
