@@ -20,6 +20,8 @@ namespace {
 constexpr int TillLocks = 20261209;
 // (TillLocks, 0), no till's number: held while the tables are added.
 constexpr int AddedTablesLock = 0;
+// How long a start or a reconnect waits for its till number to be let go.
+constexpr int TillLockWaitMs = 4000;
 
 } // namespace
 
@@ -105,22 +107,30 @@ QString Database::connectServer(Status *status)
         return QStringLiteral("无法连接%1：%2\n请检查 tarvel.ini 的 [database] 各项、服务器是否在运行，"
                               "以及密码（~/.pgpass 或 PGPASSWORD）。")
             .arg(m_server->describe(), problemText(db.lastError()));
+    // The number of a till that has just ended (a crash, a kill) is free
+    // again within a second or two, once the server has seen it go: the
+    // lock is waited for that long before the number counts as taken.
     QSqlQuery q(db);
-    q.prepare(QStringLiteral("SELECT pg_try_advisory_lock(?, ?)"));
-    q.addBindValue(TillLocks);
-    q.addBindValue(m_server->till);
-    if (!q.exec() || !q.next())
-        return QStringLiteral("无法使用%1：%2").arg(m_server->describe(), problemText(q.lastError()));
-    if (!q.value(0).toBool()) {
+    bool locked = q.exec(QStringLiteral("SET lock_timeout = '%1ms'").arg(TillLockWaitMs));
+    if (locked) {
+        q.prepare(QStringLiteral("SELECT pg_advisory_lock(?, ?)"));
+        q.addBindValue(TillLocks);
+        q.addBindValue(m_server->till);
+        locked = q.exec();
+    }
+    if (!locked && q.lastError().nativeErrorCode() == u"55P03") {
         q = QSqlQuery(); // its statement goes before the connection
         db.close();
         if (status)
             *status = Status::AlreadyRunning;
-        return QStringLiteral("收银台 %1 已经有一个 Tarvel 在使用%2。每台收银机要在 tarvel.ini 的 [till] number "
-                              "中设一个自己的号码。")
+        return QStringLiteral("收银台 %1 正被另一个 Tarvel 程序使用（%2）。若是这台收银机的程序刚刚意外退出，"
+                              "请稍等几秒后再启动；若两台收银机设了同一个号码，请在其中一台的 tarvel.ini 的 "
+                              "[till] number 中设一个自己的号码。")
             .arg(m_server->till)
             .arg(m_server->describe());
     }
+    if (!locked || !q.exec(QStringLiteral("RESET lock_timeout")))
+        return QStringLiteral("无法使用%1：%2").arg(m_server->describe(), problemText(q.lastError()));
     return QString();
 }
 

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QSqlError>
+#include <QElapsedTimer>
 #include <QSqlQuery>
 #include <QTest>
 
@@ -203,6 +204,33 @@ private Q_SLOTS:
         // The server notices the closed connection and drops the lock.
         std::unique_ptr<Database> second;
         QTRY_VERIFY_WITH_TIMEOUT((second = Database::openServer(seven).database) != nullptr, 10000);
+        second.reset();
+
+        // Killed while its checkout waits for another till's lock: the
+        // server, busy waiting, would not notice the till gone until the lock
+        // came free. The same till started again gets its number at once.
+        ShopConfig eight = shop.server();
+        eight.till = 8;
+        Database::Result other = Database::openServer(eight);
+        QVERIFY2(other.database, qPrintable(other.message));
+        QSqlQuery lock(other.database->shop().connection());
+        QVERIFY(lock.exec(QStringLiteral("BEGIN")) && lock.exec(QStringLiteral("LOCK TABLE xiaoshou IN EXCLUSIVE MODE")));
+        QProcess waiting;
+        waiting.setWorkingDirectory(dir->path());
+        waiting.start(tool(), {QStringLiteral("1"), QStringLiteral("1")});
+        QVERIFY(waiting.waitForStarted());
+        QTRY_COMPARE_WITH_TIMEOUT(one(shop.db().shop().connection(),
+                                      QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE wait_event_type = "
+                                                     "'Lock' AND datname = current_database()")),
+                                  qint64(1), 20000);
+        waiting.kill();
+        QVERIFY(waiting.waitForFinished());
+        QElapsedTimer started;
+        started.start();
+        const Database::Result again = Database::openServer(seven);
+        QVERIFY2(again.database, qPrintable(again.message));
+        QVERIFY2(started.elapsed() < 4000, qPrintable(QString::number(started.elapsed())));
+        QVERIFY(lock.exec(QStringLiteral("ROLLBACK")));
     }
 };
 
