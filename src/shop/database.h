@@ -62,6 +62,7 @@ public:
 
     bool isServer() const { return m_server.has_value(); }
     int till() const { return m_server ? m_server->till : 1; }
+    std::optional<ShopConfig> serverConfig() const { return m_server; }
     // For messages: the file's path, or the server's database.
     QString where() const;
 

@@ -23,6 +23,12 @@ QString Shop::where() const
     return database ? database->where() : m_connection.databaseName();
 }
 
+std::optional<ShopConfig> Shop::server() const
+{
+    const Database *database = owner();
+    return database ? database->serverConfig() : std::nullopt;
+}
+
 QString Shop::fileProblem() const
 {
     const Database *database = owner();

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "shop/engine.h"
+#include "shop/shopconfig.h"
 
 #include <QSqlDatabase>
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 class Database;
 struct sqlite3;
@@ -33,6 +35,9 @@ public:
     int till() const;
     // For messages: the file's path, or the server's database.
     QString where() const;
+    // The server the shop was opened on; nothing on the file, or for a
+    // connection of `of`.
+    std::optional<ShopConfig> server() const;
 
     // Empty while the file opened is still the one at its path; otherwise
     // (moved away, deleted or replaced while the program runs) the reason for

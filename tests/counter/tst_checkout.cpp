@@ -196,6 +196,33 @@ private Q_SLOTS:
         QCOMPARE(f.text("Label8"), QStringLiteral("2"));
     }
 
+    void anIdleTillKeepsItsNumberThroughAServerRestart()
+    {
+        CounterFixture f(true, true);
+        ThrowawayServer::shared().stopHard();
+        ThrowawayServer::shared().start();
+        // Nobody touches the till: it takes its number back by itself, so a
+        // second program with the same number is refused.
+        ShopConfig other = f.shop.server();
+        other.till = 9;
+        const Database::Result nine = Database::openServer(other);
+        QVERIFY2(nine.database, qPrintable(nine.message));
+        auto holders = [&] {
+            QSqlQuery q(nine.database->shop().connection());
+            return q.exec(QStringLiteral("SELECT count(*) FROM pg_locks WHERE locktype = 'advisory' AND "
+                                         "classid = 20261209 AND objid = 1 AND granted")) &&
+                           q.next()
+                       ? q.value(0).toInt()
+                       : -1;
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(holders(), 1, 15000);
+        other.till = 1;
+        QCOMPARE(Database::openServer(other).status, Database::Status::AlreadyRunning);
+        f.ringUp(QStringLiteral("A"), QStringLiteral("1"));
+        QCOMPARE(f.window->ticket()->lineCount(), 1);
+        QVERIFY2(f.messages.boxes.isEmpty(), qPrintable(f.messages.texts().join(u'|')));
+    }
+
     void aServerOutageKeepsTheTicketAndSellsAgain()
     {
         // The first ticket after a close, stored once the server is back,

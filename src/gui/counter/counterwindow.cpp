@@ -12,6 +12,7 @@
 #include "shop/numbertext.h"
 #include "shop/pricing.h"
 #include "shop/recordset.h"
+#include "shop/serverwatch.h"
 #include "shop/ticket.h"
 
 #include <QApplication>
@@ -42,6 +43,9 @@ CounterWindow::CounterWindow(std::unique_ptr<Database> database, QWidget *parent
     , m_ticket(m_checkout.ticket())
     , m_screens(std::make_unique<ScreenHost>(this))
 {
+    // An idle till on a server takes its connection and number back after a
+    // server restart by itself.
+    new ServerWatch(m_database->shop(), this);
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Tarvel"));
     setAttribute(Qt::WA_DeleteOnClose);

@@ -1,0 +1,81 @@
+#include "shop/serverwatch.h"
+
+#include "shop/engine.h"
+#include "shop/shopconfig.h"
+
+#include <QCoreApplication>
+#include <QPointer>
+#include <QThreadPool>
+
+#include <libpq-fe.h>
+
+ServerWatch::ServerWatch(Shop shop, QObject *parent) : QObject(parent), m_shop(std::move(shop))
+{
+    if (!m_shop.onServer())
+        return;
+    m_timer.setInterval(IntervalMs);
+    connect(&m_timer, &QTimer::timeout, this, &ServerWatch::look);
+    m_timer.start();
+}
+
+ServerWatch::~ServerWatch() = default;
+
+void ServerWatch::look()
+{
+    if (m_pinging)
+        return;
+    if (m_resting > 0) {
+        --m_resting;
+        return;
+    }
+    PGconn *conn = serverHandleOf(m_shop.connection());
+    // Reads what the server sent meanwhile: its goodbye on a restart, or the
+    // end of the connection. Never waits.
+    if (conn && PQstatus(conn) == CONNECTION_OK && PQconsumeInput(conn) == 1 && PQstatus(conn) == CONNECTION_OK)
+        return;
+    const std::optional<ShopConfig> server = m_shop.server();
+    if (!server)
+        return;
+    // Whether the server takes connections again, asked where a silent host
+    // may keep the question waiting.
+    m_pinging = true;
+    const QByteArray host = server->host.toUtf8(), port = QByteArray::number(server->port),
+                     name = server->name.toUtf8(), user = server->user.toUtf8();
+    QPointer<ServerWatch> self(this);
+    QThreadPool::globalInstance()->start([self, host, port, name, user] {
+        const char *keys[] = {"host", "port", "dbname", "user", "connect_timeout", nullptr};
+        const char *values[] = {host.isEmpty() ? nullptr : host.constData(), port.constData(), name.constData(),
+                                user.isEmpty() ? nullptr : user.constData(), "3", nullptr};
+        const bool answers = PQpingParams(keys, values, 0) == PQPING_OK;
+        if (QCoreApplication *app = QCoreApplication::instance())
+            QMetaObject::invokeMethod(
+                app,
+                [self, answers] {
+                    if (self)
+                        self->pinged(answers);
+                },
+                Qt::QueuedConnection);
+    });
+}
+
+void ServerWatch::pinged(bool answers)
+{
+    m_pinging = false;
+    if (!answers)
+        return; // looked at again at the next tick
+    QString why;
+    switch (m_shop.recover(&why)) {
+    case Shop::Recovery::Reconnected:
+        Q_EMIT reconnected();
+        break;
+    case Shop::Recovery::Lost:
+        // Another program took the number meanwhile, say: not asked again
+        // every two seconds (each try waits for the number), but the
+        // cashier's next checkout tries at once.
+        m_resting = RestAfterFailure;
+        Q_EMIT reconnectFailed(why);
+        break;
+    case Shop::Recovery::NotLost:
+        break;
+    }
+}
