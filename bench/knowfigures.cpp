@@ -98,7 +98,8 @@ void knowFigures(BenchTable &table, const BenchShops &shops)
             const Shop emptyShop = created.database->shop();
             return millisecondsOf([&] {
                 QString error;
-                CsvImport::storeGoods(emptyShop, CsvImport::checkGoods(emptyShop, CsvImport::Source::file(csv)), &error);
+                CsvImport::storeGoods(emptyShop, CsvImport::checkGoods(emptyShop, CsvImport::Source::file(csv)),
+                                      &error);
             });
         },
         [&] {

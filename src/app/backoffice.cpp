@@ -31,8 +31,7 @@ void addBackOffice(CounterWindow *counter)
     host->add(QStringLiteral("frmhuoming"), [shop](QWidget *parent) { return new CatalogueDialog(shop, parent); });
     host->add(QStringLiteral("frmjinhuo"), [shop](QWidget *parent) { return new PurchaseDialog(shop, parent); });
     host->add(QStringLiteral("frmlinshou"), [shop](QWidget *parent) { return new RetailDialog(shop, parent); });
-    host->add(QStringLiteral("frmxiaoshou"),
-              [shop](QWidget *parent) { return new SalesAnalysisDialog(shop, parent); });
+    host->add(QStringLiteral("frmxiaoshou"), [shop](QWidget *parent) { return new SalesAnalysisDialog(shop, parent); });
     host->add(QStringLiteral("frmkucun"), [shop](QWidget *parent) { return new InventoryDialog(shop, parent); });
     host->add(QStringLiteral("frmxiaopiao"), [counter, shop](QWidget *parent) {
         return new ReceiptDesignDialog(

@@ -9,7 +9,11 @@
 
 #include <limits>
 
-CatalogueList::CatalogueList(Shop shop, QObject *parent) : QAbstractTableModel(parent), m_shop(std::move(shop)), m_db(m_shop.connection()) { }
+CatalogueList::CatalogueList(Shop shop, QObject *parent)
+    : QAbstractTableModel(parent)
+    , m_shop(std::move(shop))
+    , m_db(m_shop.connection())
+{ }
 
 bool CatalogueList::fail(const QString &error)
 {
@@ -19,7 +23,7 @@ bool CatalogueList::fail(const QString &error)
 
 bool CatalogueList::reload()
 {
-    return m_shop.again([this] { return reloadOnce(); });
+    return m_shop.again([this] { return reloadOnce(); }, &m_error);
 }
 
 bool CatalogueList::reloadOnce()

@@ -52,9 +52,7 @@ std::optional<Checkout::Settlement> Checkout::settle(Money total, PaymentMethod 
         s.change = cash.minus(total).value_or(Money());
     }
     s.refund = total < Money();
-    s.shown = method == PaymentMethod::Cash ? s.change
-              : s.refund                    ? Money().minus(total).value_or(Money())
-                                            : Money();
+    s.shown = method == PaymentMethod::Cash ? s.change : s.refund ? Money().minus(total).value_or(Money()) : Money();
     return s;
 }
 

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "shop/shop.h"
 #include "shop/dayclose.h"
 #include "shop/money.h"
 #include "shop/payment.h"
 #include "shop/salesstore.h"
+#include "shop/shop.h"
 
 #include <QString>
 #include <QUuid>

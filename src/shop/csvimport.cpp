@@ -41,7 +41,6 @@ std::optional<QDate> dateIn(const QString &text)
     return slashed.isValid() ? std::optional<QDate>(slashed) : std::nullopt;
 }
 
-
 using ProblemOf = std::function<void(const QString &)>;
 
 // One row of goods as its fields say, with what is wrong in it alone.
@@ -77,8 +76,8 @@ PurchaseRow purchaseOf(const QStringList &row, int line, bool semicolons, const 
         problem(QStringLiteral("数量“%1”不是 1 到 32767 的整数").arg(row.value(1)));
     else
         r.quantity = *quantity;
-    for (const auto &[column, caption, into] :
-         {std::tuple(2, QStringLiteral("进价"), &r.purchasePrice), std::tuple(3, QStringLiteral("售价"), &r.sellingPrice)}) {
+    for (const auto &[column, caption, into] : {std::tuple(2, QStringLiteral("进价"), &r.purchasePrice),
+                                                std::tuple(3, QStringLiteral("售价"), &r.sellingPrice)}) {
         QString text = row.value(column).trimmed();
         // "1,50" in a file split by semicolons: a decimal comma.
         if (semicolons && text.count(u',') == 1 && !text.contains(u'.'))
@@ -92,8 +91,8 @@ PurchaseRow purchaseOf(const QStringList &row, int line, bool semicolons, const 
     r.maker = row.value(4).trimmed();
     if (tooLong(r.maker))
         problem(QStringLiteral("厂家超过 %1 个字").arg(MaxText));
-    for (const auto &[column, caption, into] :
-         {std::tuple(5, QStringLiteral("进货日期"), &r.purchased), std::tuple(6, QStringLiteral("过期日期"), &r.expires)}) {
+    for (const auto &[column, caption, into] : {std::tuple(5, QStringLiteral("进货日期"), &r.purchased),
+                                                std::tuple(6, QStringLiteral("过期日期"), &r.expires)}) {
         const auto d = dateIn(row.value(column));
         if (!d)
             problem(QStringLiteral("%1“%2”不是日期（2026-12-09）").arg(caption, row.value(column)));
@@ -110,7 +109,7 @@ public:
     static constexpr qsizetype Batch = 500;
     // Called with each code of the batch and whether the catalogue has it.
     using Found = std::function<void(const QString &code, int line, bool known)>;
-    CatalogueCodes(const QSqlDatabase &db, Found found) : m_db(db), m_found(std::move(found)) {}
+    CatalogueCodes(const QSqlDatabase &db, Found found) : m_db(db), m_found(std::move(found)) { }
 
     void add(const QString &code, int line)
     {
@@ -164,11 +163,11 @@ size_t qHash(const CodeKey &k, size_t seed = 0)
 }
 CodeKey keyOf(const QString &code)
 {
-    return {quint64(::qHash(code, size_t(0x9E3779B97F4A7C15ull))), quint64(::qHash(code, size_t(0xC2B2AE3D27D4EB4Full)))};
+    return {quint64(::qHash(code, size_t(0x9E3779B97F4A7C15ull))),
+            quint64(::qHash(code, size_t(0xC2B2AE3D27D4EB4Full)))};
 }
 
 } // namespace
-
 
 GoodsRow Goods::rowAt(qsizetype row) const
 {
@@ -190,20 +189,19 @@ Goods checkGoods(const Shop &shop, const std::shared_ptr<Source> &source, const 
             g.addProblem(line, QStringLiteral("货号 %1 已经在货名表里").arg(code));
     });
     // A header without 最低库存 gives its goods none.
-    g.read(source, QStringList{QStringLiteral("货号"), QStringLiteral("货名"), QStringLiteral("最低库存")},
-                   2, cancelled, [&](const QStringList &fields, int line) {
-                       const GoodsRow r =
-                           goodsOf(fields, line, [&](const QString &text) { g.addProblem(line, text); });
-                       if (r.code.isEmpty() || tooLong(r.code))
-                           return;
-                       const CodeKey key = keyOf(r.code);
-                       if (const auto seen = firstLine.constFind(key); seen != firstLine.cend()) {
-                           g.addProblem(line, QStringLiteral("货号 %1 在第 %2 行已经有了").arg(r.code).arg(*seen));
-                           return;
-                       }
-                       firstLine.insert(key, line);
-                       catalogue.add(r.code, line);
-                   });
+    g.read(source, QStringList{QStringLiteral("货号"), QStringLiteral("货名"), QStringLiteral("最低库存")}, 2,
+           cancelled, [&](const QStringList &fields, int line) {
+               const GoodsRow r = goodsOf(fields, line, [&](const QString &text) { g.addProblem(line, text); });
+               if (r.code.isEmpty() || tooLong(r.code))
+                   return;
+               const CodeKey key = keyOf(r.code);
+               if (const auto seen = firstLine.constFind(key); seen != firstLine.cend()) {
+                   g.addProblem(line, QStringLiteral("货号 %1 在第 %2 行已经有了").arg(r.code).arg(*seen));
+                   return;
+               }
+               firstLine.insert(key, line);
+               catalogue.add(r.code, line);
+           });
     if (g.error.isEmpty()) {
         if (const QString error = catalogue.flush(); !error.isEmpty())
             g.addProblem(0, error);
@@ -279,13 +277,12 @@ Purchases checkPurchases(const Shop &shop, const std::shared_ptr<Source> &source
     const QStringList order = {QStringLiteral("货号"),    QStringLiteral("数量"), QStringLiteral("进价"),
                                QStringLiteral("售价"),    QStringLiteral("厂家"), QStringLiteral("进货日期"),
                                QStringLiteral("过期日期")};
-    p.read(source, order, order.size(), cancelled,
-                   [&](const QStringList &fields, int line) {
-                       const PurchaseRow r = purchaseOf(fields, line, p.semicolons(),
-                                                        [&](const QString &text) { p.addProblem(line, text); });
-                       if (!r.code.isEmpty())
-                           catalogue.add(r.code, line);
-                   });
+    p.read(source, order, order.size(), cancelled, [&](const QStringList &fields, int line) {
+        const PurchaseRow r =
+            purchaseOf(fields, line, p.semicolons(), [&](const QString &text) { p.addProblem(line, text); });
+        if (!r.code.isEmpty())
+            catalogue.add(r.code, line);
+    });
     if (p.error.isEmpty()) {
         if (const QString error = catalogue.flush(); !error.isEmpty())
             p.addProblem(0, error);
@@ -294,8 +291,7 @@ Purchases checkPurchases(const Shop &shop, const std::shared_ptr<Source> &source
     return p;
 }
 
-bool storePurchases(const Shop &shop, const Purchases &purchases, QString *error,
-                    const Cancelled &cancelled)
+bool storePurchases(const Shop &shop, const Purchases &purchases, QString *error, const Cancelled &cancelled)
 {
     const QSqlDatabase db = shop.connection();
     if (!purchases.error.isEmpty() || purchases.problemCount > 0) {
@@ -322,16 +318,16 @@ bool storePurchases(const Shop &shop, const Purchases &purchases, QString *error
     const QString walked = purchases.walk(
         [&](const QStringList &fields, int line) {
             bool bad = false;
-            const PurchaseRow r = purchaseOf(fields, line, purchases.semicolons(), [&](const QString &) { bad = true; });
+            const PurchaseRow r =
+                purchaseOf(fields, line, purchases.semicolons(), [&](const QString &) { bad = true; });
             if (bad) {
                 failed = ChangedText;
                 return false;
             }
-            for (const QVariant &v : {QVariant(++id), QVariant(r.code), QVariant(r.quantity),
-                                      QVariant(qlonglong(r.purchasePrice.units())),
-                                      QVariant(qlonglong(r.sellingPrice.units())),
-                                      QVariant(qlonglong(r.sellingPrice.units())), QVariant(r.maker),
-                                      Schema::toStorage(K::Date, r.purchased), Schema::toStorage(K::Date, r.expires)})
+            for (const QVariant &v :
+                 {QVariant(++id), QVariant(r.code), QVariant(r.quantity), QVariant(qlonglong(r.purchasePrice.units())),
+                  QVariant(qlonglong(r.sellingPrice.units())), QVariant(qlonglong(r.sellingPrice.units())),
+                  QVariant(r.maker), Schema::toStorage(K::Date, r.purchased), Schema::toStorage(K::Date, r.expires)})
                 q.addBindValue(v);
             if (!q.exec()) {
                 failed = problemText(q.lastError());
@@ -341,8 +337,8 @@ bool storePurchases(const Shop &shop, const Purchases &purchases, QString *error
             return true;
         },
         cancelled);
-    *error = !walked.isEmpty() ? walked
-             : !failed.isEmpty() ? failed
+    *error = !walked.isEmpty()            ? walked
+             : !failed.isEmpty()          ? failed
              : stored != purchases.size() ? ChangedText
                                           : QString();
     // Anything but the whole file rolls back: nothing stored.

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "shop/shop.h"
 #include "shop/csvread.h"
 #include "shop/money.h"
+#include "shop/shop.h"
 
 #include <QDate>
 #include <QHash>
@@ -38,7 +38,7 @@ struct Problem
 class Checked
 {
 public:
-    QString error; // the file could not be read (then nothing else is known)
+    QString error;           // the file could not be read (then nothing else is known)
     QList<Problem> problems; // the first MaxProblems, by line
     qsizetype problemCount = 0;
 
@@ -50,8 +50,7 @@ public:
 
     // Walks the rows again, for a store: each row's fields (in the check's
     // order) and its line; the reason the walk stopped, else empty.
-    QString walk(const std::function<bool(const QStringList &fields, int line)> &row,
-                 const Cancelled &cancelled) const;
+    QString walk(const std::function<bool(const QStringList &fields, int line)> &row, const Cancelled &cancelled) const;
 
     // Walks `source` for a check: opens it, finds the header and `order`'s
     // columns (a problem for each of the first `required` missing), notes
@@ -116,9 +115,7 @@ public:
 // date, expiry date (yyyy-MM-dd). Refused: a code not in the catalogue, a
 // quantity that is no whole number above zero, a price that is no amount, a
 // date that is none, a maker too long.
-Purchases checkPurchases(const Shop &shop, const std::shared_ptr<Source> &source,
-                         const Cancelled &cancelled = {});
-bool storePurchases(const Shop &shop, const Purchases &purchases, QString *error,
-                    const Cancelled &cancelled = {});
+Purchases checkPurchases(const Shop &shop, const std::shared_ptr<Source> &source, const Cancelled &cancelled = {});
+bool storePurchases(const Shop &shop, const Purchases &purchases, QString *error, const Cancelled &cancelled = {});
 
 } // namespace CsvImport

@@ -96,8 +96,7 @@ Database::Database(const ShopConfig &server)
     : m_connectionName(nextConnectionName())
     , m_server(server)
     , m_self(std::make_shared<Database *>(this))
-{
-}
+{ }
 
 Shop Database::shop() const
 {

@@ -207,8 +207,9 @@ DataCleanup::Result DataCleanup::runOnServer(const Shop &shop, Scope scope, cons
         QString kept = QStringLiteral("rowid > %1").arg(lastRows[i]);
         if (const QString alsoKept = keptOf(tables[i]); !alsoKept.isEmpty())
             kept += QStringLiteral(" OR %1").arg(alsoKept);
-        statements.append(QStringLiteral("CREATE TEMP TABLE \"kept_%1\" ON COMMIT DROP AS SELECT * FROM \"%1\" WHERE %2")
-                              .arg(tables[i], kept));
+        statements.append(
+            QStringLiteral("CREATE TEMP TABLE \"kept_%1\" ON COMMIT DROP AS SELECT * FROM \"%1\" WHERE %2")
+                .arg(tables[i], kept));
     }
     statements.append(QStringLiteral("TRUNCATE %1").arg(tables.join(u", ")));
     for (const QString &table : tables)

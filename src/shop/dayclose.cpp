@@ -133,32 +133,34 @@ std::optional<CloseFigures> DayClose::periodFigures() const
 
 std::optional<CloseFigures> DayClose::current() const
 {
-    return m_shop.again([this] { return periodFigures(); });
+    return m_shop.again([this] { return periodFigures(); }, &m_error);
 }
 
 std::optional<bool> DayClose::needsOpening() const
 {
-    return m_shop.again([&]() -> std::optional<bool> {
-        if (m_noOpeningNeeded)
-            return false;
-        const auto open = openRow();
-        if (!open)
-            return std::nullopt;
-        if (*open) {
-            m_noOpeningNeeded = true;
-            return false;
-        }
-        QSqlQuery q(m_db);
-        q.prepare(QStringLiteral("SELECT 1 FROM rijie WHERE till = ? LIMIT 1"));
-        q.addBindValue(m_till);
-        if (!q.exec()) {
-            m_error = problemText(q.lastError());
-            return std::nullopt;
-        }
-        const bool closedBefore = q.next();
-        m_noOpeningNeeded = !closedBefore;
-        return closedBefore;
-    });
+    return m_shop.again(
+        [&]() -> std::optional<bool> {
+            if (m_noOpeningNeeded)
+                return false;
+            const auto open = openRow();
+            if (!open)
+                return std::nullopt;
+            if (*open) {
+                m_noOpeningNeeded = true;
+                return false;
+            }
+            QSqlQuery q(m_db);
+            q.prepare(QStringLiteral("SELECT 1 FROM rijie WHERE till = ? LIMIT 1"));
+            q.addBindValue(m_till);
+            if (!q.exec()) {
+                m_error = problemText(q.lastError());
+                return std::nullopt;
+            }
+            const bool closedBefore = q.next();
+            m_noOpeningNeeded = !closedBefore;
+            return closedBefore;
+        },
+        &m_error);
 }
 
 namespace {
@@ -227,7 +229,8 @@ std::optional<CloseFigures> DayClose::close(Money counted, const QUuid &token)
     const QString tokenText = token.toString(QUuid::WithoutBraces);
     if (tokened) {
         QSqlQuery t(m_db);
-        t.prepare(QStringLiteral("SELECT rijie FROM %1 WHERE token = CAST(? AS uuid)").arg(QLatin1String(Schema::CloseTokens)));
+        t.prepare(QStringLiteral("SELECT rijie FROM %1 WHERE token = CAST(? AS uuid)")
+                      .arg(QLatin1String(Schema::CloseTokens)));
         t.addBindValue(tokenText);
         if (!t.exec()) {
             m_error = problemText(t.lastError());
@@ -311,7 +314,7 @@ std::optional<CloseFigures> DayClose::close(Money counted, const QUuid &token)
 
 std::optional<QVector<CloseFigures>> DayClose::history() const
 {
-    return m_shop.again([this] { return closes(QString(), {}); });
+    return m_shop.again([this] { return closes(QString(), {}); }, &m_error);
 }
 
 std::optional<QVector<CloseFigures>> DayClose::closes(const QString &where, const QVariantList &values) const

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "shop/shop.h"
 #include "shop/money.h"
 #include "shop/payment.h"
+#include "shop/shop.h"
 
 #include <QDateTime>
 #include <QList>

@@ -51,60 +51,62 @@ QString DaySales::text(const Line &line, int column)
 
 bool DaySales::fill(const Shop &shop, QDate day, QVector<Line> *lines, Totals *totals, QString *error)
 {
-    return shop.again([&]() -> bool {
-        const QSqlDatabase db = shop.connection();
-        *totals = Totals();
-        lines->clear();
-        // The day is [00:00:00, next day 00:00:00): a sale at 23:59:59 is its own
-        // day's only. Only that day is read, through the index on the sale time (the
-        // planner would otherwise walk the whole table for the sake of the order).
-        // The name is the first catalogue row's with the code, empty when the goods
-        // are no longer in the catalogue.
-        QSqlQuery q(db);
-        readOnce(q, db);
-        q.prepare(QStringLiteral("SELECT x.rowid, x.id, x.danjuhao, x.code, x.shuliang, x.shoujia, x.jine, x.dt, "
-                                 "(SELECT name FROM name WHERE name.code = x.code ORDER BY name.rowid LIMIT 1), "
-                                 // the newest payment of the number: an older one's
-                                 // lines were deleted before the number came again
-                                 "(SELECT fangshi FROM fukuan WHERE fukuan.danjuhao = x.danjuhao "
-                                 "ORDER BY fukuan.rowid DESC LIMIT 1) "
-                                 "FROM xiaoshou AS x%1 WHERE x.dt >= ? AND x.dt < ? ORDER BY x.rowid")
-                      .arg(Schema::indexedBy(db, QStringLiteral("xiaoshou_dt"))));
-        q.addBindValue(day.toString(QStringLiteral("yyyy-MM-dd")));
-        q.addBindValue(day.addDays(1).toString(QStringLiteral("yyyy-MM-dd")));
-        if (!q.exec()) {
-            *error = problemText(q.lastError());
-            return false;
-        }
-        using K = Schema::ColumnKind;
-        QString lastTicket;
-        bool first = true;
-        while (q.next()) {
-            const QString ticket = q.value(2).toString();
-            const Money amount = Schema::fromStorage(K::Money, q.value(6)).value<Money>();
-            const QVariant price = Schema::fromStorage(K::Money, q.value(5));
-            lines->append({{q.value(0).toLongLong(), q.value(1), q.value(2), q.value(3), q.value(7)},
-                           ticket,
-                           q.value(3).toString(),
-                           q.value(8).toString(),
-                           q.value(4).toString(),
-                           price.isValid() ? std::optional<Money>(price.value<Money>()) : std::nullopt,
-                           amount,
-                           Schema::fromStorage(K::DateTime, q.value(7)).toDateTime(),
-                           q.value(1).toLongLong(),
-                           q.value(9).toString()});
-
-            if (first || ticket != lastTicket) {
-                ++totals->tickets;
-                lastTicket = ticket;
-                first = false;
+    return shop.again(
+        [&]() -> bool {
+            const QSqlDatabase db = shop.connection();
+            *totals = Totals();
+            lines->clear();
+            // The day is [00:00:00, next day 00:00:00): a sale at 23:59:59 is its own
+            // day's only. Only that day is read, through the index on the sale time (the
+            // planner would otherwise walk the whole table for the sake of the order).
+            // The name is the first catalogue row's with the code, empty when the goods
+            // are no longer in the catalogue.
+            QSqlQuery q(db);
+            readOnce(q, db);
+            q.prepare(QStringLiteral("SELECT x.rowid, x.id, x.danjuhao, x.code, x.shuliang, x.shoujia, x.jine, x.dt, "
+                                     "(SELECT name FROM name WHERE name.code = x.code ORDER BY name.rowid LIMIT 1), "
+                                     // the newest payment of the number: an older one's
+                                     // lines were deleted before the number came again
+                                     "(SELECT fangshi FROM fukuan WHERE fukuan.danjuhao = x.danjuhao "
+                                     "ORDER BY fukuan.rowid DESC LIMIT 1) "
+                                     "FROM xiaoshou AS x%1 WHERE x.dt >= ? AND x.dt < ? ORDER BY x.rowid")
+                          .arg(Schema::indexedBy(db, QStringLiteral("xiaoshou_dt"))));
+            q.addBindValue(day.toString(QStringLiteral("yyyy-MM-dd")));
+            q.addBindValue(day.addDays(1).toString(QStringLiteral("yyyy-MM-dd")));
+            if (!q.exec()) {
+                *error = problemText(q.lastError());
+                return false;
             }
-            totals->quantity += q.value(4).toLongLong();
-            // The amount as the list shows it (its text reads back as exactly this).
-            totals->amount = totals->amount.plus(amount.roundedToCents()).value_or(totals->amount);
-        }
-        return true;
-    });
+            using K = Schema::ColumnKind;
+            QString lastTicket;
+            bool first = true;
+            while (q.next()) {
+                const QString ticket = q.value(2).toString();
+                const Money amount = Schema::fromStorage(K::Money, q.value(6)).value<Money>();
+                const QVariant price = Schema::fromStorage(K::Money, q.value(5));
+                lines->append({{q.value(0).toLongLong(), q.value(1), q.value(2), q.value(3), q.value(7)},
+                               ticket,
+                               q.value(3).toString(),
+                               q.value(8).toString(),
+                               q.value(4).toString(),
+                               price.isValid() ? std::optional<Money>(price.value<Money>()) : std::nullopt,
+                               amount,
+                               Schema::fromStorage(K::DateTime, q.value(7)).toDateTime(),
+                               q.value(1).toLongLong(),
+                               q.value(9).toString()});
+
+                if (first || ticket != lastTicket) {
+                    ++totals->tickets;
+                    lastTicket = ticket;
+                    first = false;
+                }
+                totals->quantity += q.value(4).toLongLong();
+                // The amount as the list shows it (its text reads back as exactly this).
+                totals->amount = totals->amount.plus(amount.roundedToCents()).value_or(totals->amount);
+            }
+            return true;
+        },
+        error);
 }
 
 std::optional<bool> DaySales::deleteLine(const Shop &shop, const StoredLine &line, QString *error)
@@ -123,8 +125,8 @@ std::optional<bool> DaySales::deleteLine(const Shop &shop, const StoredLine &lin
     // On the server the time goes back as the wall-clock text it was read as
     // (the driver would put the workstation's zone on it).
     using K = Schema::ColumnKind;
-    const QVariant time = onServer(db) ? Schema::toStorage(K::DateTime, Schema::fromStorage(K::DateTime, line.time))
-                                       : line.time;
+    const QVariant time =
+        onServer(db) ? Schema::toStorage(K::DateTime, Schema::fromStorage(K::DateTime, line.time)) : line.time;
     for (const QVariant &v : {line.id, line.ticket, line.code, time})
         q.addBindValue(v);
     if (!q.exec()) {

@@ -35,18 +35,20 @@ PickList::Added PickList::add(const Shop &shop, const QString &name, QString *er
 
 std::optional<QStringList> PickList::names(const Shop &shop, QString *error)
 {
-    return shop.again([&]() -> std::optional<QStringList> {
-        const QSqlDatabase db = shop.connection();
-        QSqlQuery q(db);
-        if (!q.exec(QStringLiteral("SELECT kuaijie FROM kuaijie ORDER BY rowid"))) {
-            *error = problemText(q.lastError());
-            return std::nullopt;
-        }
-        QStringList all;
-        while (q.next())
-            all.append(q.value(0).toString());
-        return all;
-    });
+    return shop.again(
+        [&]() -> std::optional<QStringList> {
+            const QSqlDatabase db = shop.connection();
+            QSqlQuery q(db);
+            if (!q.exec(QStringLiteral("SELECT kuaijie FROM kuaijie ORDER BY rowid"))) {
+                *error = problemText(q.lastError());
+                return std::nullopt;
+            }
+            QStringList all;
+            while (q.next())
+                all.append(q.value(0).toString());
+            return all;
+        },
+        error);
 }
 
 PickList::Removed PickList::remove(const Shop &shop, const QString &name, QString *error)

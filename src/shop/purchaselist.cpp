@@ -18,7 +18,11 @@ const QStringList Captions = {QStringLiteral("货号"),     QStringLiteral("货�
                               QStringLiteral("进货日期"), QStringLiteral("过期日期")};
 } // namespace
 
-PurchaseList::PurchaseList(Shop shop, QObject *parent) : QAbstractTableModel(parent), m_shop(std::move(shop)), m_db(m_shop.connection()) { }
+PurchaseList::PurchaseList(Shop shop, QObject *parent)
+    : QAbstractTableModel(parent)
+    , m_shop(std::move(shop))
+    , m_db(m_shop.connection())
+{ }
 
 namespace {
 const QString Forward = QStringLiteral("jinhuo.rowid, name.rowid");

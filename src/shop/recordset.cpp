@@ -60,7 +60,8 @@ RecordSet::RecordSet(QObject *parent) : QObject(parent) { }
 
 RecordSet::RecordSet(Shop shop, const QString &source, const QVariantList &bindings, QObject *parent)
     : QObject(parent)
-    , m_shop(std::move(shop)), m_db(m_shop.connection())
+    , m_shop(std::move(shop))
+    , m_db(m_shop.connection())
     , m_inMemory(false)
     , m_source(source)
     , m_bindings(bindings)
@@ -114,12 +115,14 @@ bool RecordSet::load()
     const SourcePlan plan = planSource(m_source, server);
     Read read;
     QString error;
-    m_shop.again([&] {
-        read = Read();
-        error = server ? readThroughDriver(m_db, plan.sql, m_bindings, read)
-                       : readThroughSqlite(m_db, plan.sql, m_bindings, read);
-        return error.isEmpty();
-    });
+    m_shop.again(
+        [&] {
+            read = Read();
+            error = server ? readThroughDriver(m_db, plan.sql, m_bindings, read)
+                           : readThroughSqlite(m_db, plan.sql, m_bindings, read);
+            return error.isEmpty();
+        },
+        &error);
     if (!error.isEmpty())
         return fail(error); // the rows shown stay as they were
     const int rowidField = read.rowidField;

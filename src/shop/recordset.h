@@ -1,7 +1,7 @@
 #pragma once
 
-#include "shop/shop.h"
 #include "shop/schema.h"
+#include "shop/shop.h"
 
 #include <QObject>
 #include <QSqlDatabase>

@@ -62,7 +62,6 @@ QVariant columnValue(sqlite3_stmt *stmt, int i)
     }
 }
 
-
 } // namespace
 
 // Read through SQLite's own interface: a catalogue of 20,000 goods is read
@@ -117,7 +116,6 @@ QString readThroughDriver(const QSqlDatabase &db, const QString &source, const Q
     }
     return q.lastError().isValid() ? problemText(q.lastError()) : QString();
 }
-
 
 void RecordSet::Read::addField(const QString &name)
 {

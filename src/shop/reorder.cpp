@@ -15,19 +15,21 @@ namespace MinimumStock {
 
 std::optional<std::optional<qint64>> of(const Shop &shop, const QString &code, QString *error)
 {
-    return shop.again([&]() -> std::optional<std::optional<qint64>> {
-        const QSqlDatabase db = shop.connection();
-        QSqlQuery q(db);
-        q.prepare(QStringLiteral("SELECT shuliang FROM zuidi WHERE code = ? ORDER BY rowid DESC LIMIT 1"));
-        q.addBindValue(code);
-        if (!q.exec()) {
-            *error = problemText(q.lastError());
-            return std::nullopt;
-        }
-        if (!q.next() || q.value(0).isNull())
-            return std::optional<qint64>();
-        return std::optional<qint64>(q.value(0).toLongLong());
-    });
+    return shop.again(
+        [&]() -> std::optional<std::optional<qint64>> {
+            const QSqlDatabase db = shop.connection();
+            QSqlQuery q(db);
+            q.prepare(QStringLiteral("SELECT shuliang FROM zuidi WHERE code = ? ORDER BY rowid DESC LIMIT 1"));
+            q.addBindValue(code);
+            if (!q.exec()) {
+                *error = problemText(q.lastError());
+                return std::nullopt;
+            }
+            if (!q.next() || q.value(0).isNull())
+                return std::optional<qint64>();
+            return std::optional<qint64>(q.value(0).toLongLong());
+        },
+        error);
 }
 
 bool set(const Shop &shop, const QString &code, std::optional<qint64> minimum, QString *error)

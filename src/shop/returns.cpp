@@ -5,9 +5,9 @@
 
 #include <QHash>
 
-#include <algorithm>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <algorithm>
 
 namespace Returns {
 
@@ -60,21 +60,23 @@ Money share(Money amount, qint64 part, qint64 whole)
 
 std::optional<QList<SoldLine>> ticketLines(const Shop &shop, qint64 number, QString *error)
 {
-    return shop.again([&]() -> std::optional<QList<SoldLine>> {
-        const QSqlDatabase db = shop.connection();
-        QSqlQuery q(db);
-        readOnce(q, db);
-        q.prepare(soldLinesSql(false));
-        q.addBindValue(number);
-        if (!q.exec()) {
-            *error = problemText(q.lastError());
-            return std::nullopt;
-        }
-        QList<SoldLine> lines;
-        while (q.next())
-            lines.append(soldLineOf(q));
-        return lines;
-    });
+    return shop.again(
+        [&]() -> std::optional<QList<SoldLine>> {
+            const QSqlDatabase db = shop.connection();
+            QSqlQuery q(db);
+            readOnce(q, db);
+            q.prepare(soldLinesSql(false));
+            q.addBindValue(number);
+            if (!q.exec()) {
+                *error = problemText(q.lastError());
+                return std::nullopt;
+            }
+            QList<SoldLine> lines;
+            while (q.next())
+                lines.append(soldLineOf(q));
+            return lines;
+        },
+        error);
 }
 
 std::optional<QList<SoldTicket>> ticketsOf(const Shop &shop, qint64 number, QString *error)

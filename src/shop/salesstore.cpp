@@ -40,8 +40,8 @@ QString insertOnce(const Shop &shop, const char *sql, std::initializer_list<QVar
 }
 
 // The tuihuo rows of the ticket's returned lines and its fukuan row, on the file.
-QString storeReturnsAndPayment(const Shop &shop, qint64 ticketNumber, qint64 firstId,
-                               const QList<TicketLine> &lines, const SalesStore::PaymentRow &payment)
+QString storeReturnsAndPayment(const Shop &shop, qint64 ticketNumber, qint64 firstId, const QList<TicketLine> &lines,
+                               const SalesStore::PaymentRow &payment)
 {
     using K = Schema::ColumnKind;
     for (int i = 0; i < lines.size(); ++i) {
@@ -59,10 +59,9 @@ QString storeReturnsAndPayment(const Shop &shop, qint64 ticketNumber, qint64 fir
     return insertOnce(shop,
                       "INSERT INTO fukuan (danjuhao, till, fangshi, hangshu, xiaoshoue, tuihuoe, shoukuan, "
                       "zhaoling, dt) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)",
-                      {ticketNumber, shop.till(), payment.method, payment.lines,
-                       qlonglong(payment.sales.units()), qlonglong(payment.returns.units()),
-                       qlonglong(payment.paid.units()), qlonglong(payment.change.units()),
-                       Schema::toStorage(K::DateTime, payment.time)});
+                      {ticketNumber, shop.till(), payment.method, payment.lines, qlonglong(payment.sales.units()),
+                       qlonglong(payment.returns.units()), qlonglong(payment.paid.units()),
+                       qlonglong(payment.change.units()), Schema::toStorage(K::DateTime, payment.time)});
 }
 
 // A sale time as it is stored, "yyyy-MM-dd HH:mm:ss", written into `out`
@@ -103,8 +102,7 @@ std::optional<SalesStore::LastRow> SalesStore::lastRow(QString *error) const
 {
     // On the file, asked at every checkout through a kept statement; a last
     // row of whole numbers is read as it is, anything else as below.
-    if (sqlite3_stmt *last =
-            m_shop.kept("SELECT id, danjuhao FROM xiaoshou ORDER BY rowid DESC LIMIT 1")) {
+    if (sqlite3_stmt *last = m_shop.kept("SELECT id, danjuhao FROM xiaoshou ORDER BY rowid DESC LIMIT 1")) {
         const Shop::KeptUse use{last};
         const int step = sqlite3_step(last);
         if (step == SQLITE_DONE)

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "shop/shop.h"
 #include "shop/payment.h"
+#include "shop/shop.h"
 #include "shop/ticket.h"
 
 #include <QSqlDatabase>

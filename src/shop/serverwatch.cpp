@@ -44,8 +44,12 @@ void ServerWatch::look()
     QPointer<ServerWatch> self(this);
     QThreadPool::globalInstance()->start([self, host, port, name, user] {
         const char *keys[] = {"host", "port", "dbname", "user", "connect_timeout", nullptr};
-        const char *values[] = {host.isEmpty() ? nullptr : host.constData(), port.constData(), name.constData(),
-                                user.isEmpty() ? nullptr : user.constData(), "3", nullptr};
+        const char *values[] = {host.isEmpty() ? nullptr : host.constData(),
+                                port.constData(),
+                                name.constData(),
+                                user.isEmpty() ? nullptr : user.constData(),
+                                "3",
+                                nullptr};
         const bool answers = PQpingParams(keys, values, 0) == PQPING_OK;
         if (QCoreApplication *app = QCoreApplication::instance())
             QMetaObject::invokeMethod(

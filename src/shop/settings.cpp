@@ -10,20 +10,22 @@
 
 std::optional<QString> Settings::password() const
 {
-    return m_shop.again([&]() -> std::optional<QString> {
-        QSqlQuery q(m_db);
-        q.prepare(QStringLiteral("SELECT code FROM code WHERE id = ? ORDER BY rowid LIMIT 1"));
-        q.addBindValue(Schema::PasswordRowId);
-        if (!q.exec()) {
-            m_error = problemText(q.lastError());
-            return std::nullopt;
-        }
-        if (!q.next()) {
-            m_error = QStringLiteral("设置表 code 中缺少超级用户密码（id 为 1 的行）。");
-            return std::nullopt;
-        }
-        return q.value(0).toString();
-    });
+    return m_shop.again(
+        [&]() -> std::optional<QString> {
+            QSqlQuery q(m_db);
+            q.prepare(QStringLiteral("SELECT code FROM code WHERE id = ? ORDER BY rowid LIMIT 1"));
+            q.addBindValue(Schema::PasswordRowId);
+            if (!q.exec()) {
+                m_error = problemText(q.lastError());
+                return std::nullopt;
+            }
+            if (!q.next()) {
+                m_error = QStringLiteral("设置表 code 中缺少超级用户密码（id 为 1 的行）。");
+                return std::nullopt;
+            }
+            return q.value(0).toString();
+        },
+        &m_error);
 }
 
 bool Settings::setPassword(const QString &password)
@@ -51,16 +53,18 @@ bool Settings::setPassword(const QString &password)
 
 std::optional<QString> Settings::receiptHeader() const
 {
-    return m_shop.again([&]() -> std::optional<QString> {
-        QSqlQuery q(m_db);
-        q.prepare(QStringLiteral("SELECT content FROM code WHERE code.id=? ORDER BY rowid LIMIT 1"));
-        q.addBindValue(Schema::HeaderRowId);
-        if (!q.exec()) {
-            m_error = problemText(q.lastError());
-            return std::nullopt;
-        }
-        return q.next() ? q.value(0).toString() : QString();
-    });
+    return m_shop.again(
+        [&]() -> std::optional<QString> {
+            QSqlQuery q(m_db);
+            q.prepare(QStringLiteral("SELECT content FROM code WHERE code.id=? ORDER BY rowid LIMIT 1"));
+            q.addBindValue(Schema::HeaderRowId);
+            if (!q.exec()) {
+                m_error = problemText(q.lastError());
+                return std::nullopt;
+            }
+            return q.next() ? q.value(0).toString() : QString();
+        },
+        &m_error);
 }
 
 bool Settings::setReceiptHeader(const QString &header)
@@ -192,4 +196,3 @@ QString Settings::ensureRows()
             .arg(ins.lastError().isValid() ? problemText(ins.lastError()) : tx.lastError());
     return QString();
 }
-

@@ -56,6 +56,11 @@ Shop::KeptUse::~KeptUse()
     sqlite3_clear_bindings(stmt);
 }
 
+QString Shop::lostInWords(const QString &reason)
+{
+    return Database::connectionLost(reason);
+}
+
 Shop::Recovery Shop::recover(QString *error) const
 {
     Database *database = owner();

@@ -75,16 +75,30 @@ public:
     Recovery recover(QString *error = nullptr) const;
     // Runs a read (its result is true, or holds a value, when it succeeded);
     // when it failed because the server's connection was lost (a restart, a
-    // pulled cable), opens the connection again and reads once more. For
-    // reads only: a write whose answer was lost may have been stored.
-    template<typename Read>
-    auto again(Read read) const -> decltype(read())
+    // pulled cable), opens the connection again and reads once more. When
+    // the server cannot be reached again, `error` says so in plain words
+    // instead of the driver's. For reads only: a write whose answer was lost
+    // may have been stored.
+    template <typename Read> auto again(Read read, QString *error) const -> decltype(read())
     {
         auto result = read();
-        if (!result && recover() == Recovery::Reconnected)
+        if (result)
+            return result;
+        QString lost;
+        switch (recover(&lost)) {
+        case Recovery::Reconnected:
             result = read();
+            break;
+        case Recovery::Lost:
+            *error = lostInWords(lost);
+            break;
+        case Recovery::NotLost:
+            break;
+        }
         return result;
     }
+    // For the user, when the server could not be reached again.
+    static QString lostInWords(const QString &reason);
 
 private:
     friend class Database;

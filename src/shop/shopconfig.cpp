@@ -56,8 +56,8 @@ ShopConfigRead ShopConfig::read(const QString &directory)
         written.insert(known, key);
     }
     auto refuseKey = [&](const QString &known, const QString &why) { return refuse(written.value(known, known), why); };
-    const bool hasDatabase = std::any_of(values.keyBegin(), values.keyEnd(),
-                                         [](const QString &k) { return k.startsWith(u"database/"); });
+    const bool hasDatabase =
+        std::any_of(values.keyBegin(), values.keyEnd(), [](const QString &k) { return k.startsWith(u"database/"); });
 
     ShopConfig c;
     const QString driver = textOf(values.value(QStringLiteral("database/driver"))).toLower();
@@ -66,11 +66,12 @@ ShopConfigRead ShopConfig::read(const QString &directory)
     else if (driver == u"sqlite" || (driver.isEmpty() && !hasDatabase))
         c.engine = Engine::SQLite;
     else if (driver.isEmpty())
-        return refuseKey(QStringLiteral("database/driver"),
-                      QStringLiteral("缺少数据库类型：driver=postgresql（服务器）或 driver=sqlite（本机的 tarv.db）。"));
+        return refuseKey(
+            QStringLiteral("database/driver"),
+            QStringLiteral("缺少数据库类型：driver=postgresql（服务器）或 driver=sqlite（本机的 tarv.db）。"));
     else
         return refuseKey(QStringLiteral("database/driver"),
-                      QStringLiteral("不认识的数据库“%1”，只能是 postgresql 或 sqlite。").arg(driver));
+                         QStringLiteral("不认识的数据库“%1”，只能是 postgresql 或 sqlite。").arg(driver));
 
     if (c.engine == Engine::PostgreSQL) {
         // Several hosts (db1,db2) are libpq's: the first that answers is used.
@@ -84,21 +85,22 @@ ShopConfigRead ShopConfig::read(const QString &directory)
         c.port = port.toInt(&ok);
         if (!ok || c.port < 1 || c.port > 65535)
             return refuseKey(QStringLiteral("database/port"),
-                          QStringLiteral("端口“%1”不是 1 到 65535 之间的整数。").arg(port));
+                             QStringLiteral("端口“%1”不是 1 到 65535 之间的整数。").arg(port));
         if (values.contains(QStringLiteral("database/password")))
             return refuseKey(QStringLiteral("database/password"),
-                          QStringLiteral("密码不能写在配置文件里，请放在 ~/.pgpass 或 PGPASSWORD 中。"));
+                             QStringLiteral("密码不能写在配置文件里，请放在 ~/.pgpass 或 PGPASSWORD 中。"));
         // Each till sells under its own number, the back office too: one
         // left out would take till 1's.
         if (!values.contains(QStringLiteral("till/number")))
             return refuseKey(QStringLiteral("till/number"),
-                          QStringLiteral("共用服务器时每台电脑（后台也一样）都要有自己的收银台号（1 到 99）。"));
+                             QStringLiteral("共用服务器时每台电脑（后台也一样）都要有自己的收银台号（1 到 99）。"));
     }
     const QString till = textOf(values.value(QStringLiteral("till/number"), 1));
     bool ok = false;
     c.till = till.toInt(&ok);
     if (!ok || c.till < 1 || c.till > 99)
-        return refuseKey(QStringLiteral("till/number"), QStringLiteral("收银台号“%1”不是 1 到 99 之间的整数。").arg(till));
+        return refuseKey(QStringLiteral("till/number"),
+                         QStringLiteral("收银台号“%1”不是 1 到 99 之间的整数。").arg(till));
     read.config = c;
     return read;
 }

@@ -129,18 +129,18 @@ ShopCopy::Outcome ShopCopy::toServer(const QString &file, const ShopConfig &serv
         // Nothing is committed: the user sees every such value first.
         QStringList lines;
         for (const Changed &c : std::as_const(out.changed).first(std::min<qsizetype>(out.changed.size(), 100)))
-            lines.append(QStringLiteral("  表 %1 第 %2 行（rowid）%3：“%4” → %5")
-                             .arg(c.table)
-                             .arg(c.rowid)
-                             .arg(c.column, c.value, c.arrives.isEmpty() ? QStringLiteral("空（NULL）")
-                                                                         : QStringLiteral("“%1”").arg(c.arrives)));
+            lines.append(
+                QStringLiteral("  表 %1 第 %2 行（rowid）%3：“%4” → %5")
+                    .arg(c.table)
+                    .arg(c.rowid)
+                    .arg(c.column, c.value,
+                         c.arrives.isEmpty() ? QStringLiteral("空（NULL）") : QStringLiteral("“%1”").arg(c.arrives)));
         if (out.changed.size() > 100)
             lines.append(QStringLiteral("  ……共 %1 个").arg(out.changed.size()));
-        const QString message =
-            QStringLiteral("文件里有 %1 个值到了服务器上会变样（别的程序写进去的）：\n%2\n"
-                           "请先改正它们；要照上面的样子复制，请加上 %3 再运行。")
-                .arg(out.changed.size())
-                .arg(lines.join(u'\n'), QLatin1String(AcceptChangedFlag));
+        const QString message = QStringLiteral("文件里有 %1 个值到了服务器上会变样（别的程序写进去的）：\n%2\n"
+                                               "请先改正它们；要照上面的样子复制，请加上 %3 再运行。")
+                                    .arg(out.changed.size())
+                                    .arg(lines.join(u'\n'), QLatin1String(AcceptChangedFlag));
         return fail(message);
     }
     if (const QString error = countBoth(source, db, &out.counts); !error.isEmpty())

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "shop/shop.h"
 #include "shop/money.h"
+#include "shop/shop.h"
 
 #include <QList>
 #include <QSqlDatabase>

@@ -1,7 +1,7 @@
 #include "counterfixture.h"
-#include "gui/backgroundwork.h"
 #include "gui/analysis/inventorydialog.h"
 #include "gui/analysis/salesanalysisdialog.h"
+#include "gui/backgroundwork.h"
 #include "gui/figuresmodel.h"
 #include "gui/gridwidths.h"
 #include "gui/screenhost.h"

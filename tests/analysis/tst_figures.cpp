@@ -262,8 +262,7 @@ private Q_SLOTS:
         shop.exec(QStringLiteral("INSERT INTO xiaoshou (id, danjuhao, code, shuliang, shoujia, jine, dt) "
                                  "VALUES (2, 2, 'A', 1, %1, %1, '2026-12-01 11:00:00')")
                       .arg(stored));
-        const SalesFigures sales =
-            SalesFigures::compute(shop.db().shop(), QDate(2026, 12, 1), QDate(2026, 12, 1));
+        const SalesFigures sales = SalesFigures::compute(shop.db().shop(), QDate(2026, 12, 1), QDate(2026, 12, 1));
         QVERIFY2(sales.ok, qPrintable(sales.error));
         QCOMPARE(sales.totalAmount, Money::fromCents(600));
         QCOMPARE(sales.totalProfit, Money::fromCents(400));
@@ -341,8 +340,7 @@ private Q_SLOTS:
         sale(shop, QStringLiteral("A"), 3, 90000, QStringLiteral("2026-11-01 10:00:00"));
         const QDate day(2026, 12, 1);
         auto same = [&] {
-            QCOMPARE(rowsOf(SalesFigures::compute(shop.db().shop(), day, day)),
-                     rowsOf(slowSales(shop, day, day)));
+            QCOMPARE(rowsOf(SalesFigures::compute(shop.db().shop(), day, day)), rowsOf(slowSales(shop, day, day)));
             QCOMPARE(rowsOf(StockFigures::compute(shop.db().shop())), rowsOf(slowStock(shop)));
         };
         same(); // and keeps what it read
@@ -569,8 +567,7 @@ private Q_SLOTS:
                 shop.moveToServer();
             QCOMPARE(rowsOf(StockFigures::compute(shop.db().shop())), stock);
             for (int r = 0; r < ranges.size(); ++r) {
-                const SalesFigures fast =
-                    SalesFigures::compute(shop.db().shop(), ranges[r].first, ranges[r].second);
+                const SalesFigures fast = SalesFigures::compute(shop.db().shop(), ranges[r].first, ranges[r].second);
                 QVERIFY2(fast.ok, qPrintable(fast.error));
                 QCOMPARE(rowsOf(fast), sales[r]);
                 // The chart of the days the analysis added up in its own pass

@@ -1,6 +1,6 @@
-#include "shop/cataloguelist.h"
 #include "print/listreport.h"
 #include "printedpdf.h"
+#include "shop/cataloguelist.h"
 #include "shop/expiry.h"
 #include "shop/reorder.h"
 #include "testshop.h"

@@ -8,8 +8,8 @@
 #include <QCheckBox>
 #include <QDialog>
 #include <QPushButton>
-#include <QTimer>
 #include <QSqlQuery>
+#include <QTimer>
 
 #include <atomic>
 #include <chrono>
@@ -235,14 +235,16 @@ private Q_SLOTS:
         ThrowawayServer::shared().stopHard();
         f.key(Qt::Key_F8);
         QCOMPARE(f.messages.boxes.size(), 1);
-        QVERIFY2(f.messages.last().contains(QStringLiteral("与数据库服务器的连接断开了")), qPrintable(f.messages.last()));
+        QVERIFY2(f.messages.last().contains(QStringLiteral("与数据库服务器的连接断开了")),
+                 qPrintable(f.messages.last()));
         QCOMPARE(f.window->ticket()->lineCount(), 1);
         QCOMPARE(f.text("Text8"), QStringLiteral("20"));
         // A lookup says the same in plain words.
         f.messages.clear();
         f.ringUp(QStringLiteral("B"), QStringLiteral("1"));
         QVERIFY(!f.messages.boxes.isEmpty());
-        QVERIFY2(f.messages.last().contains(QStringLiteral("与数据库服务器的连接断开了")), qPrintable(f.messages.last()));
+        QVERIFY2(f.messages.last().contains(QStringLiteral("与数据库服务器的连接断开了")),
+                 qPrintable(f.messages.last()));
         QCOMPARE(f.window->ticket()->lineCount(), 1);
 
         ThrowawayServer::shared().start();

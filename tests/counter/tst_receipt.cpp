@@ -12,9 +12,9 @@
 #include <QPrintPreviewWidget>
 #include <QPrinterInfo>
 #include <QProcess>
-#include <QSet>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSet>
 #include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTimer>

@@ -6,10 +6,10 @@
 #include "throwawayserver.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QSqlError>
-#include <QElapsedTimer>
 #include <QSqlQuery>
 #include <QTest>
 
@@ -179,7 +179,7 @@ private Q_SLOTS:
                 t->waitForFinished();
             }
             QCOMPARE(one(shop.db().shop().connection(), QStringLiteral("SELECT count(*) FROM pg_class WHERE relname IN "
-                                                                "('rijie_token', 'zuidi', 'tuihuo')")),
+                                                                       "('rijie_token', 'zuidi', 'tuihuo')")),
                      3);
         }
     }
@@ -214,7 +214,8 @@ private Q_SLOTS:
         Database::Result other = Database::openServer(eight);
         QVERIFY2(other.database, qPrintable(other.message));
         QSqlQuery lock(other.database->shop().connection());
-        QVERIFY(lock.exec(QStringLiteral("BEGIN")) && lock.exec(QStringLiteral("LOCK TABLE xiaoshou IN EXCLUSIVE MODE")));
+        QVERIFY(lock.exec(QStringLiteral("BEGIN")) &&
+                lock.exec(QStringLiteral("LOCK TABLE xiaoshou IN EXCLUSIVE MODE")));
         QProcess waiting;
         waiting.setWorkingDirectory(dir->path());
         waiting.start(tool(), {QStringLiteral("1"), QStringLiteral("1")});

@@ -1,8 +1,8 @@
 #include "gui/sheetexport.h"
 #include "gui/stock/cataloguedialog.h"
 #include "gui/stock/purchasedialog.h"
-#include "shop/csvimport.h"
 #include "messagerecorder.h"
+#include "shop/csvimport.h"
 #include "testshop.h"
 
 #include <QElapsedTimer>
@@ -11,10 +11,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTimer>
 #include <QSqlQuery>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 
 #include <iconv.h>
 
@@ -86,16 +86,16 @@ private Q_SLOTS:
         QTest::newRow("bad minimum") << header + "A1,可乐,三\r\n"
                                      << QStringLiteral("第 2 行：最低库存“三”不是整数") << QStringList();
         // Other programs' captions are a header, and the columns are found by them.
-        QTest::newRow("another program's header") << QByteArray("商品编码,商品名称\r\nA1,可乐\r\n") << QString()
-                                                  << strings({"A0=旧货", "A1=可乐"});
+        QTest::newRow("another program's header")
+            << QByteArray("商品编码,商品名称\r\nA1,可乐\r\n") << QString() << strings({"A0=旧货", "A1=可乐"});
         QTest::newRow("name first") << QByteArray("货名,货号\r\n可乐,A1\r\n") << QString()
                                     << strings({"A0=旧货", "A1=可乐"});
         QTest::newRow("品名 and 条码") << QByteArray("品名,条码,最低库存\r\n可乐,A1,4\r\n") << QString()
-                                      << strings({"A0=旧货", "A1=可乐"});
-        QTest::newRow("a header without codes") << QByteArray("名称,数量\r\n可乐,3\r\n")
-                                                << QStringLiteral("标题行里没有“货号”") << QStringList();
-        QTest::newRow("a formula kept from the export") << header + "'=1+1,'@名\r\n" << QString()
-                                                        << strings({"A0=旧货", "=1+1=@名"});
+                                       << strings({"A0=旧货", "A1=可乐"});
+        QTest::newRow("a header without codes")
+            << QByteArray("名称,数量\r\n可乐,3\r\n") << QStringLiteral("标题行里没有“货号”") << QStringList();
+        QTest::newRow("a formula kept from the export") << header + "'=1+1,'@名\r\n"
+                                                        << QString() << strings({"A0=旧货", "=1+1=@名"});
     }
 
     void goods()
@@ -152,12 +152,12 @@ private Q_SLOTS:
         QCOMPARE(shop.count(QStringLiteral("jinhuo")), 1);
 
         const CsvImport::Purchases good = CsvImport::checkPurchases(
-            handle,
-            CsvImport::Source::text("A,5,1.50,2.50,甲厂,2026-12-01,2027-06-01\nA,7,1.60,2.80,乙厂,2026/12/2,2027-07-01\n"));
+            handle, CsvImport::Source::text(
+                        "A,5,1.50,2.50,甲厂,2026-12-01,2027-06-01\nA,7,1.60,2.80,乙厂,2026/12/2,2027-07-01\n"));
         // Split by semicolons, "1,50" is ¥1.50.
         const CsvImport::Purchases european = CsvImport::checkPurchases(
-            handle,
-            CsvImport::Source::text("A;5;1,50;2,50;甲厂;2026-12-01;2027-06-01\nA;7;1.60;2,80;乙厂;2026/12/2;2027-07-01\n"));
+            handle, CsvImport::Source::text(
+                        "A;5;1,50;2,50;甲厂;2026-12-01;2027-06-01\nA;7;1.60;2,80;乙厂;2026/12/2;2027-07-01\n"));
         QVERIFY(european.problems.isEmpty());
         QCOMPARE(european.rowAt(0).purchasePrice, Money::fromCents(150));
         QCOMPARE(european.rowAt(1).sellingPrice, Money::fromCents(280));
@@ -194,7 +194,8 @@ private Q_SLOTS:
         shop.addGoods(QStringLiteral("A"), QStringLiteral("可乐"));
         const CsvImport::Purchases p = CsvImport::checkPurchases(
             shop.db().shop(),
-            CsvImport::Source::text(QStringLiteral("A,%1,1.50,2.50,甲厂,2026-12-01,2027-06-01\n").arg(quantity).toUtf8()));
+            CsvImport::Source::text(
+                QStringLiteral("A,%1,1.50,2.50,甲厂,2026-12-01,2027-06-01\n").arg(quantity).toUtf8()));
         QCOMPARE(p.problems.isEmpty(), ok);
         if (ok)
             QCOMPARE(p.rowAt(0).quantity, quantity.toLongLong());
@@ -214,7 +215,8 @@ private Q_SLOTS:
         const QSqlDatabase db = handle.connection();
         QString error;
         const CsvImport::Purchases purchases = CsvImport::checkPurchases(
-            handle, CsvImport::Source::text("A,5,1.50,2.50,甲厂,2026-12-01,2027-06-01\nA,7,1.60,2.80,乙厂,2026-12-02,2027-07-01\n"));
+            handle, CsvImport::Source::text(
+                        "A,5,1.50,2.50,甲厂,2026-12-01,2027-06-01\nA,7,1.60,2.80,乙厂,2026-12-02,2027-07-01\n"));
         QVERIFY(purchases.problems.isEmpty());
         QVERIFY(!CsvImport::storePurchases(handle, purchases, &error));
         QVERIFY2(error.contains(QStringLiteral("disk full")), qPrintable(error));
@@ -283,7 +285,8 @@ private Q_SLOTS:
         const Shop handle = shop.db().shop();
         const QSqlDatabase db = handle.connection();
         const CsvImport::Cancelled yes = [] { return true; };
-        QCOMPARE(CsvImport::checkGoods(handle, CsvImport::Source::text("A1,可乐\n"), yes).error, CsvImport::CancelledText);
+        QCOMPARE(CsvImport::checkGoods(handle, CsvImport::Source::text("A1,可乐\n"), yes).error,
+                 CsvImport::CancelledText);
         const CsvImport::Goods goods = CsvImport::checkGoods(handle, CsvImport::Source::text("A1,可乐\nA2,雪碧\n"));
         QString error;
         QVERIFY(!CsvImport::storeGoods(handle, goods, &error, yes));
@@ -357,7 +360,8 @@ private Q_SLOTS:
         const Shop handle = to.db().shop();
         const QSqlDatabase db = handle.connection();
         QString error;
-        QVERIFY(CsvImport::storeGoods(handle, CsvImport::checkGoods(handle, CsvImport::Source::file(goodsCsv)), &error));
+        QVERIFY(
+            CsvImport::storeGoods(handle, CsvImport::checkGoods(handle, CsvImport::Source::file(goodsCsv)), &error));
         const CsvImport::Purchases purchases = CsvImport::checkPurchases(handle, CsvImport::Source::file(purchasesCsv));
         QVERIFY2(purchases.problems.isEmpty(), qPrintable(purchases.problems.value(0).text));
         QVERIFY(CsvImport::storePurchases(handle, purchases, &error));

@@ -173,8 +173,7 @@ private Q_SLOTS:
     {
         m_shop->addGoods(QStringLiteral("A"), QStringLiteral("a"));
         m_shop->addPurchase(QStringLiteral("A"), 1, Money::fromCents(100));
-        RecordSet rs(m_shop->db().shop(),
-                     QStringLiteral("SELECT * FROM jinhuo,name WHERE jinhuo.code=name.code"));
+        RecordSet rs(m_shop->db().shop(), QStringLiteral("SELECT * FROM jinhuo,name WHERE jinhuo.code=name.code"));
         QVERIFY(rs.open());
         QCOMPARE(rs.count(), 1);
         QVERIFY(!rs.addNew());

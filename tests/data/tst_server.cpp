@@ -69,7 +69,9 @@ qint64 countOn(const QSqlDatabase &db, const QString &sql)
 struct OtherConnection
 {
     OtherConnection(const ShopConfig &server, const QString &connection)
-        : name(connection), db(server.addConnection(connection)) { }
+        : name(connection)
+        , db(server.addConnection(connection))
+    { }
     ~OtherConnection()
     {
         db.close();
@@ -177,7 +179,8 @@ private Q_SLOTS:
 
         // New rows follow the copied ones in stored order.
         shop.addGoods(QStringLiteral("D"), QStringLiteral("新"));
-        QCOMPARE(contents(shop.db().shop().connection()).filter(QStringLiteral("name|")).last(), QStringLiteral("name|D|新"));
+        QCOMPARE(contents(shop.db().shop().connection()).filter(QStringLiteral("name|")).last(),
+                 QStringLiteral("name|D|新"));
 
         // Back into a new file: the same rows; an existing file is refused.
         const QString back = shop.dir() + QStringLiteral("/back.db");
@@ -217,9 +220,9 @@ private Q_SLOTS:
         shop.take().reset();
         const ShopConfig server = ThrowawayServer::shared().newDatabase(1);
         const ShopCopy::Outcome refused = ShopCopy::toServer(path, server);
-        for (const char *part : {"表 jinhuo 第 1 行（rowid）shuliang：“12.5” → “13”", "jinjia：“2.5元” → 空（NULL）",
-                                 "jindt：“2026/12/09” → 空（NULL）", "guoqidt：“2027-13-01” → 空（NULL）",
-                                 "--accept-changed-values"})
+        for (const char *part :
+             {"表 jinhuo 第 1 行（rowid）shuliang：“12.5” → “13”", "jinjia：“2.5元” → 空（NULL）",
+              "jindt：“2026/12/09” → 空（NULL）", "guoqidt：“2027-13-01” → 空（NULL）", "--accept-changed-values"})
             QVERIFY2(refused.error.contains(QString::fromUtf8(part)), qPrintable(refused.error));
         QCOMPARE(refused.changed.size(), 4); // 4, not "3.5" in shou: an amount read as it shows
         OtherConnection check(server, QStringLiteral("check"));
@@ -255,7 +258,8 @@ private Q_SLOTS:
         line.price = line.listPrice = line.amount = Money::fromCents(250);
         const SalesStore::Stored stored = SalesStore(shop.db().shop()).storeTicket(1, {line});
         QVERIFY(!stored.ok);
-        QVERIFY2(stored.error.startsWith(QStringLiteral("服务器上的数据正被其他操作占用（例如数据清理），请稍后再试。（服务器：")),
+        QVERIFY2(stored.error.startsWith(
+                     QStringLiteral("服务器上的数据正被其他操作占用（例如数据清理），请稍后再试。（服务器：")),
                  qPrintable(stored.error));
         QVERIFY2(stored.error.contains(QStringLiteral("lock timeout")), qPrintable(stored.error));
         hold.exec(QStringLiteral("ROLLBACK"));

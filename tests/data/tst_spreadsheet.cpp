@@ -4,9 +4,9 @@
 #include "testshop.h"
 
 #include <QFile>
-#include <QRegularExpression>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTableView>
 #include <QTest>
@@ -63,17 +63,17 @@ private Q_SLOTS:
                                        strings({"货号", "货名", "数量"}),
                                        {K::Text, K::Text, K::Integer},
                                        {strings({"=1+1", "=HYPERLINK(\"http://x\",\"y\")", "-3"}),
-                                        strings({"@cmd", "+SUM(1;1)", "4"}),
-                                        strings({"\t=1", "-3+4", "5"})}};
+                                        strings({"@cmd", "+SUM(1;1)", "4"}), strings({"\t=1", "-3+4", "5"})}};
         TestShop shop;
         const QString path = shop.dir() + QStringLiteral("/货名.csv");
         QCOMPARE(Spreadsheet::write(sheet, path), QString());
         QFile f(path);
         QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(QString::fromUtf8(f.readAll().mid(3)), QStringLiteral("货号,货名,数量\r\n"
-                                                                       "'=1+1,\"'=HYPERLINK(\"\"http://x\"\",\"\"y\"\")\",-3\r\n"
-                                                                       "'@cmd,'+SUM(1;1),4\r\n"
-                                                                       "'\t=1,'-3+4,5\r\n"));
+        QCOMPARE(QString::fromUtf8(f.readAll().mid(3)),
+                 QStringLiteral("货号,货名,数量\r\n"
+                                "'=1+1,\"'=HYPERLINK(\"\"http://x\"\",\"\"y\"\")\",-3\r\n"
+                                "'@cmd,'+SUM(1;1),4\r\n"
+                                "'\t=1,'-3+4,5\r\n"));
     }
 
     void xlsxAmountsReadBackAsTheirDecimals()
@@ -91,8 +91,9 @@ private Q_SLOTS:
         }
         TestShop shop;
         const QString path = shop.dir() + QStringLiteral("/amounts.xlsx");
-        QCOMPARE(Spreadsheet::write({QStringLiteral("金额"), strings({"金额"}), {Spreadsheet::Kind::Money}, rows}, path),
-                 QString());
+        QCOMPARE(
+            Spreadsheet::write({QStringLiteral("金额"), strings({"金额"}), {Spreadsheet::Kind::Money}, rows}, path),
+            QString());
         const QString xml = unzipped(path, QStringLiteral("xl/worksheets/sheet1.xml"));
         QStringList read;
         static const QRegularExpression value(QStringLiteral("<v>([^<]*)</v>"));

@@ -257,8 +257,8 @@ private Q_SLOTS:
         QTest::newRow("letters") << QStringLiteral("abc") << QStringLiteral("输入有误，请输入金额！");
         QTest::newRow("below zero") << QStringLiteral("-5") << QStringLiteral("输入有误，请输入金额！");
         QTest::newRow("empty") << QString() << QStringLiteral("请先输入清点出的现金金额！");
-        QTest::newRow("finer than a fen") << QStringLiteral("12.345")
-                                          << QStringLiteral("现金以分为单位，请最多输入两位小数！");
+        QTest::newRow("finer than a fen")
+            << QStringLiteral("12.345") << QStringLiteral("现金以分为单位，请最多输入两位小数！");
     }
 
     void badCountedCashChangesNothing()

@@ -287,8 +287,8 @@ private Q_SLOTS:
         f.shop.addSale(2, 2, QStringLiteral("B"), 1, Money::fromCents(1000));
         f.shop.addSale(3, 1, QStringLiteral("B"), 3, Money::fromCents(1000));
         f.shop.exec(QStringLiteral("UPDATE xiaoshou SET dt = '2026-12-05 09:00:00' WHERE id = 3"));
-        for (const char *row : {"1, 2, '2026-12-01 10:01:00'", "2, 1, '2026-12-01 10:05:00'",
-                                "1, 3, '2026-12-05 09:01:00'"})
+        for (const char *row :
+             {"1, 2, '2026-12-01 10:01:00'", "2, 1, '2026-12-01 10:05:00'", "1, 3, '2026-12-05 09:01:00'"})
             f.shop.exec(QStringLiteral("INSERT INTO fukuan (danjuhao, till, dt, fangshi) VALUES (%1, '现金')")
                             .arg(QString::fromLatin1(row)));
         QStringList offered, grid;

@@ -204,7 +204,8 @@ private Q_SLOTS:
         QTest::newRow("ten Chinese characters")
             << QStringLiteral("超市收款后台管理程序") << QStringLiteral("超市收款后台管理程序")
             << QStringLiteral("修改成功！") << false;
-        QTest::newRow("apostrophe") << QStringLiteral("it's") << QStringLiteral("it's") << QStringLiteral("修改成功！") << false;
+        QTest::newRow("apostrophe") << QStringLiteral("it's") << QStringLiteral("it's") << QStringLiteral("修改成功！")
+                                    << false;
         QTest::newRow("one box empty") << QStringLiteral("abc") << QString()
                                        << QStringLiteral("两次密码不一致！请重新输入！") << false;
         QTest::newRow("both empty") << QString() << QString() << QStringLiteral("密码不能为空！请重新输入！") << false;
@@ -217,9 +218,10 @@ private Q_SLOTS:
         const QString emoji = QStringLiteral("😀");
         const QString ten = emoji.repeated(10);
         QTest::newRow("ten emoji") << ten << ten << QStringLiteral("修改成功！") << false;
-        QTest::newRow("apostrophe, on the server") << QStringLiteral("it's") << QStringLiteral("it's")
-                                                   << QStringLiteral("修改成功！") << true;
-        QTest::newRow("eleven emoji") << ten + emoji << ten + emoji << QStringLiteral("密码长度超过10位！请重新输入！") << false;
+        QTest::newRow("apostrophe, on the server")
+            << QStringLiteral("it's") << QStringLiteral("it's") << QStringLiteral("修改成功！") << true;
+        QTest::newRow("eleven emoji") << ten + emoji << ten + emoji << QStringLiteral("密码长度超过10位！请重新输入！")
+                                      << false;
     }
 
     void passwordChange()

@@ -1,8 +1,8 @@
 #include "gui/analysis/inventorydialog.h"
 #include "gui/sheetexport.h"
 
-#include "gui/backgroundwork.h"
 #include "gui/analysis/stocklistsdialogs.h"
+#include "gui/backgroundwork.h"
 #include "gui/figuresmodel.h"
 #include "gui/gridwidths.h"
 #include "gui/messages.h"

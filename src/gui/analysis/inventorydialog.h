@@ -2,8 +2,8 @@
 
 #include "shop/stockfigures.h"
 
-#include <QDialog>
 #include "shop/shop.h"
+#include <QDialog>
 
 class QCheckBox;
 class QLineEdit;

@@ -1,8 +1,8 @@
 #include "gui/analysis/salesanalysisdialog.h"
 #include "gui/sheetexport.h"
 
-#include "gui/backgroundwork.h"
 #include "gui/analysis/saleschartdialog.h"
+#include "gui/backgroundwork.h"
 #include "gui/figuresmodel.h"
 #include "gui/gridwidths.h"
 #include "gui/messages.h"
@@ -124,8 +124,8 @@ void SalesAnalysisDialog::run(QDate first, QDate last)
     const QScopedValueRollback busy(m_busy, true);
     SalesFigures figures;
     QWidget *owner = isVisible() ? this : parentWidget();
-    const bool finished = BackgroundWork::run(
-        owner, m_shop, Working, [&](Shop shop) { figures = SalesFigures::compute(shop, first, last); });
+    const bool finished = BackgroundWork::run(owner, m_shop, Working,
+                                              [&](Shop shop) { figures = SalesFigures::compute(shop, first, last); });
     if (!finished)
         return; // cancelled: the figures shown stay
     if (!figures.ok) {

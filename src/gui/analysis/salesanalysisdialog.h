@@ -2,8 +2,8 @@
 
 #include "shop/salesfigures.h"
 
-#include <QDialog>
 #include "shop/shop.h"
+#include <QDialog>
 
 class QDateEdit;
 class QLabel;

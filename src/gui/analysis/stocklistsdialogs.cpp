@@ -111,8 +111,9 @@ void ExpiryDialog::refresh()
     const QDate today = QDate::currentDate();
     const int days = m_days->value();
     ExpiryFigures figures;
-    const bool finished = BackgroundWork::run(
-        parentWidget(), m_shop, Working, [&](const Shop &work) { figures = ExpiryFigures::compute(work, today, days); });
+    const bool finished = BackgroundWork::run(parentWidget(), m_shop, Working, [&](const Shop &work) {
+        figures = ExpiryFigures::compute(work, today, days);
+    });
     if (finished && !figures.ok)
         Messages::error(this, Failed.arg(figures.error));
     m_figures = finished && figures.ok ? figures : ExpiryFigures{};

@@ -3,8 +3,8 @@
 #include "shop/expiry.h"
 #include "shop/reorder.h"
 
-#include <QDialog>
 #include "shop/shop.h"
+#include <QDialog>
 
 class QSpinBox;
 class QTableWidget;

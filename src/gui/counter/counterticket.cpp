@@ -110,8 +110,8 @@ void CounterWindow::checkoutPaidBy(PaymentMethod method)
         Messages::info(this, NothingToSell);
         return;
     }
-    const auto settled = Checkout::settle(m_ticket->amountTotal(), method,
-                                          Money::parse(m_ui.paymentEdit->text()).value_or(Money()));
+    const auto settled =
+        Checkout::settle(m_ticket->amountTotal(), method, Money::parse(m_ui.paymentEdit->text()).value_or(Money()));
     if (!settled) {
         Messages::info(this, ShortPayment);
         return;

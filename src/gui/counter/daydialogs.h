@@ -2,9 +2,9 @@
 
 #include "shop/dayclose.h"
 
+#include "shop/shop.h"
 #include <QDialog>
 #include <QUuid>
-#include "shop/shop.h"
 #include <QVector>
 
 #include <optional>

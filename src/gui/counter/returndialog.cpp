@@ -146,8 +146,8 @@ void ReturnDialog::find()
         return;
     const Returns::SoldTicket &ticket = tickets->at(*picked);
     const QList<Returns::SoldLine> *lines = &ticket.lines;
-    m_soldOn->setText(SoldOn.arg(formatDateTime(ticket.time),
-                                 ticket.till > 0 ? QString::number(ticket.till) : QStringLiteral("—")));
+    m_soldOn->setText(
+        SoldOn.arg(formatDateTime(ticket.time), ticket.till > 0 ? QString::number(ticket.till) : QStringLiteral("—")));
     m_ticket = *number;
     qint64 left = 0;
     for (Returns::SoldLine line : *lines) {

@@ -4,9 +4,9 @@
 #include "shop/settings.h"
 #include "shop/ticket.h"
 
+#include "shop/shop.h"
 #include <QDialog>
 #include <QList>
-#include "shop/shop.h"
 
 #include <optional>
 

@@ -2,8 +2,8 @@
 
 #include "shop/settings.h"
 
-#include <QDialog>
 #include "shop/shop.h"
+#include <QDialog>
 
 class QLabel;
 class QLineEdit;

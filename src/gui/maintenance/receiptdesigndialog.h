@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QDialog>
 #include "shop/shop.h"
+#include <QDialog>
 
 #include <functional>
 

@@ -39,6 +39,7 @@ const QString PickRemoved = QStringLiteral("删除成功！");
 const QString NoSuchPickName = QStringLiteral("没有这个货名，请重新输入！");
 const QString PickListFull = QStringLiteral("货名下拉菜单已满（编号已到 32767），不能再添加！");
 const QString WriteFailed = QStringLiteral("货名数据未能保存：%1");
+const QString ReadFailed = QStringLiteral("货名数据未能读取：%1");
 const QString PickHelp = QStringLiteral("先在“货名”中输入要添加的货名再点“添加”按钮即可完成添加操作。在下拉菜单中选择要"
                                         "删除的货名然后点击“删除”按钮即可完成删除操作。");
 
@@ -59,8 +60,11 @@ CatalogueDialog::CatalogueDialog(Shop shop, QWidget *parent) : QDialog(parent), 
     m_catalogue->setObjectName(QStringLiteral("Adodc1"));
     QString pickError;
     const std::optional<QStringList> pickNames = PickList::names(shop, &pickError);
-    if (!m_catalogue->reload() || !pickNames)
-        failed(m_catalogue->lastError() + pickError);
+    if (!m_catalogue->reload()) {
+        m_rereadFailure = m_catalogue->lastError();
+        Messages::error(this, ReadFailed.arg(m_rereadFailure));
+    } else if (!pickNames)
+        Messages::error(this, ReadFailed.arg(pickError));
     else
         m_readAt = shop.changeStamp();
 
@@ -239,7 +243,7 @@ void CatalogueDialog::reread()
         const QString error = m_catalogue->lastError();
         if (error != m_rereadFailure) {
             m_rereadFailure = error;
-            failed(error);
+            Messages::error(this, ReadFailed.arg(error));
         }
         return;
     }

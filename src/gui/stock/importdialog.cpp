@@ -157,11 +157,12 @@ QPushButton *importGoodsButton(QWidget *parent, Shop shop, std::function<void()>
             rows, parent);
         if (preview.exec() != QDialog::Accepted)
             return;
-        storeAll(parent, shop, *goods,
-                 [](const Shop &work, const CsvImport::Goods &g, QString *error, const auto &cancelled) {
-                     return CsvImport::storeGoods(work, g, error, cancelled);
-                 },
-                 stored);
+        storeAll(
+            parent, shop, *goods,
+            [](const Shop &work, const CsvImport::Goods &g, QString *error, const auto &cancelled) {
+                return CsvImport::storeGoods(work, g, error, cancelled);
+            },
+            stored);
     });
     return button;
 }
@@ -209,11 +210,12 @@ QPushButton *importPurchasesButton(QWidget *parent, Shop shop, std::function<voi
             rows, parent);
         if (preview.exec() != QDialog::Accepted)
             return;
-        storeAll(parent, shop, *purchases,
-                 [](const Shop &work, const CsvImport::Purchases &p, QString *error, const auto &cancelled) {
-                     return CsvImport::storePurchases(work, p, error, cancelled);
-                 },
-                 stored);
+        storeAll(
+            parent, shop, *purchases,
+            [](const Shop &work, const CsvImport::Purchases &p, QString *error, const auto &cancelled) {
+                return CsvImport::storePurchases(work, p, error, cancelled);
+            },
+            stored);
     });
     return button;
 }

@@ -2,8 +2,8 @@
 
 #include "shop/csvimport.h"
 
-#include <QDialog>
 #include "shop/shop.h"
+#include <QDialog>
 
 #include <functional>
 

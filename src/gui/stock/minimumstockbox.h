@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QGroupBox>
 #include "shop/shop.h"
+#include <QGroupBox>
 
 class QLineEdit;
 class QPushButton;

@@ -3,8 +3,8 @@
 #include "shop/goodscatalogue.h"
 #include "shop/money.h"
 
-#include <QDialog>
 #include "shop/shop.h"
+#include <QDialog>
 
 #include <optional>
 
