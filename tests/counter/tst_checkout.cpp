@@ -7,8 +7,11 @@
 
 #include <QCheckBox>
 #include <QDialog>
+#include <QKeyEvent>
 #include <QPushButton>
+#include <QSemaphore>
 #include <QSqlQuery>
+#include <QThread>
 #include <QTimer>
 
 #include <atomic>
@@ -221,6 +224,42 @@ private Q_SLOTS:
         f.ringUp(QStringLiteral("A"), QStringLiteral("1"));
         QCOMPARE(f.window->ticket()->lineCount(), 1);
         QVERIFY2(f.messages.boxes.isEmpty(), qPrintable(f.messages.texts().join(u'|')));
+    }
+
+    void keysTypedWhileTheCheckoutWaitsAreNotFedIntoTheNextTicket()
+    {
+        CounterFixture f(true, true);
+        f.ringUp(QStringLiteral("A"), QStringLiteral("1"));
+        f.edit("Text8")->setText(QStringLiteral("5"));
+        // Another till holds the sales table for 1.5 s: the checkout waits.
+        QSemaphore locked;
+        std::thread other([&] {
+            {
+                QSqlDatabase db = f.shop.server().addConnection(QStringLiteral("holder"));
+                QSqlQuery q(db);
+                if (db.open() && q.exec(QStringLiteral("BEGIN")) &&
+                    q.exec(QStringLiteral("LOCK TABLE xiaoshou IN EXCLUSIVE MODE"))) {
+                    locked.release();
+                    QThread::msleep(1500);
+                    q.exec(QStringLiteral("COMMIT"));
+                } else {
+                    locked.release();
+                }
+            }
+            QSqlDatabase::removeDatabase(QStringLiteral("holder"));
+        });
+        locked.acquire();
+        // What the cashier types meanwhile, queued behind the checkout.
+        QLineEdit *payment = f.edit("Text8");
+        for (Qt::Key k : {Qt::Key_7, Qt::Key_Return})
+            QCoreApplication::postEvent(payment, new QKeyEvent(QEvent::KeyPress, k, Qt::NoModifier,
+                                                               k == Qt::Key_7 ? QStringLiteral("7") : QString()));
+        f.key(Qt::Key_F8);
+        other.join();
+        QCoreApplication::processEvents();
+        QVERIFY2(f.messages.boxes.isEmpty(), qPrintable(f.messages.texts().join(u'|')));
+        QCOMPARE(f.window->ticket()->lineCount(), 0);
+        QCOMPARE(payment->text(), QString());
     }
 
     void aServerOutageKeepsTheTicketAndSellsAgain()

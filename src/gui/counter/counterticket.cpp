@@ -2,6 +2,7 @@
 
 #include "gui/counter/countertexts.h"
 #include "gui/messages.h"
+#include "gui/waitedinput.h"
 #include "print/receiptprinter.h"
 #include "shop/database.h"
 #include "shop/displayformat.h"
@@ -121,7 +122,10 @@ void CounterWindow::checkoutPaidBy(PaymentMethod method)
 
     // The ticket is stored whole or not at all; if it is not, everything stays
     // on screen so the sale can be tried again.
-    const SalesStore::Stored stored = m_checkout.store(method, *settled);
+    const SalesStore::Stored stored = [&] {
+        const WaitedInput waited;
+        return m_checkout.store(method, *settled);
+    }();
     if (!stored.ok) {
         Messages::error(this, StoreFailed.arg(stored.error));
         return;
