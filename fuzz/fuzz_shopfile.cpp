@@ -65,8 +65,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     Database::Result r = Database::open(path);
     if (r.database) {
         QString error;
-        SalesStore(r.database->shop().connection()).nextTicketNumber(&error);
-        GoodsCatalogue catalogue(r.database->shop().connection());
+        SalesStore(r.database->shop()).nextTicketNumber(&error);
+        GoodsCatalogue catalogue(r.database->shop());
         catalogue.nameOf(QStringLiteral("C7"));
         catalogue.purchasesOf(QStringLiteral("C7"));
     } else if (r.message.isEmpty()) {
