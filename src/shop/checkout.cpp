@@ -2,7 +2,9 @@
 
 #include "shop/database.h"
 #include "shop/pricing.h"
+#include "shop/serverdeadline.h"
 #include "shop/ticket.h"
+#include "shop/tillfile.h"
 
 Checkout::Checkout(Shop shop, QObject *ticketParent)
     : m_shop(shop)
@@ -10,7 +12,17 @@ Checkout::Checkout(Shop shop, QObject *ticketParent)
     , m_dayClose(shop)
     , m_owned(ticketParent ? nullptr : std::make_unique<Ticket>())
     , m_ticket(ticketParent ? new Ticket(ticketParent) : m_owned.get())
-{ }
+{
+    // A till of a shop on a server keeps its own file beside its tarvel.ini.
+    const std::optional<ShopConfig> server = m_shop.server();
+    if (server && !server->directory.isEmpty()) {
+        auto file = std::make_unique<TillFile>(TillFile::pathFor(*server));
+        if (file->problem().isEmpty())
+            m_tillFile = std::move(file);
+        else
+            qWarning("%s", qUtf8Printable(file->problem()));
+    }
+}
 
 Checkout::~Checkout() = default;
 
@@ -58,6 +70,11 @@ std::optional<Checkout::Settlement> Checkout::settle(Money total, PaymentMethod 
 
 Checkout::Opening Checkout::opening(QString *why)
 {
+    // Offline the till's period is not known: the tickets kept meanwhile
+    // join the period open on the server when they are sent.
+    if (m_offline)
+        return Opening::NotNeeded;
+    const ServerDeadline deadline(m_shop, ServerDeadline::CounterMs);
     // A connection lost meanwhile is opened again first: a ticket stored by
     // a checkout that reconnected would otherwise open no period.
     auto needed = m_dayClose.needsOpening();
@@ -68,6 +85,10 @@ Checkout::Opening Checkout::opening(QString *why)
             needed = m_dayClose.needsOpening();
             break;
         case Shop::Recovery::Lost:
+            if (m_tillFile) {
+                m_offline = true;
+                return Opening::NotNeeded;
+            }
             *why = SalesStore::notStoredWhileLost(lost);
             return Opening::Lost;
         case Shop::Recovery::NotLost:
@@ -89,18 +110,96 @@ bool Checkout::open(Money openingCash, QString *error)
     return false;
 }
 
-SalesStore::Stored Checkout::store(PaymentMethod method, const Settlement &settlement)
+Checkout::Stored Checkout::store(PaymentMethod method, const Settlement &settlement)
 {
     if (m_token.isNull())
         m_token = QUuid::createUuid();
-    const SalesStore::Stored stored =
-        m_sales.storeTicket(m_number, m_ticket->lines(), m_token, Payment{method, settlement.paid, settlement.change});
-    if (stored.ok) {
-        m_token = QUuid();
-        // On a shared server another till may have taken the number shown.
-        m_number = stored.ticketNumber + 1;
+    const Payment payment{method, settlement.paid, settlement.change};
+    Stored stored;
+    if (!m_offline) {
+        static_cast<SalesStore::Stored &>(stored) = m_sales.storeTicket(m_number, m_ticket->lines(), m_token, payment);
+        if (stored.ok) {
+            m_token = QUuid();
+            // On a shared server another till may have taken the number shown.
+            m_number = stored.ticketNumber + 1;
+            return stored;
+        }
+        if (!stored.lost || !m_tillFile)
+            return stored;
+        m_offline = true;
     }
+    stored = Stored();
+    // A return is checked against the stored sales, which only the server has.
+    for (const TicketLine &line : m_ticket->lines())
+        if (line.isReturn()) {
+            stored.error = QStringLiteral("这张小票有退货，与服务器断开时不能结帐；服务器恢复后再结帐即可。");
+            return stored;
+        }
+    // Kept under the same token: a ticket whose commit went through with
+    // its answer lost is found on the server when it is sent, not stored twice.
+    stored.provisional = m_tillFile->keep(m_ticket->lines(), m_token, payment, QDateTime::currentDateTime(),
+                                          &stored.error);
+    if (stored.provisional == 0) {
+        stored.error = QStringLiteral("这张小票没有保存在本机（%1），仍在屏幕上。").arg(stored.error);
+        return stored;
+    }
+    stored.ok = true;
+    m_token = QUuid();
     return stored;
+}
+
+GoodsCatalogue::Lookup Checkout::lookup(const GoodsCatalogue &catalogue, const QString &code, QString *error)
+{
+    if (!m_offline) {
+        GoodsCatalogue::Lookup found;
+        {
+            const ServerDeadline deadline(m_shop, ServerDeadline::CounterMs);
+            found = catalogue.lookup(code);
+        }
+        if (found.outcome != GoodsCatalogue::Lookup::Failed || !m_tillFile || m_shop.reachable()) {
+            *error = catalogue.lastError();
+            return found;
+        }
+        m_offline = true;
+    }
+    return m_tillFile->lookup(code, error);
+}
+
+Checkout::Sending Checkout::sendOldest(QString *error)
+{
+    if (!m_tillFile)
+        return Sending::NoneWaiting;
+    if (m_offline)
+        return Sending::Lost;
+    const std::optional<TillFile::Waiting> waiting = m_tillFile->oldestWaiting(error);
+    if (!waiting)
+        return error->isEmpty() ? Sending::NoneWaiting : Sending::Failed;
+    // Its token makes a second sending of a ticket the server has already
+    // (the answer of the first lost) find it there.
+    const SalesStore::Stored stored =
+        m_sales.storeTicket(0, waiting->lines, waiting->token, waiting->payment,
+                            SalesStore::Offline{waiting->provisional, waiting->sold});
+    if (!stored.ok) {
+        *error = stored.error;
+        if (stored.lost) {
+            m_offline = true;
+            return Sending::Lost;
+        }
+        return Sending::Failed;
+    }
+    // Removed once the server has it; if the removal fails the next sending
+    // finds it stored by its token.
+    if (const QString problem = m_tillFile->sent(waiting->seq); !problem.isEmpty()) {
+        *error = problem;
+        return Sending::Failed;
+    }
+    m_number = std::max(m_number, stored.ticketNumber + 1);
+    return Sending::Sent;
+}
+
+qint64 Checkout::waitingCount() const
+{
+    return m_tillFile ? m_tillFile->waitingCount() : 0;
 }
 
 void Checkout::clear()

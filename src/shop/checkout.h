@@ -1,6 +1,7 @@
 #pragma once
 
 #include "shop/dayclose.h"
+#include "shop/goodscatalogue.h"
 #include "shop/money.h"
 #include "shop/payment.h"
 #include "shop/salesstore.h"
@@ -14,6 +15,7 @@
 
 class QObject;
 class Ticket;
+class TillFile;
 
 // The till's checkout without its window: the ticket on the counter, the
 // number it is shown under and its token, what a payment comes to, the
@@ -64,9 +66,33 @@ public:
     // Stores the ticket as settled. Every try of the same ticket carries the
     // same token, so one whose answer was lost is never stored twice; once
     // stored the next number follows the stored one.
-    SalesStore::Stored store(PaymentMethod method, const Settlement &settlement);
+    //
+    // On the server engine, a ticket the server cannot take (it is gone, or
+    // silent past the deadline) is kept in the till's own file instead, and
+    // the till sells offline from then on: `provisional` is the number its
+    // receipt shows, and the ticket is sent when the server is back.
+    struct Stored : SalesStore::Stored
+    {
+        qint64 provisional = 0; // kept offline under this number
+    };
+    Stored store(PaymentMethod method, const Settlement &settlement);
     // The ticket emptied: its next checkout is a new ticket.
     void clear();
+
+    // Selling through an outage (server engine only). The till's own file,
+    // null on the file engine or when it cannot be used.
+    TillFile *tillFile() const { return m_tillFile.get(); }
+    // Whether the till sells from its own file: the server was found gone.
+    bool isOffline() const { return m_offline; }
+    // The server is reachable again (its connection opened again).
+    void backOnline() { m_offline = false; }
+    // Looks a code up on the server, or in the till's copy while offline (or
+    // when the server is found gone by this lookup).
+    GoodsCatalogue::Lookup lookup(const GoodsCatalogue &catalogue, const QString &code, QString *error);
+    // Sends the oldest ticket kept offline, in its own server transaction.
+    enum class Sending { Sent, NoneWaiting, Lost, Failed };
+    Sending sendOldest(QString *error);
+    qint64 waitingCount() const;
 
 private:
     Shop m_shop;
@@ -76,4 +102,6 @@ private:
     Ticket *m_ticket;
     qint64 m_number = 0;
     QUuid m_token; // of the ticket on the counter, from its first checkout try
+    std::unique_ptr<TillFile> m_tillFile;
+    bool m_offline = false;
 };

@@ -96,7 +96,8 @@ private:
     QSqlDatabase connection() const;
     sqlite3_stmt *kept(const char *sql) const;
     explicit Database(const ShopConfig &server);
-    QString connectServer(Status *status = nullptr);
+    // `lockWaitMs`: how long the till's number is waited for (0: as at start).
+    QString connectServer(Status *status = nullptr, int lockWaitMs = 0);
     static Result lockAndOpen(const QString &path, bool creating);
 
     QString m_path;

@@ -4,6 +4,7 @@
 #include "shop/engine.h"
 #include "shop/returns.h"
 #include "shop/schema.h"
+#include "shop/serverdeadline.h"
 #include "shop/transaction.h"
 
 #include <QScopeGuard>
@@ -11,6 +12,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include <libpq-fe.h>
 #include <sqlite3.h>
 
 namespace {
@@ -167,14 +169,21 @@ SalesStore::PaymentRow SalesStore::paymentRow(const QList<TicketLine> &lines, co
 }
 
 SalesStore::Stored SalesStore::storeTicket(qint64 ticketNumber, const QList<TicketLine> &lines, const QUuid &token,
-                                           const std::optional<Payment> &payment)
+                                           const std::optional<Payment> &payment,
+                                           const std::optional<Offline> &offline)
 {
-    const PaymentRow row = paymentRow(lines, payment);
+    PaymentRow row = paymentRow(lines, payment);
+    if (offline)
+        row.time = offline->sold;
     if (!m_shop.onServer())
         return storeInFile(ticketNumber, lines, row);
     const QUuid ticket = token.isNull() ? QUuid::createUuid() : token;
-    Stored result = storeOnServer(lines, ticket, row);
-    if (result.ok)
+    const qint64 provisional = offline ? offline->provisional : 0;
+    // A server that stopped answering keeps the cashier waiting no longer
+    // than the deadline; it is then not asked again now.
+    const ServerDeadline deadline(m_shop, ServerDeadline::CounterMs);
+    Stored result = storeOnServer(lines, ticket, row, provisional);
+    if (result.ok || result.lost)
         return result;
     QString lost;
     switch (m_shop.recover(&lost)) {
@@ -182,11 +191,15 @@ SalesStore::Stored SalesStore::storeTicket(qint64 ticketNumber, const QList<Tick
         return result;
     case Shop::Recovery::Lost:
         result.error = notStoredWhileLost(lost);
+        result.lost = true;
         return result;
     case Shop::Recovery::Reconnected:
         // The commit may have been carried out with its answer lost: the
         // token tells, and a second try could never store the ticket twice.
-        return storeOnServer(lines, ticket, row);
+        result = storeOnServer(lines, ticket, row, provisional);
+        if (!result.ok && PQstatus(serverHandleOf(m_db)) != CONNECTION_OK)
+            result.lost = true;
+        return result;
     }
     return result;
 }

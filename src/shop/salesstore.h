@@ -34,6 +34,9 @@ public:
         qint64 firstId = 0;
         qint64 ticketNumber = 0; // the number the ticket was stored under
         QString error;
+        // Not stored because the server could not be reached (gone, or
+        // silent past the deadline): the ticket may be kept to send later.
+        bool lost = false;
     };
     // Stores the ticket's lines under one ticket number, whole or not at all.
     // Ids follow the rule "last row + 1", counted on from the first new id.
@@ -52,8 +55,18 @@ public:
     // The cashier's message when the server was lost and the ticket stays.
     static QString notStoredWhileLost(const QString &lost);
 
+    //
+    // A ticket the till sold while the server was away (`offline`) is stored
+    // with the time it was paid and, in xiaoshou_lixian, the provisional
+    // number its receipt showed.
+    struct Offline
+    {
+        qint64 provisional = 0;
+        QDateTime sold;
+    };
     Stored storeTicket(qint64 ticketNumber, const QList<TicketLine> &lines, const QUuid &token = QUuid(),
-                       const std::optional<Payment> &payment = std::nullopt);
+                       const std::optional<Payment> &payment = std::nullopt,
+                       const std::optional<Offline> &offline = std::nullopt);
 
     // The ticket's row of fukuan: its sums and how it was paid.
     struct PaymentRow
@@ -72,7 +85,8 @@ private:
     // In three round trips through libpq (serversale.cpp): the token looked
     // for, the table locked and its last row read; the lines, the returns,
     // the payment and the token stored in one statement; the commit.
-    Stored storeOnServer(const QList<TicketLine> &lines, const QUuid &token, const PaymentRow &payment);
+    Stored storeOnServer(const QList<TicketLine> &lines, const QUuid &token, const PaymentRow &payment,
+                         qint64 provisional);
 
     Shop m_shop;
     QSqlDatabase m_db;

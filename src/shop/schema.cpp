@@ -136,6 +136,10 @@ QList<std::pair<QString, QString>> serverAddedStatements()
         {QLatin1String(CloseTokens), QStringLiteral("CREATE TABLE %1 (token uuid PRIMARY KEY, rijie integer NOT NULL, "
                                                     "till integer)")
                                          .arg(QLatin1String(CloseTokens))},
+        {QLatin1String(OfflineTickets),
+         QStringLiteral("CREATE TABLE %1 (token uuid PRIMARY KEY, till integer NOT NULL, lixianhao integer NOT NULL, "
+                        "danjuhao integer NOT NULL, UNIQUE (till, lixianhao))")
+             .arg(QLatin1String(OfflineTickets))},
         {QStringLiteral("tuihuo"),
          QStringLiteral("CREATE TABLE tuihuo (%1id integer, danjuhao integer, code text, shuliang integer, "
                         "yuandanjuhao integer, yuanid integer)")

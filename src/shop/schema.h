@@ -40,6 +40,9 @@ inline constexpr const char *TicketTokens = "xiaoshou_token";
 // On the server, the tokens of stored closes: a close whose answer was lost
 // is found stored when it is tried again.
 inline constexpr const char *CloseTokens = "rijie_token";
+// On the server, the tickets a till sold while it could not reach it: the
+// number its receipt showed (lixianhao, per till) beside the final one.
+inline constexpr const char *OfflineTickets = "xiaoshou_lixian";
 // The tables added since the five: returns (tuihuo: which original ticket
 // line a returned line of xiaoshou gives back), how each ticket was paid
 // (fukuan, with the ticket's sums and the close it belongs to), the closes

@@ -96,7 +96,7 @@ QString Database::where() const
     return m_server ? m_server->describe() : QDir::toNativeSeparators(m_path);
 }
 
-QString Database::connectServer(Status *status)
+QString Database::connectServer(Status *status, int lockWaitMs)
 {
     if (status)
         *status = Status::Unusable;
@@ -111,7 +111,7 @@ QString Database::connectServer(Status *status)
     // again within a second or two, once the server has seen it go: the
     // lock is waited for that long before the number counts as taken.
     QSqlQuery q(db);
-    bool locked = q.exec(QStringLiteral("SET lock_timeout = '%1ms'").arg(TillLockWaitMs));
+    bool locked = q.exec(QStringLiteral("SET lock_timeout = '%1ms'").arg(lockWaitMs > 0 ? lockWaitMs : TillLockWaitMs));
     if (locked) {
         q.prepare(QStringLiteral("SELECT pg_advisory_lock(?, ?)"));
         q.addBindValue(TillLocks);

@@ -74,7 +74,7 @@ void rollBack(PGconn *conn)
 } // namespace
 
 SalesStore::Stored SalesStore::storeOnServer(const QList<TicketLine> &lines, const QUuid &token,
-                                             const PaymentRow &payment)
+                                             const PaymentRow &payment, qint64 provisional)
 {
     Stored result;
     PGconn *conn = serverHandleOf(m_db);
@@ -137,6 +137,10 @@ SalesStore::Stored SalesStore::storeOnServer(const QList<TicketLine> &lines, con
     QByteArrayList parts;
     parts.append("INSERT INTO xiaoshou_token (token, danjuhao, till) VALUES (" + place(uuid) + ", " + place(number) +
                  ", " + place(till) + ")");
+    if (provisional > 0)
+        parts.append("INSERT INTO " + QByteArray(Schema::OfflineTickets) + " (token, till, lixianhao, danjuhao) VALUES (" +
+                     place(uuid) + ", " + place(till) + ", " + place(QByteArray::number(provisional)) + ", " +
+                     place(number) + ")");
     const QByteArray units[] = {QByteArray::number(payment.lines), QByteArray::number(qint64(payment.sales.units())),
                                 QByteArray::number(qint64(payment.returns.units())),
                                 QByteArray::number(qint64(payment.paid.units())),

@@ -16,6 +16,13 @@ ServerWatch::ServerWatch(Shop shop, QObject *parent) : QObject(parent), m_shop(s
     m_timer.setInterval(IntervalMs);
     connect(&m_timer, &QTimer::timeout, this, &ServerWatch::look);
     m_timer.start();
+    listen();
+}
+
+void ServerWatch::listen()
+{
+    if (PGconn *conn = serverHandleOf(m_shop.connection()))
+        PQclear(PQexec(conn, "LISTEN huizong_goods"));
 }
 
 ServerWatch::~ServerWatch() = default;
@@ -31,8 +38,16 @@ void ServerWatch::look()
     PGconn *conn = serverHandleOf(m_shop.connection());
     // Reads what the server sent meanwhile: its goodbye on a restart, or the
     // end of the connection. Never waits.
-    if (conn && PQstatus(conn) == CONNECTION_OK && PQconsumeInput(conn) == 1 && PQstatus(conn) == CONNECTION_OK)
+    if (conn && PQstatus(conn) == CONNECTION_OK && PQconsumeInput(conn) == 1 && PQstatus(conn) == CONNECTION_OK) {
+        bool changed = false;
+        while (PGnotify *notice = PQnotifies(conn)) {
+            changed = true;
+            PQfreemem(notice);
+        }
+        if (changed)
+            Q_EMIT goodsChanged();
         return;
+    }
     const std::optional<ShopConfig> server = m_shop.server();
     if (!server)
         return;
@@ -68,8 +83,11 @@ void ServerWatch::pinged(bool answers)
     if (!answers)
         return; // looked at again at the next tick
     QString why;
-    switch (m_shop.recover(&why)) {
+    // A number still held by this till's own session of before (its server
+    // process hung) is not waited for long: the till sells on meanwhile.
+    switch (m_shop.recover(&why, NumberWaitMs)) {
     case Shop::Recovery::Reconnected:
+        listen();
         Q_EMIT reconnected();
         break;
     case Shop::Recovery::Lost:

@@ -26,14 +26,18 @@ Q_SIGNALS:
     // not be: `why` for the user.
     void reconnected();
     void reconnectFailed(const QString &why);
+    // The server announced a change of the goods or the purchases.
+    void goodsChanged();
 
 private:
     void look();
     void pinged(bool answers);
+    void listen();
 
     Shop m_shop;
     QTimer m_timer;
     bool m_pinging = false;
     static constexpr int RestAfterFailure = 15; // ticks
+    static constexpr int NumberWaitMs = 500;
     int m_resting = 0;
 };

@@ -1,9 +1,11 @@
 #include "shop/shop.h"
 
 #include "shop/database.h"
+#include "shop/serverdeadline.h"
 
 #include <QSqlQuery>
 
+#include <libpq-fe.h>
 #include <sqlite3.h>
 
 Shop Shop::of(QSqlDatabase connection)
@@ -61,17 +63,30 @@ QString Shop::lostInWords(const QString &reason)
     return Database::connectionLost(reason);
 }
 
-Shop::Recovery Shop::recover(QString *error) const
+bool Shop::reachable() const
+{
+    if (!m_connection.isOpen())
+        return false;
+    PGconn *conn = serverHandleOf(m_connection);
+    return !onServer() || (conn && PQstatus(conn) == CONNECTION_OK);
+}
+
+Shop::Recovery Shop::recover(QString *error, int lockWaitMs) const
 {
     Database *database = owner();
     if (!database || !database->isServer())
         return Recovery::NotLost;
+    if (ServerDeadline::passed()) {
+        if (error)
+            *error = ServerDeadline::silentInWords();
+        return Recovery::Lost;
+    }
     {
         QSqlQuery probe(m_connection);
         if (m_connection.isOpen() && probe.exec(QStringLiteral("SELECT 1")))
             return Recovery::NotLost; // the failure was the statement's own
     }
-    const QString problem = database->connectServer();
+    const QString problem = database->connectServer(nullptr, lockWaitMs);
     if (error)
         *error = problem;
     return problem.isEmpty() ? Recovery::Reconnected : Recovery::Lost;

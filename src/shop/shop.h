@@ -1,6 +1,7 @@
 #pragma once
 
 #include "shop/engine.h"
+#include "shop/serverdeadline.h"
 #include "shop/shopconfig.h"
 
 #include <QSqlDatabase>
@@ -72,15 +73,20 @@ public:
     // takes the till's number again. Lost comes with the reason for the user.
     // On the file, and for a connection that still works, nothing is done.
     enum class Recovery { NotLost, Reconnected, Lost };
-    Recovery recover(QString *error = nullptr) const;
+    // Whether the connection is open and, on the server, not known lost.
+    bool reachable() const;
+    // `lockWaitMs` (when not 0): how long the till's number is waited for.
+    Recovery recover(QString *error = nullptr, int lockWaitMs = 0) const;
     // Runs a read (its result is true, or holds a value, when it succeeded);
     // when it failed because the server's connection was lost (a restart, a
     // pulled cable), opens the connection again and reads once more. When
     // the server cannot be reached again, `error` says so in plain words
     // instead of the driver's. For reads only: a write whose answer was lost
     // may have been stored.
+    // A server that does not answer is given up after a screen's deadline.
     template <typename Read> auto again(Read read, QString *error) const -> decltype(read())
     {
+        const ServerDeadline deadline(*this, ServerDeadline::ScreenMs);
         auto result = read();
         if (result)
             return result;

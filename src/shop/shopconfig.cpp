@@ -101,6 +101,7 @@ ShopConfigRead ShopConfig::read(const QString &directory)
     if (!ok || c.till < 1 || c.till > 99)
         return refuseKey(QStringLiteral("till/number"),
                          QStringLiteral("收银台号“%1”不是 1 到 99 之间的整数。").arg(till));
+    c.directory = QDir(directory).absolutePath();
     read.config = c;
     return read;
 }

@@ -21,6 +21,7 @@ struct ShopConfig
     QString name; // the server database
     QString user; // empty: libpq's default
     int till = 1; // 1–99; one program per till number
+    QString directory; // where tarvel.ini was read, and the till's own file is kept
 
     // The configuration of the directory: the file's, or the file engine's
     // when there is no tarvel.ini.

@@ -130,6 +130,9 @@ void CounterControls::build(QWidget *window)
     // The lower part of the window.
     label(window, "Label7", QStringLiteral("流水号"), QRect(12, 398, 50, 24));
     ticketNumberLabel = label(window, "Label8", QString(), QRect(62, 398, 70, 24));
+    offlineLabel = label(window, "offlineLabel", QString(), QRect(12, 372, 760, 24));
+    offlineLabel->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold"));
+    offlineLabel->hide();
     label(window, "Label9", QStringLiteral("数量合计"), QRect(140, 398, 60, 24));
     quantityTotalLabel = label(window, "Label10", QStringLiteral("0"), QRect(200, 398, 70, 24));
 

@@ -53,6 +53,8 @@ struct CounterControls
     QFrame *totalPanel = nullptr;
 
     QLabel *ticketNumberLabel = nullptr;
+    // On a server: that the till sells offline, or sends what it sold so.
+    QLabel *offlineLabel = nullptr;
     QLabel *quantityTotalLabel = nullptr;
     QLabel *amountTotalLabel = nullptr;
     QLabel *changeCaption = nullptr; // "找零", or "应退" after a ticket that gave money back

@@ -16,6 +16,10 @@ using namespace CounterText;
 
 void CounterWindow::startReturn()
 {
+    if (m_checkout.isOffline()) {
+        Messages::info(this, needsServer(QStringLiteral("退货")));
+        return;
+    }
     ReturnDialog dialog(m_database->shop(), m_ticket->lines(), this);
     if (dialog.exec() != QDialog::Accepted)
         return;
@@ -59,6 +63,11 @@ bool CounterWindow::openPeriodIfNeeded()
 
 void CounterWindow::openDayClose()
 {
+    // The close counts every ticket of the period: also those still waiting.
+    if (const QString refused = needsServer(QStringLiteral("日结")); !refused.isEmpty()) {
+        Messages::info(this, refused);
+        return;
+    }
     DayCloseDialog dialog(m_database->shop(), this);
     if (!dialog.refresh())
         return;

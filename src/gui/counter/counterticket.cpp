@@ -8,6 +8,7 @@
 #include "shop/displayformat.h"
 #include "shop/numbertext.h"
 #include "shop/ticket.h"
+#include "shop/tillfile.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -77,7 +78,8 @@ void CounterWindow::setTicketNumber(qint64 number)
 {
     // The number is kept as a number; the label only shows it.
     m_checkout.setNumber(number);
-    m_ui.ticketNumberLabel->setText(QString::number(number));
+    // Offline the next final number is not known.
+    m_ui.ticketNumberLabel->setText(m_checkout.isOffline() ? QStringLiteral("离线") : QString::number(number));
 }
 
 // ---- checkout and receipt ----
@@ -93,7 +95,8 @@ Receipt CounterWindow::composeReceipt()
 {
     Receipt receipt = Receipt::fromTicket(*m_ticket);
     receipt.header = m_receiptHeader;
-    receipt.footer = m_settings.receiptFooter();
+    receipt.footer = m_checkout.isOffline() && m_checkout.tillFile() ? m_checkout.tillFile()->footer()
+                                                                      : m_settings.receiptFooter();
     receipt.ticketNumber = QString::number(ticketNumber());
     receipt.till = QString::number(m_database->shop().till());
     receipt.time = formatDateTime(QDateTime::currentDateTime());
@@ -122,7 +125,7 @@ void CounterWindow::checkoutPaidBy(PaymentMethod method)
 
     // The ticket is stored whole or not at all; if it is not, everything stays
     // on screen so the sale can be tried again.
-    const SalesStore::Stored stored = [&] {
+    const Checkout::Stored stored = [&] {
         const WaitedInput waited;
         return m_checkout.store(method, *settled);
     }();
@@ -130,15 +133,19 @@ void CounterWindow::checkoutPaidBy(PaymentMethod method)
         Messages::error(this, StoreFailed.arg(stored.error));
         return;
     }
-    // On a shared server another till may have taken the number shown.
+    // On a shared server another till may have taken the number shown; a
+    // ticket kept offline shows its provisional number, never a final one.
     const qint64 number = stored.ticketNumber;
-    m_ui.ticketNumberLabel->setText(QString::number(number));
+    const QString shownNumber = stored.provisional > 0
+                                    ? TillFile::provisionalText(m_database->shop().till(), stored.provisional)
+                                    : QString::number(number);
+    m_ui.ticketNumberLabel->setText(shownNumber);
     m_ui.changeCaption->setText(settled->refund ? RefundCaption : ChangeCaption);
     setFigure(m_ui.changeLabel, settled->shown.toCurrency());
 
     if (m_ui.printCheck->isChecked()) {
         Receipt receipt = composeReceipt();
-        receipt.ticketNumber = QString::number(number);
+        receipt.ticketNumber = shownNumber;
         receipt.paid = settled->paid.toCurrency();
         receipt.change = settled->shown.toCurrency();
         receipt.method = PaidBy.arg(paymentMethodName(method));
@@ -151,7 +158,7 @@ void CounterWindow::checkoutPaidBy(PaymentMethod method)
     m_ui.quantityTotalLabel->setText(QStringLiteral("0"));
     setFigure(m_ui.amountTotalLabel, QStringLiteral("0"));
     m_ui.paymentEdit->clear();
-    setTicketNumber(number + 1);
+    showOffline(); // the number that follows, and the tickets waiting
     focusAndSelect(m_ui.codeEdit);
 }
 

@@ -45,7 +45,7 @@ CounterWindow::CounterWindow(std::unique_ptr<Database> database, QWidget *parent
 {
     // An idle till on a server takes its connection and number back after a
     // server restart by itself.
-    new ServerWatch(m_database->shop(), this);
+    auto *watch = new ServerWatch(m_database->shop(), this);
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Tarvel"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -71,6 +71,7 @@ CounterWindow::CounterWindow(std::unique_ptr<Database> database, QWidget *parent
         setTicketNumber(next);
     else
         m_startError = NoTicketNumber.arg(error);
+    startOfflineSelling(watch);
 }
 
 CounterWindow::~CounterWindow()
@@ -197,6 +198,11 @@ bool CounterWindow::isSuperUserMode() const
 
 void CounterWindow::requestSuperUserMode()
 {
+    if (const QString refused = needsServer(QStringLiteral("进入后台管理")); !refused.isEmpty()) {
+        Messages::info(this, refused);
+        cancelSuperUserRequest();
+        return;
+    }
     // The login screen is wired to enterSuperUserMode() and
     // cancelSuperUserRequest() by whoever made it (the program's start-up).
     if (QDialog *login = m_screens->screen(QStringLiteral("frmLogin")))
@@ -290,7 +296,9 @@ std::optional<GoodsCatalogue::Purchases> CounterWindow::findGoods(bool checkQuan
         return std::nullopt;
     }
     using Lookup = GoodsCatalogue::Lookup;
-    const Lookup found = m_catalogue.lookup(m_ui.codeEdit->text());
+    QString error;
+    const Lookup found = m_checkout.lookup(m_catalogue, m_ui.codeEdit->text(), &error);
+    showOffline();
     if (found.named)
         m_ui.nameEdit->setText(found.name);
     switch (found.outcome) {
@@ -298,7 +306,7 @@ std::optional<GoodsCatalogue::Purchases> CounterWindow::findGoods(bool checkQuan
         m_ui.purchasedEdit->setText(QString::number(found.purchases.totalQuantity));
         return found.purchases;
     case Lookup::Failed:
-        databaseFailed(m_catalogue.lastError());
+        databaseFailed(error);
         return std::nullopt;
     case Lookup::NoCatalogue:
         Messages::info(this, NoCatalogue);

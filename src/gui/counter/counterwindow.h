@@ -10,11 +10,14 @@
 #include "shop/settings.h"
 
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
 #include <memory>
 
 class Database;
+class ServerWatch;
+class TillCopy;
 class QLineEdit;
 class ScreenHost;
 class Ticket;
@@ -113,6 +116,15 @@ private:
     // purchases. Stops with the user's message on the first failure.
     std::optional<GoodsCatalogue::Purchases> findGoods(bool checkQuantityFirst);
 
+    // Selling through an outage (counteroffline.cpp): the copy kept, the
+    // status line, the waiting tickets sent a few at a time.
+    void startOfflineSelling(ServerWatch *watch);
+    void showOffline();
+    void sendWaiting();
+    // Why the server's work (a return, the close, the back office) cannot be
+    // done now; empty when it can.
+    QString needsServer(const QString &what) const;
+
     std::unique_ptr<Database> m_database;
     GoodsCatalogue m_catalogue;
     Checkout m_checkout;
@@ -129,6 +141,9 @@ private:
     QString m_startError;
     bool m_inLookup = false;
     QPointer<QWidget> m_focusAtDeactivation;
+    TillCopy *m_tillCopy = nullptr;
+    QTimer *m_sending = nullptr;
+    QString m_sendProblem;
 
     CounterControls m_ui;
 };
