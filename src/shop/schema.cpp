@@ -138,7 +138,7 @@ QList<std::pair<QString, QString>> serverAddedStatements()
                                          .arg(QLatin1String(CloseTokens))},
         {QLatin1String(OfflineTickets),
          QStringLiteral("CREATE TABLE %1 (token uuid PRIMARY KEY, till integer NOT NULL, lixianhao integer NOT NULL, "
-                        "danjuhao integer NOT NULL, UNIQUE (till, lixianhao))")
+                        "danjuhao integer NOT NULL)")
              .arg(QLatin1String(OfflineTickets))},
         {QStringLiteral("tuihuo"),
          QStringLiteral("CREATE TABLE tuihuo (%1id integer, danjuhao integer, code text, shuliang integer, "

@@ -4,7 +4,7 @@
 
 #include <QApplication>
 
-CounterFixture::CounterFixture(bool withGoods, bool onServer)
+CounterFixture::CounterFixture(bool withGoods, bool onServer, bool ownFile)
 {
     TestShop::pinLocale();
     shop.create();
@@ -19,7 +19,7 @@ CounterFixture::CounterFixture(bool withGoods, bool onServer)
         shop.addPurchase(QStringLiteral("it's"), 1, Money::fromCents(123450));
     }
     if (onServer)
-        shop.moveToServer();
+        shop.moveToServer(1, ownFile);
     window = new CounterWindow(shop.take());
     addBackOffice(window);
     window->setAttribute(Qt::WA_DeleteOnClose, false);

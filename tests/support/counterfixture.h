@@ -16,7 +16,8 @@
 struct CounterFixture
 {
     // On the server (a database of the test server of its own) or on the file.
-    explicit CounterFixture(bool withGoods = true, bool onServer = false);
+    // `ownFile`: on the server, the till keeps its own file (sells offline).
+    explicit CounterFixture(bool withGoods = true, bool onServer = false, bool ownFile = false);
     ~CounterFixture();
 
     template <typename T = QWidget> T *get(const char *name) const

@@ -29,13 +29,15 @@ Database &TestShop::create()
     return *m_db;
 }
 
-void TestShop::moveToServer(int till)
+void TestShop::moveToServer(int till, bool ownFile)
 {
     if (!m_db)
         qFatal("moveToServer: the shop was handed over already");
     m_db.reset();
     m_raw = nullptr;
-    const ShopConfig config = ThrowawayServer::shared().newDatabase(till);
+    ShopConfig config = ThrowawayServer::shared().newDatabase(till);
+    if (ownFile)
+        config.directory = dir();
     // Odd values a test planted go along as the program reads them.
     const ShopCopy::Outcome copied = ShopCopy::toServer(path(), config, {}, true);
     if (!copied.error.isEmpty())

@@ -37,8 +37,9 @@ public:
 
     // Moves the shop onto a new database of the test server the way the copy
     // command does and opens it there as the given till; the helpers work on
-    // it after that as before. The file stays as it was.
-    void moveToServer(int till = 1);
+    // it after that as before. The file stays as it was. With `ownFile` the
+    // till keeps its own file in the test's directory, as beside tarvel.ini.
+    void moveToServer(int till = 1, bool ownFile = false);
     bool onServer() const { return m_server.has_value(); }
     const ShopConfig &server() const { return *m_server; }
 

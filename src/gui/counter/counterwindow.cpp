@@ -13,6 +13,7 @@
 #include "shop/pricing.h"
 #include "shop/recordset.h"
 #include "shop/serverwatch.h"
+#include "shop/tillcopy.h"
 #include "shop/ticket.h"
 
 #include <QApplication>
@@ -45,7 +46,7 @@ CounterWindow::CounterWindow(std::unique_ptr<Database> database, QWidget *parent
 {
     // An idle till on a server takes its connection and number back after a
     // server restart by itself.
-    auto *watch = new ServerWatch(m_database->shop(), this);
+    m_watch = new ServerWatch(m_database->shop(), this);
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Tarvel"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -71,13 +72,16 @@ CounterWindow::CounterWindow(std::unique_ptr<Database> database, QWidget *parent
         setTicketNumber(next);
     else
         m_startError = NoTicketNumber.arg(error);
-    startOfflineSelling(watch);
+    startOfflineSelling(m_watch);
 }
 
 CounterWindow::~CounterWindow()
 {
-    // Screens hold record sets on the connection: they go before it does.
+    // Screens hold record sets on the connection, the watch and the copy
+    // its handle: they go before it does.
     m_screens.reset();
+    delete m_tillCopy;
+    delete m_watch;
 }
 
 void CounterWindow::connectHandlers()

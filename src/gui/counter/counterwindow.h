@@ -141,6 +141,7 @@ private:
     QString m_startError;
     bool m_inLookup = false;
     QPointer<QWidget> m_focusAtDeactivation;
+    ServerWatch *m_watch = nullptr;
     TillCopy *m_tillCopy = nullptr;
     QTimer *m_sending = nullptr;
     QString m_sendProblem;

@@ -1,0 +1,182 @@
+#include "counterfixture.h"
+#include "shop/salesstore.h"
+#include "shop/tillfile.h"
+#include "throwawayserver.h"
+
+#include <QElapsedTimer>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+#include <csignal>
+
+// A till on the server through an outage: it sells on from its own file,
+// and every ticket sold meanwhile reaches the server once.
+class TestOutage : public QObject
+{
+    Q_OBJECT
+
+    // A statement's answers on a connection of the test's own.
+    static QStringList ask(const CounterFixture &f, const QString &sql)
+    {
+        QStringList rows;
+        {
+            QSqlDatabase db = f.shop.server().addConnection(QStringLiteral("probe"));
+            QSqlQuery q(db);
+            if (db.open() && q.exec(sql))
+                while (q.next()) {
+                    QStringList row;
+                    for (int c = 0; c < q.record().count(); ++c)
+                        row.append(q.value(c).toString());
+                    rows.append(row.join(u'|'));
+                }
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("probe"));
+        return rows;
+    }
+
+    static QString tillFile(const CounterFixture &f) { return TillFile::pathFor(f.shop.server()); }
+
+    static bool copied(const CounterFixture &f) { return TillFile(tillFile(f)).copiedAt().isValid(); }
+
+    static void checkOut(CounterFixture &f, const QString &paid)
+    {
+        f.edit("Text8")->setText(paid);
+        f.key(Qt::Key_F8);
+    }
+
+private Q_SLOTS:
+    void initTestCase() { TestShop::pinLocale(); }
+
+    void aTillSellsThroughAnOutageAndSendsEachTicketOnce()
+    {
+        CounterFixture f(true, true, true);
+        QTRY_VERIFY_WITH_TIMEOUT(copied(f), 15000);
+        f.ringUp(QStringLiteral("A"), QStringLiteral("1"));
+        checkOut(f, QStringLiteral("5"));
+        QCOMPARE(f.text("Label8"), QStringLiteral("2"));
+
+        ThrowawayServer::shared().stopHard();
+        f.ringUp(QStringLiteral("B"), QStringLiteral("2"));
+        QCOMPARE(f.window->ticket()->lineCount(), 1);
+        checkOut(f, QStringLiteral("20"));
+        f.ringUp(QStringLiteral("it's"), QStringLiteral("1"));
+        f.window->checkoutPaidBy(PaymentMethod::WeChat);
+        QVERIFY2(f.messages.boxes.isEmpty(), qPrintable(f.messages.texts().join(u'|')));
+        QCOMPARE(f.window->ticket()->lineCount(), 0);
+        QCOMPARE(f.text("offlineLabel"), QStringLiteral("离线：与服务器断开，销售保存在本机（待发送 2 张）"));
+        QCOMPARE(f.text("Label8"), QStringLiteral("离线"));
+        // The receipt's texts come from the till's file.
+        const QStringList footer = f.window->composeReceipt().footer;
+        QVERIFY(!footer.isEmpty());
+        QCOMPARE(footer, TillFile(tillFile(f)).footer());
+
+        // What needs the server says so, once, and does nothing.
+        f.key(Qt::Key_F9);
+        f.key(Qt::Key_F4);
+        QCOMPARE(f.messages.texts(), strings({"与服务器断开时不能退货，服务器恢复后再试。",
+                                              "与服务器断开时不能日结，服务器恢复后再试。"}));
+        f.messages.clear();
+
+        const QString back = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        ThrowawayServer::shared().start();
+        QTRY_VERIFY_WITH_TIMEOUT(!f.get<QLabel>("offlineLabel")->isVisible(), 20000);
+        QCOMPARE(TillFile(tillFile(f)).waitingCount(), 0);
+        // Final numbers follow the online ticket, in the order sold; the
+        // provisional ones are kept beside them; each sale has its own time.
+        QCOMPARE(ask(f, QStringLiteral("SELECT danjuhao, code, shuliang FROM xiaoshou ORDER BY rowid")),
+                 strings({"1|A|1", "2|B|2", "3|it's|1"}));
+        QCOMPARE(ask(f, QStringLiteral("SELECT till, lixianhao, danjuhao FROM xiaoshou_lixian ORDER BY danjuhao")),
+                 strings({"1|1|2", "1|2|3"}));
+        QCOMPARE(ask(f, QStringLiteral("SELECT fangshi FROM fukuan ORDER BY danjuhao")),
+                 strings({"现金", "现金", "微信"}));
+        QCOMPARE(ask(f, QStringLiteral("SELECT count(*) FROM fukuan WHERE dt <= '%1'").arg(back)),
+                 strings({"3"}));
+        QCOMPARE(f.text("Label8"), QStringLiteral("4"));
+        QVERIFY2(f.messages.boxes.isEmpty(), qPrintable(f.messages.texts().join(u'|')));
+    }
+
+    // A server process that stops answering (SIGSTOP) is given up after the
+    // counter's deadline, at the lookup or at the checkout: the till goes on
+    // from its own file.
+    void aSilentServerIsGivenUpWithinTheDeadline_data()
+    {
+        QTest::addColumn<bool>("atCheckout");
+        QTest::newRow("lookup") << false;
+        QTest::newRow("checkout") << true;
+    }
+    void aSilentServerIsGivenUpWithinTheDeadline()
+    {
+        QFETCH(bool, atCheckout);
+        CounterFixture f(true, true, true);
+        QTRY_VERIFY_WITH_TIMEOUT(copied(f), 15000);
+        if (atCheckout)
+            f.ringUp(QStringLiteral("A"), QStringLiteral("2"));
+        // The till's own server process: the one holding its number.
+        const QStringList holder = ask(f, QStringLiteral("SELECT pid FROM pg_locks WHERE locktype = 'advisory' "
+                                                         "AND classid = 20261209 AND objid = 1 AND granted"));
+        QCOMPARE(holder.size(), 1);
+        const pid_t pid = holder.first().toInt();
+        QVERIFY(::kill(pid, SIGSTOP) == 0);
+        QElapsedTimer waited;
+        waited.start();
+        if (atCheckout)
+            checkOut(f, QStringLiteral("10"));
+        else
+            f.ringUp(QStringLiteral("A"), QStringLiteral("2"));
+        const qint64 ms = waited.elapsed();
+        ::kill(pid, SIGCONT);
+        qInfo("given up after %lld ms", ms);
+        // 3 s and the file's work; the margin is for a loaded machine.
+        QVERIFY2(ms < 6000, qPrintable(QString::number(ms)));
+        QVERIFY2(f.messages.boxes.isEmpty(), qPrintable(f.messages.texts().join(u'|')));
+        QCOMPARE(f.window->ticket()->lineCount(), atCheckout ? 0 : 1);
+        QCOMPARE(TillFile(tillFile(f)).waitingCount(), atCheckout ? 1 : 0);
+        QVERIFY(f.get<QLabel>("offlineLabel")->isVisible());
+        if (!atCheckout)
+            return;
+        // The stopped process ends once it runs again: the till takes its
+        // number back and sends the ticket.
+        QTRY_VERIFY_WITH_TIMEOUT(!f.get<QLabel>("offlineLabel")->isVisible(), 60000);
+        QCOMPARE(ask(f, QStringLiteral("SELECT danjuhao, shuliang FROM xiaoshou")), strings({"1|2"}));
+    }
+
+    // What a till killed with tickets waiting leaves is its file: the next
+    // start sends them, and one the server has already (the answer of its
+    // sending lost) is not stored twice.
+    void ticketsLeftWaitingAreSentOnceAtTheNextStart()
+    {
+        TestShop::pinLocale();
+        TestShop shop;
+        shop.create();
+        shop.addGoods(QStringLiteral("A"), QStringLiteral("可乐"));
+        shop.addPurchase(QStringLiteral("A"), 10, Money::fromCents(250));
+        shop.moveToServer(1, true);
+        TicketLine line;
+        line.code = QStringLiteral("A");
+        line.name = QStringLiteral("可乐");
+        line.quantity = 1;
+        line.listPrice = line.price = line.amount = Money::fromCents(250);
+        line.time = QDateTime(QDate(2026, 12, 1), QTime(9, 30), Qt::UTC);
+        const QUuid sentBefore = QUuid::createUuid();
+        const Payment cash{PaymentMethod::Cash, Money::fromCents(500), Money::fromCents(250)};
+        {
+            TillFile file(TillFile::pathFor(shop.server()));
+            QString error;
+            QCOMPARE(file.keep({line}, sentBefore, cash, line.time, &error), 1);
+            QCOMPARE(file.keep({line, line}, QUuid::createUuid(), cash, line.time, &error), 2);
+        }
+        // The first reached the server, its answer did not reach the till.
+        SalesStore(shop.db().shop()).storeTicket(0, {line}, sentBefore, cash, SalesStore::Offline{1, line.time});
+
+        CounterWindow window(shop.take());
+        QTRY_COMPARE_WITH_TIMEOUT(TillFile(TillFile::pathFor(shop.server())).waitingCount(), 0, 15000);
+        QSqlQuery q(window.database().shop().connection());
+        QVERIFY(q.exec(QStringLiteral("SELECT string_agg(danjuhao || ':' || dt, ',' ORDER BY rowid) FROM xiaoshou")));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toString(),
+                 QStringLiteral("1:2026-12-01 09:30:00,2:2026-12-01 09:30:00,2:2026-12-01 09:30:00"));
+    }
+};
+
+QTEST_MAIN(TestOutage)
+#include "tst_outage.moc"
