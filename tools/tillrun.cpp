@@ -8,9 +8,13 @@
 //                                 cashier presses F8 again
 //   tarvel_tillrun hold           takes the till number and waits
 // Prints one line per stored ticket: "ticket NUMBER LINES MS CODE:QTY…",
-// MS the time of the successful checkout call.
+// MS the time of the successful checkout call; a ticket kept in the till's
+// own file while the server was away prints "kept PROVISIONAL LINES MS …"
+// instead, and is sent (as the counter sends it) when the server is back,
+// before the program ends.
+#include "shop/checkout.h"
 #include "shop/database.h"
-#include "shop/salesstore.h"
+#include "shop/ticket.h"
 #include "shop/shopconfig.h"
 
 #include <QCoreApplication>
@@ -43,31 +47,46 @@ int main(int argc, char *argv[])
     }
     const int tickets = args.value(1).toInt();
     QRandomGenerator random(args.value(2).toUInt());
-    SalesStore store(opened.database->shop());
+    const Shop shop = opened.database->shop();
+    Checkout checkout(shop);
+    // What the counter's watch of the server does: once it answers again the
+    // connection is opened again and the waiting tickets are sent.
+    QElapsedTimer lastTry;
+    lastTry.start();
+    auto comeBack = [&] {
+        if (checkout.isOffline() && lastTry.elapsed() > 500) {
+            lastTry.restart();
+            if (shop.recover(nullptr, 500) == Shop::Recovery::Reconnected)
+                checkout.backOnline();
+        }
+        QString error;
+        while (!checkout.isOffline() && checkout.sendOldest(&error) == Checkout::Sending::Sent) { }
+    };
     for (int t = 0; t < tickets; ++t) {
-        QList<TicketLine> lines;
         QStringList items;
         const int count = random.bounded(1, 7);
         for (int i = 0; i < count; ++i) {
-            TicketLine l;
-            l.code = QStringLiteral("G%1").arg(random.bounded(10));
-            l.quantity = random.bounded(1, 4);
-            l.price = Money::fromUnits(25000);
-            l.amount = Money::fromUnits(25000 * qint64(l.quantity));
-            l.time = QDateTime::currentDateTimeUtc();
-            lines.append(l);
-            items.append(QStringLiteral("%1:%2").arg(l.code).arg(l.quantity));
+            const QString code = QStringLiteral("G%1").arg(random.bounded(10));
+            const int quantity = random.bounded(1, 4);
+            checkout.addLine(code, code, quantity, Money::fromUnits(25000), Money::fromUnits(25000));
+            items.append(QStringLiteral("%1:%2").arg(code).arg(quantity));
         }
-        const QUuid token = QUuid::createUuid();
+        const Money total = checkout.ticket()->amountTotal();
         QElapsedTimer waited;
         waited.start();
         for (;;) {
             QElapsedTimer took;
             took.start();
-            const SalesStore::Stored stored = store.storeTicket(0, lines, token);
+            const Checkout::Stored stored =
+                checkout.store(PaymentMethod::Cash, *Checkout::settle(total, PaymentMethod::Cash, total));
             if (stored.ok) {
-                std::printf("ticket %lld %d %.3f %s\n", static_cast<long long>(stored.ticketNumber), count,
-                            took.nsecsElapsed() / 1e6, qPrintable(items.join(u' ')));
+                if (stored.provisional > 0)
+                    std::printf("kept %lld %d %.3f %s\n", static_cast<long long>(stored.provisional), count,
+                                took.nsecsElapsed() / 1e6, qPrintable(items.join(u' ')));
+                else
+                    std::printf("ticket %lld %d %.3f %s\n", static_cast<long long>(stored.ticketNumber), count,
+                                took.nsecsElapsed() / 1e6, qPrintable(items.join(u' ')));
+                checkout.clear();
                 break;
             }
             if (waited.elapsed() > 60000) {
@@ -76,7 +95,18 @@ int main(int argc, char *argv[])
             }
             QThread::msleep(100);
         }
+        comeBack();
         QThread::msleep(random.bounded(1, 4));
+    }
+    QElapsedTimer sending;
+    sending.start();
+    while (checkout.waitingCount() > 0) {
+        if (sending.elapsed() > 120000) {
+            std::fprintf(stderr, "tillrun: %lld tickets not sent\n", static_cast<long long>(checkout.waitingCount()));
+            return 1;
+        }
+        comeBack();
+        QThread::msleep(50);
     }
     std::fflush(stdout);
     return 0;
