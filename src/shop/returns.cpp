@@ -4,6 +4,7 @@
 #include "shop/schema.h"
 
 #include <QHash>
+#include <QRegularExpression>
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -211,6 +212,41 @@ QString checkLeft(const Shop &shop, const QList<TicketLine> &lines)
         done += units;
     }
     return QString();
+}
+
+std::optional<Provisional> provisionalIn(const QString &text)
+{
+    static const QRegularExpression form(QStringLiteral("^(?:离线\\s*)?(\\d{1,2})-(\\d{1,9})$"));
+    const QRegularExpressionMatch m = form.match(text.trimmed());
+    if (!m.hasMatch())
+        return std::nullopt;
+    return Provisional{m.captured(1).toInt(), m.captured(2).toLongLong()};
+}
+
+std::optional<qint64> finalNumberOf(const Shop &shop, const Provisional &provisional, QString *error)
+{
+    if (!shop.onServer())
+        return 0;
+    return shop.again(
+        [&]() -> std::optional<qint64> {
+            QSqlQuery q(shop.connection());
+            q.prepare(QStringLiteral("SELECT danjuhao FROM %1 WHERE till = ? AND lixianhao = ? ORDER BY danjuhao DESC "
+                                     "LIMIT 1")
+                          .arg(QLatin1String(Schema::OfflineTickets)));
+            q.addBindValue(provisional.till);
+            q.addBindValue(provisional.number);
+            if (!q.exec()) {
+                *error = problemText(q.lastError());
+                return std::nullopt;
+            }
+            return q.next() ? q.value(0).toLongLong() : 0;
+        },
+        error);
+}
+
+QString unknownProvisional(const QString &text)
+{
+    return QStringLiteral("没有离线小票 %1 的销售记录（它可能还没有从收银台发送到服务器）！").arg(text.trimmed());
 }
 
 QString unknownTicket(qint64 number)

@@ -69,6 +69,20 @@ QString checkLeft(const Shop &shop, const QList<TicketLine> &lines);
 
 // The cashier's messages.
 QString unknownTicket(qint64 number);
+
+// A ticket sold while its till could not reach the server is found by the
+// number its receipt showed, "离线 2-0007" or "2-0007": till and provisional
+// number. Nothing when the text is not such a number.
+struct Provisional
+{
+    int till = 0;
+    qint64 number = 0;
+};
+std::optional<Provisional> provisionalIn(const QString &text);
+// The final number the server gave it; 0 when it has not (yet) reached the
+// server; nothing, with `error`, when it cannot be read.
+std::optional<qint64> finalNumberOf(const Shop &shop, const Provisional &provisional, QString *error);
+QString unknownProvisional(const QString &text);
 QString allReturned(qint64 number);
 QString tooMany(const QString &code, qint64 left);
 QString pricedBeforeOtherReturn(const QString &code);

@@ -1,4 +1,5 @@
 #include "counterfixture.h"
+#include "shop/returns.h"
 #include "shop/salesstore.h"
 #include "shop/tillfile.h"
 #include "throwawayserver.h"
@@ -93,6 +94,16 @@ private Q_SLOTS:
                  strings({"3"}));
         QCOMPARE(f.text("Label8"), QStringLiteral("4"));
         QVERIFY2(f.messages.boxes.isEmpty(), qPrintable(f.messages.texts().join(u'|')));
+
+        // A return finds an offline ticket by the number on its receipt.
+        const Shop shop = f.window->database().shop();
+        for (const auto &[typed, final] : {std::pair{"离线 1-0002", 3}, {"1-0001", 2}, {"1-0009", 0}}) {
+            QString error;
+            const auto provisional = Returns::provisionalIn(QString::fromUtf8(typed));
+            QVERIFY(provisional);
+            QCOMPARE(Returns::finalNumberOf(shop, *provisional, &error), std::optional<qint64>(final));
+        }
+        QVERIFY(!Returns::provisionalIn(QStringLiteral("2")));
     }
 
     // A server process that stops answering (SIGSTOP) is given up after the

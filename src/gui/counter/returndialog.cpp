@@ -119,7 +119,22 @@ void ReturnDialog::find()
         m_passwordOk = true;
         m_password->setEnabled(false);
     }
-    const auto number = wholeNumber(m_ticketNumber->text());
+    std::optional<qint64> number = wholeNumber(m_ticketNumber->text());
+    // The receipt of a ticket sold offline shows its provisional number.
+    if (const auto provisional = Returns::provisionalIn(m_ticketNumber->text())) {
+        QString error;
+        number = Returns::finalNumberOf(m_shop, *provisional, &error);
+        if (!number) {
+            Messages::error(this, ReadFailed.arg(error));
+            return;
+        }
+        if (*number == 0) {
+            Messages::info(this, Returns::unknownProvisional(m_ticketNumber->text()));
+            m_ticketNumber->setFocus();
+            m_ticketNumber->selectAll();
+            return;
+        }
+    }
     if (!number || *number <= 0) {
         Messages::info(this, NoTicket);
         m_ticketNumber->setFocus();
