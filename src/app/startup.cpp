@@ -5,10 +5,13 @@
 #include "gui/counter/counterwindow.h"
 #include "gui/messages.h"
 #include "shop/database.h"
+#include "shop/displayformat.h"
 #include "shop/numbertext.h"
+#include "shop/tillfile.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
@@ -19,6 +22,9 @@
 
 namespace {
 const QString Title = QStringLiteral("Tarvel");
+const QString StartedOffline =
+    QStringLiteral("%1\n\n这台收银机先离线销售：商品和价格取自本机 %2 的副本，销售保存在本机，"
+                   "服务器恢复后自动发送。退货、日结和后台管理要等服务器恢复。");
 const QString CreateQuestion = QStringLiteral("没有找到数据库文件 %1。\n是否在这里创建一个新的商店数据库？");
 } // namespace
 
@@ -73,8 +79,17 @@ Startup startTarvel()
         return {Startup::Outcome::Failed, nullptr, config.error};
     }
 
-    Database::Result opened = config.config->engine == Engine::PostgreSQL ? Database::openServer(*config.config)
-                                                                                  : Database::open(path);
+    // A till whose file holds a copy of the goods sells on without its server.
+    const bool canSellOffline = config.config->engine == Engine::PostgreSQL &&
+                                QFileInfo::exists(TillFile::pathFor(*config.config)) &&
+                                TillFile(TillFile::pathFor(*config.config)).copiedAt().isValid();
+    Database::Result opened = config.config->engine == Engine::PostgreSQL
+                                  ? Database::openServer(*config.config, canSellOffline)
+                                  : Database::open(path);
+    if (opened.database && opened.status == Database::Status::Unreachable) {
+        const QDateTime copied = TillFile(TillFile::pathFor(*config.config)).copiedAt();
+        Messages::warning(nullptr, StartedOffline.arg(opened.message, formatDateTime(copied)), Title);
+    }
     if (opened.status == Database::Status::Missing) {
         if (!Messages::ask(nullptr, CreateQuestion.arg(QDir::toNativeSeparators(path)), Title, Messages::Icon::Question,
                            Messages::Buttons::YesNo))

@@ -86,6 +86,8 @@ public:
     bool isOffline() const { return m_offline; }
     // The server is reachable again (its connection opened again).
     void backOnline() { m_offline = false; }
+    // The program started without its server: it sells from its file.
+    void goOffline() { m_offline = m_tillFile != nullptr; }
     // Looks a code up on the server, or in the till's copy while offline (or
     // when the server is found gone by this lookup).
     GoodsCatalogue::Lookup lookup(const GoodsCatalogue &catalogue, const QString &code, QString *error);

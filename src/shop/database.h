@@ -27,7 +27,9 @@ class Database
 public:
     static constexpr const char *FileName = "tarv.db";
 
-    enum class Status { Ok, Missing, AlreadyRunning, Unusable };
+    // Unreachable: the server did not take the connection (it is down, the
+    // network is); with `offline` the database is still given, unconnected.
+    enum class Status { Ok, Missing, AlreadyRunning, Unusable, Unreachable };
     struct Result
     {
         std::unique_ptr<Database> database;
@@ -47,7 +49,11 @@ public:
     // first one's connection lives (the server drops the lock when it ends,
     // also after a crash). A server database without the shop's tables is
     // refused: a shop is put there with --copy-to-server.
-    static Result openServer(const ShopConfig &config);
+    //
+    // With `offline`, a server that cannot be reached gives the database
+    // all the same, its connection not open (Status::Unreachable): a till
+    // that sells from its own file opens it once the server answers.
+    static Result openServer(const ShopConfig &config, bool offline = false);
 
     // Empty when the server database holds the shop's tables with their
     // columns; otherwise the reason.
@@ -99,6 +105,9 @@ private:
     // `lockWaitMs`: how long the till's number is waited for (0: as at start).
     QString connectServer(Status *status = nullptr, int lockWaitMs = 0);
     static Result lockAndOpen(const QString &path, bool creating);
+    // The checks of a server shop at its first connection; empty, or why it
+    // cannot be used.
+    QString checkServerShop();
 
     QString m_path;
     QString m_connectionName;
@@ -108,6 +117,7 @@ private:
     quint64 m_device = 0;
     quint64 m_inode = 0;
     std::optional<ShopConfig> m_server;
+    bool m_serverChecked = false;
     // What every Shop of this database points to; cleared when it closes.
     Shop::Owner m_self;
     // Finalized before the connection is closed.

@@ -103,10 +103,13 @@ QString Database::connectServer(Status *status, int lockWaitMs)
     QSqlDatabase db = connection();
     if (db.isOpen())
         db.close();
-    if (!db.open())
+    if (!db.open()) {
+        if (status)
+            *status = Status::Unreachable;
         return QStringLiteral("无法连接%1：%2\n请检查 tarvel.ini 的 [database] 各项、服务器是否在运行，"
                               "以及密码（~/.pgpass 或 PGPASSWORD）。")
             .arg(m_server->describe(), problemText(db.lastError()));
+    }
     // The number of a till that has just ended (a crash, a kill) is free
     // again within a second or two, once the server has seen it go: the
     // lock is waited for that long before the number counts as taken.
@@ -131,10 +134,33 @@ QString Database::connectServer(Status *status, int lockWaitMs)
     }
     if (!locked || !q.exec(QStringLiteral("RESET lock_timeout")))
         return QStringLiteral("无法使用%1：%2").arg(m_server->describe(), problemText(q.lastError()));
+    if (m_serverChecked)
+        return QString();
+    // A till that started without its server checks the shop there now.
+    const QString problem = checkServerShop();
+    if (!problem.isEmpty()) {
+        q = QSqlQuery();
+        db.close();
+        return problem;
+    }
+    m_serverChecked = true;
     return QString();
 }
 
-Database::Result Database::openServer(const ShopConfig &config)
+QString Database::checkServerShop()
+{
+    const QSqlDatabase db = connection();
+    QString problem = serverShopProblem(db);
+    if (problem.isEmpty())
+        problem = addServerAddedTables(db);
+    if (problem.isEmpty())
+        problem = ServerFacts::ensure(db);
+    if (problem.isEmpty())
+        problem = Settings(shop()).ensureRows();
+    return problem.isEmpty() ? QString() : QStringLiteral("无法使用%1：%2").arg(m_server->describe(), problem);
+}
+
+Database::Result Database::openServer(const ShopConfig &config, bool offline)
 {
     std::unique_ptr<Database> database(new Database(config));
     QSqlDatabase db = config.addConnection(database->m_connectionName);
@@ -142,16 +168,11 @@ Database::Result Database::openServer(const ShopConfig &config)
         return {nullptr, Status::Unusable,
                 QStringLiteral("无法连接%1：%2").arg(config.describe(), ShopConfig::noDriver())};
     Status status = Status::Unusable;
-    if (const QString problem = database->connectServer(&status); !problem.isEmpty())
+    if (const QString problem = database->connectServer(&status); !problem.isEmpty()) {
+        if (offline && status == Status::Unreachable)
+            return {std::move(database), status, problem};
         return {nullptr, status, problem};
-    if (const QString problem = serverShopProblem(db); !problem.isEmpty())
-        return {nullptr, Status::Unusable, QStringLiteral("无法使用%1：%2").arg(config.describe(), problem)};
-    if (const QString problem = addServerAddedTables(db); !problem.isEmpty())
-        return {nullptr, Status::Unusable, QStringLiteral("无法使用%1：%2").arg(config.describe(), problem)};
-    if (const QString problem = ServerFacts::ensure(db); !problem.isEmpty())
-        return {nullptr, Status::Unusable, QStringLiteral("无法使用%1：%2").arg(config.describe(), problem)};
-    if (const QString problem = Settings(database->shop()).ensureRows(); !problem.isEmpty())
-        return {nullptr, Status::Unusable, QStringLiteral("无法使用%1：%2").arg(config.describe(), problem)};
+    }
     Result r;
     r.database = std::move(database);
     r.status = Status::Ok;

@@ -33,7 +33,15 @@ void CounterWindow::startOfflineSelling(ServerWatch *watch)
     m_tillCopy = new TillCopy(m_database->shop(), file->path(), this);
     connect(watch, &ServerWatch::goodsChanged, m_tillCopy, &TillCopy::refreshSoon);
     connect(watch, &ServerWatch::reconnected, this, [this] {
+        const bool startedOffline = m_checkout.isOffline() && m_checkout.number() == 0;
         m_checkout.backOnline();
+        // A till that started without its server learns its numbers now.
+        if (startedOffline) {
+            QString error;
+            if (const qint64 next = m_checkout.nextNumber(&error); error.isEmpty())
+                m_checkout.setNumber(next);
+            reloadReceiptHeader();
+        }
         m_sendProblem.clear();
         m_tillCopy->refreshSoon();
         sendWaiting();

@@ -86,6 +86,10 @@ void CounterWindow::setTicketNumber(qint64 number)
 
 void CounterWindow::reloadReceiptHeader()
 {
+    if (m_checkout.isOffline()) {
+        m_receiptHeader = m_checkout.tillFile()->header();
+        return;
+    }
     // A header that cannot be read leaves the one shown so far.
     if (const auto header = m_settings.receiptHeader())
         m_receiptHeader = *header;

@@ -63,15 +63,17 @@ CounterWindow::CounterWindow(std::unique_ptr<Database> database, QWidget *parent
 
     // Start-up: normal-user mode, an empty ticket, the next ticket number.
     m_ui.managementPanel->hide();
-    reloadReceiptHeader();
     // Without the last stored ticket the next number is unknown: selling on
     // would hand out numbers twice. startTarvel() reports it and ends.
     QString error;
     const qint64 next = m_checkout.nextNumber(&error);
     if (error.isEmpty())
         setTicketNumber(next);
+    else if (m_checkout.tillFile() && !m_database->shop().reachable())
+        m_checkout.goOffline(); // started without its server: sells from its file
     else
         m_startError = NoTicketNumber.arg(error);
+    reloadReceiptHeader();
     startOfflineSelling(m_watch);
 }
 
