@@ -151,6 +151,34 @@ private Q_SLOTS:
         QCOMPARE(ask(f, QStringLiteral("SELECT danjuhao, shuliang FROM xiaoshou")), strings({"1|2"}));
     }
 
+    // A till whose server is away when it starts sells from the copy its
+    // file holds, and learns its numbers once the server answers.
+    void aTillStartedWithoutItsServerSellsFromItsFile()
+    {
+        CounterFixture f(true, true, true);
+        QTRY_VERIFY_WITH_TIMEOUT(copied(f), 15000);
+        const ShopConfig server = f.shop.server();
+        delete f.window;
+        f.window = nullptr;
+        ThrowawayServer::shared().stopHard();
+        Database::Result opened = Database::openServer(server, true);
+        QCOMPARE(opened.status, Database::Status::Unreachable);
+        QVERIFY(opened.database);
+        CounterWindow window(std::move(opened.database));
+        QVERIFY2(window.startError().isEmpty(), qPrintable(window.startError()));
+        window.findChild<QLineEdit *>(QStringLiteral("Text1"))->setText(QStringLiteral("B"));
+        window.addLine();
+        QCOMPARE(window.ticket()->lineCount(), 1);
+        QCOMPARE(window.ticket()->amountTotal(), Money::fromCents(1000));
+        window.checkoutPaidBy(PaymentMethod::Card);
+        QVERIFY2(f.messages.boxes.isEmpty(), qPrintable(f.messages.texts().join(u'|')));
+        QCOMPARE(TillFile(tillFile(f)).waitingCount(), 1);
+
+        ThrowawayServer::shared().start();
+        QTRY_COMPARE_WITH_TIMEOUT(TillFile(tillFile(f)).waitingCount(), 0, 20000);
+        QCOMPARE(window.findChild<QLabel *>(QStringLiteral("Label8"))->text(), QStringLiteral("2"));
+    }
+
     // What a till killed with tickets waiting leaves is its file: the next
     // start sends them, and one the server has already (the answer of its
     // sending lost) is not stored twice.
