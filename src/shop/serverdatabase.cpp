@@ -104,7 +104,9 @@ QString Database::connectServer(Status *status, int lockWaitMs)
     if (db.isOpen())
         db.close();
     if (!db.open()) {
-        if (status)
+        // Down or cut off, as against a server that refused the connection
+        // (a database or user that is not there: the configuration's fault).
+        if (status && m_server->ping() == ShopConfig::Answer::None)
             *status = Status::Unreachable;
         return QStringLiteral("无法连接%1：%2\n请检查 tarvel.ini 的 [database] 各项、服务器是否在运行，"
                               "以及密码（~/.pgpass 或 PGPASSWORD）。")

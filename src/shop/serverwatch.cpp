@@ -54,18 +54,9 @@ void ServerWatch::look()
     // Whether the server takes connections again, asked where a silent host
     // may keep the question waiting.
     m_pinging = true;
-    const QByteArray host = server->host.toUtf8(), port = QByteArray::number(server->port),
-                     name = server->name.toUtf8(), user = server->user.toUtf8();
     QPointer<ServerWatch> self(this);
-    QThreadPool::globalInstance()->start([self, host, port, name, user] {
-        const char *keys[] = {"host", "port", "dbname", "user", "connect_timeout", nullptr};
-        const char *values[] = {host.isEmpty() ? nullptr : host.constData(),
-                                port.constData(),
-                                name.constData(),
-                                user.isEmpty() ? nullptr : user.constData(),
-                                "3",
-                                nullptr};
-        const bool answers = PQpingParams(keys, values, 0) == PQPING_OK;
+    QThreadPool::globalInstance()->start([self, config = *server] {
+        const bool answers = config.ping() == ShopConfig::Answer::Accepting;
         if (QCoreApplication *app = QCoreApplication::instance())
             QMetaObject::invokeMethod(
                 app,

@@ -1,6 +1,8 @@
 #include "shop/shopconfig.h"
 
 #include <QDir>
+
+#include <libpq-fe.h>
 #include <QFileInfo>
 #include <QHash>
 #include <QSettings>
@@ -145,4 +147,21 @@ QString ShopConfig::describe() const
 QString ShopConfig::noDriver()
 {
     return QStringLiteral("本机没有 Qt 的 PostgreSQL 驱动（Debian 软件包 libqt6sql6-psql）。");
+}
+
+ShopConfig::Answer ShopConfig::ping() const
+{
+    const QByteArray h = host.toUtf8(), p = QByteArray::number(port), n = name.toUtf8(), u = user.toUtf8();
+    const char *keys[] = {"host", "port", "dbname", "user", "connect_timeout", nullptr};
+    const char *values[] = {
+        h.isEmpty() ? nullptr : h.constData(), p.constData(), n.constData(), u.isEmpty() ? nullptr : u.constData(),
+        "3", nullptr};
+    switch (PQpingParams(keys, values, 0)) {
+    case PQPING_OK:
+        return Answer::Accepting;
+    case PQPING_REJECT:
+        return Answer::Refusing;
+    default:
+        return Answer::None;
+    }
 }

@@ -31,6 +31,10 @@ struct ShopConfig
     // A (not yet opened) connection to the server under the given name;
     // invalid when Qt's PostgreSQL driver is not installed.
     QSqlDatabase addConnection(const QString &connectionName) const;
+    // Whether the server answers at all, and whether it takes connections
+    // (not while it starts up or shuts down); waits at most 3 s.
+    enum class Answer { None, Refusing, Accepting };
+    Answer ping() const;
     // For messages: "服务器 host:port 上的数据库 name".
     QString describe() const;
     // Why addConnection gave an invalid connection.
