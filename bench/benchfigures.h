@@ -29,3 +29,6 @@ void cleanupFigures(BenchTable &table, const BenchShops &shops);
 void knowFigures(BenchTable &table, const BenchShops &shops);
 // S1 checkout, S2 three tills at once, S3 the analyses: the shop on a server.
 void serverFigures(BenchTable &table, const BenchShops &shops);
+// O1 the first checkout after the server went silent, O2 checkouts kept
+// offline, O3 sending what was kept.
+void outageFigures(BenchTable &table, const BenchShops &shops);

@@ -14,8 +14,8 @@
 // before the program ends.
 #include "shop/checkout.h"
 #include "shop/database.h"
-#include "shop/ticket.h"
 #include "shop/shopconfig.h"
+#include "shop/ticket.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -60,7 +60,8 @@ int main(int argc, char *argv[])
                 checkout.backOnline();
         }
         QString error;
-        while (!checkout.isOffline() && checkout.sendOldest(&error) == Checkout::Sending::Sent) { }
+        while (!checkout.isOffline() && checkout.sendOldest(&error) == Checkout::Sending::Sent) {
+        }
     };
     for (int t = 0; t < tickets; ++t) {
         QStringList items;

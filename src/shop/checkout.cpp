@@ -137,8 +137,8 @@ Checkout::Stored Checkout::store(PaymentMethod method, const Settlement &settlem
         }
     // Kept under the same token: a ticket whose commit went through with
     // its answer lost is found on the server when it is sent, not stored twice.
-    stored.provisional = m_tillFile->keep(m_ticket->lines(), m_token, payment, QDateTime::currentDateTime(),
-                                          &stored.error);
+    stored.provisional =
+        m_tillFile->keep(m_ticket->lines(), m_token, payment, QDateTime::currentDateTime(), &stored.error);
     if (stored.provisional == 0) {
         stored.error = QStringLiteral("这张小票没有保存在本机（%1），仍在屏幕上。").arg(stored.error);
         return stored;
@@ -176,9 +176,8 @@ Checkout::Sending Checkout::sendOldest(QString *error)
         return error->isEmpty() ? Sending::NoneWaiting : Sending::Failed;
     // Its token makes a second sending of a ticket the server has already
     // (the answer of the first lost) find it there.
-    const SalesStore::Stored stored =
-        m_sales.storeTicket(0, waiting->lines, waiting->token, waiting->payment,
-                            SalesStore::Offline{waiting->provisional, waiting->sold});
+    const SalesStore::Stored stored = m_sales.storeTicket(0, waiting->lines, waiting->token, waiting->payment,
+                                                          SalesStore::Offline{waiting->provisional, waiting->sold});
     if (!stored.ok) {
         *error = stored.error;
         if (stored.lost) {

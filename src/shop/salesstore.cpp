@@ -169,8 +169,7 @@ SalesStore::PaymentRow SalesStore::paymentRow(const QList<TicketLine> &lines, co
 }
 
 SalesStore::Stored SalesStore::storeTicket(qint64 ticketNumber, const QList<TicketLine> &lines, const QUuid &token,
-                                           const std::optional<Payment> &payment,
-                                           const std::optional<Offline> &offline)
+                                           const std::optional<Payment> &payment, const std::optional<Offline> &offline)
 {
     PaymentRow row = paymentRow(lines, payment);
     if (offline)

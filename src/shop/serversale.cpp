@@ -138,9 +138,9 @@ SalesStore::Stored SalesStore::storeOnServer(const QList<TicketLine> &lines, con
     parts.append("INSERT INTO xiaoshou_token (token, danjuhao, till) VALUES (" + place(uuid) + ", " + place(number) +
                  ", " + place(till) + ")");
     if (provisional > 0)
-        parts.append("INSERT INTO " + QByteArray(Schema::OfflineTickets) + " (token, till, lixianhao, danjuhao) VALUES (" +
-                     place(uuid) + ", " + place(till) + ", " + place(QByteArray::number(provisional)) + ", " +
-                     place(number) + ")");
+        parts.append("INSERT INTO " + QByteArray(Schema::OfflineTickets) +
+                     " (token, till, lixianhao, danjuhao) VALUES (" + place(uuid) + ", " + place(till) + ", " +
+                     place(QByteArray::number(provisional)) + ", " + place(number) + ")");
     const QByteArray units[] = {QByteArray::number(payment.lines), QByteArray::number(qint64(payment.sales.units())),
                                 QByteArray::number(qint64(payment.returns.units())),
                                 QByteArray::number(qint64(payment.paid.units())),

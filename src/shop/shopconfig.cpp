@@ -2,10 +2,10 @@
 
 #include <QDir>
 
-#include <libpq-fe.h>
 #include <QFileInfo>
 #include <QHash>
 #include <QSettings>
+#include <libpq-fe.h>
 
 #include <algorithm>
 
@@ -153,9 +153,8 @@ ShopConfig::Answer ShopConfig::ping() const
 {
     const QByteArray h = host.toUtf8(), p = QByteArray::number(port), n = name.toUtf8(), u = user.toUtf8();
     const char *keys[] = {"host", "port", "dbname", "user", "connect_timeout", nullptr};
-    const char *values[] = {
-        h.isEmpty() ? nullptr : h.constData(), p.constData(), n.constData(), u.isEmpty() ? nullptr : u.constData(),
-        "3", nullptr};
+    const char *values[] = {h.isEmpty() ? nullptr : h.constData(), p.constData(), n.constData(),
+                            u.isEmpty() ? nullptr : u.constData(), "3",           nullptr};
     switch (PQpingParams(keys, values, 0)) {
     case PQPING_OK:
         return Answer::Accepting;

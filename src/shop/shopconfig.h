@@ -18,9 +18,9 @@ struct ShopConfig
     Engine engine = Engine::SQLite;
     QString host; // a host name, an address or a socket directory; empty: libpq's default
     int port = 5432;
-    QString name; // the server database
-    QString user; // empty: libpq's default
-    int till = 1; // 1–99; one program per till number
+    QString name;      // the server database
+    QString user;      // empty: libpq's default
+    int till = 1;      // 1–99; one program per till number
     QString directory; // where tarvel.ini was read, and the till's own file is kept
 
     // The configuration of the directory: the file's, or the file engine's

@@ -28,7 +28,9 @@ const char *const GoodsQuery =
 } // namespace
 
 TillCopy::TillCopy(const Shop &shop, const QString &path, QObject *parent)
-    : QObject(parent), m_path(path), m_work(std::make_shared<WorkConnection>(shop))
+    : QObject(parent)
+    , m_path(path)
+    , m_work(std::make_shared<WorkConnection>(shop))
 {
     m_soon.setSingleShot(true);
     m_soon.setInterval(SoonMs);

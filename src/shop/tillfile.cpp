@@ -3,6 +3,7 @@
 #include "shop/schema.h"
 
 #include <QDir>
+#include <QScopeGuard>
 
 #include <sqlite3.h>
 
@@ -19,12 +20,17 @@ const char *const Tables = "CREATE TABLE IF NOT EXISTS goods (code TEXT PRIMARY 
                            "code TEXT, name TEXT, quantity INTEGER, list_price INTEGER, price INTEGER, "
                            "amount INTEGER, time TEXT, PRIMARY KEY (seq, pos));";
 
-// One statement, finalised however its use ends.
+// One use of a statement the file keeps prepared: reset and its values
+// cleared however the use ends.
 class Statement
 {
 public:
-    Statement(sqlite3 *db, const char *sql) : m_db(db) { m_ok = sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr) == SQLITE_OK; }
-    ~Statement() { sqlite3_finalize(m_stmt); }
+    Statement(sqlite3 *db, sqlite3_stmt *kept) : m_db(db), m_stmt(kept), m_ok(kept != nullptr) { }
+    ~Statement()
+    {
+        sqlite3_reset(m_stmt);
+        sqlite3_clear_bindings(m_stmt);
+    }
     Statement(const Statement &) = delete;
     Statement &operator=(const Statement &) = delete;
 
@@ -36,8 +42,8 @@ public:
     Statement &bind(const QString &value)
     {
         const QByteArray text = value.toUtf8();
-        m_ok = m_ok && sqlite3_bind_text(m_stmt, ++m_column, text.constData(), int(text.size()), SQLITE_TRANSIENT) ==
-                           SQLITE_OK;
+        m_ok = m_ok &&
+               sqlite3_bind_text(m_stmt, ++m_column, text.constData(), int(text.size()), SQLITE_TRANSIENT) == SQLITE_OK;
         return *this;
     }
     // SQLITE_ROW, SQLITE_DONE, or an error.
@@ -53,9 +59,9 @@ public:
 
 private:
     sqlite3 *m_db;
-    sqlite3_stmt *m_stmt = nullptr;
+    sqlite3_stmt *m_stmt;
     int m_column = 0;
-    bool m_ok = false;
+    bool m_ok;
 };
 
 // A transaction of the file: rolled back unless committed.
@@ -127,7 +133,21 @@ TillFile::TillFile(const QString &path) : m_path(path)
 
 TillFile::~TillFile()
 {
+    for (const auto &[sql, stmt] : m_kept)
+        sqlite3_finalize(stmt);
     sqlite3_close(m_db);
+}
+
+sqlite3_stmt *TillFile::kept(const char *sql) const
+{
+    const auto it = m_kept.find(sql);
+    if (it != m_kept.end())
+        return it->second;
+    sqlite3_stmt *stmt = nullptr;
+    if (sqlite3_prepare_v2(m_db, sql, -1, &stmt, nullptr) != SQLITE_OK)
+        return nullptr;
+    m_kept.emplace(sql, stmt);
+    return stmt;
 }
 
 QString TillFile::exec(const char *sql) const
@@ -142,7 +162,7 @@ QString TillFile::exec(const char *sql) const
 
 QString TillFile::text(const char *key, bool *found) const
 {
-    Statement q(m_db, "SELECT value FROM texts WHERE key = ?");
+    Statement q(m_db, kept("SELECT value FROM texts WHERE key = ?"));
     q.bind(QString::fromLatin1(key));
     const bool there = q.step() == SQLITE_ROW;
     if (found)
@@ -159,13 +179,13 @@ QString TillFile::replaceCopy(const Copy &copy)
         return problem;
     {
         for (const Goods &g : copy.goods) {
-            Statement row(m_db, "INSERT OR IGNORE INTO goods VALUES (?, ?, ?, ?, ?)");
+            Statement row(m_db, kept("INSERT OR IGNORE INTO goods VALUES (?, ?, ?, ?, ?)"));
             if (!row.bind(g.code).bind(g.name).bind(g.purchaseRows).bind(g.purchased).bind(g.price.units()).run())
                 return row.error();
         }
     }
     for (int i = 0; i < copy.picks.size(); ++i) {
-        Statement row(m_db, "INSERT INTO picks VALUES (?, ?)");
+        Statement row(m_db, kept("INSERT INTO picks VALUES (?, ?)"));
         if (!row.bind(i).bind(copy.picks[i]).run())
             return row.error();
     }
@@ -176,7 +196,7 @@ QString TillFile::replaceCopy(const Copy &copy)
     if (copy.hasPassword)
         texts.append({QStringLiteral("password"), copy.password});
     for (const auto &[key, value] : texts) {
-        Statement row(m_db, "INSERT INTO texts VALUES (?, ?)");
+        Statement row(m_db, kept("INSERT INTO texts VALUES (?, ?)"));
         if (!row.bind(key).bind(value).run())
             return row.error();
     }
@@ -196,7 +216,7 @@ GoodsCatalogue::Lookup TillFile::lookup(const QString &code, QString *error) con
         *error = QStringLiteral("本机还没有商品资料的副本（这台收银机启动后从未连上服务器）。");
         return found;
     }
-    Statement any(m_db, "SELECT EXISTS (SELECT 1 FROM goods)");
+    Statement any(m_db, kept("SELECT EXISTS (SELECT 1 FROM goods)"));
     if (any.step() != SQLITE_ROW) {
         *error = any.error();
         return found;
@@ -209,7 +229,7 @@ GoodsCatalogue::Lookup TillFile::lookup(const QString &code, QString *error) con
         found.outcome = L::NoCode;
         return found;
     }
-    Statement q(m_db, "SELECT name, purchase_rows, purchased, price FROM goods WHERE code = ?");
+    Statement q(m_db, kept("SELECT name, purchase_rows, purchased, price FROM goods WHERE code = ?"));
     q.bind(code);
     const int step = q.step();
     if (step == SQLITE_DONE) {
@@ -247,8 +267,8 @@ std::optional<QString> TillFile::password() const
     return found ? std::optional<QString>(value) : std::nullopt;
 }
 
-qint64 TillFile::keep(const QList<TicketLine> &lines, const QUuid &token, const Payment &payment,
-                      const QDateTime &sold, QString *error)
+qint64 TillFile::keep(const QList<TicketLine> &lines, const QUuid &token, const Payment &payment, const QDateTime &sold,
+                      QString *error)
 {
     FileTransaction tx(m_db);
     if (!tx.active()) {
@@ -259,12 +279,12 @@ qint64 TillFile::keep(const QList<TicketLine> &lines, const QUuid &token, const 
     // table's own counter, which never goes back, also once tickets were sent.
     qint64 provisional = 1;
     {
-        Statement last(m_db, "SELECT seq FROM sqlite_sequence WHERE name = 'waiting'");
+        Statement last(m_db, kept("SELECT seq FROM sqlite_sequence WHERE name = 'waiting'"));
         if (last.step() == SQLITE_ROW)
             provisional = last.integer(0) + 1;
     }
-    Statement ticket(m_db, "INSERT INTO waiting (seq, token, provisional, method, paid, change, sold) "
-                           "VALUES (?, ?, ?, ?, ?, ?, ?)");
+    Statement ticket(m_db, kept("INSERT INTO waiting (seq, token, provisional, method, paid, change, sold) "
+                                "VALUES (?, ?, ?, ?, ?, ?, ?)"));
     if (!ticket.bind(provisional)
              .bind(token.toString(QUuid::WithoutBraces))
              .bind(provisional)
@@ -278,7 +298,7 @@ qint64 TillFile::keep(const QList<TicketLine> &lines, const QUuid &token, const 
     }
     for (int i = 0; i < lines.size(); ++i) {
         const TicketLine &l = lines[i];
-        Statement line(m_db, "INSERT INTO waiting_lines VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
+        Statement line(m_db, kept("INSERT INTO waiting_lines VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
         if (!line.bind(provisional)
                  .bind(i)
                  .bind(l.code)
@@ -302,13 +322,14 @@ qint64 TillFile::keep(const QList<TicketLine> &lines, const QUuid &token, const 
 
 qint64 TillFile::waitingCount() const
 {
-    Statement q(m_db, "SELECT COUNT(*) FROM waiting");
+    Statement q(m_db, kept("SELECT COUNT(*) FROM waiting"));
     return q.step() == SQLITE_ROW ? q.integer(0) : 0;
 }
 
 std::optional<TillFile::Waiting> TillFile::oldestWaiting(QString *error) const
 {
-    Statement q(m_db, "SELECT seq, provisional, token, method, paid, change, sold FROM waiting ORDER BY seq LIMIT 1");
+    Statement q(m_db,
+                kept("SELECT seq, provisional, token, method, paid, change, sold FROM waiting ORDER BY seq LIMIT 1"));
     const int step = q.step();
     if (step != SQLITE_ROW) {
         if (step != SQLITE_DONE)
@@ -323,8 +344,8 @@ std::optional<TillFile::Waiting> TillFile::oldestWaiting(QString *error) const
     w.payment.paid = Money::fromUnits(q.integer(4));
     w.payment.change = Money::fromUnits(q.integer(5));
     w.sold = fromWallClock(q.text(6));
-    Statement lines(m_db, "SELECT code, name, quantity, list_price, price, amount, time FROM waiting_lines "
-                          "WHERE seq = ? ORDER BY pos");
+    Statement lines(m_db, kept("SELECT code, name, quantity, list_price, price, amount, time FROM waiting_lines "
+                               "WHERE seq = ? ORDER BY pos"));
     lines.bind(w.seq);
     int row;
     while ((row = lines.step()) == SQLITE_ROW) {
@@ -347,11 +368,15 @@ std::optional<TillFile::Waiting> TillFile::oldestWaiting(QString *error) const
 
 QString TillFile::sent(qint64 seq)
 {
+    // A removal lost to a power cut costs nothing: the ticket is sent again
+    // and found on the server by its token. It need not wait for the disk.
+    exec("PRAGMA synchronous=NORMAL");
+    const auto durable = qScopeGuard([this] { exec("PRAGMA synchronous=FULL"); });
     FileTransaction tx(m_db);
     if (!tx.active())
         return QString::fromUtf8(sqlite3_errmsg(m_db));
-    Statement lines(m_db, "DELETE FROM waiting_lines WHERE seq = ?");
-    Statement ticket(m_db, "DELETE FROM waiting WHERE seq = ?");
+    Statement lines(m_db, kept("DELETE FROM waiting_lines WHERE seq = ?"));
+    Statement ticket(m_db, kept("DELETE FROM waiting WHERE seq = ?"));
     if (!lines.bind(seq).run())
         return lines.error();
     if (!ticket.bind(seq).run())

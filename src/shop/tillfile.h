@@ -12,7 +12,9 @@
 #include <QStringList>
 #include <QUuid>
 
+#include <map>
 #include <optional>
+#include <string>
 
 struct sqlite3;
 
@@ -91,9 +93,12 @@ public:
 
 private:
     QString exec(const char *sql) const;
+    // Prepared at its first use, finalised with the file.
+    sqlite3_stmt *kept(const char *sql) const;
     QString text(const char *key, bool *found = nullptr) const;
 
     QString m_path;
     QString m_problem;
     sqlite3 *m_db = nullptr;
+    mutable std::map<std::string, sqlite3_stmt *, std::less<>> m_kept;
 };

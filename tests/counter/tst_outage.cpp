@@ -74,8 +74,8 @@ private Q_SLOTS:
         // What needs the server says so, once, and does nothing.
         f.key(Qt::Key_F9);
         f.key(Qt::Key_F4);
-        QCOMPARE(f.messages.texts(), strings({"与服务器断开时不能退货，服务器恢复后再试。",
-                                              "与服务器断开时不能日结，服务器恢复后再试。"}));
+        QCOMPARE(f.messages.texts(),
+                 strings({"与服务器断开时不能退货，服务器恢复后再试。", "与服务器断开时不能日结，服务器恢复后再试。"}));
         f.messages.clear();
 
         const QString back = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
@@ -90,8 +90,7 @@ private Q_SLOTS:
                  strings({"1|1|2", "1|2|3"}));
         QCOMPARE(ask(f, QStringLiteral("SELECT fangshi FROM fukuan ORDER BY danjuhao")),
                  strings({"现金", "现金", "微信"}));
-        QCOMPARE(ask(f, QStringLiteral("SELECT count(*) FROM fukuan WHERE dt <= '%1'").arg(back)),
-                 strings({"3"}));
+        QCOMPARE(ask(f, QStringLiteral("SELECT count(*) FROM fukuan WHERE dt <= '%1'").arg(back)), strings({"3"}));
         QCOMPARE(f.text("Label8"), QStringLiteral("4"));
         QVERIFY2(f.messages.boxes.isEmpty(), qPrintable(f.messages.texts().join(u'|')));
 

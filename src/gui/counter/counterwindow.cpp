@@ -13,8 +13,8 @@
 #include "shop/pricing.h"
 #include "shop/recordset.h"
 #include "shop/serverwatch.h"
-#include "shop/tillcopy.h"
 #include "shop/ticket.h"
+#include "shop/tillcopy.h"
 
 #include <QApplication>
 #include <QCheckBox>
