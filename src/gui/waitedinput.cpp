@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QCursor>
+#include <QGuiApplication>
 
 namespace {
 
@@ -26,8 +28,15 @@ protected:
 
 } // namespace
 
+WaitedInput::WaitedInput()
+{
+    m_waited.start();
+    QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+}
+
 WaitedInput::~WaitedInput()
 {
+    QGuiApplication::restoreOverrideCursor();
     if (m_waited.elapsed() < DropAfterMs)
         return;
     // Everything that arrived meanwhile is delivered now, the input to no one.

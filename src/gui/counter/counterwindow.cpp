@@ -7,6 +7,7 @@
 #include "gui/recordsetmodel.h"
 #include "gui/screenhost.h"
 #include "gui/twips.h"
+#include "gui/waitedinput.h"
 #include "print/receiptprinter.h"
 #include "shop/database.h"
 #include "shop/numbertext.h"
@@ -303,7 +304,10 @@ std::optional<GoodsCatalogue::Purchases> CounterWindow::findGoods(bool checkQuan
     }
     using Lookup = GoodsCatalogue::Lookup;
     QString error;
-    const Lookup found = m_checkout.lookup(m_catalogue, m_ui.codeEdit->text(), &error);
+    const Lookup found = [&] {
+        const WaitedInput waited; // a silent server is waited for up to 3 s
+        return m_checkout.lookup(m_catalogue, m_ui.codeEdit->text(), &error);
+    }();
     showOffline();
     if (found.named)
         m_ui.nameEdit->setText(found.name);
