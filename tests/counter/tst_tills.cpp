@@ -1,7 +1,9 @@
 // Three till programs selling at once against one server, also through a
-// hard stop of the server; and a till number freed by a killed program.
+// hard stop of the server and an outage; a till number freed by a killed
+// program, and the tickets a killed till left waiting.
 #include "shop/database.h"
 #include "shop/stockfigures.h"
+#include "shop/tillfile.h"
 #include "testshop.h"
 #include "throwawayserver.h"
 
@@ -225,6 +227,43 @@ private Q_SLOTS:
                                                                        "('rijie_token', 'zuidi', 'tuihuo')")),
                      3);
         }
+    }
+
+    // A till killed while tickets wait in its file sends them, each once,
+    // when it is started again.
+    void aTillKilledWithTicketsWaitingSendsThemAtItsNextStart()
+    {
+        TestShop shop;
+        shop.create();
+        shop.addGoods(QStringLiteral("G1"), QStringLiteral("货1"));
+        shop.moveToServer();
+        const auto dir = tillDirectory(shop.server(), 5);
+        QProcess first;
+        first.setWorkingDirectory(dir->path());
+        first.start(tool(), {QStringLiteral("100000"), QStringLiteral("5")});
+        const QSqlDatabase db = shop.db().shop().connection();
+        QTRY_VERIFY_WITH_TIMEOUT(one(db, QStringLiteral("SELECT count(*) FROM xiaoshou_token")) > 20, 30000);
+        ThrowawayServer::shared().stopHard();
+        const QString file = QDir(dir->path()).filePath(QStringLiteral("tarvel-till5.db"));
+        QTRY_VERIFY_WITH_TIMEOUT(TillFile(file).waitingCount() > 20, 30000);
+        first.kill();
+        QVERIFY(first.waitForFinished());
+        const qint64 waiting = TillFile(file).waitingCount();
+        ThrowawayServer::shared().start();
+        shop.db().shop().recover();
+        const qint64 online = one(db, QStringLiteral("SELECT count(*) FROM xiaoshou_token"));
+
+        QProcess second;
+        second.setWorkingDirectory(dir->path());
+        second.start(tool(), {QStringLiteral("0"), QStringLiteral("5")});
+        QVERIFY(second.waitForFinished(60000));
+        QVERIFY2(second.exitCode() == 0, second.readAllStandardError().constData());
+        QCOMPARE(TillFile(file).waitingCount(), 0);
+        QCOMPARE(one(db, QStringLiteral("SELECT count(*) FROM xiaoshou_token")), online + waiting);
+        QCOMPARE(one(db, QStringLiteral("SELECT count(DISTINCT danjuhao) FROM fukuan")), online + waiting);
+        // The one kept while its online commit went through has no row.
+        const qint64 kept = one(db, QStringLiteral("SELECT count(*) FROM xiaoshou_lixian"));
+        QVERIFY2(kept >= waiting - 1 && kept <= waiting, qPrintable(QStringLiteral("%1 of %2").arg(kept).arg(waiting)));
     }
 
     void aKilledTillFreesItsNumber()
