@@ -13,6 +13,10 @@
 
 namespace BackgroundWork {
 
+namespace {
+constexpr int CutOffAfterMs = 1000;
+}
+
 bool run(QWidget *parent, const Shop &source, const QString &label, const std::function<void(const Shop &)> &work)
 {
     return run(parent, source, label, [&work](const Shop &shop, const Cancelled &) { work(shop); });
@@ -50,7 +54,11 @@ bool run(QWidget *parent, const Shop &source, const QString &label,
     progress.setMinimumDuration(0);
     progress.setAutoClose(false);
     progress.setAutoReset(false);
-    QObject::connect(&progress, &QProgressDialog::canceled, &loop, [&] { connection.interrupt(); });
+    QObject::connect(&progress, &QProgressDialog::canceled, &loop, [&] {
+        connection.interrupt();
+        // A server that does not answer does not act on the cancel either.
+        QTimer::singleShot(CutOffAfterMs, &loop, [&] { connection.cutOff(); });
+    });
     progress.show();
     if (!watcher.isFinished())
         loop.exec();

@@ -18,6 +18,7 @@
 
 #include <libpq-fe.h>
 #include <sqlite3.h>
+#include <sys/socket.h>
 
 WorkConnection::WorkConnection(const Shop &shop)
 {
@@ -215,8 +216,10 @@ void WorkConnection::runOn(QSqlDatabase db, const Work &work)
             if (sqlite) {
                 m_handle = fileHandleOf(db);
             } else {
-                if (PGconn *conn = serverHandleOf(db))
+                if (PGconn *conn = serverHandleOf(db)) {
                     m_cancel = PQgetCancel(conn);
+                    m_socket = PQsocket(conn);
+                }
             }
         }
         if (!m_interrupted)
@@ -226,9 +229,17 @@ void WorkConnection::runOn(QSqlDatabase db, const Work &work)
         if (m_cancel)
             PQfreeCancel(m_cancel);
         m_cancel = nullptr;
+        m_socket = -1;
     } else {
         work(Shop::of(db));
     }
+}
+
+void WorkConnection::cutOff()
+{
+    const std::lock_guard guard(m_lock);
+    if (m_socket >= 0)
+        ::shutdown(m_socket, SHUT_RDWR);
 }
 
 void WorkConnection::interrupt()

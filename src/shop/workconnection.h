@@ -46,6 +46,10 @@ public:
     // From any thread: the running statement of the work stops at once with
     // an error, and work not yet begun is not begun.
     void interrupt();
+    // From any thread, after an interrupt the server did not act on (it does
+    // not answer): the running statement's connection is cut, so the work
+    // ends at once; the kept connection is opened again for the next work.
+    void cutOff();
     bool isInterrupted() const { return m_interrupted; }
 
 private:
@@ -56,5 +60,6 @@ private:
     std::mutex m_lock;
     sqlite3 *m_handle = nullptr;
     pg_cancel *m_cancel = nullptr;
+    int m_socket = -1;
     std::atomic<bool> m_interrupted = false;
 };

@@ -1,13 +1,18 @@
 #include "counterfixture.h"
+#include "gui/backgroundwork.h"
 #include "shop/returns.h"
 #include "shop/salesstore.h"
 #include "shop/tillfile.h"
 #include "throwawayserver.h"
 
 #include <QElapsedTimer>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QTimer>
 
+#include <atomic>
 #include <csignal>
 
 // A till on the server through an outage: it sells on from its own file,
@@ -148,6 +153,34 @@ private Q_SLOTS:
         // number back and sends the ticket.
         QTRY_VERIFY_WITH_TIMEOUT(!f.get<QLabel>("offlineLabel")->isVisible(), 60000);
         QCOMPARE(ask(f, QStringLiteral("SELECT danjuhao, shuliang FROM xiaoshou")), strings({"1|2"}));
+    }
+
+    // 取消 ends an analysis also when the server does not answer at all.
+    void anAnalysisOnASilentServerEndsWhenCancelled()
+    {
+        CounterFixture f(true, true);
+        std::atomic<int> pid = 0;
+        QTimer::singleShot(0, [&] {
+            QTRY_VERIFY_WITH_TIMEOUT(pid > 0, 10000);
+            ::kill(pid, SIGSTOP);
+            QProgressDialog *progress = nullptr;
+            QTRY_VERIFY_WITH_TIMEOUT(progress = f.window->findChild<QProgressDialog *>(QStringLiteral("progress")),
+                                     10000);
+            QTest::mouseClick(progress->findChild<QPushButton *>(), Qt::LeftButton);
+        });
+        QElapsedTimer waited;
+        const bool ended =
+            BackgroundWork::run(f.window, f.window->database().shop(), QStringLiteral("…"), [&](const Shop &shop) {
+                QSqlQuery q(shop.connection());
+                if (q.exec(QStringLiteral("SELECT pg_backend_pid()")) && q.next())
+                    pid = q.value(0).toInt();
+                waited.start();
+                q.exec(QStringLiteral("SELECT pg_sleep(60)"));
+            });
+        const qint64 ms = waited.elapsed();
+        ::kill(pid, SIGCONT);
+        QVERIFY(!ended);
+        QVERIFY2(ms < 10000, qPrintable(QString::number(ms)));
     }
 
     // A till whose server is away when it starts sells from the copy its
