@@ -235,7 +235,8 @@ int main(int argc, char **argv)
         cleanupFigures(table, shops);
         if (table.wants(QStringLiteral("S1")) || table.wants(QStringLiteral("S2")) || table.wants(QStringLiteral("S3")))
             serverFigures(table, shops);
-        if (table.wants(QStringLiteral("O1")) || table.wants(QStringLiteral("O2")) || table.wants(QStringLiteral("O3")))
+        if (table.wants(QStringLiteral("O1")) || table.wants(QStringLiteral("O2")) ||
+            table.wants(QStringLiteral("O3")) || table.wants(QStringLiteral("O4")))
             outageFigures(table, shops);
     }
     std::printf("\n");

@@ -1,8 +1,15 @@
 #pragma once
 
+#include <QProcess>
 #include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <memory>
+#include <vector>
 
 class BenchTable;
+struct ShopConfig;
 
 // Every back-office screen, by the name its button opens it with.
 inline constexpr const char *ScreenNames[] = {"frmhuoming",  "frmjinhuo", "frmlinshou", "frmxiaoshou", "frmkucun",
@@ -30,5 +37,15 @@ void knowFigures(BenchTable &table, const BenchShops &shops);
 // S1 checkout, S2 three tills at once, S3 the analyses: the shop on a server.
 void serverFigures(BenchTable &table, const BenchShops &shops);
 // O1 the first checkout after the server went silent, O2 checkouts kept
-// offline, O3 sending what was kept.
+// offline, O3 sending what was kept, O4 another till meanwhile.
 void outageFigures(BenchTable &table, const BenchShops &shops);
+
+// A program of the several-tills harness (tarvel_tillrun) as till `till` of
+// the server, in a directory of its own, started with `arguments`.
+struct TillProgram
+{
+    std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<QProcess> process;
+};
+TillProgram startTill(const ShopConfig &server, int till, const QStringList &arguments);
+double percentile99(const std::vector<double> &sorted);

@@ -9,6 +9,7 @@
 #include "shop/ticket.h"
 #include "throwawayserver.h"
 
+#include <QDateTime>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QThread>
@@ -17,6 +18,7 @@
 #include <sqlite3.h>
 
 #include <csignal>
+#include <limits>
 
 namespace {
 
@@ -87,22 +89,46 @@ private:
     sqlite3_stmt *m_line = nullptr;
 };
 
-// libpq alone: `tickets` tickets of five lines, one transaction each.
+// libpq alone: `tickets` tickets of five lines, one transaction each, in one
+// round trip each: the same rows into the same tables of the shop (its
+// token, its provisional number, its payment, its lines, the kept facts
+// following them), numbered by the client; taken away again afterwards.
 double rawServerStore(const ShopConfig &c, int tickets)
 {
     const QByteArray info =
         QStringLiteral("host=%1 port=%2 dbname=%3 user=%4").arg(c.host).arg(c.port).arg(c.name, c.user).toUtf8();
     PGconn *conn = PQconnectdb(info.constData());
-    // A table of the server's own kind (a temporary one would skip the log).
-    PQclear(PQexec(conn, "DROP TABLE IF EXISTS raw; CREATE TABLE raw (LIKE xiaoshou)"));
+    constexpr qint64 First = 2000000000;
+    std::vector<QByteArray> sql;
+    for (int t = 0; t < tickets; ++t) {
+        const QByteArray n = QByteArray::number(First + t);
+        const QByteArray token = "'" + QUuid::createUuid().toString(QUuid::WithoutBraces).toLatin1() + "'";
+        QByteArray lines;
+        for (int i = 0; i < Lines; ++i)
+            lines += QByteArray(i ? ", " : "") + "(" + QByteArray::number(First + t * Lines + i) + ", " + n + ", 'G" +
+                     QByteArray::number(i) + "', " + QByteArray::number(1 + i % 3) + ", 2500000, " +
+                     QByteArray::number(2500000 * (1 + i % 3)) + ", '2026-12-10 10:00:00')";
+        sql.push_back("BEGIN; INSERT INTO xiaoshou_token (token, danjuhao, till) VALUES (" + token + ", " + n +
+                      ", 1); INSERT INTO xiaoshou_lixian (token, till, lixianhao, danjuhao) VALUES (" + token +
+                      ", 1, " + n + ", " + n +
+                      "); INSERT INTO fukuan (danjuhao, till, fangshi, hangshu, xiaoshoue, tuihuoe, shoukuan, "
+                      "zhaoling, dt) VALUES (" +
+                      n +
+                      ", 1, '现金', 5, 22500000, 0, 22500000, 0, '2026-12-10 10:00:00'); INSERT INTO xiaoshou "
+                      "(id, danjuhao, code, shuliang, shoujia, jine, dt) VALUES " +
+                      lines + "; COMMIT");
+    }
     const double ms = millisecondsOf([&] {
-        for (int t = 0; t < tickets; ++t)
-            PQclear(PQexec(conn, "BEGIN; INSERT INTO raw (id, danjuhao, code, shuliang, shoujia, jine, dt) VALUES "
-                                 "(1, 1, 'G1', 1, 2500000, 2500000, now()), (2, 1, 'G2', 2, 2500000, 5000000, now()), "
-                                 "(3, 1, 'G3', 3, 2500000, 7500000, now()), (4, 1, 'G4', 1, 2500000, 2500000, now()), "
-                                 "(5, 1, 'G5', 2, 2500000, 5000000, now()); COMMIT"));
+        for (const QByteArray &one : sql) {
+            PGresult *r = PQexec(conn, one.constData());
+            if (PQresultStatus(r) != PGRES_COMMAND_OK)
+                qFatal("the baseline's ticket was not stored: %s", PQresultErrorMessage(r));
+            PQclear(r);
+        }
     });
-    PQclear(PQexec(conn, "DROP TABLE raw"));
+    const QByteArray gone = QByteArray::number(First);
+    for (const char *table : {"xiaoshou", "fukuan", "xiaoshou_token", "xiaoshou_lixian"})
+        PQclear(PQexec(conn, "DELETE FROM " + QByteArray(table) + " WHERE danjuhao >= " + gone));
     PQfinish(conn);
     return ms;
 }
@@ -167,23 +193,59 @@ void outageFigures(BenchTable &table, const BenchShops &shops)
         [&] { return raw.insert(); });
 
     constexpr int Waiting = 1000;
-    Figure sending(QStringLiteral("O3"), QStringLiteral("sending 1,000 tickets of 5 lines kept offline"),
-                   QStringLiteral("libpq storing the same tickets, one transaction each"), 2);
-    for (int round = 0; round < 3; ++round) {
+    auto keepWaiting = [&] {
         checkout.goOffline();
         while (checkout.waitingCount() < Waiting) {
             ringUp(checkout, ++ticket);
             pay(checkout);
         }
         checkout.backOnline();
+    };
+    auto sendAll = [&] {
         QString error;
-        sending.a.push_back(millisecondsOf([&] {
-            while (checkout.sendOldest(&error) == Checkout::Sending::Sent) {
-            }
-        }));
+        while (checkout.sendWaiting(10, &error) == Checkout::Sending::Sent) {
+        }
         if (checkout.waitingCount() > 0)
             qFatal("not all sent: %s", qPrintable(error));
+    };
+    Figure sending(QStringLiteral("O3"), QStringLiteral("sending 1,000 tickets of 5 lines kept offline"),
+                   QStringLiteral("libpq storing the same rows in the same tables, one transaction each"), 2);
+    for (int round = 0; round < 3; ++round) {
+        keepWaiting();
+        sending.a.push_back(millisecondsOf(sendAll));
         sending.b.push_back(rawServerStore(config, Waiting));
     }
     table.add(sending);
+
+    // Another till sells while this one sends: its checkouts that were
+    // stored between the sending's first and last ticket.
+    Figure others(QStringLiteral("O4"),
+                  QStringLiteral("99th percentile of another till's checkouts while 1,000 kept tickets are sent"),
+                  QStringLiteral("the same till alone"), 0, 50);
+    auto checkoutTimes = [](QProcess *p, qint64 from, qint64 to) {
+        std::vector<double> times;
+        if (!p->waitForFinished(120000) || p->exitCode() != 0)
+            qFatal("tillrun failed: %s", p->readAllStandardError().constData());
+        for (const QByteArray &line : p->readAllStandardOutput().split('\n')) {
+            const QList<QByteArray> f = line.split(' ');
+            if (f.size() == 3 && f[0] == "at" && f[1].toLongLong() >= from && f[1].toLongLong() <= to)
+                times.push_back(f[2].toDouble());
+        }
+        std::sort(times.begin(), times.end());
+        return times;
+    };
+    TillProgram alone = startTill(config, 3, {QStringLiteral("300"), QStringLiteral("3"), QStringLiteral("clock")});
+    others.b.push_back(percentile99(checkoutTimes(alone.process.get(), 0, std::numeric_limits<qint64>::max())));
+    keepWaiting();
+    TillProgram beside = startTill(config, 2, {QStringLiteral("800"), QStringLiteral("2"), QStringLiteral("clock")});
+    if (!beside.process->waitForReadyRead(30000))
+        qFatal("the other till did not start");
+    const qint64 from = QDateTime::currentMSecsSinceEpoch();
+    sendAll();
+    const qint64 to = QDateTime::currentMSecsSinceEpoch();
+    const std::vector<double> during = checkoutTimes(beside.process.get(), from, to);
+    if (during.size() < 50)
+        qFatal("only %zu checkouts of the other till during the sending", during.size());
+    others.a.push_back(percentile99(during));
+    table.add(others);
 }

@@ -106,45 +106,47 @@ private:
 // `tickets` tickets; sorted.
 std::vector<double> tillRun(const ShopConfig &server, int tills, int tickets)
 {
-    const QString tool = QCoreApplication::applicationDirPath() + QStringLiteral("/../tools/tarvel_tillrun");
-    QList<QTemporaryDir *> dirs;
-    QList<QProcess *> running;
-    for (int t = 0; t < tills; ++t) {
-        auto *dir = new QTemporaryDir;
-        QFile ini(dir->filePath(QStringLiteral("tarvel.ini")));
-        if (!ini.open(QIODevice::WriteOnly))
-            qFatal("cannot write tarvel.ini");
-        ini.write(QStringLiteral("[database]\ndriver=postgresql\nhost=%1\nname=%2\nuser=%3\n[till]\nnumber=%4\n")
-                      .arg(server.host, server.name, server.user)
-                      .arg(10 + t)
-                      .toUtf8());
-        ini.close();
-        auto *p = new QProcess;
-        p->setWorkingDirectory(dir->path());
-        p->start(tool, {QString::number(tickets), QString::number(t + 1)});
-        dirs << dir;
-        running << p;
-    }
+    std::vector<TillProgram> running;
+    for (int t = 0; t < tills; ++t)
+        running.push_back(startTill(server, 10 + t, {QString::number(tickets), QString::number(t + 1)}));
     std::vector<double> times;
-    for (QProcess *p : running) {
+    for (TillProgram &till : running) {
+        QProcess *p = till.process.get();
         if (!p->waitForFinished(600000) || p->exitCode() != 0)
             qFatal("tillrun failed: %s", p->readAllStandardError().constData());
         for (const QByteArray &line : p->readAllStandardOutput().split('\n'))
             if (line.startsWith("ticket "))
                 times.push_back(line.split(' ').at(3).toDouble());
-        delete p;
     }
-    qDeleteAll(dirs);
     std::sort(times.begin(), times.end());
     return times;
+}
+
+} // namespace
+
+TillProgram startTill(const ShopConfig &server, int till, const QStringList &arguments)
+{
+    TillProgram program{std::make_unique<QTemporaryDir>(), std::make_unique<QProcess>()};
+    QFile ini(program.dir->filePath(QStringLiteral("tarvel.ini")));
+    if (!ini.open(QIODevice::WriteOnly))
+        qFatal("cannot write tarvel.ini");
+    ini.write(QStringLiteral("[database]\ndriver=postgresql\nhost=%1\nport=%2\nname=%3\nuser=%4\n[till]\nnumber=%5\n")
+                  .arg(server.host)
+                  .arg(server.port)
+                  .arg(server.name, server.user)
+                  .arg(till)
+                  .toUtf8());
+    ini.close();
+    program.process->setWorkingDirectory(program.dir->path());
+    program.process->start(QCoreApplication::applicationDirPath() + QStringLiteral("/../tools/tarvel_tillrun"),
+                           arguments);
+    return program;
 }
 
 double percentile99(const std::vector<double> &sorted)
 {
     return sorted.empty() ? 0 : sorted[std::min(sorted.size() - 1, sorted.size() * 99 / 100)];
 }
-
-} // namespace
 
 void serverFigures(BenchTable &table, const BenchShops &shops)
 {

@@ -6,6 +6,10 @@
 //                                 answer is tried again with the same ticket
 //                                 (and token) until it is stored, as the
 //                                 cashier presses F8 again
+//   tarvel_tillrun TICKETS SEED clock
+//                                 the same, printing "at EPOCHMS MS" per
+//                                 ticket stored (the wall clock when it was),
+//                                 each line at once
 //   tarvel_tillrun hold           takes the till number and waits
 // Prints one line per stored ticket: "ticket NUMBER LINES MS CODE:QTY…",
 // MS the time of the successful checkout call; a ticket kept in the till's
@@ -18,6 +22,7 @@
 #include "shop/ticket.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QRandomGenerator>
@@ -47,6 +52,7 @@ int main(int argc, char *argv[])
     }
     const int tickets = args.value(1).toInt();
     QRandomGenerator random(args.value(2).toUInt());
+    const bool clock = args.value(3) == QLatin1String("clock");
     const Shop shop = opened.database->shop();
     Checkout checkout(shop);
     // What the counter's watch of the server does: once it answers again the
@@ -60,7 +66,7 @@ int main(int argc, char *argv[])
                 checkout.backOnline();
         }
         QString error;
-        while (!checkout.isOffline() && checkout.sendOldest(&error) == Checkout::Sending::Sent) {
+        while (!checkout.isOffline() && checkout.sendWaiting(10, &error) == Checkout::Sending::Sent) {
         }
     };
     for (int t = 0; t < tickets; ++t) {
@@ -81,7 +87,11 @@ int main(int argc, char *argv[])
             const Checkout::Stored stored =
                 checkout.store(PaymentMethod::Cash, *Checkout::settle(total, PaymentMethod::Cash, total));
             if (stored.ok) {
-                if (stored.provisional > 0)
+                if (clock) {
+                    std::printf("at %lld %.3f\n", static_cast<long long>(QDateTime::currentMSecsSinceEpoch()),
+                                took.nsecsElapsed() / 1e6);
+                    std::fflush(stdout);
+                } else if (stored.provisional > 0)
                     std::printf("kept %lld %d %.3f %s\n", static_cast<long long>(stored.provisional), count,
                                 took.nsecsElapsed() / 1e6, qPrintable(items.join(u' ')));
                 else

@@ -165,35 +165,46 @@ GoodsCatalogue::Lookup Checkout::lookup(const GoodsCatalogue &catalogue, const Q
     return m_tillFile->lookup(code, error);
 }
 
-Checkout::Sending Checkout::sendOldest(QString *error)
+Checkout::Sending Checkout::sendWaiting(int most, QString *error, int *sent)
 {
+    if (sent)
+        *sent = 0;
     if (!m_tillFile)
         return Sending::NoneWaiting;
     if (m_offline)
         return Sending::Lost;
-    const std::optional<TillFile::Waiting> waiting = m_tillFile->oldestWaiting(error);
-    if (!waiting)
+    const QList<TillFile::Waiting> waiting = m_tillFile->oldestWaiting(most, error);
+    if (waiting.isEmpty())
         return error->isEmpty() ? Sending::NoneWaiting : Sending::Failed;
-    // Its token makes a second sending of a ticket the server has already
+    // Their tokens make a second sending of a ticket the server has already
     // (the answer of the first lost) find it there.
-    const SalesStore::Stored stored = m_sales.storeTicket(0, waiting->lines, waiting->token, waiting->payment,
-                                                          SalesStore::Offline{waiting->provisional, waiting->sold});
-    if (!stored.ok) {
-        *error = stored.error;
-        if (stored.lost) {
-            m_offline = true;
-            return Sending::Lost;
+    QList<SalesStore::Kept> kept;
+    for (const TillFile::Waiting &w : waiting)
+        kept.append({w.lines, w.token, w.payment, {w.provisional, w.sold}});
+    const QList<SalesStore::Stored> stored = m_sales.storeKept(kept);
+    QList<qint64> done;
+    for (const SalesStore::Stored &s : stored)
+        if (s.ok) {
+            done.append(waiting[done.size()].seq);
+            m_number = std::max(m_number, s.ticketNumber + 1);
         }
-        return Sending::Failed;
+    // Removed once the server has them; if the removal fails the next
+    // sending finds them stored by their tokens.
+    if (!done.isEmpty())
+        if (const QString problem = m_tillFile->sent(done); !problem.isEmpty()) {
+            *error = problem;
+            return Sending::Failed;
+        }
+    if (sent)
+        *sent = int(done.size());
+    if (done.size() == waiting.size())
+        return Sending::Sent;
+    *error = stored.isEmpty() ? QStringLiteral("没有打开的数据库连接。") : stored.last().error;
+    if (!stored.isEmpty() && stored.last().lost) {
+        m_offline = true;
+        return Sending::Lost;
     }
-    // Removed once the server has it; if the removal fails the next sending
-    // finds it stored by its token.
-    if (const QString problem = m_tillFile->sent(waiting->seq); !problem.isEmpty()) {
-        *error = problem;
-        return Sending::Failed;
-    }
-    m_number = std::max(m_number, stored.ticketNumber + 1);
-    return Sending::Sent;
+    return Sending::Failed;
 }
 
 qint64 Checkout::waitingCount() const

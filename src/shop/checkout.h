@@ -91,9 +91,12 @@ public:
     // Looks a code up on the server, or in the till's copy while offline (or
     // when the server is found gone by this lookup).
     GoodsCatalogue::Lookup lookup(const GoodsCatalogue &catalogue, const QString &code, QString *error);
-    // Sends the oldest ticket kept offline, in its own server transaction.
+    // Sends the oldest `most` tickets kept offline, each in its own server
+    // transaction, all in one round trip. Sent: all of them went (`sent`
+    // counts them); Lost or Failed (with `error`): those before the first
+    // that did not go were sent.
     enum class Sending { Sent, NoneWaiting, Lost, Failed };
-    Sending sendOldest(QString *error);
+    Sending sendWaiting(int most, QString *error, int *sent = nullptr);
     qint64 waitingCount() const;
 
 private:

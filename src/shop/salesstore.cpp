@@ -203,6 +203,42 @@ SalesStore::Stored SalesStore::storeTicket(qint64 ticketNumber, const QList<Tick
     return result;
 }
 
+QList<SalesStore::Stored> SalesStore::storeKept(const QList<Kept> &tickets)
+{
+    QList<Stored> stored;
+    const bool returns = std::any_of(tickets.begin(), tickets.end(), [](const Kept &k) {
+        return std::any_of(k.lines.begin(), k.lines.end(), [](const TicketLine &l) { return l.isReturn(); });
+    });
+    if (!m_shop.onServer() || returns) {
+        // One by one, each with its own check of what is left to return.
+        for (const Kept &k : tickets) {
+            stored.append(storeTicket(0, k.lines, k.token, k.payment, k.offline));
+            if (!stored.last().ok)
+                break;
+        }
+        return stored;
+    }
+    const ServerDeadline deadline(m_shop, ServerDeadline::CounterMs);
+    stored = storeKeptOnServer(tickets);
+    if (stored.isEmpty() || stored.last().ok)
+        return stored;
+    // A lost connection is opened again and the rest sent once more: a ticket
+    // whose commit went through with its answer lost is found by its token.
+    QString lost;
+    const Shop::Recovery recovery = m_shop.recover(&lost);
+    if (recovery == Shop::Recovery::Reconnected) {
+        const qsizetype done = stored.size() - 1;
+        stored.removeLast();
+        stored += storeKeptOnServer(tickets.mid(done));
+    } else if (recovery == Shop::Recovery::Lost) {
+        stored.last().error = Database::connectionLost(lost);
+        stored.last().lost = true;
+    }
+    if (!stored.isEmpty() && !stored.last().ok && PQstatus(serverHandleOf(m_db)) != CONNECTION_OK)
+        stored.last().lost = true;
+    return stored;
+}
+
 QString SalesStore::notStoredWhileLost(const QString &lost)
 {
     return Database::connectionLost(lost) + QStringLiteral("\n这张小票没有保存，仍在屏幕上；服务器恢复后再结帐即可。");

@@ -52,9 +52,6 @@ public:
     // (fukuan: how it was paid and its sums; cash, paid as much as the total,
     // when none is given) and for every returned line the original line it
     // gives back (tuihuo), after checking that so much is left to return.
-    // The cashier's message when the server was lost and the ticket stays.
-    static QString notStoredWhileLost(const QString &lost);
-
     //
     // A ticket the till sold while the server was away (`offline`) is stored
     // with the time it was paid and, in xiaoshou_lixian, the provisional
@@ -67,6 +64,21 @@ public:
     Stored storeTicket(qint64 ticketNumber, const QList<TicketLine> &lines, const QUuid &token = QUuid(),
                        const std::optional<Payment> &payment = std::nullopt,
                        const std::optional<Offline> &offline = std::nullopt);
+    // The cashier's message when the server was lost and the ticket stays.
+    static QString notStoredWhileLost(const QString &lost);
+
+    // Tickets the till kept while offline, sent in the order given, each in
+    // its own transaction and numbered as any checkout, all in one round
+    // trip (server engine). An answer per ticket up to the first that was
+    // not stored; those after it were not tried.
+    struct Kept
+    {
+        QList<TicketLine> lines;
+        QUuid token;
+        Payment payment;
+        Offline offline;
+    };
+    QList<Stored> storeKept(const QList<Kept> &tickets);
 
     // The ticket's row of fukuan: its sums and how it was paid.
     struct PaymentRow
@@ -82,11 +94,12 @@ public:
 
 private:
     Stored storeInFile(qint64 ticketNumber, const QList<TicketLine> &lines, const PaymentRow &payment);
-    // In three round trips through libpq (serversale.cpp): the token looked
-    // for, the table locked and its last row read; the lines, the returns,
-    // the payment and the token stored in one statement; the commit.
+    // Through libpq (serversale.cpp): the table locked, the ticket stored in
+    // one statement that numbers it, and the commit, in one round trip (two
+    // for a ticket with returns, which are checked under the lock).
     Stored storeOnServer(const QList<TicketLine> &lines, const QUuid &token, const PaymentRow &payment,
                          qint64 provisional);
+    QList<Stored> storeKeptOnServer(const QList<Kept> &tickets);
 
     Shop m_shop;
     QSqlDatabase m_db;

@@ -71,6 +71,162 @@ void rollBack(PGconn *conn)
         PQclear(PQexec(conn, "ROLLBACK"));
 }
 
+// Parameters of one statement, each with the type it is read as.
+struct Statement
+{
+    QByteArray sql;
+    std::vector<QByteArray> values;
+    std::vector<bool> null;
+
+    QByteArray place(const QByteArray &value, const char *type, bool isNull = false)
+    {
+        values.push_back(value);
+        null.push_back(isNull);
+        return "$" + QByteArray::number(qulonglong(values.size())) + "::" + type;
+    }
+};
+
+// One ticket in one statement, numbered under the lock the transaction
+// took: the number follows the last stored line's, the ids its id. A token
+// stored already (a commit whose answer was lost) stores nothing; nor does a
+// last line without id or number. The answer: the number the token was
+// stored under before, the new number, the id before the first new one, and
+// the last line's id and number.
+Statement ticketStatement(const QList<TicketLine> &lines, const QByteArray &uuid, const QByteArray &till,
+                          const SalesStore::PaymentRow &payment, qint64 provisional)
+{
+    Statement s;
+    const QByteArray token = s.place(uuid, "uuid");
+    const QByteArray tillValue = s.place(till, "integer");
+    QByteArrayList parts = {
+        "last AS (SELECT id, danjuhao FROM xiaoshou ORDER BY rowid DESC LIMIT 1)",
+        "known AS (SELECT danjuhao FROM " + QByteArray(Schema::TicketTokens) + " WHERE token = " + token + ")",
+        "go AS (SELECT COALESCE((SELECT id FROM last), 0) AS id, COALESCE((SELECT danjuhao FROM last), 0) + 1 AS n "
+        "WHERE NOT EXISTS (SELECT FROM known) AND NOT EXISTS (SELECT FROM last WHERE id IS NULL OR danjuhao IS NULL))",
+        "INSERT INTO " + QByteArray(Schema::TicketTokens) + " (token, danjuhao, till) SELECT " + token + ", n, " +
+            tillValue + " FROM go",
+    };
+    if (provisional > 0)
+        parts.append("INSERT INTO " + QByteArray(Schema::OfflineTickets) +
+                     " (token, till, lixianhao, danjuhao) SELECT " + token + ", " + tillValue + ", " +
+                     s.place(QByteArray::number(provisional), "integer") + ", n FROM go");
+    QByteArray pay = "INSERT INTO fukuan (danjuhao, till, fangshi, hangshu, xiaoshoue, tuihuoe, shoukuan, zhaoling, "
+                     "dt) SELECT n, " +
+                     tillValue + ", " + s.place(payment.method.toUtf8(), "text") + ", " +
+                     s.place(QByteArray::number(payment.lines), "integer");
+    for (const Money m : {payment.sales, payment.returns, payment.paid, payment.change})
+        pay += ", " + s.place(QByteArray::number(qint64(m.units())), "bigint");
+    const QVariant time = Schema::toStorage(Schema::ColumnKind::DateTime, payment.time);
+    pay += ", " + s.place(time.toString().toUtf8(), "timestamp", time.isNull()) + " FROM go";
+    parts.append(pay);
+    QByteArrayList returned, sold;
+    for (int i = 0; i < lines.size(); ++i) {
+        const TicketLine &l = lines[i];
+        const QByteArray k = QByteArray::number(i + 1);
+        if (l.isReturn())
+            returned.append("(" + k + ", " + s.place(l.code.toUtf8(), "text") + ", " +
+                            s.place(QByteArray::number(-qint64(l.quantity)), "integer") + ", " +
+                            s.place(QByteArray::number(l.returnOfTicket), "integer") + ", " +
+                            s.place(QByteArray::number(l.returnOfLine), "integer") + ")");
+        // A line without a time is stored with none (NULL), as on the file.
+        const QVariant at = Schema::toStorage(Schema::ColumnKind::DateTime, l.time);
+        sold.append("(" + k + ", " + s.place(l.code.toUtf8(), "text") + ", " +
+                    s.place(QByteArray::number(l.quantity), "integer") + ", " +
+                    s.place(QByteArray::number(qint64(l.price.units())), "bigint") + ", " +
+                    s.place(QByteArray::number(qint64(l.amount.units())), "bigint") + ", " +
+                    s.place(at.toString().toUtf8(), "timestamp", at.isNull() || at.toString().isEmpty()) + ")");
+    }
+    if (!returned.isEmpty())
+        parts.append("INSERT INTO tuihuo (id, danjuhao, code, shuliang, yuandanjuhao, yuanid) "
+                     "SELECT go.id + r.k, go.n, r.code, r.q, r.t, r.l FROM go, (VALUES " +
+                     returned.join(", ") + ") AS r(k, code, q, t, l)");
+    if (!sold.isEmpty())
+        parts.append("INSERT INTO xiaoshou (id, danjuhao, code, shuliang, shoujia, jine, dt) "
+                     "SELECT go.id + v.k, go.n, v.code, v.q, v.p, v.a, v.t FROM go, (VALUES " +
+                     sold.join(", ") + ") AS v(k, code, q, p, a, t)");
+    s.sql = "WITH " + parts.mid(0, 3).join(", ");
+    for (int i = 3; i < parts.size(); ++i)
+        s.sql += ", s" + QByteArray::number(i) + " AS (" + parts[i] + ")";
+    s.sql += " SELECT (SELECT danjuhao FROM known), (SELECT n FROM go), (SELECT id FROM go), "
+             "(SELECT id FROM last), (SELECT danjuhao FROM last)";
+    return s;
+}
+
+const Statement Begin{"BEGIN", {}, {}};
+const Statement Lock{"LOCK TABLE xiaoshou IN SHARE ROW EXCLUSIVE MODE", {}, {}};
+const Statement Commit{"COMMIT", {}, {}};
+
+// Statements sent at once and answered in turn (libpq's pipeline): one
+// round trip for all. After one that failed, the server skips the rest. A
+// result per statement answered, none for those the connection lost.
+void runPipeline(PGconn *conn, const std::vector<const Statement *> &statements, Results *out)
+{
+    if (PQenterPipelineMode(conn) != 1)
+        return;
+    size_t queued = 0;
+    for (const Statement *s : statements) {
+        std::vector<const char *> pointers;
+        for (size_t i = 0; i < s->values.size(); ++i)
+            pointers.push_back(s->null[i] ? nullptr : s->values[i].constData());
+        if (!PQsendQueryParams(conn, s->sql.constData(), int(pointers.size()), nullptr, pointers.data(), nullptr,
+                               nullptr, 0))
+            break;
+        ++queued;
+    }
+    if (queued > 0 && PQpipelineSync(conn) == 1) {
+        for (size_t i = 0; i < queued && PQstatus(conn) == CONNECTION_OK; ++i) {
+            PGresult *r = PQgetResult(conn);
+            if (!r)
+                break;
+            out->all.push_back(r);
+            // Each statement's answer ends with a null.
+            while (PGresult *more = PQgetResult(conn))
+                PQclear(more);
+        }
+        while (PQstatus(conn) == CONNECTION_OK) {
+            PGresult *r = PQgetResult(conn);
+            const bool synced = r && PQresultStatus(r) == PGRES_PIPELINE_SYNC;
+            PQclear(r);
+            if (synced || !r)
+                break;
+        }
+    }
+    PQexitPipelineMode(conn);
+}
+
+bool succeeded(const PGresult *r)
+{
+    const ExecStatusType s = PQresultStatus(r);
+    return s == PGRES_COMMAND_OK || s == PGRES_TUPLES_OK;
+}
+
+// A ticket's answer: its statement's (at `at`) and its commit's.
+SalesStore::Stored answerOf(PGconn *conn, const Results &results, size_t at)
+{
+    SalesStore::Stored result;
+    for (size_t i = at - std::min<size_t>(at, 2); i <= at + 1; ++i) {
+        if (i >= results.all.size()) {
+            result.error = errorOf(conn);
+            return result;
+        }
+        if (!succeeded(results.all[i])) {
+            result.error = errorOf(conn, results.all[i]);
+            return result;
+        }
+    }
+    const PGresult *row = results.all[at];
+    if (integerAt(row, 0, &result.ticketNumber)) {
+        result.ok = true;
+    } else if (integerAt(row, 1, &result.ticketNumber) && integerAt(row, 2, &result.firstId)) {
+        ++result.firstId;
+        result.ok = true;
+    } else {
+        result.error = QStringLiteral("最后一条销售记录的 id 或流水号不是整数（id=%1，danjuhao=%2）。")
+                           .arg(QString::fromUtf8(PQgetvalue(row, 0, 3)), QString::fromUtf8(PQgetvalue(row, 0, 4)));
+    }
+    return result;
+}
+
 } // namespace
 
 SalesStore::Stored SalesStore::storeOnServer(const QList<TicketLine> &lines, const QUuid &token,
@@ -82,128 +238,62 @@ SalesStore::Stored SalesStore::storeOnServer(const QList<TicketLine> &lines, con
         result.error = QStringLiteral("没有打开的数据库连接。");
         return result;
     }
-    const QByteArray uuid = token.toString(QUuid::WithoutBraces).toLatin1();
-    Results first;
-    if (!runBatch(conn,
-                  "BEGIN; LOCK TABLE xiaoshou IN SHARE ROW EXCLUSIVE MODE; "
-                  "SELECT id, danjuhao FROM xiaoshou ORDER BY rowid DESC LIMIT 1",
-                  &first, &result.error) ||
-        first.all.size() != 3) {
-        rollBack(conn);
-        return result;
-    }
-    // Stored already: its commit went through and the answer was lost.
-    const char *tokenValue = uuid.constData();
-    first.all.push_back(PQexecParams(conn, "SELECT danjuhao FROM xiaoshou_token WHERE token = $1", 1, nullptr,
-                                     &tokenValue, nullptr, nullptr, 0));
-    if (PQresultStatus(first.all[3]) != PGRES_TUPLES_OK) {
-        result.error = errorOf(conn, first.all[3]);
-        rollBack(conn);
-        return result;
-    }
-    if (PQntuples(first.all[3]) > 0) {
-        rollBack(conn);
-        result.ok = integerAt(first.all[3], 0, &result.ticketNumber);
-        return result;
-    }
-    const PGresult *last = first.all[2];
-    qint64 lastId = 0;
-    qint64 lastNumber = 0;
-    if (PQntuples(last) > 0 && (!integerAt(last, 0, &lastId) || !integerAt(last, 1, &lastNumber))) {
-        result.error = QStringLiteral("最后一条销售记录的 id 或流水号不是整数（id=%1，danjuhao=%2）。")
-                           .arg(QString::fromUtf8(PQgetvalue(last, 0, 0)), QString::fromUtf8(PQgetvalue(last, 0, 1)));
-        rollBack(conn);
-        return result;
-    }
-    result.firstId = lastId + 1;
-    result.ticketNumber = lastNumber + 1;
-    // Returns are checked under the same lock: no other till stores a line
-    // meanwhile, so no two returns give the same goods back.
-    if (const QString problem = Returns::checkLeft(m_shop, lines); !problem.isEmpty()) {
-        result.error = problem;
-        rollBack(conn);
-        return result;
-    }
-
-    // The token, the payment, the returns and the lines in one statement.
-    std::vector<QByteArray> values;
-    std::vector<size_t> noTime;
-    auto place = [&values](const QByteArray &value) {
-        values.push_back(value);
-        return "$" + QByteArray::number(qulonglong(values.size()));
-    };
-    const QByteArray number = QByteArray::number(result.ticketNumber);
-    const QByteArray till = QByteArray::number(m_shop.till());
-    QByteArrayList parts;
-    parts.append("INSERT INTO xiaoshou_token (token, danjuhao, till) VALUES (" + place(uuid) + ", " + place(number) +
-                 ", " + place(till) + ")");
-    if (provisional > 0)
-        parts.append("INSERT INTO " + QByteArray(Schema::OfflineTickets) +
-                     " (token, till, lixianhao, danjuhao) VALUES (" + place(uuid) + ", " + place(till) + ", " +
-                     place(QByteArray::number(provisional)) + ", " + place(number) + ")");
-    const QByteArray units[] = {QByteArray::number(payment.lines), QByteArray::number(qint64(payment.sales.units())),
-                                QByteArray::number(qint64(payment.returns.units())),
-                                QByteArray::number(qint64(payment.paid.units())),
-                                QByteArray::number(qint64(payment.change.units()))};
-    QByteArray pay = "INSERT INTO fukuan (danjuhao, till, fangshi, hangshu, xiaoshoue, tuihuoe, shoukuan, zhaoling, "
-                     "dt) VALUES (" +
-                     place(number) + ", " + place(till) + ", " + place(payment.method.toUtf8());
-    for (const QByteArray &u : units)
-        pay += ", " + place(u);
-    pay += ", " + place(Schema::toStorage(Schema::ColumnKind::DateTime, payment.time).toString().toUtf8()) + ")";
-    parts.append(pay);
-    QByteArrayList returned;
-    for (int i = 0; i < lines.size(); ++i) {
-        const TicketLine &l = lines[i];
-        if (l.isReturn())
-            returned.append("(" + place(QByteArray::number(result.firstId + i)) + ", " + place(number) + ", " +
-                            place(l.code.toUtf8()) + ", " + place(QByteArray::number(-qint64(l.quantity))) + ", " +
-                            place(QByteArray::number(l.returnOfTicket)) + ", " +
-                            place(QByteArray::number(l.returnOfLine)) + ")");
-    }
-    if (!returned.isEmpty())
-        parts.append("INSERT INTO tuihuo (id, danjuhao, code, shuliang, yuandanjuhao, yuanid) VALUES " +
-                     returned.join(", "));
-    if (!lines.isEmpty()) {
-        QByteArrayList rows;
-        qint64 id = result.firstId;
-        for (const TicketLine &line : lines) {
-            QByteArray row = "(" + place(QByteArray::number(id++)) + ", " + place(number) + ", " +
-                             place(line.code.toUtf8()) + ", " + place(QByteArray::number(line.quantity)) + ", " +
-                             place(QByteArray::number(qint64(line.price.units()))) + ", " +
-                             place(QByteArray::number(qint64(line.amount.units()))) + ", ";
-            row += place(Schema::toStorage(Schema::ColumnKind::DateTime, line.time).toString().toUtf8()) + ")";
-            noTime.push_back(values.size() - 1);
-            rows.append(row);
+    const Statement ticket = ticketStatement(lines, token.toString(QUuid::WithoutBraces).toLatin1(),
+                                             QByteArray::number(m_shop.till()), payment, provisional);
+    std::vector<const Statement *> steps = {&Begin, &Lock, &ticket, &Commit};
+    if (std::any_of(lines.begin(), lines.end(), [](const TicketLine &l) { return l.isReturn(); })) {
+        // Returns are checked under the same lock: no other till stores a
+        // line meanwhile, so no two returns give the same goods back.
+        Results locked;
+        if (!runBatch(conn, Begin.sql + "; " + Lock.sql, &locked, &result.error)) {
+            rollBack(conn);
+            return result;
         }
-        parts.append("INSERT INTO xiaoshou (id, danjuhao, code, shuliang, shoujia, jine, dt) VALUES " +
-                     rows.join(", "));
+        if (const QString problem = Returns::checkLeft(m_shop, lines); !problem.isEmpty()) {
+            result.error = problem;
+            rollBack(conn);
+            return result;
+        }
+        steps = {&ticket, &Commit};
     }
-    QByteArray sql;
-    for (int i = 0; i + 1 < parts.size(); ++i)
-        sql += (i ? ", " : "WITH ") + QByteArray("s") + QByteArray::number(i) + " AS (" + parts[i] + ")";
-    sql += " " + parts.last();
-    // A line without a time is stored with none (NULL), as on the file.
-    std::vector<const char *> pointers;
-    for (const QByteArray &v : values)
-        pointers.push_back(v.constData());
-    for (const size_t at : noTime)
-        if (values[at].isEmpty())
-            pointers[at] = nullptr;
-    Results stored;
-    stored.all.push_back(
-        PQexecParams(conn, sql.constData(), int(pointers.size()), nullptr, pointers.data(), nullptr, nullptr, 0));
-    if (PQresultStatus(stored.all[0]) != PGRES_COMMAND_OK) {
-        result.error = errorOf(conn, stored.all[0]);
+    Results answers;
+    runPipeline(conn, steps, &answers);
+    result = answerOf(conn, answers, steps.size() - 2);
+    if (!result.ok)
         rollBack(conn);
-        return result;
-    }
-    stored.all.push_back(PQexec(conn, "COMMIT"));
-    if (PQresultStatus(stored.all[1]) != PGRES_COMMAND_OK) {
-        result.error = errorOf(conn, stored.all[1]);
-        rollBack(conn);
-        return result;
-    }
-    result.ok = true;
     return result;
+}
+
+QList<SalesStore::Stored> SalesStore::storeKeptOnServer(const QList<Kept> &tickets)
+{
+    QList<Stored> stored;
+    PGconn *conn = serverHandleOf(m_db);
+    if (tickets.isEmpty())
+        return stored;
+    if (!conn) {
+        stored.append(Stored{});
+        stored.last().error = QStringLiteral("没有打开的数据库连接。");
+        return stored;
+    }
+    const QByteArray till = QByteArray::number(m_shop.till());
+    std::vector<Statement> statements;
+    statements.reserve(size_t(tickets.size()));
+    std::vector<const Statement *> steps;
+    for (const Kept &k : tickets) {
+        PaymentRow row = paymentRow(k.lines, k.payment);
+        row.time = k.offline.sold;
+        statements.push_back(ticketStatement(k.lines, k.token.toString(QUuid::WithoutBraces).toLatin1(), till, row,
+                                             k.offline.provisional));
+        steps.insert(steps.end(), {&Begin, &Lock, &statements.back(), &Commit});
+    }
+    Results answers;
+    runPipeline(conn, steps, &answers);
+    for (qsizetype i = 0; i < tickets.size(); ++i) {
+        stored.append(answerOf(conn, answers, size_t(i) * 4 + 2));
+        if (!stored.last().ok)
+            break;
+    }
+    if (!stored.last().ok)
+        rollBack(conn);
+    return stored;
 }

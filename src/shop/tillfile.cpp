@@ -326,47 +326,55 @@ qint64 TillFile::waitingCount() const
     return q.step() == SQLITE_ROW ? q.integer(0) : 0;
 }
 
-std::optional<TillFile::Waiting> TillFile::oldestWaiting(QString *error) const
+QList<TillFile::Waiting> TillFile::oldestWaiting(int most, QString *error) const
 {
-    Statement q(m_db,
-                kept("SELECT seq, provisional, token, method, paid, change, sold FROM waiting ORDER BY seq LIMIT 1"));
-    const int step = q.step();
-    if (step != SQLITE_ROW) {
-        if (step != SQLITE_DONE)
+    QList<Waiting> all;
+    {
+        Statement q(m_db, kept("SELECT seq, provisional, token, method, paid, change, sold FROM waiting "
+                               "ORDER BY seq LIMIT ?"));
+        q.bind(most);
+        int step;
+        while ((step = q.step()) == SQLITE_ROW) {
+            Waiting w;
+            w.seq = q.integer(0);
+            w.provisional = q.integer(1);
+            w.token = QUuid::fromString(q.text(2));
+            w.payment.method = paymentMethodNamed(q.text(3)).value_or(PaymentMethod::Cash);
+            w.payment.paid = Money::fromUnits(q.integer(4));
+            w.payment.change = Money::fromUnits(q.integer(5));
+            w.sold = fromWallClock(q.text(6));
+            all.append(w);
+        }
+        if (step != SQLITE_DONE) {
             *error = q.error();
-        return std::nullopt;
+            return {};
+        }
     }
-    Waiting w;
-    w.seq = q.integer(0);
-    w.provisional = q.integer(1);
-    w.token = QUuid::fromString(q.text(2));
-    w.payment.method = paymentMethodNamed(q.text(3)).value_or(PaymentMethod::Cash);
-    w.payment.paid = Money::fromUnits(q.integer(4));
-    w.payment.change = Money::fromUnits(q.integer(5));
-    w.sold = fromWallClock(q.text(6));
-    Statement lines(m_db, kept("SELECT code, name, quantity, list_price, price, amount, time FROM waiting_lines "
-                               "WHERE seq = ? ORDER BY pos"));
-    lines.bind(w.seq);
-    int row;
-    while ((row = lines.step()) == SQLITE_ROW) {
-        TicketLine l;
-        l.code = lines.text(0);
-        l.name = lines.text(1);
-        l.quantity = qint32(lines.integer(2));
-        l.listPrice = Money::fromUnits(lines.integer(3));
-        l.price = Money::fromUnits(lines.integer(4));
-        l.amount = Money::fromUnits(lines.integer(5));
-        l.time = fromWallClock(lines.text(6));
-        w.lines.append(l);
+    for (Waiting &w : all) {
+        Statement lines(m_db, kept("SELECT code, name, quantity, list_price, price, amount, time FROM waiting_lines "
+                                   "WHERE seq = ? ORDER BY pos"));
+        lines.bind(w.seq);
+        int row;
+        while ((row = lines.step()) == SQLITE_ROW) {
+            TicketLine l;
+            l.code = lines.text(0);
+            l.name = lines.text(1);
+            l.quantity = qint32(lines.integer(2));
+            l.listPrice = Money::fromUnits(lines.integer(3));
+            l.price = Money::fromUnits(lines.integer(4));
+            l.amount = Money::fromUnits(lines.integer(5));
+            l.time = fromWallClock(lines.text(6));
+            w.lines.append(l);
+        }
+        if (row != SQLITE_DONE) {
+            *error = lines.error();
+            return {};
+        }
     }
-    if (row != SQLITE_DONE) {
-        *error = lines.error();
-        return std::nullopt;
-    }
-    return w;
+    return all;
 }
 
-QString TillFile::sent(qint64 seq)
+QString TillFile::sent(const QList<qint64> &seqs)
 {
     // A removal lost to a power cut costs nothing: the ticket is sent again
     // and found on the server by its token. It need not wait for the disk.
@@ -375,12 +383,14 @@ QString TillFile::sent(qint64 seq)
     FileTransaction tx(m_db);
     if (!tx.active())
         return QString::fromUtf8(sqlite3_errmsg(m_db));
-    Statement lines(m_db, kept("DELETE FROM waiting_lines WHERE seq = ?"));
-    Statement ticket(m_db, kept("DELETE FROM waiting WHERE seq = ?"));
-    if (!lines.bind(seq).run())
-        return lines.error();
-    if (!ticket.bind(seq).run())
-        return ticket.error();
+    for (const qint64 seq : seqs) {
+        Statement lines(m_db, kept("DELETE FROM waiting_lines WHERE seq = ?"));
+        Statement ticket(m_db, kept("DELETE FROM waiting WHERE seq = ?"));
+        if (!lines.bind(seq).run())
+            return lines.error();
+        if (!ticket.bind(seq).run())
+            return ticket.error();
+    }
     return tx.commit() ? QString() : QString::fromUtf8(sqlite3_errmsg(m_db));
 }
 

@@ -82,11 +82,11 @@ public:
     qint64 keep(const QList<TicketLine> &lines, const QUuid &token, const Payment &payment, const QDateTime &sold,
                 QString *error);
     qint64 waitingCount() const;
-    // The oldest waiting ticket; nothing when none waits or (with `error`)
-    // when it cannot be read.
-    std::optional<Waiting> oldestWaiting(QString *error) const;
-    // The server has it.
-    QString sent(qint64 seq);
+    // The oldest `most` waiting tickets, oldest first; none when none waits
+    // or (with `error`) when they cannot be read.
+    QList<Waiting> oldestWaiting(int most, QString *error) const;
+    // The server has them.
+    QString sent(const QList<qint64> &seqs);
 
     // "离线 2-0007": till 2's seventh ticket sold while offline.
     static QString provisionalText(int till, qint64 provisional);

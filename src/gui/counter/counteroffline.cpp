@@ -74,27 +74,25 @@ void CounterWindow::sendWaiting()
 {
     if (!m_sending)
         return;
-    for (int i = 0; i < SentPerTurn; ++i) {
-        QString error;
-        switch (m_checkout.sendOldest(&error)) {
-        case Checkout::Sending::Sent:
-            m_sendProblem.clear();
-            continue;
-        case Checkout::Sending::NoneWaiting:
-            break;
-        case Checkout::Sending::Lost:
-            // The watch of the server brings the till back and sends again.
-            break;
-        case Checkout::Sending::Failed:
-            m_sendProblem = error;
-            m_sending->start(RetryAfterMs);
-            break;
-        }
+    QString error;
+    switch (m_checkout.sendWaiting(SentPerTurn, &error)) {
+    case Checkout::Sending::Sent:
+        m_sendProblem.clear();
         showOffline();
+        if (m_checkout.waitingCount() > 0)
+            m_sending->start(0);
         return;
+    case Checkout::Sending::NoneWaiting:
+        break;
+    case Checkout::Sending::Lost:
+        // The watch of the server brings the till back and sends again.
+        break;
+    case Checkout::Sending::Failed:
+        m_sendProblem = error;
+        m_sending->start(RetryAfterMs);
+        break;
     }
     showOffline();
-    m_sending->start(0);
 }
 
 QString CounterWindow::needsServer(const QString &what) const
