@@ -233,7 +233,8 @@ int main(int argc, char **argv)
         analysisFigures(table, shops);
         knowFigures(table, shops);
         cleanupFigures(table, shops);
-        if (table.wants(QStringLiteral("S1")) || table.wants(QStringLiteral("S2")) || table.wants(QStringLiteral("S3")))
+        if (table.wants(QStringLiteral("S1")) || table.wants(QStringLiteral("S2")) ||
+            table.wants(QStringLiteral("S3")) || table.wants(QStringLiteral("O5")))
             serverFigures(table, shops);
         if (table.wants(QStringLiteral("O1")) || table.wants(QStringLiteral("O2")) ||
             table.wants(QStringLiteral("O3")) || table.wants(QStringLiteral("O4")))

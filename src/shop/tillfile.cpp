@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QScopeGuard>
 
+#include <algorithm>
+
 #include <sqlite3.h>
 
 namespace {
@@ -13,12 +15,22 @@ const char *const Tables = "CREATE TABLE IF NOT EXISTS goods (code TEXT PRIMARY 
                            "purchase_rows INTEGER NOT NULL, purchased INTEGER NOT NULL, price INTEGER NOT NULL);"
                            "CREATE TABLE IF NOT EXISTS texts (key TEXT PRIMARY KEY, value TEXT);"
                            "CREATE TABLE IF NOT EXISTS picks (pos INTEGER PRIMARY KEY, name TEXT);"
-                           "CREATE TABLE IF NOT EXISTS waiting (seq INTEGER PRIMARY KEY AUTOINCREMENT, "
-                           "token TEXT NOT NULL UNIQUE, provisional INTEGER NOT NULL UNIQUE, method TEXT NOT NULL, "
+                           // A checkout writes as few pages as it can: no index
+                           // beside the tables' own keys.
+                           "CREATE TABLE IF NOT EXISTS waiting (seq INTEGER PRIMARY KEY, token TEXT NOT NULL, "
+                           "provisional INTEGER NOT NULL, method TEXT NOT NULL, "
                            "paid INTEGER NOT NULL, change INTEGER NOT NULL, sold TEXT NOT NULL);"
                            "CREATE TABLE IF NOT EXISTS waiting_lines (seq INTEGER NOT NULL, pos INTEGER NOT NULL, "
                            "code TEXT, name TEXT, quantity INTEGER, list_price INTEGER, price INTEGER, "
-                           "amount INTEGER, time TEXT, PRIMARY KEY (seq, pos));";
+                           "amount INTEGER, time TEXT, PRIMARY KEY (seq, pos)) WITHOUT ROWID;"
+                           // The highest provisional number sent: numbers never go
+                           // back, also once every ticket was sent.
+                           "CREATE TABLE IF NOT EXISTS sent_up_to (id INTEGER PRIMARY KEY CHECK (id = 1), "
+                           "last INTEGER NOT NULL);";
+
+// A file of the first version numbered from its table's own counter.
+const char *const CounterTakenOver =
+    "INSERT OR IGNORE INTO sent_up_to SELECT 1, seq FROM sqlite_sequence WHERE name = 'waiting'";
 
 // One use of a statement the file keeps prepared: reset and its values
 // cleared however the use ends.
@@ -127,6 +139,8 @@ TillFile::TillFile(const QString &path) : m_path(path)
         problem = exec("PRAGMA synchronous=FULL");
     if (problem.isEmpty())
         problem = exec(Tables);
+    if (problem.isEmpty() && exec("SELECT 1 FROM sqlite_sequence LIMIT 0").isEmpty())
+        problem = exec(CounterTakenOver);
     if (!problem.isEmpty())
         m_problem = QStringLiteral("本机文件 %1 不能使用：%2").arg(QDir::toNativeSeparators(path), problem);
 }
@@ -275,13 +289,16 @@ qint64 TillFile::keep(const QList<TicketLine> &lines, const QUuid &token, const 
         *error = QString::fromUtf8(sqlite3_errmsg(m_db));
         return 0;
     }
-    // Provisional numbers go on from the highest ever kept: the waiting
-    // table's own counter, which never goes back, also once tickets were sent.
+    // Provisional numbers go on from the highest ever kept.
     qint64 provisional = 1;
     {
-        Statement last(m_db, kept("SELECT seq FROM sqlite_sequence WHERE name = 'waiting'"));
-        if (last.step() == SQLITE_ROW)
-            provisional = last.integer(0) + 1;
+        Statement last(m_db, kept("SELECT MAX(COALESCE((SELECT MAX(seq) FROM waiting), 0), "
+                                  "COALESCE((SELECT last FROM sent_up_to), 0))"));
+        if (last.step() != SQLITE_ROW) {
+            *error = last.error();
+            return 0;
+        }
+        provisional = last.integer(0) + 1;
     }
     Statement ticket(m_db, kept("INSERT INTO waiting (seq, token, provisional, method, paid, change, sold) "
                                 "VALUES (?, ?, ?, ?, ?, ?, ?)"));
@@ -391,6 +408,10 @@ QString TillFile::sent(const QList<qint64> &seqs)
         if (!ticket.bind(seq).run())
             return ticket.error();
     }
+    Statement upTo(m_db, kept("INSERT INTO sent_up_to VALUES (1, ?) ON CONFLICT (id) DO UPDATE "
+                              "SET last = MAX(last, excluded.last)"));
+    if (!seqs.isEmpty() && !upTo.bind(*std::max_element(seqs.begin(), seqs.end())).run())
+        return upTo.error();
     return tx.commit() ? QString() : QString::fromUtf8(sqlite3_errmsg(m_db));
 }
 

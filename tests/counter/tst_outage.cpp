@@ -53,6 +53,31 @@ class TestOutage : public QObject
 private Q_SLOTS:
     void initTestCase() { TestShop::pinLocale(); }
 
+    // A provisional number is never given twice, also after every ticket
+    // was sent and the file opened again: returns find tickets by it.
+    void provisionalNumbersNeverGoBack()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("tarvel-till1.db"));
+        TicketLine line;
+        line.code = QStringLiteral("A");
+        line.quantity = 1;
+        const Payment cash{PaymentMethod::Cash, Money(), Money()};
+        QString error;
+        {
+            TillFile file(path);
+            QCOMPARE(file.keep({line}, QUuid::createUuid(), cash, QDateTime::currentDateTime(), &error), 1);
+            QCOMPARE(file.keep({line}, QUuid::createUuid(), cash, QDateTime::currentDateTime(), &error), 2);
+            const QList<TillFile::Waiting> waiting = file.oldestWaiting(10, &error);
+            QCOMPARE(waiting.size(), 2);
+            QCOMPARE(file.sent({waiting[0].seq, waiting[1].seq}), QString());
+            QCOMPARE(file.waitingCount(), 0);
+        }
+        TillFile again(path);
+        QCOMPARE(again.keep({line}, QUuid::createUuid(), cash, QDateTime::currentDateTime(), &error), 3);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+    }
+
     void aTillSellsThroughAnOutageAndSendsEachTicketOnce()
     {
         CounterFixture f(true, true, true);
