@@ -106,10 +106,16 @@ Statement ticketStatement(const QList<TicketLine> &lines, const QByteArray &uuid
         "INSERT INTO " + QByteArray(Schema::TicketTokens) + " (token, danjuhao, till) SELECT " + token + ", n, " +
             tillValue + " FROM go",
     };
+    // Also for a ticket the server has already: one whose online commit went
+    // through unanswered and which the till then kept, and whose receipt
+    // shows the provisional number.
     if (provisional > 0)
         parts.append("INSERT INTO " + QByteArray(Schema::OfflineTickets) +
                      " (token, till, lixianhao, danjuhao) SELECT " + token + ", " + tillValue + ", " +
-                     s.place(QByteArray::number(provisional), "integer") + ", n FROM go");
+                     s.place(QByteArray::number(provisional), "integer") +
+                     ", COALESCE((SELECT danjuhao FROM known), (SELECT n FROM go)) "
+                     "WHERE (EXISTS (SELECT FROM known) OR EXISTS (SELECT FROM go)) AND NOT EXISTS (SELECT FROM " +
+                     QByteArray(Schema::OfflineTickets) + " WHERE token = " + token + ")");
     QByteArray pay = "INSERT INTO fukuan (danjuhao, till, fangshi, hangshu, xiaoshoue, tuihuoe, shoukuan, zhaoling, "
                      "dt) SELECT n, " +
                      tillValue + ", " + s.place(payment.method.toUtf8(), "text") + ", " +

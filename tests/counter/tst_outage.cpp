@@ -237,8 +237,9 @@ private Q_SLOTS:
     }
 
     // What a till killed with tickets waiting leaves is its file: the next
-    // start sends them, and one the server has already (the answer of its
-    // sending lost) is not stored twice.
+    // start sends them. One the server has already (its online commit went
+    // through unanswered, and the till kept it) is not stored twice, and is
+    // found by the provisional number its receipt shows.
     void ticketsLeftWaitingAreSentOnceAtTheNextStart()
     {
         TestShop::pinLocale();
@@ -262,7 +263,7 @@ private Q_SLOTS:
             QCOMPARE(file.keep({line, line}, QUuid::createUuid(), cash, line.time, &error), 2);
         }
         // The first reached the server, its answer did not reach the till.
-        SalesStore(shop.db().shop()).storeTicket(0, {line}, sentBefore, cash, SalesStore::Offline{1, line.time});
+        SalesStore(shop.db().shop()).storeTicket(0, {line}, sentBefore, cash);
 
         CounterWindow window(shop.take());
         QTRY_COMPARE_WITH_TIMEOUT(TillFile(TillFile::pathFor(shop.server())).waitingCount(), 0, 15000);
@@ -271,6 +272,9 @@ private Q_SLOTS:
         QVERIFY(q.next());
         QCOMPARE(q.value(0).toString(),
                  QStringLiteral("1:2026-12-01 09:30:00,2:2026-12-01 09:30:00,2:2026-12-01 09:30:00"));
+        QString error;
+        QCOMPARE(Returns::finalNumberOf(window.database().shop(), {1, 1}, &error), std::optional<qint64>(1));
+        QCOMPARE(Returns::finalNumberOf(window.database().shop(), {1, 2}, &error), std::optional<qint64>(2));
     }
 };
 
