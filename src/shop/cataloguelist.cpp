@@ -2,6 +2,7 @@
 
 #include "shop/database.h"
 #include "shop/engine.h"
+#include "shop/trail.h"
 #include "shop/transaction.h"
 
 #include <QSqlError>
@@ -106,12 +107,22 @@ bool CatalogueList::rename(int row, const QString &name)
         return fail(QStringLiteral("no goods selected"));
     if (const QString problem = m_shop.fileProblem(); !problem.isEmpty())
         return fail(problem);
+    Transaction tx(m_shop);
+    if (!tx.isActive())
+        return fail(tx.lastError());
     QSqlQuery q(m_db);
     q.prepare(QStringLiteral("UPDATE name SET name = ? WHERE rowid = ?"));
     q.addBindValue(name);
     q.addBindValue(m_rows.at(row).rowid);
     if (!q.exec())
         return fail(problemText(q.lastError()));
+    const Row &was = m_rows.at(row);
+    if (const QString problem = Trail::append(m_shop, QStringLiteral("货名改名"),
+                                              QStringLiteral("货号 %1：%2 → %3").arg(was.code, was.name, name));
+        !problem.isEmpty())
+        return fail(problem);
+    if (!tx.commit())
+        return fail(tx.lastError());
     m_rows[row].name = name;
     Q_EMIT dataChanged(index(row, 1), index(row, 1));
     return true;
@@ -137,6 +148,11 @@ bool CatalogueList::remove(int row)
     q.addBindValue(m_rows.at(row).code);
     if (!q.exec())
         return fail(problemText(q.lastError()));
+    if (const QString problem =
+            Trail::append(m_shop, QStringLiteral("删除货名"),
+                          QStringLiteral("货号 %1，货名 %2").arg(m_rows.at(row).code, m_rows.at(row).name));
+        !problem.isEmpty())
+        return fail(problem);
     if (!tx.commit())
         return fail(tx.lastError());
     beginRemoveRows({}, row, row);

@@ -5,6 +5,7 @@
 #include "shop/serverdeadline.h"
 #include "shop/ticket.h"
 #include "shop/tillfile.h"
+#include "shop/trail.h"
 
 Checkout::Checkout(Shop shop, QObject *ticketParent)
     : m_shop(shop)
@@ -210,6 +211,38 @@ Checkout::Sending Checkout::sendWaiting(int most, QString *error, int *sent)
 qint64 Checkout::waitingCount() const
 {
     return m_tillFile ? m_tillFile->waitingCount() : 0;
+}
+
+namespace {
+
+QString linesInWords(qint64 number, const QList<TicketLine> &lines)
+{
+    QStringList all;
+    for (const TicketLine &l : lines)
+        all.append(QStringLiteral("货号 %1，货名 %2，数量 %3，单价 %4，金额 %5")
+                       .arg(l.code, l.name)
+                       .arg(l.quantity)
+                       .arg(l.price.toExactString(), l.amount.toExactString()));
+    return QStringLiteral("流水号 %1：%2").arg(number).arg(all.join(QStringLiteral("；")));
+}
+
+} // namespace
+
+QString Checkout::voidLine(int row)
+{
+    if (row < 0 || row >= m_ticket->lineCount())
+        return QString();
+    const QString what = linesInWords(m_number, {m_ticket->lines().at(row)});
+    m_ticket->remove(row);
+    return m_offline ? QString() : Trail::appendAlone(m_shop, QStringLiteral("删除本行"), what);
+}
+
+QString Checkout::emptyTicket()
+{
+    const QString what = linesInWords(m_number, m_ticket->lines());
+    const bool held = m_ticket->lineCount() > 0;
+    clear();
+    return held && !m_offline ? Trail::appendAlone(m_shop, QStringLiteral("清除小票"), what) : QString();
 }
 
 void Checkout::clear()

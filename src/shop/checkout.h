@@ -78,6 +78,12 @@ public:
     Stored store(PaymentMethod method, const Settlement &settlement);
     // The ticket emptied: its next checkout is a new ticket.
     void clear();
+    // The cashier takes a line off the ticket, or empties a ticket that held
+    // lines: it goes, and the trail records what went. A record the trail
+    // could not take (the server away) does not keep the line on the ticket;
+    // the reason is returned.
+    QString voidLine(int row);
+    QString emptyTicket();
 
     // Selling through an outage (server engine only). The till's own file,
     // null on the file engine or when it cannot be used.

@@ -5,6 +5,7 @@
 #include "shop/database.h"
 #include "shop/engine.h"
 #include "shop/shopcopy.h"
+#include "shop/trail.h"
 #include "shop/transaction.h"
 
 #include <QDir>
@@ -100,6 +101,14 @@ QString copyWhole(const QSqlDatabase &db, const QString &path)
     return synced ? QString() : QString::fromLocal8Bit(std::strerror(error));
 }
 
+// The trail, which no cleanup empties, keeps what went and where its copy is.
+QString recordCleanup(const Shop &shop, const QStringList &tables, const QString &copy)
+{
+    return Trail::append(
+        shop, QStringLiteral("数据清理"),
+        QStringLiteral("清空 %1；备份文件 %2").arg(tables.join(QStringLiteral("、")), QDir::toNativeSeparators(copy)));
+}
+
 } // namespace
 
 DataCleanup::Result DataCleanup::run(const Shop &shop, const QString &databasePath, Scope scope, const QDateTime &when,
@@ -151,6 +160,10 @@ DataCleanup::Result DataCleanup::run(const Shop &shop, const QString &databasePa
             result.error = QStringLiteral("数据没有删除：%1").arg(problemText(q.lastError()));
             return result; // rolled back: every table as it was
         }
+    }
+    if (const QString problem = recordCleanup(shop, tablesOf(scope), result.backupPath); !problem.isEmpty()) {
+        result.error = QStringLiteral("数据没有删除：%1").arg(problem);
+        return result;
     }
     if (!tx.commit()) {
         result.error = QStringLiteral("数据没有删除：%1").arg(tx.lastError());
@@ -225,6 +238,11 @@ DataCleanup::Result DataCleanup::runOnServer(const Shop &shop, Scope scope, cons
             QFile::remove(result.backupPath);
             return result;
         }
+    }
+    if (const QString problem = recordCleanup(shop, tables, result.backupPath); !problem.isEmpty()) {
+        result.error = QStringLiteral("数据没有删除：%1").arg(problem);
+        QFile::remove(result.backupPath);
+        return result;
     }
     if (!tx.commit()) {
         result.error = QStringLiteral("数据没有删除：%1").arg(tx.lastError());

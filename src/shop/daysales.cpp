@@ -5,6 +5,8 @@
 #include "shop/displayformat.h"
 #include "shop/engine.h"
 #include "shop/schema.h"
+#include "shop/trail.h"
+#include "shop/transaction.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -116,6 +118,14 @@ std::optional<bool> DaySales::deleteLine(const Shop &shop, const StoredLine &lin
         *error = problem;
         return std::nullopt;
     }
+    Transaction tx(shop);
+    if (!tx.isActive()) {
+        *error = tx.lastError();
+        return std::nullopt;
+    }
+    const QString was = Trail::rowText(shop, QStringLiteral("xiaoshou"), line.rowid, error);
+    if (!error->isEmpty())
+        return std::nullopt;
     // The stored values are compared as they were read (IS: a NULL matches a NULL).
     QSqlQuery q(db);
     q.prepare(QStringLiteral("DELETE FROM xiaoshou WHERE rowid = ? AND id %1 ? AND danjuhao %1 ? AND code %1 ? "
@@ -133,5 +143,15 @@ std::optional<bool> DaySales::deleteLine(const Shop &shop, const StoredLine &lin
         *error = problemText(q.lastError());
         return std::nullopt;
     }
-    return q.numRowsAffected() > 0;
+    if (q.numRowsAffected() == 0)
+        return false;
+    if (const QString problem = Trail::append(shop, QStringLiteral("删除销售"), was); !problem.isEmpty()) {
+        *error = problem;
+        return std::nullopt;
+    }
+    if (!tx.commit()) {
+        *error = tx.lastError();
+        return std::nullopt;
+    }
+    return true;
 }

@@ -4,6 +4,7 @@
 #include "shop/engine.h"
 #include "shop/goodscatalogue.h"
 #include "shop/schema.h"
+#include "shop/trail.h"
 #include "shop/transaction.h"
 
 #include <QSqlError>
@@ -64,6 +65,14 @@ std::optional<PurchaseStore::Removal> PurchaseStore::remove(qint64 rowid, qint64
     }
     // The row the user selected goes, found by its place in the file and its
     // id: where ids were given twice, no other purchase is taken with it.
+    Transaction tx(m_shop);
+    if (!tx.isActive()) {
+        m_error = tx.lastError();
+        return std::nullopt;
+    }
+    const QString was = Trail::rowText(m_shop, QStringLiteral("jinhuo"), rowid, &m_error);
+    if (!m_error.isEmpty())
+        return std::nullopt;
     QSqlQuery del(m_db);
     del.prepare(QStringLiteral("DELETE FROM jinhuo WHERE rowid = ? AND id = ?"));
     del.addBindValue(rowid);
@@ -72,5 +81,15 @@ std::optional<PurchaseStore::Removal> PurchaseStore::remove(qint64 rowid, qint64
         m_error = problemText(del.lastError());
         return std::nullopt;
     }
-    return del.numRowsAffected() > 0 ? Removal::Deleted : Removal::Gone;
+    if (del.numRowsAffected() == 0)
+        return Removal::Gone;
+    if (const QString problem = Trail::append(m_shop, QStringLiteral("删除进货"), was); !problem.isEmpty()) {
+        m_error = problem;
+        return std::nullopt;
+    }
+    if (!tx.commit()) {
+        m_error = tx.lastError();
+        return std::nullopt;
+    }
+    return Removal::Deleted;
 }

@@ -84,6 +84,11 @@ QStringList addedStatements()
                QStringLiteral("CREATE TABLE IF NOT EXISTS biandong (huowu INTEGER, xiaoshou INTEGER)"),
                QStringLiteral(
                    "INSERT INTO biandong (huowu, xiaoshou) SELECT 0, 0 WHERE NOT EXISTS (SELECT 1 FROM biandong)"),
+               // 操作记录 (Trail): appended only; dt is the text its hash was made of.
+               QStringLiteral("CREATE TABLE IF NOT EXISTS caozuo (id INTEGER PRIMARY KEY, dt TEXT NOT NULL, "
+                              "till INTEGER, moshi TEXT, leibie TEXT NOT NULL, neirong TEXT, yuanyin TEXT, "
+                              "hash TEXT NOT NULL)"),
+               QStringLiteral("CREATE INDEX IF NOT EXISTS caozuo_dt ON caozuo(dt)"),
            } +
            changeCountStatements();
 }
@@ -140,6 +145,10 @@ QList<std::pair<QString, QString>> serverAddedStatements()
          QStringLiteral("CREATE TABLE %1 (token uuid PRIMARY KEY, till integer NOT NULL, lixianhao integer NOT NULL, "
                         "danjuhao integer NOT NULL)")
              .arg(QLatin1String(OfflineTickets))},
+        {QStringLiteral("caozuo"),
+         QStringLiteral("CREATE TABLE caozuo (id bigint PRIMARY KEY, dt text NOT NULL, till integer, moshi text, "
+                        "leibie text NOT NULL, neirong text, yuanyin text, hash text NOT NULL)")},
+        {QStringLiteral("caozuo_dt"), QStringLiteral("CREATE INDEX caozuo_dt ON caozuo(dt)")},
         {QStringLiteral("tuihuo"),
          QStringLiteral("CREATE TABLE tuihuo (%1id integer, danjuhao integer, code text, shuliang integer, "
                         "yuandanjuhao integer, yuanid integer)")

@@ -4,12 +4,19 @@
 #include "shop/schema.h"
 #include "shop/serverfacts.h"
 #include "shop/settings.h"
+#include "shop/tillfile.h"
 #include "shop/transaction.h"
 
 #include <QDir>
+#include <QFile>
 #include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 // The shop on a PostgreSQL server, shared by several tills.
 
@@ -165,6 +172,24 @@ QString Database::checkServerShop()
 Database::Result Database::openServer(const ShopConfig &config, bool offline)
 {
     std::unique_ptr<Database> database(new Database(config));
+    // A second program of the same till on this PC is refused by the till's
+    // own file, also while the server cannot be reached (the server's lock
+    // of the number refuses one on another PC).
+    if (!config.directory.isEmpty()) {
+        const QString path = TillFile::pathFor(config);
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            const int error = errno;
+            ::close(fd);
+            if (error == EWOULDBLOCK)
+                return {nullptr, Status::AlreadyRunning,
+                        QStringLiteral("Tarvel 已经在运行：收银台 %1 的本机文件 %2 正被本机另一个 Tarvel 程序使用。")
+                            .arg(config.till)
+                            .arg(QDir::toNativeSeparators(path))};
+        } else if (fd >= 0) {
+            database->m_lockFd = fd;
+        }
+    }
     QSqlDatabase db = config.addConnection(database->m_connectionName);
     if (!db.isValid())
         return {nullptr, Status::Unusable,

@@ -3,6 +3,7 @@
 #include "shop/database.h"
 #include "shop/engine.h"
 #include "shop/schema.h"
+#include "shop/trail.h"
 #include "shop/transaction.h"
 
 #include <QSqlError>
@@ -34,6 +35,11 @@ bool Settings::setPassword(const QString &password)
         m_error = problem;
         return false;
     }
+    Transaction tx(m_shop);
+    if (!tx.isActive()) {
+        m_error = tx.lastError();
+        return false;
+    }
     // The first password row is the one the login reads.
     QSqlQuery q(m_db);
     q.prepare(QStringLiteral("UPDATE code SET code = ? WHERE rowid = "
@@ -46,6 +52,16 @@ bool Settings::setPassword(const QString &password)
     }
     if (q.numRowsAffected() != 1) {
         m_error = QStringLiteral("设置表 code 中缺少超级用户密码（id 为 1 的行）。");
+        return false;
+    }
+    // That it was changed, never the password.
+    if (const QString problem = Trail::append(m_shop, QStringLiteral("修改密码"), QStringLiteral("超级用户密码已修改"));
+        !problem.isEmpty()) {
+        m_error = problem;
+        return false;
+    }
+    if (!tx.commit()) {
+        m_error = tx.lastError();
         return false;
     }
     return true;
@@ -75,6 +91,7 @@ bool Settings::setReceiptHeader(const QString &header)
         m_error = tx.lastError();
         return false;
     }
+    const std::optional<QString> before = receiptHeader();
     QSqlQuery q(m_db);
     q.prepare(QStringLiteral("UPDATE code SET content = ? WHERE rowid = "
                              "(SELECT rowid FROM code WHERE id = ? ORDER BY rowid LIMIT 1)"));
@@ -93,6 +110,13 @@ bool Settings::setReceiptHeader(const QString &header)
             m_error = problemText(q.lastError());
             return false;
         }
+    }
+    if (const QString problem =
+            Trail::append(m_shop, QStringLiteral("票据设计"),
+                          QStringLiteral("小票抬头：%1 → %2").arg(before.value_or(QString()), header));
+        !problem.isEmpty()) {
+        m_error = problem;
+        return false;
     }
     if (!tx.commit()) {
         m_error = tx.lastError();

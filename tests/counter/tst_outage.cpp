@@ -8,8 +8,10 @@
 #include <QElapsedTimer>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <atomic>
@@ -234,6 +236,20 @@ private Q_SLOTS:
         ThrowawayServer::shared().start();
         QTRY_COMPARE_WITH_TIMEOUT(TillFile(tillFile(f)).waitingCount(), 0, 20000);
         QCOMPARE(window.findChild<QLabel *>(QStringLiteral("Label8"))->text(), QStringLiteral("2"));
+    }
+
+    // Two programs of one till on one PC would share its file: the second is
+    // refused, also when the server cannot be reached.
+    void aSecondProgramOfTheSameTillIsRefusedAlsoOffline()
+    {
+        TestShop shop;
+        shop.create();
+        shop.moveToServer(1, true);
+        ThrowawayServer::shared().stopHard();
+        const auto restart = qScopeGuard([] { ThrowawayServer::shared().start(); });
+        const Database::Result second = Database::openServer(shop.server(), true);
+        QCOMPARE(second.status, Database::Status::AlreadyRunning);
+        QVERIFY2(second.message.contains(QStringLiteral("收银台 1")), qPrintable(second.message));
     }
 
     // What a till killed with tickets waiting leaves is its file: the next

@@ -115,7 +115,7 @@ private Q_SLOTS:
                                                         << "[database] driver";
         QTest::newRow("the server without a till") << "[database]\ndriver=postgresql\nname=shop\n"
                                                    << "[till] number";
-        QTest::newRow("comments as in the README")
+        QTest::newRow("comments as in docs/SERVER.md")
             << "[database]\ndriver=postgresql\nhost=/run/db   ; a socket directory\nport=5433 ; the port\n"
                "name=shop\nuser=till\n[till]\nnumber=2\n"
             << "";

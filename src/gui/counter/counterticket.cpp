@@ -63,7 +63,8 @@ void CounterWindow::addLine()
 
 void CounterWindow::clearTicket()
 {
-    m_checkout.clear();
+    if (const QString problem = m_checkout.emptyTicket(); !problem.isEmpty())
+        qWarning("the emptied ticket was not recorded: %s", qPrintable(problem));
     m_ui.quantityTotalLabel->setText(QStringLiteral("0"));
     setFigure(m_ui.amountTotalLabel, QStringLiteral("0"));
     focusAndSelect(m_ui.codeEdit);
@@ -190,7 +191,8 @@ void CounterWindow::voidLine()
     if (!Messages::ask(this, VoidQuestion, Messages::defaultTitle(), Messages::Icon::Question,
                        Messages::Buttons::YesNo))
         return;
-    m_ticket->remove(row);
+    if (const QString problem = m_checkout.voidLine(row); !problem.isEmpty())
+        qWarning("the voided line was not recorded: %s", qPrintable(problem));
     showTotals();
 }
 

@@ -1,5 +1,6 @@
 #include "gui/maintenance/cleanupdialog.h"
 
+#include "gui/maintenance/traildialog.h"
 #include "gui/messages.h"
 #include "gui/named.h"
 
@@ -45,7 +46,14 @@ CleanupDialog::CleanupDialog(Shop shop, const QString &databasePath, std::functi
         connect(button, &QPushButton::clicked, this, [this, scope] { clean(scope); });
         ++row;
     }
-    resize(360, 160);
+    // The trail of what was deleted, which no cleanup empties.
+    auto *trail = named(new QPushButton(QStringLiteral("操作记录"), this), "Command4");
+    layout->addWidget(trail, row, 1);
+    connect(trail, &QPushButton::clicked, this, [this] {
+        TrailDialog dialog(m_shop, this);
+        dialog.exec();
+    });
+    resize(360, 190);
 }
 
 void CleanupDialog::clean(DataCleanup::Scope scope)

@@ -9,7 +9,7 @@
 
 // frmqingli "数据清理": three buttons that empty the sales; the sales and the
 // purchases; or those and the goods catalogue, after a confirmation. The
-// counter then numbers its tickets from 1 again.
+// counter then numbers its tickets from 1 again. 操作记录 opens the trail.
 class CleanupDialog : public QDialog
 {
     Q_OBJECT
