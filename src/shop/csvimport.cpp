@@ -2,6 +2,7 @@
 
 #include "shop/engine.h"
 #include "shop/schema.h"
+#include "shop/trail.h"
 #include "shop/transaction.h"
 
 #include <QHash>
@@ -257,6 +258,9 @@ bool storeGoods(const Shop &shop, const Goods &goods, QString *error, const Canc
     // Anything but the whole file rolls back: nothing stored.
     if (!error->isEmpty())
         return false;
+    *error = Trail::append(shop, QStringLiteral("导入"), QStringLiteral("货名 %1 条").arg(stored));
+    if (!error->isEmpty())
+        return false;
     if (!tx.commit()) {
         *error = tx.lastError();
         return false;
@@ -342,6 +346,9 @@ bool storePurchases(const Shop &shop, const Purchases &purchases, QString *error
              : stored != purchases.size() ? ChangedText
                                           : QString();
     // Anything but the whole file rolls back: nothing stored.
+    if (!error->isEmpty())
+        return false;
+    *error = Trail::append(shop, QStringLiteral("导入"), QStringLiteral("进货 %1 条").arg(stored));
     if (!error->isEmpty())
         return false;
     if (!tx.commit()) {

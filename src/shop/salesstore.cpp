@@ -5,6 +5,7 @@
 #include "shop/returns.h"
 #include "shop/schema.h"
 #include "shop/serverdeadline.h"
+#include "shop/trail.h"
 #include "shop/transaction.h"
 
 #include <QScopeGuard>
@@ -203,6 +204,20 @@ SalesStore::Stored SalesStore::storeTicket(qint64 ticketNumber, const QList<Tick
     return result;
 }
 
+QString SalesStore::returnsInWords(const QList<TicketLine> &lines)
+{
+    QStringList all;
+    for (const TicketLine &l : lines)
+        if (l.isReturn())
+            all.append(QStringLiteral("原流水号 %1 的行 %2（货号 %3）退 %4，金额 %5")
+                           .arg(l.returnOfTicket)
+                           .arg(l.returnOfLine)
+                           .arg(l.code)
+                           .arg(-qint64(l.quantity))
+                           .arg(l.amount.toExactString()));
+    return all.join(QStringLiteral("；"));
+}
+
 QList<SalesStore::Stored> SalesStore::storeKept(const QList<Kept> &tickets)
 {
     QList<Stored> stored;
@@ -266,6 +281,11 @@ SalesStore::Stored SalesStore::storeInFile(qint64 ticketNumber, const QList<Tick
         result.error = problem;
         return result;
     }
+    if (const QString returned = returnsInWords(lines); !returned.isEmpty())
+        if (const QString problem = Trail::append(m_shop, QStringLiteral("退货"), returned); !problem.isEmpty()) {
+            result.error = problem;
+            return result;
+        }
 
     // The lines go in through SQLite's own interface and a statement kept
     // for the file: at 20 lines a ticket, the driver's per-row work would cost

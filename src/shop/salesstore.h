@@ -91,6 +91,8 @@ public:
         QDateTime time;
     };
     static PaymentRow paymentRow(const QList<TicketLine> &lines, const std::optional<Payment> &payment);
+    // The trail's record of a ticket's returned lines; empty when it has none.
+    static QString returnsInWords(const QList<TicketLine> &lines);
 
 private:
     Stored storeInFile(qint64 ticketNumber, const QList<TicketLine> &lines, const PaymentRow &payment);

@@ -4,6 +4,7 @@
 #include "shop/engine.h"
 #include "shop/returns.h"
 #include "shop/schema.h"
+#include "shop/trail.h"
 
 #include <libpq-fe.h>
 
@@ -256,6 +257,12 @@ SalesStore::Stored SalesStore::storeOnServer(const QList<TicketLine> &lines, con
             return result;
         }
         if (const QString problem = Returns::checkLeft(m_shop, lines); !problem.isEmpty()) {
+            result.error = problem;
+            rollBack(conn);
+            return result;
+        }
+        if (const QString problem = Trail::append(m_shop, QStringLiteral("退货"), returnsInWords(lines));
+            !problem.isEmpty()) {
             result.error = problem;
             rollBack(conn);
             return result;

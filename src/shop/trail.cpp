@@ -24,9 +24,9 @@ bool atTheCounter(const QString &kind)
 const QStringList &Trail::kinds()
 {
     static const QStringList all = {
-        QStringLiteral("删除销售"), QStringLiteral("删除货名"), QStringLiteral("货名改名"),
-        QStringLiteral("删除进货"), QStringLiteral("删除本行"), QStringLiteral("清除小票"),
-        QStringLiteral("数据清理"), QStringLiteral("修改密码"), QStringLiteral("票据设计"),
+        QStringLiteral("删除销售"), QStringLiteral("删除货名"), QStringLiteral("货名改名"), QStringLiteral("删除进货"),
+        QStringLiteral("删除本行"), QStringLiteral("清除小票"), QStringLiteral("数据清理"), QStringLiteral("修改密码"),
+        QStringLiteral("票据设计"), QStringLiteral("导入"),     QStringLiteral("日结差额"), QStringLiteral("退货"),
     };
     return all;
 }

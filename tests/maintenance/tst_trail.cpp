@@ -1,8 +1,11 @@
 #include "shop/cataloguelist.h"
 #include "shop/checkout.h"
 #include "shop/datacleanup.h"
+#include "shop/dayclose.h"
 #include "shop/daysales.h"
 #include "shop/purchasestore.h"
+#include "shop/returns.h"
+#include "shop/salesstore.h"
 #include "shop/settings.h"
 #include "shop/trail.h"
 #include "testshop.h"
@@ -32,6 +35,7 @@ private Q_SLOTS:
         shop.addGoods(QStringLiteral("B"), QStringLiteral("雪碧"));
         shop.addPurchase(QStringLiteral("B"), 5, Money::fromCents(300));
         shop.addSale(1, 1, QStringLiteral("A"), 2, Money::fromCents(250));
+        shop.addSale(2, 2, QStringLiteral("A"), 3, Money::fromCents(250));
         if (server)
             shop.moveToServer();
         // The cleanup writes its copy in the working directory on the server.
@@ -50,7 +54,7 @@ private Q_SLOTS:
                  std::optional(PurchaseStore::Removal::Deleted));
         QVector<DaySales::Line> lines;
         DaySales::Totals totals;
-        QVERIFY(DaySales::fill(s, QDate(2026, 12, 1), &lines, &totals, &error) && lines.size() == 1);
+        QVERIFY(DaySales::fill(s, QDate(2026, 12, 1), &lines, &totals, &error) && lines.size() == 2);
         QCOMPARE(DaySales::deleteLine(s, lines[0].stored, &error), std::optional<bool>(true));
         QVERIFY2(list.remove(1), qPrintable(list.lastError()));
         QVERIFY(Settings(s).setPassword(QStringLiteral("4321")));
@@ -61,6 +65,12 @@ private Q_SLOTS:
         QCOMPARE(checkout.voidLine(0), QString());
         QCOMPARE(checkout.emptyTicket(), QString());
         QCOMPARE(checkout.emptyTicket(), QString()); // held no line: nothing to record
+        const auto sold = Returns::ticketLines(s, 2, &error);
+        QVERIFY2(sold && sold->size() == 1, qPrintable(error));
+        const SalesStore::Stored returned =
+            SalesStore(s).storeTicket(3, {Returns::returnLine(sold->first(), 2, 0, 1, QDateTime::currentDateTime())});
+        QVERIFY2(returned.ok, qPrintable(returned.error));
+        QVERIFY(DayClose(s).close(Money::fromCents(100)).has_value()); // the drawer should hold 0
         QVERIFY(DataCleanup::run(s, shop.path(), DataCleanup::Scope::Sales).ok);
         QDir::setCurrent(wasCurrent);
 
@@ -70,7 +80,7 @@ private Q_SLOTS:
         for (const Trail::Record &r : *records)
             kinds.append(r.kind);
         QCOMPARE(kinds, strings({"货名改名", "删除进货", "删除销售", "删除货名", "修改密码", "票据设计", "删除本行",
-                                 "清除小票", "数据清理"}));
+                                 "清除小票", "退货", "日结差额", "数据清理"}));
         // The whole row as it was read; never the password.
         QVERIFY2(records->at(1).what.contains(QStringLiteral("shuliang=5")), qPrintable(records->at(1).what));
         QVERIFY2(records->at(2).what.contains(QStringLiteral("danjuhao=1")), qPrintable(records->at(2).what));
@@ -79,7 +89,9 @@ private Q_SLOTS:
         QCOMPARE(records->at(6).mode, QStringLiteral("收银"));
         QCOMPARE(records->at(0).mode, QStringLiteral("管理"));
         QVERIFY(Trail::check(s).whole);
-        QCOMPARE(Trail::check(s).records, 9);
+        QVERIFY2(records->at(8).what.contains(QStringLiteral("原流水号 2")), qPrintable(records->at(8).what));
+        QVERIFY2(records->at(9).what.contains(QStringLiteral("差额")), qPrintable(records->at(9).what));
+        QCOMPARE(Trail::check(s).records, 11);
     }
 
     // Another tool (the sqlite3 shell) deletes or changes a record.

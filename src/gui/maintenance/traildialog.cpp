@@ -37,13 +37,16 @@ TrailDialog::TrailDialog(Shop shop, QWidget *parent) : QDialog(parent), m_shop(s
     auto *show = named(new QPushButton(QStringLiteral("查询"), this), "Command1");
     auto *check = named(new QPushButton(QStringLiteral("检查"), this), "Command2");
     auto *done = named(new QPushButton(QStringLiteral("关闭"), this), "CancelButton");
-    layout->addWidget(new QLabel(QStringLiteral("从"), this), 0, 0);
-    layout->addWidget(m_from, 0, 1);
-    layout->addWidget(new QLabel(QStringLiteral("到"), this), 0, 2);
-    layout->addWidget(m_to, 0, 3);
-    layout->addWidget(new QLabel(QStringLiteral("类别"), this), 0, 4);
-    layout->addWidget(m_kind, 0, 5);
-    layout->addWidget(show, 0, 6);
+    auto *range = new QHBoxLayout;
+    range->addWidget(new QLabel(QStringLiteral("从"), this));
+    range->addWidget(m_from);
+    range->addWidget(new QLabel(QStringLiteral("到"), this));
+    range->addWidget(m_to);
+    range->addWidget(new QLabel(QStringLiteral("类别"), this));
+    range->addWidget(m_kind);
+    range->addWidget(show);
+    range->addStretch();
+    layout->addLayout(range, 0, 0, 1, 7);
 
     const QStringList captions = {QStringLiteral("序号"), QStringLiteral("时间"), QStringLiteral("收银台"),
                                   QStringLiteral("模式"), QStringLiteral("类别"), QStringLiteral("内容"),
