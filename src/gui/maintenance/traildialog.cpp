@@ -3,6 +3,7 @@
 #include "gui/messages.h"
 #include "gui/named.h"
 #include "gui/sheetexport.h"
+#include "print/listreport.h"
 #include "shop/displayformat.h"
 #include "shop/trail.h"
 
@@ -59,8 +60,10 @@ TrailDialog::TrailDialog(Shop shop, QWidget *parent) : QDialog(parent), m_shop(s
     m_grid->horizontalHeader()->setStretchLastSection(true);
     layout->addWidget(m_grid, 1, 0, 1, 7);
 
+    auto *print = named(new QPushButton(QStringLiteral("打印"), this), "Command3");
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(check);
+    buttons->addWidget(print);
     buttons->addWidget(exportButton(this, windowTitle(), [this] {
         using K = Spreadsheet::Kind;
         return GridSheet{
@@ -71,6 +74,7 @@ TrailDialog::TrailDialog(Shop shop, QWidget *parent) : QDialog(parent), m_shop(s
     layout->addLayout(buttons, 2, 0, 1, 7);
     connect(show, &QPushButton::clicked, this, &TrailDialog::showRecords);
     connect(check, &QPushButton::clicked, this, &TrailDialog::checkChain);
+    connect(print, &QPushButton::clicked, this, &TrailDialog::printRecords);
     connect(done, &QPushButton::clicked, this, &QDialog::accept);
     showRecords();
 }
@@ -93,6 +97,21 @@ void TrailDialog::showRecords()
             m_grid->setItem(r, c, new QTableWidgetItem(cells[c]));
     }
     m_grid->resizeColumnsToContents();
+}
+
+void TrailDialog::printRecords()
+{
+    // The records listed, as the grid shows them, through the print preview.
+    ListReport report{windowTitle(), {}, {1.0, 3.4, 1.4, 1.0, 1.6, 7.0, 2.0}, {}, -1};
+    for (int c = 0; c < m_grid->columnCount(); ++c)
+        report.captions.append(m_grid->horizontalHeaderItem(c)->text());
+    for (int r = 0; r < m_grid->rowCount(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < m_grid->columnCount(); ++c)
+            cells.append(m_grid->item(r, c) ? m_grid->item(r, c)->text() : QString());
+        report.rows.append(cells);
+    }
+    report.preview(this, QStringLiteral("DataReport5"));
 }
 
 void TrailDialog::checkChain()

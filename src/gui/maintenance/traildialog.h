@@ -9,7 +9,7 @@ class QDateEdit;
 class QTableWidget;
 
 // frmcaozuo "操作记录": the trail of deletions, voids and cleanups of a range
-// of days, of one kind or all; exported, and its chain checked.
+// of days, of one kind or all; exported, printed, and its chain checked.
 class TrailDialog : public QDialog
 {
     Q_OBJECT
@@ -18,6 +18,7 @@ public:
     explicit TrailDialog(Shop shop, QWidget *parent = nullptr);
 
     void showRecords();
+    void printRecords();
     void checkChain();
 
 private:
