@@ -166,10 +166,8 @@ GoodsCatalogue::Lookup Checkout::lookup(const GoodsCatalogue &catalogue, const Q
     return m_tillFile->lookup(code, error);
 }
 
-Checkout::Sending Checkout::sendWaiting(int most, QString *error, int *sent)
+Checkout::Sending Checkout::sendWaiting(int most, QString *error)
 {
-    if (sent)
-        *sent = 0;
     if (!m_tillFile)
         return Sending::NoneWaiting;
     if (m_offline)
@@ -196,8 +194,6 @@ Checkout::Sending Checkout::sendWaiting(int most, QString *error, int *sent)
             *error = problem;
             return Sending::Failed;
         }
-    if (sent)
-        *sent = int(done.size());
     if (done.size() == waiting.size())
         return Sending::Sent;
     *error = stored.isEmpty() ? QStringLiteral("没有打开的数据库连接。") : stored.last().error;
@@ -234,7 +230,7 @@ QString Checkout::voidLine(int row)
         return QString();
     const QString what = linesInWords(m_number, {m_ticket->lines().at(row)});
     m_ticket->remove(row);
-    return m_offline ? QString() : Trail::appendAlone(m_shop, QStringLiteral("删除本行"), what);
+    return record(QStringLiteral("删除本行"), what);
 }
 
 QString Checkout::emptyTicket()
@@ -242,7 +238,16 @@ QString Checkout::emptyTicket()
     const QString what = linesInWords(m_number, m_ticket->lines());
     const bool held = m_ticket->lineCount() > 0;
     clear();
-    return held && !m_offline ? Trail::appendAlone(m_shop, QStringLiteral("清除小票"), what) : QString();
+    return held ? record(QStringLiteral("清除小票"), what) : QString();
+}
+
+QString Checkout::record(const QString &kind, const QString &what)
+{
+    if (m_offline)
+        return QString();
+    // A silent server keeps the cashier no longer than at a checkout.
+    const ServerDeadline deadline(m_shop, ServerDeadline::CounterMs);
+    return Trail::appendAlone(m_shop, kind, what);
 }
 
 void Checkout::clear()

@@ -98,14 +98,16 @@ public:
     // when the server is found gone by this lookup).
     GoodsCatalogue::Lookup lookup(const GoodsCatalogue &catalogue, const QString &code, QString *error);
     // Sends the oldest `most` tickets kept offline, each in its own server
-    // transaction, all in one round trip. Sent: all of them went (`sent`
-    // counts them); Lost or Failed (with `error`): those before the first
-    // that did not go were sent.
+    // transaction, all in one round trip. Sent: all of them went; Lost or
+    // Failed (with `error`): those before the first that did not go were sent.
     enum class Sending { Sent, NoneWaiting, Lost, Failed };
-    Sending sendWaiting(int most, QString *error, int *sent = nullptr);
+    Sending sendWaiting(int most, QString *error);
     qint64 waitingCount() const;
 
 private:
+    // The trail's record of what the cashier took off the ticket.
+    QString record(const QString &kind, const QString &what);
+
     Shop m_shop;
     SalesStore m_sales;
     DayClose m_dayClose;
