@@ -26,15 +26,18 @@ QStringList DataCleanup::tablesOf(Scope scope)
     // Sales first, so no purchase or sale is ever left for a deleted code;
     // the returns and payments of the sales go with them (the closes stay:
     // each holds its own figures, and so do the payments of the periods not
-    // yet closed). A minimum stock goes with its goods.
+    // yet closed). A minimum stock goes with its goods; the stock's
+    // adjustments and counts go with the purchases that made the stock.
     const QStringList sales = {QStringLiteral("xiaoshou"), QStringLiteral("tuihuo"), QStringLiteral("fukuan")};
+    const QStringList stock = {QStringLiteral("jinhuo"), QStringLiteral("tiaozheng"), QStringLiteral("pandian"),
+                               QStringLiteral("pandian_mx")};
     switch (scope) {
     case Scope::Sales:
         return sales;
     case Scope::SalesAndPurchases:
-        return sales + QStringList{QStringLiteral("jinhuo")};
+        return sales + stock;
     case Scope::Everything:
-        return sales + QStringList{QStringLiteral("jinhuo"), QStringLiteral("name"), QStringLiteral("zuidi")};
+        return sales + stock + QStringList{QStringLiteral("name"), QStringLiteral("zuidi")};
     }
     return {};
 }

@@ -1,5 +1,6 @@
 #include "shop/expiry.h"
 
+#include "shop/adjustments.h"
 #include "shop/codefacts.h"
 #include "shop/engine.h"
 #include "shop/schema.h"
@@ -20,6 +21,13 @@
 
 namespace {
 
+// What a purchase still holds after its own write-offs (an expired batch
+// written off leaves that batch, not the oldest one in stock).
+qint64 batchLeft(const Adjustments::Totals &adjusted, qint64 rowid, qint64 quantity)
+{
+    return quantity + adjusted.perBatch.value(rowid);
+}
+
 // On the file: each code's stock from the kept facts, laid on its purchases
 // in one walk from the last purchase back.
 CodeFacts::Outcome computeOnFile(ExpiryFigures &f, const QSqlDatabase &db, QDate today, QDate horizon)
@@ -30,9 +38,12 @@ CodeFacts::Outcome computeOnFile(ExpiryFigures &f, const QSqlDatabase &db, QDate
         [&](sqlite3 *handle, const Facts &facts) {
             if (facts.purchasesUnusual || facts.salesUnusual)
                 return Outcome::Unusual;
+            const std::optional<Adjustments::Totals> adjusted = Adjustments::read(db, &f.error);
+            if (!adjusted)
+                return Outcome::Failed;
             sqlite3_stmt *stmt = nullptr;
-            if (sqlite3_prepare_v2(handle, "SELECT code, shuliang, guoqidt FROM jinhuo ORDER BY rowid DESC", -1, &stmt,
-                                   nullptr) != SQLITE_OK)
+            if (sqlite3_prepare_v2(handle, "SELECT code, shuliang, guoqidt, rowid FROM jinhuo ORDER BY rowid DESC", -1,
+                                   &stmt, nullptr) != SQLITE_OK)
                 return Outcome::Failed;
             const auto finalize = qScopeGuard([stmt] { sqlite3_finalize(stmt); });
             // What is left to lay on a code's older purchases, by its place
@@ -59,10 +70,12 @@ CodeFacts::Outcome computeOnFile(ExpiryFigures &f, const QSqlDatabase &db, QDate
                     return Outcome::Unusual; // a purchase written since the facts were read
                 Left &l = left[size_t(kept->second.ordinal)];
                 if (l.parts < 0) {
-                    l.stock = l.left = kept->second.purchased - kept->second.soldQuantity;
+                    l.stock = l.left = kept->second.purchased - kept->second.soldQuantity +
+                                       adjusted->perCode.value(QString::fromStdString(kept->first));
                     l.parts = 0;
                 }
-                const qint64 part = std::min(l.left, qint64(sqlite3_column_int64(stmt, 1)));
+                const qint64 part = std::min(
+                    l.left, batchLeft(*adjusted, sqlite3_column_int64(stmt, 3), sqlite3_column_int64(stmt, 1)));
                 if (l.left <= 0 || part <= 0)
                     continue;
                 l.left -= part;
@@ -95,10 +108,14 @@ bool computeOnServer(ExpiryFigures &f, const QSqlDatabase &db, QDate today, QDat
 {
     if (!ServerFacts::coverAllCodes(db, &f.error))
         return false;
+    const std::optional<Adjustments::Totals> adjusted = Adjustments::read(db, &f.error);
+    if (!adjusted)
+        return false;
     const ServerRows kept(db, "SELECT code, name, jinhuo_shuliang - xiaoshou_shuliang FROM huizong "
                               "WHERE jinhuo_first IS NOT NULL");
     // Dates as days since 2000-01-01, whatever the server's DateStyle.
-    const ServerRows bought(db, "SELECT code, shuliang, guoqidt - DATE '2000-01-01' FROM jinhuo ORDER BY rowid DESC");
+    const ServerRows bought(db, "SELECT code, shuliang, guoqidt - DATE '2000-01-01', rowid FROM jinhuo "
+                                "ORDER BY rowid DESC");
     if (!kept.ok() || !bought.ok()) {
         f.error = kept.ok() ? bought.error() : kept.error();
         return false;
@@ -114,7 +131,7 @@ bool computeOnServer(ExpiryFigures &f, const QSqlDatabase &db, QDate today, QDat
     place.reserve(size_t(kept.size()));
     for (int r = 0; r < kept.size(); ++r) {
         place.emplace(kept.text(r, 0), size_t(r));
-        left[size_t(r)].stock = kept.integer(r, 2);
+        left[size_t(r)].stock = kept.integer(r, 2) + adjusted->perCode.value(kept.string(r, 0));
     }
     const QDate epoch(2000, 1, 1);
     const qint64 last = epoch.daysTo(horizon);
@@ -134,7 +151,7 @@ bool computeOnServer(ExpiryFigures &f, const QSqlDatabase &db, QDate today, QDat
             l.left = l.stock;
             l.parts = 0;
         }
-        const qint64 part = std::min(l.left, bought.integer(r, 1));
+        const qint64 part = std::min(l.left, batchLeft(*adjusted, bought.integer(r, 3), bought.integer(r, 1)));
         if (l.left <= 0 || part <= 0)
             continue;
         l.left -= part;
@@ -207,6 +224,11 @@ ExpiryFigures ExpiryFigures::compute(const Shop &shop, QDate today, int days)
         f.error = problemText(q.lastError());
         return f;
     };
+    const std::optional<Adjustments::Totals> adjusted = Adjustments::read(db, &f.error);
+    if (!adjusted) {
+        f.ok = false;
+        return f;
+    }
     // Units sold per code, in one pass over the covering index.
     QHash<QString, qint64> sold;
     QSqlQuery q(db);
@@ -224,16 +246,16 @@ ExpiryFigures ExpiryFigures::compute(const Shop &shop, QDate today, int days)
     // of a code's purchases are sold long ago.
     struct Batch
     {
-        qint64 quantity;
+        qint64 bought, quantity; // quantity: what it holds after its own write-offs
         QVariant expires;
     };
     const QDate horizon = today.addDays(days);
     QString code;
     QList<Batch> batches;
     auto settle = [&] {
-        qint64 stock = -sold.value(code);
+        qint64 stock = -sold.value(code) + adjusted->perCode.value(code);
         for (const Batch &b : std::as_const(batches))
-            stock += b.quantity;
+            stock += b.bought;
         qint64 left = stock;
         for (auto b = batches.crbegin(); b != batches.crend() && left > 0; ++b) {
             const qint64 part = std::min(left, b->quantity);
@@ -247,7 +269,7 @@ ExpiryFigures ExpiryFigures::compute(const Shop &shop, QDate today, int days)
         batches.clear();
     };
     readOnce(q, db);
-    if (!q.exec(QStringLiteral("SELECT code, shuliang, guoqidt FROM jinhuo ORDER BY code, rowid")))
+    if (!q.exec(QStringLiteral("SELECT code, shuliang, guoqidt, rowid FROM jinhuo ORDER BY code, rowid")))
         return fail(q);
     bool first = true;
     while (q.next()) {
@@ -258,7 +280,8 @@ ExpiryFigures ExpiryFigures::compute(const Shop &shop, QDate today, int days)
             code = next;
             first = false;
         }
-        batches.append({q.value(1).toLongLong(), q.value(2)});
+        batches.append({q.value(1).toLongLong(), batchLeft(*adjusted, q.value(3).toLongLong(), q.value(1).toLongLong()),
+                        q.value(2)});
     }
     if (!first)
         settle();

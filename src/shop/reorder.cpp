@@ -1,5 +1,6 @@
 #include "shop/reorder.h"
 
+#include "shop/adjustments.h"
 #include "shop/codefacts.h"
 #include "shop/engine.h"
 #include "shop/schema.h"
@@ -135,6 +136,11 @@ ReorderFigures ReorderFigures::compute(const Shop &shop, QDate today)
         recent.insert(q.value(0).toString(), q.value(1).toLongLong());
     q.finish();
 
+    const std::optional<Adjustments::Totals> adjusted = Adjustments::read(db, &f.error);
+    if (!adjusted) {
+        f.ok = false;
+        return f;
+    }
     // On the file, the stock, name and last maker come from the kept facts.
     if (!onServer(db)) {
         using namespace CodeFacts;
@@ -149,7 +155,7 @@ ReorderFigures ReorderFigures::compute(const Shop &shop, QDate today)
                     const Goods *goods = facts.find(key);
                     if (!goods)
                         goods = &none;
-                    const qint64 stock = goods->purchased - goods->soldQuantity;
+                    const qint64 stock = goods->purchased - goods->soldQuantity + adjusted->perCode.value(code);
                     if (stock <= minimum.value(code))
                         f.rows.append(
                             {goods->lastMaker, code, goods->name, stock, minimum.value(code), recent.value(code)});
@@ -198,8 +204,9 @@ ReorderFigures ReorderFigures::compute(const Shop &shop, QDate today)
         q.finish();
         for (const QString &code : std::as_const(codes)) {
             const Known k = known.value(code);
-            if (k.stock <= minimum.value(code))
-                f.rows.append({k.maker, code, k.name, k.stock, minimum.value(code), recent.value(code)});
+            const qint64 stock = k.stock + adjusted->perCode.value(code);
+            if (stock <= minimum.value(code))
+                f.rows.append({k.maker, code, k.name, stock, minimum.value(code), recent.value(code)});
         }
         sortByMaker(f.rows);
         return f;
@@ -215,7 +222,7 @@ ReorderFigures ReorderFigures::compute(const Shop &shop, QDate today)
             one.addBindValue(code);
         if (!one.exec() || !one.next())
             return fail(one);
-        const qint64 stock = one.value(0).toLongLong();
+        const qint64 stock = one.value(0).toLongLong() + adjusted->perCode.value(code);
         if (stock <= minimum.value(code))
             f.rows.append({one.value(2).toString(), code, one.value(1).toString(), stock, minimum.value(code),
                            recent.value(code)});

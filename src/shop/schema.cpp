@@ -45,6 +45,16 @@ const QList<Table> &addedTables()
           QStringLiteral("tuihuoe"), QStringLiteral("xianjin"), QStringLiteral("weixin"), QStringLiteral("zhifubao"),
           QStringLiteral("yinhangka"), QStringLiteral("shidian")}},
         {QStringLiteral("zuidi"), {QStringLiteral("code"), QStringLiteral("shuliang")}},
+        {QStringLiteral("tiaozheng"),
+         {QStringLiteral("dt"), QStringLiteral("code"), QStringLiteral("shuliang"), QStringLiteral("jinjia"),
+          QStringLiteral("jine"), QStringLiteral("leibie"), QStringLiteral("yuanyin"), QStringLiteral("pandian"),
+          QStringLiteral("pici"), QStringLiteral("till")}},
+        {QStringLiteral("pandian"),
+         {QStringLiteral("id"), QStringLiteral("kaishidt"), QStringLiteral("changjia"), QStringLiteral("guozhangdt"),
+          QStringLiteral("till")}},
+        {QStringLiteral("pandian_mx"),
+         {QStringLiteral("pandian"), QStringLiteral("code"), QStringLiteral("shuliang"), QStringLiteral("zhangmian"),
+          QStringLiteral("yishou"), QStringLiteral("dt")}},
     };
     return all;
 }
@@ -89,6 +99,22 @@ QStringList addedStatements()
                               "till INTEGER, moshi TEXT, leibie TEXT NOT NULL, neirong TEXT, yuanyin TEXT, "
                               "hash TEXT NOT NULL)"),
                QStringLiteral("CREATE INDEX IF NOT EXISTS caozuo_dt ON caozuo(dt)"),
+               // Stock adjustments: shuliang more (+) or less (−) than the book
+               // said, worth jine at the last purchase price jinjia; leibie 盘点
+               // (of count `pandian`) or 报损 (with its reason; of the purchase
+               // `pici` when a batch was written off).
+               QStringLiteral("CREATE TABLE IF NOT EXISTS tiaozheng (dt TEXT, code TEXT, shuliang INTEGER, "
+                              "jinjia INTEGER, jine INTEGER, leibie TEXT, yuanyin TEXT, pandian INTEGER, "
+                              "pici INTEGER, till INTEGER)"),
+               QStringLiteral("CREATE INDEX IF NOT EXISTS tiaozheng_code ON tiaozheng(code, pici, shuliang)"),
+               // Stock counts (guozhangdt NULL until posted) and what was counted
+               // of each code, with the book stock and the units sold at the
+               // moment it was first counted.
+               QStringLiteral("CREATE TABLE IF NOT EXISTS pandian (id INTEGER, kaishidt TEXT, changjia TEXT, "
+                              "guozhangdt TEXT, till INTEGER)"),
+               QStringLiteral("CREATE TABLE IF NOT EXISTS pandian_mx (pandian INTEGER, code TEXT, shuliang INTEGER, "
+                              "zhangmian INTEGER, yishou INTEGER, dt TEXT)"),
+               QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS pandian_mx_code ON pandian_mx(pandian, code)"),
            } +
            changeCountStatements();
 }
@@ -170,6 +196,22 @@ QList<std::pair<QString, QString>> serverAddedStatements()
         {QStringLiteral("xiaoshou_danjuhao"), QStringLiteral("CREATE INDEX xiaoshou_danjuhao ON xiaoshou(danjuhao)")},
         {QStringLiteral("zuidi"), QStringLiteral("CREATE TABLE zuidi (%1code text, shuliang integer)").arg(rowid)},
         {QStringLiteral("zuidi_code"), QStringLiteral("CREATE INDEX zuidi_code ON zuidi(code)")},
+        {QStringLiteral("tiaozheng"),
+         QStringLiteral("CREATE TABLE tiaozheng (%1dt timestamp(0), code text, shuliang integer, jinjia bigint, "
+                        "jine bigint, leibie text, yuanyin text, pandian integer, pici bigint, till integer)")
+             .arg(rowid)},
+        {QStringLiteral("tiaozheng_code"),
+         QStringLiteral("CREATE INDEX tiaozheng_code ON tiaozheng(code, pici) INCLUDE (shuliang)")},
+        {QStringLiteral("pandian"),
+         QStringLiteral("CREATE TABLE pandian (%1id integer, kaishidt timestamp(0), changjia text, "
+                        "guozhangdt timestamp(0), till integer)")
+             .arg(rowid)},
+        {QStringLiteral("pandian_mx"),
+         QStringLiteral("CREATE TABLE pandian_mx (%1pandian integer, code text, shuliang integer, zhangmian integer, "
+                        "yishou integer, dt timestamp(0))")
+             .arg(rowid)},
+        {QStringLiteral("pandian_mx_code"),
+         QStringLiteral("CREATE UNIQUE INDEX pandian_mx_code ON pandian_mx(pandian, code)")},
         // A range of days read from the index alone, with each line's rowid
         // (the order in which codes first occur).
         {QStringLiteral("xiaoshou_dt_lines"),
@@ -248,12 +290,14 @@ ColumnKind kindOfColumn(const QString &column)
     static const QSet<QString> integer = {
         QStringLiteral("id"),      QStringLiteral("danjuhao"),     QStringLiteral("shuliang"),
         QStringLiteral("till"),    QStringLiteral("yuandanjuhao"), QStringLiteral("yuanid"),
-        QStringLiteral("hangshu"), QStringLiteral("piaoshu"),      QStringLiteral("rijie")};
+        QStringLiteral("hangshu"), QStringLiteral("piaoshu"),      QStringLiteral("rijie"),
+        QStringLiteral("pandian"), QStringLiteral("pici"),         QStringLiteral("zhangmian"),
+        QStringLiteral("yishou")};
     if (money.contains(c))
         return ColumnKind::Money;
     if (c == u"jindt" || c == u"guoqidt")
         return ColumnKind::Date;
-    if (c == u"dt" || c == u"kaishidt" || c == u"jieshudt")
+    if (c == u"dt" || c == u"kaishidt" || c == u"jieshudt" || c == u"guozhangdt")
         return ColumnKind::DateTime;
     if (integer.contains(c))
         return ColumnKind::Integer;

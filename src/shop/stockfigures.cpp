@@ -1,5 +1,6 @@
 #include "shop/stockfigures.h"
 
+#include "shop/adjustments.h"
 #include "shop/codefacts.h"
 #include "shop/engine.h"
 #include "shop/schema.h"
@@ -7,19 +8,25 @@
 #include "shop/serverrows.h"
 
 #include <QHash>
+#include <QSet>
+
 #include <QSqlError>
 #include <QSqlQuery>
+#include <functional>
 
 namespace {
 Money moneyOf(const QVariant &stored)
 {
     return Schema::fromStorage(Schema::ColumnKind::Money, stored).value<Money>();
 }
-void addRow(StockFigures &f, StockFigures::Row &&r, qint64 soldQuantity, Money soldAmount)
+void addRow(StockFigures &f, StockFigures::Row &&r, qint64 soldQuantity, Money soldAmount,
+            const Adjustments::Totals &adjusted)
 {
     r.soldQuantity = soldQuantity;
     r.soldAmount = soldAmount.roundedToCents();
-    r.stock = r.purchased - r.soldQuantity;
+    r.adjusted = adjusted.perCode.value(r.code);
+    r.stock = r.purchased - r.soldQuantity + r.adjusted;
+    f.totalAdjusted += r.adjusted;
     r.value = r.price.times(r.stock).value_or(Money()).roundedToCents();
     f.totalSold += r.soldQuantity;
     f.totalSoldAmount = f.totalSoldAmount.plus(r.soldAmount).value_or(f.totalSoldAmount);
@@ -29,7 +36,47 @@ void addRow(StockFigures &f, StockFigures::Row &&r, qint64 soldQuantity, Money s
     f.rows.append(std::move(r));
 }
 
-// Every figure from the kept facts of the file: no statement of its own.
+// Codes counted or written off that were never purchased, after the others,
+// with what they sold (`soldOf` the units and the amount of a code).
+struct Sold
+{
+    qint64 quantity = 0;
+    Money amount;
+    bool ok = true;
+};
+bool addUnbought(StockFigures &f, const QSqlDatabase &db, const Adjustments::Totals &adjusted,
+                 const std::function<Sold(const QString &)> &soldOf)
+{
+    f.hasAdjustments = adjusted.any();
+    if (!adjusted.any())
+        return true;
+    QSet<QString> listed;
+    for (const StockFigures::Row &r : std::as_const(f.rows))
+        listed.insert(r.code);
+    QSqlQuery name(db);
+    name.prepare(QStringLiteral("SELECT name FROM name WHERE code = ? ORDER BY rowid LIMIT 1"));
+    for (const QString &code : adjusted.codes) {
+        if (listed.contains(code))
+            continue;
+        name.addBindValue(code);
+        const Sold sold = soldOf(code);
+        if (!sold.ok || !name.exec()) {
+            if (f.error.isEmpty())
+                f.error = problemText(name.lastError());
+            return false;
+        }
+        StockFigures::Row r;
+        r.code = code;
+        if (name.next())
+            r.name = name.value(0).toString();
+        name.finish();
+        addRow(f, std::move(r), sold.quantity, sold.amount, adjusted);
+    }
+    return true;
+}
+
+// Every figure from the kept facts of the file: no statement of its own but
+// the adjustments', inside the same read.
 CodeFacts::Outcome computeOnFile(StockFigures &f, QSqlDatabase db)
 {
     using namespace CodeFacts;
@@ -38,6 +85,9 @@ CodeFacts::Outcome computeOnFile(StockFigures &f, QSqlDatabase db)
         [&](sqlite3 *, const Facts &facts) {
             if (facts.purchasesUnusual || facts.salesUnusual)
                 return Outcome::Unusual;
+            const std::optional<Adjustments::Totals> adjusted = Adjustments::read(db, &f.error);
+            if (!adjusted)
+                return Outcome::Failed;
             f.rows.reserve(facts.purchased.size());
             for (const Kept *p : facts.purchased) {
                 const Goods &g = p->second;
@@ -46,9 +96,14 @@ CodeFacts::Outcome computeOnFile(StockFigures &f, QSqlDatabase db)
                 r.purchased = g.purchased;
                 r.name = g.name;
                 r.price = g.lastPrice.roundedToCents();
-                addRow(f, std::move(r), g.soldQuantity, Money::fromUnits(g.soldUnits));
+                r.maker = g.lastMaker;
+                addRow(f, std::move(r), g.soldQuantity, Money::fromUnits(g.soldUnits), *adjusted);
             }
-            return Outcome::Done;
+            const auto soldOf = [&facts](const QString &code) {
+                const Goods *g = facts.find(code.toStdString());
+                return g ? Sold{g->soldQuantity, Money::fromUnits(g->soldUnits)} : Sold{};
+            };
+            return addUnbought(f, db, *adjusted, soldOf) ? Outcome::Done : Outcome::Failed;
         },
         &f.error);
 }
@@ -60,8 +115,11 @@ bool computeOnServer(StockFigures &f, const QSqlDatabase &db)
 {
     if (!ServerFacts::coverAllCodes(db, &f.error))
         return false;
+    const std::optional<Adjustments::Totals> adjusted = Adjustments::read(db, &f.error);
+    if (!adjusted)
+        return false;
     const ServerRows kept(db, "SELECT code, jinhuo_shuliang, name, jinjia, xiaoshou_shuliang, "
-                              "CAST(xiaoshou_jine AS bigint) FROM huizong WHERE jinhuo_first IS NOT NULL "
+                              "CAST(xiaoshou_jine AS bigint), changjia FROM huizong WHERE jinhuo_first IS NOT NULL "
                               "ORDER BY jinhuo_first");
     if (!kept.ok()) {
         f.error = kept.error();
@@ -74,8 +132,24 @@ bool computeOnServer(StockFigures &f, const QSqlDatabase &db)
         r.purchased = kept.integer(i, 1);
         r.name = kept.string(i, 2);
         r.price = Money::fromUnits(kept.integer(i, 3)).roundedToCents();
-        addRow(f, std::move(r), kept.integer(i, 4), Money::fromUnits(kept.integer(i, 5)));
+        r.maker = kept.string(i, 6);
+        addRow(f, std::move(r), kept.integer(i, 4), Money::fromUnits(kept.integer(i, 5)), *adjusted);
     }
+    QSqlQuery sold(db);
+    sold.prepare(QStringLiteral("SELECT xiaoshou_shuliang, CAST(xiaoshou_jine AS bigint) FROM huizong WHERE code = ?"));
+    const auto soldOf = [&](const QString &code) {
+        sold.addBindValue(code);
+        if (!sold.exec()) {
+            f.error = problemText(sold.lastError());
+            return Sold{0, Money(), false};
+        }
+        const Sold found =
+            sold.next() ? Sold{sold.value(0).toLongLong(), Money::fromUnits(sold.value(1).toLongLong())} : Sold{};
+        sold.finish();
+        return found;
+    };
+    if (!addUnbought(f, db, *adjusted, soldOf))
+        return false;
     f.ok = true;
     return true;
 }
@@ -94,12 +168,10 @@ StockFigures StockFigures::compute(const Shop &shop)
         if (computeOnServer(f, db) || !f.error.isEmpty())
             return f;
     }
+    const std::optional<Adjustments::Totals> adjusted = Adjustments::read(db, &f.error);
+    if (!adjusted)
+        return f;
     // Sales per code in one pass over the covering index (code, shuliang, jine).
-    struct Sold
-    {
-        qint64 quantity = 0;
-        Money amount;
-    };
     QHash<QString, Sold> sold;
     QSqlQuery s(db);
     readOnce(s, db);
@@ -111,7 +183,7 @@ StockFigures StockFigures::compute(const Shop &shop)
         return f;
     }
     while (s.next())
-        sold.insert(s.value(0).toString(), {s.value(1).toLongLong(), moneyOf(s.value(2))});
+        sold.insert(s.value(0).toString(), {s.value(1).toLongLong(), moneyOf(s.value(2)), true});
     s.finish();
 
     // Purchases per code, in the order codes first occur, with the price of
@@ -120,7 +192,8 @@ StockFigures StockFigures::compute(const Shop &shop)
     readOnce(p, db);
     if (!p.exec(QStringLiteral("SELECT g.code, g.quantity, "
                                "(SELECT name FROM name WHERE name.code = g.code ORDER BY name.rowid LIMIT 1), "
-                               "(SELECT jinjia FROM jinhuo WHERE jinhuo.rowid = g.last) "
+                               "(SELECT jinjia FROM jinhuo WHERE jinhuo.rowid = g.last), "
+                               "(SELECT changjia FROM jinhuo WHERE jinhuo.rowid = g.last) "
                                "FROM (SELECT code, SUM(shuliang) AS quantity, MIN(rowid) AS first, MAX(rowid) AS last "
                                "      FROM jinhuo%1 GROUP BY code) AS g "
                                "ORDER BY g.first")
@@ -134,18 +207,23 @@ StockFigures StockFigures::compute(const Shop &shop)
         r.purchased = p.value(1).toLongLong();
         r.name = p.value(2).toString();
         r.price = moneyOf(p.value(3)).roundedToCents();
+        r.maker = p.value(4).toString();
         const Sold out = sold.value(r.code);
-        addRow(f, std::move(r), out.quantity, out.amount);
+        addRow(f, std::move(r), out.quantity, out.amount, *adjusted);
     }
-    f.ok = true;
+    p.finish();
+    f.ok = addUnbought(f, db, *adjusted, [&sold](const QString &code) { return sold.value(code); });
     return f;
 }
 
-QStringList StockFigures::captions()
+QStringList StockFigures::captions(bool withAdjustments)
 {
-    return {QStringLiteral("货号"),     QStringLiteral("货名"),     QStringLiteral("销售数量"),
-            QStringLiteral("销售金额"), QStringLiteral("进货总数"), QStringLiteral("库存数量"),
-            QStringLiteral("进货价格"), QStringLiteral("库存金额")};
+    QStringList all = {QStringLiteral("货号"),     QStringLiteral("货名"),     QStringLiteral("销售数量"),
+                       QStringLiteral("销售金额"), QStringLiteral("进货总数"), QStringLiteral("库存数量"),
+                       QStringLiteral("进货价格"), QStringLiteral("库存金额")};
+    if (withAdjustments)
+        all.append(QStringLiteral("盘点报损"));
+    return all;
 }
 
 QString StockFigures::text(const Row &row, int column)
@@ -167,6 +245,8 @@ QString StockFigures::text(const Row &row, int column)
         return row.price.toCurrency();
     case 7:
         return row.value.toCurrency();
+    case AdjustedColumn:
+        return QString::number(row.adjusted);
     default:
         return QString();
     }

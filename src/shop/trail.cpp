@@ -27,6 +27,7 @@ const QStringList &Trail::kinds()
         QStringLiteral("删除销售"), QStringLiteral("删除货名"), QStringLiteral("货名改名"), QStringLiteral("删除进货"),
         QStringLiteral("删除本行"), QStringLiteral("清除小票"), QStringLiteral("数据清理"), QStringLiteral("修改密码"),
         QStringLiteral("票据设计"), QStringLiteral("导入"),     QStringLiteral("日结差额"), QStringLiteral("退货"),
+        QStringLiteral("盘点过账"), QStringLiteral("报损"),
     };
     return all;
 }

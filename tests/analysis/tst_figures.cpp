@@ -117,10 +117,19 @@ class TestFigures : public QObject
     {
         const QList<Purchase> bought = purchases(shop);
         const QList<Line> sold = lines(shop);
+        QList<std::pair<QString, qint64>> adjusted;
+        QSqlQuery adj(shop.db().shop().connection());
+        adj.exec(QStringLiteral("SELECT code, shuliang FROM tiaozheng ORDER BY rowid"));
+        while (adj.next())
+            adjusted.append({adj.value(0).toString(), adj.value(1).toLongLong()});
+        // The purchased codes, then those only adjusted.
         QStringList codes;
         for (const Purchase &p : bought)
             if (!codes.contains(p.code))
                 codes.append(p.code);
+        for (const auto &[code, quantity] : adjusted)
+            if (!codes.contains(code))
+                codes.append(code);
         StockFigures f;
         for (const QString &code : codes) {
             StockFigures::Row r;
@@ -139,7 +148,10 @@ class TestFigures : public QObject
                 }
             r.soldAmount = *Money::parse(a.toCurrency());
             r.price = *Money::parse(r.price.toCurrency());
-            r.stock = r.purchased - r.soldQuantity;
+            for (const auto &[adjustedCode, quantity] : adjusted)
+                if (adjustedCode == code)
+                    r.adjusted += quantity;
+            r.stock = r.purchased - r.soldQuantity + r.adjusted;
             r.value = *Money::parse(r.price.times(r.stock)->toCurrency());
             f.totalSold += r.soldQuantity;
             f.totalSoldAmount = *f.totalSoldAmount.plus(r.soldAmount);
@@ -170,7 +182,8 @@ class TestFigures : public QObject
             all.append(QStringList{r.code, r.name, QString::number(r.soldQuantity), r.soldAmount.toExactString(),
                                    QString::number(r.purchased), QString::number(r.stock), r.price.toExactString(),
                                    r.value.toExactString()}
-                           .join(u'|'));
+                           .join(u'|') +
+                       (r.adjusted ? QStringLiteral("|%1").arg(r.adjusted) : QString()));
         all.append(QStringList{QString::number(f.totalSold), f.totalSoldAmount.toExactString(),
                                QString::number(f.totalPurchased), QString::number(f.totalStock),
                                f.totalValue.toExactString()}
@@ -316,6 +329,7 @@ private Q_SLOTS:
             QStringLiteral("INSERT INTO xiaoshou (id, danjuhao, code, shuliang, jine, dt) "
                            "VALUES (92, 9, NULL, 1, 10000, '2026-12-01 12:00:00')"),
             QStringLiteral("INSERT INTO jinhuo (id, code, shuliang, jinjia) VALUES (10, 'C', 2.5, 10000)"),
+            QStringLiteral("INSERT INTO tiaozheng (code, shuliang, leibie) VALUES ('A', -4, '报损'), ('Z', 2, '盘点')"),
         };
         for (const bool other : {false, true})
             for (const QString &change : changes)
@@ -539,6 +553,15 @@ private Q_SLOTS:
             q.addBindValue(random.bounded(-2, 30));
             q.addBindValue(qint64(random.bounded(0, 5000000)) - 100000);
             q.addBindValue(start.addSecs(at).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+            QVERIFY(q.exec());
+        }
+        // Counts and write-offs, also of codes never purchased (50-59).
+        for (int a = 0; a < 300; ++a) {
+            q.prepare(QStringLiteral("INSERT INTO tiaozheng (dt, code, shuliang, leibie) VALUES (?, ?, ?, ?)"));
+            q.addBindValue(QStringLiteral("2026-11-05 10:00:00"));
+            q.addBindValue(codeOf(random.bounded(60)));
+            q.addBindValue(random.bounded(-20, 20));
+            q.addBindValue(a % 2 ? QStringLiteral("盘点") : QStringLiteral("报损"));
             QVERIFY(q.exec());
         }
         // Deleted rows leave gaps.

@@ -1,0 +1,123 @@
+#include "shop/adjustments.h"
+
+#include "shop/engine.h"
+#include "shop/schema.h"
+#include "shop/trail.h"
+#include "shop/transaction.h"
+
+#include <QDateTime>
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace Adjustments {
+
+const QStringList &writeOffReasons()
+{
+    static const QStringList all = {QStringLiteral("过期"), QStringLiteral("损坏"), QStringLiteral("丢失"),
+                                    QStringLiteral("自用")};
+    return all;
+}
+
+std::optional<Totals> read(const QSqlDatabase &db, QString *error)
+{
+    QSqlQuery q(db);
+    readOnce(q, db);
+    // One row per code and batch, in the order each code was first adjusted.
+    if (!q.exec(QStringLiteral("SELECT code, pici, SUM(shuliang), MIN(rowid) FROM tiaozheng "
+                               "WHERE code IS NOT NULL GROUP BY code, pici ORDER BY 4"))) {
+        *error = problemText(q.lastError());
+        return std::nullopt;
+    }
+    Totals t;
+    while (q.next()) {
+        const QString code = q.value(0).toString();
+        const qint64 quantity = q.value(2).toLongLong();
+        if (!t.perCode.contains(code))
+            t.codes.append(code);
+        t.perCode[code] += quantity;
+        if (!q.isNull(1))
+            t.perBatch[q.value(1).toLongLong()] += quantity;
+    }
+    return t;
+}
+
+std::optional<QList<Entry>> of(const Shop &shop, const QString &code, QString *error)
+{
+    QSqlQuery q(shop.connection());
+    q.prepare(
+        QStringLiteral("SELECT dt, leibie, yuanyin, shuliang, jine FROM tiaozheng WHERE code = ? ORDER BY rowid"));
+    q.addBindValue(code);
+    if (!q.exec()) {
+        *error = problemText(q.lastError());
+        return std::nullopt;
+    }
+    QList<Entry> all;
+    while (q.next())
+        all.append({Schema::fromStorage(Schema::ColumnKind::DateTime, q.value(0))
+                        .toDateTime()
+                        .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                    q.value(1).toString(), q.value(2).toString(), q.value(3).toLongLong(),
+                    Schema::fromStorage(Schema::ColumnKind::Money, q.value(4)).value<Money>()});
+    return all;
+}
+
+std::optional<Money> lastPrice(const Shop &shop, const QString &code, QString *error)
+{
+    QSqlQuery q(shop.connection());
+    q.prepare(QStringLiteral("SELECT jinjia FROM jinhuo WHERE code = ? ORDER BY rowid DESC LIMIT 1"));
+    q.addBindValue(code);
+    if (!q.exec()) {
+        *error = problemText(q.lastError());
+        return std::nullopt;
+    }
+    return q.next() ? Schema::fromStorage(Schema::ColumnKind::Money, q.value(0)).value<Money>() : Money();
+}
+
+QString writeOff(const Shop &shop, const WriteOff &w)
+{
+    if (w.code.trimmed().isEmpty())
+        return QStringLiteral("请输入要报损的货号。");
+    if (w.quantity <= 0)
+        return QStringLiteral("报损数量必须大于 0。");
+    if (w.reason.trimmed().isEmpty())
+        return QStringLiteral("请选择或输入报损原因。");
+    if (const QString problem = shop.fileProblem(); !problem.isEmpty())
+        return problem;
+    Transaction tx(shop);
+    if (!tx.isActive())
+        return tx.lastError();
+    QString error;
+    const std::optional<Money> price = lastPrice(shop, w.code, &error);
+    if (!price)
+        return error;
+    const auto value = price->times(-w.quantity);
+    if (!value)
+        return QStringLiteral("报损金额超出范围。");
+    using K = Schema::ColumnKind;
+    QSqlQuery q(shop.connection());
+    q.prepare(QStringLiteral("INSERT INTO tiaozheng (dt, code, shuliang, jinjia, jine, leibie, yuanyin, pici, till) "
+                             "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    const QDateTime now = QDateTime::currentDateTime();
+    q.addBindValue(Schema::toStorage(K::DateTime, now));
+    q.addBindValue(w.code);
+    q.addBindValue(-w.quantity);
+    q.addBindValue(Schema::toStorage(K::Money, QVariant::fromValue(*price)));
+    q.addBindValue(Schema::toStorage(K::Money, QVariant::fromValue(*value)));
+    q.addBindValue(QString::fromUtf8(WriteOffKind));
+    q.addBindValue(w.reason.trimmed());
+    q.addBindValue(w.batch ? QVariant(*w.batch) : QVariant(QMetaType(QMetaType::LongLong)));
+    q.addBindValue(shop.till());
+    if (!q.exec())
+        return problemText(q.lastError());
+    const QString what = QStringLiteral("货号 %1 报损 %2，金额 %3%4")
+                             .arg(w.code)
+                             .arg(w.quantity)
+                             .arg(value->roundedToCents().toCurrency(),
+                                  w.batch ? QStringLiteral("（进货批次 %1）").arg(*w.batch) : QString());
+    if (const QString problem = Trail::append(shop, QString::fromUtf8(WriteOffKind), what, w.reason.trimmed());
+        !problem.isEmpty())
+        return problem;
+    return tx.commit() ? QString() : tx.lastError();
+}
+
+} // namespace Adjustments

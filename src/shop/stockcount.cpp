@@ -1,0 +1,428 @@
+#include "shop/stockcount.h"
+
+#include "shop/adjustments.h"
+#include "shop/engine.h"
+#include "shop/schema.h"
+#include "shop/stockfigures.h"
+#include "shop/trail.h"
+#include "shop/transaction.h"
+
+#include <QHash>
+#include <QSet>
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace {
+
+using K = Schema::ColumnKind;
+
+const QString Posted = QStringLiteral("这次盘点已经过账，不能再改动或再过账。");
+
+QDateTime timeOf(const QVariant &stored)
+{
+    return Schema::fromStorage(K::DateTime, stored).toDateTime();
+}
+
+QVariant now()
+{
+    return Schema::toStorage(K::DateTime, QDateTime::currentDateTime());
+}
+
+// The count's scope and whether it is still open; nothing with `error`.
+std::optional<StockCount::Summary> summaryOf(const Shop &shop, qint64 id, QString *error)
+{
+    QSqlQuery q(shop.connection());
+    q.prepare(QStringLiteral("SELECT id, kaishidt, changjia, guozhangdt FROM pandian WHERE id = ?"));
+    q.addBindValue(id);
+    if (!q.exec()) {
+        *error = problemText(q.lastError());
+        return std::nullopt;
+    }
+    if (!q.next()) {
+        *error = QStringLiteral("没有第 %1 次盘点。").arg(id);
+        return std::nullopt;
+    }
+    return StockCount::Summary{q.value(0).toLongLong(), timeOf(q.value(1)), q.value(2).toString(), timeOf(q.value(3))};
+}
+
+// One code's book now: its stock, what it sold, its last maker.
+struct Book
+{
+    qint64 stock = 0, sold = 0;
+    QString maker;
+    bool known = false; // in the catalogue or purchased
+};
+
+std::optional<Book> bookOf(const Shop &shop, const QString &code, QString *error)
+{
+    QSqlQuery q(shop.connection());
+    q.prepare(QStringLiteral("SELECT (SELECT COALESCE(SUM(shuliang), 0) FROM jinhuo WHERE code = ?), "
+                             "(SELECT COALESCE(SUM(shuliang), 0) FROM xiaoshou WHERE code = ?), "
+                             "(SELECT COALESCE(SUM(shuliang), 0) FROM tiaozheng WHERE code = ?), "
+                             "(SELECT changjia FROM jinhuo WHERE code = ? ORDER BY rowid DESC LIMIT 1), "
+                             "(SELECT COUNT(*) FROM (SELECT 1 FROM name WHERE code = ? UNION ALL SELECT 1 FROM jinhuo "
+                             "WHERE code = ?) AS k)"));
+    for (int i = 0; i < 6; ++i)
+        q.addBindValue(code);
+    if (!q.exec() || !q.next()) {
+        *error = problemText(q.lastError());
+        return std::nullopt;
+    }
+    Book b;
+    b.stock = q.value(0).toLongLong() - q.value(1).toLongLong() + q.value(2).toLongLong();
+    b.sold = q.value(1).toLongLong();
+    b.maker = q.value(3).toString();
+    b.known = q.value(4).toLongLong() > 0;
+    return b;
+}
+
+// Sets (or, with `add`, adds to) the counted figure of a code, inside the
+// caller's transaction: the book is taken at the first count of the code.
+std::optional<qint64> writeLine(const Shop &shop, const StockCount::Summary &count, const QString &code, qint64 counted,
+                                bool add, const Book &book, QString *error)
+{
+    if (!book.known) {
+        *error = QStringLiteral("没有货号“%1”（不在货名里，也没有进过货）。").arg(code);
+        return std::nullopt;
+    }
+    if (!count.maker.isEmpty() && book.maker != count.maker) {
+        *error = QStringLiteral("货号“%1”不是厂家“%2”的货，不在这次盘点里。").arg(code, count.maker);
+        return std::nullopt;
+    }
+    QSqlQuery q(shop.connection());
+    q.prepare(QStringLiteral("INSERT INTO pandian_mx (pandian, code, shuliang, zhangmian, yishou, dt) "
+                             "VALUES (?, ?, ?, ?, ?, ?) ON CONFLICT (pandian, code) DO UPDATE SET "
+                             "shuliang = %1, dt = excluded.dt")
+                  .arg(add ? QStringLiteral("pandian_mx.shuliang + excluded.shuliang")
+                           : QStringLiteral("excluded.shuliang")));
+    for (const QVariant &v :
+         {QVariant(count.id), QVariant(code), QVariant(counted), QVariant(book.stock), QVariant(book.sold), now()})
+        q.addBindValue(v);
+    if (!q.exec()) {
+        *error = problemText(q.lastError());
+        return std::nullopt;
+    }
+    q.prepare(QStringLiteral("SELECT shuliang FROM pandian_mx WHERE pandian = ? AND code = ?"));
+    q.addBindValue(count.id);
+    q.addBindValue(code);
+    if (!q.exec() || !q.next()) {
+        *error = problemText(q.lastError());
+        return std::nullopt;
+    }
+    return q.value(0).toLongLong();
+}
+
+std::optional<qint64> countOne(const Shop &shop, qint64 id, const QString &typed, qint64 counted, bool add,
+                               QString *error)
+{
+    const QString code = typed.trimmed();
+    if (code.isEmpty()) {
+        *error = QStringLiteral("请输入货号。");
+        return std::nullopt;
+    }
+    if (counted < 0) {
+        *error = QStringLiteral("盘点数量不能小于 0。");
+        return std::nullopt;
+    }
+    if (const QString problem = shop.fileProblem(); !problem.isEmpty()) {
+        *error = problem;
+        return std::nullopt;
+    }
+    Transaction tx(shop);
+    if (!tx.isActive()) {
+        *error = tx.lastError();
+        return std::nullopt;
+    }
+    const std::optional<StockCount::Summary> count = summaryOf(shop, id, error);
+    if (!count)
+        return std::nullopt;
+    if (count->isPosted()) {
+        *error = Posted;
+        return std::nullopt;
+    }
+    const std::optional<Book> book = bookOf(shop, code, error);
+    if (!book)
+        return std::nullopt;
+    const std::optional<qint64> now = writeLine(shop, *count, code, counted, add, *book, error);
+    if (!now)
+        return std::nullopt;
+    if (!tx.commit()) {
+        *error = tx.lastError();
+        return std::nullopt;
+    }
+    return now;
+}
+
+} // namespace
+
+QString StockCount::Summary::describe() const
+{
+    return QStringLiteral("第 %1 次盘点（%2，%3）%4")
+        .arg(id)
+        .arg(started.toString(QStringLiteral("yyyy-MM-dd HH:mm")),
+             maker.isEmpty() ? QStringLiteral("全部商品") : QStringLiteral("厂家 %1").arg(maker),
+             isPosted() ? QStringLiteral("已过账 %1").arg(posted.toString(QStringLiteral("yyyy-MM-dd HH:mm")))
+                        : QStringLiteral("未过账"));
+}
+
+std::optional<qint64> StockCount::start(const Shop &shop, const QString &maker, QString *error)
+{
+    if (const QString problem = shop.fileProblem(); !problem.isEmpty()) {
+        *error = problem;
+        return std::nullopt;
+    }
+    Transaction tx(shop);
+    if (!tx.lockForNumbering(QStringLiteral("pandian"))) {
+        *error = tx.lastError();
+        return std::nullopt;
+    }
+    QSqlQuery q(shop.connection());
+    if (!q.exec(QStringLiteral("SELECT COALESCE(MAX(id), 0) + 1 FROM pandian")) || !q.next()) {
+        *error = problemText(q.lastError());
+        return std::nullopt;
+    }
+    const qint64 id = q.value(0).toLongLong();
+    q.prepare(QStringLiteral("INSERT INTO pandian (id, kaishidt, changjia, till) VALUES (?, ?, ?, ?)"));
+    for (const QVariant &v : {QVariant(id), now(), QVariant(maker.trimmed()), QVariant(shop.till())})
+        q.addBindValue(v);
+    if (!q.exec()) {
+        *error = problemText(q.lastError());
+        return std::nullopt;
+    }
+    if (!tx.commit()) {
+        *error = tx.lastError();
+        return std::nullopt;
+    }
+    return id;
+}
+
+std::optional<QList<StockCount::Summary>> StockCount::counts(const Shop &shop, QString *error)
+{
+    QSqlQuery q(shop.connection());
+    if (!q.exec(QStringLiteral("SELECT id, kaishidt, changjia, guozhangdt FROM pandian ORDER BY id DESC"))) {
+        *error = problemText(q.lastError());
+        return std::nullopt;
+    }
+    QList<Summary> all;
+    while (q.next())
+        all.append({q.value(0).toLongLong(), timeOf(q.value(1)), q.value(2).toString(), timeOf(q.value(3))});
+    return all;
+}
+
+StockCount::Sheet StockCount::sheet(const Shop &shop, qint64 id)
+{
+    Sheet s;
+    const std::optional<Summary> count = summaryOf(shop, id, &s.error);
+    if (!count)
+        return s;
+    s.count = *count;
+    struct Counted
+    {
+        qint64 counted, book, sold;
+    };
+    QHash<QString, Counted> counted;
+    QStringList order;
+    {
+        QSqlQuery q(shop.connection());
+        readOnce(q, shop.connection());
+        q.prepare(QStringLiteral("SELECT code, shuliang, zhangmian, yishou FROM pandian_mx WHERE pandian = ? "
+                                 "ORDER BY rowid"));
+        q.addBindValue(id);
+        if (!q.exec()) {
+            s.error = problemText(q.lastError());
+            return s;
+        }
+        while (q.next()) {
+            order.append(q.value(0).toString());
+            counted.insert(order.last(), {q.value(1).toLongLong(), q.value(2).toLongLong(), q.value(3).toLongLong()});
+        }
+    }
+    const StockFigures figures = StockFigures::compute(shop);
+    if (!figures.ok) {
+        s.error = figures.error;
+        return s;
+    }
+    auto add = [&s, &counted](Line line, qint64 soldNow) {
+        if (const auto c = counted.constFind(line.code); c != counted.constEnd()) {
+            line.book = c->book;
+            line.counted = c->counted;
+            line.difference = c->counted - c->book;
+            line.soldSince = soldNow != c->sold;
+            line.value = line.price.times(line.difference).value_or(Money()).roundedToCents();
+            ++s.counted;
+            s.totalCounted += c->counted;
+            if (line.difference != 0)
+                ++s.differing;
+        } else {
+            ++s.notCounted;
+        }
+        s.totalBook += line.book;
+        s.totalDifference += line.difference;
+        s.totalValue = s.totalValue.plus(line.value).value_or(s.totalValue);
+        s.lines.append(std::move(line));
+    };
+    QSet<QString> listed;
+    for (const StockFigures::Row &r : figures.rows) {
+        if (!s.count.maker.isEmpty() && r.maker != s.count.maker && !counted.contains(r.code))
+            continue;
+        listed.insert(r.code);
+        add({r.code, r.name, r.maker, r.stock, std::nullopt, 0, r.price, Money(), false}, r.soldQuantity);
+    }
+    // Counted goods the analysis does not list: in the catalogue, never purchased.
+    QSqlQuery name(shop.connection());
+    name.prepare(QStringLiteral("SELECT name FROM name WHERE code = ? ORDER BY rowid LIMIT 1"));
+    for (const QString &code : std::as_const(order)) {
+        if (listed.contains(code))
+            continue;
+        name.addBindValue(code);
+        if (!name.exec()) {
+            s.error = problemText(name.lastError());
+            return s;
+        }
+        const QString named = name.next() ? name.value(0).toString() : QString();
+        name.finish();
+        add({code, named, QString(), 0, std::nullopt, 0, Money(), Money(), false}, counted.value(code).sold);
+    }
+    s.ok = true;
+    return s;
+}
+
+std::optional<qint64> StockCount::scan(const Shop &shop, qint64 id, const QString &code, QString *error)
+{
+    return countOne(shop, id, code, 1, true, error);
+}
+
+std::optional<qint64> StockCount::set(const Shop &shop, qint64 id, const QString &code, qint64 counted, QString *error)
+{
+    return countOne(shop, id, code, counted, false, error);
+}
+
+QString StockCount::setMany(const Shop &shop, qint64 id, const QList<std::pair<QString, qint64>> &counts)
+{
+    if (const QString problem = shop.fileProblem(); !problem.isEmpty())
+        return problem;
+    Transaction tx(shop);
+    if (!tx.isActive())
+        return tx.lastError();
+    QString error;
+    const std::optional<Summary> count = summaryOf(shop, id, &error);
+    if (!count)
+        return error;
+    if (count->isPosted())
+        return Posted;
+    // The book of every code at once, of the same moment as the writes.
+    const StockFigures figures = StockFigures::compute(shop);
+    if (!figures.ok)
+        return figures.error;
+    QHash<QString, const StockFigures::Row *> rows;
+    for (const StockFigures::Row &r : figures.rows)
+        rows.insert(r.code, &r);
+    for (int i = 0; i < counts.size(); ++i) {
+        const QString code = counts[i].first.trimmed();
+        Book book;
+        if (const StockFigures::Row *r = rows.value(code)) {
+            book = {r->stock, r->soldQuantity, r->maker, true};
+        } else {
+            const std::optional<Book> one = bookOf(shop, code, &error);
+            if (!one)
+                return error;
+            book = *one;
+        }
+        if (counts[i].second < 0)
+            return QStringLiteral("第 %1 行：盘点数量不能小于 0。").arg(i + 1);
+        if (!writeLine(shop, *count, code, counts[i].second, false, book, &error))
+            return QStringLiteral("第 %1 行：%2").arg(i + 1).arg(error);
+    }
+    return tx.commit() ? QString() : tx.lastError();
+}
+
+QString StockCount::post(const Shop &shop, qint64 id, int *posted)
+{
+    if (const QString problem = shop.fileProblem(); !problem.isEmpty())
+        return problem;
+    Transaction tx(shop);
+    if (!tx.isActive())
+        return tx.lastError();
+    const bool server = shop.onServer();
+    QSqlQuery q(shop.connection());
+    // Only an open count is posted: a second post finds it posted, also
+    // one from another program that waited for this one.
+    q.prepare(QStringLiteral("UPDATE pandian SET guozhangdt = ? WHERE id = ? AND guozhangdt IS NULL"));
+    q.addBindValue(now());
+    q.addBindValue(id);
+    if (!q.exec())
+        return problemText(q.lastError());
+    if (q.numRowsAffected() != 1) {
+        QString error;
+        return summaryOf(shop, id, &error) ? Posted : error;
+    }
+    // The differences in one statement, each at its code's last purchase price.
+    q.prepare(QStringLiteral("INSERT INTO tiaozheng (dt, code, shuliang, jinjia, jine, leibie, yuanyin, pandian, till) "
+                             "SELECT %1, x.code, x.d, x.j, x.d * x.j, %2, %2, x.pandian, %3 FROM ("
+                             "SELECT m.code, m.pandian, m.shuliang - m.zhangmian AS d, "
+                             "COALESCE((SELECT jinjia FROM jinhuo WHERE jinhuo.code = m.code ORDER BY rowid DESC "
+                             "LIMIT 1), 0) AS j FROM pandian_mx m WHERE m.pandian = %3 AND m.shuliang <> m.zhangmian "
+                             "ORDER BY m.rowid) AS x")
+                  .arg(server ? QStringLiteral("CAST(? AS timestamp(0))") : QStringLiteral("?"),
+                       server ? QStringLiteral("CAST(? AS text)") : QStringLiteral("?"),
+                       server ? QStringLiteral("CAST(? AS integer)") : QStringLiteral("?")));
+    // The placeholders in the order they stand.
+    for (const QVariant &v : {now(), QVariant(QString::fromUtf8(Adjustments::CountKind)),
+                              QVariant(QStringLiteral("盘点 %1").arg(id)), QVariant(shop.till()), QVariant(id)})
+        q.addBindValue(v);
+    if (!q.exec())
+        return problemText(q.lastError());
+    const int adjusted = q.numRowsAffected();
+    QSqlQuery sum(shop.connection());
+    sum.prepare(QStringLiteral("SELECT COUNT(*), COALESCE(SUM(shuliang), 0), %1 FROM tiaozheng WHERE pandian = ?")
+                    .arg(Schema::sumUnitsSql(shop.connection(), QStringLiteral("jine"))));
+    sum.addBindValue(id);
+    if (!sum.exec() || !sum.next())
+        return problemText(sum.lastError());
+    const QString what = QStringLiteral("第 %1 次盘点过账：%2 个货号有差异，共 %3 件，金额 %4")
+                             .arg(id)
+                             .arg(sum.value(0).toLongLong())
+                             .arg(sum.value(1).toLongLong())
+                             .arg(Money::fromUnits(sum.value(2).toLongLong()).roundedToCents().toCurrency());
+    sum.finish();
+    if (const QString problem = Trail::append(shop, QStringLiteral("盘点过账"), what); !problem.isEmpty())
+        return problem;
+    if (!tx.commit())
+        return tx.lastError();
+    if (posted)
+        *posted = adjusted;
+    return QString();
+}
+
+QStringList StockCount::captions()
+{
+    return {QStringLiteral("货号"),     QStringLiteral("货名"),     QStringLiteral("厂家"),
+            QStringLiteral("账面库存"), QStringLiteral("盘点数量"), QStringLiteral("差异"),
+            QStringLiteral("进货价格"), QStringLiteral("差异金额"), QStringLiteral("盘点后售出")};
+}
+
+QString StockCount::text(const Line &line, int column)
+{
+    switch (column) {
+    case 0:
+        return line.code;
+    case 1:
+        return line.name;
+    case 2:
+        return line.maker;
+    case 3:
+        return QString::number(line.book);
+    case 4:
+        return line.counted ? QString::number(*line.counted) : QStringLiteral("未盘");
+    case 5:
+        return line.counted ? QString::number(line.difference) : QString();
+    case 6:
+        return line.price.toCurrency();
+    case 7:
+        return line.counted ? line.value.toCurrency() : QString();
+    case 8:
+        return line.soldSince ? QStringLiteral("是") : QString();
+    default:
+        return QString();
+    }
+}
