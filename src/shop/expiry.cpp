@@ -84,7 +84,7 @@ CodeFacts::Outcome computeOnFile(ExpiryFigures &f, const QSqlDatabase &db, QDate
                     listed.push_back({kept->first,
                                       l.parts++,
                                       {QString::fromUtf8(code.data(), qsizetype(code.size())), kept->second.name,
-                                       l.stock, part, expires, today.daysTo(expires)}});
+                                       l.stock, part, expires, today.daysTo(expires), sqlite3_column_int64(stmt, 3)}});
             }
             if (step != SQLITE_DONE)
                 return Outcome::Failed;
@@ -165,7 +165,8 @@ bool computeOnServer(ExpiryFigures &f, const QSqlDatabase &db, QDate today, QDat
             l.name = kept.string(int(at->second), 1);
         }
         const QDate expires = epoch.addDays(day);
-        listed.push_back({day, l.parts++, {l.code, l.name, l.stock, part, expires, today.daysTo(expires)}});
+        listed.push_back(
+            {day, l.parts++, {l.code, l.name, l.stock, part, expires, today.daysTo(expires), bought.integer(r, 3)}});
     }
     // The soonest first; on one day by code, and a code's from its last purchase back.
     std::sort(listed.begin(), listed.end(), [](const Listed &a, const Listed &b) {
@@ -248,6 +249,7 @@ ExpiryFigures ExpiryFigures::compute(const Shop &shop, QDate today, int days)
     {
         qint64 bought, quantity; // quantity: what it holds after its own write-offs
         QVariant expires;
+        qint64 rowid;
     };
     const QDate horizon = today.addDays(days);
     QString code;
@@ -264,7 +266,7 @@ ExpiryFigures ExpiryFigures::compute(const Shop &shop, QDate today, int days)
             left -= part;
             const QDate expires = Schema::fromStorage(Schema::ColumnKind::Date, b->expires).toDate();
             if (expires.isValid() && expires <= horizon)
-                f.rows.append({code, QString(), stock, part, expires, today.daysTo(expires)});
+                f.rows.append({code, QString(), stock, part, expires, today.daysTo(expires), b->rowid});
         }
         batches.clear();
     };
@@ -281,7 +283,7 @@ ExpiryFigures ExpiryFigures::compute(const Shop &shop, QDate today, int days)
             first = false;
         }
         batches.append({q.value(1).toLongLong(), batchLeft(*adjusted, q.value(3).toLongLong(), q.value(1).toLongLong()),
-                        q.value(2)});
+                        q.value(2), q.value(3).toLongLong()});
     }
     if (!first)
         settle();

@@ -20,6 +20,7 @@ struct ExpiryFigures
         qint64 quantity = 0; // how much of it expires on `expires`
         QDate expires;
         qint64 daysLeft = 0; // below zero: expired so many days ago
+        qint64 batch = 0;    // the purchase (rowid) this part lies on
     };
 
     QList<Row> rows; // the soonest first, so the expired lead
