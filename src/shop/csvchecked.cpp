@@ -17,7 +17,7 @@ QString captionOf(const QString &header)
         {QStringLiteral("货号"), QStringList{QStringLiteral("货号"), QStringLiteral("商品编码"), QStringLiteral("商品条码"), QStringLiteral("条码"), QStringLiteral("编码"), QStringLiteral("code")}},
         {QStringLiteral("货名"), QStringList{QStringLiteral("货名"), QStringLiteral("商品名称"), QStringLiteral("品名"), QStringLiteral("名称"), QStringLiteral("name")}},
         {QStringLiteral("最低库存"), QStringList{QStringLiteral("最低库存")}},
-        {QStringLiteral("数量"), QStringList{QStringLiteral("数量")}},
+        {QStringLiteral("数量"), QStringList{QStringLiteral("数量"), QStringLiteral("盘点数量"), QStringLiteral("实盘数量"), QStringLiteral("count")}},
         {QStringLiteral("进价"), QStringList{QStringLiteral("进价")}},
         {QStringLiteral("售价"), QStringList{QStringLiteral("售价")}},
         {QStringLiteral("厂家"), QStringList{QStringLiteral("厂家")}},

@@ -118,4 +118,24 @@ public:
 Purchases checkPurchases(const Shop &shop, const std::shared_ptr<Source> &source, const Cancelled &cancelled = {});
 bool storePurchases(const Shop &shop, const Purchases &purchases, QString *error, const Cancelled &cancelled = {});
 
+// 盘点 from a handheld scanner's file: code and count per row (a code on
+// several rows, counted on several shelves, adds up). Refused: an empty
+// code, a code neither in the catalogue nor purchased, a count that is no
+// whole number of 0 or more.
+struct CountRow
+{
+    int line = 0;
+    QString code;
+    qint64 counted = 0;
+};
+class Counts : public Checked
+{
+public:
+    CountRow rowAt(qsizetype row) const;
+    // Every code's count, summed, in the order first met; with `why` when
+    // the file can no longer be read as checked.
+    QList<std::pair<QString, qint64>> summed(QString *why) const;
+};
+Counts checkCounts(const Shop &shop, const std::shared_ptr<Source> &source, const Cancelled &cancelled = {});
+
 } // namespace CsvImport

@@ -51,6 +51,7 @@ struct Book
     qint64 stock = 0, sold = 0;
     QString maker;
     bool known = false; // in the catalogue or purchased
+    Money price;        // of the last purchase
 };
 
 std::optional<Book> bookOf(const Shop &shop, const QString &code, QString *error)
@@ -60,9 +61,10 @@ std::optional<Book> bookOf(const Shop &shop, const QString &code, QString *error
                              "(SELECT COALESCE(SUM(shuliang), 0) FROM xiaoshou WHERE code = ?), "
                              "(SELECT COALESCE(SUM(shuliang), 0) FROM tiaozheng WHERE code = ?), "
                              "(SELECT changjia FROM jinhuo WHERE code = ? ORDER BY rowid DESC LIMIT 1), "
+                             "(SELECT jinjia FROM jinhuo WHERE code = ? ORDER BY rowid DESC LIMIT 1), "
                              "(SELECT COUNT(*) FROM (SELECT 1 FROM name WHERE code = ? UNION ALL SELECT 1 FROM jinhuo "
                              "WHERE code = ?) AS k)"));
-    for (int i = 0; i < 6; ++i)
+    for (int i = 0; i < 7; ++i)
         q.addBindValue(code);
     if (!q.exec() || !q.next()) {
         *error = problemText(q.lastError());
@@ -72,14 +74,15 @@ std::optional<Book> bookOf(const Shop &shop, const QString &code, QString *error
     b.stock = q.value(0).toLongLong() - q.value(1).toLongLong() + q.value(2).toLongLong();
     b.sold = q.value(1).toLongLong();
     b.maker = q.value(3).toString();
-    b.known = q.value(4).toLongLong() > 0;
+    b.price = Schema::fromStorage(K::Money, q.value(4)).value<Money>().roundedToCents();
+    b.known = q.value(5).toLongLong() > 0;
     return b;
 }
 
 // Sets (or, with `add`, adds to) the counted figure of a code, inside the
 // caller's transaction: the book is taken at the first count of the code.
-std::optional<qint64> writeLine(const Shop &shop, const StockCount::Summary &count, const QString &code, qint64 counted,
-                                bool add, const Book &book, QString *error)
+std::optional<StockCount::Counted> writeLine(const Shop &shop, const StockCount::Summary &count, const QString &code,
+                                             qint64 counted, bool add, const Book &book, QString *error)
 {
     if (!book.known) {
         *error = QStringLiteral("没有货号“%1”（不在货名里，也没有进过货）。").arg(code);
@@ -102,18 +105,18 @@ std::optional<qint64> writeLine(const Shop &shop, const StockCount::Summary &cou
         *error = problemText(q.lastError());
         return std::nullopt;
     }
-    q.prepare(QStringLiteral("SELECT shuliang FROM pandian_mx WHERE pandian = ? AND code = ?"));
+    q.prepare(QStringLiteral("SELECT shuliang, zhangmian FROM pandian_mx WHERE pandian = ? AND code = ?"));
     q.addBindValue(count.id);
     q.addBindValue(code);
     if (!q.exec() || !q.next()) {
         *error = problemText(q.lastError());
         return std::nullopt;
     }
-    return q.value(0).toLongLong();
+    return StockCount::Counted{q.value(0).toLongLong(), q.value(1).toLongLong(), book.price};
 }
 
-std::optional<qint64> countOne(const Shop &shop, qint64 id, const QString &typed, qint64 counted, bool add,
-                               QString *error)
+std::optional<StockCount::Counted> countOne(const Shop &shop, qint64 id, const QString &typed, qint64 counted, bool add,
+                                            QString *error)
 {
     const QString code = typed.trimmed();
     if (code.isEmpty()) {
@@ -143,7 +146,7 @@ std::optional<qint64> countOne(const Shop &shop, qint64 id, const QString &typed
     const std::optional<Book> book = bookOf(shop, code, error);
     if (!book)
         return std::nullopt;
-    const std::optional<qint64> now = writeLine(shop, *count, code, counted, add, *book, error);
+    const std::optional<StockCount::Counted> now = writeLine(shop, *count, code, counted, add, *book, error);
     if (!now)
         return std::nullopt;
     if (!tx.commit()) {
@@ -246,19 +249,8 @@ StockCount::Sheet StockCount::sheet(const Shop &shop, qint64 id)
         if (const auto c = counted.constFind(line.code); c != counted.constEnd()) {
             line.book = c->book;
             line.counted = c->counted;
-            line.difference = c->counted - c->book;
             line.soldSince = soldNow != c->sold;
-            line.value = line.price.times(line.difference).value_or(Money()).roundedToCents();
-            ++s.counted;
-            s.totalCounted += c->counted;
-            if (line.difference != 0)
-                ++s.differing;
-        } else {
-            ++s.notCounted;
         }
-        s.totalBook += line.book;
-        s.totalDifference += line.difference;
-        s.totalValue = s.totalValue.plus(line.value).value_or(s.totalValue);
         s.lines.append(std::move(line));
     };
     QSet<QString> listed;
@@ -283,16 +275,60 @@ StockCount::Sheet StockCount::sheet(const Shop &shop, qint64 id)
         name.finish();
         add({code, named, QString(), 0, std::nullopt, 0, Money(), Money(), false}, counted.value(code).sold);
     }
+    s.addUp();
     s.ok = true;
     return s;
 }
 
-std::optional<qint64> StockCount::scan(const Shop &shop, qint64 id, const QString &code, QString *error)
+void StockCount::Sheet::addUp()
+{
+    totalBook = totalCounted = totalDifference = 0;
+    totalValue = Money();
+    counted = notCounted = differing = 0;
+    for (Line &line : lines) {
+        line.difference = line.counted ? *line.counted - line.book : 0;
+        line.value = line.price.times(line.difference).value_or(Money()).roundedToCents();
+        if (line.counted) {
+            ++counted;
+            totalCounted += *line.counted;
+            if (line.difference != 0)
+                ++differing;
+        } else {
+            ++notCounted;
+        }
+        totalBook += line.book;
+        totalDifference += line.difference;
+        totalValue = totalValue.plus(line.value).value_or(totalValue);
+    }
+}
+
+int StockCount::Sheet::find(const QString &code) const
+{
+    for (int i = 0; i < lines.size(); ++i)
+        if (lines[i].code == code)
+            return i;
+    return -1;
+}
+
+void StockCount::Sheet::take(const QString &code, const QString &name, const Counted &now)
+{
+    int at = find(code);
+    if (at < 0) {
+        lines.append({code, name, QString(), now.book, std::nullopt, 0, now.price, Money(), false});
+        at = int(lines.size()) - 1;
+    }
+    lines[at].book = now.book;
+    lines[at].counted = now.counted;
+    addUp();
+}
+
+std::optional<StockCount::Counted> StockCount::scan(const Shop &shop, qint64 id, const QString &code, QString *error)
 {
     return countOne(shop, id, code, 1, true, error);
 }
 
-std::optional<qint64> StockCount::set(const Shop &shop, qint64 id, const QString &code, qint64 counted, QString *error)
+std::optional<StockCount::Counted> StockCount::set(const Shop &shop, qint64 id, const QString &code, qint64 counted,
+                                                   QString *error)
 {
     return countOne(shop, id, code, counted, false, error);
 }
@@ -321,7 +357,7 @@ QString StockCount::setMany(const Shop &shop, qint64 id, const QList<std::pair<Q
         const QString code = counts[i].first.trimmed();
         Book book;
         if (const StockFigures::Row *r = rows.value(code)) {
-            book = {r->stock, r->soldQuantity, r->maker, true};
+            book = {r->stock, r->soldQuantity, r->maker, true, r->price};
         } else {
             const std::optional<Book> one = bookOf(shop, code, &error);
             if (!one)

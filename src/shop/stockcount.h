@@ -42,6 +42,12 @@ public:
         bool soldSince = false;
     };
 
+    struct Counted
+    {
+        qint64 counted = 0, book = 0;
+        Money price;
+    };
+
     struct Sheet
     {
         Summary count;
@@ -51,6 +57,14 @@ public:
         int counted = 0, notCounted = 0, differing = 0;
         bool ok = false;
         QString error;
+
+        // The totals again from the lines (after a line was counted).
+        void addUp();
+        // The line of `code`, or -1.
+        int find(const QString &code) const;
+        // Takes in what a code's count now stands at (its line first, when
+        // it was not listed).
+        void take(const QString &code, const QString &name, const Counted &now);
     };
 
     // A new count; its id, or nothing with `error`.
@@ -64,8 +78,8 @@ public:
     // The scanner's read of one unit: adds one to the code's count.
     // Typing a figure sets it. The code's counted figure after it, or
     // nothing with `error` for the user.
-    static std::optional<qint64> scan(const Shop &shop, qint64 id, const QString &code, QString *error);
-    static std::optional<qint64> set(const Shop &shop, qint64 id, const QString &code, qint64 counted, QString *error);
+    static std::optional<Counted> scan(const Shop &shop, qint64 id, const QString &code, QString *error);
+    static std::optional<Counted> set(const Shop &shop, qint64 id, const QString &code, qint64 counted, QString *error);
     // A handheld scanner's file (code, count): each sets its code, all in
     // one transaction or none. Empty when stored.
     static QString setMany(const Shop &shop, qint64 id, const QList<std::pair<QString, qint64>> &counts);

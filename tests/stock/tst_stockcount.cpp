@@ -66,7 +66,7 @@ private Q_SLOTS:
         // The hand count: 3 A scanned one by one, B typed as 6, N found.
         for (int i = 0; i < 3; ++i)
             QVERIFY2(StockCount::scan(s, *id, QStringLiteral("A"), &error), qPrintable(error));
-        QCOMPARE(StockCount::set(s, *id, QStringLiteral("B"), 6, &error), std::optional<qint64>(6));
+        QCOMPARE(StockCount::set(s, *id, QStringLiteral("B"), 6, &error)->counted, 6);
         QVERIFY(!StockCount::scan(s, *id, QStringLiteral("C"), &error)); // another maker's
         QVERIFY(error.contains(QStringLiteral("不在这次盘点里")));
         QVERIFY(!StockCount::scan(s, *id, QStringLiteral("X"), &error)); // no such goods
