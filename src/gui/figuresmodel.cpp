@@ -20,6 +20,16 @@ void FiguresModel::reset(int rows, CellText text)
     endResetModel();
 }
 
+void FiguresModel::reset(QStringList captions, int rows, CellText text)
+{
+    beginResetModel();
+    m_captions = std::move(captions);
+    m_rows = rows;
+    m_shown = std::min(rows, Batch);
+    m_text = std::move(text);
+    endResetModel();
+}
+
 void FiguresModel::bindView(QAbstractItemView *view)
 {
     view->setModel(this);

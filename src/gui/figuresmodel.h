@@ -23,6 +23,8 @@ public:
 
     // New figures: `rows` rows whose cells `text` gives. The view starts at the top.
     void reset(int rows, CellText text);
+    // The same with other columns (a column the figures have only at times).
+    void reset(QStringList captions, int rows, CellText text);
     void bindView(QAbstractItemView *view);
     // Rows for which `marked` is true are shown in red (a row with a problem).
     void setMarked(std::function<bool(int row)> marked) { m_marked = std::move(marked); }

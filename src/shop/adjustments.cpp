@@ -87,9 +87,11 @@ QString writeOff(const Shop &shop, const WriteOff &w)
     if (!tx.isActive())
         return tx.lastError();
     QString error;
-    const std::optional<Money> price = lastPrice(shop, w.code, &error);
+    // At the last purchase price to the cent, as 库存分析 values the stock.
+    std::optional<Money> price = lastPrice(shop, w.code, &error);
     if (!price)
         return error;
+    price = price->roundedToCents();
     const auto value = price->times(-w.quantity);
     if (!value)
         return QStringLiteral("报损金额超出范围。");

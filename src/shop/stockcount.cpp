@@ -199,6 +199,20 @@ std::optional<qint64> StockCount::start(const Shop &shop, const QString &maker, 
     return id;
 }
 
+std::optional<QStringList> StockCount::makers(const Shop &shop, QString *error)
+{
+    QSqlQuery q(shop.connection());
+    if (!q.exec(QStringLiteral("SELECT DISTINCT changjia FROM jinhuo WHERE changjia IS NOT NULL AND changjia <> '' "
+                               "ORDER BY 1"))) {
+        *error = problemText(q.lastError());
+        return std::nullopt;
+    }
+    QStringList all;
+    while (q.next())
+        all.append(q.value(0).toString());
+    return all;
+}
+
 std::optional<QList<StockCount::Summary>> StockCount::counts(const Shop &shop, QString *error)
 {
     QSqlQuery q(shop.connection());
@@ -392,16 +406,20 @@ QString StockCount::post(const Shop &shop, qint64 id, int *posted)
         QString error;
         return summaryOf(shop, id, &error) ? Posted : error;
     }
-    // The differences in one statement, each at its code's last purchase price.
-    q.prepare(QStringLiteral("INSERT INTO tiaozheng (dt, code, shuliang, jinjia, jine, leibie, yuanyin, pandian, till) "
-                             "SELECT %1, x.code, x.d, x.j, x.d * x.j, %2, %2, x.pandian, %3 FROM ("
-                             "SELECT m.code, m.pandian, m.shuliang - m.zhangmian AS d, "
-                             "COALESCE((SELECT jinjia FROM jinhuo WHERE jinhuo.code = m.code ORDER BY rowid DESC "
-                             "LIMIT 1), 0) AS j FROM pandian_mx m WHERE m.pandian = %3 AND m.shuliang <> m.zhangmian "
-                             "ORDER BY m.rowid) AS x")
-                  .arg(server ? QStringLiteral("CAST(? AS timestamp(0))") : QStringLiteral("?"),
-                       server ? QStringLiteral("CAST(? AS text)") : QStringLiteral("?"),
-                       server ? QStringLiteral("CAST(? AS integer)") : QStringLiteral("?")));
+    // The differences in one statement, each at its code's last purchase
+    // price to the cent, as 库存分析 values the stock.
+    q.prepare(
+        QStringLiteral(
+            "INSERT INTO tiaozheng (dt, code, shuliang, jinjia, jine, leibie, yuanyin, pandian, till) "
+            "SELECT %1, x.code, x.d, x.j, x.d * x.j, %2, %2, x.pandian, %3 FROM ("
+            "SELECT m.code, m.pandian, m.shuliang - m.zhangmian AS d, "
+            "(COALESCE((SELECT %4 FROM jinhuo WHERE jinhuo.code = m.code ORDER BY rowid DESC "
+            "LIMIT 1), 0) + 50) / 100 * 100 AS j FROM pandian_mx m WHERE m.pandian = %3 AND m.shuliang <> m.zhangmian "
+            "ORDER BY m.rowid) AS x")
+            .arg(server ? QStringLiteral("CAST(? AS timestamp(0))") : QStringLiteral("?"),
+                 server ? QStringLiteral("CAST(? AS text)") : QStringLiteral("?"),
+                 server ? QStringLiteral("CAST(? AS integer)") : QStringLiteral("?"),
+                 server ? QStringLiteral("jinjia") : Schema::moneyUnitsSql(QStringLiteral("jinjia"))));
     // The placeholders in the order they stand.
     for (const QVariant &v : {now(), QVariant(QString::fromUtf8(Adjustments::CountKind)),
                               QVariant(QStringLiteral("盘点 %1").arg(id)), QVariant(shop.till()), QVariant(id)})

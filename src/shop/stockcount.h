@@ -69,6 +69,8 @@ public:
 
     // A new count; its id, or nothing with `error`.
     static std::optional<qint64> start(const Shop &shop, const QString &maker, QString *error);
+    // The makers of the purchases, for a count of one maker's goods.
+    static std::optional<QStringList> makers(const Shop &shop, QString *error);
     // Every count, the latest first.
     static std::optional<QList<Summary>> counts(const Shop &shop, QString *error);
     // The count's list: the codes of its scope (as 库存分析 lists them), then

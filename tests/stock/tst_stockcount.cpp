@@ -15,13 +15,15 @@ class TestStockCount : public QObject
 {
     Q_OBJECT
 
-    static void buy(TestShop &shop, const QString &code, int quantity, const QString &maker, const QString &expires)
+    static void buy(TestShop &shop, const QString &code, int quantity, const QString &maker, const QString &expires,
+                    qint64 priceUnits = 20000)
     {
         shop.exec(QStringLiteral("INSERT INTO jinhuo (id, code, shuliang, jinjia, shou, changjia, jindt, guoqidt) "
-                                 "VALUES (1, '%1', %2, 20000, 30000, '%3', '2026-01-01', '%4')")
+                                 "VALUES (1, '%1', %2, %5, 30000, '%3', '2026-01-01', '%4')")
                       .arg(code)
                       .arg(quantity)
-                      .arg(maker, expires));
+                      .arg(maker, expires)
+                      .arg(priceUnits));
     }
     static qint64 stockOf(const Shop &shop, const QString &code)
     {
@@ -53,7 +55,8 @@ private Q_SLOTS:
         shop.addGoods(QStringLiteral("C"), QStringLiteral("面包"));
         shop.addGoods(QStringLiteral("N"), QStringLiteral("新货")); // on the shelf, never booked in
         buy(shop, QStringLiteral("A"), 10, QStringLiteral("饮料厂"), QStringLiteral("2027-12-01"));
-        buy(shop, QStringLiteral("B"), 5, QStringLiteral("饮料厂"), QStringLiteral("2027-12-01"));
+        // A price below the cent: the stored differences are valued as the list shows them.
+        buy(shop, QStringLiteral("B"), 5, QStringLiteral("饮料厂"), QStringLiteral("2027-12-01"), 952584);
         buy(shop, QStringLiteral("C"), 8, QStringLiteral("面包房"), QStringLiteral("2027-12-01"));
         shop.addSale(1, 1, QStringLiteral("B"), 1, Money::fromCents(300)); // B's book: 4
         if (server)
@@ -86,9 +89,10 @@ private Q_SLOTS:
                 QVERIFY(second.open());
             }
             if (server) {
-                const SalesStore::Stored sold = SalesStore(other->shop()).storeTicket(
-                    2, {{QStringLiteral("A"), QStringLiteral("可乐"), 2, Money::fromCents(300), Money::fromCents(300),
-                         Money::fromCents(600), QDateTime::currentDateTime()}});
+                const SalesStore::Stored sold =
+                    SalesStore(other->shop())
+                        .storeTicket(2, {{QStringLiteral("A"), QStringLiteral("可乐"), 2, Money::fromCents(300),
+                                          Money::fromCents(300), Money::fromCents(600), QDateTime::currentDateTime()}});
                 QVERIFY2(sold.ok, qPrintable(sold.error));
             } else {
                 QVERIFY(QSqlQuery(second).exec(
@@ -113,9 +117,13 @@ private Q_SLOTS:
         QCOMPARE(sheet.totalDifference, -5);
         QCOMPARE(sheet.notCounted, 0);
 
+        QCOMPARE(b->value.toExactString(), QStringLiteral("190.5200"));
         int posted = 0;
         QCOMPARE(StockCount::post(s, *id, &posted), QString());
         QCOMPARE(posted, 2);
+        QSqlQuery value(s.connection());
+        QVERIFY(value.exec(QStringLiteral("SELECT SUM(jine) FROM tiaozheng")) && value.next());
+        QCOMPARE(value.value(0).toLongLong(), sheet.totalValue.units());
         // The shelf had 3 A when counted and 2 were sold since: 1 left.
         QCOMPARE(stockOf(s, QStringLiteral("A")), 1);
         QCOMPARE(stockOf(s, QStringLiteral("B")), 6);
@@ -124,8 +132,8 @@ private Q_SLOTS:
         QVERIFY(StockCount::post(s, *id).contains(QStringLiteral("已经过账")));
         QVERIFY(!StockCount::scan(s, *id, QStringLiteral("A"), &error));
         QCOMPARE(stockOf(s, QStringLiteral("A")), 1);
-        const auto records = Trail::list(s, QDate::currentDate(), QDate::currentDate(), QStringLiteral("盘点过账"),
-                                         &error);
+        const auto records =
+            Trail::list(s, QDate::currentDate(), QDate::currentDate(), QStringLiteral("盘点过账"), &error);
         QVERIFY(records && records->size() == 1);
         QVERIFY(records->first().what.contains(QStringLiteral("2 个货号有差异，共 -5 件")));
 
@@ -161,8 +169,8 @@ private Q_SLOTS:
         QVERIFY2(before.ok, qPrintable(before.error));
         QCOMPARE(before.rows.size(), 1);
         QCOMPARE(before.rows[0].quantity, 10); // the newer batch, expired
-        QCOMPARE(Adjustments::writeOff(s, {QStringLiteral("M"), before.rows[0].quantity, QStringLiteral("过期"),
-                                           before.rows[0].batch}),
+        QCOMPARE(Adjustments::writeOff(
+                     s, {QStringLiteral("M"), before.rows[0].quantity, QStringLiteral("过期"), before.rows[0].batch}),
                  QString());
         QCOMPARE(ExpiryFigures::compute(s, today, 0).rows.size(), 0);
         const ExpiryFigures after = ExpiryFigures::compute(s, today, 365);
@@ -175,7 +183,8 @@ private Q_SLOTS:
         QVERIFY(entries && entries->size() == 1);
         QCOMPARE(entries->first().value.toExactString(), QStringLiteral("-20.0000"));
         // A write-off by code with a typed reason; none of nothing.
-        QCOMPARE(Adjustments::writeOff(s, {QStringLiteral("M"), 1, QStringLiteral("老鼠咬了"), std::nullopt}), QString());
+        QCOMPARE(Adjustments::writeOff(s, {QStringLiteral("M"), 1, QStringLiteral("老鼠咬了"), std::nullopt}),
+                 QString());
         QVERIFY(!Adjustments::writeOff(s, {QStringLiteral("M"), 0, QStringLiteral("过期"), std::nullopt}).isEmpty());
         QCOMPARE(stockOf(s, QStringLiteral("M")), 4);
         QCOMPARE(Trail::list(s, QDate::currentDate(), QDate::currentDate(), QStringLiteral("报损"), &error)->size(), 2);

@@ -7,6 +7,8 @@
 #include "gui/gridwidths.h"
 #include "gui/messages.h"
 #include "gui/named.h"
+#include "gui/stock/stockcountdialog.h"
+#include "gui/stock/writeoffdialog.h"
 #include "print/inventoryreport.h"
 
 #include <QCheckBox>
@@ -53,6 +55,9 @@ InventoryDialog::InventoryDialog(Shop shop, QWidget *parent) : QDialog(parent), 
     // What expires soon and what to reorder, each in a list of its own.
     auto *expiry = named(new QPushButton(QStringLiteral("临期商品"), this), "Command2");
     auto *reorder = named(new QPushButton(QStringLiteral("补货单"), this), "Command3");
+    // The shelves counted, and goods taken out of stock: the figures follow.
+    auto *count = named(new QPushButton(QStringLiteral("盘点"), this), "Command4");
+    auto *writeOff = named(new QPushButton(QStringLiteral("报损"), this), "Command5");
 
     // The total boxes stand above their columns (placed by alignTotals()).
     m_totalsRow = new QWidget(this);
@@ -65,11 +70,13 @@ InventoryDialog::InventoryDialog(Shop shop, QWidget *parent) : QDialog(parent), 
     buttons->addStretch();
     buttons->addWidget(expiry);
     buttons->addWidget(reorder);
+    buttons->addWidget(count);
+    buttons->addWidget(writeOff);
     buttons->addWidget(exportButton(this, QStringLiteral("库存"), [this] {
         return GridSheet{m_grid,
                          {Spreadsheet::Kind::Text, Spreadsheet::Kind::Text, Spreadsheet::Kind::Integer,
                           Spreadsheet::Kind::Money, Spreadsheet::Kind::Integer, Spreadsheet::Kind::Integer,
-                          Spreadsheet::Kind::Money, Spreadsheet::Kind::Money},
+                          Spreadsheet::Kind::Money, Spreadsheet::Kind::Money, Spreadsheet::Kind::Integer},
                          QStringLiteral("库存")};
     }));
     buttons->addWidget(m_printButton);
@@ -87,12 +94,26 @@ InventoryDialog::InventoryDialog(Shop shop, QWidget *parent) : QDialog(parent), 
     connect(m_backButton, &QPushButton::clicked, this, &QDialog::hide);
     connect(expiry, &QPushButton::clicked, this, [this] { ExpiryDialog(m_shop, this).exec(); });
     connect(reorder, &QPushButton::clicked, this, [this] { ReorderDialog(m_shop, this).exec(); });
+    connect(count, &QPushButton::clicked, this, [this] {
+        StockCountDialog(m_shop, this).exec();
+        load();
+    });
+    connect(writeOff, &QPushButton::clicked, this, [this] {
+        WriteOffDialog(m_shop, this).exec();
+        load();
+    });
 
     setColumnWidths();
     setPricesShown(false);
 
-    // The figures are computed once, when the screen is loaded.
-    const bool finished = BackgroundWork::run(parentWidget(), shop, Working,
+    // The figures are computed when the screen is loaded (and again after a
+    // count or a write-off made from it).
+    load();
+}
+
+void InventoryDialog::load()
+{
+    const bool finished = BackgroundWork::run(parentWidget(), m_shop, Working,
                                               [this](const Shop &work) { m_figures = StockFigures::compute(work); });
     if (finished && !m_figures.ok)
         Messages::error(parentWidget(), Failed.arg(m_figures.error));
@@ -133,8 +154,11 @@ void InventoryDialog::alignTotals()
 
 void InventoryDialog::fill()
 {
-    m_model->reset(int(m_figures.rows.size()),
+    // The adjustments' column only in a shop that has counted or written off.
+    m_model->reset(StockFigures::captions(m_figures.hasAdjustments), int(m_figures.rows.size()),
                    [this](int row, int column) { return StockFigures::text(m_figures.rows.at(row), column); });
+    m_grid->setColumnHidden(PriceColumn, !m_showPrices->isChecked());
+    m_grid->setColumnHidden(ValueColumn, !m_showPrices->isChecked());
     m_totalSold->setText(QString::number(m_figures.totalSold));
     m_totalSoldAmount->setText(m_figures.totalSoldAmount.toCurrency());
     m_totalPurchased->setText(QString::number(m_figures.totalPurchased));

@@ -28,6 +28,7 @@ public:
     void fill();
 
 private:
+    void load();
     void setColumnWidths();
     void alignTotals();
 

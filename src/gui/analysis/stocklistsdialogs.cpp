@@ -5,6 +5,7 @@
 #include "gui/named.h"
 #include "gui/sheetexport.h"
 #include "print/listreport.h"
+#include "shop/adjustments.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -86,10 +87,14 @@ ExpiryDialog::ExpiryDialog(Shop shop, QWidget *parent) : QDialog(parent), m_shop
     m_days->setValue(30);
     m_days->setSuffix(QStringLiteral(" 天内过期"));
     m_grid = listGrid(this, ExpiryFigures::captions());
+    auto *writeOff = named(new QPushButton(QStringLiteral("报损"), this), "Command2");
+    writeOff->setToolTip(QStringLiteral("把选中的一批货报损"));
+    writeOff->setAutoDefault(false);
     auto *top = new QHBoxLayout;
     top->addWidget(named(new QLabel(QStringLiteral("库存中"), this), "Label1"));
     top->addWidget(m_days);
     top->addStretch();
+    top->addWidget(writeOff);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(m_grid, 1);
@@ -103,6 +108,31 @@ ExpiryDialog::ExpiryDialog(Shop shop, QWidget *parent) : QDialog(parent), m_shop
                                  {Spreadsheet::Kind::Text, Spreadsheet::Kind::Text, Spreadsheet::Kind::Integer,
                                   Spreadsheet::Kind::Integer, Spreadsheet::Kind::Date, Spreadsheet::Kind::Text}));
     connect(m_days, &QSpinBox::valueChanged, this, &ExpiryDialog::refresh);
+    connect(writeOff, &QPushButton::clicked, this, &ExpiryDialog::writeOffSelected);
+    refresh();
+}
+
+void ExpiryDialog::writeOffSelected()
+{
+    const int r = m_grid->currentRow();
+    if (r < 0 || r >= m_figures.rows.size() || m_grid->selectedItems().isEmpty()) {
+        Messages::info(this, QStringLiteral("请先选中要报损的一批货。"));
+        return;
+    }
+    const ExpiryFigures::Row row = m_figures.rows[r];
+    const QString reason = row.daysLeft < 0 ? QStringLiteral("过期") : QStringLiteral("临期");
+    if (!Messages::ask(this,
+                       QStringLiteral("把 %1 %2（过期日期 %3）的 %4 件报损吗？原因：%5")
+                           .arg(row.code, row.name, row.expires.toString(QStringLiteral("yyyy-MM-dd")))
+                           .arg(row.quantity)
+                           .arg(reason),
+                       QStringLiteral("报损"), Messages::Icon::Question, Messages::Buttons::YesNo))
+        return;
+    if (const QString problem = Adjustments::writeOff(m_shop, {row.code, row.quantity, reason, row.batch});
+        !problem.isEmpty()) {
+        Messages::error(this, QStringLiteral("没有报损：%1").arg(problem));
+        return;
+    }
     refresh();
 }
 

@@ -10,7 +10,8 @@ class QSpinBox;
 class QTableWidget;
 
 // frmlinqi, "临期商品" (from 库存分析): what of the stock expires within the
-// days chosen (30 unless changed), the expired first and in red; printable.
+// days chosen (30 unless changed), the expired first and in red; printable;
+// the selected batch written off with one click (报损).
 class ExpiryDialog : public QDialog
 {
     Q_OBJECT
@@ -19,6 +20,8 @@ public:
     ExpiryDialog(Shop shop, QWidget *parent = nullptr);
     const ExpiryFigures &figures() const { return m_figures; }
     void refresh();
+    // 报损 of the selected part: that batch, after a question.
+    void writeOffSelected();
 
 private:
     Shop m_shop;

@@ -4,6 +4,7 @@
 #include "gui/figuresmodel.h"
 #include "gui/messages.h"
 #include "gui/named.h"
+#include "shop/stockcount.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -216,6 +217,44 @@ QPushButton *importPurchasesButton(QWidget *parent, Shop shop, std::function<voi
                 return CsvImport::storePurchases(work, p, error, cancelled);
             },
             stored);
+    });
+    return button;
+}
+
+QPushButton *importCountsButton(QWidget *parent, Shop shop, std::function<qint64()> count, std::function<void()> stored)
+{
+    auto *button = named(new QPushButton(QStringLiteral("导入"), parent), "ImportButton");
+    button->setAutoDefault(false);
+    QObject::connect(button, &QPushButton::clicked, parent, [parent, shop, count, stored] {
+        const qint64 id = count();
+        if (id <= 0)
+            return;
+        const QString path = askPath(parent);
+        if (path.isEmpty())
+            return;
+        const auto counts = readAndCheck<CsvImport::Counts>(
+            parent, shop, path, [](const Shop &work, const auto &source, const auto &cancelled) {
+                return CsvImport::checkCounts(work, source, cancelled);
+            });
+        if (!counts)
+            return;
+        const CsvImport::Counts &rows = *counts;
+        ImportDialog preview(
+            QStringLiteral("导入盘点"), {QStringLiteral("货号"), QStringLiteral("数量")}, int(rows.size()),
+            [&rows](int r) { return rows.lineOf(r); },
+            [&rows](int r, int c) {
+                const CsvImport::CountRow row = rows.rowAt(r);
+                return c == 0 ? row.code : QString::number(row.counted);
+            },
+            rows, parent);
+        if (preview.exec() != QDialog::Accepted)
+            return;
+        // A code on several rows adds up; each code's sum sets its count.
+        QString error;
+        const auto summed = rows.summed(&error);
+        if (error.isEmpty())
+            error = StockCount::setMany(shop, id, summed);
+        done(parent, error.isEmpty(), rows.size(), error, stored);
     });
     return button;
 }

@@ -28,3 +28,7 @@ public:
 // stores every row in one transaction on 确定; `stored` then runs.
 QPushButton *importGoodsButton(QWidget *parent, Shop shop, std::function<void()> stored);
 QPushButton *importPurchasesButton(QWidget *parent, Shop shop, std::function<void()> stored);
+// "导入" of 盘点: a handheld scanner's file (code, count) into the count
+// `count()` gives, after the same preview; each code's count is set.
+QPushButton *importCountsButton(QWidget *parent, Shop shop, std::function<qint64()> count,
+                                std::function<void()> stored);

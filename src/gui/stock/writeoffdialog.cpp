@@ -1,0 +1,92 @@
+#include "gui/stock/writeoffdialog.h"
+
+#include "gui/messages.h"
+#include "gui/named.h"
+#include "shop/adjustments.h"
+#include "shop/goodscatalogue.h"
+
+#include <QComboBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QIntValidator>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+WriteOffDialog::WriteOffDialog(Shop shop, QWidget *parent) : QDialog(parent), m_shop(shop)
+{
+    setObjectName(QStringLiteral("frmbaosun"));
+    setWindowTitle(QStringLiteral("报损"));
+    m_code = named(new QLineEdit(this), "Text1");
+    m_quantity = named(new QLineEdit(this), "Text2");
+    m_quantity->setValidator(new QIntValidator(1, 999999, m_quantity));
+    m_reason = named(new QComboBox(this), "Combo1");
+    m_reason->setEditable(true);
+    m_reason->addItems(Adjustments::writeOffReasons());
+    m_goods = named(new QLabel(this), "Label4");
+    m_ok = named(new QPushButton(QStringLiteral("报损"), this), "Command1");
+    auto *back = named(new QPushButton(QStringLiteral("返回"), this), "CancelButton");
+    m_ok->setAutoDefault(false);
+    back->setAutoDefault(false);
+
+    auto *form = new QFormLayout;
+    form->addRow(named(new QLabel(QStringLiteral("货号"), this), "Label1"), m_code);
+    form->addRow(QString(), m_goods);
+    form->addRow(named(new QLabel(QStringLiteral("数量"), this), "Label2"), m_quantity);
+    form->addRow(named(new QLabel(QStringLiteral("原因"), this), "Label3"), m_reason);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(m_ok);
+    buttons->addWidget(back);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addLayout(buttons);
+    resize(420, 200);
+
+    // Enter moves on: code, quantity, reason, then the write-off.
+    connect(m_code, &QLineEdit::returnPressed, this, [this] {
+        showGoods();
+        m_quantity->setFocus();
+    });
+    connect(m_code, &QLineEdit::editingFinished, this, &WriteOffDialog::showGoods);
+    connect(m_quantity, &QLineEdit::returnPressed, m_reason, qOverload<>(&QWidget::setFocus));
+    connect(m_reason->lineEdit(), &QLineEdit::returnPressed, this, &WriteOffDialog::writeOff);
+    connect(m_ok, &QPushButton::clicked, this, &WriteOffDialog::writeOff);
+    connect(back, &QPushButton::clicked, this, &QDialog::reject);
+    m_code->setFocus();
+}
+
+void WriteOffDialog::showGoods()
+{
+    const QString code = m_code->text().trimmed();
+    if (code.isEmpty()) {
+        m_goods->clear();
+        return;
+    }
+    QString error;
+    const auto name = GoodsCatalogue(m_shop).nameOf(code);
+    const auto price = Adjustments::lastPrice(m_shop, code, &error);
+    m_goods->setText(QStringLiteral("%1　进货价 %2")
+                         .arg(name && *name ? **name : QStringLiteral("（货名里没有）"),
+                              price ? price->roundedToCents().toCurrency() : QString()));
+}
+
+bool WriteOffDialog::writeOff()
+{
+    const QString code = m_code->text().trimmed();
+    const qint64 quantity = m_quantity->text().toLongLong();
+    const QString problem = Adjustments::writeOff(m_shop, {code, quantity, m_reason->currentText(), std::nullopt});
+    if (!problem.isEmpty()) {
+        Messages::error(this, problem);
+        return false;
+    }
+    Messages::info(
+        this,
+        QStringLiteral("货号 %1 已报损 %2 件（%3）。").arg(code).arg(quantity).arg(m_reason->currentText().trimmed()));
+    m_code->clear();
+    m_quantity->clear();
+    m_goods->clear();
+    m_code->setFocus();
+    return true;
+}
