@@ -12,6 +12,8 @@
 #include "gui/stock/cataloguedialog.h"
 #include "gui/stock/purchasedialog.h"
 #include "gui/stock/retaildialog.h"
+#include "gui/stock/stockcountdialog.h"
+#include "gui/stock/writeoffdialog.h"
 #include "shop/database.h"
 #include "shop/salesstore.h"
 
@@ -32,7 +34,11 @@ void addBackOffice(CounterWindow *counter)
     host->add(QStringLiteral("frmjinhuo"), [shop](QWidget *parent) { return new PurchaseDialog(shop, parent); });
     host->add(QStringLiteral("frmlinshou"), [shop](QWidget *parent) { return new RetailDialog(shop, parent); });
     host->add(QStringLiteral("frmxiaoshou"), [shop](QWidget *parent) { return new SalesAnalysisDialog(shop, parent); });
-    host->add(QStringLiteral("frmkucun"), [shop](QWidget *parent) { return new InventoryDialog(shop, parent); });
+    host->add(QStringLiteral("frmkucun"), [shop](QWidget *parent) {
+        return new InventoryDialog(shop, parent,
+                                   {[shop](QWidget *over) { StockCountDialog(shop, over).exec(); },
+                                    [shop](QWidget *over) { WriteOffDialog(shop, over).exec(); }});
+    });
     host->add(QStringLiteral("frmxiaopiao"), [counter, shop](QWidget *parent) {
         return new ReceiptDesignDialog(
             shop, [counter] { counter->reloadReceiptHeader(); }, parent);

@@ -7,8 +7,6 @@
 #include "gui/gridwidths.h"
 #include "gui/messages.h"
 #include "gui/named.h"
-#include "gui/stock/stockcountdialog.h"
-#include "gui/stock/writeoffdialog.h"
 #include "print/inventoryreport.h"
 
 #include <QCheckBox>
@@ -28,7 +26,7 @@ constexpr int PriceColumn = 6;
 constexpr int ValueColumn = 7;
 } // namespace
 
-InventoryDialog::InventoryDialog(Shop shop, QWidget *parent) : QDialog(parent), m_shop(shop)
+InventoryDialog::InventoryDialog(Shop shop, QWidget *parent, Screens screens) : QDialog(parent), m_shop(shop)
 {
     setObjectName(QStringLiteral("frmkucun"));
     setWindowTitle(Caption);
@@ -58,6 +56,8 @@ InventoryDialog::InventoryDialog(Shop shop, QWidget *parent) : QDialog(parent), 
     // The shelves counted, and goods taken out of stock: the figures follow.
     auto *count = named(new QPushButton(QStringLiteral("盘点"), this), "Command4");
     auto *writeOff = named(new QPushButton(QStringLiteral("报损"), this), "Command5");
+    count->setVisible(bool(screens.count));
+    writeOff->setVisible(bool(screens.writeOff));
 
     // The total boxes stand above their columns (placed by alignTotals()).
     m_totalsRow = new QWidget(this);
@@ -94,14 +94,11 @@ InventoryDialog::InventoryDialog(Shop shop, QWidget *parent) : QDialog(parent), 
     connect(m_backButton, &QPushButton::clicked, this, &QDialog::hide);
     connect(expiry, &QPushButton::clicked, this, [this] { ExpiryDialog(m_shop, this).exec(); });
     connect(reorder, &QPushButton::clicked, this, [this] { ReorderDialog(m_shop, this).exec(); });
-    connect(count, &QPushButton::clicked, this, [this] {
-        StockCountDialog(m_shop, this).exec();
-        load();
-    });
-    connect(writeOff, &QPushButton::clicked, this, [this] {
-        WriteOffDialog(m_shop, this).exec();
-        load();
-    });
+    for (const auto &[button, open] : {std::pair(count, screens.count), std::pair(writeOff, screens.writeOff)})
+        connect(button, &QPushButton::clicked, this, [this, open = open] {
+            open(this);
+            load();
+        });
 
     setColumnWidths();
     setPricesShown(false);

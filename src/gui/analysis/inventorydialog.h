@@ -5,6 +5,8 @@
 #include "shop/shop.h"
 #include <QDialog>
 
+#include <functional>
+
 class QCheckBox;
 class QLineEdit;
 class QPushButton;
@@ -19,7 +21,13 @@ class InventoryDialog : public QDialog
     Q_OBJECT
 
 public:
-    explicit InventoryDialog(Shop shop, QWidget *parent = nullptr);
+    // The screens opened from here that live elsewhere (盘点, 报损), each
+    // run modal over the given parent; without them, no button for them.
+    struct Screens
+    {
+        std::function<void(QWidget *parent)> count, writeOff;
+    };
+    explicit InventoryDialog(Shop shop, QWidget *parent = nullptr, Screens screens = {});
 
     const StockFigures &figures() const { return m_figures; }
     void setPricesShown(bool shown);
