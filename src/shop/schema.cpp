@@ -261,6 +261,18 @@ QStringList serverCreateStatements()
     };
 }
 
+QString numberingLock(const QString &table)
+{
+    // A key of the table's name that stays the same in every program and version.
+    quint32 key = 2166136261u;
+    for (const char c : table.toLatin1())
+        key = (key ^ quint8(c)) * 16777619u;
+    return QStringLiteral("DO $$ BEGIN LOCK TABLE %1 IN ROW EXCLUSIVE MODE; PERFORM pg_advisory_xact_lock(20261211, %2); "
+                          "END $$")
+        .arg(table)
+        .arg(qint32(key & 0x7fffffff));
+}
+
 QStringList indexStatements()
 {
     return {

@@ -63,6 +63,15 @@ QStringList changeCountTriggers(const QString &table);
 // the table even when the index is there).
 QList<std::pair<QString, QString>> serverAddedStatements();
 
+// On the server, the lock under which "the last row + 1" of `table` is read
+// and the new rows written: every writer of the program that numbers the
+// table waits for the one holding it (a lock of its own per table), and a
+// writer of an older version, which locks the table itself (SHARE ROW
+// EXCLUSIVE), waits for it and is waited for. It asks no more of the role
+// than INSERT on the table, so a till's role that may not change sales can
+// number them.
+QString numberingLock(const QString &table);
+
 // The indexes alone; run on every file that is opened, so that files made by
 // an older version get the ones added since.
 QStringList indexStatements();

@@ -160,7 +160,7 @@ Statement ticketStatement(const QList<TicketLine> &lines, const QByteArray &uuid
 }
 
 const Statement Begin{"BEGIN", {}, {}};
-const Statement Lock{"LOCK TABLE xiaoshou IN SHARE ROW EXCLUSIVE MODE", {}, {}};
+const Statement Lock{Schema::numberingLock(QStringLiteral("xiaoshou")).toLatin1(), {}, {}};
 const Statement Commit{"COMMIT", {}, {}};
 
 // Statements sent at once and answered in turn (libpq's pipeline): one

@@ -1,6 +1,7 @@
 #include "shop/trail.h"
 
 #include "shop/engine.h"
+#include "shop/schema.h"
 #include "shop/transaction.h"
 
 #include <QCryptographicHash>
@@ -53,7 +54,7 @@ QString Trail::append(const Shop &shop, const QString &kind, const QString &what
     QSqlQuery q(shop.connection());
     // One chain for all tills: the last record is read under a lock that
     // every other appender waits for (the file is locked whole already).
-    if (shop.onServer() && !q.exec(QStringLiteral("LOCK TABLE caozuo IN SHARE ROW EXCLUSIVE MODE")))
+    if (shop.onServer() && !q.exec(Schema::numberingLock(QStringLiteral("caozuo"))))
         return problemText(q.lastError());
     if (!q.exec(QStringLiteral("SELECT id, hash FROM caozuo ORDER BY id DESC LIMIT 1")))
         return problemText(q.lastError());

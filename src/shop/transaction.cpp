@@ -1,5 +1,7 @@
 #include "shop/transaction.h"
 
+#include "shop/schema.h"
+
 #include "shop/engine.h"
 
 #include <QSqlError>
@@ -71,7 +73,7 @@ bool Transaction::lockForNumbering(const QString &table)
     if (!m_shop.onServer())
         return true;
     QSqlQuery q(m_shop.connection());
-    if (!q.exec(QStringLiteral("LOCK TABLE %1 IN SHARE ROW EXCLUSIVE MODE").arg(table))) {
+    if (!q.exec(Schema::numberingLock(table))) {
         m_error = problemText(q.lastError());
         return false;
     }
