@@ -1,10 +1,16 @@
 #include "app/copycommand.h"
 
 #include "shop/database.h"
+#include "shop/engine.h"
+#include "shop/serverroles.h"
 #include "shop/shopconfig.h"
 #include "shop/shopcopy.h"
 
 #include <QDir>
+#include <QSqlDatabase>
+#include <QSqlError>
+
+#include <optional>
 
 #include <cstdio>
 #include <unistd.h>
@@ -13,6 +19,7 @@ namespace {
 
 const QString ToServer = QStringLiteral("--copy-to-server");
 const QString FromServer = QStringLiteral("--copy-from-server");
+const QString Grants = QStringLiteral("--server-grants");
 
 void print(std::FILE *to, const QString &text)
 {
@@ -24,11 +31,65 @@ void print(std::FILE *to, const QString &text)
 
 bool isCopyCommand(const QStringList &arguments)
 {
-    return arguments.contains(ToServer) || arguments.contains(FromServer);
+    return arguments.contains(ToServer) || arguments.contains(FromServer) || arguments.contains(Grants);
 }
+
+namespace {
+
+// The server tarvel.ini of the current directory names; nothing after saying why not.
+std::optional<ShopConfig> serverHere()
+{
+    const ShopConfigRead config = ShopConfig::read(QDir::currentPath());
+    if (!config.config) {
+        print(stderr, config.error + u'\n');
+        return std::nullopt;
+    }
+    if (config.config->engine != Engine::PostgreSQL) {
+        print(stderr, QStringLiteral("这里没有 %1，或它没有指定服务器（[database] driver=postgresql）。\n")
+                          .arg(QString::fromLatin1(ShopConfig::FileName)));
+        return std::nullopt;
+    }
+    return *config.config;
+}
+
+int runGrants(const QStringList &arguments)
+{
+    const int at = arguments.indexOf(Grants);
+    if (at + 2 >= arguments.size()) {
+        print(stderr, QStringLiteral("用法：tarvel --server-grants 后台角色 收银台角色\n"));
+        return 2;
+    }
+    const std::optional<ShopConfig> server = serverHere();
+    if (!server)
+        return 1;
+    const QString name = QStringLiteral("tarvel-grants");
+    QString problem;
+    {
+        QSqlDatabase db = server->addConnection(name);
+        if (!db.isValid())
+            problem = ShopConfig::noDriver();
+        else if (!db.open())
+            problem = QStringLiteral("无法连接%1：%2").arg(server->describe(), problemText(db.lastError()));
+        else
+            problem = ServerRoles::grant(db, arguments[at + 1], arguments[at + 2]);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    if (!problem.isEmpty()) {
+        print(stderr, problem + QStringLiteral("\n什么也没有改变。\n"));
+        return 1;
+    }
+    print(stdout, QStringLiteral("已授权：%1 为后台角色，%2 为收银台角色（%3）。\n")
+                      .arg(arguments[at + 1], arguments[at + 2], server->describe()));
+    return 0;
+}
+
+} // namespace
 
 int runCopyCommand(const QStringList &arguments)
 {
+    if (arguments.contains(Grants))
+        return runGrants(arguments);
     const bool toServer = arguments.contains(ToServer);
     const int at = arguments.indexOf(FromServer);
     const QString file = toServer ? QDir::current().absoluteFilePath(QString::fromLatin1(Database::FileName))
@@ -39,17 +100,10 @@ int runCopyCommand(const QStringList &arguments)
                           .arg(QLatin1String(ShopCopy::AcceptChangedFlag)));
         return 2;
     }
-    const ShopConfigRead config = ShopConfig::read(QDir::currentPath());
-    if (!config.config) {
-        print(stderr, config.error + u'\n');
+    const std::optional<ShopConfig> here = serverHere();
+    if (!here)
         return 1;
-    }
-    if (config.config->engine != Engine::PostgreSQL) {
-        print(stderr, QStringLiteral("这里没有 %1，或它没有指定服务器（[database] driver=postgresql）。\n")
-                          .arg(QString::fromLatin1(ShopConfig::FileName)));
-        return 1;
-    }
-    const ShopConfig &server = *config.config;
+    const ShopConfig &server = *here;
     QString finished;
     // The running counts only where someone watches; the table of counts
     // below says the same once for a log.

@@ -267,8 +267,9 @@ QString numberingLock(const QString &table)
     quint32 key = 2166136261u;
     for (const char c : table.toLatin1())
         key = (key ^ quint8(c)) * 16777619u;
-    return QStringLiteral("DO $$ BEGIN LOCK TABLE %1 IN ROW EXCLUSIVE MODE; PERFORM pg_advisory_xact_lock(20261211, %2); "
-                          "END $$")
+    return QStringLiteral(
+               "DO $$ BEGIN LOCK TABLE %1 IN ROW EXCLUSIVE MODE; PERFORM pg_advisory_xact_lock(20261211, %2); "
+               "END $$")
         .arg(table)
         .arg(qint32(key & 0x7fffffff));
 }
