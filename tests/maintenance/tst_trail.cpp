@@ -7,6 +7,7 @@
 #include "shop/returns.h"
 #include "shop/salesstore.h"
 #include "shop/settings.h"
+#include "shop/shopcopy.h"
 #include "shop/trail.h"
 #include "testshop.h"
 
@@ -122,6 +123,29 @@ private Q_SLOTS:
         QVERIFY(!check.whole);
         QCOMPARE(check.brokenAt, brokenAt);
         QVERIFY(Trail::checkInWords(check).contains(QString::number(brokenAt)));
+    }
+
+    // Onto the server and back into a new file, the chain stays whole.
+    void theTrailGoesWithTheCopies()
+    {
+        TestShop shop;
+        shop.create();
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(Trail::appendAlone(shop.db().shop(), QStringLiteral("删除本行"), QStringLiteral("货号 %1").arg(i)),
+                     QString());
+        shop.moveToServer();
+        QCOMPARE(Trail::appendAlone(shop.db().shop(), QStringLiteral("报损"), QStringLiteral("货号 A")), QString());
+        const Trail::Check onServer = Trail::check(shop.db().shop());
+        QVERIFY(onServer.whole);
+        QCOMPARE(onServer.records, 4);
+        const QString back = shop.dir() + QStringLiteral("/back.db");
+        const ShopCopy::Outcome out = ShopCopy::fromServer(shop.server(), back);
+        QVERIFY2(out.error.isEmpty(), qPrintable(out.error));
+        Database::Result opened = Database::open(back);
+        QVERIFY2(opened.database, qPrintable(opened.message));
+        const Trail::Check onFile = Trail::check(opened.database->shop());
+        QVERIFY(onFile.whole);
+        QCOMPARE(onFile.records, 4);
     }
 };
 
