@@ -232,6 +232,7 @@ int main(int argc, char **argv)
     if (!guard) {
         analysisFigures(table, shops);
         knowFigures(table, shops);
+        countFigures(table, shops);
         cleanupFigures(table, shops);
         if (table.wants(QStringLiteral("S1")) || table.wants(QStringLiteral("S2")) ||
             table.wants(QStringLiteral("S3")) || table.wants(QStringLiteral("O5")))

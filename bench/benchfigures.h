@@ -34,6 +34,8 @@ void analysisFigures(BenchTable &table, const BenchShops &shops);
 void cleanupFigures(BenchTable &table, const BenchShops &shops);
 // K1 expiry list, K2 reorder list, K3 the chart of a year, K4 export, K5 import.
 void knowFigures(BenchTable &table, const BenchShops &shops);
+// C1 the count's list, C2 its posting, C3–C5 the stock figures with adjustments.
+void countFigures(BenchTable &table, const BenchShops &shops);
 // S1 checkout, S2 three tills at once, S3 the analyses: the shop on a server;
 // O5 a screen opened as soon as the server is back from a restart.
 void serverFigures(BenchTable &table, const BenchShops &shops);
