@@ -10,14 +10,13 @@
 #include <QVariant>
 
 #include <map>
+#include <unordered_set>
 #include <memory>
 
 #include <sqlite3.h>
 #include <sys/stat.h>
 
 namespace CodeFacts {
-
-namespace { } // namespace
 
 QVariant valueOf(sqlite3_stmt *stmt, int column)
 {
@@ -103,14 +102,54 @@ CodeMap<Goods>::iterator keep(CodeMap<Goods> &goods, std::string_view code)
     return it;
 }
 
+// The adjustments of every code and written-off batch, after the purchases.
+Outcome readAdjustments(sqlite3 *handle, Facts &facts, bool *unusual, QString *error)
+{
+    Statement stmt(handle, "SELECT code, shuliang, pici FROM tiaozheng ORDER BY rowid");
+    if (!stmt.get()) {
+        *error = stmt.error();
+        return Outcome::Failed;
+    }
+    sqlite3_stmt *s = stmt.get();
+    std::unordered_set<const Kept *> listed;
+    int step;
+    while ((step = sqlite3_step(s)) == SQLITE_ROW) {
+        if (sqlite3_column_type(s, 0) == SQLITE_NULL)
+            continue; // the statements leave a row without a code out
+        if (sqlite3_column_type(s, 0) != SQLITE_TEXT ||
+            (sqlite3_column_type(s, 1) != SQLITE_INTEGER && sqlite3_column_type(s, 1) != SQLITE_NULL)) {
+            *unusual = true;
+            continue;
+        }
+        const qint64 quantity = sqlite3_column_int64(s, 1);
+        const std::string_view code = textOf(s, 0);
+        auto it = facts.goods.find(code);
+        if (it == facts.goods.end())
+            it = keep(facts.goods, code);
+        Goods &g = it->second;
+        if (!g.bought && listed.insert(&*it).second)
+            facts.adjustedOnly.push_back(&*it);
+        *unusual = !add(g.adjusted, quantity) || *unusual;
+        if (sqlite3_column_type(s, 2) == SQLITE_INTEGER)
+            facts.perBatch[sqlite3_column_int64(s, 2)] += quantity;
+    }
+    if (step != SQLITE_DONE) {
+        *error = stmt.error();
+        return Outcome::Failed;
+    }
+    return Outcome::Done;
+}
+
 // Reads the catalogue and the purchases again into the kept goods; their
 // sales stay.
 Outcome readGoods(sqlite3 *handle, Facts &facts, QString *error)
 {
     CodeMap<Goods> &goods = facts.goods;
     for (auto &[code, g] : goods)
-        g = Goods{QString(), QString(), Money(), 0, g.soldQuantity, g.soldUnits, g.ordinal, 0, 0, false, false};
+        g = Goods{QString(), QString(), Money(), 0, 0, g.soldQuantity, g.soldUnits, g.ordinal, 0, 0, false, false};
     facts.purchased.clear();
+    facts.adjustedOnly.clear();
+    facts.perBatch.clear();
     facts.purchasesUnusual = false;
     {
         Statement names(handle, "SELECT code, name FROM name ORDER BY rowid");
@@ -179,6 +218,8 @@ Outcome readGoods(sqlite3 *handle, Facts &facts, QString *error)
         return Outcome::Failed;
     }
     facts.purchased.shrink_to_fit();
+    if (readAdjustments(handle, facts, &unusual, error) != Outcome::Done)
+        return Outcome::Failed;
     facts.purchasesUnusual = unusual;
     return Outcome::Done;
 }

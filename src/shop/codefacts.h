@@ -48,6 +48,7 @@ struct Goods
     QString lastMaker; // changjia of its last purchase
     Money lastPrice;   // jinjia of its last purchase, by rowid; 0 without one
     qint64 purchased = 0;
+    qint64 adjusted = 0;     // counts and write-offs (tiaozheng)
     qint64 soldQuantity = 0; // all sales
     qint64 soldUnits = 0;    // their amount in ten-thousandths
     int ordinal = 0;         // from 0 up, in the order in which codes were kept
@@ -64,6 +65,10 @@ struct Facts
     CodeMap<Goods> goods;
     // The purchased codes, in the order in which they first occur.
     std::vector<const Kept *> purchased;
+    // The codes adjusted but never purchased, in the order first adjusted.
+    std::vector<const Kept *> adjustedOnly;
+    // What was written off of one purchase (by rowid).
+    std::unordered_map<qint64, qint64> perBatch;
     bool purchasesUnusual = false;
     // The last rowid the sales include.
     qint64 soldUpTo = 0;
@@ -85,11 +90,17 @@ struct Facts
             rows += qint64(kept->second.purchaseRows) * kept->second.nameRows;
         return rows;
     }
-    // Purchased less sold.
+    // Purchased less sold, with the adjustments.
     qint64 stockOf(std::string_view code) const
     {
         const Goods *g = find(code);
-        return g ? g->purchased - g->soldQuantity : 0;
+        return g ? g->purchased - g->soldQuantity + g->adjusted : 0;
+    }
+    // What a purchase still holds after its own write-offs.
+    qint64 batchLeft(qint64 rowid, qint64 quantity) const
+    {
+        const auto it = perBatch.find(rowid);
+        return it == perBatch.end() ? quantity : quantity + it->second;
     }
 };
 

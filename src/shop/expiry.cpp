@@ -38,9 +38,6 @@ CodeFacts::Outcome computeOnFile(ExpiryFigures &f, const QSqlDatabase &db, QDate
         [&](sqlite3 *handle, const Facts &facts) {
             if (facts.purchasesUnusual || facts.salesUnusual)
                 return Outcome::Unusual;
-            const std::optional<Adjustments::Totals> adjusted = Adjustments::read(db, &f.error);
-            if (!adjusted)
-                return Outcome::Failed;
             sqlite3_stmt *stmt = nullptr;
             if (sqlite3_prepare_v2(handle, "SELECT code, shuliang, guoqidt, rowid FROM jinhuo ORDER BY rowid DESC", -1,
                                    &stmt, nullptr) != SQLITE_OK)
@@ -70,12 +67,11 @@ CodeFacts::Outcome computeOnFile(ExpiryFigures &f, const QSqlDatabase &db, QDate
                     return Outcome::Unusual; // a purchase written since the facts were read
                 Left &l = left[size_t(kept->second.ordinal)];
                 if (l.parts < 0) {
-                    l.stock = l.left = kept->second.purchased - kept->second.soldQuantity +
-                                       adjusted->perCode.value(QString::fromStdString(kept->first));
+                    l.stock = l.left = facts.stockOf(kept->first);
                     l.parts = 0;
                 }
-                const qint64 part = std::min(
-                    l.left, batchLeft(*adjusted, sqlite3_column_int64(stmt, 3), sqlite3_column_int64(stmt, 1)));
+                const qint64 part =
+                    std::min(l.left, facts.batchLeft(sqlite3_column_int64(stmt, 3), sqlite3_column_int64(stmt, 1)));
                 if (l.left <= 0 || part <= 0)
                     continue;
                 l.left -= part;

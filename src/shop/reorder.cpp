@@ -136,11 +136,6 @@ ReorderFigures ReorderFigures::compute(const Shop &shop, QDate today)
         recent.insert(q.value(0).toString(), q.value(1).toLongLong());
     q.finish();
 
-    const std::optional<Adjustments::Totals> adjusted = Adjustments::read(db, &f.error);
-    if (!adjusted) {
-        f.ok = false;
-        return f;
-    }
     // On the file, the stock, name and last maker come from the kept facts.
     if (!onServer(db)) {
         using namespace CodeFacts;
@@ -155,7 +150,7 @@ ReorderFigures ReorderFigures::compute(const Shop &shop, QDate today)
                     const Goods *goods = facts.find(key);
                     if (!goods)
                         goods = &none;
-                    const qint64 stock = goods->purchased - goods->soldQuantity + adjusted->perCode.value(code);
+                    const qint64 stock = goods->purchased - goods->soldQuantity + goods->adjusted;
                     if (stock <= minimum.value(code))
                         f.rows.append(
                             {goods->lastMaker, code, goods->name, stock, minimum.value(code), recent.value(code)});
@@ -170,6 +165,11 @@ ReorderFigures ReorderFigures::compute(const Shop &shop, QDate today)
         }
     }
 
+    const std::optional<Adjustments::Totals> adjusted = Adjustments::read(db, &f.error);
+    if (!adjusted) {
+        f.ok = false;
+        return f;
+    }
     // Many minimums: every code's stock, name and last maker in one statement.
     // A few: each from an index, which reads far less.
     if (codes.size() > ManyMinimums) {

@@ -129,12 +129,14 @@ struct CountedChange
     const char *table, *event, *counter;
 };
 
-// huowu: the catalogue or the purchases changed; xiaoshou: a sale line was
+// huowu: the catalogue, the purchases or the adjustments changed; xiaoshou: a sale line was
 // changed or deleted (added lines are read as lines after the last one).
 constexpr CountedChange CountedChanges[] = {
     {"name", "INSERT", "huowu"},        {"name", "UPDATE", "huowu"},        {"name", "DELETE", "huowu"},
     {"jinhuo", "INSERT", "huowu"},      {"jinhuo", "UPDATE", "huowu"},      {"jinhuo", "DELETE", "huowu"},
     {"xiaoshou", "UPDATE", "xiaoshou"}, {"xiaoshou", "DELETE", "xiaoshou"},
+    // The stock's adjustments are read with the purchases.
+    {"tiaozheng", "INSERT", "huowu"},   {"tiaozheng", "UPDATE", "huowu"},   {"tiaozheng", "DELETE", "huowu"},
 };
 
 QString triggerName(const CountedChange &c)

@@ -19,12 +19,11 @@ Money moneyOf(const QVariant &stored)
 {
     return Schema::fromStorage(Schema::ColumnKind::Money, stored).value<Money>();
 }
-void addRow(StockFigures &f, StockFigures::Row &&r, qint64 soldQuantity, Money soldAmount,
-            const Adjustments::Totals &adjusted)
+void addRow(StockFigures &f, StockFigures::Row &&r, qint64 soldQuantity, Money soldAmount, qint64 adjusted)
 {
     r.soldQuantity = soldQuantity;
     r.soldAmount = soldAmount.roundedToCents();
-    r.adjusted = adjusted.perCode.value(r.code);
+    r.adjusted = adjusted;
     r.stock = r.purchased - r.soldQuantity + r.adjusted;
     f.totalAdjusted += r.adjusted;
     r.value = r.price.times(r.stock).value_or(Money()).roundedToCents();
@@ -70,13 +69,13 @@ bool addUnbought(StockFigures &f, const QSqlDatabase &db, const Adjustments::Tot
         if (name.next())
             r.name = name.value(0).toString();
         name.finish();
-        addRow(f, std::move(r), sold.quantity, sold.amount, adjusted);
+        addRow(f, std::move(r), sold.quantity, sold.amount, adjusted.perCode.value(code));
     }
     return true;
 }
 
-// Every figure from the kept facts of the file: no statement of its own but
-// the adjustments', inside the same read.
+// Every figure from the kept facts of the file, the adjustments among them:
+// no statement of its own.
 CodeFacts::Outcome computeOnFile(StockFigures &f, QSqlDatabase db)
 {
     using namespace CodeFacts;
@@ -85,25 +84,24 @@ CodeFacts::Outcome computeOnFile(StockFigures &f, QSqlDatabase db)
         [&](sqlite3 *, const Facts &facts) {
             if (facts.purchasesUnusual || facts.salesUnusual)
                 return Outcome::Unusual;
-            const std::optional<Adjustments::Totals> adjusted = Adjustments::read(db, &f.error);
-            if (!adjusted)
-                return Outcome::Failed;
-            f.rows.reserve(facts.purchased.size());
-            for (const Kept *p : facts.purchased) {
-                const Goods &g = p->second;
+            f.rows.reserve(qsizetype(facts.purchased.size() + facts.adjustedOnly.size()));
+            const auto add = [&f](const Kept *kept) {
+                const Goods &g = kept->second;
                 StockFigures::Row r;
-                r.code = QString::fromUtf8(p->first.data(), qsizetype(p->first.size()));
+                r.code = QString::fromUtf8(kept->first.data(), qsizetype(kept->first.size()));
                 r.purchased = g.purchased;
                 r.name = g.name;
                 r.price = g.lastPrice.roundedToCents();
                 r.maker = g.lastMaker;
-                addRow(f, std::move(r), g.soldQuantity, Money::fromUnits(g.soldUnits), *adjusted);
-            }
-            const auto soldOf = [&facts](const QString &code) {
-                const Goods *g = facts.find(code.toStdString());
-                return g ? Sold{g->soldQuantity, Money::fromUnits(g->soldUnits)} : Sold{};
+                addRow(f, std::move(r), g.soldQuantity, Money::fromUnits(g.soldUnits), g.adjusted);
+                f.hasAdjustments = f.hasAdjustments || g.adjusted != 0;
             };
-            return addUnbought(f, db, *adjusted, soldOf) ? Outcome::Done : Outcome::Failed;
+            for (const Kept *p : facts.purchased)
+                add(p);
+            for (const Kept *a : facts.adjustedOnly)
+                add(a);
+            f.hasAdjustments = f.hasAdjustments || !facts.adjustedOnly.empty();
+            return Outcome::Done;
         },
         &f.error);
 }
@@ -133,7 +131,8 @@ bool computeOnServer(StockFigures &f, const QSqlDatabase &db)
         r.name = kept.string(i, 2);
         r.price = Money::fromUnits(kept.integer(i, 3)).roundedToCents();
         r.maker = kept.string(i, 6);
-        addRow(f, std::move(r), kept.integer(i, 4), Money::fromUnits(kept.integer(i, 5)), *adjusted);
+        addRow(f, std::move(r), kept.integer(i, 4), Money::fromUnits(kept.integer(i, 5)),
+               adjusted->perCode.value(r.code));
     }
     QSqlQuery sold(db);
     sold.prepare(QStringLiteral("SELECT xiaoshou_shuliang, CAST(xiaoshou_jine AS bigint) FROM huizong WHERE code = ?"));
@@ -209,7 +208,7 @@ StockFigures StockFigures::compute(const Shop &shop)
         r.price = moneyOf(p.value(3)).roundedToCents();
         r.maker = p.value(4).toString();
         const Sold out = sold.value(r.code);
-        addRow(f, std::move(r), out.quantity, out.amount, *adjusted);
+        addRow(f, std::move(r), out.quantity, out.amount, adjusted->perCode.value(r.code));
     }
     p.finish();
     f.ok = addUnbought(f, db, *adjusted, [&sold](const QString &code) { return sold.value(code); });
