@@ -82,14 +82,15 @@ void countFigures(BenchTable &table, const BenchShops &shops)
         [&] {
             const QString scratch = dir.filePath(QStringLiteral("shell%1.db").arg(++shellRun));
             return shellMilliseconds(
-                scratch, QStringLiteral("CREATE TABLE tiaozheng (dt TEXT, code TEXT, shuliang INTEGER, jinjia INTEGER, "
-                                        "jine INTEGER, leibie TEXT, yuanyin TEXT, pandian INTEGER, pici INTEGER, "
-                                        "till INTEGER); CREATE INDEX tiaozheng_code ON tiaozheng(code, pici, shuliang); "
-                                        "BEGIN; WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n "
-                                        "WHERE i < %1) INSERT INTO tiaozheng SELECT '2026-12-11 10:00:00', "
-                                        "'690' || i, 1 - i % 3, 250000, 250000, '盘点', '盘点 1', 1, NULL, 1 FROM n; "
-                                        "COMMIT;")
-                             .arg(differing - 1));
+                scratch,
+                QStringLiteral("CREATE TABLE tiaozheng (dt TEXT, code TEXT, shuliang INTEGER, jinjia INTEGER, "
+                               "jine INTEGER, leibie TEXT, yuanyin TEXT, pandian INTEGER, pici INTEGER, "
+                               "till INTEGER); CREATE INDEX tiaozheng_code ON tiaozheng(code, pici, shuliang); "
+                               "BEGIN; WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n "
+                               "WHERE i < %1) INSERT INTO tiaozheng SELECT '2026-12-11 10:00:00', "
+                               "'690' || i, 1 - i % 3, 250000, 250000, '盘点', '盘点 1', 1, NULL, 1 FROM n; "
+                               "COMMIT;")
+                    .arg(differing - 1));
         });
 
     // 100,000 adjustments over the goods, against the same shop without them.

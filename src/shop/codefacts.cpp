@@ -10,8 +10,8 @@
 #include <QVariant>
 
 #include <map>
-#include <unordered_set>
 #include <memory>
+#include <unordered_set>
 
 #include <sqlite3.h>
 #include <sys/stat.h>

@@ -54,7 +54,7 @@ const QList<Table> &addedTables()
           QStringLiteral("till")}},
         {QStringLiteral("pandian_mx"),
          {QStringLiteral("pandian"), QStringLiteral("code"), QStringLiteral("shuliang"), QStringLiteral("zhangmian"),
-          QStringLiteral("yishou"), QStringLiteral("dt")}},
+          QStringLiteral("yishou"), QStringLiteral("jinjia"), QStringLiteral("dt")}},
         {QStringLiteral("caozuo"),
          {QStringLiteral("id"), QStringLiteral("dt"), QStringLiteral("till"), QStringLiteral("moshi"),
           QStringLiteral("leibie"), QStringLiteral("neirong"), QStringLiteral("yuanyin"), QStringLiteral("hash")}},
@@ -111,12 +111,12 @@ QStringList addedStatements()
                               "pici INTEGER, till INTEGER)"),
                QStringLiteral("CREATE INDEX IF NOT EXISTS tiaozheng_code ON tiaozheng(code, pici, shuliang)"),
                // Stock counts (guozhangdt NULL until posted) and what was counted
-               // of each code, with the book stock and the units sold at the
-               // moment it was first counted.
+               // of each code, with the book stock, the units sold and the last
+               // purchase price (to the cent) at the moment it was first counted.
                QStringLiteral("CREATE TABLE IF NOT EXISTS pandian (id INTEGER, kaishidt TEXT, changjia TEXT, "
                               "guozhangdt TEXT, till INTEGER)"),
                QStringLiteral("CREATE TABLE IF NOT EXISTS pandian_mx (pandian INTEGER, code TEXT, shuliang INTEGER, "
-                              "zhangmian INTEGER, yishou INTEGER, dt TEXT)"),
+                              "zhangmian INTEGER, yishou INTEGER, jinjia INTEGER, dt TEXT)"),
                QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS pandian_mx_code ON pandian_mx(pandian, code)"),
            } +
            changeCountStatements();
@@ -217,7 +217,7 @@ QList<std::pair<QString, QString>> serverAddedStatements()
              .arg(rowid)},
         {QStringLiteral("pandian_mx"),
          QStringLiteral("CREATE TABLE pandian_mx (%1pandian integer, code text, shuliang integer, zhangmian integer, "
-                        "yishou integer, dt timestamp(0))")
+                        "yishou integer, jinjia bigint, dt timestamp(0))")
              .arg(rowid)},
         {QStringLiteral("pandian_mx_code"),
          QStringLiteral("CREATE UNIQUE INDEX pandian_mx_code ON pandian_mx(pandian, code)")},

@@ -3,6 +3,7 @@
 #include "shop/adjustments.h"
 #include "shop/engine.h"
 #include "shop/schema.h"
+#include "shop/serverrows.h"
 #include "shop/stockfigures.h"
 #include "shop/trail.h"
 #include "shop/transaction.h"
@@ -11,6 +12,8 @@
 #include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
+
+#include <sqlite3.h>
 
 namespace {
 
@@ -93,26 +96,27 @@ std::optional<StockCount::Counted> writeLine(const Shop &shop, const StockCount:
         return std::nullopt;
     }
     QSqlQuery q(shop.connection());
-    q.prepare(QStringLiteral("INSERT INTO pandian_mx (pandian, code, shuliang, zhangmian, yishou, dt) "
-                             "VALUES (?, ?, ?, ?, ?, ?) ON CONFLICT (pandian, code) DO UPDATE SET "
+    q.prepare(QStringLiteral("INSERT INTO pandian_mx (pandian, code, shuliang, zhangmian, yishou, jinjia, dt) "
+                             "VALUES (?, ?, ?, ?, ?, ?, ?) ON CONFLICT (pandian, code) DO UPDATE SET "
                              "shuliang = %1, dt = excluded.dt")
                   .arg(add ? QStringLiteral("pandian_mx.shuliang + excluded.shuliang")
                            : QStringLiteral("excluded.shuliang")));
-    for (const QVariant &v :
-         {QVariant(count.id), QVariant(code), QVariant(counted), QVariant(book.stock), QVariant(book.sold), now()})
+    for (const QVariant &v : {QVariant(count.id), QVariant(code), QVariant(counted), QVariant(book.stock),
+                              QVariant(book.sold), Schema::toStorage(K::Money, QVariant::fromValue(book.price)), now()})
         q.addBindValue(v);
     if (!q.exec()) {
         *error = problemText(q.lastError());
         return std::nullopt;
     }
-    q.prepare(QStringLiteral("SELECT shuliang, zhangmian FROM pandian_mx WHERE pandian = ? AND code = ?"));
+    q.prepare(QStringLiteral("SELECT shuliang, zhangmian, jinjia FROM pandian_mx WHERE pandian = ? AND code = ?"));
     q.addBindValue(count.id);
     q.addBindValue(code);
     if (!q.exec() || !q.next()) {
         *error = problemText(q.lastError());
         return std::nullopt;
     }
-    return StockCount::Counted{q.value(0).toLongLong(), q.value(1).toLongLong(), book.price};
+    return StockCount::Counted{q.value(0).toLongLong(), q.value(1).toLongLong(),
+                               Schema::fromStorage(K::Money, q.value(2)).value<Money>()};
 }
 
 std::optional<StockCount::Counted> countOne(const Shop &shop, qint64 id, const QString &typed, qint64 counted, bool add,
@@ -235,24 +239,47 @@ StockCount::Sheet StockCount::sheet(const Shop &shop, qint64 id)
     s.count = *count;
     struct Counted
     {
-        qint64 counted, book, sold;
+        qint64 counted, book, sold, priceUnits;
     };
     QHash<QString, Counted> counted;
     QStringList order;
-    {
-        QSqlQuery q(shop.connection());
-        readOnce(q, shop.connection());
-        q.prepare(QStringLiteral("SELECT code, shuliang, zhangmian, yishou FROM pandian_mx WHERE pandian = ? "
-                                 "ORDER BY rowid"));
-        q.addBindValue(id);
-        if (!q.exec()) {
-            s.error = problemText(q.lastError());
+    // The count's lines by code, read through the engine's own interface:
+    // a count of every goods has as many lines as the shop has goods.
+    const auto take = [&](const QString &code, qint64 n, qint64 book, qint64 sold, qint64 price) {
+        order.append(code);
+        counted.insert(code, {n, book, sold, price});
+    };
+    if (sqlite3 *handle = shop.fileHandle()) {
+        sqlite3_stmt *stmt = nullptr;
+        if (sqlite3_prepare_v2(handle,
+                               "SELECT code, shuliang, zhangmian, yishou, jinjia FROM pandian_mx WHERE pandian = ?", -1,
+                               &stmt, nullptr) != SQLITE_OK) {
+            s.error = QString::fromUtf8(sqlite3_errmsg(handle));
             return s;
         }
-        while (q.next()) {
-            order.append(q.value(0).toString());
-            counted.insert(order.last(), {q.value(1).toLongLong(), q.value(2).toLongLong(), q.value(3).toLongLong()});
+        sqlite3_bind_int64(stmt, 1, id);
+        counted.reserve(1024);
+        int step;
+        while ((step = sqlite3_step(stmt)) == SQLITE_ROW)
+            take(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)),
+                                   sqlite3_column_bytes(stmt, 0)),
+                 sqlite3_column_int64(stmt, 1), sqlite3_column_int64(stmt, 2), sqlite3_column_int64(stmt, 3),
+                 sqlite3_column_int64(stmt, 4));
+        sqlite3_finalize(stmt);
+        if (step != SQLITE_DONE) {
+            s.error = QString::fromUtf8(sqlite3_errmsg(handle));
+            return s;
         }
+    } else {
+        const ServerRows rows(shop.connection(),
+                              "SELECT code, shuliang, zhangmian, yishou, jinjia FROM pandian_mx WHERE pandian = $1",
+                              {QByteArray::number(id)});
+        if (!rows.ok()) {
+            s.error = rows.error();
+            return s;
+        }
+        for (int r = 0; r < rows.size(); ++r)
+            take(rows.string(r, 0), rows.integer(r, 1), rows.integer(r, 2), rows.integer(r, 3), rows.integer(r, 4));
     }
     const StockFigures figures = StockFigures::compute(shop);
     if (!figures.ok) {
@@ -263,10 +290,12 @@ StockCount::Sheet StockCount::sheet(const Shop &shop, qint64 id)
         if (const auto c = counted.constFind(line.code); c != counted.constEnd()) {
             line.book = c->book;
             line.counted = c->counted;
+            line.price = Money::fromUnits(c->priceUnits);
             line.soldSince = soldNow != c->sold;
         }
         s.lines.append(std::move(line));
     };
+    s.lines.reserve(figures.rows.size() + 16);
     QSet<QString> listed;
     for (const StockFigures::Row &r : figures.rows) {
         if (!s.count.maker.isEmpty() && r.maker != s.count.maker && !counted.contains(r.code))
@@ -333,6 +362,7 @@ void StockCount::Sheet::take(const QString &code, const QString &name, const Cou
     }
     lines[at].book = now.book;
     lines[at].counted = now.counted;
+    lines[at].price = now.price;
     addUp();
 }
 
@@ -406,8 +436,21 @@ QString StockCount::post(const Shop &shop, qint64 id, int *posted)
         QString error;
         return summaryOf(shop, id, &error) ? Posted : error;
     }
+    // The rows after the last one now are this count's.
+    if (!q.exec(QStringLiteral("SELECT COALESCE(MAX(rowid), 0) FROM tiaozheng")) || !q.next())
+        return problemText(q.lastError());
+    const qint64 before = q.value(0).toLongLong();
+    // On the file the differences are counted as one change of the stock,
+    // not row by row through the triggers that count the file's changes.
+    QStringList around;
+    if (!server)
+        for (const QString &trigger : Schema::changeCountTriggers(QStringLiteral("tiaozheng")))
+            around.append(QStringLiteral("DROP TRIGGER IF EXISTS %1").arg(trigger));
+    for (const QString &statement : std::as_const(around))
+        if (!q.exec(statement))
+            return problemText(q.lastError());
     // The differences in one statement, each at its code's last purchase
-    // price to the cent, as 库存分析 values the stock.
+    // price (to the cent, as 库存分析 values the stock) when it was counted.
     q.prepare(
         QStringLiteral(
             "INSERT INTO tiaozheng (dt, code, shuliang, jinjia, jine, leibie, yuanyin, pandian, till) "
@@ -427,9 +470,17 @@ QString StockCount::post(const Shop &shop, qint64 id, int *posted)
     if (!q.exec())
         return problemText(q.lastError());
     const int adjusted = q.numRowsAffected();
+    if (!server) {
+        for (const QString &statement :
+             Schema::changeCountStatements() + QStringList{QStringLiteral("UPDATE biandong SET huowu = huowu + 1")})
+            if (!q.exec(statement))
+                return problemText(q.lastError());
+    }
     QSqlQuery sum(shop.connection());
-    sum.prepare(QStringLiteral("SELECT COUNT(*), COALESCE(SUM(shuliang), 0), %1 FROM tiaozheng WHERE pandian = ?")
+    sum.prepare(QStringLiteral("SELECT COUNT(*), COALESCE(SUM(shuliang), 0), %1 FROM tiaozheng "
+                               "WHERE rowid > ? AND pandian = ?")
                     .arg(Schema::sumUnitsSql(shop.connection(), QStringLiteral("jine"))));
+    sum.addBindValue(before);
     sum.addBindValue(id);
     if (!sum.exec() || !sum.next())
         return problemText(sum.lastError());

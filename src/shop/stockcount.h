@@ -37,7 +37,7 @@ public:
         qint64 book = 0; // when counted; else the stock now
         std::optional<qint64> counted;
         qint64 difference = 0; // counted − book
-        Money price;           // the last purchase price
+        Money price;           // the last purchase price, to the cent (when counted)
         Money value;           // difference × price, to the cent
         bool soldSince = false;
     };
