@@ -205,15 +205,20 @@ std::optional<qint64> StockCount::start(const Shop &shop, const QString &maker, 
 
 std::optional<QStringList> StockCount::makers(const Shop &shop, QString *error)
 {
-    QSqlQuery q(shop.connection());
-    if (!q.exec(QStringLiteral("SELECT DISTINCT changjia FROM jinhuo WHERE changjia IS NOT NULL AND changjia <> '' "
-                               "ORDER BY 1"))) {
-        *error = problemText(q.lastError());
+    // The makers of the goods' last purchases, which a count of one maker takes.
+    const StockFigures figures = StockFigures::compute(shop);
+    if (!figures.ok) {
+        *error = figures.error;
         return std::nullopt;
     }
+    QSet<QString> seen;
     QStringList all;
-    while (q.next())
-        all.append(q.value(0).toString());
+    for (const StockFigures::Row &r : figures.rows)
+        if (!r.maker.isEmpty() && !seen.contains(r.maker)) {
+            seen.insert(r.maker);
+            all.append(r.maker);
+        }
+    all.sort();
     return all;
 }
 
@@ -239,7 +244,8 @@ StockCount::Sheet StockCount::sheet(const Shop &shop, qint64 id)
     s.count = *count;
     struct Counted
     {
-        qint64 counted, book, sold, priceUnits;
+        qint64 counted = 0, book = 0, sold = 0, priceUnits = 0;
+        bool listed = false;
     };
     QHash<QString, Counted> counted;
     QStringList order;
@@ -247,7 +253,7 @@ StockCount::Sheet StockCount::sheet(const Shop &shop, qint64 id)
     // a count of every goods has as many lines as the shop has goods.
     const auto take = [&](const QString &code, qint64 n, qint64 book, qint64 sold, qint64 price) {
         order.append(code);
-        counted.insert(code, {n, book, sold, price});
+        counted.insert(code, {n, book, sold, price, false});
     };
     if (sqlite3 *handle = shop.fileHandle()) {
         sqlite3_stmt *stmt = nullptr;
@@ -286,28 +292,31 @@ StockCount::Sheet StockCount::sheet(const Shop &shop, qint64 id)
         s.error = figures.error;
         return s;
     }
-    auto add = [&s, &counted](Line line, qint64 soldNow) {
-        if (const auto c = counted.constFind(line.code); c != counted.constEnd()) {
+    // The counted figures laid on the lines, each counted code marked listed.
+    const auto add = [&s](Line line, Counted *c, qint64 soldNow) {
+        if (c) {
             line.book = c->book;
             line.counted = c->counted;
             line.price = Money::fromUnits(c->priceUnits);
             line.soldSince = soldNow != c->sold;
+            c->listed = true;
         }
         s.lines.append(std::move(line));
     };
     s.lines.reserve(figures.rows.size() + 16);
-    QSet<QString> listed;
     for (const StockFigures::Row &r : figures.rows) {
-        if (!s.count.maker.isEmpty() && r.maker != s.count.maker && !counted.contains(r.code))
+        const auto c = counted.find(r.code);
+        Counted *found = c == counted.end() ? nullptr : &*c;
+        if (!s.count.maker.isEmpty() && r.maker != s.count.maker && !found)
             continue;
-        listed.insert(r.code);
-        add({r.code, r.name, r.maker, r.stock, std::nullopt, 0, r.price, Money(), false}, r.soldQuantity);
+        add({r.code, r.name, r.maker, r.stock, std::nullopt, 0, r.price, Money(), false}, found, r.soldQuantity);
     }
     // Counted goods the analysis does not list: in the catalogue, never purchased.
     QSqlQuery name(shop.connection());
     name.prepare(QStringLiteral("SELECT name FROM name WHERE code = ? ORDER BY rowid LIMIT 1"));
     for (const QString &code : std::as_const(order)) {
-        if (listed.contains(code))
+        Counted &c = counted[code];
+        if (c.listed)
             continue;
         name.addBindValue(code);
         if (!name.exec()) {
@@ -316,7 +325,7 @@ StockCount::Sheet StockCount::sheet(const Shop &shop, qint64 id)
         }
         const QString named = name.next() ? name.value(0).toString() : QString();
         name.finish();
-        add({code, named, QString(), 0, std::nullopt, 0, Money(), Money(), false}, counted.value(code).sold);
+        add({code, named, QString(), 0, std::nullopt, 0, Money(), Money(), false}, &c, c.sold);
     }
     s.addUp();
     s.ok = true;

@@ -69,7 +69,7 @@ public:
 
     // A new count; its id, or nothing with `error`.
     static std::optional<qint64> start(const Shop &shop, const QString &maker, QString *error);
-    // The makers of the purchases, for a count of one maker's goods.
+    // The makers of the goods' last purchases, for a count of one maker's goods.
     static std::optional<QStringList> makers(const Shop &shop, QString *error);
     // Every count, the latest first.
     static std::optional<QList<Summary>> counts(const Shop &shop, QString *error);
