@@ -1,3 +1,5 @@
+#include "gui/stock/stockcountdialog.h"
+#include "messagerecorder.h"
 #include "shop/adjustments.h"
 #include "shop/expiry.h"
 #include "shop/salesstore.h"
@@ -6,6 +8,8 @@
 #include "shop/trail.h"
 #include "testshop.h"
 
+#include <QLineEdit>
+#include <QPushButton>
 #include <QSqlQuery>
 #include <QTest>
 
@@ -148,6 +152,42 @@ private Q_SLOTS:
         QCOMPARE(second.notCounted, 2);
         QCOMPARE(StockCount::post(s, *all), QString());
         QCOMPARE(stockOf(s, QStringLiteral("N")), 4);
+    }
+
+    // The screen as the keeper uses it: a new count, three scans at scanner
+    // speed, a typed figure, 过账 answered yes; then nothing more to count.
+    void theScreenCountsAndPostsOnce()
+    {
+        TestShop shop;
+        shop.create();
+        shop.addGoods(QStringLiteral("A"), QStringLiteral("可乐"));
+        buy(shop, QStringLiteral("A"), 10, QStringLiteral("饮料厂"), QStringLiteral("2027-12-01"));
+        MessageRecorder messages;
+        StockCountDialog dialog(shop.db().shop());
+        QVERIFY(showActive(&dialog));
+        auto *code = dialog.findChild<QLineEdit *>(QStringLiteral("Text1"));
+        auto *quantity = dialog.findChild<QLineEdit *>(QStringLiteral("Text2"));
+        QVERIFY(!code->isEnabled()); // no count yet
+        QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("Command1")), Qt::LeftButton);
+        QVERIFY(code->isEnabled() && code->hasFocus());
+        for (int i = 0; i < 3; ++i) {
+            QTest::keyClicks(code, QStringLiteral("A"));
+            QTest::keyClick(code, Qt::Key_Return);
+        }
+        QCOMPARE(dialog.sheet().lines.at(0).counted, std::optional<qint64>(3));
+        QTest::keyClicks(code, QStringLiteral("A"));
+        QTest::keyClick(code, Qt::Key_Tab);
+        QTest::keyClicks(quantity, QStringLiteral("7"));
+        QTest::keyClick(quantity, Qt::Key_Return);
+        QCOMPARE(dialog.sheet().lines.at(0).counted, std::optional<qint64>(7));
+        QVERIFY(code->hasFocus() && code->text().isEmpty());
+        QCOMPARE(messages.boxes.size(), 0);
+        QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("Command4")), Qt::LeftButton);
+        QVERIFY2(messages.texts().join(u'|').contains(QStringLiteral("1 个货号有差异（合计 -3 件")),
+                 qPrintable(messages.texts().join(u'|')));
+        QCOMPARE(shop.count(QStringLiteral("tiaozheng")), 1);
+        QVERIFY(!code->isEnabled());
+        QVERIFY(!dialog.findChild<QPushButton *>(QStringLiteral("Command4"))->isEnabled());
     }
 
     void aWriteOffOfAnExpiredBatchTakesThatBatch_data() { addEngineColumn(); }
