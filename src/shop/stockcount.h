@@ -67,6 +67,8 @@ public:
         void take(const QString &code, const QString &name, const Counted &now);
     };
 
+    // A count's scope and state; nothing with `error` (also when there is none).
+    static std::optional<Summary> summary(const Shop &shop, qint64 id, QString *error);
     // A new count; its id, or nothing with `error`.
     static std::optional<qint64> start(const Shop &shop, const QString &maker, QString *error);
     // The makers of the goods' last purchases, for a count of one maker's goods.

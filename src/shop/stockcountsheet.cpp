@@ -1,0 +1,187 @@
+#include "shop/stockcount.h"
+
+#include "shop/engine.h"
+#include "shop/serverrows.h"
+#include "shop/stockfigures.h"
+
+#include <QHash>
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include <sqlite3.h>
+
+// The count's list: its lines laid on the figures of 库存分析, the totals,
+// and the texts of the grid.
+
+StockCount::Sheet StockCount::sheet(const Shop &shop, qint64 id)
+{
+    Sheet s;
+    const std::optional<Summary> count = summary(shop, id, &s.error);
+    if (!count)
+        return s;
+    s.count = *count;
+    struct Counted
+    {
+        qint64 counted = 0, book = 0, sold = 0, priceUnits = 0;
+        bool listed = false;
+    };
+    QHash<QString, Counted> counted;
+    QStringList order;
+    // The count's lines by code, read through the engine's own interface:
+    // a count of every goods has as many lines as the shop has goods.
+    const auto take = [&](const QString &code, qint64 n, qint64 book, qint64 sold, qint64 price) {
+        order.append(code);
+        counted.insert(code, {n, book, sold, price, false});
+    };
+    if (sqlite3 *handle = shop.fileHandle()) {
+        sqlite3_stmt *stmt = nullptr;
+        if (sqlite3_prepare_v2(handle,
+                               "SELECT code, shuliang, zhangmian, yishou, jinjia FROM pandian_mx WHERE pandian = ?", -1,
+                               &stmt, nullptr) != SQLITE_OK) {
+            s.error = QString::fromUtf8(sqlite3_errmsg(handle));
+            return s;
+        }
+        sqlite3_bind_int64(stmt, 1, id);
+        counted.reserve(1024);
+        int step;
+        while ((step = sqlite3_step(stmt)) == SQLITE_ROW)
+            take(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)),
+                                   sqlite3_column_bytes(stmt, 0)),
+                 sqlite3_column_int64(stmt, 1), sqlite3_column_int64(stmt, 2), sqlite3_column_int64(stmt, 3),
+                 sqlite3_column_int64(stmt, 4));
+        sqlite3_finalize(stmt);
+        if (step != SQLITE_DONE) {
+            s.error = QString::fromUtf8(sqlite3_errmsg(handle));
+            return s;
+        }
+    } else {
+        const ServerRows rows(shop.connection(),
+                              "SELECT code, shuliang, zhangmian, yishou, jinjia FROM pandian_mx WHERE pandian = $1",
+                              {QByteArray::number(id)});
+        if (!rows.ok()) {
+            s.error = rows.error();
+            return s;
+        }
+        for (int r = 0; r < rows.size(); ++r)
+            take(rows.string(r, 0), rows.integer(r, 1), rows.integer(r, 2), rows.integer(r, 3), rows.integer(r, 4));
+    }
+    const StockFigures figures = StockFigures::compute(shop);
+    if (!figures.ok) {
+        s.error = figures.error;
+        return s;
+    }
+    // The counted figures laid on the lines, each counted code marked listed.
+    const auto add = [&s](Line line, Counted *c, qint64 soldNow) {
+        if (c) {
+            line.book = c->book;
+            line.counted = c->counted;
+            line.price = Money::fromUnits(c->priceUnits);
+            line.soldSince = soldNow != c->sold;
+            c->listed = true;
+        }
+        s.lines.append(std::move(line));
+    };
+    s.lines.reserve(figures.rows.size() + 16);
+    for (const StockFigures::Row &r : figures.rows) {
+        const auto c = counted.find(r.code);
+        Counted *found = c == counted.end() ? nullptr : &*c;
+        if (!s.count.maker.isEmpty() && r.maker != s.count.maker && !found)
+            continue;
+        add({r.code, r.name, r.maker, r.stock, std::nullopt, 0, r.price, Money(), false}, found, r.soldQuantity);
+    }
+    // Counted goods the analysis does not list: in the catalogue, never purchased.
+    QSqlQuery name(shop.connection());
+    name.prepare(QStringLiteral("SELECT name FROM name WHERE code = ? ORDER BY rowid LIMIT 1"));
+    for (const QString &code : std::as_const(order)) {
+        Counted &c = counted[code];
+        if (c.listed)
+            continue;
+        name.addBindValue(code);
+        if (!name.exec()) {
+            s.error = problemText(name.lastError());
+            return s;
+        }
+        const QString named = name.next() ? name.value(0).toString() : QString();
+        name.finish();
+        add({code, named, QString(), 0, std::nullopt, 0, Money(), Money(), false}, &c, c.sold);
+    }
+    s.addUp();
+    s.ok = true;
+    return s;
+}
+
+void StockCount::Sheet::addUp()
+{
+    totalBook = totalCounted = totalDifference = 0;
+    totalValue = Money();
+    counted = notCounted = differing = 0;
+    for (Line &line : lines) {
+        line.difference = line.counted ? *line.counted - line.book : 0;
+        line.value = line.price.times(line.difference).value_or(Money()).roundedToCents();
+        if (line.counted) {
+            ++counted;
+            totalCounted += *line.counted;
+            if (line.difference != 0)
+                ++differing;
+        } else {
+            ++notCounted;
+        }
+        totalBook += line.book;
+        totalDifference += line.difference;
+        totalValue = totalValue.plus(line.value).value_or(totalValue);
+    }
+}
+
+int StockCount::Sheet::find(const QString &code) const
+{
+    for (int i = 0; i < lines.size(); ++i)
+        if (lines[i].code == code)
+            return i;
+    return -1;
+}
+
+void StockCount::Sheet::take(const QString &code, const QString &name, const Counted &now)
+{
+    int at = find(code);
+    if (at < 0) {
+        lines.append({code, name, QString(), now.book, std::nullopt, 0, now.price, Money(), false});
+        at = int(lines.size()) - 1;
+    }
+    lines[at].book = now.book;
+    lines[at].counted = now.counted;
+    lines[at].price = now.price;
+    addUp();
+}
+
+QStringList StockCount::captions()
+{
+    return {QStringLiteral("货号"),     QStringLiteral("货名"),     QStringLiteral("厂家"),
+            QStringLiteral("账面库存"), QStringLiteral("盘点数量"), QStringLiteral("差异"),
+            QStringLiteral("进货价格"), QStringLiteral("差异金额"), QStringLiteral("盘点后售出")};
+}
+
+QString StockCount::text(const Line &line, int column)
+{
+    switch (column) {
+    case 0:
+        return line.code;
+    case 1:
+        return line.name;
+    case 2:
+        return line.maker;
+    case 3:
+        return QString::number(line.book);
+    case 4:
+        return line.counted ? QString::number(*line.counted) : QStringLiteral("未盘");
+    case 5:
+        return line.counted ? QString::number(line.difference) : QString();
+    case 6:
+        return line.price.toCurrency();
+    case 7:
+        return line.counted ? line.value.toCurrency() : QString();
+    case 8:
+        return line.soldSince ? QStringLiteral("是") : QString();
+    default:
+        return QString();
+    }
+}
