@@ -86,6 +86,16 @@ QString writeOff(const Shop &shop, const WriteOff &w)
     Transaction tx(shop);
     if (!tx.isActive())
         return tx.lastError();
+    QSqlQuery known(shop.connection());
+    known.prepare(QStringLiteral("SELECT EXISTS (SELECT 1 FROM name WHERE code = ?) OR "
+                                 "EXISTS (SELECT 1 FROM jinhuo WHERE code = ?)"));
+    known.addBindValue(w.code);
+    known.addBindValue(w.code);
+    if (!known.exec() || !known.next())
+        return problemText(known.lastError());
+    if (!known.value(0).toBool())
+        return QStringLiteral("没有货号“%1”（不在货名里，也没有进过货）。").arg(w.code);
+    known.finish();
     QString error;
     // At the last purchase price to the cent, as 库存分析 values the stock.
     std::optional<Money> price = lastPrice(shop, w.code, &error);

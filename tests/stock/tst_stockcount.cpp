@@ -226,6 +226,8 @@ private Q_SLOTS:
         QCOMPARE(Adjustments::writeOff(s, {QStringLiteral("M"), 1, QStringLiteral("老鼠咬了"), std::nullopt}),
                  QString());
         QVERIFY(!Adjustments::writeOff(s, {QStringLiteral("M"), 0, QStringLiteral("过期"), std::nullopt}).isEmpty());
+        QVERIFY(Adjustments::writeOff(s, {QStringLiteral("MX"), 1, QStringLiteral("过期"), std::nullopt})
+                    .contains(QStringLiteral("没有货号")));
         QCOMPARE(stockOf(s, QStringLiteral("M")), 4);
         QCOMPARE(Trail::list(s, QDate::currentDate(), QDate::currentDate(), QStringLiteral("报损"), &error)->size(), 2);
     }
