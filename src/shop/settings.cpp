@@ -125,6 +125,24 @@ bool Settings::setReceiptHeader(const QString &header)
     return true;
 }
 
+bool Settings::recordFooterChange(const QStringList &before)
+{
+    m_error.clear();
+    const QStringList now = receiptFooter();
+    if (!m_error.isEmpty())
+        return false;
+    if (now == before)
+        return true;
+    const QString was = before.join(QStringLiteral(" / ")), is = now.join(QStringLiteral(" / "));
+    if (const QString problem =
+            Trail::appendAlone(m_shop, QStringLiteral("票据设计"), QStringLiteral("小票页脚：%1 → %2").arg(was, is));
+        !problem.isEmpty()) {
+        m_error = problem;
+        return false;
+    }
+    return true;
+}
+
 QStringList Settings::receiptFooter() const
 {
     // All footer rows in the order of their ids. The rows normally carry the

@@ -32,6 +32,12 @@ public:
     // The footer lines; an empty list, with lastError, when they cannot be read.
     QStringList receiptFooter() const;
 
+    // Records in the trail how the footer changed since `before` (the lines
+    // as the design screen found them): its lines are edited in place, so
+    // the change is recorded when the screen is left. Nothing when unchanged;
+    // false with lastError when it could not be recorded.
+    bool recordFooterChange(const QStringList &before);
+
     // Appends an empty footer line under the next id after the last footer
     // row in stored order (the first one after the header when there is
     // none), taken and written in one transaction. Ids are 16-bit: Full at

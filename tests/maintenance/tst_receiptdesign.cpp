@@ -3,6 +3,7 @@
 #include "gui/screenhost.h"
 #include "print/receiptlayout.h"
 #include "shop/recordset.h"
+#include "shop/trail.h"
 
 #include <QPdfWriter>
 #include <QProcess>
@@ -136,6 +137,16 @@ private Q_SLOTS:
         QVERIFY(f.messages.boxes.isEmpty());
         f.click("jiabutton");
         QCOMPARE(f.stored().last(), QStringLiteral("20002="));
+        // Leaving the screen records what happened to the footer, once.
+        QVERIFY(showActive(f.dialog));
+        f.shop.exec(QStringLiteral("UPDATE code SET content = '谢谢惠顾' WHERE id = 20002"));
+        f.dialog->hide();
+        f.dialog->hide();
+        QString error;
+        const auto records = Trail::list(f.shop.db().shop(), QDate::currentDate(), QDate::currentDate(),
+                                         QStringLiteral("票据设计"), &error);
+        QVERIFY2(records && records->size() == 1, qPrintable(error));
+        QVERIFY2(records->first().what.endsWith(QStringLiteral(" / 谢谢惠顾")), qPrintable(records->first().what));
     }
 
     void footerCellIsCutTo32_data() { addEngineColumn(); }

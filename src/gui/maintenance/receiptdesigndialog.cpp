@@ -156,6 +156,24 @@ void ReceiptDesignDialog::saveHeader()
         m_headerSaved();
 }
 
+void ReceiptDesignDialog::showEvent(QShowEvent *event)
+{
+    m_footerBefore = Settings(m_shop).receiptFooter();
+    QDialog::showEvent(event);
+}
+
+void ReceiptDesignDialog::hideEvent(QHideEvent *event)
+{
+    // An edit still open in the grid is written by the requery.
+    if (m_footer->requery()) {
+        Settings settings(m_shop);
+        if (!settings.recordFooterChange(m_footerBefore))
+            failed(settings.lastError());
+        m_footerBefore = settings.receiptFooter();
+    }
+    QDialog::hideEvent(event);
+}
+
 void ReceiptDesignDialog::appendLine()
 {
     // An edit still open in the grid is written first, then the new line.

@@ -32,11 +32,18 @@ public:
     static QString clipped(const QString &text);
     static qsizetype lengthOf(const QString &text);
 
+protected:
+    // Leaving the screen records what its edits did to the footer since it
+    // was shown.
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+
 private:
     void checkHeaderLength();
     void failed(const QString &error);
 
     RecordSet *m_footer;
+    QStringList m_footerBefore; // as the screen found it, or last recorded
     std::function<void()> m_headerSaved;
     Shop m_shop;
 
