@@ -113,6 +113,9 @@ QVariant RecordSetModel::data(const QModelIndex &index, int role) const
 {
     if ((role != Qt::DisplayRole && role != Qt::EditRole) || !index.isValid())
         return {};
+    if (m_cellText && role == Qt::DisplayRole)
+        if (auto text = m_cellText(index.row(), index.column()))
+            return *text;
     return formatValue(m_records->valueAt(index.row(), index.column()),
                        m_formats.value(index.column(), DisplayFormat::AsIs));
 }

@@ -6,6 +6,7 @@
 #include <QPointer>
 
 #include <functional>
+#include <optional>
 
 class QAbstractItemView;
 class RecordSet;
@@ -27,6 +28,10 @@ public:
     // the row at once. `check` may change the text first (e.g. cut it).
     void setEditable(int column, std::function<QString(const QString &)> check = {});
     void bindView(QAbstractItemView *view);
+    // A cell's text other than its value's format (a weighed line's kg);
+    // nothing keeps the format.
+    using CellText = std::function<std::optional<QString>(int row, int column)>;
+    void setCellText(CellText text) { m_cellText = std::move(text); }
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
@@ -46,6 +51,7 @@ private:
     QHash<int, DisplayFormat> m_formats;
     QHash<int, QString> m_headers;
     QHash<int, std::function<QString(const QString &)>> m_editable;
+    CellText m_cellText;
     QPointer<QAbstractItemView> m_view;
     bool m_syncing = false;
 };

@@ -2,6 +2,7 @@
 
 #include "shop/database.h"
 #include "shop/pricing.h"
+#include "shop/scalegoods.h"
 #include "shop/serverdeadline.h"
 #include "shop/ticket.h"
 #include "shop/tillfile.h"
@@ -52,6 +53,68 @@ bool Checkout::addLine(const QString &code, const QString &name, qint32 quantity
     line.amount = *amount;
     line.time = QDateTime::currentDateTime();
     return m_ticket->add(line);
+}
+
+void Checkout::reloadLabelFormats()
+{
+    QString error;
+    // Formats that cannot be read leave the ones read before.
+    if (const auto formats = ScaleGoods::formats(m_shop, &error))
+        m_labelFormats = *formats;
+    if (const auto weighed = ScaleGoods::weighed(m_shop, &error))
+        m_weighedCodes = *weighed;
+}
+
+bool Checkout::looksLikeLabel(const QString &text) const
+{
+    return std::any_of(m_labelFormats.cbegin(), m_labelFormats.cend(),
+                       [&](const LabelFormat &f) { return f.matches(text); });
+}
+
+Checkout::LabelRing Checkout::ringLabel(const GoodsCatalogue &catalogue, const QString &text, QString *error)
+{
+    LabelRing ring;
+    if (m_labelFormats.isEmpty() || isOffline())
+        return ring;
+    using Label = ScaleGoods::LabelLookup;
+    const Label label = ScaleGoods::readLabel(m_shop, m_labelFormats, text, error);
+    switch (label.outcome) {
+    case Label::NotLabel:
+        return ring;
+    case Label::Found:
+        break;
+    case Label::BadCheck:
+        ring.outcome = LabelRing::BadCheck;
+        return ring;
+    case Label::UnknownScaleCode:
+        ring.outcome = LabelRing::UnknownScaleCode;
+        return ring;
+    case Label::AlsoGoodsCode:
+        ring.outcome = LabelRing::AlsoGoodsCode;
+        return ring;
+    case Label::Failed:
+        ring.outcome = LabelRing::Failed;
+        return ring;
+    }
+    ring.goods = lookup(catalogue, label.code, error);
+    if (ring.goods.outcome != GoodsCatalogue::Lookup::Found) {
+        ring.outcome = ring.goods.outcome == GoodsCatalogue::Lookup::Failed ? LabelRing::Failed : LabelRing::NotGoods;
+        return ring;
+    }
+    const auto weighed = ScaleGoods::lineOf(label.label, ring.goods.purchases.lastPrice);
+    TicketLine line;
+    line.code = label.code;
+    line.name = ring.goods.name;
+    line.weighed = true;
+    line.time = QDateTime::currentDateTime();
+    if (weighed && weighed->grams <= std::numeric_limits<qint32>::max()) {
+        line.quantity = qint32(weighed->grams);
+        line.listPrice = ring.goods.purchases.lastPrice;
+        line.price = weighed->perKg;
+        line.amount = weighed->amount;
+    }
+    ring.outcome = weighed && m_ticket->add(line) ? LabelRing::Added : LabelRing::TooLarge;
+    return ring;
 }
 
 std::optional<Checkout::Settlement> Checkout::settle(Money total, PaymentMethod method, Money cash)

@@ -5,8 +5,10 @@
 #include "shop/money.h"
 #include "shop/payment.h"
 #include "shop/salesstore.h"
+#include "shop/scalelabel.h"
 #include "shop/shop.h"
 
+#include <QHash>
 #include <QString>
 #include <QUuid>
 
@@ -35,6 +37,24 @@ public:
     // (`listPrice`: the stored price it was looked up at), timed now; false
     // when its amount or a total of the ticket would overflow.
     bool addLine(const QString &code, const QString &name, qint32 quantity, Money listPrice, Money price);
+
+    // A scanned scale label (条码秤) puts its weighed goods on the ticket: the
+    // label's amount exactly, its weight or the one the amount buys at the
+    // goods' price per kg. NotLabel: the text is no label of the shop's
+    // formats (a normal goods code). The formats are read again by
+    // reloadLabelFormats (the counter does so when it becomes active).
+    struct LabelRing
+    {
+        enum Outcome { NotLabel, Added, BadCheck, UnknownScaleCode, AlsoGoodsCode, NotGoods, TooLarge, Failed };
+        Outcome outcome = NotLabel;
+        GoodsCatalogue::Lookup goods; // from NotGoods on: what the lookup of the goods found
+    };
+    LabelRing ringLabel(const GoodsCatalogue &catalogue, const QString &text, QString *error);
+    void reloadLabelFormats();
+    // Whether `code` is a goods sold by weight: it is rung up from its label only.
+    bool isWeighed(const QString &code) const { return m_weighedCodes.contains(code); }
+    // Whether `text` has the length and flag of one of the formats.
+    bool looksLikeLabel(const QString &text) const;
 
     // The number the ticket is shown under; the store settles the real one.
     qint64 number() const { return m_number; }
@@ -109,6 +129,8 @@ private:
     QString record(const QString &kind, const QString &what);
 
     Shop m_shop;
+    QList<LabelFormat> m_labelFormats;
+    QHash<QString, QString> m_weighedCodes;
     SalesStore m_sales;
     DayClose m_dayClose;
     std::unique_ptr<Ticket> m_owned;

@@ -3,6 +3,7 @@
 #include "shop/codefacts.h"
 #include "shop/displayformat.h"
 #include "shop/engine.h"
+#include "shop/scalelabel.h"
 #include "shop/schema.h"
 
 #include <QSqlError>
@@ -106,7 +107,8 @@ bool PurchaseList::query(const QString &where, const QString &order, const QVari
     QSqlQuery q(m_db);
     readOnce(q, m_db);
     q.prepare(QStringLiteral("SELECT jinhuo.rowid, name.rowid, jinhuo.id, jinhuo.code, name.name, jinhuo.shuliang, "
-                             "jinhuo.jinjia, jinhuo.shou, jinhuo.changjia, jinhuo.jindt, jinhuo.guoqidt "
+                             "jinhuo.jinjia, jinhuo.shou, jinhuo.changjia, jinhuo.jindt, jinhuo.guoqidt, "
+                             "EXISTS (SELECT 1 FROM chengzhong WHERE chengzhong.code = jinhuo.code) "
                              "FROM jinhuo, name WHERE jinhuo.code = name.code %1 ORDER BY %2 LIMIT ? OFFSET ?")
                   .arg(where, order));
     for (const QVariant &v : values)
@@ -126,7 +128,8 @@ bool PurchaseList::query(const QString &where, const QString &order, const QVari
         r.code = q.value(3).toString();
         r.shown = {r.code,
                    q.value(4).toString(),
-                   q.value(5).toString(),
+                   // a weighed goods' grams as kg
+                   q.value(11).toBool() ? Weighing::kgText(q.value(5).toLongLong()) : q.value(5).toString(),
                    formatValue(Schema::fromStorage(K::Money, q.value(6)), DisplayFormat::Grouped),
                    formatValue(Schema::fromStorage(K::Money, q.value(7)), DisplayFormat::Grouped),
                    q.value(8).toString(),

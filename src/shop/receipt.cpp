@@ -11,7 +11,7 @@ Receipt Receipt::fromTicket(const Ticket &ticket)
     for (const TicketLine &t : ticket.lines()) {
         // Fields are printed as the ticket shows them.
         r.lines.append(
-            {t.code, t.name, QString::number(t.quantity), t.price.toCurrency(), formatDateTime(t.time), t.amount});
+            {t.code, t.name, t.quantityText(), t.priceText(t.price), formatDateTime(t.time), t.amount});
         r.total = r.total.plus(t.amount).value_or(r.total);
         if (t.isReturn() && !originals.contains(QString::number(t.returnOfTicket)))
             originals.append(QString::number(t.returnOfTicket));

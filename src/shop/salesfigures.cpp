@@ -3,6 +3,7 @@
 #include "shop/codefacts.h"
 #include "shop/codetable.h"
 #include "shop/engine.h"
+#include "shop/scalegoods.h"
 #include "shop/schema.h"
 #include "shop/serverfacts.h"
 #include "shop/servergoods.h"
@@ -297,9 +298,50 @@ bool computeOnServer(SalesFigures &f, const QSqlDatabase &db, QDate first, QDate
     return addServerRows(f, rows, nullptr);
 }
 
+// The goods sold by weight: their quantity is grams, their price per kg.
+// Their profit is taken again, and the total of pieces leaves them out.
+void markWeighed(const Shop &shop, SalesFigures &f)
+{
+    if (!f.ok)
+        return;
+    QString error;
+    const auto weighed = ScaleGoods::weighed(shop, &error);
+    if (!weighed) {
+        f.ok = false;
+        f.error = error;
+        return;
+    }
+    if (weighed->isEmpty())
+        return;
+    for (SalesFigures::Row &r : f.rows) {
+        if (!weighed->contains(r.code))
+            continue;
+        r.weighed = true;
+        const Money cost = Weighing::times(r.price, r.quantity, true).value_or(Money());
+        const Money profit = r.amount.minus(cost).value_or(Money()).roundedToCents();
+        f.totalProfit = f.totalProfit.minus(r.profit).value_or(f.totalProfit).plus(profit).value_or(f.totalProfit);
+        r.profit = profit;
+        f.totalQuantity -= r.quantity;
+    }
+    // The days' cost was taken by the piece; the chart takes it again.
+    f.days.clear();
+    f.hasDays = false;
+}
+
+SalesFigures computeRows(const Shop &shop, QDate first, QDate last);
+
 } // namespace
 
 SalesFigures SalesFigures::compute(const Shop &shop, QDate first, QDate last)
+{
+    SalesFigures f = computeRows(shop, first, last);
+    markWeighed(shop, f);
+    return f;
+}
+
+namespace {
+
+SalesFigures computeRows(const Shop &shop, QDate first, QDate last)
 {
     const QSqlDatabase db = shop.connection();
     SalesFigures f;
@@ -343,7 +385,7 @@ SalesFigures SalesFigures::compute(const Shop &shop, QDate first, QDate last)
         return f;
     }
     while (q.next()) {
-        Row r;
+        SalesFigures::Row r;
         r.code = q.value(0).toString();
         r.quantity = q.value(1).toLongLong();
         r.amount = moneyOf(q.value(2)).roundedToCents();
@@ -356,6 +398,8 @@ SalesFigures SalesFigures::compute(const Shop &shop, QDate first, QDate last)
     f.last = last;
     return f;
 }
+
+} // namespace
 
 QStringList SalesFigures::captions()
 {
@@ -371,11 +415,11 @@ QString SalesFigures::text(const Row &row, int column)
     case 1:
         return row.name;
     case 2:
-        return QString::number(row.quantity);
+        return Weighing::quantityText(row.quantity, row.weighed);
     case 3:
         return row.amount.toCurrency();
     case 4:
-        return row.price.toCurrency();
+        return row.weighed ? row.price.toCurrency() + QStringLiteral("/kg") : row.price.toCurrency();
     case 5:
         return row.profit.toCurrency();
     default:

@@ -22,6 +22,7 @@ struct SalesFigures
         Money amount; // as shown
         Money price;  // jinjia of the last purchase in stored order, 0 without one
         Money profit; // amount − price × quantity
+        bool weighed = false; // quantity in grams, price per kg
     };
 
     QList<Row> rows; // in the order in which the codes first occur among the lines
@@ -38,7 +39,7 @@ struct SalesFigures
     QList<Day> days;
     bool hasDays = false;
     QDate first, last; // the range of the figures
-    qint64 totalQuantity = 0;
+    qint64 totalQuantity = 0; // of the goods sold by the piece
     Money totalAmount;
     Money totalProfit;
     bool ok = false;

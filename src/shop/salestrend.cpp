@@ -17,6 +17,12 @@
 
 namespace {
 
+// A row's price per thousand of its quantity: per 1000 pieces, or per kg.
+qint64 perThousand(const SalesFigures::Row &r)
+{
+    return r.weighed ? r.price.units() : r.price.units() * 1000;
+}
+
 // The range's lines through SQLite's own interface into the buckets' sales and
 // costs; false when a line is not one the fast reading takes (or on an error,
 // which the statement then reports).
@@ -37,7 +43,7 @@ bool addUpOnFile(const QSqlDatabase &db, QDate first, QDate last, const SalesFig
     sqlite3_bind_text(stmt, 2, to.constData(), int(to.size()), SQLITE_STATIC);
     CodeFacts::CodeMap<qint64> price;
     for (const SalesFigures::Row &r : grid.rows)
-        price.try_emplace(r.code.toStdString(), r.price.units());
+        price.try_emplace(r.code.toStdString(), perThousand(r));
     CodeFacts::Line line;
     std::string lastDay;
     qsizetype bucket = -1;
@@ -146,9 +152,10 @@ SalesTrend SalesTrend::compute(const Shop &shop, QDate first, QDate last, const 
     }
     QHash<QString, qint64> price;
     for (const SalesFigures::Row &r : grid.rows)
-        price.insert(r.code, r.price.units());
+        price.insert(r.code, perThousand(r));
 
-    QList<std::pair<qint64, qint64>> units(t.buckets.size()); // sales, cost
+    // sales; cost in thousandths (a weighed goods' quantity is grams, its price per kg)
+    QList<std::pair<qint64, qint64>> units(t.buckets.size());
     auto bucketOfDay = [&](std::string_view text) -> qsizetype {
         const QDate day =
             QDate::fromString(QString::fromUtf8(text.data(), qsizetype(text.size())), QStringLiteral("yyyy-MM-dd"));
@@ -161,7 +168,7 @@ SalesTrend SalesTrend::compute(const Shop &shop, QDate first, QDate last, const 
             if (bucket < 0)
                 continue;
             units[bucket].first += d.salesUnits;
-            units[bucket].second += d.costUnits;
+            units[bucket].second += d.costUnits * 1000;
         }
     } else if (onServer(db) || !addUpOnFile(db, first, last, grid, bucketOfDay, units)) {
         units.fill({0, 0});
@@ -172,7 +179,7 @@ SalesTrend SalesTrend::compute(const Shop &shop, QDate first, QDate last, const 
     }
     for (qsizetype i = 0; i < t.buckets.size(); ++i) {
         t.buckets[i].sales = Money::fromUnits(units[i].first);
-        t.buckets[i].profit = Money::fromUnits(units[i].first - units[i].second);
+        t.buckets[i].profit = Money::fromUnits(units[i].first - units[i].second / 1000);
     }
     t.best = grid.rows;
     std::stable_sort(t.best.begin(), t.best.end(),

@@ -58,6 +58,10 @@ const QList<Table> &addedTables()
         {QStringLiteral("caozuo"),
          {QStringLiteral("id"), QStringLiteral("dt"), QStringLiteral("till"), QStringLiteral("moshi"),
           QStringLiteral("leibie"), QStringLiteral("neirong"), QStringLiteral("yuanyin"), QStringLiteral("hash")}},
+        {QStringLiteral("chengma"),
+         {QStringLiteral("id"), QStringLiteral("mingcheng"), QStringLiteral("qianzhui"), QStringLiteral("changdu"),
+          QStringLiteral("mawei"), QStringLiteral("jinewei"), QStringLiteral("zhongwei")}},
+        {QStringLiteral("chengzhong"), {QStringLiteral("code"), QStringLiteral("chengma")}},
     };
     return all;
 }
@@ -118,6 +122,17 @@ QStringList addedStatements()
                QStringLiteral("CREATE TABLE IF NOT EXISTS pandian_mx (pandian INTEGER, code TEXT, shuliang INTEGER, "
                               "zhangmian INTEGER, yishou INTEGER, jinjia INTEGER, dt TEXT)"),
                QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS pandian_mx_code ON pandian_mx(pandian, code)"),
+               // The label formats of the shop's scales, tried in id order:
+               // qianzhui the flag values ("2", "20-29"), changdu the label's
+               // length, then the digits of the scale code, the amount in fen
+               // and the weight in grams (0: not on the label).
+               QStringLiteral("CREATE TABLE IF NOT EXISTS chengma (id INTEGER, mingcheng TEXT, qianzhui TEXT, "
+                              "changdu INTEGER, mawei INTEGER, jinewei INTEGER, zhongwei INTEGER)"),
+               // The goods sold by weight and their scale code (digits without
+               // leading zeros): their quantities are grams, their prices per kg.
+               QStringLiteral("CREATE TABLE IF NOT EXISTS chengzhong (code TEXT, chengma TEXT)"),
+               QStringLiteral("CREATE INDEX IF NOT EXISTS chengzhong_chengma ON chengzhong(chengma)"),
+               QStringLiteral("CREATE INDEX IF NOT EXISTS chengzhong_code ON chengzhong(code)"),
            } +
            changeCountStatements();
 }
@@ -221,6 +236,14 @@ QList<std::pair<QString, QString>> serverAddedStatements()
              .arg(rowid)},
         {QStringLiteral("pandian_mx_code"),
          QStringLiteral("CREATE UNIQUE INDEX pandian_mx_code ON pandian_mx(pandian, code)")},
+        {QStringLiteral("chengma"),
+         QStringLiteral("CREATE TABLE chengma (%1id integer, mingcheng text, qianzhui text, changdu integer, "
+                        "mawei integer, jinewei integer, zhongwei integer)")
+             .arg(rowid)},
+        {QStringLiteral("chengzhong"), QStringLiteral("CREATE TABLE chengzhong (%1code text, chengma text)").arg(rowid)},
+        {QStringLiteral("chengzhong_chengma"),
+         QStringLiteral("CREATE INDEX chengzhong_chengma ON chengzhong(chengma)")},
+        {QStringLiteral("chengzhong_code"), QStringLiteral("CREATE INDEX chengzhong_code ON chengzhong(code)")},
         // A range of days read from the index alone, with each line's rowid
         // (the order in which codes first occur).
         {QStringLiteral("xiaoshou_dt_lines"),
@@ -314,7 +337,8 @@ ColumnKind kindOfColumn(const QString &column)
         QStringLiteral("till"),    QStringLiteral("yuandanjuhao"), QStringLiteral("yuanid"),
         QStringLiteral("hangshu"), QStringLiteral("piaoshu"),      QStringLiteral("rijie"),
         QStringLiteral("pandian"), QStringLiteral("pici"),         QStringLiteral("zhangmian"),
-        QStringLiteral("yishou")};
+        QStringLiteral("yishou"),  QStringLiteral("changdu"),      QStringLiteral("mawei"),
+        QStringLiteral("jinewei"), QStringLiteral("zhongwei")};
     if (money.contains(c))
         return ColumnKind::Money;
     if (c == u"jindt" || c == u"guoqidt")

@@ -3,6 +3,7 @@
 #include "shop/adjustments.h"
 #include "shop/codefacts.h"
 #include "shop/engine.h"
+#include "shop/scalegoods.h"
 #include "shop/schema.h"
 #include "shop/serverfacts.h"
 #include "shop/serverrows.h"
@@ -155,7 +156,49 @@ bool computeOnServer(StockFigures &f, const QSqlDatabase &db)
 
 } // namespace
 
+namespace {
+
+StockFigures computeRows(const Shop &shop);
+
+// The goods sold by weight: their quantities are grams, their price per kg.
+// Their value is taken again, and the totals of pieces leave them out.
+void markWeighed(const Shop &shop, StockFigures &f)
+{
+    if (!f.ok)
+        return;
+    QString error;
+    const auto weighed = ScaleGoods::weighed(shop, &error);
+    if (!weighed) {
+        f.ok = false;
+        f.error = error;
+        return;
+    }
+    for (StockFigures::Row &r : f.rows) {
+        if (!weighed->contains(r.code))
+            continue;
+        r.weighed = true;
+        const Money value = Weighing::times(r.price, r.stock, true).value_or(Money()).roundedToCents();
+        f.totalValue = f.totalValue.minus(r.value).value_or(f.totalValue).plus(value).value_or(f.totalValue);
+        r.value = value;
+        f.totalSold -= r.soldQuantity;
+        f.totalPurchased -= r.purchased;
+        f.totalStock -= r.stock;
+        f.totalAdjusted -= r.adjusted;
+    }
+}
+
+} // namespace
+
 StockFigures StockFigures::compute(const Shop &shop)
+{
+    StockFigures f = computeRows(shop);
+    markWeighed(shop, f);
+    return f;
+}
+
+namespace {
+
+StockFigures computeRows(const Shop &shop)
 {
     const QSqlDatabase db = shop.connection();
     StockFigures f;
@@ -201,7 +244,7 @@ StockFigures StockFigures::compute(const Shop &shop)
         return f;
     }
     while (p.next()) {
-        Row r;
+        StockFigures::Row r;
         r.code = p.value(0).toString();
         r.purchased = p.value(1).toLongLong();
         r.name = p.value(2).toString();
@@ -214,6 +257,8 @@ StockFigures StockFigures::compute(const Shop &shop)
     f.ok = addUnbought(f, db, *adjusted, [&sold](const QString &code) { return sold.value(code); });
     return f;
 }
+
+} // namespace
 
 QStringList StockFigures::captions(bool withAdjustments)
 {
@@ -233,19 +278,19 @@ QString StockFigures::text(const Row &row, int column)
     case 1:
         return row.name;
     case 2:
-        return QString::number(row.soldQuantity);
+        return Weighing::quantityText(row.soldQuantity, row.weighed);
     case 3:
         return row.soldAmount.toCurrency();
     case 4:
-        return QString::number(row.purchased);
+        return Weighing::quantityText(row.purchased, row.weighed);
     case 5:
-        return QString::number(row.stock);
+        return Weighing::quantityText(row.stock, row.weighed);
     case 6:
-        return row.price.toCurrency();
+        return row.weighed ? row.price.toCurrency() + QStringLiteral("/kg") : row.price.toCurrency();
     case 7:
         return row.value.toCurrency();
     case AdjustedColumn:
-        return QString::number(row.adjusted);
+        return Weighing::quantityText(row.adjusted, row.weighed);
     default:
         return QString();
     }

@@ -26,9 +26,11 @@ struct StockFigures
         Money value; // stock × price
         qint64 adjusted = 0;
         QString maker; // changjia of the last purchase
+        bool weighed = false; // quantities in grams (shown as kg), price per kg
     };
 
     QList<Row> rows; // in the order in which codes first occur in the purchases
+    // The totals of quantities are of the goods sold by the piece.
     qint64 totalSold = 0;
     Money totalSoldAmount;
     qint64 totalPurchased = 0;

@@ -2,6 +2,7 @@
 
 #include "shop/recordset.h"
 #include "shop/returns.h"
+#include "shop/scalelabel.h"
 
 namespace {
 const QString Code = QStringLiteral("货号");
@@ -29,6 +30,16 @@ Ticket::Ticket(QObject *parent) : QObject(parent), m_records(new RecordSet(this)
     m_records->open();
 }
 
+QString TicketLine::quantityText() const
+{
+    return weighed ? Weighing::kgText(quantity) + QStringLiteral("kg") : QString::number(quantity);
+}
+
+QString TicketLine::priceText(Money value) const
+{
+    return weighed ? value.toCurrency() + QStringLiteral("/kg") : value.toCurrency();
+}
+
 QStringList Ticket::fieldNames()
 {
     return {Code, Name, Quantity, ListPrice, Price, Amount, Time};
@@ -48,8 +59,8 @@ bool Ticket::add(const TicketLine &line)
     m_records->setValue(Amount, QVariant::fromValue(line.amount));
     m_records->setValue(Time, line.time);
     m_returnOf.append({line.returnOfTicket, line.returnOfLine, line.returnOfSold, line.returnedBefore,
-                       line.returnOfAmount});
-    m_quantityTotal += line.quantity;
+                       line.returnOfAmount, line.weighed});
+    m_quantityTotal += line.pieces();
     m_amountTotal = *amount;
     return true;
 }
@@ -62,7 +73,7 @@ bool Ticket::remove(int index)
     if (!m_records->moveTo(index) || !m_records->deleteCurrent())
         return false;
     m_returnOf.removeAt(index);
-    m_quantityTotal -= gone.quantity;
+    m_quantityTotal -= gone.pieces();
     m_amountTotal = m_amountTotal.minus(gone.amount).value_or(m_amountTotal);
     if (gone.isReturn()) {
         // The later returns of the same line now come after fewer units.
@@ -118,6 +129,7 @@ TicketLine Ticket::line(int index) const
     l.returnOfSold = returnOf.sold;
     l.returnOfAmount = returnOf.amount;
     l.returnedBefore = returnOf.before;
+    l.weighed = returnOf.weighed;
     return l;
 }
 

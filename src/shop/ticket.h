@@ -28,7 +28,16 @@ struct TicketLine
     qint64 returnOfSold = 0;
     Money returnOfAmount{};
     qint64 returnedBefore = 0;
+    // A weighed goods (from a scale's label): the quantity is grams and the
+    // prices are per kg; the amount is the label's.
+    bool weighed = false;
     bool isReturn() const { return returnOfTicket != 0; }
+    // What the line adds to the ticket's count of pieces: a weighed line is one.
+    qint64 pieces() const { return weighed ? (quantity < 0 ? -1 : 1) : quantity; }
+    // The quantity and a price as the ticket and the receipt show them: a
+    // weighed line in kg ("0.456kg") and per kg ("¥12.98/kg").
+    QString quantityText() const;
+    QString priceText(Money price) const;
 };
 
 // The current ticket: a working table of seven fields that the grid shows,
@@ -53,6 +62,7 @@ public:
 
     int lineCount() const;
     TicketLine line(int index) const;
+    bool isWeighed(int index) const { return m_returnOf.value(index).weighed; }
     QList<TicketLine> lines() const;
 
     qint64 quantityTotal() const { return m_quantityTotal; }
@@ -68,6 +78,7 @@ private:
     {
         qint64 ticket = 0, line = 0, sold = 0, before = 0;
         Money amount;
+        bool weighed = false;
     };
     QList<ReturnOf> m_returnOf;
     qint64 m_quantityTotal = 0;

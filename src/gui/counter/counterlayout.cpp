@@ -32,6 +32,13 @@ void CounterWindow::bindControls()
     auto *model = new RecordSetModel(m_ticket->records(), this);
     for (int money : {3, 4, 5})
         model->setColumnFormat(money, DisplayFormat::Currency);
+    // A weighed line shows its kg and its prices per kg.
+    model->setCellText([this](int row, int column) -> std::optional<QString> {
+        if (column < 2 || column > 4 || !m_ticket->isWeighed(row))
+            return std::nullopt;
+        const TicketLine line = m_ticket->line(row);
+        return column == 2 ? line.quantityText() : line.priceText(column == 3 ? line.listPrice : line.price);
+    });
     model->bindView(m_ui.ticketGrid);
     for (int c = 0; c < int(std::size(Layout::GridColumnWidths)); ++c)
         m_ui.ticketGrid->setColumnWidth(c, twips(Layout::GridColumnWidths[c]));

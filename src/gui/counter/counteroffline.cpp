@@ -41,6 +41,7 @@ void CounterWindow::startOfflineSelling(ServerWatch *watch)
             if (const qint64 next = m_checkout.nextNumber(&error); error.isEmpty())
                 m_checkout.setNumber(next);
             reloadReceiptHeader();
+            m_checkout.reloadLabelFormats();
         }
         m_sendProblem.clear();
         m_tillCopy->refreshSoon();

@@ -26,4 +26,9 @@ inline const QString ChangeCaption = QStringLiteral("找零");
 inline const QString RefundCaption = QStringLiteral("应退");
 inline const QString PaidBy = QStringLiteral("付款方式：%1");
 inline const QString CloseFailed = QStringLiteral("无法读取本班的销售：%1");
+inline const QString BadLabel = QStringLiteral("称重条码的校验位不对，请重新扫描！");
+inline const QString UnknownScaleCode = QStringLiteral("没有这个秤码的称重商品，请先在“货名管理”中设定！");
+inline const QString LabelIsGoodsCode =
+    QStringLiteral("这个条码既是货物代码又符合条码秤格式，不能确定是哪一种，请检查条码秤格式！");
+inline const QString WeighedByCode = QStringLiteral("这是称重商品，请扫描条码秤打出的秤签！");
 } // namespace CounterText

@@ -7,6 +7,7 @@
 #include "shop/database.h"
 #include "shop/displayformat.h"
 #include "shop/numbertext.h"
+#include "shop/scalelabel.h"
 #include "shop/ticket.h"
 #include "shop/tillfile.h"
 
@@ -32,10 +33,17 @@ void CounterWindow::showTotals()
 
 void CounterWindow::addLine()
 {
+    if (ringLabel())
+        return;
     const auto purchases = findGoods(true);
     if (!purchases)
         return;
     const QString code = m_ui.codeEdit->text();
+    if (m_checkout.isWeighed(code)) {
+        Messages::info(this, WeighedByCode);
+        focusAndSelect(m_ui.codeEdit);
+        return;
+    }
     const Money listPrice = purchases->lastPrice;
     // A price looked up for other goods is never charged for these: a new code
     // gets its own stored price, a price typed for the same goods is kept.
@@ -59,6 +67,46 @@ void CounterWindow::addLine()
         return;
     }
     showTotals();
+}
+
+std::optional<bool> CounterWindow::ringLabel()
+{
+    QString error;
+    const Checkout::LabelRing ring = [&] {
+        const WaitedInput waited;
+        return m_checkout.ringLabel(m_catalogue, m_ui.codeEdit->text(), &error);
+    }();
+    using Ring = Checkout::LabelRing;
+    using Lookup = GoodsCatalogue::Lookup;
+    switch (ring.outcome) {
+    case Ring::NotLabel:
+        return std::nullopt;
+    case Ring::Added:
+        m_ui.nameEdit->setText(ring.goods.name);
+        m_ui.purchasedEdit->setText(Weighing::kgText(ring.goods.purchases.totalQuantity));
+        showTotals();
+        return true;
+    case Ring::Failed:
+        databaseFailed(error);
+        break;
+    case Ring::BadCheck:
+        Messages::info(this, BadLabel);
+        break;
+    case Ring::UnknownScaleCode:
+        Messages::info(this, UnknownScaleCode);
+        break;
+    case Ring::AlsoGoodsCode:
+        Messages::info(this, LabelIsGoodsCode);
+        break;
+    case Ring::NotGoods:
+        Messages::info(this, ring.goods.outcome == Lookup::NotPurchased ? NotPurchased : UnknownCode);
+        break;
+    case Ring::TooLarge:
+        Messages::info(this, TooLarge);
+        break;
+    }
+    focusAndSelect(m_ui.codeEdit);
+    return false;
 }
 
 void CounterWindow::clearTicket()

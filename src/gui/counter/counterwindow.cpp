@@ -75,6 +75,8 @@ CounterWindow::CounterWindow(std::unique_ptr<Database> database, QWidget *parent
     else
         m_startError = NoTicketNumber.arg(error);
     reloadReceiptHeader();
+    if (!m_checkout.isOffline())
+        m_checkout.reloadLabelFormats();
     startOfflineSelling(m_watch);
 }
 
@@ -238,7 +240,8 @@ bool CounterWindow::eventFilter(QObject *watched, QEvent *event)
         // had the focus is no new entry into it.
         const bool returning = (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason) &&
                                watched == m_focusAtDeactivation;
-        if (!returning && !m_inLookup)
+        // A scale label is looked up when it is rung up, not as a code.
+        if (!returning && !m_inLookup && !m_checkout.looksLikeLabel(m_ui.codeEdit->text()))
             lookupGoods();
     }
     return QWidget::eventFilter(watched, event);
@@ -248,6 +251,9 @@ void CounterWindow::changeEvent(QEvent *event)
 {
     if (event->type() == QEvent::ActivationChange && !isActiveWindow())
         m_focusAtDeactivation = focusWidget();
+    // The scale's label formats may have been changed in the back office.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && !m_checkout.isOffline())
+        m_checkout.reloadLabelFormats();
     // Becoming active again needs no re-read of the catalogue: every lookup
     // asks the file itself, so goods added in the back office are found at once.
     QWidget::changeEvent(event);
@@ -273,6 +279,10 @@ void CounterWindow::scanCode()
 {
     // A scanner types the code and Enter: one piece of the goods on the
     // ticket, and the code box ready for the next scan.
+    if (ringLabel()) {
+        focusAndSelect(m_ui.codeEdit);
+        return;
+    }
     m_ui.quantityEdit->setText(QStringLiteral("1"));
     if (lookupGoods())
         addLine();

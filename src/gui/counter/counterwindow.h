@@ -100,6 +100,9 @@ private:
     void focusUnitPrice();
     void focusAndSelect(QLineEdit *box);
     void scanCode();
+    // Rings a scale label in the code box up; nothing when it holds none,
+    // false when the label was refused (and the cashier told).
+    std::optional<bool> ringLabel();
     void enterInEntryBox();
     // The first sale after a close asks the cash the drawer starts with;
     // false when the cashier cancelled it or it could not be stored.

@@ -3,6 +3,7 @@
 
 #include "gui/stock/importdialog.h"
 #include "gui/stock/minimumstockbox.h"
+#include "gui/stock/weighedbox.h"
 
 #include "gui/messages.h"
 #include "gui/named.h"
@@ -146,6 +147,8 @@ void CatalogueDialog::buildControls()
     left->addWidget(pickGroup);
     m_minimum = new MinimumStockBox(m_shop, this);
     left->addWidget(m_minimum);
+    m_weighed = new WeighedBox(m_shop, this);
+    left->addWidget(m_weighed);
     // The catalogue in and out of spreadsheets.
     auto *sheets = new QHBoxLayout;
     sheets->addWidget(importGoodsButton(this, m_shop, [this] { reread(); }));
@@ -205,6 +208,7 @@ void CatalogueDialog::showCurrent()
     m_selectedCode->setText(row ? row->code : QString());
     m_selectedName->setText(row ? row->name : QString());
     m_minimum->setCode(row ? row->code : QString());
+    m_weighed->setCode(row ? row->code : QString());
 }
 
 void CatalogueDialog::setEditMode(bool on)

@@ -7,6 +7,7 @@
 
 class QComboBox;
 class MinimumStockBox;
+class WeighedBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -55,6 +56,7 @@ private:
     Shop m_shop;
     QString m_rereadFailure; // told already; not again until a read succeeds
     MinimumStockBox *m_minimum = nullptr;
+    WeighedBox *m_weighed = nullptr;
     CatalogueList *m_catalogue;
     bool m_editing = false;
     QString m_readAt; // the file's change stamp when the catalogue was read

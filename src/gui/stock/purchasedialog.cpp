@@ -9,6 +9,7 @@
 #include "shop/numbertext.h"
 #include "shop/purchaselist.h"
 #include "shop/purchasestore.h"
+#include "shop/scalegoods.h"
 
 #include <QApplication>
 #include <QDateEdit>
@@ -204,11 +205,30 @@ void PurchaseDialog::checkCode()
         return;
     }
     m_nameEdit->setText(**name);
+    m_weighed = isWeighed(code);
+}
+
+bool PurchaseDialog::isWeighed(const QString &code)
+{
+    QString error;
+    const auto weighed = ScaleGoods::weighed(m_shop, &error);
+    if (!weighed)
+        failed(error);
+    return weighed && weighed->contains(code);
 }
 
 void PurchaseDialog::normaliseQuantity()
 {
-    normaliseWholeNumber(m_quantityEdit, this, BadInput);
+    // A weighed goods is bought in kg with up to three decimals.
+    if (!m_weighed) {
+        normaliseWholeNumber(m_quantityEdit, this, BadInput);
+        return;
+    }
+    const QString text = m_quantityEdit->text();
+    if (text.isEmpty() || Weighing::gramsFromKg(text))
+        return;
+    Messages::info(this, BadInput);
+    m_quantityEdit->clear();
 }
 
 void PurchaseDialog::keepPurchasePrice()
@@ -243,14 +263,24 @@ void PurchaseDialog::addPurchase()
             return;
         }
     }
-    const auto quantity = NumberText::toInt16(m_quantityEdit->text());
+    m_weighed = isWeighed(m_codeEdit->text());
+    qint64 quantity = 0;
+    bool quantityOk = false;
+    if (m_weighed) {
+        const auto grams = Weighing::gramsFromKg(m_quantityEdit->text());
+        quantityOk = grams && *grams > 0 && *grams <= std::numeric_limits<qint32>::max();
+        quantity = grams.value_or(0);
+    } else if (const auto pieces = NumberText::toInt16(m_quantityEdit->text())) {
+        quantityOk = true;
+        quantity = *pieces;
+    }
     const auto selling = Money::parse(m_sellingPriceEdit->text());
-    if (!quantity || !selling) {
+    if (!quantityOk || !selling) {
         Messages::info(this, BadInput);
         return;
     }
     PurchaseStore store(m_shop);
-    if (!store.add({m_codeEdit->text(), int(*quantity), m_purchasePrice, *selling, m_makerEdit->text(),
+    if (!store.add({m_codeEdit->text(), int(quantity), m_purchasePrice, *selling, m_makerEdit->text(),
                     m_purchaseDate->date(), m_expiryDate->date()})) {
         failed(store.lastError());
         return;

@@ -49,6 +49,8 @@ private:
     // The purchase price of the last accepted change of Text3.
     Money m_purchasePrice;
     bool m_checking = false;
+    bool m_weighed = false; // the goods typed is weighed: its quantity is kg
+    bool isWeighed(const QString &code);
 
     QLineEdit *m_codeEdit;
     QLineEdit *m_quantityEdit;
