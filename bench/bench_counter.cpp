@@ -233,6 +233,7 @@ int main(int argc, char **argv)
         analysisFigures(table, shops);
         knowFigures(table, shops);
         countFigures(table, shops);
+        labelFigures(table, shops);
         cleanupFigures(table, shops);
         if (table.wants(QStringLiteral("S1")) || table.wants(QStringLiteral("S2")) ||
             table.wants(QStringLiteral("S3")) || table.wants(QStringLiteral("O5")))

@@ -36,6 +36,8 @@ void cleanupFigures(BenchTable &table, const BenchShops &shops);
 void knowFigures(BenchTable &table, const BenchShops &shops);
 // C1 the count's list, C2 its posting, C3–C5 the stock figures with adjustments.
 void countFigures(BenchTable &table, const BenchShops &shops);
+// L1 a scanned scale label to its line against a goods code.
+void labelFigures(BenchTable &table, const BenchShops &shops);
 // S1 checkout, S2 three tills at once, S3 the analyses: the shop on a server;
 // O5 a screen opened as soon as the server is back from a restart.
 void serverFigures(BenchTable &table, const BenchShops &shops);

@@ -37,7 +37,9 @@ QStringList DataCleanup::tablesOf(Scope scope)
     case Scope::SalesAndPurchases:
         return sales + stock;
     case Scope::Everything:
-        return sales + stock + QStringList{QStringLiteral("name"), QStringLiteral("zuidi")};
+        // The weighed goods go with the catalogue; the scale's formats stay.
+        return sales + stock +
+               QStringList{QStringLiteral("name"), QStringLiteral("zuidi"), QStringLiteral("chengzhong")};
     }
     return {};
 }

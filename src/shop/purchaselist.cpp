@@ -126,14 +126,12 @@ bool PurchaseList::query(const QString &where, const QString &order, const QVari
         r.nameRowid = q.value(1).toLongLong();
         r.id = q.value(2).toLongLong();
         r.code = q.value(3).toString();
-        r.shown = {r.code,
-                   q.value(4).toString(),
+        r.shown = {r.code, q.value(4).toString(),
                    // a weighed goods' grams as kg
                    q.value(11).toBool() ? Weighing::kgText(q.value(5).toLongLong()) : q.value(5).toString(),
                    formatValue(Schema::fromStorage(K::Money, q.value(6)), DisplayFormat::Grouped),
                    formatValue(Schema::fromStorage(K::Money, q.value(7)), DisplayFormat::Grouped),
-                   q.value(8).toString(),
-                   formatValue(Schema::fromStorage(K::Date, q.value(9)), DisplayFormat::Date),
+                   q.value(8).toString(), formatValue(Schema::fromStorage(K::Date, q.value(9)), DisplayFormat::Date),
                    formatValue(Schema::fromStorage(K::Date, q.value(10)), DisplayFormat::Date)};
         rows->append(std::move(r));
     }

@@ -174,7 +174,7 @@ LabelLookup readLabel(const Shop &shop, const QList<LabelFormat> &formats, const
         return found;
     }
     found.code = q.value(0).toString();
-    found.outcome = q.value(1).toBool()    ? LabelLookup::AlsoGoodsCode
+    found.outcome = q.value(1).toBool()   ? LabelLookup::AlsoGoodsCode
                     : q.value(0).isNull() ? LabelLookup::UnknownScaleCode
                                           : LabelLookup::Found;
     return found;

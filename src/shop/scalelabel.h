@@ -38,7 +38,7 @@ struct LabelFormat
 struct ScaleLabel
 {
     QString scaleCode;
-    std::optional<Money> amount;  // to the fen
+    std::optional<Money> amount; // to the fen
     std::optional<qint64> grams;
 
     enum class Read { NotLabel, Label, BadCheck };

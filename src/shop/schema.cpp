@@ -147,11 +147,18 @@ struct CountedChange
 // huowu: the catalogue, the purchases or the adjustments changed; xiaoshou: a sale line was
 // changed or deleted (added lines are read as lines after the last one).
 constexpr CountedChange CountedChanges[] = {
-    {"name", "INSERT", "huowu"},        {"name", "UPDATE", "huowu"},        {"name", "DELETE", "huowu"},
-    {"jinhuo", "INSERT", "huowu"},      {"jinhuo", "UPDATE", "huowu"},      {"jinhuo", "DELETE", "huowu"},
-    {"xiaoshou", "UPDATE", "xiaoshou"}, {"xiaoshou", "DELETE", "xiaoshou"},
+    {"name", "INSERT", "huowu"},
+    {"name", "UPDATE", "huowu"},
+    {"name", "DELETE", "huowu"},
+    {"jinhuo", "INSERT", "huowu"},
+    {"jinhuo", "UPDATE", "huowu"},
+    {"jinhuo", "DELETE", "huowu"},
+    {"xiaoshou", "UPDATE", "xiaoshou"},
+    {"xiaoshou", "DELETE", "xiaoshou"},
     // The stock's adjustments are read with the purchases.
-    {"tiaozheng", "INSERT", "huowu"},   {"tiaozheng", "UPDATE", "huowu"},   {"tiaozheng", "DELETE", "huowu"},
+    {"tiaozheng", "INSERT", "huowu"},
+    {"tiaozheng", "UPDATE", "huowu"},
+    {"tiaozheng", "DELETE", "huowu"},
 };
 
 QString triggerName(const CountedChange &c)
@@ -240,7 +247,8 @@ QList<std::pair<QString, QString>> serverAddedStatements()
          QStringLiteral("CREATE TABLE chengma (%1id integer, mingcheng text, qianzhui text, changdu integer, "
                         "mawei integer, jinewei integer, zhongwei integer)")
              .arg(rowid)},
-        {QStringLiteral("chengzhong"), QStringLiteral("CREATE TABLE chengzhong (%1code text, chengma text)").arg(rowid)},
+        {QStringLiteral("chengzhong"),
+         QStringLiteral("CREATE TABLE chengzhong (%1code text, chengma text)").arg(rowid)},
         {QStringLiteral("chengzhong_chengma"),
          QStringLiteral("CREATE INDEX chengzhong_chengma ON chengzhong(chengma)")},
         {QStringLiteral("chengzhong_code"), QStringLiteral("CREATE INDEX chengzhong_code ON chengzhong(code)")},

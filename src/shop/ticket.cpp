@@ -83,13 +83,13 @@ bool Ticket::remove(int index)
                 continue;
             r.before += gone.quantity; // a return's quantity is below zero
             const TicketLine was = line(i);
-            const Money amount = Returns::returnLine(Returns::basisOf(was), r.ticket, r.before,
-                                                     -qint64(was.quantity), was.time)
-                                     .amount;
+            const Money amount =
+                Returns::returnLine(Returns::basisOf(was), r.ticket, r.before, -qint64(was.quantity), was.time).amount;
             if (!m_records->moveTo(i) || !m_records->setValue(Amount, QVariant::fromValue(amount)) ||
                 !m_records->write())
                 return false;
-            m_amountTotal = m_amountTotal.minus(was.amount).value_or(m_amountTotal).plus(amount).value_or(m_amountTotal);
+            m_amountTotal =
+                m_amountTotal.minus(was.amount).value_or(m_amountTotal).plus(amount).value_or(m_amountTotal);
         }
     }
     if (lineCount() > 0)

@@ -75,8 +75,7 @@ CounterWindow::CounterWindow(std::unique_ptr<Database> database, QWidget *parent
     else
         m_startError = NoTicketNumber.arg(error);
     reloadReceiptHeader();
-    if (!m_checkout.isOffline())
-        m_checkout.reloadLabelFormats();
+    reloadScaleSettings();
     startOfflineSelling(m_watch);
 }
 
@@ -252,11 +251,17 @@ void CounterWindow::changeEvent(QEvent *event)
     if (event->type() == QEvent::ActivationChange && !isActiveWindow())
         m_focusAtDeactivation = focusWidget();
     // The scale's label formats may have been changed in the back office.
-    if (event->type() == QEvent::ActivationChange && isActiveWindow() && !m_checkout.isOffline())
-        m_checkout.reloadLabelFormats();
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        reloadScaleSettings();
     // Becoming active again needs no re-read of the catalogue: every lookup
     // asks the file itself, so goods added in the back office are found at once.
     QWidget::changeEvent(event);
+}
+
+void CounterWindow::reloadScaleSettings()
+{
+    if (!m_checkout.isOffline())
+        m_checkout.reloadLabelFormats();
 }
 
 void CounterWindow::focusUnitPrice()

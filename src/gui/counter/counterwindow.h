@@ -40,6 +40,9 @@ public:
     // The receipt's header is read at start and again here, after the
     // receipt design saved a new one; its footer is read for every receipt.
     void reloadReceiptHeader();
+    // The scale's label formats and the weighed goods, read at start and
+    // again whenever the window becomes active (after the back office).
+    void reloadScaleSettings();
 
     // Not empty when the window cannot be used for selling (the next ticket
     // number could not be determined); the window must then be closed.
