@@ -110,14 +110,21 @@ public:
             fields.fields.append({cm(Columns[c].x), cm(width - ColumnGapCm), texts[c]});
         }
         fields.fields[CodeColumn].font = codeFont(l.code, fields.fields[CodeColumn].width);
-        const double height =
-            fields.height(m_p, m_lineHeight, m_lineHeight - QFontMetricsF(m_font, m_device).height());
+        const double height = fields.height(m_p, m_lineHeight, m_lineHeight - QFontMetricsF(m_font, m_device).height());
         ensureRoom(height);
         fields.draw(m_p, m_y, height);
         // The time, the last column, runs on towards the right edge on one line.
         m_p.drawText(QRectF(cm(Columns[TimeColumn].x), m_y, cm(TimeWidthCm), height),
                      Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, l.time);
         m_y += height;
+        // A special's mark and what it saved, under the name.
+        if (!l.note.isEmpty()) {
+            ensureRoom(m_lineHeight);
+            m_p.drawText(
+                QRectF(cm(Columns[NameColumn].x), m_y, cm(Columns[TimeColumn].x - Columns[NameColumn].x), m_lineHeight),
+                Qt::AlignLeft | Qt::AlignTop, l.note);
+            m_y += m_lineHeight;
+        }
     }
 
     // The body's font, or a smaller one where `code` would take more than
@@ -200,6 +207,8 @@ bool RollReceiptLayout::paint(const Receipt &receipt, QPagedPaintDevice *device,
     for (const Receipt::Line &l : receipt.lines) {
         blocks.append({l.name.isEmpty() ? l.code : l.name, QString(), body});
         blocks.append({QStringLiteral("  %1 × %2").arg(l.quantity, l.price), l.amount.toYuan(), body});
+        if (!l.note.isEmpty())
+            blocks.append({QStringLiteral("  ") + l.note, QString(), body});
     }
     blocks.append({QString(), QString(), body, Qt::AlignLeft, true});
     blocks.append({QStringLiteral("合计："), receipt.total.toYuan(), big});

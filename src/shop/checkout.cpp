@@ -39,7 +39,8 @@ qint64 Checkout::nextNumber(QString *error) const
     return next;
 }
 
-bool Checkout::addLine(const QString &code, const QString &name, qint32 quantity, Money listPrice, Money price)
+bool Checkout::addLine(const QString &code, const QString &name, qint32 quantity, Money listPrice, Money price,
+                       std::optional<Money> regular)
 {
     const auto amount = Pricing::lineAmount(quantity, price);
     if (!amount)
@@ -52,6 +53,11 @@ bool Checkout::addLine(const QString &code, const QString &name, qint32 quantity
     line.price = price;
     line.amount = *amount;
     line.time = QDateTime::currentDateTime();
+    if (regular) {
+        const auto full = Pricing::lineAmount(quantity, *regular);
+        line.special = true;
+        line.saved = full ? full->minus(*amount).value_or(Money()) : Money();
+    }
     return m_ticket->add(line);
 }
 
@@ -101,7 +107,7 @@ Checkout::LabelRing Checkout::ringLabel(const GoodsCatalogue &catalogue, const Q
         ring.outcome = ring.goods.outcome == GoodsCatalogue::Lookup::Failed ? LabelRing::Failed : LabelRing::NotGoods;
         return ring;
     }
-    const auto weighed = ScaleGoods::lineOf(label.label, ring.goods.purchases.lastPrice);
+    const auto weighed = ScaleGoods::lineOf(label.label, ring.goods.purchases.sellingPrice());
     TicketLine line;
     line.code = label.code;
     line.name = ring.goods.name;

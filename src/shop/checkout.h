@@ -36,7 +36,10 @@ public:
     // Puts `quantity` of the goods at the unit price charged on the ticket
     // (`listPrice`: the stored price it was looked up at), timed now; false
     // when its amount or a total of the ticket would overflow.
-    bool addLine(const QString &code, const QString &name, qint32 quantity, Money listPrice, Money price);
+    // `regular`: the line is charged a special price, and this is what the
+    // regular price would have charged per unit (with the same rate).
+    bool addLine(const QString &code, const QString &name, qint32 quantity, Money listPrice, Money price,
+                 std::optional<Money> regular = std::nullopt);
 
     // A scanned scale label (条码秤) puts its weighed goods on the ticket: the
     // label's amount exactly, its weight or the one the amount buys at the

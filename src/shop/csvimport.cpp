@@ -17,6 +17,16 @@
 
 namespace CsvImport {
 
+std::optional<QDate> dateIn(const QString &text)
+{
+    const QDate d = QDate::fromString(text.trimmed(), QStringLiteral("yyyy-MM-dd"));
+    if (d.isValid())
+        return d;
+    // Spreadsheets also write 2026/12/9.
+    const QDate slashed = QDate::fromString(text.trimmed(), QStringLiteral("yyyy/M/d"));
+    return slashed.isValid() ? std::optional<QDate>(slashed) : std::nullopt;
+}
+
 namespace {
 
 bool tooLong(const QString &text)
@@ -30,16 +40,6 @@ std::optional<qint64> wholeNumber(const QString &text)
     if (t.isEmpty() || t.size() > 9 || std::any_of(t.begin(), t.end(), [](QChar c) { return c < u'0' || c > u'9'; }))
         return std::nullopt;
     return t.toLongLong();
-}
-
-std::optional<QDate> dateIn(const QString &text)
-{
-    const QDate d = QDate::fromString(text.trimmed(), QStringLiteral("yyyy-MM-dd"));
-    if (d.isValid())
-        return d;
-    // Spreadsheets also write 2026/12/9.
-    const QDate slashed = QDate::fromString(text.trimmed(), QStringLiteral("yyyy/M/d"));
-    return slashed.isValid() ? std::optional<QDate>(slashed) : std::nullopt;
 }
 
 using ProblemOf = std::function<void(const QString &)>;

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QIODevice;
 
@@ -54,5 +55,8 @@ private:
     qint64 m_size = -1;
     QDateTime m_modified;
 };
+
+// A date as spreadsheets write it: 2026-12-09 or 2026/12/9.
+std::optional<QDate> dateIn(const QString &text);
 
 } // namespace CsvImport

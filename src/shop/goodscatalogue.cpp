@@ -33,14 +33,20 @@ std::optional<std::optional<QString>> GoodsCatalogue::nameOf(const QString &code
     return std::optional<QString>(q.value(0).toString());
 }
 
-std::optional<GoodsCatalogue::Purchases> GoodsCatalogue::purchasesOf(const QString &code) const
+std::optional<GoodsCatalogue::Purchases> GoodsCatalogue::purchasesOf(const QString &code, QDate day) const
 {
     QSqlQuery q(m_db);
+    // The special running on the day comes in the same statement: the one
+    // added last, for everyone.
     q.prepare(QStringLiteral("SELECT COUNT(*), SUM(shuliang), "
-                             "(SELECT shou FROM jinhuo WHERE code = ? ORDER BY rowid DESC LIMIT 1) "
+                             "(SELECT shou FROM jinhuo WHERE code = ? ORDER BY rowid DESC LIMIT 1), "
+                             "(SELECT jiage FROM tejia WHERE code = ? AND jieshuri >= ? AND kaishiri <= ? "
+                             "AND huiyuan = 0 ORDER BY id DESC LIMIT 1) "
                              "FROM jinhuo WHERE code = ?"));
-    q.addBindValue(code);
-    q.addBindValue(code);
+    if (!day.isValid())
+        day = QDate::currentDate();
+    for (const QVariant &v : {QVariant(code), QVariant(code), QVariant(day), QVariant(day), QVariant(code)})
+        q.addBindValue(v);
     if (!q.exec() || !q.next()) {
         m_error = problemText(q.lastError());
         return std::nullopt;
@@ -49,6 +55,8 @@ std::optional<GoodsCatalogue::Purchases> GoodsCatalogue::purchasesOf(const QStri
     p.rows = q.value(0).toLongLong();
     p.totalQuantity = q.value(1).toLongLong();
     p.lastPrice = Schema::fromStorage(Schema::ColumnKind::Money, q.value(2)).value<Money>();
+    if (!q.value(3).isNull())
+        p.special = Schema::fromStorage(Schema::ColumnKind::Money, q.value(3)).value<Money>();
     return p;
 }
 

@@ -3,6 +3,7 @@
 #include "shop/money.h"
 #include "shop/shop.h"
 
+#include <QDate>
 #include <QSqlDatabase>
 #include <QString>
 
@@ -19,8 +20,11 @@ public:
     struct Purchases
     {
         qint64 rows = 0;
-        qint64 totalQuantity = 0; // sum of all deliveries; sales are not subtracted
-        Money lastPrice;          // selling price of the last purchase row in stored order
+        qint64 totalQuantity = 0;     // sum of all deliveries; sales are not subtracted
+        Money lastPrice;              // selling price of the last purchase row in stored order
+        std::optional<Money> special; // 特价 running on the day of the lookup
+        // What the counter charges before the discount rate.
+        Money sellingPrice() const { return special.value_or(lastPrice); }
     };
 
     // Each returns nothing (and sets lastError) when the database fails.
@@ -28,7 +32,8 @@ public:
     // The name of the first catalogue row with exactly this code; an empty
     // inner optional when there is no such row.
     std::optional<std::optional<QString>> nameOf(const QString &code) const;
-    std::optional<Purchases> purchasesOf(const QString &code) const;
+    // With the special running on `day` (today when invalid).
+    std::optional<Purchases> purchasesOf(const QString &code, QDate day = QDate()) const;
     // Whether any purchase / any sale line refers to the code.
     std::optional<bool> isPurchased(const QString &code) const;
     std::optional<bool> isSold(const QString &code) const;

@@ -3,15 +3,14 @@
 #include "shop/displayformat.h"
 #include "shop/ticket.h"
 
-
 Receipt Receipt::fromTicket(const Ticket &ticket)
 {
     Receipt r;
     QStringList originals;
     for (const TicketLine &t : ticket.lines()) {
         // Fields are printed as the ticket shows them.
-        r.lines.append(
-            {t.code, t.name, t.quantityText(), t.priceText(t.price), formatDateTime(t.time), t.amount});
+        r.lines.append({t.code, t.name, t.quantityText(), t.priceText(t.price), formatDateTime(t.time), t.amount,
+                        t.special ? QStringLiteral("特价　节省 %1").arg(t.saved.toYuan()) : QString()});
         r.total = r.total.plus(t.amount).value_or(r.total);
         if (t.isReturn() && !originals.contains(QString::number(t.returnOfTicket)))
             originals.append(QString::number(t.returnOfTicket));

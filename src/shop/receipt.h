@@ -15,6 +15,7 @@ struct Receipt
     {
         QString code, name, quantity, price, time;
         Money amount;
+        QString note; // under the line: a special's mark and what it saved
     };
 
     QString header;

@@ -62,6 +62,9 @@ const QList<Table> &addedTables()
          {QStringLiteral("id"), QStringLiteral("mingcheng"), QStringLiteral("qianzhui"), QStringLiteral("changdu"),
           QStringLiteral("mawei"), QStringLiteral("jinewei"), QStringLiteral("zhongwei")}},
         {QStringLiteral("chengzhong"), {QStringLiteral("code"), QStringLiteral("chengma")}},
+        {QStringLiteral("tejia"),
+         {QStringLiteral("id"), QStringLiteral("code"), QStringLiteral("jiage"), QStringLiteral("kaishiri"),
+          QStringLiteral("jieshuri"), QStringLiteral("huiyuan")}},
     };
     return all;
 }
@@ -133,6 +136,11 @@ QStringList addedStatements()
                QStringLiteral("CREATE TABLE IF NOT EXISTS chengzhong (code TEXT, chengma TEXT)"),
                QStringLiteral("CREATE INDEX IF NOT EXISTS chengzhong_chengma ON chengzhong(chengma)"),
                QStringLiteral("CREATE INDEX IF NOT EXISTS chengzhong_code ON chengzhong(code)"),
+               // 特价: jiage (money) from the day kaishiri to the day jieshuri,
+               // both whole; huiyuan 1: for members only.
+               QStringLiteral("CREATE TABLE IF NOT EXISTS tejia (id INTEGER, code TEXT, jiage INTEGER, "
+                              "kaishiri TEXT, jieshuri TEXT, huiyuan INTEGER)"),
+               QStringLiteral("CREATE INDEX IF NOT EXISTS tejia_code ON tejia(code, jieshuri)"),
            } +
            changeCountStatements();
 }
@@ -252,6 +260,10 @@ QList<std::pair<QString, QString>> serverAddedStatements()
         {QStringLiteral("chengzhong_chengma"),
          QStringLiteral("CREATE INDEX chengzhong_chengma ON chengzhong(chengma)")},
         {QStringLiteral("chengzhong_code"), QStringLiteral("CREATE INDEX chengzhong_code ON chengzhong(code)")},
+        {QStringLiteral("tejia"), QStringLiteral("CREATE TABLE tejia (%1id integer, code text, jiage bigint, "
+                                                 "kaishiri date, jieshuri date, huiyuan integer)")
+                                      .arg(rowid)},
+        {QStringLiteral("tejia_code"), QStringLiteral("CREATE INDEX tejia_code ON tejia(code, jieshuri)")},
         // A range of days read from the index alone, with each line's rowid
         // (the order in which codes first occur).
         {QStringLiteral("xiaoshou_dt_lines"),
@@ -339,17 +351,18 @@ ColumnKind kindOfColumn(const QString &column)
         QStringLiteral("shoujia"),  QStringLiteral("jine"),      QStringLiteral("xiaoshoue"),
         QStringLiteral("tuihuoe"),  QStringLiteral("shoukuan"),  QStringLiteral("zhaoling"),
         QStringLiteral("kaishi"),   QStringLiteral("xianjin"),   QStringLiteral("weixin"),
-        QStringLiteral("zhifubao"), QStringLiteral("yinhangka"), QStringLiteral("shidian")};
+        QStringLiteral("zhifubao"), QStringLiteral("yinhangka"), QStringLiteral("shidian"),
+        QStringLiteral("jiage")};
     static const QSet<QString> integer = {
         QStringLiteral("id"),      QStringLiteral("danjuhao"),     QStringLiteral("shuliang"),
         QStringLiteral("till"),    QStringLiteral("yuandanjuhao"), QStringLiteral("yuanid"),
         QStringLiteral("hangshu"), QStringLiteral("piaoshu"),      QStringLiteral("rijie"),
         QStringLiteral("pandian"), QStringLiteral("pici"),         QStringLiteral("zhangmian"),
         QStringLiteral("yishou"),  QStringLiteral("changdu"),      QStringLiteral("mawei"),
-        QStringLiteral("jinewei"), QStringLiteral("zhongwei")};
+        QStringLiteral("jinewei"), QStringLiteral("zhongwei"),     QStringLiteral("huiyuan")};
     if (money.contains(c))
         return ColumnKind::Money;
-    if (c == u"jindt" || c == u"guoqidt")
+    if (c == u"jindt" || c == u"guoqidt" || c == u"kaishiri" || c == u"jieshuri")
         return ColumnKind::Date;
     if (c == u"dt" || c == u"kaishidt" || c == u"jieshudt" || c == u"guozhangdt")
         return ColumnKind::DateTime;

@@ -59,7 +59,7 @@ bool Ticket::add(const TicketLine &line)
     m_records->setValue(Amount, QVariant::fromValue(line.amount));
     m_records->setValue(Time, line.time);
     m_returnOf.append({line.returnOfTicket, line.returnOfLine, line.returnOfSold, line.returnedBefore,
-                       line.returnOfAmount, line.weighed});
+                       line.returnOfAmount, line.weighed, line.special, line.saved});
     m_quantityTotal += line.pieces();
     m_amountTotal = *amount;
     return true;
@@ -130,6 +130,8 @@ TicketLine Ticket::line(int index) const
     l.returnOfAmount = returnOf.amount;
     l.returnedBefore = returnOf.before;
     l.weighed = returnOf.weighed;
+    l.special = returnOf.special;
+    l.saved = returnOf.saved;
     return l;
 }
 

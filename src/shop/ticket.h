@@ -31,6 +31,9 @@ struct TicketLine
     // A weighed goods (from a scale's label): the quantity is grams and the
     // prices are per kg; the amount is the label's.
     bool weighed = false;
+    // Charged at a special price (特价): what it saved against the regular one.
+    bool special = false;
+    Money saved{};
     bool isReturn() const { return returnOfTicket != 0; }
     // What the line adds to the ticket's count of pieces: a weighed line is one.
     qint64 pieces() const { return weighed ? (quantity < 0 ? -1 : 1) : quantity; }
@@ -79,6 +82,8 @@ private:
         qint64 ticket = 0, line = 0, sold = 0, before = 0;
         Money amount;
         bool weighed = false;
+        bool special = false;
+        Money saved;
     };
     QList<ReturnOf> m_returnOf;
     qint64 m_quantityTotal = 0;

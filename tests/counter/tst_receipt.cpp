@@ -44,7 +44,7 @@ Receipt sampleReceipt(int lines)
     r.header = QStringLiteral("欢迎光临测试超市");
     for (int i = 0; i < lines; ++i)
         r.lines.append({QStringLiteral("C%1").arg(i), QStringLiteral("商品%1").arg(i), QStringLiteral("1"),
-                        QStringLiteral("¥1,234.50"), QStringLiteral("2026-12-07 10:00:00"), Money::fromCents(123450)});
+                        QStringLiteral("¥1,234.50"), QStringLiteral("2026-12-07 10:00:00"), Money::fromCents(123450), QString()});
     r.total = Money::fromCents(123450).times(lines).value();
     r.paid = QStringLiteral("¥100,000.00");
     r.change = QStringLiteral("¥1.00");

@@ -7,6 +7,7 @@
 #include "shop/database.h"
 #include "shop/displayformat.h"
 #include "shop/numbertext.h"
+#include "shop/pricing.h"
 #include "shop/scalelabel.h"
 #include "shop/ticket.h"
 #include "shop/tillfile.h"
@@ -49,7 +50,7 @@ void CounterWindow::addLine()
     // gets its own stored price, a price typed for the same goods is kept.
     if (m_ui.discountedEdit->text().isEmpty() || code != m_pricedCode) {
         m_pricedCode = code;
-        m_ui.priceEdit->setText(listPrice.toPlain());
+        m_ui.priceEdit->setText(purchases->sellingPrice().toPlain());
         updateDiscountedPrice(m_ui.priceEdit->text());
     }
     const auto quantity = NumberText::toInt16(m_ui.quantityEdit->text());
@@ -62,7 +63,12 @@ void CounterWindow::addLine()
         Messages::info(this, NoPrice);
         return;
     }
-    if (!m_checkout.addLine(code, m_ui.nameEdit->text(), *quantity, listPrice, *price)) {
+    // The special's price in the price box, as looked up: the line is a
+    // special's, and saved what the regular price would have charged more.
+    std::optional<Money> regular;
+    if (purchases->special && Money::parse(m_ui.priceEdit->text()) == *purchases->special)
+        regular = Pricing::discountedPrice(listPrice.toPlain(), m_ui.rateEdit->text());
+    if (!m_checkout.addLine(code, m_ui.nameEdit->text(), *quantity, listPrice, *price, regular)) {
         Messages::info(this, TooLarge);
         return;
     }

@@ -3,6 +3,7 @@
 
 #include "gui/stock/importdialog.h"
 #include "gui/stock/minimumstockbox.h"
+#include "gui/stock/specialsdialog.h"
 #include "gui/stock/weighedbox.h"
 
 #include "gui/messages.h"
@@ -149,8 +150,14 @@ void CatalogueDialog::buildControls()
     left->addWidget(m_minimum);
     m_weighed = new WeighedBox(m_shop, this);
     left->addWidget(m_weighed);
+    auto *specials = named(new QPushButton(QStringLiteral("特价…"), this), "Command10");
+    connect(specials, &QPushButton::clicked, this, [this] {
+        SpecialsDialog dialog(m_shop, this);
+        dialog.exec();
+    });
     // The catalogue in and out of spreadsheets.
     auto *sheets = new QHBoxLayout;
+    sheets->addWidget(specials);
     sheets->addWidget(importGoodsButton(this, m_shop, [this] { reread(); }));
     sheets->addWidget(exportButton(this, QStringLiteral("货名"), [this] {
         return GridSheet{m_grid, {Spreadsheet::Kind::Text, Spreadsheet::Kind::Text}, QStringLiteral("货名")};
