@@ -104,7 +104,11 @@ public:
     void line(const Receipt::Line &l)
     {
         WrappedRow fields;
-        const QString texts[] = {l.code, l.name, l.quantity, l.price, l.amount.toYuan()};
+        // A quantity wider than its column (a weighed line's kg) is printed
+        // under the line, whole, rather than broken up.
+        const bool quantityBelow = QFontMetricsF(m_font, m_device).horizontalAdvance(l.quantity) >
+                                   cm(Columns[QuantityColumn].width - ColumnGapCm);
+        const QString texts[] = {l.code, l.name, quantityBelow ? QString() : l.quantity, l.price, l.amount.toYuan()};
         for (int c = CodeColumn; c <= AmountColumn; ++c) {
             const double width = c == AmountColumn ? AmountWidthCm : Columns[c].width;
             fields.fields.append({cm(Columns[c].x), cm(width - ColumnGapCm), texts[c]});
@@ -117,12 +121,14 @@ public:
         m_p.drawText(QRectF(cm(Columns[TimeColumn].x), m_y, cm(TimeWidthCm), height),
                      Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, l.time);
         m_y += height;
-        // A special's mark and what it saved, under the name.
-        if (!l.note.isEmpty()) {
+        // The quantity that did not fit, and a special's mark and what it
+        // saved, under the name.
+        const QString below = quantityBelow ? QStringLiteral("数量 %1　%2").arg(l.quantity, l.note).trimmed() : l.note;
+        if (!below.isEmpty()) {
             ensureRoom(m_lineHeight);
             m_p.drawText(
                 QRectF(cm(Columns[NameColumn].x), m_y, cm(Columns[TimeColumn].x - Columns[NameColumn].x), m_lineHeight),
-                Qt::AlignLeft | Qt::AlignTop, l.note);
+                Qt::AlignLeft | Qt::AlignTop, below);
             m_y += m_lineHeight;
         }
     }

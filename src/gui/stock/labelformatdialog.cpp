@@ -55,6 +55,11 @@ LabelFormatDialog::LabelFormatDialog(Shop shop, QWidget *parent) : QDialog(paren
     m_tryResult = named(new QLabel(this), "Label1");
     m_tryResult->setWordWrap(true);
 
+    // Enter in a box is for that box (a scanner ends every label with it),
+    // never a press of a button.
+    for (QPushButton *button : findChildren<QPushButton *>())
+        button->setAutoDefault(false);
+
     auto *layout = new QGridLayout(this);
     layout->addWidget(m_grid, 0, 0, 1, 6);
     layout->addWidget(add13, 1, 0);

@@ -54,6 +54,11 @@ SpecialsDialog::SpecialsDialog(Shop shop, QWidget *parent) : QDialog(parent), m_
     auto *import = named(new QPushButton(QStringLiteral("导入…"), this), "Command4");
     auto *close = named(new QPushButton(QStringLiteral("关闭"), this), "CancelButton");
 
+    // Enter in a box is for that box (a scanner ends every label with it),
+    // never a press of a button.
+    for (QPushButton *button : findChildren<QPushButton *>())
+        button->setAutoDefault(false);
+
     auto *layout = new QGridLayout(this);
     layout->addWidget(new QLabel(QStringLiteral("显示："), this), 0, 0);
     layout->addWidget(m_filter, 0, 1);
@@ -117,6 +122,7 @@ void SpecialsDialog::reload()
         for (int c = 0; c < texts.size(); ++c)
             m_grid->setItem(row, c, new QTableWidgetItem(texts.at(c)));
     }
+    m_grid->resizeColumnsToContents();
 }
 
 const Special *SpecialsDialog::selected() const
