@@ -73,6 +73,28 @@ class TestFigures : public QObject
         return QString();
     }
 
+    // The goods sold by weight: grams at a price per kg.
+    static QStringList weighedCodes(TestShop &shop)
+    {
+        QSqlQuery q(shop.db().shop().connection());
+        q.exec(QStringLiteral("SELECT code FROM chengzhong"));
+        QStringList all;
+        while (q.next())
+            all.append(q.value(0).toString());
+        return all;
+    }
+    // price × quantity, per kg for grams: exact, halves to even.
+    static Money cost(Money price, qint64 quantity, bool weighed)
+    {
+        if (!weighed)
+            return *price.times(quantity);
+        const qint64 exact = price.units() * quantity;
+        qint64 units = exact / 1000, rest = std::abs(exact % 1000);
+        if (rest * 2 > 1000 || (rest * 2 == 1000 && units % 2 != 0))
+            units += exact < 0 ? -1 : 1;
+        return Money::fromUnits(units);
+    }
+
     // The sales analysis as first defined: codes in order of first occurrence,
     // then for every code a walk through every line of the range.
     static SalesFigures slowSales(TestShop &shop, QDate first, QDate last)
@@ -88,6 +110,7 @@ class TestFigures : public QObject
                 codes.append(l.code);
         SalesFigures f;
         const QList<Purchase> bought = purchases(shop);
+        const QStringList weighed = weighedCodes(shop);
         for (const QString &code : codes) {
             SalesFigures::Row r;
             r.code = code;
@@ -104,8 +127,9 @@ class TestFigures : public QObject
             // Each figure as its text shows it.
             r.amount = *Money::parse(a.toCurrency());
             r.price = *Money::parse(r.price.toCurrency());
-            r.profit = *Money::parse(r.amount.minus(*r.price.times(r.quantity))->toCurrency());
-            f.totalQuantity += r.quantity;
+            r.profit = *Money::parse(r.amount.minus(cost(r.price, r.quantity, weighed.contains(code)))->toCurrency());
+            if (!weighed.contains(code))
+                f.totalQuantity += r.quantity;
             f.totalAmount = *f.totalAmount.plus(r.amount);
             f.totalProfit = *f.totalProfit.plus(r.profit);
             f.rows.append(r);
@@ -131,6 +155,7 @@ class TestFigures : public QObject
             if (!codes.contains(code))
                 codes.append(code);
         StockFigures f;
+        const QStringList weighed = weighedCodes(shop);
         for (const QString &code : codes) {
             StockFigures::Row r;
             r.code = code;
@@ -152,12 +177,14 @@ class TestFigures : public QObject
                 if (adjustedCode == code)
                     r.adjusted += quantity;
             r.stock = r.purchased - r.soldQuantity + r.adjusted;
-            r.value = *Money::parse(r.price.times(r.stock)->toCurrency());
-            f.totalSold += r.soldQuantity;
+            r.value = *Money::parse(cost(r.price, r.stock, weighed.contains(code)).toCurrency());
             f.totalSoldAmount = *f.totalSoldAmount.plus(r.soldAmount);
-            f.totalPurchased += r.purchased;
-            f.totalStock += r.stock;
             f.totalValue = *f.totalValue.plus(r.value);
+            if (!weighed.contains(code)) { // the totals of pieces
+                f.totalSold += r.soldQuantity;
+                f.totalPurchased += r.purchased;
+                f.totalStock += r.stock;
+            }
             f.rows.append(r);
         }
         return f;
@@ -562,6 +589,13 @@ private Q_SLOTS:
             q.addBindValue(codeOf(random.bounded(60)));
             q.addBindValue(random.bounded(-20, 20));
             q.addBindValue(a % 2 ? QStringLiteral("盘点") : QStringLiteral("报损"));
+            QVERIFY(q.exec());
+        }
+        // Five goods sold by weight: their quantities are grams, their prices per kg.
+        for (int w = 0; w < 5; ++w) {
+            q.prepare(QStringLiteral("INSERT INTO chengzhong (code, chengma) VALUES (?, ?)"));
+            q.addBindValue(codeOf(w * 7));
+            q.addBindValue(QString::number(w + 1));
             QVERIFY(q.exec());
         }
         // Deleted rows leave gaps.
