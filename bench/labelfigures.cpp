@@ -1,19 +1,23 @@
 // L1: a scanned scale label to its line, the 20th of a ticket, on a copy of
 // the shop whose goods now include one sold by weight, against a normal goods
-// code added the same way.
+// code added the same way. L2: the counter's lookup with 5,000 specials
+// (running, coming and ended) against the same before they were added.
 #include "benchfigures.h"
 #include "benchtable.h"
 #include "benchwindow.h"
 
 #include "shop/database.h"
 #include "shop/scalegoods.h"
+#include "shop/specials.h"
 #include "shop/ticket.h"
 
 #include <QTemporaryDir>
 
+#include <vector>
+
 void labelFigures(BenchTable &table, const BenchShops &shops)
 {
-    if (!table.wants(QStringLiteral("L1")))
+    if (!table.wants(QStringLiteral("L1")) && !table.wants(QStringLiteral("L2")))
         return;
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("tarv.db"));
@@ -44,4 +48,28 @@ void labelFigures(BenchTable &table, const BenchShops &shops)
     if (on.w->ticket()->lineCount() != 20)
         std::fprintf(stderr, "the ticket has %d lines, not 20\n", on.w->ticket()->lineCount());
     on.w->clearTicket();
+
+    // The lookups without specials first, then with them, on the same file.
+    auto lookup = [&] {
+        on.edit("Text1")->setText(on.nextCode());
+        return millisecondsOf([&] { on.w->lookupGoods(); });
+    };
+    std::vector<double> before;
+    for (int i = 0; i < 300; ++i)
+        before.push_back(lookup());
+    const QDate today = QDate::currentDate();
+    for (int i = 0; i < 5000; ++i) {
+        Special s;
+        s.code = on.codes.at(i % on.codes.size());
+        s.price = Money::fromCents(100 + i % 500);
+        s.first = today.addDays(i % 3 * 10 - 15);
+        s.last = s.first.addDays(9);
+        s.membersOnly = i % 4 == 0;
+        if (!Specials::store(shop, s, &error))
+            qFatal("no special: %s", qPrintable(error));
+    }
+    size_t at = 0;
+    table.measure({QStringLiteral("L2"), QStringLiteral("goods lookup with 5,000 specials"),
+                   QStringLiteral("the same lookup before the specials were added (P3)"), 1.2, 16},
+                  300, lookup, [&] { return before[at++ % before.size()]; });
 }
