@@ -4,6 +4,7 @@
 
 #include "shop/displayformat.h"
 #include "shop/engine.h"
+#include "shop/scalelabel.h"
 #include "shop/schema.h"
 #include "shop/trail.h"
 #include "shop/transaction.h"
@@ -70,7 +71,8 @@ bool DaySales::fill(const Shop &shop, QDate day, QVector<Line> *lines, Totals *t
                                      // the newest payment of the number: an older one's
                                      // lines were deleted before the number came again
                                      "(SELECT fangshi FROM fukuan WHERE fukuan.danjuhao = x.danjuhao "
-                                     "ORDER BY fukuan.rowid DESC LIMIT 1) "
+                                     "ORDER BY fukuan.rowid DESC LIMIT 1), "
+                                     "EXISTS (SELECT 1 FROM chengzhong WHERE chengzhong.code = x.code) "
                                      "FROM xiaoshou AS x%1 WHERE x.dt >= ? AND x.dt < ? ORDER BY x.rowid")
                           .arg(Schema::indexedBy(db, QStringLiteral("xiaoshou_dt"))));
             q.addBindValue(day.toString(QStringLiteral("yyyy-MM-dd")));
@@ -90,7 +92,9 @@ bool DaySales::fill(const Shop &shop, QDate day, QVector<Line> *lines, Totals *t
                                ticket,
                                q.value(3).toString(),
                                q.value(8).toString(),
-                               q.value(4).toString(),
+                               // a weighed goods' grams as kg
+                               q.value(10).toBool() ? Weighing::kgText(q.value(4).toLongLong()) + QStringLiteral("kg")
+                                                    : q.value(4).toString(),
                                price.isValid() ? std::optional<Money>(price.value<Money>()) : std::nullopt,
                                amount,
                                Schema::fromStorage(K::DateTime, q.value(7)).toDateTime(),
@@ -102,7 +106,7 @@ bool DaySales::fill(const Shop &shop, QDate day, QVector<Line> *lines, Totals *t
                     lastTicket = ticket;
                     first = false;
                 }
-                totals->quantity += q.value(4).toLongLong();
+                totals->quantity += q.value(10).toBool() ? 1 : q.value(4).toLongLong(); // a weighed line is one piece
                 // The amount as the list shows it (its text reads back as exactly this).
                 totals->amount = totals->amount.plus(amount.roundedToCents()).value_or(totals->amount);
             }

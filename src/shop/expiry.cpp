@@ -3,6 +3,7 @@
 #include "shop/adjustments.h"
 #include "shop/codefacts.h"
 #include "shop/engine.h"
+#include "shop/scalegoods.h"
 #include "shop/schema.h"
 #include "shop/serverfacts.h"
 #include "shop/serverrows.h"
@@ -190,9 +191,9 @@ QString ExpiryFigures::text(const Row &row, int column)
     case 1:
         return row.name;
     case 2:
-        return QString::number(row.stock);
+        return Weighing::quantityText(row.stock, row.weighed);
     case 3:
-        return QString::number(row.quantity);
+        return Weighing::quantityText(row.quantity, row.weighed);
     case 4:
         return row.expires.toString(QStringLiteral("yyyy-MM-dd"));
     case 5:
@@ -203,6 +204,14 @@ QString ExpiryFigures::text(const Row &row, int column)
 }
 
 ExpiryFigures ExpiryFigures::compute(const Shop &shop, QDate today, int days)
+{
+    ExpiryFigures f = computeRows(shop, today, days);
+    if (f.ok && !ScaleGoods::markWeighed(shop, f.rows, &f.error))
+        f.ok = false;
+    return f;
+}
+
+ExpiryFigures ExpiryFigures::computeRows(const Shop &shop, QDate today, int days)
 {
     const QSqlDatabase db = shop.connection();
     ExpiryFigures f;

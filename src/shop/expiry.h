@@ -19,8 +19,9 @@ struct ExpiryFigures
         qint64 stock = 0;    // the code's whole stock
         qint64 quantity = 0; // how much of it expires on `expires`
         QDate expires;
-        qint64 daysLeft = 0; // below zero: expired so many days ago
-        qint64 batch = 0;    // the purchase (rowid) this part lies on
+        qint64 daysLeft = 0;  // below zero: expired so many days ago
+        qint64 batch = 0;     // the purchase (rowid) this part lies on
+        bool weighed = false; // quantities in grams, shown as kg
     };
 
     QList<Row> rows; // the soonest first, so the expired lead
@@ -36,4 +37,6 @@ struct ExpiryFigures
 
     // The parts of every code's stock that expire by today + days.
     static ExpiryFigures compute(const Shop &shop, QDate today, int days);
+    // The same before the goods sold by weight are marked.
+    static ExpiryFigures computeRows(const Shop &shop, QDate today, int days);
 };

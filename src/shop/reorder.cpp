@@ -3,6 +3,7 @@
 #include "shop/adjustments.h"
 #include "shop/codefacts.h"
 #include "shop/engine.h"
+#include "shop/scalegoods.h"
 #include "shop/schema.h"
 #include "shop/transaction.h"
 
@@ -91,17 +92,25 @@ QString ReorderFigures::text(const Row &row, int column)
     case 2:
         return row.name;
     case 3:
-        return QString::number(row.stock);
+        return Weighing::quantityText(row.stock, row.weighed);
     case 4:
-        return QString::number(row.minimum);
+        return Weighing::quantityText(row.minimum, row.weighed);
     case 5:
-        return QString::number(row.soldRecently);
+        return Weighing::quantityText(row.soldRecently, row.weighed);
     default:
         return QString();
     }
 }
 
 ReorderFigures ReorderFigures::compute(const Shop &shop, QDate today)
+{
+    ReorderFigures f = computeRows(shop, today);
+    if (f.ok && !ScaleGoods::markWeighed(shop, f.rows, &f.error))
+        f.ok = false;
+    return f;
+}
+
+ReorderFigures ReorderFigures::computeRows(const Shop &shop, QDate today)
 {
     const QSqlDatabase db = shop.connection();
     ReorderFigures f;

@@ -30,6 +30,7 @@ struct ReorderFigures
     {
         QString maker, code, name;
         qint64 stock = 0, minimum = 0, soldRecently = 0;
+        bool weighed = false; // quantities in grams, shown as kg
     };
 
     QList<Row> rows; // by maker, then code
@@ -43,4 +44,6 @@ struct ReorderFigures
     static QStringList captions();
     static QString text(const Row &row, int column);
     static ReorderFigures compute(const Shop &shop, QDate today);
+    // The same before the goods sold by weight are marked.
+    static ReorderFigures computeRows(const Shop &shop, QDate today);
 };

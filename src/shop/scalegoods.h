@@ -24,6 +24,18 @@ bool setFormats(const Shop &shop, const QList<LabelFormat> &formats, QString *er
 
 // Every weighed goods code with its scale code (without leading zeros).
 std::optional<QHash<QString, QString>> weighed(const Shop &shop, QString *error);
+// Marks the rows (each with `code` and `weighed`) of the goods sold by
+// weight; false, with `error`, when they cannot be read.
+template <typename Rows> bool markWeighed(const Shop &shop, Rows &rows, QString *error)
+{
+    const auto codes = weighed(shop, error);
+    if (!codes)
+        return false;
+    if (!codes->isEmpty())
+        for (auto &row : rows)
+            row.weighed = codes->contains(row.code);
+    return true;
+}
 // Marks `code` as weighed under `scaleCode` (digits), or with an empty one
 // no longer weighed. A scale code another goods has is refused.
 bool setWeighed(const Shop &shop, const QString &code, const QString &scaleCode, QString *error);
