@@ -161,6 +161,11 @@ public:
         text(11, 3, top + cm(1), r.change);
         rule(0, 15.26, top + cm(1.53));
         m_y = top + cm(1.71);
+        if (!r.member.isEmpty()) {
+            ensureRoom(m_lineHeight);
+            text(1, 10, m_y, r.member, false);
+            m_y += m_lineHeight;
+        }
         for (const QString &footerLine : r.footer) {
             ensureRoom(m_lineHeight);
             text(2, 5, m_y, footerLine);
@@ -222,6 +227,8 @@ bool RollReceiptLayout::paint(const Receipt &receipt, QPagedPaintDevice *device,
     blocks.append({receipt.changeCaption, receipt.change, receipt.changeCaption == u"找零：" ? body : big});
     if (!receipt.method.isEmpty())
         blocks.append({receipt.method, QString(), body});
+    if (!receipt.member.isEmpty())
+        blocks.append({receipt.member, QString(), body});
     blocks.append({QString(), QString(), body, Qt::AlignLeft, true});
     for (const QString &line : receipt.footer)
         blocks.append({line, QString(), body, Qt::AlignHCenter});

@@ -1,6 +1,7 @@
 #include "shop/adjustments.h"
 
 #include "shop/engine.h"
+#include "shop/scalegoods.h"
 #include "shop/schema.h"
 #include "shop/trail.h"
 #include "shop/transaction.h"
@@ -102,7 +103,11 @@ QString writeOff(const Shop &shop, const WriteOff &w)
     if (!price)
         return error;
     price = price->roundedToCents();
-    const auto value = price->times(-w.quantity);
+    const auto weighed = ScaleGoods::weighed(shop, &error);
+    if (!weighed)
+        return error;
+    const bool byWeight = weighed->contains(w.code); // grams at a price per kg
+    const auto value = Weighing::times(*price, -w.quantity, byWeight);
     if (!value)
         return QStringLiteral("报损金额超出范围。");
     using K = Schema::ColumnKind;
@@ -121,11 +126,12 @@ QString writeOff(const Shop &shop, const WriteOff &w)
     q.addBindValue(shop.till());
     if (!q.exec())
         return problemText(q.lastError());
-    const QString what = QStringLiteral("货号 %1 报损 %2，金额 %3%4")
-                             .arg(w.code)
-                             .arg(w.quantity)
-                             .arg(value->roundedToCents().toCurrency(),
-                                  w.batch ? QStringLiteral("（进货批次 %1）").arg(*w.batch) : QString());
+    const QString what =
+        QStringLiteral("货号 %1 报损 %2，金额 %3%4")
+            .arg(w.code)
+            .arg(byWeight ? Weighing::kgText(w.quantity) + QStringLiteral("kg") : QString::number(w.quantity))
+            .arg(value->roundedToCents().toCurrency(),
+                 w.batch ? QStringLiteral("（进货批次 %1）").arg(*w.batch) : QString());
     if (const QString problem = Trail::append(shop, QString::fromUtf8(WriteOffKind), what, w.reason.trimmed());
         !problem.isEmpty())
         return problem;

@@ -1,6 +1,7 @@
 #include "shop/checkout.h"
 
 #include "shop/database.h"
+#include "shop/members.h"
 #include "shop/pricing.h"
 #include "shop/scalegoods.h"
 #include "shop/serverdeadline.h"
@@ -40,7 +41,7 @@ qint64 Checkout::nextNumber(QString *error) const
 }
 
 bool Checkout::addLine(const QString &code, const QString &name, qint32 quantity, Money listPrice, Money price,
-                       std::optional<Money> regular)
+                       const std::optional<Looked> &looked)
 {
     const auto amount = Pricing::lineAmount(quantity, price);
     if (!amount)
@@ -53,12 +54,82 @@ bool Checkout::addLine(const QString &code, const QString &name, qint32 quantity
     line.price = price;
     line.amount = *amount;
     line.time = QDateTime::currentDateTime();
-    if (regular) {
-        const auto full = Pricing::lineAmount(quantity, *regular);
-        line.special = true;
-        line.saved = full ? full->minus(*amount).value_or(Money()) : Money();
+    if (looked) {
+        line.lookedUp = looked->charge.price;
+        line.rate = looked->rate;
+        markSaving(line, looked->charge.kind);
     }
     return m_ticket->add(line);
+}
+
+void Checkout::markSaving(TicketLine &line, GoodsCatalogue::Purchases::Kind kind)
+{
+    using Kind = GoodsCatalogue::Purchases::Kind;
+    line.special = kind == Kind::Special;
+    line.member = kind == Kind::Member;
+    line.saved = Money();
+    if (kind == Kind::Regular)
+        return;
+    const auto regular = Pricing::discountedPrice(line.listPrice.toPlain(), line.rate);
+    const auto full = regular ? Pricing::lineAmount(line.quantity, *regular) : std::nullopt;
+    line.saved = full ? full->minus(line.amount).value_or(Money()) : Money();
+}
+
+Checkout::MemberRing Checkout::ringMember(const GoodsCatalogue &catalogue, const QString &card, QString *error)
+{
+    if (m_offline || card.trimmed().isEmpty())
+        return MemberRing::NotMember;
+    const ServerDeadline deadline(m_shop, ServerDeadline::CounterMs);
+    const auto found = Members::find(m_shop, card, error);
+    if (!found)
+        return MemberRing::Failed;
+    if (!*found)
+        return MemberRing::NotMember;
+    m_member = **found;
+    // The lines already on the ticket at the price looked up for them get
+    // the members' prices; a typed price, a label's amount and a returned
+    // line stay as they are.
+    for (int i = 0; i < m_ticket->lineCount(); ++i) {
+        TicketLine line = m_ticket->line(i);
+        if (line.weighed || line.isReturn() || !line.lookedUp)
+            continue;
+        const auto purchases = catalogue.purchasesOf(line.code);
+        if (!purchases) {
+            *error = catalogue.lastError();
+            return MemberRing::Failed;
+        }
+        const auto charge = purchases->chargeFor(true);
+        const auto price = Pricing::discountedPrice(charge.price.toPlain(), line.rate);
+        const auto amount = price ? Pricing::lineAmount(line.quantity, *price) : std::nullopt;
+        if (!amount || charge.price == *line.lookedUp)
+            continue;
+        line.lookedUp = charge.price;
+        line.price = *price;
+        line.amount = *amount;
+        markSaving(line, charge.kind);
+        m_ticket->reprice(i, line);
+    }
+    return MemberRing::Joined;
+}
+
+qint64 Checkout::ticketPoints() const
+{
+    Money sales;
+    for (const TicketLine &line : m_ticket->lines())
+        if (!line.isReturn())
+            sales = sales.plus(line.amount).value_or(sales);
+    return Members::pointsFor(sales);
+}
+
+std::optional<qint64> Checkout::memberPoints(QString *error) const
+{
+    if (!m_member)
+        return std::nullopt;
+    const ServerDeadline deadline(m_shop, ServerDeadline::CounterMs);
+    const auto found = Members::find(m_shop, m_member->card, error);
+    if (!found || !*found)
+        return std::nullopt;
+    return (*found)->points;
 }
 
 void Checkout::reloadLabelFormats()
@@ -184,7 +255,7 @@ Checkout::Stored Checkout::store(PaymentMethod method, const Settlement &settlem
 {
     if (m_token.isNull())
         m_token = QUuid::createUuid();
-    const Payment payment{method, settlement.paid, settlement.change};
+    const Payment payment{method, settlement.paid, settlement.change, m_member ? m_member->card : QString()};
     Stored stored;
     if (!m_offline) {
         static_cast<SalesStore::Stored &>(stored) = m_sales.storeTicket(m_number, m_ticket->lines(), m_token, payment);
@@ -323,4 +394,5 @@ void Checkout::clear()
 {
     m_ticket->clear();
     m_token = QUuid();
+    m_member.reset();
 }

@@ -2,6 +2,7 @@
 
 #include "shop/dayclose.h"
 #include "shop/goodscatalogue.h"
+#include "shop/members.h"
 #include "shop/money.h"
 #include "shop/payment.h"
 #include "shop/salesstore.h"
@@ -17,6 +18,7 @@
 
 class QObject;
 class Ticket;
+struct TicketLine;
 class TillFile;
 
 // The till's checkout without its window: the ticket on the counter, the
@@ -36,10 +38,35 @@ public:
     // Puts `quantity` of the goods at the unit price charged on the ticket
     // (`listPrice`: the stored price it was looked up at), timed now; false
     // when its amount or a total of the ticket would overflow.
-    // `regular`: the line is charged a special price, and this is what the
-    // regular price would have charged per unit (with the same rate).
+    // `looked`: the line is charged the price looked up for it (`charge`,
+    // before the discount rate `rate`); a special's or a member's price is
+    // marked with what it saved against the regular one at the same rate.
+    struct Looked
+    {
+        GoodsCatalogue::Purchases::Charge charge;
+        QString rate;
+    };
     bool addLine(const QString &code, const QString &name, qint32 quantity, Money listPrice, Money price,
-                 std::optional<Money> regular = std::nullopt);
+                 const std::optional<Looked> &looked = std::nullopt);
+    // What the goods are charged before the rate on this ticket: a member's
+    // ticket has the members' prices.
+    GoodsCatalogue::Purchases::Charge chargeOf(const GoodsCatalogue::Purchases &p) const
+    {
+        return p.chargeFor(m_member.has_value());
+    }
+
+    // 会员: a member's card scanned into the code box makes the ticket the
+    // member's: the lines on it charged the price looked up are priced
+    // again with the members' prices, and so is every line after. Joined
+    // with the member (and its points so far); NotMember: no member has the
+    // card. Not while offline: the members are on the server.
+    enum class MemberRing { NotMember, Joined, Failed };
+    MemberRing ringMember(const GoodsCatalogue &catalogue, const QString &card, QString *error);
+    const std::optional<Member> &member() const { return m_member; }
+    // The points this ticket gives its member: one per whole yuan of its sales.
+    qint64 ticketPoints() const;
+    // The member's points read again (after the ticket was stored).
+    std::optional<qint64> memberPoints(QString *error) const;
 
     // A scanned scale label (条码秤) puts its weighed goods on the ticket: the
     // label's amount exactly, its weight or the one the amount buys at the
@@ -99,7 +126,7 @@ public:
         qint64 provisional = 0; // kept offline under this number
     };
     Stored store(PaymentMethod method, const Settlement &settlement);
-    // The ticket emptied: its next checkout is a new ticket.
+    // The ticket emptied: its next checkout is a new ticket, nobody's.
     void clear();
     // The cashier takes a line off the ticket, or empties a ticket that held
     // lines: it goes, and the trail records what went. A record the trail
@@ -128,10 +155,13 @@ public:
     qint64 waitingCount() const;
 
 private:
+    // A special's or a member's price marked on the line with what it saved.
+    static void markSaving(TicketLine &line, GoodsCatalogue::Purchases::Kind kind);
     // The trail's record of what the cashier took off the ticket.
     QString record(const QString &kind, const QString &what);
 
     Shop m_shop;
+    std::optional<Member> m_member;
     QList<LabelFormat> m_labelFormats;
     QHash<QString, QString> m_weighedCodes;
     SalesStore m_sales;

@@ -28,7 +28,10 @@ QStringList DataCleanup::tablesOf(Scope scope)
     // each holds its own figures, and so do the payments of the periods not
     // yet closed). A minimum stock goes with its goods; the stock's
     // adjustments and counts go with the purchases that made the stock.
-    const QStringList sales = {QStringLiteral("xiaoshou"), QStringLiteral("tuihuo"), QStringLiteral("fukuan")};
+    // The members' tickets (and with them their points) go with the sales;
+    // the members stay until everything goes.
+    const QStringList sales = {QStringLiteral("xiaoshou"), QStringLiteral("tuihuo"), QStringLiteral("fukuan"),
+                               QStringLiteral("huiyuan_piao")};
     const QStringList stock = {QStringLiteral("jinhuo"), QStringLiteral("tiaozheng"), QStringLiteral("pandian"),
                                QStringLiteral("pandian_mx")};
     switch (scope) {
@@ -37,9 +40,11 @@ QStringList DataCleanup::tablesOf(Scope scope)
     case Scope::SalesAndPurchases:
         return sales + stock;
     case Scope::Everything:
-        // The weighed goods go with the catalogue; the scale's formats stay.
+        // The weighed goods and the specials go with the catalogue; the
+        // scale's formats stay.
         return sales + stock +
-               QStringList{QStringLiteral("name"), QStringLiteral("zuidi"), QStringLiteral("chengzhong")};
+               QStringList{QStringLiteral("name"), QStringLiteral("zuidi"), QStringLiteral("chengzhong"),
+                           QStringLiteral("tejia"), QStringLiteral("huiyuan")};
     }
     return {};
 }

@@ -33,30 +33,53 @@ std::optional<std::optional<QString>> GoodsCatalogue::nameOf(const QString &code
     return std::optional<QString>(q.value(0).toString());
 }
 
+GoodsCatalogue::Purchases::Charge GoodsCatalogue::Purchases::chargeFor(bool member) const
+{
+    Charge c{lastPrice, Kind::Regular};
+    const std::optional<Money> running = member ? memberSpecial : special;
+    if (running) // a special holds while it runs, even above the regular price
+        c = {*running, Kind::Special};
+    if (member && memberPrice && *memberPrice < c.price)
+        c = {*memberPrice, Kind::Member};
+    return c;
+}
+
 std::optional<GoodsCatalogue::Purchases> GoodsCatalogue::purchasesOf(const QString &code, QDate day) const
 {
     QSqlQuery q(m_db);
-    // The special running on the day comes in the same statement: the one
-    // added last, for everyone.
+    // The specials running on the day and the last purchase's prices come in
+    // the same statement: the special added last for everyone, and the one
+    // added last of all for a member's ticket.
     q.prepare(QStringLiteral("SELECT COUNT(*), SUM(shuliang), "
                              "(SELECT shou FROM jinhuo WHERE code = ? ORDER BY rowid DESC LIMIT 1), "
+                             "(SELECT huiyuanjia FROM jinhuo WHERE code = ? ORDER BY rowid DESC LIMIT 1), "
                              "(SELECT jiage FROM tejia WHERE code = ? AND jieshuri >= ? AND kaishiri <= ? "
-                             "AND huiyuan = 0 ORDER BY id DESC LIMIT 1) "
+                             "AND huiyuan = 0 ORDER BY id DESC LIMIT 1), "
+                             "(SELECT jiage FROM tejia WHERE code = ? AND jieshuri >= ? AND kaishiri <= ? "
+                             "ORDER BY id DESC LIMIT 1) "
                              "FROM jinhuo WHERE code = ?"));
     if (!day.isValid())
         day = QDate::currentDate();
-    for (const QVariant &v : {QVariant(code), QVariant(code), QVariant(day), QVariant(day), QVariant(code)})
+    for (const QVariant &v : {QVariant(code), QVariant(code), QVariant(code), QVariant(day), QVariant(day),
+                              QVariant(code), QVariant(day), QVariant(day), QVariant(code)})
         q.addBindValue(v);
     if (!q.exec() || !q.next()) {
         m_error = problemText(q.lastError());
         return std::nullopt;
     }
+    using K = Schema::ColumnKind;
+    auto money = [](const QVariant &v) { return Schema::fromStorage(K::Money, v).value<Money>(); };
     Purchases p;
     p.rows = q.value(0).toLongLong();
     p.totalQuantity = q.value(1).toLongLong();
-    p.lastPrice = Schema::fromStorage(Schema::ColumnKind::Money, q.value(2)).value<Money>();
+    p.lastPrice = money(q.value(2));
     if (!q.value(3).isNull())
-        p.special = Schema::fromStorage(Schema::ColumnKind::Money, q.value(3)).value<Money>();
+        if (const Money member = money(q.value(3)); member < p.lastPrice)
+            p.memberPrice = member;
+    if (!q.value(4).isNull())
+        p.special = money(q.value(4));
+    if (!q.value(5).isNull())
+        p.memberSpecial = money(q.value(5));
     return p;
 }
 

@@ -22,9 +22,24 @@ public:
         qint64 rows = 0;
         qint64 totalQuantity = 0;     // sum of all deliveries; sales are not subtracted
         Money lastPrice;              // selling price of the last purchase row in stored order
-        std::optional<Money> special; // 特价 running on the day of the lookup
-        // What the counter charges before the discount rate.
-        Money sellingPrice() const { return special.value_or(lastPrice); }
+        std::optional<Money> special; // 特价 for everyone running on the day of the lookup
+        // For a member's ticket: the special running for members too (the
+        // one added last of all), and the last purchase's member price
+        // (huiyuanjia) where it is below its selling price.
+        std::optional<Money> memberSpecial;
+        std::optional<Money> memberPrice;
+
+        // What the counter charges before the discount rate, and why: the
+        // special while one runs, else the selling price; for a member the
+        // member price where that is lower still.
+        enum class Kind { Regular, Special, Member };
+        struct Charge
+        {
+            Money price;
+            Kind kind = Kind::Regular;
+        };
+        Charge chargeFor(bool member) const;
+        Money sellingPrice(bool member = false) const { return chargeFor(member).price; }
     };
 
     // Each returns nothing (and sets lastError) when the database fails.

@@ -26,4 +26,5 @@ struct Payment
     PaymentMethod method = PaymentMethod::Cash;
     Money paid;
     Money change;
+    QString member{}; // the card of a member's ticket (会员), empty for anyone's
 };

@@ -10,7 +10,9 @@ Receipt Receipt::fromTicket(const Ticket &ticket)
     for (const TicketLine &t : ticket.lines()) {
         // Fields are printed as the ticket shows them.
         r.lines.append({t.code, t.name, t.quantityText(), t.priceText(t.price), formatDateTime(t.time), t.amount,
-                        t.special ? QStringLiteral("特价　节省 %1").arg(t.saved.toYuan()) : QString()});
+                        t.special  ? QStringLiteral("特价　节省 %1").arg(t.saved.toYuan())
+                        : t.member ? QStringLiteral("会员价　节省 %1").arg(t.saved.toYuan())
+                                   : QString()});
         r.total = r.total.plus(t.amount).value_or(r.total);
         if (t.isReturn() && !originals.contains(QString::number(t.returnOfTicket)))
             originals.append(QString::number(t.returnOfTicket));

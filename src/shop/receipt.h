@@ -29,6 +29,8 @@ struct Receipt
     QString method;
     // "退货　原流水号：N" when the ticket returns goods of ticket N (several: N, M).
     QString returnNote;
+    // "会员：张三　本单积分 12　累计积分 130" on a member's ticket.
+    QString member;
     QStringList footer;
     // Printed on roll receipts under the header: a receipt kept for returns
     // names its sale.

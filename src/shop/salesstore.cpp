@@ -59,6 +59,11 @@ QString storeReturnsAndPayment(const Shop &shop, qint64 ticketNumber, qint64 fir
             !problem.isEmpty())
             return problem;
     }
+    if (!payment.member.isEmpty())
+        if (const QString problem = insertOnce(shop, "INSERT INTO huiyuan_piao (danjuhao, kahao) VALUES (?, ?)",
+                                               {ticketNumber, payment.member});
+            !problem.isEmpty())
+            return problem;
     return insertOnce(shop,
                       "INSERT INTO fukuan (danjuhao, till, fangshi, hangshu, xiaoshoue, tuihuoe, shoukuan, "
                       "zhaoling, dt) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)",
@@ -165,6 +170,7 @@ SalesStore::PaymentRow SalesStore::paymentRow(const QList<TicketLine> &lines, co
     row.method = paymentMethodName(paid.method);
     row.paid = paid.paid;
     row.change = paid.change;
+    row.member = paid.member;
     row.time = QDateTime::currentDateTime();
     return row;
 }

@@ -69,7 +69,9 @@ public:
 
     // Tickets the till kept while offline, sent in the order given, each in
     // its own transaction and numbered as any checkout, all in one round
-    // trip (server engine). An answer per ticket up to the first that was
+    // trip (server engine). A member's ticket (the payment's card) is
+    // recorded as the member's in huiyuan_piao in the same transaction.
+    // An answer per ticket up to the first that was
     // not stored; those after it were not tried.
     struct Kept
     {
@@ -89,6 +91,7 @@ public:
         Money returns; // what its returned lines give back (not negative)
         Money paid, change;
         QDateTime time;
+        QString member{}; // a member's ticket: the card, stored in huiyuan_piao
     };
     static PaymentRow paymentRow(const QList<TicketLine> &lines, const std::optional<Payment> &payment);
     // The trail's record of a ticket's returned lines; empty when it has none.

@@ -210,4 +210,14 @@ std::optional<qint64> gramsFromKg(const QString &text)
     return NumberText::parseScaled(trimmed, locale, 3);
 }
 
+std::optional<qint64> quantityFrom(const QString &text, bool weighed)
+{
+    if (weighed)
+        return gramsFromKg(text);
+    const QString t = text.trimmed();
+    if (!allDigits(t) || t.size() > 12)
+        return std::nullopt;
+    return t.toLongLong();
+}
+
 } // namespace Weighing

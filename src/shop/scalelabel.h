@@ -73,5 +73,8 @@ QString quantityText(qint64 quantity, bool weighed);
 QString kgText(qint64 grams);
 // Kg typed with up to three decimals as grams; nothing for other text.
 std::optional<qint64> gramsFromKg(const QString &text);
+// A quantity typed for a goods: kg as grams when weighed, else whole pieces
+// (digits only); nothing for other text.
+std::optional<qint64> quantityFrom(const QString &text, bool weighed);
 
 } // namespace Weighing

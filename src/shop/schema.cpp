@@ -65,6 +65,9 @@ const QList<Table> &addedTables()
         {QStringLiteral("tejia"),
          {QStringLiteral("id"), QStringLiteral("code"), QStringLiteral("jiage"), QStringLiteral("kaishiri"),
           QStringLiteral("jieshuri"), QStringLiteral("huiyuan")}},
+        {QStringLiteral("huiyuan"),
+         {QStringLiteral("kahao"), QStringLiteral("xingming"), QStringLiteral("dianhua"), QStringLiteral("rudate")}},
+        {QStringLiteral("huiyuan_piao"), {QStringLiteral("danjuhao"), QStringLiteral("kahao")}},
     };
     return all;
 }
@@ -141,6 +144,14 @@ QStringList addedStatements()
                QStringLiteral("CREATE TABLE IF NOT EXISTS tejia (id INTEGER, code TEXT, jiage INTEGER, "
                               "kaishiri TEXT, jieshuri TEXT, huiyuan INTEGER)"),
                QStringLiteral("CREATE INDEX IF NOT EXISTS tejia_code ON tejia(code, jieshuri)"),
+               // 会员: card, name, phone and the day joined; and the tickets
+               // each member's card was scanned for.
+               QStringLiteral("CREATE TABLE IF NOT EXISTS huiyuan (kahao TEXT, xingming TEXT, dianhua TEXT, "
+                              "rudate TEXT)"),
+               QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS huiyuan_kahao ON huiyuan(kahao)"),
+               QStringLiteral("CREATE TABLE IF NOT EXISTS huiyuan_piao (danjuhao INTEGER, kahao TEXT)"),
+               QStringLiteral("CREATE INDEX IF NOT EXISTS huiyuan_piao_kahao ON huiyuan_piao(kahao)"),
+               QStringLiteral("CREATE INDEX IF NOT EXISTS huiyuan_piao_danjuhao ON huiyuan_piao(danjuhao)"),
            } +
            changeCountStatements();
 }
@@ -264,6 +275,16 @@ QList<std::pair<QString, QString>> serverAddedStatements()
                                                  "kaishiri date, jieshuri date, huiyuan integer)")
                                       .arg(rowid)},
         {QStringLiteral("tejia_code"), QStringLiteral("CREATE INDEX tejia_code ON tejia(code, jieshuri)")},
+        {QStringLiteral("huiyuan"), QStringLiteral("CREATE TABLE huiyuan (%1kahao text, xingming text, dianhua text, "
+                                                   "rudate date)")
+                                        .arg(rowid)},
+        {QStringLiteral("huiyuan_kahao"), QStringLiteral("CREATE UNIQUE INDEX huiyuan_kahao ON huiyuan(kahao)")},
+        {QStringLiteral("huiyuan_piao"),
+         QStringLiteral("CREATE TABLE huiyuan_piao (%1danjuhao integer, kahao text)").arg(rowid)},
+        {QStringLiteral("huiyuan_piao_kahao"),
+         QStringLiteral("CREATE INDEX huiyuan_piao_kahao ON huiyuan_piao(kahao)")},
+        {QStringLiteral("huiyuan_piao_danjuhao"),
+         QStringLiteral("CREATE INDEX huiyuan_piao_danjuhao ON huiyuan_piao(danjuhao)")},
         // A range of days read from the index alone, with each line's rowid
         // (the order in which codes first occur).
         {QStringLiteral("xiaoshou_dt_lines"),
@@ -362,7 +383,7 @@ ColumnKind kindOfColumn(const QString &column)
         QStringLiteral("jinewei"), QStringLiteral("zhongwei"),     QStringLiteral("huiyuan")};
     if (money.contains(c))
         return ColumnKind::Money;
-    if (c == u"jindt" || c == u"guoqidt" || c == u"kaishiri" || c == u"jieshuri")
+    if (c == u"jindt" || c == u"guoqidt" || c == u"kaishiri" || c == u"jieshuri" || c == u"rudate")
         return ColumnKind::Date;
     if (c == u"dt" || c == u"kaishidt" || c == u"jieshudt" || c == u"guozhangdt")
         return ColumnKind::DateTime;

@@ -16,11 +16,11 @@ namespace {
 // keep a ticket from being stored twice, the tickets sold offline, its
 // closes; and the analyses' kept facts, which follow each sale in the
 // writing transaction.
-const QStringList TillInserts = {QStringLiteral("xiaoshou"),        QStringLiteral("tuihuo"),
-                                 QStringLiteral("fukuan"),          QStringLiteral("rijie"),
-                                 QStringLiteral("xiaoshou_token"),  QStringLiteral("rijie_token"),
-                                 QStringLiteral("xiaoshou_lixian"), QStringLiteral("huizong"),
-                                 QStringLiteral("huizong_yue"),     QStringLiteral("huizong_nian")};
+const QStringList TillInserts = {
+    QStringLiteral("xiaoshou"),        QStringLiteral("tuihuo"),         QStringLiteral("fukuan"),
+    QStringLiteral("rijie"),           QStringLiteral("xiaoshou_token"), QStringLiteral("rijie_token"),
+    QStringLiteral("xiaoshou_lixian"), QStringLiteral("huizong"),        QStringLiteral("huizong_yue"),
+    QStringLiteral("huizong_nian"),    QStringLiteral("huiyuan_piao")};
 
 // A role's name as an identifier, whatever it holds.
 QString quoted(const QString &role)

@@ -126,6 +126,9 @@ Statement ticketStatement(const QList<TicketLine> &lines, const QByteArray &uuid
     const QVariant time = Schema::toStorage(Schema::ColumnKind::DateTime, payment.time);
     pay += ", " + s.place(time.toString().toUtf8(), "timestamp", time.isNull()) + " FROM go";
     parts.append(pay);
+    if (!payment.member.isEmpty())
+        parts.append("INSERT INTO huiyuan_piao (danjuhao, kahao) SELECT n, " +
+                     s.place(payment.member.toUtf8(), "text") + " FROM go");
     QByteArrayList returned, sold;
     for (int i = 0; i < lines.size(); ++i) {
         const TicketLine &l = lines[i];

@@ -317,11 +317,13 @@ QString StockCount::post(const Shop &shop, qint64 id, int *posted)
         if (!q.exec(statement))
             return problemText(q.lastError());
     // The differences in one statement, each at its code's last purchase
-    // price (to the cent, as 库存分析 values the stock) when it was counted.
+    // price (to the cent, as 库存分析 values the stock) when it was counted;
+    // a weighed goods' grams at its price per kg.
     q.prepare(
         QStringLiteral(
             "INSERT INTO tiaozheng (dt, code, shuliang, jinjia, jine, leibie, yuanyin, pandian, till) "
-            "SELECT %1, x.code, x.d, x.j, x.d * x.j, %2, %2, x.pandian, %3 FROM ("
+            "SELECT %1, x.code, x.d, x.j, CASE WHEN EXISTS (SELECT 1 FROM chengzhong c WHERE c.code = x.code) "
+            "THEN x.d * x.j / 1000 ELSE x.d * x.j END, %2, %2, x.pandian, %3 FROM ("
             "SELECT m.code, m.pandian, m.shuliang - m.zhangmian AS d, "
             "(COALESCE((SELECT %4 FROM jinhuo WHERE jinhuo.code = m.code ORDER BY rowid DESC "
             "LIMIT 1), 0) + 50) / 100 * 100 AS j FROM pandian_mx m WHERE m.pandian = %3 AND m.shuliang <> m.zhangmian "

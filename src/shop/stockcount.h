@@ -40,6 +40,7 @@ public:
         Money price;           // the last purchase price, to the cent (when counted)
         Money value;           // difference × price, to the cent
         bool soldSince = false;
+        bool weighed = false; // grams at a price per kg, shown as kg
     };
 
     struct Counted

@@ -1,6 +1,7 @@
 #include "shop/stockcount.h"
 
 #include "shop/engine.h"
+#include "shop/scalegoods.h"
 #include "shop/serverrows.h"
 #include "shop/stockfigures.h"
 
@@ -105,6 +106,8 @@ StockCount::Sheet StockCount::sheet(const Shop &shop, qint64 id)
         name.finish();
         add({code, named, QString(), 0, std::nullopt, 0, Money(), Money(), false}, &c, c.sold);
     }
+    if (!ScaleGoods::markWeighed(shop, s.lines, &s.error))
+        return s;
     s.addUp();
     s.ok = true;
     return s;
@@ -117,7 +120,7 @@ void StockCount::Sheet::addUp()
     counted = notCounted = differing = 0;
     for (Line &line : lines) {
         line.difference = line.counted ? *line.counted - line.book : 0;
-        line.value = line.price.times(line.difference).value_or(Money()).roundedToCents();
+        line.value = Weighing::times(line.price, line.difference, line.weighed).value_or(Money()).roundedToCents();
         if (line.counted) {
             ++counted;
             totalCounted += *line.counted;
@@ -170,11 +173,11 @@ QString StockCount::text(const Line &line, int column)
     case 2:
         return line.maker;
     case 3:
-        return QString::number(line.book);
+        return Weighing::quantityText(line.book, line.weighed);
     case 4:
-        return line.counted ? QString::number(*line.counted) : QStringLiteral("未盘");
+        return line.counted ? Weighing::quantityText(*line.counted, line.weighed) : QStringLiteral("未盘");
     case 5:
-        return line.counted ? QString::number(line.difference) : QString();
+        return line.counted ? Weighing::quantityText(line.difference, line.weighed) : QString();
     case 6:
         return line.price.toCurrency();
     case 7:

@@ -58,9 +58,30 @@ bool Ticket::add(const TicketLine &line)
     m_records->setValue(Price, QVariant::fromValue(line.price.roundedToCents()));
     m_records->setValue(Amount, QVariant::fromValue(line.amount));
     m_records->setValue(Time, line.time);
-    m_returnOf.append({line.returnOfTicket, line.returnOfLine, line.returnOfSold, line.returnedBefore,
-                       line.returnOfAmount, line.weighed, line.special, line.saved});
+    m_returnOf.append(besideOf(line));
     m_quantityTotal += line.pieces();
+    m_amountTotal = *amount;
+    return true;
+}
+
+Ticket::ReturnOf Ticket::besideOf(const TicketLine &line)
+{
+    return {line.returnOfTicket, line.returnOfLine, line.returnOfSold, line.returnedBefore,
+            line.returnOfAmount, line.weighed,      line.special,      line.member,
+            line.saved,          line.lookedUp,     line.rate};
+}
+
+bool Ticket::reprice(int index, const TicketLine &line)
+{
+    if (index < 0 || index >= lineCount())
+        return false;
+    const TicketLine was = this->line(index);
+    const auto amount = m_amountTotal.minus(was.amount).value_or(m_amountTotal).plus(line.amount);
+    if (!amount || !m_records->moveTo(index) ||
+        !m_records->setValue(Price, QVariant::fromValue(line.price.roundedToCents())) ||
+        !m_records->setValue(Amount, QVariant::fromValue(line.amount)) || !m_records->write())
+        return false;
+    m_returnOf[index] = besideOf(line);
     m_amountTotal = *amount;
     return true;
 }
@@ -131,7 +152,11 @@ TicketLine Ticket::line(int index) const
     l.returnedBefore = returnOf.before;
     l.weighed = returnOf.weighed;
     l.special = returnOf.special;
+    l.member = returnOf.member;
     l.saved = returnOf.saved;
+    l.lookedUp = returnOf.lookedUp;
+    if (!returnOf.rate.isEmpty())
+        l.rate = returnOf.rate;
     return l;
 }
 

@@ -7,6 +7,8 @@
 #include <QObject>
 #include <QString>
 
+#include <optional>
+
 class RecordSet;
 
 struct TicketLine
@@ -31,9 +33,16 @@ struct TicketLine
     // A weighed goods (from a scale's label): the quantity is grams and the
     // prices are per kg; the amount is the label's.
     bool weighed = false;
-    // Charged at a special price (特价): what it saved against the regular one.
+    // Charged at a special price (特价) or a member price (会员价): what it
+    // saved against the regular one.
     bool special = false;
+    bool member = false;
     Money saved{};
+    // A line charged the price looked up for it (before its discount rate
+    // `rate`): a member's card priced on the ticket later prices it again.
+    // None for a price the cashier typed.
+    std::optional<Money> lookedUp{};
+    QString rate{QStringLiteral("10")};
     bool isReturn() const { return returnOfTicket != 0; }
     // What the line adds to the ticket's count of pieces: a weighed line is one.
     qint64 pieces() const { return weighed ? (quantity < 0 ? -1 : 1) : quantity; }
@@ -61,6 +70,9 @@ public:
     // the later returns of the same original line are priced again, so that
     // the refunds of a line always add up to exactly what it cost.
     bool remove(int index);
+    // Charges a sale line again (a member's price): its price, amount and
+    // marks; the totals follow.
+    bool reprice(int index, const TicketLine &line);
     void clear();
 
     int lineCount() const;
@@ -83,8 +95,12 @@ private:
         Money amount;
         bool weighed = false;
         bool special = false;
+        bool member = false;
         Money saved;
+        std::optional<Money> lookedUp;
+        QString rate;
     };
+    static ReturnOf besideOf(const TicketLine &line);
     QList<ReturnOf> m_returnOf;
     qint64 m_quantityTotal = 0;
     Money m_amountTotal;

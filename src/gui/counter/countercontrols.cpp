@@ -135,6 +135,11 @@ void CounterControls::build(QWidget *window)
     offlineLabel->hide();
     label(window, "Label9", QStringLiteral("数量合计"), QRect(140, 398, 60, 24));
     quantityTotalLabel = label(window, "Label10", QStringLiteral("0"), QRect(200, 398, 70, 24));
+    // A member's ticket in the offline line's place: the members are on the
+    // server, so a till selling offline has no member's ticket.
+    memberLabel = label(window, "memberLabel", QString(), QRect(12, 372, 760, 24));
+    memberLabel->setStyleSheet(QStringLiteral("color: #0050a0; font-weight: bold"));
+    memberLabel->hide();
 
     label(window, "Label15", QStringLiteral("付款F7"), QRect(12, 430, 50, 26));
     paymentEdit = edit(window, "Text8", QRect(62, 430, 110, 26));

@@ -56,6 +56,8 @@ struct CounterControls
     // On a server: that the till sells offline, or sends what it sold so.
     QLabel *offlineLabel = nullptr;
     QLabel *quantityTotalLabel = nullptr;
+    QLabel *memberLabel = nullptr; // the member of the ticket and the points
+
     QLabel *amountTotalLabel = nullptr;
     QLabel *changeCaption = nullptr; // "找零", or "应退" after a ticket that gave money back
     QLabel *changeLabel = nullptr;

@@ -69,6 +69,7 @@ void CounterWindow::showOffline()
     setTicketNumber(m_checkout.number());
     m_ui.offlineLabel->setText(line);
     m_ui.offlineLabel->setVisible(!line.isEmpty());
+    showMember(m_ui.memberLabel->text());
 }
 
 void CounterWindow::sendWaiting()

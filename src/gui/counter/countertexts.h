@@ -31,4 +31,7 @@ inline const QString UnknownScaleCode = QStringLiteral("没有这个秤码的称
 inline const QString LabelIsGoodsCode =
     QStringLiteral("这个条码既是货物代码又符合条码秤格式，不能确定是哪一种，请检查条码秤格式！");
 inline const QString WeighedByCode = QStringLiteral("这是称重商品，请扫描条码秤打出的秤签！");
+// 会员: while a member's ticket is open, and after it was stored.
+inline const QString MemberOnTicket = QStringLiteral("会员：%1（%2）　积分 %3　本单 +%4");
+inline const QString MemberStored = QStringLiteral("会员：%1　本单积分 %2　累计积分 %3");
 } // namespace CounterText

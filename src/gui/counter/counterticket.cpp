@@ -30,6 +30,40 @@ void CounterWindow::showTotals()
     m_ui.quantityTotalLabel->setText(QString::number(m_ticket->quantityTotal()));
     setFigure(m_ui.amountTotalLabel,
               m_ticket->lineCount() == 0 ? QStringLiteral("0") : m_ticket->amountTotal().toCurrency());
+    const auto &member = m_checkout.member();
+    showMember(member
+                   ? MemberOnTicket.arg(member->name, member->card).arg(member->points).arg(m_checkout.ticketPoints())
+                   : QString());
+}
+
+void CounterWindow::showMember(const QString &text)
+{
+    // The line of the till's outage and sending goes first.
+    m_ui.memberLabel->setText(text);
+    m_ui.memberLabel->setVisible(!text.isEmpty() && m_ui.offlineLabel->isHidden());
+}
+
+bool CounterWindow::joinMember()
+{
+    QString error;
+    const auto ring = [&] {
+        const WaitedInput waited;
+        return m_checkout.ringMember(m_catalogue, m_ui.codeEdit->text(), &error);
+    }();
+    switch (ring) {
+    case Checkout::MemberRing::NotMember:
+        return false;
+    case Checkout::MemberRing::Failed:
+        databaseFailed(error);
+        break;
+    case Checkout::MemberRing::Joined:
+        m_ui.nameEdit->clear();
+        m_ui.purchasedEdit->clear();
+        showTotals();
+        break;
+    }
+    focusAndSelect(m_ui.codeEdit);
+    return true;
 }
 
 void CounterWindow::addLine()
@@ -46,11 +80,12 @@ void CounterWindow::addLine()
         return;
     }
     const Money listPrice = purchases->lastPrice;
+    const auto charge = m_checkout.chargeOf(*purchases);
     // A price looked up for other goods is never charged for these: a new code
     // gets its own stored price, a price typed for the same goods is kept.
     if (m_ui.discountedEdit->text().isEmpty() || code != m_pricedCode) {
         m_pricedCode = code;
-        m_ui.priceEdit->setText(purchases->sellingPrice().toPlain());
+        m_ui.priceEdit->setText(charge.price.toPlain());
         updateDiscountedPrice(m_ui.priceEdit->text());
     }
     const auto quantity = NumberText::toInt16(m_ui.quantityEdit->text());
@@ -63,12 +98,13 @@ void CounterWindow::addLine()
         Messages::info(this, NoPrice);
         return;
     }
-    // The special's price in the price box, as looked up: the line is a
-    // special's, and saved what the regular price would have charged more.
-    std::optional<Money> regular;
-    if (purchases->special && Money::parse(m_ui.priceEdit->text()) == *purchases->special)
-        regular = Pricing::discountedPrice(listPrice.toPlain(), m_ui.rateEdit->text());
-    if (!m_checkout.addLine(code, m_ui.nameEdit->text(), *quantity, listPrice, *price, regular)) {
+    // The price in the price box as looked up: a special's or a member's
+    // price is marked with what it saved, and a member's card scanned later
+    // prices the line again.
+    std::optional<Checkout::Looked> looked;
+    if (Money::parse(m_ui.priceEdit->text()) == charge.price)
+        looked = Checkout::Looked{charge, m_ui.rateEdit->text()};
+    if (!m_checkout.addLine(code, m_ui.nameEdit->text(), *quantity, listPrice, *price, looked)) {
         Messages::info(this, TooLarge);
         return;
     }
@@ -121,6 +157,7 @@ void CounterWindow::clearTicket()
         qWarning("the emptied ticket was not recorded: %s", qPrintable(problem));
     m_ui.quantityTotalLabel->setText(QStringLiteral("0"));
     setFigure(m_ui.amountTotalLabel, QStringLiteral("0"));
+    showMember(QString());
     focusAndSelect(m_ui.codeEdit);
 }
 
@@ -159,6 +196,8 @@ Receipt CounterWindow::composeReceipt()
     receipt.ticketNumber = QString::number(ticketNumber());
     receipt.till = QString::number(m_database->shop().till());
     receipt.time = formatDateTime(QDateTime::currentDateTime());
+    if (const auto &member = m_checkout.member())
+        receipt.member = QStringLiteral("会员：%1　本单积分 %2").arg(member->name).arg(m_checkout.ticketPoints());
     return receipt;
 }
 
@@ -188,6 +227,18 @@ void CounterWindow::checkoutPaidBy(PaymentMethod method)
         const WaitedInput waited;
         return m_checkout.store(method, *settled);
     }();
+    // The member's points with this ticket's, read back once it is stored.
+    QString memberText;
+    if (const auto &member = m_checkout.member(); member && stored.ok) {
+        QString error;
+        const auto points = [&] {
+            const WaitedInput waited;
+            return m_checkout.memberPoints(&error);
+        }();
+        memberText = MemberStored.arg(member->name)
+                         .arg(m_checkout.ticketPoints())
+                         .arg(points ? QString::number(*points) : QStringLiteral("—"));
+    }
     if (!stored.ok) {
         Messages::error(this, StoreFailed.arg(stored.error));
         return;
@@ -208,6 +259,8 @@ void CounterWindow::checkoutPaidBy(PaymentMethod method)
         receipt.paid = settled->paid.toCurrency();
         receipt.change = settled->shown.toCurrency();
         receipt.method = PaidBy.arg(paymentMethodName(method));
+        if (!memberText.isEmpty())
+            receipt.member = memberText;
         const QString problem = ReceiptPrinter::printOnDefaultPrinter(receipt);
         if (!problem.isEmpty())
             Messages::warning(this, PrintFailed.arg(problem));
@@ -216,6 +269,7 @@ void CounterWindow::checkoutPaidBy(PaymentMethod method)
     m_checkout.clear();
     m_ui.quantityTotalLabel->setText(QStringLiteral("0"));
     setFigure(m_ui.amountTotalLabel, QStringLiteral("0"));
+    showMember(memberText);
     m_ui.paymentEdit->clear();
     showOffline(); // the number that follows, and the tickets waiting
     focusAndSelect(m_ui.codeEdit);

@@ -336,6 +336,12 @@ std::optional<GoodsCatalogue::Purchases> CounterWindow::findGoods(bool checkQuan
     case Lookup::NoCatalogue:
         Messages::info(this, NoCatalogue);
         return std::nullopt;
+    case Lookup::UnknownCode:
+        // No goods: perhaps a member's card (会员), which makes the ticket
+        // the member's.
+        if (joinMember())
+            return std::nullopt;
+        break;
     default:
         break;
     }
@@ -353,7 +359,7 @@ bool CounterWindow::lookupGoods()
         return false;
     // The stored price replaces whatever was typed; its change updates Text6.
     m_pricedCode = m_ui.codeEdit->text();
-    m_ui.priceEdit->setText(purchases->sellingPrice().toPlain());
+    m_ui.priceEdit->setText(m_checkout.chargeOf(*purchases).price.toPlain());
     updateDiscountedPrice(m_ui.priceEdit->text());
     return true;
 }

@@ -106,6 +106,10 @@ private:
     // Rings a scale label in the code box up; nothing when it holds none,
     // false when the label was refused (and the cashier told).
     std::optional<bool> ringLabel();
+    // A member's card in the code box: the ticket is the member's (true,
+    // also when reading the card failed and the cashier was told).
+    bool joinMember();
+    void showMember(const QString &text);
     void enterInEntryBox();
     // The first sale after a close asks the cash the drawer starts with;
     // false when the cashier cancelled it or it could not be stored.

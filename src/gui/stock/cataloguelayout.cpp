@@ -3,6 +3,7 @@
 #include "gui/named.h"
 #include "gui/sheetexport.h"
 #include "gui/stock/importdialog.h"
+#include "gui/stock/membersdialog.h"
 #include "gui/stock/minimumstockbox.h"
 #include "gui/stock/specialsdialog.h"
 #include "gui/stock/weighedbox.h"
@@ -110,9 +111,15 @@ void CatalogueDialog::buildControls()
         SpecialsDialog dialog(m_shop, this);
         dialog.exec();
     });
+    auto *members = named(new QPushButton(QStringLiteral("会员…"), this), "Command11");
+    connect(members, &QPushButton::clicked, this, [this] {
+        MembersDialog dialog(m_shop, this);
+        dialog.exec();
+    });
     // The catalogue in and out of spreadsheets.
     auto *sheets = new QHBoxLayout;
     sheets->addWidget(specials);
+    sheets->addWidget(members);
     sheets->addWidget(importGoodsButton(this, m_shop, [this] { reread(); }));
     sheets->addWidget(exportButton(this, QStringLiteral("货名"), [this] {
         return GridSheet{m_grid, {Spreadsheet::Kind::Text, Spreadsheet::Kind::Text}, QStringLiteral("货名")};

@@ -8,15 +8,16 @@
 #include "gui/sheetexport.h"
 #include "gui/stock/importdialog.h"
 #include "print/countreport.h"
+#include "shop/scalegoods.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpressionValidator>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -36,7 +37,9 @@ StockCountDialog::StockCountDialog(Shop shop, QWidget *parent) : QDialog(parent)
     m_code = named(new QLineEdit(this), "Text1");
     m_code->setPlaceholderText(QStringLiteral("扫码：每扫一次加 1"));
     m_quantity = named(new QLineEdit(this), "Text2");
-    m_quantity->setValidator(new QIntValidator(0, 999999999, m_quantity));
+    // Pieces, or a weighed goods' kg with up to three decimals.
+    m_quantity->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{1,9}([.,][0-9]{0,3})?")), m_quantity));
     m_quantity->setPlaceholderText(QStringLiteral("输入数量后回车：设为此数"));
     m_set = named(new QPushButton(QStringLiteral("设定"), this), "Command2");
     m_last = named(new QLabel(this), "Label3");
@@ -239,8 +242,19 @@ void StockCountDialog::typed()
         (code.isEmpty() ? m_code : m_quantity)->setFocus();
         return;
     }
+    // A weighed goods is counted in kg with up to three decimals.
     QString error;
-    const auto now = StockCount::set(m_shop, countId(), code, m_quantity->text().toLongLong(), &error);
+    const auto weighed = ScaleGoods::weighed(m_shop, &error);
+    const bool byWeight = weighed && weighed->contains(code);
+    const auto typed = Weighing::quantityFrom(m_quantity->text(), byWeight);
+    if (!weighed || !typed) {
+        Messages::info(this, !weighed   ? error
+                             : byWeight ? QStringLiteral("请输入盘点的重量（千克，最多三位小数）。")
+                                        : QStringLiteral("请输入盘点的数量（整数）。"));
+        m_quantity->setFocus();
+        return;
+    }
+    const auto now = StockCount::set(m_shop, countId(), code, *typed, &error);
     counted(code, now, error);
 }
 

@@ -4,14 +4,15 @@
 #include "gui/named.h"
 #include "shop/adjustments.h"
 #include "shop/goodscatalogue.h"
+#include "shop/scalegoods.h"
 
 #include <QComboBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
-#include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
 WriteOffDialog::WriteOffDialog(Shop shop, QWidget *parent) : QDialog(parent), m_shop(shop)
@@ -20,7 +21,9 @@ WriteOffDialog::WriteOffDialog(Shop shop, QWidget *parent) : QDialog(parent), m_
     setWindowTitle(QStringLiteral("报损"));
     m_code = named(new QLineEdit(this), "Text1");
     m_quantity = named(new QLineEdit(this), "Text2");
-    m_quantity->setValidator(new QIntValidator(1, 999999, m_quantity));
+    // Pieces, or a weighed goods' kg with up to three decimals.
+    m_quantity->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{1,6}([.,][0-9]{0,3})?")), m_quantity));
     m_reason = named(new QComboBox(this), "Combo1");
     m_reason->setEditable(true);
     m_reason->addItems(Adjustments::writeOffReasons());
@@ -75,15 +78,31 @@ void WriteOffDialog::showGoods()
 bool WriteOffDialog::writeOff()
 {
     const QString code = m_code->text().trimmed();
-    const qint64 quantity = m_quantity->text().toLongLong();
+    QString error;
+    const auto weighed = ScaleGoods::weighed(m_shop, &error);
+    if (!weighed) {
+        Messages::error(this, error);
+        return false;
+    }
+    const bool byWeight = weighed->contains(code);
+    const QString text = m_quantity->text();
+    const std::optional<qint64> typed = Weighing::quantityFrom(text, byWeight);
+    if (!typed || *typed <= 0) {
+        Messages::info(this, byWeight ? QStringLiteral("请输入报损的重量（千克，最多三位小数）。")
+                                      : QStringLiteral("请输入报损的数量（整数）。"));
+        m_quantity->setFocus();
+        return false;
+    }
+    const qint64 quantity = *typed;
     const QString problem = Adjustments::writeOff(m_shop, {code, quantity, m_reason->currentText(), std::nullopt});
     if (!problem.isEmpty()) {
         Messages::error(this, problem);
         return false;
     }
-    Messages::info(
-        this,
-        QStringLiteral("货号 %1 已报损 %2 件（%3）。").arg(code).arg(quantity).arg(m_reason->currentText().trimmed()));
+    Messages::info(this,
+                   QStringLiteral("货号 %1 已报损 %2（%3）。")
+                       .arg(code, byWeight ? text + QStringLiteral(" 千克") : QStringLiteral("%1 件").arg(quantity),
+                            m_reason->currentText().trimmed()));
     m_code->clear();
     m_quantity->clear();
     m_goods->clear();
