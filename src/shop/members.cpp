@@ -13,9 +13,11 @@ namespace {
 
 // The points of the member of card `?`: each ticket's kept amount (its sale
 // lines and, below zero, the lines that gave some of them back since), one
-// point per whole yuan of it. Money is stored in ten-thousandths.
+// point per whole yuan of it. Money is stored in ten-thousandths; the server's
+// sums of bigints are numeric, divided as whole numbers only once cast back.
 const char *const PointsOfCard =
-    "(SELECT COALESCE(SUM(CASE WHEN k.kept > 0 THEN k.kept / 10000 ELSE 0 END), 0) FROM ("
+    "(SELECT CAST(COALESCE(SUM(CASE WHEN k.kept > 0 THEN CAST(k.kept AS BIGINT) / 10000 ELSE 0 END), 0) AS BIGINT) "
+    "FROM ("
     "SELECT (SELECT COALESCE(SUM(x.jine), 0) FROM xiaoshou x WHERE x.danjuhao = p.danjuhao AND x.shuliang > 0) + "
     "(SELECT COALESCE(SUM(r.jine), 0) FROM tuihuo t JOIN xiaoshou r ON r.danjuhao = t.danjuhao AND r.id = t.id "
     "WHERE t.yuandanjuhao = p.danjuhao) AS kept FROM huiyuan_piao p WHERE p.kahao = m.kahao) k)";

@@ -34,7 +34,7 @@ bool PurchaseStore::add(const Purchase &p)
     q.addBindValue(p.quantity);
     q.addBindValue(Schema::toStorage(K::Money, QVariant::fromValue(p.purchasePrice)));
     q.addBindValue(Schema::toStorage(K::Money, QVariant::fromValue(p.sellingPrice)));
-    q.addBindValue(Schema::toStorage(K::Money, QVariant::fromValue(p.sellingPrice)));
+    q.addBindValue(Schema::toStorage(K::Money, QVariant::fromValue(p.memberPrice.value_or(p.sellingPrice))));
     q.addBindValue(p.maker);
     q.addBindValue(Schema::toStorage(K::Date, p.purchased));
     q.addBindValue(Schema::toStorage(K::Date, p.expires));

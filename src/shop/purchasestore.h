@@ -22,10 +22,13 @@ public:
         QString code;
         int quantity = 0;
         Money purchasePrice;
-        Money sellingPrice; // also the member price
+        Money sellingPrice;
         QString maker;
         QDate purchased;
         QDate expires;
+        // A member price (huiyuanjia) below the selling price; none: the
+        // selling price is also the members'.
+        std::optional<Money> memberPrice{};
     };
     // Stores the purchase whole or not at all; false (with lastError) on failure.
     bool add(const Purchase &p);

@@ -30,6 +30,7 @@ const QString NoCatalogue = QStringLiteral("请先进入“货名管理”输入
 const QString NoCodeTyped = QStringLiteral("请先输入货号！");
 const QString UnknownCode = QStringLiteral("没有这个货物代码，请重新输入或进入 货名管理 添加新代码！");
 const QString BadInput = QStringLiteral("输入有误！");
+const QString MemberPriceAbove = QStringLiteral("会员价不能高于售价！");
 const QString SoldAlready = QStringLiteral("此货物有销售数据，请先删除销售数据！");
 const QString Gone = QStringLiteral("这条进货记录已经不在数据库中，没有删除任何数据。");
 const QString DatabaseError = QStringLiteral("进货数据未能读写：%1");
@@ -84,6 +85,9 @@ void PurchaseDialog::buildControls()
     m_closeButton = named(new QPushButton(QStringLiteral("关闭"), this), "Command1");
     m_deleteButton = named(new QPushButton(QStringLiteral("删除"), this), "Command2");
 
+    // Made after the screen's own boxes: their order of Tab stays as it was.
+    m_memberPriceEdit = box("Text9");
+    m_memberPriceEdit->setPlaceholderText(QStringLiteral("不填：同售价"));
     auto *fields = new QGridLayout;
     fields->addWidget(label("Label1", "货号："), 0, 0);
     fields->addWidget(m_codeEdit, 0, 1);
@@ -101,6 +105,8 @@ void PurchaseDialog::buildControls()
     fields->addWidget(m_sellingPriceEdit, 3, 1);
     fields->addWidget(label("Label8", "过期时间："), 3, 2);
     fields->addWidget(m_expiryDate, 3, 3);
+    fields->addWidget(label("Label9", "会员价："), 4, 0);
+    fields->addWidget(m_memberPriceEdit, 4, 1);
     auto *buttons = new QHBoxLayout;
     for (QPushButton *b : {m_addButton, m_clearButton, m_deleteButton, m_closeButton})
         buttons->addWidget(b);
@@ -275,13 +281,20 @@ void PurchaseDialog::addPurchase()
         quantity = *pieces;
     }
     const auto selling = Money::parse(m_sellingPriceEdit->text());
-    if (!quantityOk || !selling) {
+    const QString memberText = m_memberPriceEdit->text().trimmed();
+    const auto member = memberText.isEmpty() ? selling : Money::parse(memberText);
+    if (!quantityOk || !selling || !member) {
         Messages::info(this, BadInput);
+        return;
+    }
+    if (*member > *selling) {
+        Messages::info(this, MemberPriceAbove);
+        m_memberPriceEdit->setFocus();
         return;
     }
     PurchaseStore store(m_shop);
     if (!store.add({m_codeEdit->text(), int(quantity), m_purchasePrice, *selling, m_makerEdit->text(),
-                    m_purchaseDate->date(), m_expiryDate->date()})) {
+                    m_purchaseDate->date(), m_expiryDate->date(), member})) {
         failed(store.lastError());
         return;
     }
@@ -290,8 +303,8 @@ void PurchaseDialog::addPurchase()
 
 void PurchaseDialog::clearFields()
 {
-    for (QLineEdit *box :
-         {m_codeEdit, m_quantityEdit, m_purchasePriceEdit, m_nameEdit, m_makerEdit, m_sellingPriceEdit})
+    for (QLineEdit *box : {m_codeEdit, m_quantityEdit, m_purchasePriceEdit, m_nameEdit, m_makerEdit, m_sellingPriceEdit,
+                           m_memberPriceEdit})
         box->clear();
 }
 

@@ -56,6 +56,7 @@ private:
     QLineEdit *m_quantityEdit;
     QLineEdit *m_purchasePriceEdit;
     QLineEdit *m_sellingPriceEdit;
+    QLineEdit *m_memberPriceEdit; // empty: the selling price
     QLineEdit *m_nameEdit;
     QLineEdit *m_makerEdit;
     QDateEdit *m_purchaseDate;
