@@ -93,12 +93,12 @@ Checkout::MemberRing Checkout::ringMember(const GoodsCatalogue &catalogue, const
         TicketLine line = m_ticket->line(i);
         if (line.weighed || line.isReturn() || !line.lookedUp)
             continue;
-        const auto purchases = catalogue.purchasesOf(line.code);
+        const auto purchases = catalogue.purchasesOf(line.code, QDate(), true);
         if (!purchases) {
             *error = catalogue.lastError();
             return MemberRing::Failed;
         }
-        const auto charge = purchases->chargeFor(true);
+        const auto charge = purchases->charge();
         const auto price = Pricing::discountedPrice(charge.price.toPlain(), line.rate);
         const auto amount = price ? Pricing::lineAmount(line.quantity, *price) : std::nullopt;
         if (!amount || charge.price == *line.lookedUp)
@@ -178,7 +178,10 @@ Checkout::LabelRing Checkout::ringLabel(const GoodsCatalogue &catalogue, const Q
         ring.outcome = ring.goods.outcome == GoodsCatalogue::Lookup::Failed ? LabelRing::Failed : LabelRing::NotGoods;
         return ring;
     }
-    const auto weighed = ScaleGoods::lineOf(label.label, ring.goods.purchases.sellingPrice());
+    // The scale prices by the goods' own price per kg, never a member's.
+    GoodsCatalogue::Purchases scale = ring.goods.purchases;
+    scale.memberPrice.reset();
+    const auto weighed = ScaleGoods::lineOf(label.label, scale.sellingPrice());
     TicketLine line;
     line.code = label.code;
     line.name = ring.goods.name;
@@ -295,7 +298,7 @@ GoodsCatalogue::Lookup Checkout::lookup(const GoodsCatalogue &catalogue, const Q
         GoodsCatalogue::Lookup found;
         {
             const ServerDeadline deadline(m_shop, ServerDeadline::CounterMs);
-            found = catalogue.lookup(code);
+            found = catalogue.lookup(code, m_member.has_value());
         }
         if (found.outcome != GoodsCatalogue::Lookup::Failed || !m_tillFile || m_shop.reachable()) {
             *error = catalogue.lastError();

@@ -48,13 +48,6 @@ public:
     };
     bool addLine(const QString &code, const QString &name, qint32 quantity, Money listPrice, Money price,
                  const std::optional<Looked> &looked = std::nullopt);
-    // What the goods are charged before the rate on this ticket: a member's
-    // ticket has the members' prices.
-    GoodsCatalogue::Purchases::Charge chargeOf(const GoodsCatalogue::Purchases &p) const
-    {
-        return p.chargeFor(m_member.has_value());
-    }
-
     // 会员: a member's card scanned into the code box makes the ticket the
     // member's: the lines on it charged the price looked up are priced
     // again with the members' prices, and so is every line after. Joined
@@ -145,7 +138,8 @@ public:
     // The program started without its server: it sells from its file.
     void goOffline() { m_offline = m_tillFile != nullptr; }
     // Looks a code up on the server, or in the till's copy while offline (or
-    // when the server is found gone by this lookup).
+    // when the server is found gone by this lookup); on a member's ticket
+    // with the members' prices.
     GoodsCatalogue::Lookup lookup(const GoodsCatalogue &catalogue, const QString &code, QString *error);
     // Sends the oldest `most` tickets kept offline, each in its own server
     // transaction, all in one round trip. Sent: all of them went; Lost or

@@ -33,53 +33,47 @@ std::optional<std::optional<QString>> GoodsCatalogue::nameOf(const QString &code
     return std::optional<QString>(q.value(0).toString());
 }
 
-GoodsCatalogue::Purchases::Charge GoodsCatalogue::Purchases::chargeFor(bool member) const
+GoodsCatalogue::Purchases::Charge GoodsCatalogue::Purchases::charge() const
 {
     Charge c{lastPrice, Kind::Regular};
-    const std::optional<Money> running = member ? memberSpecial : special;
-    if (running) // a special holds while it runs, even above the regular price
-        c = {*running, Kind::Special};
-    if (member && memberPrice && *memberPrice < c.price)
+    if (special) // a special holds while it runs, even above the regular price
+        c = {*special, Kind::Special};
+    if (memberPrice && *memberPrice < c.price)
         c = {*memberPrice, Kind::Member};
     return c;
 }
 
-std::optional<GoodsCatalogue::Purchases> GoodsCatalogue::purchasesOf(const QString &code, QDate day) const
+std::optional<GoodsCatalogue::Purchases> GoodsCatalogue::purchasesOf(const QString &code, QDate day, bool member) const
 {
     QSqlQuery q(m_db);
-    // The specials running on the day and the last purchase's prices come in
-    // the same statement: the special added last for everyone, and the one
-    // added last of all for a member's ticket.
-    q.prepare(QStringLiteral("SELECT COUNT(*), SUM(shuliang), "
-                             "(SELECT shou FROM jinhuo WHERE code = ? ORDER BY rowid DESC LIMIT 1), "
-                             "(SELECT huiyuanjia FROM jinhuo WHERE code = ? ORDER BY rowid DESC LIMIT 1), "
+    // One statement: the purchases' totals, the last purchase's prices and
+    // the special running on the day, the one added last that this ticket
+    // may have (a members' one only for a member's ticket).
+    q.prepare(QStringLiteral("SELECT a.c, a.s, l.shou, l.huiyuanjia, "
                              "(SELECT jiage FROM tejia WHERE code = ? AND jieshuri >= ? AND kaishiri <= ? "
-                             "AND huiyuan = 0 ORDER BY id DESC LIMIT 1), "
-                             "(SELECT jiage FROM tejia WHERE code = ? AND jieshuri >= ? AND kaishiri <= ? "
-                             "ORDER BY id DESC LIMIT 1) "
-                             "FROM jinhuo WHERE code = ?"));
+                             "AND (huiyuan = 0 OR ? = 1) ORDER BY id DESC LIMIT 1) "
+                             "FROM (SELECT COUNT(*) AS c, SUM(shuliang) AS s FROM jinhuo WHERE code = ?) a "
+                             "LEFT JOIN (SELECT shou, huiyuanjia FROM jinhuo WHERE code = ? ORDER BY rowid DESC "
+                             "LIMIT 1) l ON 1 = 1"));
     if (!day.isValid())
         day = QDate::currentDate();
-    for (const QVariant &v : {QVariant(code), QVariant(code), QVariant(code), QVariant(day), QVariant(day),
-                              QVariant(code), QVariant(day), QVariant(day), QVariant(code)})
+    for (const QVariant &v :
+         {QVariant(code), QVariant(day), QVariant(day), QVariant(member ? 1 : 0), QVariant(code), QVariant(code)})
         q.addBindValue(v);
     if (!q.exec() || !q.next()) {
         m_error = problemText(q.lastError());
         return std::nullopt;
     }
-    using K = Schema::ColumnKind;
-    auto money = [](const QVariant &v) { return Schema::fromStorage(K::Money, v).value<Money>(); };
+    auto money = [](const QVariant &v) { return Schema::fromStorage(Schema::ColumnKind::Money, v).value<Money>(); };
     Purchases p;
     p.rows = q.value(0).toLongLong();
     p.totalQuantity = q.value(1).toLongLong();
     p.lastPrice = money(q.value(2));
-    if (!q.value(3).isNull())
-        if (const Money member = money(q.value(3)); member < p.lastPrice)
-            p.memberPrice = member;
+    if (member && !q.value(3).isNull())
+        if (const Money price = money(q.value(3)); price < p.lastPrice)
+            p.memberPrice = price;
     if (!q.value(4).isNull())
         p.special = money(q.value(4));
-    if (!q.value(5).isNull())
-        p.memberSpecial = money(q.value(5));
     return p;
 }
 
@@ -105,9 +99,9 @@ std::optional<bool> GoodsCatalogue::isSold(const QString &code) const
     return exists("SELECT EXISTS (SELECT 1 FROM xiaoshou WHERE code = ?)", code);
 }
 
-GoodsCatalogue::Lookup GoodsCatalogue::lookup(const QString &code) const
+GoodsCatalogue::Lookup GoodsCatalogue::lookup(const QString &code, bool member) const
 {
-    Lookup found = lookupOnce(code);
+    Lookup found = lookupOnce(code, member);
     if (found.outcome != Lookup::Failed)
         return found;
     // A server connection lost (a restart, a cable) is opened again and the
@@ -120,12 +114,12 @@ GoodsCatalogue::Lookup GoodsCatalogue::lookup(const QString &code) const
         m_error = Database::connectionLost(lost);
         return found;
     case Shop::Recovery::Reconnected:
-        return lookupOnce(code);
+        return lookupOnce(code, member);
     }
     return found;
 }
 
-GoodsCatalogue::Lookup GoodsCatalogue::lookupOnce(const QString &code) const
+GoodsCatalogue::Lookup GoodsCatalogue::lookupOnce(const QString &code, bool member) const
 {
     Lookup found;
     const auto empty = isEmpty();
@@ -148,7 +142,7 @@ GoodsCatalogue::Lookup GoodsCatalogue::lookupOnce(const QString &code) const
     }
     found.named = true;
     found.name = **name;
-    const auto purchases = purchasesOf(code);
+    const auto purchases = purchasesOf(code, QDate(), member);
     if (!purchases)
         return found;
     found.purchases = *purchases;

@@ -20,26 +20,26 @@ public:
     struct Purchases
     {
         qint64 rows = 0;
-        qint64 totalQuantity = 0;     // sum of all deliveries; sales are not subtracted
-        Money lastPrice;              // selling price of the last purchase row in stored order
-        std::optional<Money> special; // 特价 for everyone running on the day of the lookup
-        // For a member's ticket: the special running for members too (the
-        // one added last of all), and the last purchase's member price
-        // (huiyuanjia) where it is below its selling price.
-        std::optional<Money> memberSpecial;
+        qint64 totalQuantity = 0; // sum of all deliveries; sales are not subtracted
+        Money lastPrice;          // selling price of the last purchase row in stored order
+        // 特价 running on the day of the lookup: the one added last for
+        // everyone, or for a member's ticket the one added last of all.
+        std::optional<Money> special;
+        // A member's ticket: the last purchase's member price (huiyuanjia)
+        // where it is below its selling price.
         std::optional<Money> memberPrice;
 
         // What the counter charges before the discount rate, and why: the
-        // special while one runs, else the selling price; for a member the
-        // member price where that is lower still.
+        // special while one runs, else the selling price; the member price
+        // where that is lower still.
         enum class Kind { Regular, Special, Member };
         struct Charge
         {
             Money price;
             Kind kind = Kind::Regular;
         };
-        Charge chargeFor(bool member) const;
-        Money sellingPrice(bool member = false) const { return chargeFor(member).price; }
+        Charge charge() const;
+        Money sellingPrice() const { return charge().price; }
     };
 
     // Each returns nothing (and sets lastError) when the database fails.
@@ -47,8 +47,9 @@ public:
     // The name of the first catalogue row with exactly this code; an empty
     // inner optional when there is no such row.
     std::optional<std::optional<QString>> nameOf(const QString &code) const;
-    // With the special running on `day` (today when invalid).
-    std::optional<Purchases> purchasesOf(const QString &code, QDate day = QDate()) const;
+    // With the special running on `day` (today when invalid); `member`: for
+    // a member's ticket, with the members' prices.
+    std::optional<Purchases> purchasesOf(const QString &code, QDate day = QDate(), bool member = false) const;
     // Whether any purchase / any sale line refers to the code.
     std::optional<bool> isPurchased(const QString &code) const;
     std::optional<bool> isSold(const QString &code) const;
@@ -63,13 +64,13 @@ public:
         QString name;
         Purchases purchases;
     };
-    Lookup lookup(const QString &code) const;
+    Lookup lookup(const QString &code, bool member = false) const;
 
     QString lastError() const { return m_error; }
 
 private:
     std::optional<bool> exists(const char *sql, const QString &code) const;
-    Lookup lookupOnce(const QString &code) const;
+    Lookup lookupOnce(const QString &code, bool member) const;
 
     Shop m_shop;
     QSqlDatabase m_db;

@@ -80,7 +80,7 @@ void CounterWindow::addLine()
         return;
     }
     const Money listPrice = purchases->lastPrice;
-    const auto charge = m_checkout.chargeOf(*purchases);
+    const auto charge = purchases->charge();
     // A price looked up for other goods is never charged for these: a new code
     // gets its own stored price, a price typed for the same goods is kept.
     if (m_ui.discountedEdit->text().isEmpty() || code != m_pricedCode) {

@@ -359,7 +359,7 @@ bool CounterWindow::lookupGoods()
         return false;
     // The stored price replaces whatever was typed; its change updates Text6.
     m_pricedCode = m_ui.codeEdit->text();
-    m_ui.priceEdit->setText(m_checkout.chargeOf(*purchases).price.toPlain());
+    m_ui.priceEdit->setText(purchases->sellingPrice().toPlain());
     updateDiscountedPrice(m_ui.priceEdit->text());
     return true;
 }
