@@ -1,6 +1,7 @@
 #include "shop/returns.h"
 
 #include "shop/engine.h"
+#include "shop/scalelabel.h"
 #include "shop/schema.h"
 
 #include <QHash>
@@ -157,6 +158,7 @@ TicketLine returnLine(const SoldLine &line, qint64 ticket, qint64 before, qint64
     t.returnOfSold = line.sold;
     t.returnOfAmount = line.amount;
     t.returnedBefore = before;
+    t.weighed = line.weighed;
     return t;
 }
 
@@ -259,9 +261,11 @@ QString allReturned(qint64 number)
     return QStringLiteral("流水号 %1 的货物已经全部退过了！").arg(number);
 }
 
-QString tooMany(const QString &code, qint64 left)
+QString tooMany(const QString &code, qint64 left, bool weighed)
 {
-    return QStringLiteral("退货数量超过可退数量：货号 %1 只能再退 %2 件！").arg(code).arg(left);
+    return weighed ? QStringLiteral("退货数量超过可退数量：货号 %1 只能再退 %2！")
+                         .arg(code, Weighing::quantityText(left, true))
+                   : QStringLiteral("退货数量超过可退数量：货号 %1 只能再退 %2 件！").arg(code).arg(left);
 }
 
 QString pricedBeforeOtherReturn(const QString &code)

@@ -28,7 +28,8 @@ struct SoldLine
     Money price;         // unit price charged
     Money amount;        // what the line cost the customer
     QDateTime time;
-    qint64 rowid = 0; // where it is stored
+    qint64 rowid = 0;     // where it is stored
+    bool weighed = false; // a goods sold by weight: its units are grams
     qint64 left() const { return sold - returned; }
 };
 
@@ -84,7 +85,7 @@ std::optional<Provisional> provisionalIn(const QString &text);
 std::optional<qint64> finalNumberOf(const Shop &shop, const Provisional &provisional, QString *error);
 QString unknownProvisional(const QString &text);
 QString allReturned(qint64 number);
-QString tooMany(const QString &code, qint64 left);
+QString tooMany(const QString &code, qint64 left, bool weighed = false);
 QString pricedBeforeOtherReturn(const QString &code);
 
 } // namespace Returns

@@ -23,6 +23,9 @@ const char *const Tables = "CREATE TABLE IF NOT EXISTS goods (code TEXT PRIMARY 
                            "CREATE TABLE IF NOT EXISTS waiting_lines (seq INTEGER NOT NULL, pos INTEGER NOT NULL, "
                            "code TEXT, name TEXT, quantity INTEGER, list_price INTEGER, price INTEGER, "
                            "amount INTEGER, time TEXT, PRIMARY KEY (seq, pos)) WITHOUT ROWID;"
+                           // A member's ticket kept when the server went away
+                           // at its checkout: the card goes with it.
+                           "CREATE TABLE IF NOT EXISTS waiting_members (seq INTEGER PRIMARY KEY, card TEXT NOT NULL);"
                            // The highest provisional number sent: numbers never go
                            // back, also once every ticket was sent.
                            "CREATE TABLE IF NOT EXISTS sent_up_to (id INTEGER PRIMARY KEY CHECK (id = 1), "
@@ -313,6 +316,13 @@ qint64 TillFile::keep(const QList<TicketLine> &lines, const QUuid &token, const 
         *error = ticket.error();
         return 0;
     }
+    if (!payment.member.isEmpty()) {
+        Statement member(m_db, kept("INSERT INTO waiting_members VALUES (?, ?)"));
+        if (!member.bind(provisional).bind(payment.member).run()) {
+            *error = member.error();
+            return 0;
+        }
+    }
     for (int i = 0; i < lines.size(); ++i) {
         const TicketLine &l = lines[i];
         Statement line(m_db, kept("INSERT INTO waiting_lines VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
@@ -368,6 +378,10 @@ QList<TillFile::Waiting> TillFile::oldestWaiting(int most, QString *error) const
         }
     }
     for (Waiting &w : all) {
+        Statement member(m_db, kept("SELECT card FROM waiting_members WHERE seq = ?"));
+        member.bind(w.seq);
+        if (member.step() == SQLITE_ROW)
+            w.payment.member = member.text(0);
         Statement lines(m_db, kept("SELECT code, name, quantity, list_price, price, amount, time FROM waiting_lines "
                                    "WHERE seq = ? ORDER BY pos"));
         lines.bind(w.seq);
@@ -403,8 +417,11 @@ QString TillFile::sent(const QList<qint64> &seqs)
     for (const qint64 seq : seqs) {
         Statement lines(m_db, kept("DELETE FROM waiting_lines WHERE seq = ?"));
         Statement ticket(m_db, kept("DELETE FROM waiting WHERE seq = ?"));
+        Statement member(m_db, kept("DELETE FROM waiting_members WHERE seq = ?"));
         if (!lines.bind(seq).run())
             return lines.error();
+        if (!member.bind(seq).run())
+            return member.error();
         if (!ticket.bind(seq).run())
             return ticket.error();
     }

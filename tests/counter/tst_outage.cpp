@@ -69,9 +69,13 @@ private Q_SLOTS:
         {
             TillFile file(path);
             QCOMPARE(file.keep({line}, QUuid::createUuid(), cash, QDateTime::currentDateTime(), &error), 1);
-            QCOMPARE(file.keep({line}, QUuid::createUuid(), cash, QDateTime::currentDateTime(), &error), 2);
+            // A member's ticket keeps its card for the server.
+            const Payment member{PaymentMethod::Cash, Money(), Money(), QStringLiteral("8800001")};
+            QCOMPARE(file.keep({line}, QUuid::createUuid(), member, QDateTime::currentDateTime(), &error), 2);
             const QList<TillFile::Waiting> waiting = file.oldestWaiting(10, &error);
             QCOMPARE(waiting.size(), 2);
+            QCOMPARE(waiting[0].payment.member, QString());
+            QCOMPARE(waiting[1].payment.member, QStringLiteral("8800001"));
             QCOMPARE(file.sent({waiting[0].seq, waiting[1].seq}), QString());
             QCOMPARE(file.waitingCount(), 0);
         }

@@ -3,6 +3,7 @@
 #include "gui/messages.h"
 #include "gui/named.h"
 #include "shop/displayformat.h"
+#include "shop/scalegoods.h"
 
 #include <QDateTime>
 #include <QGridLayout>
@@ -164,8 +165,14 @@ void ReturnDialog::find()
     m_soldOn->setText(
         SoldOn.arg(formatDateTime(ticket.time), ticket.till > 0 ? QString::number(ticket.till) : QStringLiteral("—")));
     m_ticket = *number;
+    // Goods sold by weight are given back in kg.
+    QList<Returns::SoldLine> marked = *lines;
+    if (!ScaleGoods::markWeighed(m_shop, marked, &error)) {
+        Messages::error(this, ReadFailed.arg(error));
+        return;
+    }
     qint64 left = 0;
-    for (Returns::SoldLine line : *lines) {
+    for (Returns::SoldLine line : std::as_const(marked)) {
         line.returned += pending(line);
         left += std::max<qint64>(0, line.left());
         m_lines.append(line);
@@ -180,9 +187,9 @@ void ReturnDialog::find()
         const Returns::SoldLine &l = m_lines[r];
         const QStringList cells = {l.code,
                                    l.name,
-                                   QString::number(l.sold),
-                                   QString::number(l.returned),
-                                   QString::number(std::max<qint64>(0, l.left())),
+                                   Weighing::quantityText(l.sold, l.weighed),
+                                   Weighing::quantityText(l.returned, l.weighed),
+                                   Weighing::quantityText(std::max<qint64>(0, l.left()), l.weighed),
                                    l.price.toCurrency(),
                                    l.amount.toCurrency(),
                                    QString()};
@@ -226,7 +233,7 @@ void ReturnDialog::returnAll()
 {
     for (int r = 0; r < m_lines.size(); ++r)
         if (m_lines[r].left() > 0)
-            m_grid->item(r, Back)->setText(QString::number(m_lines[r].left()));
+            m_grid->item(r, Back)->setText(Weighing::quantityText(m_lines[r].left(), m_lines[r].weighed));
 }
 
 void ReturnDialog::confirm()
@@ -241,8 +248,8 @@ void ReturnDialog::confirm()
         const QString text = m_grid->item(r, Back)->text().trimmed();
         if (text.isEmpty())
             continue;
-        const auto units = wholeNumber(text);
         const Returns::SoldLine &line = m_lines[r];
+        const auto units = Weighing::quantityFrom(text, line.weighed);
         if (!units || *units < 0) {
             Messages::info(this, BadQuantity);
             return;
@@ -250,7 +257,7 @@ void ReturnDialog::confirm()
         if (*units == 0)
             continue;
         if (*units > line.left()) {
-            Messages::info(this, Returns::tooMany(line.code, std::max<qint64>(0, line.left())));
+            Messages::info(this, Returns::tooMany(line.code, std::max<qint64>(0, line.left()), line.weighed));
             return;
         }
         returned.append(Returns::returnLine(line, m_ticket, line.returned, *units, now));

@@ -230,6 +230,13 @@ void StockCountDialog::scanned()
     if (code.isEmpty())
         return;
     QString error;
+    // A scan counts one piece: a weighed goods is counted by its weight.
+    const auto weighed = ScaleGoods::weighed(m_shop, &error);
+    if (weighed && weighed->contains(code)) {
+        Messages::info(this, QStringLiteral("这是称重商品，请输入盘点的重量（千克）后回车。"));
+        m_quantity->setFocus();
+        return;
+    }
     const auto now = StockCount::scan(m_shop, countId(), code, &error);
     counted(code, now, error);
 }
