@@ -2,6 +2,7 @@
 
 #include "shop/csvread.h"
 #include "shop/engine.h"
+#include "shop/scalegoods.h"
 #include "shop/schema.h"
 #include "shop/transaction.h"
 
@@ -54,6 +55,23 @@ std::optional<bool> cardTaken(QSqlQuery &q, const QString &card, QString *error)
         return std::nullopt;
     }
     return q.value(0).toBool();
+}
+
+// What keeps a new card from reaching the member at the counter: a goods
+// code rings up the goods, a text of a scale label's format is read as a
+// label. Empty when it can be a card; nothing, with `error`, on a failure.
+std::optional<QString> cardClash(QSqlQuery &q, const QList<LabelFormat> &formats, const QString &card, QString *error)
+{
+    if (std::any_of(formats.cbegin(), formats.cend(), [&](const LabelFormat &f) { return f.matches(card); }))
+        return QStringLiteral("卡号“%1”符合条码秤的格式，扫描时会当作秤签，请换一个卡号").arg(card);
+    q.prepare(QStringLiteral("SELECT EXISTS (SELECT 1 FROM name WHERE code = ?)"));
+    q.addBindValue(card);
+    if (!q.exec() || !q.next()) {
+        refused(q, error);
+        return std::nullopt;
+    }
+    return q.value(0).toBool() ? QStringLiteral("卡号“%1”是一个货号，扫描时会当作货物，请换一个卡号").arg(card)
+                               : QString();
 }
 
 bool insert(QSqlQuery &q, const Member &m, QString *error)
@@ -163,6 +181,14 @@ bool store(const Shop &shop, const Member &member, bool adding, QString *error)
         return false;
     }
     if (adding) {
+        const auto formats = ScaleGoods::formats(shop, error);
+        const auto clash = formats ? cardClash(q, *formats, member.card.trimmed(), error) : std::nullopt;
+        if (!clash)
+            return false;
+        if (!clash->isEmpty()) {
+            *error = *clash;
+            return false;
+        }
         if (!insert(q, member, error))
             return false;
     } else {
@@ -240,6 +266,9 @@ std::optional<int> importCsv(const Shop &shop, const QString &path, QDate today,
         *error = tx.lastError();
         return std::nullopt;
     }
+    const auto formats = ScaleGoods::formats(shop, error);
+    if (!formats)
+        return std::nullopt;
     QSqlQuery q(shop.connection());
     for (const Member &m : rows) {
         const auto taken = cardTaken(q, m.card, error);
@@ -247,6 +276,13 @@ std::optional<int> importCsv(const Shop &shop, const QString &path, QDate today,
             return std::nullopt;
         if (*taken) {
             *error = QStringLiteral("第 %1 行：卡号“%2”已是会员卡").arg(lineOfCard.value(m.card)).arg(m.card);
+            return std::nullopt;
+        }
+        const auto clash = cardClash(q, *formats, m.card, error);
+        if (!clash)
+            return std::nullopt;
+        if (!clash->isEmpty()) {
+            *error = QStringLiteral("第 %1 行：%2").arg(lineOfCard.value(m.card)).arg(*clash);
             return std::nullopt;
         }
         if (!insert(q, m, error))

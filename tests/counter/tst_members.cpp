@@ -4,6 +4,7 @@
 #include "shop/receipt.h"
 #include "shop/returns.h"
 #include "shop/salesstore.h"
+#include "shop/scalegoods.h"
 #include "shop/specials.h"
 #include "shop/ticket.h"
 
@@ -172,6 +173,11 @@ private Q_SLOTS:
         QTest::newRow("a member's card already")
             << QByteArray("8800002,李四\n8800001,赵六\n") << -1 << QStringLiteral("第 2 行：卡号“8800001”已是会员卡");
         QTest::newRow("no name") << QByteArray("8800002,\n") << -1 << QStringLiteral("第 1 行：请输入会员姓名");
+        QTest::newRow("a goods code") << QByteArray("8800002,李四\nA,王五\n") << -1
+                                      << QStringLiteral("第 2 行：卡号“A”是一个货号，扫描时会当作货物，请换一个卡号");
+        QTest::newRow("a scale label's form")
+            << QByteArray("2000123005928,李四\n") << -1
+            << QStringLiteral("第 1 行：卡号“2000123005928”符合条码秤的格式，扫描时会当作秤签，请换一个卡号");
         QTest::newRow("a bad date") << QByteArray("8800002,李四,139,2026-13-01\n") << -1
                                     << QStringLiteral("第 1 行：入会日期“2026-13-01”不是日期");
     }
@@ -183,8 +189,10 @@ private Q_SLOTS:
         QFETCH(QString, problem);
         TestShop shop;
         shop.create();
+        shop.addGoods(QStringLiteral("A"), QStringLiteral("可乐"));
         const Shop s = shop.db().shop();
         QString error;
+        QVERIFY(ScaleGoods::setFormats(s, LabelFormat::ready(), &error));
         QVERIFY(Members::store(s, member("8800001", "张三"), true, &error));
         QFile file(shop.dir() + QStringLiteral("/huiyuan.csv"));
         QVERIFY(file.open(QIODevice::WriteOnly));
