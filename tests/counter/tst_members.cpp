@@ -43,9 +43,11 @@ private Q_SLOTS:
     // Lines rung up before the card get the members' prices when it is
     // scanned: a purchase's lower member price, a members' special; a
     // typed price stays. Lines after it are priced so from the start.
+    void cardPricesTheTicket_data() { addEngineColumn(); }
     void cardPricesTheTicket()
     {
-        CounterFixture f;
+        QFETCH(bool, server);
+        CounterFixture f(true, server);
         const Shop s = f.window->database().shop();
         f.shop.exec(QStringLiteral("UPDATE jinhuo SET huiyuanjia = 20000 WHERE code = 'A'")); // 2.50 → 2.00
         Special special;
