@@ -138,8 +138,37 @@ void Checkout::reloadLabelFormats()
     // Formats that cannot be read leave the ones read before.
     if (const auto formats = ScaleGoods::formats(m_shop, &error))
         m_labelFormats = *formats;
-    if (const auto weighed = ScaleGoods::weighed(m_shop, &error))
+    if (const auto weighed = ScaleGoods::weighed(m_shop, &error)) {
         m_weighedCodes = *weighed;
+        m_scaleCodes.clear();
+        for (auto i = m_weighedCodes.cbegin(); i != m_weighedCodes.cend(); ++i)
+            m_scaleCodes.insert(i.value(), i.key());
+    }
+}
+
+ScaleGoods::LabelLookup Checkout::readLabelOffline(const QString &text, QString *error) const
+{
+    using Label = ScaleGoods::LabelLookup;
+    Label found;
+    switch (ScaleLabel::read(m_labelFormats, text, &found.label)) {
+    case ScaleLabel::Read::NotLabel:
+        return found;
+    case ScaleLabel::Read::BadCheck:
+        found.outcome = Label::BadCheck;
+        return found;
+    case ScaleLabel::Read::Label:
+        break;
+    }
+    const GoodsCatalogue::Lookup asGoods = m_tillFile->lookup(text, error);
+    if (asGoods.outcome == GoodsCatalogue::Lookup::Failed) {
+        found.outcome = Label::Failed;
+        return found;
+    }
+    found.code = m_scaleCodes.value(ScaleGoods::keptScaleCode(found.label.scaleCode));
+    found.outcome = asGoods.named          ? Label::AlsoGoodsCode
+                    : found.code.isEmpty() ? Label::UnknownScaleCode
+                                           : Label::Found;
+    return found;
 }
 
 bool Checkout::looksLikeLabel(const QString &text) const
@@ -151,10 +180,31 @@ bool Checkout::looksLikeLabel(const QString &text) const
 Checkout::LabelRing Checkout::ringLabel(const GoodsCatalogue &catalogue, const QString &text, QString *error)
 {
     LabelRing ring;
-    if (m_labelFormats.isEmpty() || isOffline())
+    if (m_labelFormats.isEmpty() || (isOffline() && !m_tillFile))
         return ring;
     using Label = ScaleGoods::LabelLookup;
-    const Label label = ScaleGoods::readLabel(m_shop, m_labelFormats, text, error);
+    Label label;
+    if (!isOffline()) {
+        // A silent server keeps the cashier no longer than a lookup does;
+        // one found gone sends the till to its own file.
+        const ServerDeadline deadline(m_shop, ServerDeadline::CounterMs);
+        label = ScaleGoods::readLabel(m_shop, m_labelFormats, text, error);
+        QString lost;
+        if (label.outcome == Label::Failed)
+            switch (m_shop.recover(&lost)) {
+            case Shop::Recovery::NotLost:
+                break;
+            case Shop::Recovery::Reconnected:
+                label = ScaleGoods::readLabel(m_shop, m_labelFormats, text, error);
+                break;
+            case Shop::Recovery::Lost:
+                m_offline = m_tillFile != nullptr;
+                *error = Database::connectionLost(lost);
+                break;
+            }
+    }
+    if (isOffline())
+        label = readLabelOffline(text, error);
     switch (label.outcome) {
     case Label::NotLabel:
         return ring;

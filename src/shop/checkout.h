@@ -6,6 +6,7 @@
 #include "shop/money.h"
 #include "shop/payment.h"
 #include "shop/salesstore.h"
+#include "shop/scalegoods.h"
 #include "shop/scalelabel.h"
 #include "shop/shop.h"
 
@@ -65,7 +66,9 @@ public:
     // label's amount exactly, its weight or the one the amount buys at the
     // goods' price per kg. NotLabel: the text is no label of the shop's
     // formats (a normal goods code). The formats are read again by
-    // reloadLabelFormats (the counter does so when it becomes active).
+    // reloadLabelFormats (the counter does so when it becomes active). While
+    // the till sells offline a label is read with the formats and scale
+    // codes read last and the goods from the till's own copy.
     struct LabelRing
     {
         enum Outcome { NotLabel, Added, BadCheck, UnknownScaleCode, AlsoGoodsCode, NotGoods, TooLarge, Failed };
@@ -157,7 +160,9 @@ private:
     Shop m_shop;
     std::optional<Member> m_member;
     QList<LabelFormat> m_labelFormats;
-    QHash<QString, QString> m_weighedCodes;
+    QHash<QString, QString> m_weighedCodes; // goods code → scale code
+    QHash<QString, QString> m_scaleCodes;   // scale code → goods code
+    ScaleGoods::LabelLookup readLabelOffline(const QString &text, QString *error) const;
     SalesStore m_sales;
     DayClose m_dayClose;
     std::unique_ptr<Ticket> m_owned;

@@ -2,6 +2,7 @@
 #include "gui/backgroundwork.h"
 #include "shop/returns.h"
 #include "shop/salesstore.h"
+#include "shop/scalegoods.h"
 #include "shop/tillfile.h"
 #include "throwawayserver.h"
 
@@ -82,6 +83,35 @@ private Q_SLOTS:
         TillFile again(path);
         QCOMPARE(again.keep({line}, QUuid::createUuid(), cash, QDateTime::currentDateTime(), &error), 3);
         QVERIFY2(error.isEmpty(), qPrintable(error));
+    }
+
+    // Offline the scale's labels are read with the formats and scale codes
+    // the till read last, the goods from its own copy.
+    void aTillOfflineReadsTheScalesLabels()
+    {
+        CounterFixture f(true, true, true);
+        QTRY_VERIFY_WITH_TIMEOUT(copied(f), 15000);
+        const Shop shop = f.window->database().shop();
+        QString error;
+        QVERIFY(ScaleGoods::setFormats(shop, LabelFormat::ready(), &error));
+        QVERIFY2(ScaleGoods::setWeighed(shop, QStringLiteral("A"), QStringLiteral("123"), &error), qPrintable(error));
+        f.window->reloadScaleSettings();
+        ThrowawayServer::shared().stopHard();
+        const auto back = qScopeGuard([] { ThrowawayServer::shared().start(); });
+        f.key(Qt::Key_F1);
+        f.type("Text1", ScaleLabel::withCheckDigit(QStringLiteral("200012300592")));
+        f.key(Qt::Key_Return);
+        QVERIFY2(f.messages.boxes.isEmpty(), qPrintable(f.messages.texts().join(u'|')));
+        QCOMPARE(f.text("offlineLabel"), QStringLiteral("离线：与服务器断开，销售保存在本机（待发送 0 张）"));
+        QCOMPARE(f.window->ticket()->lineCount(), 1);
+        const TicketLine line = f.window->ticket()->line(0);
+        QVERIFY(line.weighed);
+        QCOMPARE(line.amount, Money::fromCents(592));
+        QCOMPARE(line.quantity, 2368); // 5.92 at 2.50 a kg
+        // A label of no weighed goods is still refused.
+        f.type("Text1", ScaleLabel::withCheckDigit(QStringLiteral("200099900592")));
+        f.key(Qt::Key_Return);
+        QCOMPARE(f.messages.texts(), QStringList{QStringLiteral("没有这个秤码的称重商品，请先在“货名管理”中设定！")});
     }
 
     void aTillSellsThroughAnOutageAndSendsEachTicketOnce()

@@ -118,6 +118,8 @@ std::optional<bool> CounterWindow::ringLabel()
         const WaitedInput waited;
         return m_checkout.ringLabel(m_catalogue, m_ui.codeEdit->text(), &error);
     }();
+    if (ring.outcome != Checkout::LabelRing::NotLabel)
+        showOffline(); // the label may have found the server gone
     using Ring = Checkout::LabelRing;
     using Lookup = GoodsCatalogue::Lookup;
     switch (ring.outcome) {
