@@ -177,14 +177,24 @@ private Q_SLOTS:
     void aSilentServerIsGivenUpWithinTheDeadline_data()
     {
         QTest::addColumn<bool>("atCheckout");
-        QTest::newRow("lookup") << false;
-        QTest::newRow("checkout") << true;
+        QTest::addColumn<bool>("label");
+        QTest::newRow("lookup") << false << false;
+        QTest::newRow("a scale's label") << false << true;
+        QTest::newRow("checkout") << true << false;
     }
     void aSilentServerIsGivenUpWithinTheDeadline()
     {
         QFETCH(bool, atCheckout);
+        QFETCH(bool, label);
         CounterFixture f(true, true, true);
         QTRY_VERIFY_WITH_TIMEOUT(copied(f), 15000);
+        if (label) {
+            QString error;
+            QVERIFY(ScaleGoods::setFormats(f.window->database().shop(), LabelFormat::ready(), &error));
+            QVERIFY(
+                ScaleGoods::setWeighed(f.window->database().shop(), QStringLiteral("B"), QStringLiteral("7"), &error));
+            f.window->reloadScaleSettings();
+        }
         if (atCheckout)
             f.ringUp(QStringLiteral("A"), QStringLiteral("2"));
         // The till's own server process: the one holding its number.
@@ -195,10 +205,15 @@ private Q_SLOTS:
         QVERIFY(::kill(pid, SIGSTOP) == 0);
         QElapsedTimer waited;
         waited.start();
-        if (atCheckout)
+        if (atCheckout) {
             checkOut(f, QStringLiteral("10"));
-        else
+        } else if (label) {
+            f.key(Qt::Key_F1);
+            f.type("Text1", ScaleLabel::withCheckDigit(QStringLiteral("200000700592")));
+            f.key(Qt::Key_Return);
+        } else {
             f.ringUp(QStringLiteral("A"), QStringLiteral("2"));
+        }
         const qint64 ms = waited.elapsed();
         ::kill(pid, SIGCONT);
         qInfo("given up after %lld ms", ms);
