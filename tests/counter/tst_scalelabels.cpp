@@ -1,11 +1,16 @@
 #include "counterfixture.h"
+#include "gui/stock/minimumstockbox.h"
+#include "messagerecorder.h"
 #include "shop/checkout.h"
 #include "shop/goodscatalogue.h"
+#include "shop/reorder.h"
 #include "shop/salesfigures.h"
 #include "shop/scalegoods.h"
 #include "shop/stockfigures.h"
 #include "shop/ticket.h"
 
+#include <QLineEdit>
+#include <QPushButton>
 #include <QSqlQuery>
 
 // Weighed goods from a label scale: reading the two common label formats,
@@ -200,6 +205,48 @@ private Q_SLOTS:
         QCOMPARE(StockFigures::text(*apples, 4), QStringLiteral("50.000"));
         QCOMPARE(StockFigures::text(*apples, 5), QStringLiteral("49.544"));
         QCOMPARE(apples->value, Money::fromCents(29726)); // 6.00 × 49.544
+    }
+
+    // A weighed goods' minimum stock is typed in kg (kept in grams), a
+    // piece goods' in whole pieces.
+    void minimumTypedInKg_data()
+    {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<qint64>("kept"); // -1: refused
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("2.5 kg") << QStringLiteral("D") << QStringLiteral("2.5") << qint64(2500)
+                                << QStringLiteral("2.500");
+        QTest::newRow("kg past the gram") << QStringLiteral("D") << QStringLiteral("2.5001") << qint64(-1) << QString();
+        QTest::newRow("pieces") << QStringLiteral("A") << QStringLiteral("3") << qint64(3) << QStringLiteral("3");
+        QTest::newRow("a piece goods in kg") << QStringLiteral("A") << QStringLiteral("2.5") << qint64(-1) << QString();
+    }
+
+    void minimumTypedInKg()
+    {
+        QFETCH(QString, code);
+        QFETCH(QString, typed);
+        QFETCH(qint64, kept);
+        QFETCH(QString, shown);
+        TestShop shop;
+        shop.create();
+        shop.addGoods(QStringLiteral("A"), QStringLiteral("可乐"));
+        weighedApples(shop);
+        MessageRecorder messages;
+        MinimumStockBox box(shop.db().shop());
+        box.setCode(code);
+        auto *minimum = box.findChild<QLineEdit *>(QStringLiteral("Text5"));
+        minimum->setText(typed);
+        box.findChild<QPushButton *>(QStringLiteral("Command7"))->click();
+        QString error;
+        const auto stored = MinimumStock::of(shop.db().shop(), code, &error);
+        QVERIFY(stored);
+        QCOMPARE(stored->value_or(-1), kept);
+        QCOMPARE(messages.boxes.size(), 1); // saved, or why not
+        if (kept < 0)
+            return;
+        box.setCode(code);
+        QCOMPARE(minimum->text(), shown);
     }
 
     // At the counter a refused label says why, and the code box is ready for

@@ -190,7 +190,7 @@ void ReturnDialog::find()
                                    Weighing::quantityText(l.sold, l.weighed),
                                    Weighing::quantityText(l.returned, l.weighed),
                                    Weighing::quantityText(std::max<qint64>(0, l.left()), l.weighed),
-                                   l.price.toCurrency(),
+                                   l.weighed ? l.price.toCurrency() + QStringLiteral("/kg") : l.price.toCurrency(),
                                    l.amount.toCurrency(),
                                    QString()};
         for (int c = 0; c < ColumnCount; ++c) {

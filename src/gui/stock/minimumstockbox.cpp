@@ -3,6 +3,7 @@
 #include "gui/messages.h"
 #include "gui/named.h"
 #include "shop/reorder.h"
+#include "shop/scalegoods.h"
 
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -12,6 +13,8 @@
 
 namespace {
 const QString BadMinimum = QStringLiteral("最低库存要是 0 或正整数（空着表示不提醒补货）！");
+const QString BadWeighedMinimum =
+    QStringLiteral("称重商品的最低库存以千克计，最多三位小数，如 2.5（空着表示不提醒补货）！");
 const QString Saved = QStringLiteral("最低库存已设定。");
 const QString Failed = QStringLiteral("最低库存未能读写：%1");
 } // namespace
@@ -38,11 +41,14 @@ void MinimumStockBox::setCode(const QString &code)
     if (code.isEmpty())
         return;
     QString error;
-    const auto minimum = MinimumStock::of(m_shop, code, &error);
+    // A weighed goods' minimum is kept in grams and typed in kg.
+    const auto weighed = ScaleGoods::weighed(m_shop, &error);
+    m_weighed = weighed && weighed->contains(code);
+    const auto minimum = weighed ? MinimumStock::of(m_shop, code, &error) : std::nullopt;
     if (!minimum)
         Messages::error(this, Failed.arg(error));
     else if (*minimum)
-        m_minimum->setText(QString::number(**minimum));
+        m_minimum->setText(Weighing::quantityText(**minimum, m_weighed));
 }
 
 void MinimumStockBox::save()
@@ -50,13 +56,13 @@ void MinimumStockBox::save()
     const QString text = m_minimum->text().trimmed();
     std::optional<qint64> minimum;
     if (!text.isEmpty()) {
-        if (text.size() > 9 || std::any_of(text.begin(), text.end(), [](QChar c) { return c < u'0' || c > u'9'; })) {
-            Messages::info(this, BadMinimum);
+        minimum = Weighing::quantityFrom(text, m_weighed);
+        if (!minimum || *minimum > 999999999) {
+            Messages::info(this, m_weighed ? BadWeighedMinimum : BadMinimum);
             m_minimum->setFocus();
             m_minimum->selectAll();
             return;
         }
-        minimum = text.toLongLong();
     }
     QString error;
     if (!MinimumStock::set(m_shop, m_code, minimum, &error)) {

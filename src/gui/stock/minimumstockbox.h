@@ -22,6 +22,7 @@ private:
 
     Shop m_shop;
     QString m_code;
+    bool m_weighed = false; // the minimum is typed in kg
     QLineEdit *m_minimum;
     QPushButton *m_save;
 };
