@@ -9,8 +9,8 @@
 
 #include "shop/database.h"
 #include "shop/members.h"
+#include "shop/promotions.h"
 #include "shop/scalegoods.h"
-#include "shop/specials.h"
 #include "shop/ticket.h"
 
 #include <QFile>

@@ -85,10 +85,11 @@ Checkout::MemberRing Checkout::ringMember(const GoodsCatalogue &catalogue, const
         return MemberRing::Failed;
     if (!*found)
         return MemberRing::NotMember;
-    m_member = **found;
     // The lines already on the ticket at the price looked up for them get
     // the members' prices; a typed price, a label's amount and a returned
-    // line stay as they are.
+    // line stay as they are. All are priced before any changes: a lookup
+    // that fails leaves the ticket as it was, nobody's.
+    QList<std::pair<int, TicketLine>> repriced;
     for (int i = 0; i < m_ticket->lineCount(); ++i) {
         TicketLine line = m_ticket->line(i);
         if (line.weighed || line.isReturn() || !line.lookedUp)
@@ -107,8 +108,11 @@ Checkout::MemberRing Checkout::ringMember(const GoodsCatalogue &catalogue, const
         line.price = *price;
         line.amount = *amount;
         markSaving(line, charge.kind);
-        m_ticket->reprice(i, line);
+        repriced.append({i, line});
     }
+    m_member = **found;
+    for (const auto &[row, line] : std::as_const(repriced))
+        m_ticket->reprice(row, line);
     return MemberRing::Joined;
 }
 

@@ -1,10 +1,14 @@
+#include "shop/checkout.h"
 #include "shop/codetable.h"
 #include "shop/expiry.h"
+#include "shop/members.h"
+#include "shop/promotions.h"
 #include "shop/reorder.h"
 #include "shop/salesfigures.h"
 #include "shop/salestrend.h"
 #include "shop/schema.h"
 #include "shop/stockfigures.h"
+#include "shop/ticket.h"
 #include "testshop.h"
 
 #include <QFile>
@@ -634,6 +638,66 @@ private Q_SLOTS:
                 QCOMPARE(bucketsOf(SalesTrend::compute(shop.db().shop(), fast.first, fast.last, fast)),
                          bucketsOf(SalesTrend::compute(shop.db().shop(), fast.first, fast.last, withoutDays)));
             }
+        }
+    }
+
+    // Tickets of the till at a special's and a member's prices count at what
+    // was charged, as the slow walk over the stored lines has it, on both
+    // engines.
+    void specialAndMemberTicketsEqualTheSlowWalk()
+    {
+        TestShop shop;
+        shop.create();
+        shop.addGoods(QStringLiteral("A"), QStringLiteral("可乐"));
+        shop.addGoods(QStringLiteral("B"), QStringLiteral("牛奶"));
+        shop.addPurchase(QStringLiteral("A"), 50, Money::fromCents(250));
+        shop.addPurchase(QStringLiteral("B"), 50, Money::fromCents(500));
+        shop.exec(QStringLiteral("UPDATE jinhuo SET huiyuanjia = 45000 WHERE code = 'B'"));
+        const Shop s = shop.db().shop();
+        const QDate today = QDate::currentDate();
+        Special special;
+        special.code = QStringLiteral("A");
+        special.price = Money::fromCents(199);
+        special.first = special.last = today;
+        Member member;
+        member.card = QStringLiteral("8800001");
+        member.name = QStringLiteral("张三");
+        member.joined = today;
+        QString error;
+        QVERIFY(Specials::store(s, special, &error) && Members::store(s, member, true, &error));
+        Checkout checkout(s);
+        const GoodsCatalogue catalogue(s);
+        auto ring = [&](const char *code, qint32 quantity) {
+            const auto found = checkout.lookup(catalogue, QString::fromLatin1(code), &error);
+            const auto charge = found.purchases.charge();
+            QVERIFY(checkout.addLine(QString::fromLatin1(code), found.name, quantity, found.purchases.lastPrice,
+                                     charge.price, Checkout::Looked{charge, QStringLiteral("10")}));
+        };
+        ring("A", 3); // 3 × 1.99
+        ring("B", 1);
+        QVERIFY(checkout
+                    .store(PaymentMethod::Card,
+                           *Checkout::settle(checkout.ticket()->amountTotal(), PaymentMethod::Card, Money()))
+                    .ok);
+        checkout.clear();
+        ring("B", 2);
+        QCOMPARE(checkout.ringMember(catalogue, member.card, &error), Checkout::MemberRing::Joined);
+        ring("A", 1);
+        QCOMPARE(checkout.ticket()->amountTotal(), Money::fromCents(900 + 199));
+        QVERIFY(checkout
+                    .store(PaymentMethod::Card,
+                           *Checkout::settle(checkout.ticket()->amountTotal(), PaymentMethod::Card, Money()))
+                    .ok);
+        const QStringList sales = rowsOf(slowSales(shop, today, today));
+        const QStringList stock = rowsOf(slowStock(shop));
+        for (const bool server : {false, true}) {
+            if (server)
+                shop.moveToServer();
+            const SalesFigures fast = SalesFigures::compute(shop.db().shop(), today, today);
+            QVERIFY2(fast.ok, qPrintable(fast.error));
+            QCOMPARE(rowsOf(fast), sales);
+            QCOMPARE(fast.totalAmount, Money::fromCents(597 + 500 + 900 + 199));
+            QCOMPARE(rowsOf(StockFigures::compute(shop.db().shop())), stock);
         }
     }
 };

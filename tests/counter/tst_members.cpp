@@ -1,11 +1,11 @@
 #include "counterfixture.h"
 #include "shop/checkout.h"
 #include "shop/members.h"
+#include "shop/promotions.h"
 #include "shop/receipt.h"
 #include "shop/returns.h"
 #include "shop/salesstore.h"
 #include "shop/scalegoods.h"
-#include "shop/specials.h"
 #include "shop/ticket.h"
 
 #include <QFile>

@@ -5,7 +5,7 @@
 #include "gui/stock/importdialog.h"
 #include "gui/stock/membersdialog.h"
 #include "gui/stock/minimumstockbox.h"
-#include "gui/stock/specialsdialog.h"
+#include "gui/stock/promotionsdialog.h"
 #include "gui/stock/weighedbox.h"
 #include "gui/twips.h"
 #include "shop/cataloguelist.h"

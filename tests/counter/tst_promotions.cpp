@@ -1,7 +1,7 @@
 #include "counterfixture.h"
 #include "shop/goodscatalogue.h"
+#include "shop/promotions.h"
 #include "shop/receipt.h"
-#include "shop/specials.h"
 #include "shop/ticket.h"
 
 #include <QCheckBox>
@@ -170,4 +170,4 @@ private Q_SLOTS:
 };
 
 QTEST_MAIN(TestSpecials)
-#include "tst_specials.moc"
+#include "tst_promotions.moc"

@@ -1,4 +1,4 @@
-#include "gui/stock/specialsdialog.h"
+#include "gui/stock/promotionsdialog.h"
 
 #include "gui/messages.h"
 #include "gui/named.h"

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "shop/promotions.h"
 #include "shop/shop.h"
-#include "shop/specials.h"
 
 #include <QDialog>
 

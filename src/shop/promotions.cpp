@@ -1,4 +1,4 @@
-#include "shop/specials.h"
+#include "shop/promotions.h"
 
 #include "shop/csvread.h"
 #include "shop/engine.h"
