@@ -33,10 +33,11 @@ void labelFigures(BenchTable &table, const BenchShops &shops)
     // The last purchased code is weighed from now on; the others are scanned.
     const QString weighed = on.codes.takeLast();
     const Shop shop = on.w->database().shop();
-    QString error;
-    if (!ScaleGoods::setFormats(shop, LabelFormat::ready(), &error) ||
-        !ScaleGoods::setWeighed(shop, weighed, QStringLiteral("4321"), &error))
-        qFatal("no scale settings: %s", qPrintable(error));
+    Done set = ScaleGoods::setFormats(shop, LabelFormat::ready());
+    if (set)
+        set = ScaleGoods::setWeighed(shop, weighed, QStringLiteral("4321"));
+    if (!set)
+        qFatal("no scale settings: %s", qPrintable(set.errorText()));
     on.w->reloadScaleSettings();
     const QString label = ScaleLabel::withCheckDigit(QStringLiteral("20043210123400456"));
     auto add = [&](const QString &code) {
@@ -73,8 +74,8 @@ void labelFigures(BenchTable &table, const BenchShops &shops)
         s.first = today.addDays(i % 3 * 10 - 15);
         s.last = s.first.addDays(9);
         s.membersOnly = i % 4 == 0;
-        if (!Specials::store(shop, s, &error))
-            qFatal("no special: %s", qPrintable(error));
+        if (const Done stored = Specials::store(shop, s); !stored)
+            qFatal("no special: %s", qPrintable(stored.errorText()));
     }
     QFile members(dir.filePath(QStringLiteral("huiyuan.csv")));
     if (!members.open(QIODevice::WriteOnly))
@@ -82,8 +83,8 @@ void labelFigures(BenchTable &table, const BenchShops &shops)
     for (int i = 0; i < 50000; ++i)
         members.write(QStringLiteral("88%1,会员%2,139%1\n").arg(i, 8, 10, QChar(u'0')).arg(i).toUtf8());
     members.close();
-    if (!Members::importCsv(shop, members.fileName(), today, &error))
-        qFatal("no members: %s", qPrintable(error));
+    if (const auto imported = Members::importCsv(shop, members.fileName(), today); !imported)
+        qFatal("no members: %s", qPrintable(imported.errorText()));
     // The lookups from now on are a member's ticket's.
     on.edit("Text1")->setText(QStringLiteral("8800012345"));
     on.w->lookupGoods();

@@ -103,9 +103,9 @@ QString writeOff(const Shop &shop, const WriteOff &w)
     if (!price)
         return error;
     price = price->roundedToCents();
-    const auto weighed = ScaleGoods::weighed(shop, &error);
+    const auto weighed = ScaleGoods::weighed(shop);
     if (!weighed)
-        return error;
+        return weighed.errorText();
     const bool byWeight = weighed->contains(w.code); // grams at a price per kg
     const auto value = Weighing::times(*price, -w.quantity, byWeight);
     if (!value)

@@ -80,9 +80,11 @@ Checkout::MemberRing Checkout::ringMember(const GoodsCatalogue &catalogue, const
     if (m_offline || card.trimmed().isEmpty())
         return MemberRing::NotMember;
     const ServerDeadline deadline(m_shop, ServerDeadline::CounterMs);
-    const auto found = Members::find(m_shop, card, error);
-    if (!found)
+    const auto found = Members::find(m_shop, card);
+    if (!found) {
+        *error = found.errorText();
         return MemberRing::Failed;
+    }
     if (!*found)
         return MemberRing::NotMember;
     // The lines already on the ticket at the price looked up for them get
@@ -130,7 +132,9 @@ std::optional<qint64> Checkout::memberPoints(QString *error) const
     if (!m_member)
         return std::nullopt;
     const ServerDeadline deadline(m_shop, ServerDeadline::CounterMs);
-    const auto found = Members::find(m_shop, m_member->card, error);
+    const auto found = Members::find(m_shop, m_member->card);
+    if (!found)
+        *error = found.errorText();
     if (!found || !*found)
         return std::nullopt;
     return (*found)->points;
@@ -138,11 +142,10 @@ std::optional<qint64> Checkout::memberPoints(QString *error) const
 
 void Checkout::reloadLabelFormats()
 {
-    QString error;
     // Formats that cannot be read leave the ones read before.
-    if (const auto formats = ScaleGoods::formats(m_shop, &error))
+    if (const auto formats = ScaleGoods::formats(m_shop))
         m_labelFormats = *formats;
-    if (const auto weighed = ScaleGoods::weighed(m_shop, &error)) {
+    if (const auto weighed = ScaleGoods::weighed(m_shop)) {
         m_weighedCodes = *weighed;
         m_scaleCodes.clear();
         for (auto i = m_weighedCodes.cbegin(); i != m_weighedCodes.cend(); ++i)
@@ -150,7 +153,7 @@ void Checkout::reloadLabelFormats()
     }
 }
 
-ScaleGoods::LabelLookup Checkout::readLabelOffline(const QString &text, QString *error) const
+Result<ScaleGoods::LabelLookup> Checkout::readLabelOffline(const QString &text) const
 {
     using Label = ScaleGoods::LabelLookup;
     Label found;
@@ -163,11 +166,10 @@ ScaleGoods::LabelLookup Checkout::readLabelOffline(const QString &text, QString 
     case ScaleLabel::Read::Label:
         break;
     }
-    const GoodsCatalogue::Lookup asGoods = m_tillFile->lookup(text, error);
-    if (asGoods.outcome == GoodsCatalogue::Lookup::Failed) {
-        found.outcome = Label::Failed;
-        return found;
-    }
+    QString error;
+    const GoodsCatalogue::Lookup asGoods = m_tillFile->lookup(text, &error);
+    if (asGoods.outcome == GoodsCatalogue::Lookup::Failed)
+        return Error{error};
     found.code = m_scaleCodes.value(ScaleGoods::keptScaleCode(found.label.scaleCode));
     found.outcome = asGoods.named          ? Label::AlsoGoodsCode
                     : found.code.isEmpty() ? Label::UnknownScaleCode
@@ -187,29 +189,34 @@ Checkout::LabelRing Checkout::ringLabel(const GoodsCatalogue &catalogue, const Q
     if (m_labelFormats.isEmpty() || (isOffline() && !m_tillFile))
         return ring;
     using Label = ScaleGoods::LabelLookup;
-    Label label;
+    Result<Label> label = Label();
     if (!isOffline()) {
         // A silent server keeps the cashier no longer than a lookup does;
         // one found gone sends the till to its own file.
         const ServerDeadline deadline(m_shop, ServerDeadline::CounterMs);
-        label = ScaleGoods::readLabel(m_shop, m_labelFormats, text, error);
+        label = ScaleGoods::readLabel(m_shop, m_labelFormats, text);
         QString lost;
-        if (label.outcome == Label::Failed)
+        if (!label)
             switch (m_shop.recover(&lost)) {
             case Shop::Recovery::NotLost:
                 break;
             case Shop::Recovery::Reconnected:
-                label = ScaleGoods::readLabel(m_shop, m_labelFormats, text, error);
+                label = ScaleGoods::readLabel(m_shop, m_labelFormats, text);
                 break;
             case Shop::Recovery::Lost:
                 m_offline = m_tillFile != nullptr;
-                *error = Database::connectionLost(lost);
+                label = Error{Database::connectionLost(lost)};
                 break;
             }
     }
     if (isOffline())
-        label = readLabelOffline(text, error);
-    switch (label.outcome) {
+        label = readLabelOffline(text);
+    if (!label) {
+        *error = label.errorText();
+        ring.outcome = LabelRing::Failed;
+        return ring;
+    }
+    switch (label->outcome) {
     case Label::NotLabel:
         return ring;
     case Label::Found:
@@ -223,11 +230,8 @@ Checkout::LabelRing Checkout::ringLabel(const GoodsCatalogue &catalogue, const Q
     case Label::AlsoGoodsCode:
         ring.outcome = LabelRing::AlsoGoodsCode;
         return ring;
-    case Label::Failed:
-        ring.outcome = LabelRing::Failed;
-        return ring;
     }
-    ring.goods = lookup(catalogue, label.code, error);
+    ring.goods = lookup(catalogue, label->code, error);
     if (ring.goods.outcome != GoodsCatalogue::Lookup::Found) {
         ring.outcome = ring.goods.outcome == GoodsCatalogue::Lookup::Failed ? LabelRing::Failed : LabelRing::NotGoods;
         return ring;
@@ -235,9 +239,9 @@ Checkout::LabelRing Checkout::ringLabel(const GoodsCatalogue &catalogue, const Q
     // The scale prices by the goods' own price per kg, never a member's.
     GoodsCatalogue::Purchases scale = ring.goods.purchases;
     scale.memberPrice.reset();
-    const auto weighed = ScaleGoods::lineOf(label.label, scale.sellingPrice());
+    const auto weighed = ScaleGoods::lineOf(label->label, scale.sellingPrice());
     TicketLine line;
-    line.code = label.code;
+    line.code = label->code;
     line.name = ring.goods.name;
     line.weighed = true;
     line.time = QDateTime::currentDateTime();

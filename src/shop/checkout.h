@@ -162,7 +162,7 @@ private:
     QList<LabelFormat> m_labelFormats;
     QHash<QString, QString> m_weighedCodes; // goods code → scale code
     QHash<QString, QString> m_scaleCodes;   // scale code → goods code
-    ScaleGoods::LabelLookup readLabelOffline(const QString &text, QString *error) const;
+    Result<ScaleGoods::LabelLookup> readLabelOffline(const QString &text) const;
     SalesStore m_sales;
     DayClose m_dayClose;
     std::unique_ptr<Ticket> m_owned;

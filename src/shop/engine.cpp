@@ -58,6 +58,11 @@ QString serverProblemInWords(const QSqlError &error)
     return serverProblemInWords(error.nativeErrorCode(), error.text());
 }
 
+Error failureOf(const QSqlQuery &query)
+{
+    return Error{problemText(query.lastError())};
+}
+
 QString problemText(const QSqlError &error)
 {
     // The server's errors carry their five-character SQLSTATE; a lost

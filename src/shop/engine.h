@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shop/result.h"
+
 class QSqlDatabase;
 class QSqlError;
 class QString;
@@ -37,3 +39,5 @@ QString serverProblemInWords(const QSqlError &error);
 // A failed statement's error for the user: on the server in the shop's
 // words (above), on the file as SQLite says it.
 QString problemText(const QSqlError &error);
+// The same as the Error of a failed statement.
+Error failureOf(const QSqlQuery &query);

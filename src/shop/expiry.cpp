@@ -206,8 +206,12 @@ QString ExpiryFigures::text(const Row &row, int column)
 ExpiryFigures ExpiryFigures::compute(const Shop &shop, QDate today, int days)
 {
     ExpiryFigures f = computeRows(shop, today, days);
-    if (f.ok && !ScaleGoods::markWeighed(shop, f.rows, &f.error))
-        f.ok = false;
+    if (f.ok) {
+        if (const Done marked = ScaleGoods::markWeighed(shop, f.rows); !marked) {
+            f.ok = false;
+            f.error = marked.errorText();
+        }
+    }
     return f;
 }
 

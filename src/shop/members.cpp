@@ -23,12 +23,6 @@ const char *const PointsOfCard =
     "(SELECT COALESCE(SUM(r.jine), 0) FROM tuihuo t JOIN xiaoshou r ON r.danjuhao = t.danjuhao AND r.id = t.id "
     "WHERE t.yuandanjuhao = p.danjuhao) AS kept FROM huiyuan_piao p WHERE p.kahao = m.kahao) k)";
 
-bool refused(const QSqlQuery &q, QString *error)
-{
-    *error = problemText(q.lastError());
-    return false;
-}
-
 Member memberOf(const QSqlQuery &q)
 {
     Member m;
@@ -46,42 +40,40 @@ QString selectMembers(const QString &where)
         .arg(QString::fromLatin1(PointsOfCard), where);
 }
 
-std::optional<bool> cardTaken(QSqlQuery &q, const QString &card, QString *error)
+Result<bool> cardTaken(QSqlQuery &q, const QString &card)
 {
     q.prepare(QStringLiteral("SELECT EXISTS (SELECT 1 FROM huiyuan WHERE kahao = ?)"));
     q.addBindValue(card);
-    if (!q.exec() || !q.next()) {
-        refused(q, error);
-        return std::nullopt;
-    }
+    if (!q.exec() || !q.next())
+        return failureOf(q);
     return q.value(0).toBool();
 }
 
 // What keeps a new card from reaching the member at the counter: a goods
 // code rings up the goods, a text of a scale label's format is read as a
-// label. Empty when it can be a card; nothing, with `error`, on a failure.
-std::optional<QString> cardClash(QSqlQuery &q, const QList<LabelFormat> &formats, const QString &card, QString *error)
+// label. Empty when it can be a card.
+Result<QString> cardClash(QSqlQuery &q, const QList<LabelFormat> &formats, const QString &card)
 {
     if (std::any_of(formats.cbegin(), formats.cend(), [&](const LabelFormat &f) { return f.matches(card); }))
         return QStringLiteral("卡号“%1”符合条码秤的格式，扫描时会当作秤签，请换一个卡号").arg(card);
     q.prepare(QStringLiteral("SELECT EXISTS (SELECT 1 FROM name WHERE code = ?)"));
     q.addBindValue(card);
-    if (!q.exec() || !q.next()) {
-        refused(q, error);
-        return std::nullopt;
-    }
+    if (!q.exec() || !q.next())
+        return failureOf(q);
     return q.value(0).toBool() ? QStringLiteral("卡号“%1”是一个货号，扫描时会当作货物，请换一个卡号").arg(card)
                                : QString();
 }
 
-bool insert(QSqlQuery &q, const Member &m, QString *error)
+Done insert(QSqlQuery &q, const Member &m)
 {
     q.prepare(QStringLiteral("INSERT INTO huiyuan (kahao, xingming, dianhua, rudate) VALUES (?, ?, ?, ?)"));
     q.addBindValue(m.card.trimmed());
     q.addBindValue(m.name.trimmed());
     q.addBindValue(m.phone.trimmed());
     q.addBindValue(m.joined);
-    return q.exec() || refused(q, error);
+    if (!q.exec())
+        return failureOf(q);
+    return {};
 }
 
 } // namespace
@@ -110,131 +102,111 @@ qint64 pointsFor(Money amount)
     return amount.units() > 0 ? qint64(amount.units() / Money::Scale) : 0;
 }
 
-std::optional<QList<Member>> list(const Shop &shop, const QString &filter, int most, QString *error)
+Result<QList<Member>> list(const Shop &shop, const QString &filter, int most)
 {
-    return shop.again(
-        [&]() -> std::optional<QList<Member>> {
-            QSqlQuery q(shop.connection());
-            const QString f = filter.trimmed();
-            q.prepare(selectMembers(f.isEmpty() ? QStringLiteral("ORDER BY m.kahao LIMIT ?")
-                                                : QStringLiteral("WHERE m.kahao LIKE ? OR m.xingming LIKE ? OR "
-                                                                 "m.dianhua LIKE ? ORDER BY m.kahao LIMIT ?")));
-            if (!f.isEmpty()) {
-                // The filter is a text to find, never a pattern of its own.
-                QString like = f;
-                like.remove(u'%').remove(u'_');
-                for (int i = 0; i < 3; ++i)
-                    q.addBindValue(QStringLiteral("%%1%").arg(like));
-            }
-            q.addBindValue(most);
-            if (!q.exec()) {
-                refused(q, error);
-                return std::nullopt;
-            }
-            QList<Member> all;
-            while (q.next())
-                all.append(memberOf(q));
-            return all;
-        },
-        error);
-}
-
-std::optional<std::optional<Member>> find(const Shop &shop, const QString &card, QString *error)
-{
-    return shop.again(
-        [&]() -> std::optional<std::optional<Member>> {
-            QSqlQuery q(shop.connection());
-            q.prepare(selectMembers(QStringLiteral("WHERE m.kahao = ?")));
-            q.addBindValue(card.trimmed());
-            if (!q.exec()) {
-                refused(q, error);
-                return std::nullopt;
-            }
-            if (!q.next())
-                return std::optional<Member>();
-            return std::optional<Member>(memberOf(q));
-        },
-        error);
-}
-
-bool store(const Shop &shop, const Member &member, bool adding, QString *error)
-{
-    if (const QString problem = member.problem(); !problem.isEmpty()) {
-        *error = problem;
-        return false;
-    }
-    Transaction tx(shop);
-    if (!tx.isActive() || !tx.lockForNumbering(QStringLiteral("huiyuan"))) {
-        *error = tx.lastError();
-        return false;
-    }
-    QSqlQuery q(shop.connection());
-    const auto taken = cardTaken(q, member.card.trimmed(), error);
-    if (!taken)
-        return false;
-    if (adding && *taken) {
-        *error = QStringLiteral("卡号“%1”已是会员卡").arg(member.card.trimmed());
-        return false;
-    }
-    if (!adding && !*taken) {
-        *error = QStringLiteral("没有卡号为“%1”的会员").arg(member.card.trimmed());
-        return false;
-    }
-    if (adding) {
-        const auto formats = ScaleGoods::formats(shop, error);
-        const auto clash = formats ? cardClash(q, *formats, member.card.trimmed(), error) : std::nullopt;
-        if (!clash)
-            return false;
-        if (!clash->isEmpty()) {
-            *error = *clash;
-            return false;
+    return shop.again([&]() -> Result<QList<Member>> {
+        QSqlQuery q(shop.connection());
+        const QString f = filter.trimmed();
+        q.prepare(selectMembers(f.isEmpty() ? QStringLiteral("ORDER BY m.kahao LIMIT ?")
+                                            : QStringLiteral("WHERE m.kahao LIKE ? OR m.xingming LIKE ? OR "
+                                                             "m.dianhua LIKE ? ORDER BY m.kahao LIMIT ?")));
+        if (!f.isEmpty()) {
+            // The filter is a text to find, never a pattern of its own.
+            QString like = f;
+            like.remove(u'%').remove(u'_');
+            for (int i = 0; i < 3; ++i)
+                q.addBindValue(QStringLiteral("%%1%").arg(like));
         }
-        if (!insert(q, member, error))
-            return false;
+        q.addBindValue(most);
+        if (!q.exec())
+            return failureOf(q);
+        QList<Member> all;
+        while (q.next())
+            all.append(memberOf(q));
+        return all;
+    });
+}
+
+Result<std::optional<Member>> find(const Shop &shop, const QString &card)
+{
+    return shop.again([&]() -> Result<std::optional<Member>> {
+        QSqlQuery q(shop.connection());
+        q.prepare(selectMembers(QStringLiteral("WHERE m.kahao = ?")));
+        q.addBindValue(card.trimmed());
+        if (!q.exec())
+            return failureOf(q);
+        if (!q.next())
+            return std::optional<Member>();
+        return std::optional<Member>(memberOf(q));
+    });
+}
+
+Done store(const Shop &shop, const Member &member, bool adding)
+{
+    if (const QString problem = member.problem(); !problem.isEmpty())
+        return Error{problem};
+    Transaction tx(shop);
+    if (!tx.isActive() || !tx.lockForNumbering(QStringLiteral("huiyuan")))
+        return Error{tx.lastError()};
+    const QString card = member.card.trimmed();
+    QSqlQuery q(shop.connection());
+    const auto taken = cardTaken(q, card);
+    if (!taken)
+        return taken.error();
+    if (adding && *taken)
+        return Error{QStringLiteral("卡号“%1”已是会员卡").arg(card)};
+    if (!adding && !*taken)
+        return Error{QStringLiteral("没有卡号为“%1”的会员").arg(card)};
+    if (adding) {
+        const auto formats = ScaleGoods::formats(shop);
+        if (!formats)
+            return formats.error();
+        const auto clash = cardClash(q, *formats, card);
+        if (!clash)
+            return clash.error();
+        if (!clash->isEmpty())
+            return Error{*clash};
+        if (const Done inserted = insert(q, member); !inserted)
+            return inserted;
     } else {
         q.prepare(QStringLiteral("UPDATE huiyuan SET xingming = ?, dianhua = ?, rudate = ? WHERE kahao = ?"));
         q.addBindValue(member.name.trimmed());
         q.addBindValue(member.phone.trimmed());
         q.addBindValue(member.joined);
-        q.addBindValue(member.card.trimmed());
+        q.addBindValue(card);
         if (!q.exec())
-            return refused(q, error);
+            return failureOf(q);
     }
-    if (!tx.commit()) {
-        *error = tx.lastError();
-        return false;
-    }
-    return true;
+    if (!tx.commit())
+        return Error{tx.lastError()};
+    return {};
 }
 
-bool remove(const Shop &shop, const QString &card, QString *error)
+Done remove(const Shop &shop, const QString &card)
 {
     Transaction tx(shop);
+    if (!tx.isActive())
+        return Error{tx.lastError()};
     QSqlQuery q(shop.connection());
     q.prepare(QStringLiteral("DELETE FROM huiyuan WHERE kahao = ?"));
     q.addBindValue(card.trimmed());
-    if (!tx.isActive()) {
-        *error = tx.lastError();
-        return false;
-    }
     if (!q.exec())
-        return refused(q, error);
-    if (!tx.commit()) {
-        *error = tx.lastError();
-        return false;
-    }
-    return true;
+        return failureOf(q);
+    if (!tx.commit())
+        return Error{tx.lastError()};
+    return {};
 }
 
-std::optional<int> importCsv(const Shop &shop, const QString &path, QDate today, QString *error)
+namespace {
+
+// The members of a CSV file as read, with the line of each card; the
+// first problem of the file when there is one.
+Result<QList<Member>> membersIn(const QString &path, QDate today, QHash<QString, int> &lineOfCard)
 {
     const auto source = CsvImport::Source::file(path);
-    if (const QString problem = source->open(); !problem.isEmpty()) {
-        *error = problem;
-        return std::nullopt;
-    }
+    if (const QString problem = source->open(); !problem.isEmpty())
+        return Error{problem};
     QList<Member> rows;
-    QHash<QString, int> lineOfCard;
     QString problem;
     const QString walked = source->walk([&](const QStringList &fields, int line, qint64) {
         if (rows.isEmpty() && problem.isEmpty() && fields.value(0).trimmed() == u"卡号")
@@ -257,42 +229,44 @@ std::optional<int> importCsv(const Shop &shop, const QString &path, QDate today,
         rows.append(m);
         return true;
     });
-    if (!walked.isEmpty() || !problem.isEmpty()) {
-        *error = walked.isEmpty() ? problem : walked;
-        return std::nullopt;
-    }
+    if (!walked.isEmpty() || !problem.isEmpty())
+        return Error{walked.isEmpty() ? problem : walked};
+    return rows;
+}
+
+} // namespace
+
+Result<int> importCsv(const Shop &shop, const QString &path, QDate today)
+{
+    QHash<QString, int> lineOfCard;
+    const auto rows = membersIn(path, today, lineOfCard);
+    if (!rows)
+        return rows.error();
     Transaction tx(shop);
-    if (!tx.isActive() || !tx.lockForNumbering(QStringLiteral("huiyuan"))) {
-        *error = tx.lastError();
-        return std::nullopt;
-    }
-    const auto formats = ScaleGoods::formats(shop, error);
+    if (!tx.isActive() || !tx.lockForNumbering(QStringLiteral("huiyuan")))
+        return Error{tx.lastError()};
+    const auto formats = ScaleGoods::formats(shop);
     if (!formats)
-        return std::nullopt;
+        return formats.error();
     QSqlQuery q(shop.connection());
-    for (const Member &m : rows) {
-        const auto taken = cardTaken(q, m.card, error);
+    for (const Member &m : *rows) {
+        const QString line = QStringLiteral("第 %1 行：").arg(lineOfCard.value(m.card));
+        const auto taken = cardTaken(q, m.card);
         if (!taken)
-            return std::nullopt;
-        if (*taken) {
-            *error = QStringLiteral("第 %1 行：卡号“%2”已是会员卡").arg(lineOfCard.value(m.card)).arg(m.card);
-            return std::nullopt;
-        }
-        const auto clash = cardClash(q, *formats, m.card, error);
+            return taken.error();
+        if (*taken)
+            return Error{line + QStringLiteral("卡号“%1”已是会员卡").arg(m.card)};
+        const auto clash = cardClash(q, *formats, m.card);
         if (!clash)
-            return std::nullopt;
-        if (!clash->isEmpty()) {
-            *error = QStringLiteral("第 %1 行：%2").arg(lineOfCard.value(m.card)).arg(*clash);
-            return std::nullopt;
-        }
-        if (!insert(q, m, error))
-            return std::nullopt;
+            return clash.error();
+        if (!clash->isEmpty())
+            return Error{line + *clash};
+        if (const Done inserted = insert(q, m); !inserted)
+            return inserted.error();
     }
-    if (!tx.commit()) {
-        *error = tx.lastError();
-        return std::nullopt;
-    }
-    return int(rows.size());
+    if (!tx.commit())
+        return Error{tx.lastError()};
+    return int(rows->size());
 }
 
 } // namespace Members

@@ -33,18 +33,17 @@ qint64 pointsFor(Money amount);
 
 // The members whose card, name or phone contains `filter` (all when empty),
 // by card, at most `most`, each with its points.
-std::optional<QList<Member>> list(const Shop &shop, const QString &filter, int most, QString *error);
-// The member of a card with its points; an empty inner optional when no
-// member has that card.
-std::optional<std::optional<Member>> find(const Shop &shop, const QString &card, QString *error);
+Result<QList<Member>> list(const Shop &shop, const QString &filter, int most);
+// The member of a card with its points; nothing when no member has that card.
+Result<std::optional<Member>> find(const Shop &shop, const QString &card);
 // Adds a member (`adding`: its card must be new) or changes the one of its card.
-bool store(const Shop &shop, const Member &member, bool adding, QString *error);
+Done store(const Shop &shop, const Member &member, bool adding);
 // Takes a member off the list; the tickets stay as they were sold.
-bool remove(const Shop &shop, const QString &card, QString *error);
+Done remove(const Shop &shop, const QString &card);
 // A CSV file of 卡号, 姓名, 电话 and optionally 入会日期 (today when empty),
 // with or without a heading row, stored whole or not at all: a card already
 // a member's, or twice in the file, refuses the file. The number added, or
-// nothing with the first problem (line and reason).
-std::optional<int> importCsv(const Shop &shop, const QString &path, QDate today, QString *error);
+// the first problem (line and reason).
+Result<int> importCsv(const Shop &shop, const QString &path, QDate today);
 
 } // namespace Members

@@ -7,19 +7,14 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
-PickList::Added PickList::add(const Shop &shop, const QString &name, QString *error)
+Result<PickList::Added> PickList::add(const Shop &shop, const QString &name)
 {
-    const QSqlDatabase db = shop.connection();
     Transaction tx(shop);
-    QSqlQuery q(db);
-    auto failed = [&](const QString &why) {
-        *error = why;
-        return Added::Failed;
-    };
+    QSqlQuery q(shop.connection());
     if (!tx.lockForNumbering(QStringLiteral("kuaijie")))
-        return failed(tx.lastError());
+        return Error{tx.lastError()};
     if (!q.exec(QStringLiteral("SELECT id FROM kuaijie ORDER BY rowid DESC LIMIT 1")))
-        return failed(problemText(q.lastError()));
+        return failureOf(q);
     const qint64 last = q.next() ? q.value(0).toLongLong() : 0;
     if (last >= LastId)
         return Added::Full;
@@ -27,44 +22,34 @@ PickList::Added PickList::add(const Shop &shop, const QString &name, QString *er
     q.addBindValue(last + 1);
     q.addBindValue(name);
     if (!q.exec())
-        return failed(problemText(q.lastError()));
+        return failureOf(q);
     if (!tx.commit())
-        return failed(tx.lastError());
+        return Error{tx.lastError()};
     return Added::Added;
 }
 
-std::optional<QStringList> PickList::names(const Shop &shop, QString *error)
+Result<QStringList> PickList::names(const Shop &shop)
 {
-    return shop.again(
-        [&]() -> std::optional<QStringList> {
-            const QSqlDatabase db = shop.connection();
-            QSqlQuery q(db);
-            if (!q.exec(QStringLiteral("SELECT kuaijie FROM kuaijie ORDER BY rowid"))) {
-                *error = problemText(q.lastError());
-                return std::nullopt;
-            }
-            QStringList all;
-            while (q.next())
-                all.append(q.value(0).toString());
-            return all;
-        },
-        error);
+    return shop.again([&]() -> Result<QStringList> {
+        QSqlQuery q(shop.connection());
+        if (!q.exec(QStringLiteral("SELECT kuaijie FROM kuaijie ORDER BY rowid")))
+            return failureOf(q);
+        QStringList all;
+        while (q.next())
+            all.append(q.value(0).toString());
+        return all;
+    });
 }
 
-PickList::Removed PickList::remove(const Shop &shop, const QString &name, QString *error)
+Result<PickList::Removed> PickList::remove(const Shop &shop, const QString &name)
 {
-    const QSqlDatabase db = shop.connection();
-    if (const QString problem = shop.fileProblem(); !problem.isEmpty()) {
-        *error = problem;
-        return Removed::Failed;
-    }
-    QSqlQuery q(db);
+    if (const QString problem = shop.fileProblem(); !problem.isEmpty())
+        return Error{problem};
+    QSqlQuery q(shop.connection());
     q.prepare(QStringLiteral("DELETE FROM kuaijie WHERE rowid = "
                              "(SELECT rowid FROM kuaijie WHERE kuaijie = ? ORDER BY rowid LIMIT 1)"));
     q.addBindValue(name);
-    if (!q.exec()) {
-        *error = problemText(q.lastError());
-        return Removed::Failed;
-    }
+    if (!q.exec())
+        return failureOf(q);
     return q.numRowsAffected() > 0 ? Removed::Removed : Removed::Missing;
 }

@@ -13,17 +13,16 @@ namespace PickList {
 // Ids are 16-bit, "last row + 1": at the end of the range nothing is added.
 inline constexpr qint64 LastId = 32767;
 
-enum class Added { Added, Full, Failed };
+enum class Added { Added, Full };
 // Appends a name under the next id, taken and written in one transaction,
 // so two back offices never give one id twice.
-Added add(const Shop &shop, const QString &name, QString *error);
+Result<Added> add(const Shop &shop, const QString &name);
 
-// The names in stored order, duplicates included; nothing, with the reason,
-// when they cannot be read.
-std::optional<QStringList> names(const Shop &shop, QString *error);
+// The names in stored order, duplicates included.
+Result<QStringList> names(const Shop &shop);
 
 // Removes the first stored entry with exactly this name.
-enum class Removed { Removed, Missing, Failed };
-Removed remove(const Shop &shop, const QString &name, QString *error);
+enum class Removed { Removed, Missing };
+Result<Removed> remove(const Shop &shop, const QString &name);
 
 } // namespace PickList

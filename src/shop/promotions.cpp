@@ -10,27 +10,19 @@
 
 namespace {
 
-bool refused(const QSqlQuery &q, QString *error)
-{
-    *error = problemText(q.lastError());
-    return false;
-}
-
 // Stores `special` inside the caller's transaction.
-bool storeOne(const Shop &shop, const Special &special, QString *error)
+Done storeOne(const Shop &shop, const Special &special)
 {
     QSqlQuery q(shop.connection());
     q.prepare(QStringLiteral("SELECT EXISTS (SELECT 1 FROM name WHERE code = ?)"));
     q.addBindValue(special.code);
     if (!q.exec() || !q.next())
-        return refused(q, error);
-    if (!q.value(0).toBool()) {
-        *error = QStringLiteral("没有货号“%1”，请先在“货名管理”中输入").arg(special.code);
-        return false;
-    }
+        return failureOf(q);
+    if (!q.value(0).toBool())
+        return Error{QStringLiteral("没有货号“%1”，请先在“货名管理”中输入").arg(special.code)};
     if (special.id == 0) {
         if (!q.exec(QStringLiteral("SELECT COALESCE(MAX(id), 0) + 1 FROM tejia")) || !q.next())
-            return refused(q, error);
+            return failureOf(q);
         const qint64 id = q.value(0).toLongLong();
         q.prepare(QStringLiteral("INSERT INTO tejia (id, code, jiage, kaishiri, jieshuri, huiyuan) "
                                  "VALUES (?, ?, ?, ?, ?, ?)"));
@@ -46,7 +38,9 @@ bool storeOne(const Shop &shop, const Special &special, QString *error)
     q.addBindValue(special.membersOnly ? 1 : 0);
     if (special.id != 0)
         q.addBindValue(special.id);
-    return q.exec() || refused(q, error);
+    if (!q.exec())
+        return failureOf(q);
+    return {};
 }
 
 } // namespace
@@ -84,82 +78,68 @@ QString Special::problem() const
 
 namespace Specials {
 
-std::optional<QList<Special>> list(const Shop &shop, QString *error)
+Result<QList<Special>> list(const Shop &shop)
 {
-    return shop.again(
-        [&]() -> std::optional<QList<Special>> {
-            QSqlQuery q(shop.connection());
-            if (!q.exec(QStringLiteral("SELECT t.id, t.code, (SELECT name FROM name WHERE name.code = t.code "
-                                       "ORDER BY rowid LIMIT 1), t.jiage, t.kaishiri, t.jieshuri, t.huiyuan "
-                                       "FROM tejia t ORDER BY t.id DESC"))) {
-                refused(q, error);
-                return std::nullopt;
-            }
-            QList<Special> all;
-            while (q.next()) {
-                Special s;
-                s.id = q.value(0).toLongLong();
-                s.code = q.value(1).toString();
-                s.name = q.value(2).toString();
-                s.price = Schema::fromStorage(Schema::ColumnKind::Money, q.value(3)).value<Money>();
-                s.first = Schema::fromStorage(Schema::ColumnKind::Date, q.value(4)).toDate();
-                s.last = Schema::fromStorage(Schema::ColumnKind::Date, q.value(5)).toDate();
-                s.membersOnly = q.value(6).toInt() != 0;
-                all.append(s);
-            }
-            return all;
-        },
-        error);
+    return shop.again([&]() -> Result<QList<Special>> {
+        QSqlQuery q(shop.connection());
+        if (!q.exec(QStringLiteral("SELECT t.id, t.code, (SELECT name FROM name WHERE name.code = t.code "
+                                   "ORDER BY rowid LIMIT 1), t.jiage, t.kaishiri, t.jieshuri, t.huiyuan "
+                                   "FROM tejia t ORDER BY t.id DESC")))
+            return failureOf(q);
+        QList<Special> all;
+        while (q.next()) {
+            Special s;
+            s.id = q.value(0).toLongLong();
+            s.code = q.value(1).toString();
+            s.name = q.value(2).toString();
+            s.price = Schema::fromStorage(Schema::ColumnKind::Money, q.value(3)).value<Money>();
+            s.first = Schema::fromStorage(Schema::ColumnKind::Date, q.value(4)).toDate();
+            s.last = Schema::fromStorage(Schema::ColumnKind::Date, q.value(5)).toDate();
+            s.membersOnly = q.value(6).toInt() != 0;
+            all.append(s);
+        }
+        return all;
+    });
 }
 
-bool store(const Shop &shop, const Special &special, QString *error)
+Done store(const Shop &shop, const Special &special)
 {
-    if (const QString problem = special.problem(); !problem.isEmpty()) {
-        *error = problem;
-        return false;
-    }
+    if (const QString problem = special.problem(); !problem.isEmpty())
+        return Error{problem};
     Transaction tx(shop);
-    if (!tx.isActive()) {
-        *error = tx.lastError();
-        return false;
-    }
-    if (!tx.lockForNumbering(QStringLiteral("tejia"))) {
-        *error = tx.lastError();
-        return false;
-    }
-    if (!storeOne(shop, special, error))
-        return false;
-    if (!tx.commit()) {
-        *error = tx.lastError();
-        return false;
-    }
-    return true;
+    if (!tx.isActive())
+        return Error{tx.lastError()};
+    if (!tx.lockForNumbering(QStringLiteral("tejia")))
+        return Error{tx.lastError()};
+    if (const Done stored = storeOne(shop, special); !stored)
+        return stored;
+    if (!tx.commit())
+        return Error{tx.lastError()};
+    return {};
 }
 
-bool endEarly(const Shop &shop, qint64 id, QDate today, QString *error)
+Done endEarly(const Shop &shop, qint64 id, QDate today)
 {
     Transaction tx(shop);
+    if (!tx.isActive())
+        return Error{tx.lastError()};
     QSqlQuery q(shop.connection());
     q.prepare(QStringLiteral("UPDATE tejia SET jieshuri = ? WHERE id = ? AND jieshuri >= ?"));
     q.addBindValue(today.addDays(-1));
     q.addBindValue(id);
     q.addBindValue(today);
-    if (!tx.isActive() || !q.exec())
-        return tx.isActive() ? refused(q, error) : (*error = tx.lastError(), false);
-    if (!tx.commit()) {
-        *error = tx.lastError();
-        return false;
-    }
-    return true;
+    if (!q.exec())
+        return failureOf(q);
+    if (!tx.commit())
+        return Error{tx.lastError()};
+    return {};
 }
 
-std::optional<int> importCsv(const Shop &shop, const QString &path, QString *error)
+Result<int> importCsv(const Shop &shop, const QString &path)
 {
     const auto source = CsvImport::Source::file(path);
-    if (const QString problem = source->open(); !problem.isEmpty()) {
-        *error = problem;
-        return std::nullopt;
-    }
+    if (const QString problem = source->open(); !problem.isEmpty())
+        return Error{problem};
     QList<Special> rows;
     QString problem;
     const QString walked = source->walk([&](const QStringList &fields, int line, qint64) {
@@ -182,22 +162,16 @@ std::optional<int> importCsv(const Shop &shop, const QString &path, QString *err
         rows.append(s);
         return true;
     });
-    if (!walked.isEmpty() || !problem.isEmpty()) {
-        *error = walked.isEmpty() ? problem : walked;
-        return std::nullopt;
-    }
+    if (!walked.isEmpty() || !problem.isEmpty())
+        return Error{walked.isEmpty() ? problem : walked};
     Transaction tx(shop);
-    if (!tx.isActive() || !tx.lockForNumbering(QStringLiteral("tejia"))) {
-        *error = tx.lastError();
-        return std::nullopt;
-    }
+    if (!tx.isActive() || !tx.lockForNumbering(QStringLiteral("tejia")))
+        return Error{tx.lastError()};
     for (const Special &s : rows)
-        if (!storeOne(shop, s, error))
-            return std::nullopt;
-    if (!tx.commit()) {
-        *error = tx.lastError();
-        return std::nullopt;
-    }
+        if (const Done stored = storeOne(shop, s); !stored)
+            return stored.error();
+    if (!tx.commit())
+        return Error{tx.lastError()};
     return int(rows.size());
 }
 

@@ -33,14 +33,14 @@ struct Special
 namespace Specials {
 
 // Every special with its goods' name, the latest first.
-std::optional<QList<Special>> list(const Shop &shop, QString *error);
+Result<QList<Special>> list(const Shop &shop);
 // Adds (id 0) or changes (by id) a special; an unknown goods code is refused.
-bool store(const Shop &shop, const Special &special, QString *error);
+Done store(const Shop &shop, const Special &special);
 // Ends a running or coming special before today: it no longer runs today.
-bool endEarly(const Shop &shop, qint64 id, QDate today, QString *error);
+Done endEarly(const Shop &shop, qint64 id, QDate today);
 // A CSV file of 货号, 特价, 开始日期, 结束日期 and optionally 会员 (是/1),
 // with or without a heading row, stored whole or not at all; the number of
-// specials added, or nothing with the first problem (line and reason).
-std::optional<int> importCsv(const Shop &shop, const QString &path, QString *error);
+// specials added, or the first problem (line and reason).
+Result<int> importCsv(const Shop &shop, const QString &path);
 
 } // namespace Specials

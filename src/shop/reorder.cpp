@@ -15,34 +15,28 @@
 
 namespace MinimumStock {
 
-std::optional<std::optional<qint64>> of(const Shop &shop, const QString &code, QString *error)
+Result<std::optional<qint64>> of(const Shop &shop, const QString &code)
 {
-    return shop.again(
-        [&]() -> std::optional<std::optional<qint64>> {
-            const QSqlDatabase db = shop.connection();
-            QSqlQuery q(db);
-            q.prepare(QStringLiteral("SELECT shuliang FROM zuidi WHERE code = ? ORDER BY rowid DESC LIMIT 1"));
-            q.addBindValue(code);
-            if (!q.exec()) {
-                *error = problemText(q.lastError());
-                return std::nullopt;
-            }
-            if (!q.next() || q.value(0).isNull())
-                return std::optional<qint64>();
-            return std::optional<qint64>(q.value(0).toLongLong());
-        },
-        error);
+    return shop.again([&]() -> Result<std::optional<qint64>> {
+        const QSqlDatabase db = shop.connection();
+        QSqlQuery q(db);
+        q.prepare(QStringLiteral("SELECT shuliang FROM zuidi WHERE code = ? ORDER BY rowid DESC LIMIT 1"));
+        q.addBindValue(code);
+        if (!q.exec())
+            return failureOf(q);
+        if (!q.next() || q.value(0).isNull())
+            return std::optional<qint64>();
+        return std::optional<qint64>(q.value(0).toLongLong());
+    });
 }
 
-bool set(const Shop &shop, const QString &code, std::optional<qint64> minimum, QString *error)
+Done set(const Shop &shop, const QString &code, std::optional<qint64> minimum)
 {
     const QSqlDatabase db = shop.connection();
     Transaction tx(shop);
     QSqlQuery q(db);
-    if (!tx.isActive()) {
-        *error = tx.lastError();
-        return false;
-    }
+    if (!tx.isActive())
+        return Error{tx.lastError()};
     q.prepare(QStringLiteral("DELETE FROM zuidi WHERE code = ?"));
     q.addBindValue(code);
     bool ok = q.exec();
@@ -52,15 +46,11 @@ bool set(const Shop &shop, const QString &code, std::optional<qint64> minimum, Q
         q.addBindValue(qlonglong(*minimum));
         ok = q.exec();
     }
-    if (!ok) {
-        *error = problemText(q.lastError());
-        return false;
-    }
-    if (!tx.commit()) {
-        *error = tx.lastError();
-        return false;
-    }
-    return true;
+    if (!ok)
+        return failureOf(q);
+    if (!tx.commit())
+        return Error{tx.lastError()};
+    return {};
 }
 
 } // namespace MinimumStock
@@ -105,8 +95,12 @@ QString ReorderFigures::text(const Row &row, int column)
 ReorderFigures ReorderFigures::compute(const Shop &shop, QDate today)
 {
     ReorderFigures f = computeRows(shop, today);
-    if (f.ok && !ScaleGoods::markWeighed(shop, f.rows, &f.error))
-        f.ok = false;
+    if (f.ok) {
+        if (const Done marked = ScaleGoods::markWeighed(shop, f.rows); !marked) {
+            f.ok = false;
+            f.error = marked.errorText();
+        }
+    }
     return f;
 }
 

@@ -13,11 +13,10 @@
 // goods are never on the reorder list.
 namespace MinimumStock {
 
-// The minimum of a code; an empty inner value when none is set. Nothing,
-// with `error`, when it cannot be read.
-std::optional<std::optional<qint64>> of(const Shop &shop, const QString &code, QString *error);
+// The minimum of a code; nothing when none is set.
+Result<std::optional<qint64>> of(const Shop &shop, const QString &code);
 // Sets the minimum (or, with none, takes it away) in one transaction.
-bool set(const Shop &shop, const QString &code, std::optional<qint64> minimum, QString *error);
+Done set(const Shop &shop, const QString &code, std::optional<qint64> minimum);
 
 } // namespace MinimumStock
 

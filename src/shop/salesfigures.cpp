@@ -304,11 +304,10 @@ void markWeighed(const Shop &shop, SalesFigures &f)
 {
     if (!f.ok)
         return;
-    QString error;
-    const auto weighed = ScaleGoods::weighed(shop, &error);
+    const auto weighed = ScaleGoods::weighed(shop);
     if (!weighed) {
         f.ok = false;
-        f.error = error;
+        f.error = weighed.errorText();
         return;
     }
     if (weighed->isEmpty())

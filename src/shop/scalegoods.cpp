@@ -8,63 +8,41 @@
 
 namespace ScaleGoods {
 
-namespace {
-
-template <typename T> std::optional<T> failed(const QSqlQuery &q, QString *error)
+Result<QList<LabelFormat>> formats(const Shop &shop)
 {
-    *error = problemText(q.lastError());
-    return std::nullopt;
+    return shop.again([&]() -> Result<QList<LabelFormat>> {
+        QSqlQuery q(shop.connection());
+        if (!q.exec(QStringLiteral("SELECT id, mingcheng, qianzhui, changdu, mawei, jinewei, zhongwei "
+                                   "FROM chengma ORDER BY id")))
+            return failureOf(q);
+        QList<LabelFormat> all;
+        while (q.next()) {
+            LabelFormat f;
+            f.id = q.value(0).toLongLong();
+            f.name = q.value(1).toString();
+            f.flags = q.value(2).toString();
+            f.length = q.value(3).toInt();
+            f.codeDigits = q.value(4).toInt();
+            f.amountDigits = q.value(5).toInt();
+            f.weightDigits = q.value(6).toInt();
+            all.append(f);
+        }
+        return all;
+    });
 }
 
-bool refused(const QSqlQuery &q, QString *error)
-{
-    *error = problemText(q.lastError());
-    return false;
-}
-
-} // namespace
-
-std::optional<QList<LabelFormat>> formats(const Shop &shop, QString *error)
-{
-    return shop.again(
-        [&]() -> std::optional<QList<LabelFormat>> {
-            QSqlQuery q(shop.connection());
-            if (!q.exec(QStringLiteral("SELECT id, mingcheng, qianzhui, changdu, mawei, jinewei, zhongwei "
-                                       "FROM chengma ORDER BY id")))
-                return failed<QList<LabelFormat>>(q, error);
-            QList<LabelFormat> all;
-            while (q.next()) {
-                LabelFormat f;
-                f.id = q.value(0).toLongLong();
-                f.name = q.value(1).toString();
-                f.flags = q.value(2).toString();
-                f.length = q.value(3).toInt();
-                f.codeDigits = q.value(4).toInt();
-                f.amountDigits = q.value(5).toInt();
-                f.weightDigits = q.value(6).toInt();
-                all.append(f);
-            }
-            return all;
-        },
-        error);
-}
-
-bool setFormats(const Shop &shop, const QList<LabelFormat> &formats, QString *error)
+Done setFormats(const Shop &shop, const QList<LabelFormat> &formats)
 {
     for (const LabelFormat &f : formats) {
-        if (const QString problem = f.problem(); !problem.isEmpty()) {
-            *error = QStringLiteral("%1：%2").arg(f.name, problem);
-            return false;
-        }
+        if (const QString problem = f.problem(); !problem.isEmpty())
+            return Error{QStringLiteral("%1：%2").arg(f.name, problem)};
     }
     Transaction tx(shop);
-    if (!tx.isActive()) {
-        *error = tx.lastError();
-        return false;
-    }
+    if (!tx.isActive())
+        return Error{tx.lastError()};
     QSqlQuery q(shop.connection());
     if (!q.exec(QStringLiteral("DELETE FROM chengma")))
-        return refused(q, error);
+        return failureOf(q);
     q.prepare(QStringLiteral("INSERT INTO chengma (id, mingcheng, qianzhui, changdu, mawei, jinewei, zhongwei) "
                              "VALUES (?, ?, ?, ?, ?, ?, ?)"));
     int id = 0;
@@ -73,28 +51,24 @@ bool setFormats(const Shop &shop, const QList<LabelFormat> &formats, QString *er
                                   QVariant(f.codeDigits), QVariant(f.amountDigits), QVariant(f.weightDigits)})
             q.addBindValue(v);
         if (!q.exec())
-            return refused(q, error);
+            return failureOf(q);
     }
-    if (!tx.commit()) {
-        *error = tx.lastError();
-        return false;
-    }
-    return true;
+    if (!tx.commit())
+        return Error{tx.lastError()};
+    return {};
 }
 
-std::optional<QHash<QString, QString>> weighed(const Shop &shop, QString *error)
+Result<QHash<QString, QString>> weighed(const Shop &shop)
 {
-    return shop.again(
-        [&]() -> std::optional<QHash<QString, QString>> {
-            QSqlQuery q(shop.connection());
-            if (!q.exec(QStringLiteral("SELECT code, chengma FROM chengzhong")))
-                return failed<QHash<QString, QString>>(q, error);
-            QHash<QString, QString> all;
-            while (q.next())
-                all.insert(q.value(0).toString(), q.value(1).toString());
-            return all;
-        },
-        error);
+    return shop.again([&]() -> Result<QHash<QString, QString>> {
+        QSqlQuery q(shop.connection());
+        if (!q.exec(QStringLiteral("SELECT code, chengma FROM chengzhong")))
+            return failureOf(q);
+        QHash<QString, QString> all;
+        while (q.next())
+            all.insert(q.value(0).toString(), q.value(1).toString());
+        return all;
+    });
 }
 
 QString keptScaleCode(const QString &digits)
@@ -105,51 +79,43 @@ QString keptScaleCode(const QString &digits)
     return kept;
 }
 
-bool setWeighed(const Shop &shop, const QString &code, const QString &scaleCode, QString *error)
+Done setWeighed(const Shop &shop, const QString &code, const QString &scaleCode)
 {
     const QString kept = keptScaleCode(scaleCode);
     for (const QChar c : kept) {
-        if (c < u'0' || c > u'9') {
-            *error = QStringLiteral("秤码只能是数字");
-            return false;
-        }
+        if (c < u'0' || c > u'9')
+            return Error{QStringLiteral("秤码只能是数字")};
     }
     Transaction tx(shop);
-    if (!tx.isActive()) {
-        *error = tx.lastError();
-        return false;
-    }
+    if (!tx.isActive())
+        return Error{tx.lastError()};
     QSqlQuery q(shop.connection());
     if (!kept.isEmpty()) {
         q.prepare(QStringLiteral("SELECT code FROM chengzhong WHERE chengma = ? AND code <> ?"));
         q.addBindValue(kept);
         q.addBindValue(code);
         if (!q.exec())
-            return refused(q, error);
-        if (q.next()) {
-            *error = QStringLiteral("秤码 %1 已用于货号 %2").arg(kept, q.value(0).toString());
-            return false;
-        }
+            return failureOf(q);
+        if (q.next())
+            return Error{QStringLiteral("秤码 %1 已用于货号 %2").arg(kept, q.value(0).toString())};
     }
     q.prepare(QStringLiteral("DELETE FROM chengzhong WHERE code = ?"));
     q.addBindValue(code);
     if (!q.exec())
-        return refused(q, error);
+        return failureOf(q);
     if (!kept.isEmpty()) {
         q.prepare(QStringLiteral("INSERT INTO chengzhong (code, chengma) VALUES (?, ?)"));
         q.addBindValue(code);
         q.addBindValue(kept);
         if (!q.exec())
-            return refused(q, error);
+            return failureOf(q);
     }
-    if (!tx.commit()) {
-        *error = tx.lastError();
-        return false;
-    }
-    return true;
+    if (!tx.commit())
+        return Error{tx.lastError()};
+    return {};
 }
 
-LabelLookup readLabel(const Shop &shop, const QList<LabelFormat> &formats, const QString &text, QString *error)
+Result<LabelLookup> readLabel(const Shop &shop, const QList<LabelFormat> &formats, const QString &text)
 {
     LabelLookup found;
     switch (ScaleLabel::read(formats, text, &found.label)) {
@@ -168,11 +134,8 @@ LabelLookup readLabel(const Shop &shop, const QList<LabelFormat> &formats, const
                              "EXISTS (SELECT 1 FROM name WHERE code = ?)"));
     q.addBindValue(keptScaleCode(found.label.scaleCode));
     q.addBindValue(text);
-    if (!q.exec() || !q.next()) {
-        *error = problemText(q.lastError());
-        found.outcome = LabelLookup::Failed;
-        return found;
-    }
+    if (!q.exec() || !q.next())
+        return failureOf(q);
     found.code = q.value(0).toString();
     found.outcome = q.value(1).toBool()   ? LabelLookup::AlsoGoodsCode
                     : q.value(0).isNull() ? LabelLookup::UnknownScaleCode

@@ -15,41 +15,40 @@
 // grams; its prices are per kg.
 namespace ScaleGoods {
 
-// The shop's formats, in the order they are tried; nothing, with `error`,
-// when they cannot be read.
-std::optional<QList<LabelFormat>> formats(const Shop &shop, QString *error);
+// The shop's formats, in the order they are tried.
+Result<QList<LabelFormat>> formats(const Shop &shop);
 // Replaces the formats with `formats` in one transaction; a format with a
 // problem is refused whole.
-bool setFormats(const Shop &shop, const QList<LabelFormat> &formats, QString *error);
+Done setFormats(const Shop &shop, const QList<LabelFormat> &formats);
 
 // Every weighed goods code with its scale code (without leading zeros).
-std::optional<QHash<QString, QString>> weighed(const Shop &shop, QString *error);
+Result<QHash<QString, QString>> weighed(const Shop &shop);
 // Marks the rows (each with `code` and `weighed`) of the goods sold by
-// weight; false, with `error`, when they cannot be read.
-template <typename Rows> bool markWeighed(const Shop &shop, Rows &rows, QString *error)
+// weight.
+template <typename Rows> Done markWeighed(const Shop &shop, Rows &rows)
 {
-    const auto codes = weighed(shop, error);
+    const auto codes = weighed(shop);
     if (!codes)
-        return false;
+        return codes.error();
     if (!codes->isEmpty())
         for (auto &row : rows)
             row.weighed = codes->contains(row.code);
-    return true;
+    return {};
 }
 // Marks `code` as weighed under `scaleCode` (digits), or with an empty one
 // no longer weighed. A scale code another goods has is refused.
-bool setWeighed(const Shop &shop, const QString &code, const QString &scaleCode, QString *error);
+Done setWeighed(const Shop &shop, const QString &code, const QString &scaleCode);
 // A scale code as it is kept: digits without their leading zeros.
 QString keptScaleCode(const QString &digits);
 
 // A scanned label as the till reads it.
 struct LabelLookup
 {
-    enum Outcome { NotLabel, Found, BadCheck, UnknownScaleCode, AlsoGoodsCode, Failed } outcome = NotLabel;
+    enum Outcome { NotLabel, Found, BadCheck, UnknownScaleCode, AlsoGoodsCode } outcome = NotLabel;
     ScaleLabel label;
     QString code; // the goods of the label's scale code
 };
-LabelLookup readLabel(const Shop &shop, const QList<LabelFormat> &formats, const QString &text, QString *error);
+Result<LabelLookup> readLabel(const Shop &shop, const QList<LabelFormat> &formats, const QString &text);
 
 // The weighed line a label makes at the goods' price per kg: the label's
 // amount exactly; the weight from the label, or else from the price.

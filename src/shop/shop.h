@@ -1,6 +1,7 @@
 #pragma once
 
 #include "shop/engine.h"
+#include "shop/result.h"
 #include "shop/serverdeadline.h"
 #include "shop/shopconfig.h"
 
@@ -97,6 +98,27 @@ public:
             break;
         case Recovery::Lost:
             *error = lostInWords(lost);
+            break;
+        case Recovery::NotLost:
+            break;
+        }
+        return result;
+    }
+    // The same for a read that gives a Result: when the server cannot be
+    // reached again, its error says so in plain words.
+    template <typename Read> auto again(Read read) const -> decltype(read())
+    {
+        const ServerDeadline deadline(*this, ServerDeadline::ScreenMs);
+        auto result = read();
+        if (result)
+            return result;
+        QString lost;
+        switch (recover(&lost)) {
+        case Recovery::Reconnected:
+            result = read();
+            break;
+        case Recovery::Lost:
+            result = Error{lostInWords(lost)};
             break;
         case Recovery::NotLost:
             break;

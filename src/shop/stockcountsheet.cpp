@@ -106,8 +106,10 @@ StockCount::Sheet StockCount::sheet(const Shop &shop, qint64 id)
         name.finish();
         add({code, named, QString(), 0, std::nullopt, 0, Money(), Money(), false}, &c, c.sold);
     }
-    if (!ScaleGoods::markWeighed(shop, s.lines, &s.error))
+    if (const Done marked = ScaleGoods::markWeighed(shop, s.lines); !marked) {
+        s.error = marked.errorText();
         return s;
+    }
     s.addUp();
     s.ok = true;
     return s;

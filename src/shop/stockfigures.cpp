@@ -166,11 +166,10 @@ void markWeighed(const Shop &shop, StockFigures &f)
 {
     if (!f.ok)
         return;
-    QString error;
-    const auto weighed = ScaleGoods::weighed(shop, &error);
+    const auto weighed = ScaleGoods::weighed(shop);
     if (!weighed) {
         f.ok = false;
-        f.error = error;
+        f.error = weighed.errorText();
         return;
     }
     for (StockFigures::Row &r : f.rows) {

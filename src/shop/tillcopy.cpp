@@ -107,8 +107,7 @@ QString TillCopy::refresh(const Shop &shop, const QString &path)
         copy.password = *password;
         copy.hasPassword = true;
     }
-    QString error;
-    copy.picks = PickList::names(shop, &error).value_or(QStringList());
+    copy.picks = PickList::names(shop).valueOr(QStringList());
     TillFile file(path);
     if (!file.problem().isEmpty())
         return file.problem();

@@ -664,7 +664,8 @@ private Q_SLOTS:
         member.name = QStringLiteral("张三");
         member.joined = today;
         QString error;
-        QVERIFY(Specials::store(s, special, &error) && Members::store(s, member, true, &error));
+        QVERIFY_OK(Specials::store(s, special));
+        QVERIFY_OK(Members::store(s, member, true));
         Checkout checkout(s);
         const GoodsCatalogue catalogue(s);
         auto ring = [&](const char *code, qint32 quantity) {

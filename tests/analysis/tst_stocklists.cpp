@@ -139,14 +139,18 @@ private Q_SLOTS:
             shop.moveToServer();
         const Shop handle = shop.db().shop();
         const QSqlDatabase db = handle.connection();
-        QString error;
         for (const auto &[code, minimum] : {std::pair("A", 9), std::pair("A", 5), std::pair("C", 2), std::pair("D", 0)})
-            QVERIFY2(MinimumStock::set(handle, QString::fromLatin1(code), minimum, &error), qPrintable(error));
+            QVERIFY_OK(MinimumStock::set(handle, QString::fromLatin1(code), minimum));
         for (int i = 1; many && i <= ReorderFigures::ManyMinimums; ++i)
-            QVERIFY(MinimumStock::set(handle, QStringLiteral("F%1").arg(i, 3, 10, QLatin1Char('0')), 999, &error));
-        QCOMPARE(MinimumStock::of(handle, QStringLiteral("A"), &error), std::optional<std::optional<qint64>>(5));
-        QCOMPARE(MinimumStock::of(handle, QStringLiteral("B"), &error),
-                 std::optional<std::optional<qint64>>(std::optional<qint64>()));
+            QVERIFY_OK(MinimumStock::set(handle, QStringLiteral("F%1").arg(i, 3, 10, QLatin1Char('0')), 999));
+        const auto minimumOf = [&](const QString &code) {
+            const auto minimum = MinimumStock::of(handle, code);
+            if (!minimum)
+                qFatal("no minimum: %s", qPrintable(minimum.errorText()));
+            return *minimum;
+        };
+        QCOMPARE(minimumOf(QStringLiteral("A")), std::optional<qint64>(5));
+        QCOMPARE(minimumOf(QStringLiteral("B")), std::optional<qint64>());
         const ReorderFigures f = ReorderFigures::compute(handle, Today);
         QVERIFY2(f.ok, qPrintable(f.error));
         QStringList got;
@@ -168,15 +172,14 @@ private Q_SLOTS:
             while (row < catalogue.rowCount() && catalogue.index(row, 0).data().toString() != u"A")
                 ++row;
             QVERIFY(catalogue.remove(row));
-            QCOMPARE(MinimumStock::of(handle, QStringLiteral("A"), &error),
-                     std::optional<std::optional<qint64>>(std::optional<qint64>()));
+            QCOMPARE(minimumOf(QStringLiteral("A")), std::optional<qint64>());
             QCOMPARE(ReorderFigures::compute(handle, Today).rows.size(), 1);
             shop.addGoods(QStringLiteral("A"), QStringLiteral("货A"));
-            QVERIFY(MinimumStock::set(handle, QStringLiteral("A"), 5, &error));
+            QVERIFY_OK(MinimumStock::set(handle, QStringLiteral("A"), 5));
         }
         // Taken away, a minimum lists nothing.
-        QVERIFY(MinimumStock::set(handle, QStringLiteral("A"), std::nullopt, &error));
-        QVERIFY(MinimumStock::set(handle, QStringLiteral("D"), std::nullopt, &error));
+        QVERIFY_OK(MinimumStock::set(handle, QStringLiteral("A"), std::nullopt));
+        QVERIFY_OK(MinimumStock::set(handle, QStringLiteral("D"), std::nullopt));
         QVERIFY(ReorderFigures::compute(handle, Today).rows.isEmpty());
         // The filler at its minimum is listed with its own name and maker.
         if (many) {

@@ -30,10 +30,9 @@ class TestMembers : public QObject
 
     static qint64 pointsOf(const Shop &shop, const QString &card)
     {
-        QString error;
-        const auto found = Members::find(shop, card, &error);
+        const auto found = Members::find(shop, card);
         if (!found || !*found)
-            qFatal("no member %s: %s", qPrintable(card), qPrintable(error));
+            qFatal("no member %s: %s", qPrintable(card), qPrintable(found.errorText()));
         return (*found)->points;
     }
 
@@ -55,9 +54,8 @@ private Q_SLOTS:
         special.price = Money::fromCents(850); // B sells at 10.00
         special.first = special.last = QDate::currentDate();
         special.membersOnly = true;
-        QString error;
-        QVERIFY(Specials::store(s, special, &error));
-        QVERIFY(Members::store(s, member("8800001", "张三"), true, &error));
+        QVERIFY_OK(Specials::store(s, special));
+        QVERIFY_OK(Members::store(s, member("8800001", "张三"), true));
 
         f.ringUp(QStringLiteral("A"), QStringLiteral("3"));
         f.ringUp(QStringLiteral("B"), QStringLiteral("1"));
@@ -114,7 +112,7 @@ private Q_SLOTS:
             shop.moveToServer();
         const Shop s = shop.db().shop();
         QString error;
-        QVERIFY(Members::store(s, member("8800001", "张三"), true, &error));
+        QVERIFY_OK(Members::store(s, member("8800001", "张三"), true));
         const QDateTime now = QDateTime::currentDateTime();
         const QList<TicketLine> sale = {{QStringLiteral("A"), QStringLiteral("可乐"), 10, Money::fromCents(105),
                                          Money::fromCents(105), Money::fromCents(1050), now},
@@ -193,19 +191,18 @@ private Q_SLOTS:
         shop.create();
         shop.addGoods(QStringLiteral("A"), QStringLiteral("可乐"));
         const Shop s = shop.db().shop();
-        QString error;
-        QVERIFY(ScaleGoods::setFormats(s, LabelFormat::ready(), &error));
-        QVERIFY(Members::store(s, member("8800001", "张三"), true, &error));
+        QVERIFY_OK(ScaleGoods::setFormats(s, LabelFormat::ready()));
+        QVERIFY_OK(Members::store(s, member("8800001", "张三"), true));
         QFile file(shop.dir() + QStringLiteral("/huiyuan.csv"));
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(csv);
         file.close();
-        const auto n = Members::importCsv(s, file.fileName(), QDate(2026, 12, 11), &error);
-        QCOMPARE(n.value_or(-1), added);
-        QCOMPARE(error, problem);
+        const auto n = Members::importCsv(s, file.fileName(), QDate(2026, 12, 11));
+        QCOMPARE(n.valueOr(-1), added);
+        QCOMPARE(n.errorText(), problem);
         QCOMPARE(shop.count(QStringLiteral("huiyuan")), qint64(1 + std::max(added, 0)));
         if (added == 2) {
-            const auto found = Members::list(s, QStringLiteral("王"), 10, &error);
+            const auto found = Members::list(s, QStringLiteral("王"), 10);
             QVERIFY(found);
             QCOMPARE(found->size(), 1);
             QCOMPARE(found->first().joined, QDate(2026, 12, 11));

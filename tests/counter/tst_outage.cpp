@@ -92,9 +92,8 @@ private Q_SLOTS:
         CounterFixture f(true, true, true);
         QTRY_VERIFY_WITH_TIMEOUT(copied(f), 15000);
         const Shop shop = f.window->database().shop();
-        QString error;
-        QVERIFY(ScaleGoods::setFormats(shop, LabelFormat::ready(), &error));
-        QVERIFY2(ScaleGoods::setWeighed(shop, QStringLiteral("A"), QStringLiteral("123"), &error), qPrintable(error));
+        QVERIFY_OK(ScaleGoods::setFormats(shop, LabelFormat::ready()));
+        QVERIFY_OK(ScaleGoods::setWeighed(shop, QStringLiteral("A"), QStringLiteral("123")));
         f.window->reloadScaleSettings();
         ThrowawayServer::shared().stopHard();
         const auto back = qScopeGuard([] { ThrowawayServer::shared().start(); });
@@ -189,10 +188,8 @@ private Q_SLOTS:
         CounterFixture f(true, true, true);
         QTRY_VERIFY_WITH_TIMEOUT(copied(f), 15000);
         if (label) {
-            QString error;
-            QVERIFY(ScaleGoods::setFormats(f.window->database().shop(), LabelFormat::ready(), &error));
-            QVERIFY(
-                ScaleGoods::setWeighed(f.window->database().shop(), QStringLiteral("B"), QStringLiteral("7"), &error));
+            QVERIFY_OK(ScaleGoods::setFormats(f.window->database().shop(), LabelFormat::ready()));
+            QVERIFY_OK(ScaleGoods::setWeighed(f.window->database().shop(), QStringLiteral("B"), QStringLiteral("7")));
             f.window->reloadScaleSettings();
         }
         if (atCheckout)

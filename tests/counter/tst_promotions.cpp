@@ -59,10 +59,9 @@ private Q_SLOTS:
         if (server)
             shop.moveToServer();
         const QDate day(2026, 12, 24);
-        QString error;
-        QVERIFY2(Specials::store(shop.db().shop(), special("A", 199, day, day), &error), qPrintable(error));
+        QVERIFY_OK(Specials::store(shop.db().shop(), special("A", 199, day, day)));
         // A members' special never runs for everyone.
-        QVERIFY(Specials::store(shop.db().shop(), special("A", 99, day.addDays(-9), day.addDays(9), true), &error));
+        QVERIFY_OK(Specials::store(shop.db().shop(), special("A", 99, day.addDays(-9), day.addDays(9), true)));
         const auto p = GoodsCatalogue(shop.db().shop()).purchasesOf(QStringLiteral("A"), moment.date());
         QVERIFY(p);
         QCOMPARE(p->special.has_value(), runs);
@@ -75,9 +74,8 @@ private Q_SLOTS:
     void chargedAtTheCounter()
     {
         CounterFixture f;
-        QString error;
         const QDate today = QDate::currentDate();
-        QVERIFY(Specials::store(f.window->database().shop(), special("A", 199, today, today), &error));
+        QVERIFY_OK(Specials::store(f.window->database().shop(), special("A", 199, today, today)));
         f.get<QCheckBox>("Check4")->click(); // the rate may be typed
         f.key(Qt::Key_F1);
         f.type("Text1", QStringLiteral("A"));
@@ -131,13 +129,12 @@ private Q_SLOTS:
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(csv);
         file.close();
-        QString error;
-        const auto n = Specials::importCsv(shop.db().shop(), file.fileName(), &error);
-        QCOMPARE(n.value_or(-1), added);
-        QCOMPARE(error, problem);
+        const auto n = Specials::importCsv(shop.db().shop(), file.fileName());
+        QCOMPARE(n.valueOr(-1), added);
+        QCOMPARE(n.errorText(), problem);
         QCOMPARE(shop.count(QStringLiteral("tejia")), qint64(std::max(added, 0)));
         if (added == 2) {
-            const auto all = Specials::list(shop.db().shop(), &error);
+            const auto all = Specials::list(shop.db().shop());
             QVERIFY(all);
             QCOMPARE(all->first().code, QStringLiteral("B"));
             QVERIFY(all->first().membersOnly);
@@ -154,12 +151,11 @@ private Q_SLOTS:
         shop.addPurchase(QStringLiteral("A"), 10, Money::fromCents(250));
         const Shop s = shop.db().shop();
         const QDate today(2026, 12, 11);
-        QString error;
-        QVERIFY(Specials::store(s, special("A", 199, today.addDays(-3), today.addDays(3)), &error));
-        QVERIFY(Specials::store(s, special("A", 150, today.addDays(-9), today.addDays(-5)), &error));
-        QVERIFY(Specials::endEarly(s, 1, today, &error));
-        QVERIFY(Specials::endEarly(s, 2, today, &error));
-        const auto all = Specials::list(s, &error);
+        QVERIFY_OK(Specials::store(s, special("A", 199, today.addDays(-3), today.addDays(3))));
+        QVERIFY_OK(Specials::store(s, special("A", 150, today.addDays(-9), today.addDays(-5))));
+        QVERIFY_OK(Specials::endEarly(s, 1, today));
+        QVERIFY_OK(Specials::endEarly(s, 2, today));
+        const auto all = Specials::list(s);
         QVERIFY(all);
         QCOMPARE(all->at(1).last, today.addDays(-1));
         QCOMPARE(all->at(1).stateOn(today), Special::State::Ended);

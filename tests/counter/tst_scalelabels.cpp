@@ -27,14 +27,12 @@ class TestScaleLabels : public QObject
     // per kg, sold at 12.98 per kg; the two ready formats.
     static void weighedApples(TestShop &shop)
     {
-        QString error;
-        QVERIFY2(ScaleGoods::setFormats(shop.db().shop(), LabelFormat::ready(), &error), qPrintable(error));
+        QVERIFY_OK(ScaleGoods::setFormats(shop.db().shop(), LabelFormat::ready()));
         shop.addGoods(QStringLiteral("D"), QStringLiteral("散装苹果"));
         shop.exec(QStringLiteral("INSERT INTO jinhuo (id, code, shuliang, jinjia, shou, huiyuanjia, changjia, jindt, "
                                  "guoqidt) VALUES (9, 'D', 50000, 60000, 129800, 129800, '果园', '2026-12-01', "
                                  "'2026-12-20')"));
-        QVERIFY2(ScaleGoods::setWeighed(shop.db().shop(), QStringLiteral("D"), QStringLiteral("000123"), &error),
-                 qPrintable(error));
+        QVERIFY_OK(ScaleGoods::setWeighed(shop.db().shop(), QStringLiteral("D"), QStringLiteral("000123")));
     }
 
 private Q_SLOTS:
@@ -238,8 +236,7 @@ private Q_SLOTS:
         auto *minimum = box.findChild<QLineEdit *>(QStringLiteral("Text5"));
         minimum->setText(typed);
         box.findChild<QPushButton *>(QStringLiteral("Command7"))->click();
-        QString error;
-        const auto stored = MinimumStock::of(shop.db().shop(), code, &error);
+        const auto stored = MinimumStock::of(shop.db().shop(), code);
         QVERIFY(stored);
         QCOMPARE(stored->value_or(-1), kept);
         QCOMPARE(messages.boxes.size(), 1); // saved, or why not

@@ -77,8 +77,7 @@ private Q_SLOTS:
         sell(f);
         sell(f);
         QCOMPARE(f.text("Label8"), QStringLiteral("3"));
-        QString error;
-        QVERIFY(MinimumStock::set(f.shop.db().shop(), QStringLiteral("A"), 5, &error));
+        QVERIFY_OK(MinimumStock::set(f.shop.db().shop(), QStringLiteral("A"), 5));
         const QStringList before = counts(f);
         f.messages.clear();
         f.messages.answer = ok;

@@ -2,14 +2,23 @@
 
 #include "shop/database.h"
 #include "shop/money.h"
+#include "shop/result.h"
 
 #include <QDateTime>
 #include <QString>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <initializer_list>
 #include <memory>
 #include <optional>
+
+// A call that gives a Result, checked with its error as the test's message.
+#define QVERIFY_OK(call)                                                                                               \
+    do {                                                                                                               \
+        const auto checked_ = (call);                                                                                  \
+        QVERIFY2(checked_.ok(), qPrintable(checked_.errorText()));                                                     \
+    } while (false)
 
 class CounterWindow;
 

@@ -167,8 +167,8 @@ void ReturnDialog::find()
     m_ticket = *number;
     // Goods sold by weight are given back in kg.
     QList<Returns::SoldLine> marked = *lines;
-    if (!ScaleGoods::markWeighed(m_shop, marked, &error)) {
-        Messages::error(this, ReadFailed.arg(error));
+    if (const Done done = ScaleGoods::markWeighed(m_shop, marked); !done) {
+        Messages::error(this, ReadFailed.arg(done.errorText()));
         return;
     }
     qint64 left = 0;

@@ -48,19 +48,18 @@ CatalogueDialog::CatalogueDialog(Shop shop, QWidget *parent) : QDialog(parent), 
     // list is small and kept whole.
     m_catalogue = new CatalogueList(shop, this);
     m_catalogue->setObjectName(QStringLiteral("Adodc1"));
-    QString pickError;
-    const std::optional<QStringList> pickNames = PickList::names(shop, &pickError);
+    const Result<QStringList> pickNames = PickList::names(shop);
     if (!m_catalogue->reload()) {
         m_rereadFailure = m_catalogue->lastError();
         Messages::error(this, ReadFailed.arg(m_rereadFailure));
     } else if (!pickNames)
-        Messages::error(this, ReadFailed.arg(pickError));
+        Messages::error(this, ReadFailed.arg(pickNames.errorText()));
     else
         m_readAt = shop.changeStamp();
 
     buildControls();
     connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] { showCurrent(); });
-    fillPickList(pickNames.value_or(QStringList()));
+    fillPickList(pickNames.valueOr(QStringList()));
     setEditMode(false);
     select(0);
 }
@@ -276,13 +275,14 @@ void CatalogueDialog::addPickName()
     const QString text = m_nameCombo->currentText();
     if (text.isEmpty())
         return;
-    QString error;
-    switch (PickList::add(m_shop, text, &error)) {
+    const auto added = PickList::add(m_shop, text);
+    if (!added) {
+        failed(added.errorText());
+        return;
+    }
+    switch (*added) {
     case PickList::Added::Full:
         Messages::info(this, PickListFull);
-        return;
-    case PickList::Added::Failed:
-        failed(error);
         return;
     case PickList::Added::Added:
         break;
@@ -297,13 +297,14 @@ void CatalogueDialog::removePickName()
     const QString text = m_nameCombo->currentText();
     if (text.isEmpty())
         return;
-    QString error;
-    switch (PickList::remove(m_shop, text, &error)) {
+    const auto removed = PickList::remove(m_shop, text);
+    if (!removed) {
+        failed(removed.errorText());
+        return;
+    }
+    switch (*removed) {
     case PickList::Removed::Missing:
         Messages::info(this, NoSuchPickName);
-        return;
-    case PickList::Removed::Failed:
-        failed(error);
         return;
     case PickList::Removed::Removed:
         break;

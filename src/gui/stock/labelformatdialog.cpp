@@ -94,11 +94,10 @@ LabelFormatDialog::LabelFormatDialog(Shop shop, QWidget *parent) : QDialog(paren
             showExample(row);
     });
 
-    QString error;
-    const auto stored = ScaleGoods::formats(m_shop, &error);
+    const auto stored = ScaleGoods::formats(m_shop);
     if (!stored)
-        Messages::error(this, Failed.arg(error));
-    for (const LabelFormat &f : stored.value_or(QList<LabelFormat>()))
+        Messages::error(this, Failed.arg(stored.errorText()));
+    for (const LabelFormat &f : stored.valueOr(QList<LabelFormat>()))
         addFormat(f);
 }
 
@@ -161,9 +160,8 @@ bool LabelFormatDialog::save()
             return false;
         }
     }
-    QString error;
-    if (!ScaleGoods::setFormats(m_shop, all, &error)) {
-        Messages::error(this, Failed.arg(error));
+    if (const Done set = ScaleGoods::setFormats(m_shop, all); !set) {
+        Messages::error(this, Failed.arg(set.errorText()));
         return false;
     }
     Messages::info(this, Saved);
@@ -173,15 +171,19 @@ bool LabelFormatDialog::save()
 void LabelFormatDialog::tryLabel()
 {
     const QString text = m_tryEdit->text().trimmed();
-    QString error;
     using Label = ScaleGoods::LabelLookup;
-    const Label found = ScaleGoods::readLabel(m_shop, formats(), text, &error);
+    const auto read = ScaleGoods::readLabel(m_shop, formats(), text);
+    if (!read) {
+        m_tryResult->setText(read.errorText());
+        return;
+    }
+    const Label &found = *read;
     const ScaleLabel &l = found.label;
-    QString read = QStringLiteral("秤码 %1").arg(l.scaleCode);
+    QString said = QStringLiteral("秤码 %1").arg(l.scaleCode);
     if (l.amount)
-        read += QStringLiteral("，金额 %1").arg(l.amount->toCurrency());
+        said += QStringLiteral("，金额 %1").arg(l.amount->toCurrency());
     if (l.grams)
-        read += QStringLiteral("，重量 %1 kg").arg(Weighing::kgText(*l.grams));
+        said += QStringLiteral("，重量 %1 kg").arg(Weighing::kgText(*l.grams));
     switch (found.outcome) {
     case Label::NotLabel:
         m_tryResult->setText(QStringLiteral("不符合任何格式：按普通货号处理。"));
@@ -190,16 +192,13 @@ void LabelFormatDialog::tryLabel()
         m_tryResult->setText(QStringLiteral("校验位不对。"));
         break;
     case Label::UnknownScaleCode:
-        m_tryResult->setText(read + QStringLiteral("：没有设定这个秤码的商品。"));
+        m_tryResult->setText(said + QStringLiteral("：没有设定这个秤码的商品。"));
         break;
     case Label::AlsoGoodsCode:
-        m_tryResult->setText(read + QStringLiteral("：但它也是一个货号，收银台会拒收。"));
+        m_tryResult->setText(said + QStringLiteral("：但它也是一个货号，收银台会拒收。"));
         break;
     case Label::Found:
-        m_tryResult->setText(read + QStringLiteral("：货号 %1。").arg(found.code));
-        break;
-    case Label::Failed:
-        m_tryResult->setText(error);
+        m_tryResult->setText(said + QStringLiteral("：货号 %1。").arg(found.code));
         break;
     }
 }

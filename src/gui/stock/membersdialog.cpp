@@ -92,11 +92,10 @@ MembersDialog::MembersDialog(Shop shop, QWidget *parent) : QDialog(parent), m_sh
 
 void MembersDialog::reload()
 {
-    QString error;
     // One more than shown tells whether there are more.
-    const auto found = Members::list(m_shop, m_find->text(), MostShown + 1, &error);
+    const auto found = Members::list(m_shop, m_find->text(), MostShown + 1);
     if (!found) {
-        Messages::error(this, Failed.arg(error));
+        Messages::error(this, Failed.arg(found.errorText()));
         return;
     }
     const bool more = found->size() > MostShown;
@@ -142,9 +141,8 @@ Member MembersDialog::typed() const
 
 void MembersDialog::addMember()
 {
-    QString error;
-    if (!Members::store(m_shop, typed(), true, &error)) {
-        Messages::info(this, Refused.arg(error));
+    if (const Done done = Members::store(m_shop, typed(), true); !done) {
+        Messages::info(this, Refused.arg(done.errorText()));
         return;
     }
     m_card->clear();
@@ -164,9 +162,8 @@ void MembersDialog::changeSelected()
     // The card is what the member is known by: it stays as it was.
     Member m = typed();
     m.card = was->card;
-    QString error;
-    if (!Members::store(m_shop, m, false, &error))
-        Messages::info(this, Refused.arg(error));
+    if (const Done done = Members::store(m_shop, m, false); !done)
+        Messages::info(this, Refused.arg(done.errorText()));
     reload();
 }
 
@@ -180,18 +177,16 @@ void MembersDialog::deleteSelected()
     if (!Messages::ask(this, DeleteQuestion.arg(m->card, m->name), Messages::defaultTitle(), Messages::Icon::Question,
                        Messages::Buttons::YesNo))
         return;
-    QString error;
-    if (!Members::remove(m_shop, m->card, &error))
-        Messages::error(this, Failed.arg(error));
+    if (const Done done = Members::remove(m_shop, m->card); !done)
+        Messages::error(this, Failed.arg(done.errorText()));
     reload();
 }
 
 void MembersDialog::importFile(const QString &path)
 {
-    QString error;
-    const auto added = Members::importCsv(m_shop, path, QDate::currentDate(), &error);
+    const auto added = Members::importCsv(m_shop, path, QDate::currentDate());
     if (!added)
-        Messages::info(this, Refused.arg(error));
+        Messages::info(this, Refused.arg(added.errorText()));
     else
         Messages::info(this, Imported.arg(*added));
     reload();

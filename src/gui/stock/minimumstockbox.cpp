@@ -40,13 +40,12 @@ void MinimumStockBox::setCode(const QString &code)
     setEnabled(!code.isEmpty());
     if (code.isEmpty())
         return;
-    QString error;
     // A weighed goods' minimum is kept in grams and typed in kg.
-    const auto weighed = ScaleGoods::weighed(m_shop, &error);
+    const auto weighed = ScaleGoods::weighed(m_shop);
     m_weighed = weighed && weighed->contains(code);
-    const auto minimum = weighed ? MinimumStock::of(m_shop, code, &error) : std::nullopt;
+    const auto minimum = weighed ? MinimumStock::of(m_shop, code) : weighed.error();
     if (!minimum)
-        Messages::error(this, Failed.arg(error));
+        Messages::error(this, Failed.arg(minimum.errorText()));
     else if (*minimum)
         m_minimum->setText(Weighing::quantityText(**minimum, m_weighed));
 }
@@ -64,9 +63,8 @@ void MinimumStockBox::save()
             return;
         }
     }
-    QString error;
-    if (!MinimumStock::set(m_shop, m_code, minimum, &error)) {
-        Messages::error(this, Failed.arg(error));
+    if (const Done set = MinimumStock::set(m_shop, m_code, minimum); !set) {
+        Messages::error(this, Failed.arg(set.errorText()));
         return;
     }
     Messages::info(this, Saved);

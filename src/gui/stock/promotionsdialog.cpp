@@ -95,10 +95,9 @@ SpecialsDialog::SpecialsDialog(Shop shop, QWidget *parent) : QDialog(parent), m_
 
 void SpecialsDialog::reload()
 {
-    QString error;
-    const auto all = Specials::list(m_shop, &error);
+    const auto all = Specials::list(m_shop);
     if (!all) {
-        Messages::error(this, Failed.arg(error));
+        Messages::error(this, Failed.arg(all.errorText()));
         return;
     }
     m_all = *all;
@@ -161,9 +160,10 @@ std::optional<Special> SpecialsDialog::typed() const
 void SpecialsDialog::addSpecial()
 {
     const auto s = typed();
-    QString error;
-    if (s && !Specials::store(m_shop, *s, &error))
-        Messages::info(this, Refused.arg(error));
+    if (s) {
+        if (const Done stored = Specials::store(m_shop, *s); !stored)
+            Messages::info(this, Refused.arg(stored.errorText()));
+    }
     reload();
 }
 
@@ -178,9 +178,8 @@ void SpecialsDialog::changeSelected()
     if (!s)
         return;
     s->id = was->id;
-    QString error;
-    if (!Specials::store(m_shop, *s, &error))
-        Messages::info(this, Refused.arg(error));
+    if (const Done done = Specials::store(m_shop, *s); !done)
+        Messages::info(this, Refused.arg(done.errorText()));
     reload();
 }
 
@@ -194,18 +193,16 @@ void SpecialsDialog::endSelected()
     if (!Messages::ask(this, EndQuestion.arg(s->code), Messages::defaultTitle(), Messages::Icon::Question,
                        Messages::Buttons::YesNo))
         return;
-    QString error;
-    if (!Specials::endEarly(m_shop, s->id, QDate::currentDate(), &error))
-        Messages::error(this, Failed.arg(error));
+    if (const Done done = Specials::endEarly(m_shop, s->id, QDate::currentDate()); !done)
+        Messages::error(this, Failed.arg(done.errorText()));
     reload();
 }
 
 void SpecialsDialog::importFile(const QString &path)
 {
-    QString error;
-    const auto added = Specials::importCsv(m_shop, path, &error);
+    const auto added = Specials::importCsv(m_shop, path);
     if (!added)
-        Messages::info(this, Refused.arg(error));
+        Messages::info(this, Refused.arg(added.errorText()));
     else
         Messages::info(this, Imported.arg(*added));
     reload();

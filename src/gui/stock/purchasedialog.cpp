@@ -216,10 +216,9 @@ void PurchaseDialog::checkCode()
 
 bool PurchaseDialog::isWeighed(const QString &code)
 {
-    QString error;
-    const auto weighed = ScaleGoods::weighed(m_shop, &error);
+    const auto weighed = ScaleGoods::weighed(m_shop);
     if (!weighed)
-        failed(error);
+        failed(weighed.errorText());
     return weighed && weighed->contains(code);
 }
 

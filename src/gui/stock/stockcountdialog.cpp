@@ -231,7 +231,7 @@ void StockCountDialog::scanned()
         return;
     QString error;
     // A scan counts one piece: a weighed goods is counted by its weight.
-    const auto weighed = ScaleGoods::weighed(m_shop, &error);
+    const auto weighed = ScaleGoods::weighed(m_shop);
     if (weighed && weighed->contains(code)) {
         Messages::info(this, QStringLiteral("这是称重商品，请输入盘点的重量（千克）后回车。"));
         m_quantity->setFocus();
@@ -251,11 +251,11 @@ void StockCountDialog::typed()
     }
     // A weighed goods is counted in kg with up to three decimals.
     QString error;
-    const auto weighed = ScaleGoods::weighed(m_shop, &error);
+    const auto weighed = ScaleGoods::weighed(m_shop);
     const bool byWeight = weighed && weighed->contains(code);
     const auto typed = Weighing::quantityFrom(m_quantity->text(), byWeight);
     if (!weighed || !typed) {
-        Messages::info(this, !weighed   ? error
+        Messages::info(this, !weighed   ? weighed.errorText()
                              : byWeight ? QStringLiteral("请输入盘点的重量（千克，最多三位小数）。")
                                         : QStringLiteral("请输入盘点的数量（整数）。"));
         m_quantity->setFocus();

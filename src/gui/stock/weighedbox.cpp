@@ -51,10 +51,9 @@ void WeighedBox::setCode(const QString &code)
         w->setEnabled(!code.isEmpty());
     if (code.isEmpty())
         return;
-    QString error;
-    const auto weighed = ScaleGoods::weighed(m_shop, &error);
+    const auto weighed = ScaleGoods::weighed(m_shop);
     if (!weighed) {
-        Messages::error(this, Failed.arg(error));
+        Messages::error(this, Failed.arg(weighed.errorText()));
         return;
     }
     if (const auto it = weighed->constFind(code); it != weighed->cend()) {
@@ -71,9 +70,8 @@ void WeighedBox::save()
         m_scaleCode->setFocus();
         return;
     }
-    QString error;
-    if (!ScaleGoods::setWeighed(m_shop, m_code, scaleCode, &error)) {
-        Messages::info(this, Failed.arg(error));
+    if (const Done set = ScaleGoods::setWeighed(m_shop, m_code, scaleCode); !set) {
+        Messages::info(this, Failed.arg(set.errorText()));
         m_scaleCode->setFocus();
         m_scaleCode->selectAll();
         return;

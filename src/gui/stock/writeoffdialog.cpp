@@ -78,10 +78,9 @@ void WriteOffDialog::showGoods()
 bool WriteOffDialog::writeOff()
 {
     const QString code = m_code->text().trimmed();
-    QString error;
-    const auto weighed = ScaleGoods::weighed(m_shop, &error);
+    const auto weighed = ScaleGoods::weighed(m_shop);
     if (!weighed) {
-        Messages::error(this, error);
+        Messages::error(this, weighed.errorText());
         return false;
     }
     const bool byWeight = weighed->contains(code);
