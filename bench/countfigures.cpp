@@ -26,15 +26,14 @@ namespace {
 // A count of every goods, each counted one off its book now and then.
 qint64 countEverything(const Shop &shop, const StockFigures &figures)
 {
-    QString error;
-    const auto id = StockCount::start(shop, QString(), &error);
+    const auto id = StockCount::start(shop, QString());
     if (!id)
-        qFatal("no count: %s", qPrintable(error));
+        qFatal("no count: %s", qPrintable(id.errorText()));
     QList<std::pair<QString, qint64>> counted;
     for (int i = 0; i < figures.rows.size(); ++i)
         counted.append({figures.rows[i].code, std::max<qint64>(0, figures.rows[i].stock + (i % 3) - 1)});
-    if (const QString problem = StockCount::setMany(shop, *id, counted); !problem.isEmpty())
-        qFatal("count not set: %s", qPrintable(problem));
+    if (const Done set = StockCount::setMany(shop, *id, counted); !set)
+        qFatal("count not set: %s", qPrintable(set.errorText()));
     return *id;
 }
 
@@ -86,8 +85,8 @@ void countFigures(BenchTable &table, const BenchShops &shops)
         3,
         [&] {
             return millisecondsOf([&] {
-                if (const QString problem = StockCount::post(shop, counts[run++]); !problem.isEmpty())
-                    qFatal("not posted: %s", qPrintable(problem));
+                if (const auto posted = StockCount::post(shop, counts[run++]); !posted)
+                    qFatal("not posted: %s", qPrintable(posted.errorText()));
             });
         },
         [&] {

@@ -63,9 +63,8 @@ int child(const QString &dir, int tickets = -1)
     for (int sold = 0; tickets < 0 || sold < tickets; ++sold) {
         const qint64 ticket = w->ticketNumber();
         int first = 0;
-        QString error;
         if (ticket % 7 == 0) {
-            const auto before = Returns::ticketLines(handle, ticket - 1, &error);
+            const auto before = Returns::ticketLines(handle, ticket - 1);
             if (before && !before->isEmpty() && before->first().left() > 0) {
                 w->ticket()->add(Returns::returnLine(before->first(), ticket - 1, before->first().returned, 1,
                                                      QDateTime::currentDateTime()));

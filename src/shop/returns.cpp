@@ -60,33 +60,29 @@ Money share(Money amount, qint64 part, qint64 whole)
 
 } // namespace
 
-std::optional<QList<SoldLine>> ticketLines(const Shop &shop, qint64 number, QString *error)
+Result<QList<SoldLine>> ticketLines(const Shop &shop, qint64 number)
 {
-    return shop.again(
-        [&]() -> std::optional<QList<SoldLine>> {
-            const QSqlDatabase db = shop.connection();
-            QSqlQuery q(db);
-            readOnce(q, db);
-            q.prepare(soldLinesSql(false));
-            q.addBindValue(number);
-            if (!q.exec()) {
-                *error = problemText(q.lastError());
-                return std::nullopt;
-            }
-            QList<SoldLine> lines;
-            while (q.next())
-                lines.append(soldLineOf(q));
-            return lines;
-        },
-        error);
+    return shop.again([&]() -> Result<QList<SoldLine>> {
+        const QSqlDatabase db = shop.connection();
+        QSqlQuery q(db);
+        readOnce(q, db);
+        q.prepare(soldLinesSql(false));
+        q.addBindValue(number);
+        if (!q.exec())
+            return failureOf(q);
+        QList<SoldLine> lines;
+        while (q.next())
+            lines.append(soldLineOf(q));
+        return lines;
+    });
 }
 
-std::optional<QList<SoldTicket>> ticketsOf(const Shop &shop, qint64 number, QString *error)
+Result<QList<SoldTicket>> ticketsOf(const Shop &shop, qint64 number)
 {
     const QSqlDatabase db = shop.connection();
-    const auto lines = ticketLines(shop, number, error);
+    const auto lines = ticketLines(shop, number);
     if (!lines)
-        return std::nullopt;
+        return lines.error();
     using K = Schema::ColumnKind;
     QSqlQuery q(db);
     readOnce(q, db);
@@ -94,10 +90,8 @@ std::optional<QList<SoldTicket>> ticketsOf(const Shop &shop, qint64 number, QStr
     // before it in the stored order (returned lines included).
     q.prepare(QStringLiteral("SELECT rowid FROM xiaoshou WHERE danjuhao = ? ORDER BY rowid"));
     q.addBindValue(number);
-    if (!q.exec()) {
-        *error = problemText(q.lastError());
-        return std::nullopt;
-    }
+    if (!q.exec())
+        return failureOf(q);
     QList<qint64> starts;
     for (qint64 last = -1; q.next(); last = q.value(0).toLongLong())
         if (q.value(0).toLongLong() != last + 1)
@@ -116,10 +110,8 @@ std::optional<QList<SoldTicket>> ticketsOf(const Shop &shop, qint64 number, QStr
     // its lines were put on it.
     q.prepare(QStringLiteral("SELECT till, dt FROM fukuan WHERE danjuhao = ? ORDER BY rowid"));
     q.addBindValue(number);
-    if (!q.exec()) {
-        *error = problemText(q.lastError());
-        return std::nullopt;
-    }
+    if (!q.exec())
+        return failureOf(q);
     QList<std::pair<int, QDateTime>> payments;
     while (q.next())
         payments.append({q.value(0).toInt(), Schema::fromStorage(K::DateTime, q.value(1)).toDateTime()});
@@ -225,25 +217,21 @@ std::optional<Provisional> provisionalIn(const QString &text)
     return Provisional{m.captured(1).toInt(), m.captured(2).toLongLong()};
 }
 
-std::optional<qint64> finalNumberOf(const Shop &shop, const Provisional &provisional, QString *error)
+Result<qint64> finalNumberOf(const Shop &shop, const Provisional &provisional)
 {
     if (!shop.onServer())
         return 0;
-    return shop.again(
-        [&]() -> std::optional<qint64> {
-            QSqlQuery q(shop.connection());
-            q.prepare(QStringLiteral("SELECT danjuhao FROM %1 WHERE till = ? AND lixianhao = ? ORDER BY danjuhao DESC "
-                                     "LIMIT 1")
-                          .arg(QLatin1String(Schema::OfflineTickets)));
-            q.addBindValue(provisional.till);
-            q.addBindValue(provisional.number);
-            if (!q.exec()) {
-                *error = problemText(q.lastError());
-                return std::nullopt;
-            }
-            return q.next() ? q.value(0).toLongLong() : 0;
-        },
-        error);
+    return shop.again([&]() -> Result<qint64> {
+        QSqlQuery q(shop.connection());
+        q.prepare(QStringLiteral("SELECT danjuhao FROM %1 WHERE till = ? AND lixianhao = ? ORDER BY danjuhao DESC "
+                                 "LIMIT 1")
+                      .arg(QLatin1String(Schema::OfflineTickets)));
+        q.addBindValue(provisional.till);
+        q.addBindValue(provisional.number);
+        if (!q.exec())
+            return failureOf(q);
+        return q.next() ? q.value(0).toLongLong() : 0;
+    });
 }
 
 QString unknownProvisional(const QString &text)

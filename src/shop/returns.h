@@ -44,13 +44,12 @@ struct SoldTicket
 
 // The sale lines (quantity above zero) of ticket `number` in stored order,
 // with what was returned from each; an empty list when there are none.
-// Nothing, with `error`, when the file cannot be read.
-std::optional<QList<SoldLine>> ticketLines(const Shop &shop, qint64 number, QString *error);
+Result<QList<SoldLine>> ticketLines(const Shop &shop, qint64 number);
 
 // The stored tickets of `number`, the oldest first: after a cleanup, or in
 // data of another tool, several tickets may share a number. A ticket's lines
 // are stored together; its time and till are those of its payment.
-std::optional<QList<SoldTicket>> ticketsOf(const Shop &shop, qint64 number, QString *error);
+Result<QList<SoldTicket>> ticketsOf(const Shop &shop, qint64 number);
 
 // What `units` more units of `line` give back when `before` units of it were
 // returned already: the line's amount shared out in cents, so that the
@@ -81,8 +80,8 @@ struct Provisional
 };
 std::optional<Provisional> provisionalIn(const QString &text);
 // The final number the server gave it; 0 when it has not (yet) reached the
-// server; nothing, with `error`, when it cannot be read.
-std::optional<qint64> finalNumberOf(const Shop &shop, const Provisional &provisional, QString *error);
+// server.
+Result<qint64> finalNumberOf(const Shop &shop, const Provisional &provisional);
 QString unknownProvisional(const QString &text);
 QString allReturned(qint64 number);
 QString tooMany(const QString &code, qint64 left, bool weighed = false);

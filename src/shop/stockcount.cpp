@@ -28,8 +28,6 @@ QVariant now()
     return Schema::toStorage(K::DateTime, QDateTime::currentDateTime());
 }
 
-// The count's scope and whether it is still open; nothing with `error`.
-
 // One code's book now: its stock, what it sold, its last maker.
 struct Book
 {
@@ -39,7 +37,7 @@ struct Book
     Money price;        // of the last purchase
 };
 
-std::optional<Book> bookOf(const Shop &shop, const QString &code, QString *error)
+Result<Book> bookOf(const Shop &shop, const QString &code)
 {
     QSqlQuery q(shop.connection());
     q.prepare(QStringLiteral("SELECT (SELECT COALESCE(SUM(shuliang), 0) FROM jinhuo WHERE code = ?), "
@@ -51,10 +49,8 @@ std::optional<Book> bookOf(const Shop &shop, const QString &code, QString *error
                              "WHERE code = ?) AS k)"));
     for (int i = 0; i < 7; ++i)
         q.addBindValue(code);
-    if (!q.exec() || !q.next()) {
-        *error = problemText(q.lastError());
-        return std::nullopt;
-    }
+    if (!q.exec() || !q.next())
+        return failureOf(q);
     Book b;
     b.stock = q.value(0).toLongLong() - q.value(1).toLongLong() + q.value(2).toLongLong();
     b.sold = q.value(1).toLongLong();
@@ -66,17 +62,13 @@ std::optional<Book> bookOf(const Shop &shop, const QString &code, QString *error
 
 // Sets (or, with `add`, adds to) the counted figure of a code, inside the
 // caller's transaction: the book is taken at the first count of the code.
-std::optional<StockCount::Counted> writeLine(const Shop &shop, const StockCount::Summary &count, const QString &code,
-                                             qint64 counted, bool add, const Book &book, QString *error)
+Result<StockCount::Counted> writeLine(const Shop &shop, const StockCount::Summary &count, const QString &code,
+                                      qint64 counted, bool add, const Book &book)
 {
-    if (!book.known) {
-        *error = QStringLiteral("没有货号“%1”（不在货名里，也没有进过货）。").arg(code);
-        return std::nullopt;
-    }
-    if (!count.maker.isEmpty() && book.maker != count.maker) {
-        *error = QStringLiteral("货号“%1”不是厂家“%2”的货，不在这次盘点里。").arg(code, count.maker);
-        return std::nullopt;
-    }
+    if (!book.known)
+        return Error{QStringLiteral("没有货号“%1”（不在货名里，也没有进过货）。").arg(code)};
+    if (!count.maker.isEmpty() && book.maker != count.maker)
+        return Error{QStringLiteral("货号“%1”不是厂家“%2”的货，不在这次盘点里。").arg(code, count.maker)};
     QSqlQuery q(shop.connection());
     q.prepare(QStringLiteral("INSERT INTO pandian_mx (pandian, code, shuliang, zhangmian, yishou, jinjia, dt) "
                              "VALUES (?, ?, ?, ?, ?, ?, ?) ON CONFLICT (pandian, code) DO UPDATE SET "
@@ -86,77 +78,56 @@ std::optional<StockCount::Counted> writeLine(const Shop &shop, const StockCount:
     for (const QVariant &v : {QVariant(count.id), QVariant(code), QVariant(counted), QVariant(book.stock),
                               QVariant(book.sold), Schema::toStorage(K::Money, QVariant::fromValue(book.price)), now()})
         q.addBindValue(v);
-    if (!q.exec()) {
-        *error = problemText(q.lastError());
-        return std::nullopt;
-    }
+    if (!q.exec())
+        return failureOf(q);
     q.prepare(QStringLiteral("SELECT shuliang, zhangmian, jinjia FROM pandian_mx WHERE pandian = ? AND code = ?"));
     q.addBindValue(count.id);
     q.addBindValue(code);
-    if (!q.exec() || !q.next()) {
-        *error = problemText(q.lastError());
-        return std::nullopt;
-    }
+    if (!q.exec() || !q.next())
+        return failureOf(q);
     return StockCount::Counted{q.value(0).toLongLong(), q.value(1).toLongLong(),
                                Schema::fromStorage(K::Money, q.value(2)).value<Money>()};
 }
 
-std::optional<StockCount::Counted> countOne(const Shop &shop, qint64 id, const QString &typed, qint64 counted, bool add,
-                                            QString *error)
+Result<StockCount::Counted> countOne(const Shop &shop, qint64 id, const QString &typed, qint64 counted, bool add)
 {
     const QString code = typed.trimmed();
-    if (code.isEmpty()) {
-        *error = QStringLiteral("请输入货号。");
-        return std::nullopt;
-    }
-    if (counted < 0) {
-        *error = QStringLiteral("盘点数量不能小于 0。");
-        return std::nullopt;
-    }
-    if (const QString problem = shop.fileProblem(); !problem.isEmpty()) {
-        *error = problem;
-        return std::nullopt;
-    }
+    if (code.isEmpty())
+        return Error{QStringLiteral("请输入货号。")};
+    if (counted < 0)
+        return Error{QStringLiteral("盘点数量不能小于 0。")};
+    if (const QString problem = shop.fileProblem(); !problem.isEmpty())
+        return Error{problem};
     Transaction tx(shop);
-    if (!tx.isActive()) {
-        *error = tx.lastError();
-        return std::nullopt;
-    }
-    const std::optional<StockCount::Summary> count = StockCount::summary(shop, id, error);
+    if (!tx.isActive())
+        return Error{tx.lastError()};
+    const auto count = StockCount::summary(shop, id);
     if (!count)
-        return std::nullopt;
-    if (count->isPosted()) {
-        *error = Posted;
-        return std::nullopt;
-    }
-    const std::optional<Book> book = bookOf(shop, code, error);
+        return count.error();
+    if (count->isPosted())
+        return Error{Posted};
+    const auto book = bookOf(shop, code);
     if (!book)
-        return std::nullopt;
-    const std::optional<StockCount::Counted> now = writeLine(shop, *count, code, counted, add, *book, error);
+        return book.error();
+    const auto now = writeLine(shop, *count, code, counted, add, *book);
     if (!now)
-        return std::nullopt;
-    if (!tx.commit()) {
-        *error = tx.lastError();
-        return std::nullopt;
-    }
+        return now;
+    if (!tx.commit())
+        return Error{tx.lastError()};
     return now;
 }
 
 } // namespace
 
-std::optional<StockCount::Summary> StockCount::summary(const Shop &shop, qint64 id, QString *error)
+Result<StockCount::Summary> StockCount::summary(const Shop &shop, qint64 id)
 {
     QSqlQuery q(shop.connection());
     q.prepare(QStringLiteral("SELECT id, kaishidt, changjia, guozhangdt FROM pandian WHERE id = ?"));
     q.addBindValue(id);
-    if (!q.exec()) {
-        *error = problemText(q.lastError());
-        return std::nullopt;
-    }
-    if (!q.next()) {
-        *error = QStringLiteral("没有第 %1 次盘点。").arg(id);
-        return std::nullopt;
-    }
+    if (!q.exec())
+        return failureOf(q);
+    if (!q.next())
+        return Error{QStringLiteral("没有第 %1 次盘点。").arg(id)};
     return StockCount::Summary{q.value(0).toLongLong(), timeOf(q.value(1)), q.value(2).toString(), timeOf(q.value(3))};
 }
 
@@ -170,45 +141,33 @@ QString StockCount::Summary::describe() const
                         : QStringLiteral("未过账"));
 }
 
-std::optional<qint64> StockCount::start(const Shop &shop, const QString &maker, QString *error)
+Result<qint64> StockCount::start(const Shop &shop, const QString &maker)
 {
-    if (const QString problem = shop.fileProblem(); !problem.isEmpty()) {
-        *error = problem;
-        return std::nullopt;
-    }
+    if (const QString problem = shop.fileProblem(); !problem.isEmpty())
+        return Error{problem};
     Transaction tx(shop);
-    if (!tx.lockForNumbering(QStringLiteral("pandian"))) {
-        *error = tx.lastError();
-        return std::nullopt;
-    }
+    if (!tx.lockForNumbering(QStringLiteral("pandian")))
+        return Error{tx.lastError()};
     QSqlQuery q(shop.connection());
-    if (!q.exec(QStringLiteral("SELECT COALESCE(MAX(id), 0) + 1 FROM pandian")) || !q.next()) {
-        *error = problemText(q.lastError());
-        return std::nullopt;
-    }
+    if (!q.exec(QStringLiteral("SELECT COALESCE(MAX(id), 0) + 1 FROM pandian")) || !q.next())
+        return failureOf(q);
     const qint64 id = q.value(0).toLongLong();
     q.prepare(QStringLiteral("INSERT INTO pandian (id, kaishidt, changjia, till) VALUES (?, ?, ?, ?)"));
     for (const QVariant &v : {QVariant(id), now(), QVariant(maker.trimmed()), QVariant(shop.till())})
         q.addBindValue(v);
-    if (!q.exec()) {
-        *error = problemText(q.lastError());
-        return std::nullopt;
-    }
-    if (!tx.commit()) {
-        *error = tx.lastError();
-        return std::nullopt;
-    }
+    if (!q.exec())
+        return failureOf(q);
+    if (!tx.commit())
+        return Error{tx.lastError()};
     return id;
 }
 
-std::optional<QStringList> StockCount::makers(const Shop &shop, QString *error)
+Result<QStringList> StockCount::makers(const Shop &shop)
 {
     // The makers of the goods' last purchases, which a count of one maker takes.
     const StockFigures figures = StockFigures::compute(shop);
-    if (!figures.ok) {
-        *error = figures.error;
-        return std::nullopt;
-    }
+    if (!figures.ok)
+        return Error{figures.error};
     QSet<QString> seen;
     QStringList all;
     for (const StockFigures::Row &r : figures.rows)
@@ -220,47 +179,43 @@ std::optional<QStringList> StockCount::makers(const Shop &shop, QString *error)
     return all;
 }
 
-std::optional<QList<StockCount::Summary>> StockCount::counts(const Shop &shop, QString *error)
+Result<QList<StockCount::Summary>> StockCount::counts(const Shop &shop)
 {
     QSqlQuery q(shop.connection());
-    if (!q.exec(QStringLiteral("SELECT id, kaishidt, changjia, guozhangdt FROM pandian ORDER BY id DESC"))) {
-        *error = problemText(q.lastError());
-        return std::nullopt;
-    }
+    if (!q.exec(QStringLiteral("SELECT id, kaishidt, changjia, guozhangdt FROM pandian ORDER BY id DESC")))
+        return failureOf(q);
     QList<Summary> all;
     while (q.next())
         all.append({q.value(0).toLongLong(), timeOf(q.value(1)), q.value(2).toString(), timeOf(q.value(3))});
     return all;
 }
 
-std::optional<StockCount::Counted> StockCount::scan(const Shop &shop, qint64 id, const QString &code, QString *error)
+Result<StockCount::Counted> StockCount::scan(const Shop &shop, qint64 id, const QString &code)
 {
-    return countOne(shop, id, code, 1, true, error);
+    return countOne(shop, id, code, 1, true);
 }
 
-std::optional<StockCount::Counted> StockCount::set(const Shop &shop, qint64 id, const QString &code, qint64 counted,
-                                                   QString *error)
+Result<StockCount::Counted> StockCount::set(const Shop &shop, qint64 id, const QString &code, qint64 counted)
 {
-    return countOne(shop, id, code, counted, false, error);
+    return countOne(shop, id, code, counted, false);
 }
 
-QString StockCount::setMany(const Shop &shop, qint64 id, const QList<std::pair<QString, qint64>> &counts)
+Done StockCount::setMany(const Shop &shop, qint64 id, const QList<std::pair<QString, qint64>> &counts)
 {
     if (const QString problem = shop.fileProblem(); !problem.isEmpty())
-        return problem;
+        return Error{problem};
     Transaction tx(shop);
     if (!tx.isActive())
-        return tx.lastError();
-    QString error;
-    const std::optional<Summary> count = StockCount::summary(shop, id, &error);
+        return Error{tx.lastError()};
+    const auto count = StockCount::summary(shop, id);
     if (!count)
-        return error;
+        return count.error();
     if (count->isPosted())
-        return Posted;
+        return Error{Posted};
     // The book of every code at once, of the same moment as the writes.
     const StockFigures figures = StockFigures::compute(shop);
     if (!figures.ok)
-        return figures.error;
+        return Error{figures.error};
     QHash<QString, const StockFigures::Row *> rows;
     for (const StockFigures::Row &r : figures.rows)
         rows.insert(r.code, &r);
@@ -270,26 +225,28 @@ QString StockCount::setMany(const Shop &shop, qint64 id, const QList<std::pair<Q
         if (const StockFigures::Row *r = rows.value(code)) {
             book = {r->stock, r->soldQuantity, r->maker, true, r->price};
         } else {
-            const std::optional<Book> one = bookOf(shop, code, &error);
+            const auto one = bookOf(shop, code);
             if (!one)
-                return error;
+                return one.error();
             book = *one;
         }
         if (counts[i].second < 0)
-            return QStringLiteral("第 %1 行：盘点数量不能小于 0。").arg(i + 1);
-        if (!writeLine(shop, *count, code, counts[i].second, false, book, &error))
-            return QStringLiteral("第 %1 行：%2").arg(i + 1).arg(error);
+            return Error{QStringLiteral("第 %1 行：盘点数量不能小于 0。").arg(i + 1)};
+        if (const auto written = writeLine(shop, *count, code, counts[i].second, false, book); !written)
+            return Error{QStringLiteral("第 %1 行：%2").arg(i + 1).arg(written.errorText())};
     }
-    return tx.commit() ? QString() : tx.lastError();
+    if (!tx.commit())
+        return Error{tx.lastError()};
+    return {};
 }
 
-QString StockCount::post(const Shop &shop, qint64 id, int *posted)
+Result<int> StockCount::post(const Shop &shop, qint64 id)
 {
     if (const QString problem = shop.fileProblem(); !problem.isEmpty())
-        return problem;
+        return Error{problem};
     Transaction tx(shop);
     if (!tx.isActive())
-        return tx.lastError();
+        return Error{tx.lastError()};
     const bool server = shop.onServer();
     QSqlQuery q(shop.connection());
     // Only an open count is posted: a second post finds it posted, also
@@ -298,14 +255,14 @@ QString StockCount::post(const Shop &shop, qint64 id, int *posted)
     q.addBindValue(now());
     q.addBindValue(id);
     if (!q.exec())
-        return problemText(q.lastError());
+        return failureOf(q);
     if (q.numRowsAffected() != 1) {
-        QString error;
-        return StockCount::summary(shop, id, &error) ? Posted : error;
+        const auto count = StockCount::summary(shop, id);
+        return count ? Error{Posted} : count.error();
     }
     // The rows after the last one now are this count's.
     if (!q.exec(QStringLiteral("SELECT COALESCE(MAX(rowid), 0) FROM tiaozheng")) || !q.next())
-        return problemText(q.lastError());
+        return failureOf(q);
     const qint64 before = q.value(0).toLongLong();
     // On the file the differences are counted as one change of the stock,
     // not row by row through the triggers that count the file's changes.
@@ -315,7 +272,7 @@ QString StockCount::post(const Shop &shop, qint64 id, int *posted)
             around.append(QStringLiteral("DROP TRIGGER IF EXISTS %1").arg(trigger));
     for (const QString &statement : std::as_const(around))
         if (!q.exec(statement))
-            return problemText(q.lastError());
+            return failureOf(q);
     // The differences in one statement, each at its code's last purchase
     // price (to the cent, as 库存分析 values the stock) when it was counted;
     // a weighed goods' grams at its price per kg.
@@ -337,13 +294,13 @@ QString StockCount::post(const Shop &shop, qint64 id, int *posted)
                               QVariant(QStringLiteral("盘点 %1").arg(id)), QVariant(shop.till()), QVariant(id)})
         q.addBindValue(v);
     if (!q.exec())
-        return problemText(q.lastError());
+        return failureOf(q);
     const int adjusted = q.numRowsAffected();
     if (!server) {
         for (const QString &statement :
              Schema::changeCountStatements() + QStringList{QStringLiteral("UPDATE biandong SET huowu = huowu + 1")})
             if (!q.exec(statement))
-                return problemText(q.lastError());
+                return failureOf(q);
     }
     QSqlQuery sum(shop.connection());
     sum.prepare(QStringLiteral("SELECT COUNT(*), COALESCE(SUM(shuliang), 0), %1 FROM tiaozheng "
@@ -352,7 +309,7 @@ QString StockCount::post(const Shop &shop, qint64 id, int *posted)
     sum.addBindValue(before);
     sum.addBindValue(id);
     if (!sum.exec() || !sum.next())
-        return problemText(sum.lastError());
+        return failureOf(sum);
     const QString what = QStringLiteral("第 %1 次盘点过账：%2 个货号有差异，共 %3 件，金额 %4")
                              .arg(id)
                              .arg(sum.value(0).toLongLong())
@@ -360,10 +317,8 @@ QString StockCount::post(const Shop &shop, qint64 id, int *posted)
                              .arg(Money::fromUnits(sum.value(2).toLongLong()).roundedToCents().toCurrency());
     sum.finish();
     if (const QString problem = Trail::append(shop, QStringLiteral("盘点过账"), what); !problem.isEmpty())
-        return problem;
+        return Error{problem};
     if (!tx.commit())
-        return tx.lastError();
-    if (posted)
-        *posted = adjusted;
-    return QString();
+        return Error{tx.lastError()};
+    return adjusted;
 }

@@ -68,29 +68,28 @@ public:
         void take(const QString &code, const QString &name, const Counted &now);
     };
 
-    // A count's scope and state; nothing with `error` (also when there is none).
-    static std::optional<Summary> summary(const Shop &shop, qint64 id, QString *error);
-    // A new count; its id, or nothing with `error`.
-    static std::optional<qint64> start(const Shop &shop, const QString &maker, QString *error);
+    // A count's scope and state (an error also when there is none).
+    static Result<Summary> summary(const Shop &shop, qint64 id);
+    // A new count; its id.
+    static Result<qint64> start(const Shop &shop, const QString &maker);
     // The makers of the goods' last purchases, for a count of one maker's goods.
-    static std::optional<QStringList> makers(const Shop &shop, QString *error);
+    static Result<QStringList> makers(const Shop &shop);
     // Every count, the latest first.
-    static std::optional<QList<Summary>> counts(const Shop &shop, QString *error);
+    static Result<QList<Summary>> counts(const Shop &shop);
     // The count's list: the codes of its scope (as 库存分析 lists them), then
     // those counted outside them.
     static Sheet sheet(const Shop &shop, qint64 id);
 
     // The scanner's read of one unit: adds one to the code's count.
-    // Typing a figure sets it. The code's counted figure after it, or
-    // nothing with `error` for the user.
-    static std::optional<Counted> scan(const Shop &shop, qint64 id, const QString &code, QString *error);
-    static std::optional<Counted> set(const Shop &shop, qint64 id, const QString &code, qint64 counted, QString *error);
+    // Typing a figure sets it. The code's counted figure after it.
+    static Result<Counted> scan(const Shop &shop, qint64 id, const QString &code);
+    static Result<Counted> set(const Shop &shop, qint64 id, const QString &code, qint64 counted);
     // A handheld scanner's file (code, count): each sets its code, all in
-    // one transaction or none. Empty when stored.
-    static QString setMany(const Shop &shop, qint64 id, const QList<std::pair<QString, qint64>> &counts);
+    // one transaction or none.
+    static Done setMany(const Shop &shop, qint64 id, const QList<std::pair<QString, qint64>> &counts);
 
-    // Stores the differences; empty when posted, else why not. `posted`: the codes adjusted.
-    static QString post(const Shop &shop, qint64 id, int *posted = nullptr);
+    // Stores the differences; the number of codes adjusted.
+    static Result<int> post(const Shop &shop, qint64 id);
 
     // The list's columns (货号 … 售出), and a line's field as shown.
     static QStringList captions();

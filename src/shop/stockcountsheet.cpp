@@ -17,9 +17,11 @@
 StockCount::Sheet StockCount::sheet(const Shop &shop, qint64 id)
 {
     Sheet s;
-    const std::optional<Summary> count = summary(shop, id, &s.error);
-    if (!count)
+    const auto count = summary(shop, id);
+    if (!count) {
+        s.error = count.errorText();
         return s;
+    }
     s.count = *count;
     struct Counted
     {

@@ -221,8 +221,7 @@ private Q_SLOTS:
         ThrowawayServer::shared().start();
         const Shop shop = f.window->database().shop();
         QVERIFY(DayClose(shop).current().has_value());
-        QString error;
-        QVERIFY2(Returns::ticketsOf(shop, 1, &error).has_value(), qPrintable(error));
+        QVERIFY_OK(Returns::ticketsOf(shop, 1));
         ThrowawayServer::shared().stopHard();
         ThrowawayServer::shared().start();
         QVERIFY(DayClose(shop).close(Money()).has_value());

@@ -111,7 +111,6 @@ private Q_SLOTS:
         if (server)
             shop.moveToServer();
         const Shop s = shop.db().shop();
-        QString error;
         QVERIFY_OK(Members::store(s, member("8800001", "张三"), true));
         const QDateTime now = QDateTime::currentDateTime();
         const QList<TicketLine> sale = {{QStringLiteral("A"), QStringLiteral("可乐"), 10, Money::fromCents(105),
@@ -129,8 +128,8 @@ private Q_SLOTS:
         const QList<qint64> left = {10, 3, 0};
         qint64 number = sold.ticketNumber;
         for (int i = 0; i < returns.size(); ++i) {
-            const auto lines = Returns::ticketLines(s, sold.ticketNumber, &error);
-            QVERIFY2(lines, qPrintable(error));
+            const auto lines = Returns::ticketLines(s, sold.ticketNumber);
+            QVERIFY2(lines, qPrintable(lines.errorText()));
             const Returns::SoldLine &line = lines->at(returns[i].first);
             const TicketLine back = Returns::returnLine(line, sold.ticketNumber, line.returned, returns[i].second, now);
             const auto stored = store.storeTicket(++number, {back}, QUuid::createUuid());

@@ -63,9 +63,8 @@ private Q_SLOTS:
             SalesStore(t).storeTicket(1, {{QStringLiteral("A"), QStringLiteral("可乐"), 3, Money::fromCents(300),
                                            Money::fromCents(300), Money::fromCents(900), now}});
         QVERIFY2(sold.ok, qPrintable(sold.error));
-        QString error;
-        const auto lines = Returns::ticketLines(t, sold.ticketNumber, &error);
-        QVERIFY2(lines && lines->size() == 1, qPrintable(error));
+        const auto lines = Returns::ticketLines(t, sold.ticketNumber);
+        QVERIFY2(lines && lines->size() == 1, qPrintable(lines.errorText()));
         const SalesStore::Stored returned = SalesStore(t).storeTicket(
             sold.ticketNumber + 1, {Returns::returnLine(lines->first(), sold.ticketNumber, 0, 1, now)});
         QVERIFY2(returned.ok, qPrintable(returned.error));

@@ -55,9 +55,8 @@ class TestDayClose : public QObject
         QVERIFY(store.storeTicket(1, {sale(QStringLiteral("A"), 3, 300)}, {}, pay(PaymentMethod::Cash, 1000, 100)).ok);
         QVERIFY(store.storeTicket(2, {sale(QStringLiteral("B"), 2, 1200)}, {}, pay(PaymentMethod::WeChat, 2400, 0)).ok);
         QVERIFY(store.storeTicket(3, {sale(QStringLiteral("A"), 1, 300)}, {}, pay(PaymentMethod::Alipay, 300, 0)).ok);
-        QString error;
-        const auto first = Returns::ticketLines(shop.db().shop(), 1, &error);
-        QVERIFY2(first && first->size() == 1, qPrintable(error));
+        const auto first = Returns::ticketLines(shop.db().shop(), 1);
+        QVERIFY2(first && first->size() == 1, qPrintable(first.errorText()));
         TicketLine back = Returns::returnLine(first->first(), 1, 0, 1, QDateTime(Day, QTime(11, 0), Qt::UTC));
         QVERIFY(
             store.storeTicket(4, {back, sale(QStringLiteral("B"), 1, 1200)}, {}, pay(PaymentMethod::Cash, 1000, 100))
@@ -238,9 +237,8 @@ private Q_SLOTS:
         QVERIFY2(opened.database, qPrintable(opened.message));
         const Shop handle = opened.database->shop();
         QSqlDatabase db = handle.connection();
-        QString error;
-        const auto sold = Returns::ticketLines(handle, 1, &error);
-        QVERIFY2(sold && sold->size() == 1, qPrintable(error));
+        const auto sold = Returns::ticketLines(handle, 1);
+        QVERIFY2(sold && sold->size() == 1, qPrintable(sold.errorText()));
         QVERIFY(SalesStore(handle)
                     .storeTicket(2, {Returns::returnLine(sold->first(), 1, 0, 2, QDateTime::currentDateTime())})
                     .ok);

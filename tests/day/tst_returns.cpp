@@ -220,9 +220,8 @@ private Q_SLOTS:
         if (server)
             shop.moveToServer();
         SalesStore store(shop.db().shop());
-        QString error;
-        const auto sold = Returns::ticketLines(shop.db().shop(), 1, &error);
-        QVERIFY2(sold && sold->size() == 1, qPrintable(error));
+        const auto sold = Returns::ticketLines(shop.db().shop(), 1);
+        QVERIFY2(sold && sold->size() == 1, qPrintable(sold.errorText()));
         const TicketLine back = Returns::returnLine(sold->first(), 1, 0, 3, QDateTime::currentDateTime());
         QVERIFY(store.storeTicket(2, {back}).ok);
         const auto second = store.storeTicket(3, {back});

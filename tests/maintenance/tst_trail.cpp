@@ -66,8 +66,8 @@ private Q_SLOTS:
         QCOMPARE(checkout.voidLine(0), QString());
         QCOMPARE(checkout.emptyTicket(), QString());
         QCOMPARE(checkout.emptyTicket(), QString()); // held no line: nothing to record
-        const auto sold = Returns::ticketLines(s, 2, &error);
-        QVERIFY2(sold && sold->size() == 1, qPrintable(error));
+        const auto sold = Returns::ticketLines(s, 2);
+        QVERIFY2(sold && sold->size() == 1, qPrintable(sold.errorText()));
         const SalesStore::Stored returned =
             SalesStore(s).storeTicket(3, {Returns::returnLine(sold->first(), 2, 0, 1, QDateTime::currentDateTime())});
         QVERIFY2(returned.ok, qPrintable(returned.error));

@@ -123,12 +123,12 @@ void ReturnDialog::find()
     std::optional<qint64> number = wholeNumber(m_ticketNumber->text());
     // The receipt of a ticket sold offline shows its provisional number.
     if (const auto provisional = Returns::provisionalIn(m_ticketNumber->text())) {
-        QString error;
-        number = Returns::finalNumberOf(m_shop, *provisional, &error);
-        if (!number) {
-            Messages::error(this, ReadFailed.arg(error));
+        const auto final = Returns::finalNumberOf(m_shop, *provisional);
+        if (!final) {
+            Messages::error(this, ReadFailed.arg(final.errorText()));
             return;
         }
+        number = *final;
         if (*number == 0) {
             Messages::info(this, Returns::unknownProvisional(m_ticketNumber->text()));
             m_ticketNumber->setFocus();
@@ -142,10 +142,9 @@ void ReturnDialog::find()
         m_ticketNumber->selectAll();
         return;
     }
-    QString error;
-    const auto tickets = Returns::ticketsOf(m_shop, *number, &error);
+    const auto tickets = Returns::ticketsOf(m_shop, *number);
     if (!tickets) {
-        Messages::error(this, ReadFailed.arg(error));
+        Messages::error(this, ReadFailed.arg(tickets.errorText()));
         return;
     }
     m_grid->setRowCount(0);

@@ -253,7 +253,7 @@ QPushButton *importCountsButton(QWidget *parent, Shop shop, std::function<qint64
         QString error;
         const auto summed = rows.summed(&error);
         if (error.isEmpty())
-            error = StockCount::setMany(shop, id, summed);
+            error = StockCount::setMany(shop, id, summed).errorText();
         done(parent, error.isEmpty(), rows.size(), error, stored);
     });
     return button;

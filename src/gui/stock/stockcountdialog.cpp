@@ -101,8 +101,7 @@ StockCountDialog::StockCountDialog(Shop shop, QWidget *parent) : QDialog(parent)
     resize(980, 600);
 
     m_maker->addItem(AllGoods);
-    QString error;
-    if (const auto makers = StockCount::makers(shop, &error))
+    if (const auto makers = StockCount::makers(shop))
         m_maker->addItems(*makers);
     connect(start, &QPushButton::clicked, this, &StockCountDialog::startCount);
     connect(m_counts, &QComboBox::activated, this, [this] { loadSheet(); });
@@ -126,10 +125,9 @@ qint64 StockCountDialog::countId() const
 
 void StockCountDialog::loadCounts(qint64 select)
 {
-    QString error;
-    const auto counts = StockCount::counts(m_shop, &error);
+    const auto counts = StockCount::counts(m_shop);
     if (!counts) {
-        Messages::error(this, QStringLiteral("盘点未能读取：%1").arg(error));
+        Messages::error(this, QStringLiteral("盘点未能读取：%1").arg(counts.errorText()));
         return;
     }
     m_counts->clear();
@@ -191,19 +189,18 @@ void StockCountDialog::fill()
 void StockCountDialog::startCount()
 {
     const QString maker = m_maker->currentIndex() == 0 ? QString() : m_maker->currentText();
-    QString error;
-    const auto id = StockCount::start(m_shop, maker, &error);
+    const auto id = StockCount::start(m_shop, maker);
     if (!id) {
-        Messages::error(this, QStringLiteral("没有开始盘点：%1").arg(error));
+        Messages::error(this, QStringLiteral("没有开始盘点：%1").arg(id.errorText()));
         return;
     }
     loadCounts(*id);
 }
 
-void StockCountDialog::counted(const QString &code, const std::optional<StockCount::Counted> &now, const QString &error)
+void StockCountDialog::counted(const QString &code, const Result<StockCount::Counted> &now)
 {
     if (!now) {
-        Messages::error(this, error);
+        Messages::error(this, now.errorText());
         m_code->selectAll();
         m_code->setFocus();
         return;
@@ -229,7 +226,6 @@ void StockCountDialog::scanned()
     const QString code = m_code->text().trimmed();
     if (code.isEmpty())
         return;
-    QString error;
     // A scan counts one piece: a weighed goods is counted by its weight.
     const auto weighed = ScaleGoods::weighed(m_shop);
     if (weighed && weighed->contains(code)) {
@@ -237,8 +233,7 @@ void StockCountDialog::scanned()
         m_quantity->setFocus();
         return;
     }
-    const auto now = StockCount::scan(m_shop, countId(), code, &error);
-    counted(code, now, error);
+    counted(code, StockCount::scan(m_shop, countId(), code));
 }
 
 void StockCountDialog::typed()
@@ -250,7 +245,6 @@ void StockCountDialog::typed()
         return;
     }
     // A weighed goods is counted in kg with up to three decimals.
-    QString error;
     const auto weighed = ScaleGoods::weighed(m_shop);
     const bool byWeight = weighed && weighed->contains(code);
     const auto typed = Weighing::quantityFrom(m_quantity->text(), byWeight);
@@ -261,8 +255,7 @@ void StockCountDialog::typed()
         m_quantity->setFocus();
         return;
     }
-    const auto now = StockCount::set(m_shop, countId(), code, *typed, &error);
-    counted(code, now, error);
+    counted(code, StockCount::set(m_shop, countId(), code, *typed));
 }
 
 void StockCountDialog::post()
@@ -277,11 +270,11 @@ void StockCountDialog::post()
     if (!Messages::ask(this, question, QStringLiteral("过账"), Messages::Icon::Question,
                        Messages::Buttons::YesNoDefaultNo))
         return;
-    int posted = 0;
-    if (const QString problem = StockCount::post(m_shop, countId(), &posted); !problem.isEmpty()) {
-        Messages::error(this, QStringLiteral("没有过账：%1").arg(problem));
+    const auto posted = StockCount::post(m_shop, countId());
+    if (!posted) {
+        Messages::error(this, QStringLiteral("没有过账：%1").arg(posted.errorText()));
         return;
     }
-    Messages::info(this, QStringLiteral("已过账：%1 个货号的库存已改正。").arg(posted));
+    Messages::info(this, QStringLiteral("已过账：%1 个货号的库存已改正。").arg(*posted));
     loadCounts(countId());
 }

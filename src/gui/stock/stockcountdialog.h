@@ -37,7 +37,7 @@ private:
     void loadCounts(qint64 select);
     void loadSheet();
     void fill();
-    void counted(const QString &code, const std::optional<StockCount::Counted> &now, const QString &error);
+    void counted(const QString &code, const Result<StockCount::Counted> &now);
 
     Shop m_shop;
     StockCount::Sheet m_sheet;
