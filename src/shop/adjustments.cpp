@@ -19,16 +19,14 @@ const QStringList &writeOffReasons()
     return all;
 }
 
-std::optional<Totals> read(const QSqlDatabase &db, QString *error)
+Result<Totals> read(const QSqlDatabase &db)
 {
     QSqlQuery q(db);
     readOnce(q, db);
     // One row per code and batch, in the order each code was first adjusted.
     if (!q.exec(QStringLiteral("SELECT code, pici, SUM(shuliang), MIN(rowid) FROM tiaozheng "
-                               "WHERE code IS NOT NULL GROUP BY code, pici ORDER BY 4"))) {
-        *error = problemText(q.lastError());
-        return std::nullopt;
-    }
+                               "WHERE code IS NOT NULL GROUP BY code, pici ORDER BY 4")))
+        return failureOf(q);
     Totals t;
     while (q.next()) {
         const QString code = q.value(0).toString();
@@ -42,16 +40,14 @@ std::optional<Totals> read(const QSqlDatabase &db, QString *error)
     return t;
 }
 
-std::optional<QList<Entry>> of(const Shop &shop, const QString &code, QString *error)
+Result<QList<Entry>> of(const Shop &shop, const QString &code)
 {
     QSqlQuery q(shop.connection());
     q.prepare(
         QStringLiteral("SELECT dt, leibie, yuanyin, shuliang, jine FROM tiaozheng WHERE code = ? ORDER BY rowid"));
     q.addBindValue(code);
-    if (!q.exec()) {
-        *error = problemText(q.lastError());
-        return std::nullopt;
-    }
+    if (!q.exec())
+        return failureOf(q);
     QList<Entry> all;
     while (q.next())
         all.append({Schema::fromStorage(Schema::ColumnKind::DateTime, q.value(0))
@@ -62,54 +58,51 @@ std::optional<QList<Entry>> of(const Shop &shop, const QString &code, QString *e
     return all;
 }
 
-std::optional<Money> lastPrice(const Shop &shop, const QString &code, QString *error)
+Result<Money> lastPrice(const Shop &shop, const QString &code)
 {
     QSqlQuery q(shop.connection());
     q.prepare(QStringLiteral("SELECT jinjia FROM jinhuo WHERE code = ? ORDER BY rowid DESC LIMIT 1"));
     q.addBindValue(code);
-    if (!q.exec()) {
-        *error = problemText(q.lastError());
-        return std::nullopt;
-    }
+    if (!q.exec())
+        return failureOf(q);
     return q.next() ? Schema::fromStorage(Schema::ColumnKind::Money, q.value(0)).value<Money>() : Money();
 }
 
-QString writeOff(const Shop &shop, const WriteOff &w)
+Done writeOff(const Shop &shop, const WriteOff &w)
 {
     if (w.code.trimmed().isEmpty())
-        return QStringLiteral("请输入要报损的货号。");
+        return Error{QStringLiteral("请输入要报损的货号。")};
     if (w.quantity <= 0)
-        return QStringLiteral("报损数量必须大于 0。");
+        return Error{QStringLiteral("报损数量必须大于 0。")};
     if (w.reason.trimmed().isEmpty())
-        return QStringLiteral("请选择或输入报损原因。");
+        return Error{QStringLiteral("请选择或输入报损原因。")};
     if (const QString problem = shop.fileProblem(); !problem.isEmpty())
-        return problem;
+        return Error{problem};
     Transaction tx(shop);
     if (!tx.isActive())
-        return tx.lastError();
+        return Error{tx.lastError()};
     QSqlQuery known(shop.connection());
     known.prepare(QStringLiteral("SELECT EXISTS (SELECT 1 FROM name WHERE code = ?) OR "
                                  "EXISTS (SELECT 1 FROM jinhuo WHERE code = ?)"));
     known.addBindValue(w.code);
     known.addBindValue(w.code);
     if (!known.exec() || !known.next())
-        return problemText(known.lastError());
+        return failureOf(known);
     if (!known.value(0).toBool())
-        return QStringLiteral("没有货号“%1”（不在货名里，也没有进过货）。").arg(w.code);
+        return Error{QStringLiteral("没有货号“%1”（不在货名里，也没有进过货）。").arg(w.code)};
     known.finish();
-    QString error;
     // At the last purchase price to the cent, as 库存分析 values the stock.
-    std::optional<Money> price = lastPrice(shop, w.code, &error);
-    if (!price)
-        return error;
-    price = price->roundedToCents();
+    const auto last = lastPrice(shop, w.code);
+    if (!last)
+        return last.error();
+    const Money price = last->roundedToCents();
     const auto weighed = ScaleGoods::weighed(shop);
     if (!weighed)
-        return weighed.errorText();
+        return weighed.error();
     const bool byWeight = weighed->contains(w.code); // grams at a price per kg
-    const auto value = Weighing::times(*price, -w.quantity, byWeight);
+    const auto value = Weighing::times(price, -w.quantity, byWeight);
     if (!value)
-        return QStringLiteral("报损金额超出范围。");
+        return Error{QStringLiteral("报损金额超出范围。")};
     using K = Schema::ColumnKind;
     QSqlQuery q(shop.connection());
     q.prepare(QStringLiteral("INSERT INTO tiaozheng (dt, code, shuliang, jinjia, jine, leibie, yuanyin, pici, till) "
@@ -118,24 +111,25 @@ QString writeOff(const Shop &shop, const WriteOff &w)
     q.addBindValue(Schema::toStorage(K::DateTime, now));
     q.addBindValue(w.code);
     q.addBindValue(-w.quantity);
-    q.addBindValue(Schema::toStorage(K::Money, QVariant::fromValue(*price)));
+    q.addBindValue(Schema::toStorage(K::Money, QVariant::fromValue(price)));
     q.addBindValue(Schema::toStorage(K::Money, QVariant::fromValue(*value)));
     q.addBindValue(QString::fromUtf8(WriteOffKind));
     q.addBindValue(w.reason.trimmed());
     q.addBindValue(w.batch ? QVariant(*w.batch) : QVariant(QMetaType(QMetaType::LongLong)));
     q.addBindValue(shop.till());
     if (!q.exec())
-        return problemText(q.lastError());
+        return failureOf(q);
     const QString what =
         QStringLiteral("货号 %1 报损 %2，金额 %3%4")
             .arg(w.code)
             .arg(byWeight ? Weighing::kgText(w.quantity) + QStringLiteral("kg") : QString::number(w.quantity))
             .arg(value->roundedToCents().toCurrency(),
                  w.batch ? QStringLiteral("（进货批次 %1）").arg(*w.batch) : QString());
-    if (const QString problem = Trail::append(shop, QString::fromUtf8(WriteOffKind), what, w.reason.trimmed());
-        !problem.isEmpty())
-        return problem;
-    return tx.commit() ? QString() : tx.lastError();
+    if (const Done recorded = Trail::append(shop, QString::fromUtf8(WriteOffKind), what, w.reason.trimmed()); !recorded)
+        return recorded.error();
+    if (!tx.commit())
+        return Error{tx.lastError()};
+    return {};
 }
 
 } // namespace Adjustments

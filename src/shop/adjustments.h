@@ -30,9 +30,8 @@ struct Totals
     QStringList codes;              // the adjusted codes, in the order first adjusted
     bool any() const { return !perCode.isEmpty(); }
 };
-// Every adjustment summed per code and per written-off batch; nothing, with
-// `error`, when they cannot be read.
-std::optional<Totals> read(const QSqlDatabase &db, QString *error);
+// Every adjustment summed per code and per written-off batch.
+Result<Totals> read(const QSqlDatabase &db);
 
 // One code's adjustments in stored order, as 库存分析 shows them beside its
 // purchases and sales.
@@ -42,7 +41,7 @@ struct Entry
     qint64 quantity = 0;
     Money value;
 };
-std::optional<QList<Entry>> of(const Shop &shop, const QString &code, QString *error);
+Result<QList<Entry>> of(const Shop &shop, const QString &code);
 
 struct WriteOff
 {
@@ -52,10 +51,10 @@ struct WriteOff
     std::optional<qint64> batch; // the purchase's rowid when a batch is written off
 };
 // Stores the write-off at the last purchase price, with its trail record, in
-// one transaction. Empty when stored; else why not, for the user.
-QString writeOff(const Shop &shop, const WriteOff &w);
+// one transaction.
+Done writeOff(const Shop &shop, const WriteOff &w);
 
-// The last purchase price of `code` (0 without a purchase); nothing with `error`.
-std::optional<Money> lastPrice(const Shop &shop, const QString &code, QString *error);
+// The last purchase price of `code` (0 without a purchase).
+Result<Money> lastPrice(const Shop &shop, const QString &code);
 
 } // namespace Adjustments

@@ -117,10 +117,10 @@ bool CatalogueList::rename(int row, const QString &name)
     if (!q.exec())
         return fail(problemText(q.lastError()));
     const Row &was = m_rows.at(row);
-    if (const QString problem = Trail::append(m_shop, QStringLiteral("货名改名"),
-                                              QStringLiteral("货号 %1：%2 → %3").arg(was.code, was.name, name));
-        !problem.isEmpty())
-        return fail(problem);
+    if (const Done recorded = Trail::append(m_shop, QStringLiteral("货名改名"),
+                                            QStringLiteral("货号 %1：%2 → %3").arg(was.code, was.name, name));
+        !recorded)
+        return fail(recorded.errorText());
     if (!tx.commit())
         return fail(tx.lastError());
     m_rows[row].name = name;
@@ -148,11 +148,11 @@ bool CatalogueList::remove(int row)
     q.addBindValue(m_rows.at(row).code);
     if (!q.exec())
         return fail(problemText(q.lastError()));
-    if (const QString problem =
+    if (const Done recorded =
             Trail::append(m_shop, QStringLiteral("删除货名"),
                           QStringLiteral("货号 %1，货名 %2").arg(m_rows.at(row).code, m_rows.at(row).name));
-        !problem.isEmpty())
-        return fail(problem);
+        !recorded)
+        return fail(recorded.errorText());
     if (!tx.commit())
         return fail(tx.lastError());
     beginRemoveRows({}, row, row);

@@ -448,7 +448,7 @@ QString Checkout::record(const QString &kind, const QString &what)
         return QString();
     // A silent server keeps the cashier no longer than at a checkout.
     const ServerDeadline deadline(m_shop, ServerDeadline::CounterMs);
-    return Trail::appendAlone(m_shop, kind, what);
+    return Trail::appendAlone(m_shop, kind, what).errorText();
 }
 
 void Checkout::clear()

@@ -258,9 +258,11 @@ bool storeGoods(const Shop &shop, const Goods &goods, QString *error, const Canc
     // Anything but the whole file rolls back: nothing stored.
     if (!error->isEmpty())
         return false;
-    *error = Trail::append(shop, QStringLiteral("导入"), QStringLiteral("货名 %1 条").arg(stored));
-    if (!error->isEmpty())
+    if (const Done recorded = Trail::append(shop, QStringLiteral("导入"), QStringLiteral("货名 %1 条").arg(stored));
+        !recorded) {
+        *error = recorded.errorText();
         return false;
+    }
     if (!tx.commit()) {
         *error = tx.lastError();
         return false;
@@ -348,9 +350,11 @@ bool storePurchases(const Shop &shop, const Purchases &purchases, QString *error
     // Anything but the whole file rolls back: nothing stored.
     if (!error->isEmpty())
         return false;
-    *error = Trail::append(shop, QStringLiteral("导入"), QStringLiteral("进货 %1 条").arg(stored));
-    if (!error->isEmpty())
+    if (const Done recorded = Trail::append(shop, QStringLiteral("导入"), QStringLiteral("进货 %1 条").arg(stored));
+        !recorded) {
+        *error = recorded.errorText();
         return false;
+    }
     if (!tx.commit()) {
         *error = tx.lastError();
         return false;

@@ -114,9 +114,10 @@ QString copyWhole(const QSqlDatabase &db, const QString &path)
 // The trail, which no cleanup empties, keeps what went and where its copy is.
 QString recordCleanup(const Shop &shop, const QStringList &tables, const QString &copy)
 {
-    return Trail::append(
-        shop, QStringLiteral("数据清理"),
-        QStringLiteral("清空 %1；备份文件 %2").arg(tables.join(QStringLiteral("、")), QDir::toNativeSeparators(copy)));
+    return Trail::append(shop, QStringLiteral("数据清理"),
+                         QStringLiteral("清空 %1；备份文件 %2")
+                             .arg(tables.join(QStringLiteral("、")), QDir::toNativeSeparators(copy)))
+        .errorText();
 }
 
 } // namespace

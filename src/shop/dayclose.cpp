@@ -308,14 +308,14 @@ std::optional<CloseFigures> DayClose::close(Money counted, const QUuid &token)
     }
     // A drawer that did not hold what it should is recorded.
     if (const std::optional<Money> difference = f.difference(); difference && !difference->isZero())
-        if (const QString problem = Trail::append(
+        if (const Done recorded = Trail::append(
                 m_shop, QStringLiteral("日结差额"),
                 QStringLiteral("日结 %1，收银台 %2：应有现金 %3，实点现金 %4，差额 %5")
                     .arg(f.id)
                     .arg(m_till)
                     .arg(f.expectedCash().toExactString(), counted.toExactString(), difference->toExactString()));
-            !problem.isEmpty()) {
-            m_error = problem;
+            !recorded) {
+            m_error = recorded.errorText();
             return std::nullopt;
         }
     if (!tx.commit()) {

@@ -127,9 +127,11 @@ std::optional<bool> DaySales::deleteLine(const Shop &shop, const StoredLine &lin
         *error = tx.lastError();
         return std::nullopt;
     }
-    const QString was = Trail::rowText(shop, QStringLiteral("xiaoshou"), line.rowid, error);
-    if (!error->isEmpty())
+    const auto was = Trail::rowText(shop, QStringLiteral("xiaoshou"), line.rowid);
+    if (!was) {
+        *error = was.errorText();
         return std::nullopt;
+    }
     // The stored values are compared as they were read (IS: a NULL matches a NULL).
     QSqlQuery q(db);
     q.prepare(QStringLiteral("DELETE FROM xiaoshou WHERE rowid = ? AND id %1 ? AND danjuhao %1 ? AND code %1 ? "
@@ -149,8 +151,8 @@ std::optional<bool> DaySales::deleteLine(const Shop &shop, const StoredLine &lin
     }
     if (q.numRowsAffected() == 0)
         return false;
-    if (const QString problem = Trail::append(shop, QStringLiteral("删除销售"), was); !problem.isEmpty()) {
-        *error = problem;
+    if (const Done recorded = Trail::append(shop, QStringLiteral("删除销售"), *was); !recorded) {
+        *error = recorded.errorText();
         return std::nullopt;
     }
     if (!tx.commit()) {

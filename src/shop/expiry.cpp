@@ -105,7 +105,8 @@ bool computeOnServer(ExpiryFigures &f, const QSqlDatabase &db, QDate today, QDat
 {
     if (!ServerFacts::coverAllCodes(db, &f.error))
         return false;
-    const std::optional<Adjustments::Totals> adjusted = Adjustments::read(db, &f.error);
+    const auto adjusted = Adjustments::read(db);
+    f.error = adjusted.errorText();
     if (!adjusted)
         return false;
     const ServerRows kept(db, "SELECT code, name, jinhuo_shuliang - xiaoshou_shuliang FROM huizong "
@@ -234,7 +235,8 @@ ExpiryFigures ExpiryFigures::computeRows(const Shop &shop, QDate today, int days
         f.error = problemText(q.lastError());
         return f;
     };
-    const std::optional<Adjustments::Totals> adjusted = Adjustments::read(db, &f.error);
+    const auto adjusted = Adjustments::read(db);
+    f.error = adjusted.errorText();
     if (!adjusted) {
         f.ok = false;
         return f;

@@ -70,9 +70,11 @@ std::optional<PurchaseStore::Removal> PurchaseStore::remove(qint64 rowid, qint64
         m_error = tx.lastError();
         return std::nullopt;
     }
-    const QString was = Trail::rowText(m_shop, QStringLiteral("jinhuo"), rowid, &m_error);
-    if (!m_error.isEmpty())
+    const auto was = Trail::rowText(m_shop, QStringLiteral("jinhuo"), rowid);
+    if (!was) {
+        m_error = was.errorText();
         return std::nullopt;
+    }
     QSqlQuery del(m_db);
     del.prepare(QStringLiteral("DELETE FROM jinhuo WHERE rowid = ? AND id = ?"));
     del.addBindValue(rowid);
@@ -83,8 +85,8 @@ std::optional<PurchaseStore::Removal> PurchaseStore::remove(qint64 rowid, qint64
     }
     if (del.numRowsAffected() == 0)
         return Removal::Gone;
-    if (const QString problem = Trail::append(m_shop, QStringLiteral("删除进货"), was); !problem.isEmpty()) {
-        m_error = problem;
+    if (const Done recorded = Trail::append(m_shop, QStringLiteral("删除进货"), *was); !recorded) {
+        m_error = recorded.errorText();
         return std::nullopt;
     }
     if (!tx.commit()) {

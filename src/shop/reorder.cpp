@@ -168,7 +168,8 @@ ReorderFigures ReorderFigures::computeRows(const Shop &shop, QDate today)
         }
     }
 
-    const std::optional<Adjustments::Totals> adjusted = Adjustments::read(db, &f.error);
+    const auto adjusted = Adjustments::read(db);
+    f.error = adjusted.errorText();
     if (!adjusted) {
         f.ok = false;
         return f;

@@ -288,8 +288,8 @@ SalesStore::Stored SalesStore::storeInFile(qint64 ticketNumber, const QList<Tick
         return result;
     }
     if (const QString returned = returnsInWords(lines); !returned.isEmpty())
-        if (const QString problem = Trail::append(m_shop, QStringLiteral("退货"), returned); !problem.isEmpty()) {
-            result.error = problem;
+        if (const Done recorded = Trail::append(m_shop, QStringLiteral("退货"), returned); !recorded) {
+            result.error = recorded.errorText();
             return result;
         }
 

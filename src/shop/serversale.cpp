@@ -264,9 +264,8 @@ SalesStore::Stored SalesStore::storeOnServer(const QList<TicketLine> &lines, con
             rollBack(conn);
             return result;
         }
-        if (const QString problem = Trail::append(m_shop, QStringLiteral("退货"), returnsInWords(lines));
-            !problem.isEmpty()) {
-            result.error = problem;
+        if (const Done recorded = Trail::append(m_shop, QStringLiteral("退货"), returnsInWords(lines)); !recorded) {
+            result.error = recorded.errorText();
             rollBack(conn);
             return result;
         }

@@ -55,9 +55,9 @@ bool Settings::setPassword(const QString &password)
         return false;
     }
     // That it was changed, never the password.
-    if (const QString problem = Trail::append(m_shop, QStringLiteral("修改密码"), QStringLiteral("超级用户密码已修改"));
-        !problem.isEmpty()) {
-        m_error = problem;
+    if (const Done recorded = Trail::append(m_shop, QStringLiteral("修改密码"), QStringLiteral("超级用户密码已修改"));
+        !recorded) {
+        m_error = recorded.errorText();
         return false;
     }
     if (!tx.commit()) {
@@ -111,11 +111,11 @@ bool Settings::setReceiptHeader(const QString &header)
             return false;
         }
     }
-    if (const QString problem =
+    if (const Done recorded =
             Trail::append(m_shop, QStringLiteral("票据设计"),
                           QStringLiteral("小票抬头：%1 → %2").arg(before.value_or(QString()), header));
-        !problem.isEmpty()) {
-        m_error = problem;
+        !recorded) {
+        m_error = recorded.errorText();
         return false;
     }
     if (!tx.commit()) {
@@ -134,10 +134,10 @@ bool Settings::recordFooterChange(const QStringList &before)
     if (now == before)
         return true;
     const QString was = before.join(QStringLiteral(" / ")), is = now.join(QStringLiteral(" / "));
-    if (const QString problem =
+    if (const Done recorded =
             Trail::appendAlone(m_shop, QStringLiteral("票据设计"), QStringLiteral("小票页脚：%1 → %2").arg(was, is));
-        !problem.isEmpty()) {
-        m_error = problem;
+        !recorded) {
+        m_error = recorded.errorText();
         return false;
     }
     return true;

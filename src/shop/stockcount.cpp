@@ -316,8 +316,8 @@ Result<int> StockCount::post(const Shop &shop, qint64 id)
                              .arg(sum.value(1).toLongLong())
                              .arg(Money::fromUnits(sum.value(2).toLongLong()).roundedToCents().toCurrency());
     sum.finish();
-    if (const QString problem = Trail::append(shop, QStringLiteral("盘点过账"), what); !problem.isEmpty())
-        return Error{problem};
+    if (const Done recorded = Trail::append(shop, QStringLiteral("盘点过账"), what); !recorded)
+        return recorded.error();
     if (!tx.commit())
         return Error{tx.lastError()};
     return adjusted;

@@ -114,7 +114,8 @@ bool computeOnServer(StockFigures &f, const QSqlDatabase &db)
 {
     if (!ServerFacts::coverAllCodes(db, &f.error))
         return false;
-    const std::optional<Adjustments::Totals> adjusted = Adjustments::read(db, &f.error);
+    const auto adjusted = Adjustments::read(db);
+    f.error = adjusted.errorText();
     if (!adjusted)
         return false;
     const ServerRows kept(db, "SELECT code, jinhuo_shuliang, name, jinjia, xiaoshou_shuliang, "
@@ -209,7 +210,8 @@ StockFigures computeRows(const Shop &shop)
         if (computeOnServer(f, db) || !f.error.isEmpty())
             return f;
     }
-    const std::optional<Adjustments::Totals> adjusted = Adjustments::read(db, &f.error);
+    const auto adjusted = Adjustments::read(db);
+    f.error = adjusted.errorText();
     if (!adjusted)
         return f;
     // Sales per code in one pass over the covering index (code, shuliang, jine).

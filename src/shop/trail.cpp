@@ -49,15 +49,15 @@ QString Trail::hashOf(const Record &r, const QString &previous)
     return QString::fromLatin1(QCryptographicHash::hash(content.toUtf8(), QCryptographicHash::Sha256).toHex());
 }
 
-QString Trail::append(const Shop &shop, const QString &kind, const QString &what, const QString &why)
+Done Trail::append(const Shop &shop, const QString &kind, const QString &what, const QString &why)
 {
     QSqlQuery q(shop.connection());
     // One chain for all tills: the last record is read under a lock that
     // every other appender waits for (the file is locked whole already).
     if (shop.onServer() && !q.exec(Schema::numberingLock(QStringLiteral("caozuo"))))
-        return problemText(q.lastError());
+        return failureOf(q);
     if (!q.exec(QStringLiteral("SELECT id, hash FROM caozuo ORDER BY id DESC LIMIT 1")))
-        return problemText(q.lastError());
+        return failureOf(q);
     Record r;
     QString previous;
     if (q.next()) {
@@ -78,28 +78,30 @@ QString Trail::append(const Shop &shop, const QString &kind, const QString &what
     for (const QVariant &v : {QVariant(r.id), QVariant(r.time.toString(TimeFormat)), QVariant(r.till), QVariant(r.mode),
                               QVariant(r.kind), QVariant(r.what), QVariant(r.why), QVariant(r.hash)})
         q.addBindValue(v);
-    return q.exec() ? QString() : problemText(q.lastError());
+    if (!q.exec())
+        return failureOf(q);
+    return {};
 }
 
-QString Trail::appendAlone(const Shop &shop, const QString &kind, const QString &what, const QString &why)
+Done Trail::appendAlone(const Shop &shop, const QString &kind, const QString &what, const QString &why)
 {
     Transaction tx(shop);
     if (!tx.isActive())
-        return tx.lastError();
-    if (const QString problem = append(shop, kind, what, why); !problem.isEmpty())
-        return problem;
-    return tx.commit() ? QString() : tx.lastError();
+        return Error{tx.lastError()};
+    if (const Done recorded = append(shop, kind, what, why); !recorded)
+        return recorded;
+    if (!tx.commit())
+        return Error{tx.lastError()};
+    return {};
 }
 
-QString Trail::rowText(const Shop &shop, const QString &table, qint64 rowid, QString *error)
+Result<QString> Trail::rowText(const Shop &shop, const QString &table, qint64 rowid)
 {
     QSqlQuery q(shop.connection());
     q.prepare(QStringLiteral("SELECT * FROM %1 WHERE rowid = ?").arg(table));
     q.addBindValue(rowid);
-    if (!q.exec()) {
-        *error = problemText(q.lastError());
-        return QString();
-    }
+    if (!q.exec())
+        return failureOf(q);
     if (!q.next())
         return QString();
     const QSqlRecord record = q.record();
@@ -130,30 +132,24 @@ const QString Columns = QStringLiteral("SELECT id, dt, till, moshi, leibie, neir
 
 } // namespace
 
-std::optional<QList<Trail::Record>> Trail::list(const Shop &shop, QDate from, QDate to, const QString &kind,
-                                                QString *error)
+Result<QList<Trail::Record>> Trail::list(const Shop &shop, QDate from, QDate to, const QString &kind)
 {
-    return shop.again(
-        [&]() -> std::optional<QList<Record>> {
-            QSqlQuery q(shop.connection());
-            q.setForwardOnly(true);
-            q.prepare(Columns + QStringLiteral(" WHERE dt >= ? AND dt < ?") +
-                      (kind.isEmpty() ? QString() : QStringLiteral(" AND leibie = ?")) +
-                      QStringLiteral(" ORDER BY id"));
-            q.addBindValue(from.toString(Qt::ISODate));
-            q.addBindValue(to.addDays(1).toString(Qt::ISODate));
-            if (!kind.isEmpty())
-                q.addBindValue(kind);
-            if (!q.exec()) {
-                *error = problemText(q.lastError());
-                return std::nullopt;
-            }
-            QList<Record> all;
-            while (q.next())
-                all.append(recordOf(q));
-            return all;
-        },
-        error);
+    return shop.again([&]() -> Result<QList<Record>> {
+        QSqlQuery q(shop.connection());
+        q.setForwardOnly(true);
+        q.prepare(Columns + QStringLiteral(" WHERE dt >= ? AND dt < ?") +
+                  (kind.isEmpty() ? QString() : QStringLiteral(" AND leibie = ?")) + QStringLiteral(" ORDER BY id"));
+        q.addBindValue(from.toString(Qt::ISODate));
+        q.addBindValue(to.addDays(1).toString(Qt::ISODate));
+        if (!kind.isEmpty())
+            q.addBindValue(kind);
+        if (!q.exec())
+            return failureOf(q);
+        QList<Record> all;
+        while (q.next())
+            all.append(recordOf(q));
+        return all;
+    });
 }
 
 Trail::Check Trail::check(const Shop &shop)

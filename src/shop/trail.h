@@ -34,21 +34,19 @@ public:
 
     // Appends a record of the calling program, inside the transaction the
     // caller holds open (the act and its record are stored together or not
-    // at all). Empty when appended; else why not.
-    static QString append(const Shop &shop, const QString &kind, const QString &what, const QString &why = QString());
+    // at all).
+    static Done append(const Shop &shop, const QString &kind, const QString &what, const QString &why = QString());
     // Appends in a transaction of its own: for acts that store nothing else
     // (a line voided at the counter).
-    static QString appendAlone(const Shop &shop, const QString &kind, const QString &what,
-                               const QString &why = QString());
+    static Done appendAlone(const Shop &shop, const QString &kind, const QString &what, const QString &why = QString());
 
     // A stored row as the record shows it, "column=value, …"; empty when
-    // the row is not there (or, with `error`, cannot be read).
-    static QString rowText(const Shop &shop, const QString &table, qint64 rowid, QString *error);
+    // the row is not there.
+    static Result<QString> rowText(const Shop &shop, const QString &table, qint64 rowid);
 
     // The records of the days `from`–`to` in order; of one kind when `kind`
-    // is not empty. Nothing (with `error`) when they cannot be read.
-    static std::optional<QList<Record>> list(const Shop &shop, QDate from, QDate to, const QString &kind,
-                                             QString *error);
+    // is not empty.
+    static Result<QList<Record>> list(const Shop &shop, QDate from, QDate to, const QString &kind);
 
     // The whole chain checked from its first record: complete, or the first
     // record whose hash does not follow from the records before it (one

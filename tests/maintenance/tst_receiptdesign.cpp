@@ -142,10 +142,9 @@ private Q_SLOTS:
         f.shop.exec(QStringLiteral("UPDATE code SET content = '谢谢惠顾' WHERE id = 20002"));
         f.dialog->hide();
         f.dialog->hide();
-        QString error;
-        const auto records = Trail::list(f.shop.db().shop(), QDate::currentDate(), QDate::currentDate(),
-                                         QStringLiteral("票据设计"), &error);
-        QVERIFY2(records && records->size() == 1, qPrintable(error));
+        const auto records =
+            Trail::list(f.shop.db().shop(), QDate::currentDate(), QDate::currentDate(), QStringLiteral("票据设计"));
+        QVERIFY2(records && records->size() == 1, qPrintable(records.errorText()));
         QVERIFY2(records->first().what.endsWith(QStringLiteral(" / 谢谢惠顾")), qPrintable(records->first().what));
     }
 

@@ -128,9 +128,8 @@ void ExpiryDialog::writeOffSelected()
                            .arg(reason),
                        QStringLiteral("报损"), Messages::Icon::Question, Messages::Buttons::YesNo))
         return;
-    if (const QString problem = Adjustments::writeOff(m_shop, {row.code, row.quantity, reason, row.batch});
-        !problem.isEmpty()) {
-        Messages::error(this, QStringLiteral("没有报损：%1").arg(problem));
+    if (const Done done = Adjustments::writeOff(m_shop, {row.code, row.quantity, reason, row.batch}); !done) {
+        Messages::error(this, QStringLiteral("没有报损：%1").arg(done.errorText()));
         return;
     }
     refresh();

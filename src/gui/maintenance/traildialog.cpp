@@ -81,11 +81,10 @@ TrailDialog::TrailDialog(Shop shop, QWidget *parent) : QDialog(parent), m_shop(s
 
 void TrailDialog::showRecords()
 {
-    QString error;
     const QString kind = m_kind->currentText() == All ? QString() : m_kind->currentText();
-    const auto records = Trail::list(m_shop, m_from->date(), m_to->date(), kind, &error);
+    const auto records = Trail::list(m_shop, m_from->date(), m_to->date(), kind);
     if (!records) {
-        Messages::error(this, QStringLiteral("操作记录未能读取：%1").arg(error));
+        Messages::error(this, QStringLiteral("操作记录未能读取：%1").arg(records.errorText()));
         return;
     }
     m_grid->setRowCount(int(records->size()));

@@ -67,9 +67,8 @@ void WriteOffDialog::showGoods()
         m_goods->clear();
         return;
     }
-    QString error;
     const auto name = GoodsCatalogue(m_shop).nameOf(code);
-    const auto price = Adjustments::lastPrice(m_shop, code, &error);
+    const auto price = Adjustments::lastPrice(m_shop, code);
     m_goods->setText(QStringLiteral("%1　进货价 %2")
                          .arg(name && *name ? **name : QStringLiteral("（货名里没有）"),
                               price ? price->roundedToCents().toCurrency() : QString()));
@@ -93,9 +92,9 @@ bool WriteOffDialog::writeOff()
         return false;
     }
     const qint64 quantity = *typed;
-    const QString problem = Adjustments::writeOff(m_shop, {code, quantity, m_reason->currentText(), std::nullopt});
-    if (!problem.isEmpty()) {
-        Messages::error(this, problem);
+    const Done done = Adjustments::writeOff(m_shop, {code, quantity, m_reason->currentText(), std::nullopt});
+    if (!done) {
+        Messages::error(this, done.errorText());
         return false;
     }
     Messages::info(this,
