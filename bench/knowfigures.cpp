@@ -97,9 +97,10 @@ void knowFigures(BenchTable &table, const BenchShops &shops)
             Database::Result created = Database::create(path);
             const Shop emptyShop = created.database->shop();
             return millisecondsOf([&] {
-                QString error;
-                CsvImport::storeGoods(emptyShop, CsvImport::checkGoods(emptyShop, CsvImport::Source::file(csv)),
-                                      &error);
+                if (const Done stored = CsvImport::storeGoods(
+                        emptyShop, CsvImport::checkGoods(emptyShop, CsvImport::Source::file(csv)));
+                    !stored)
+                    qFatal("not imported: %s", qPrintable(stored.errorText()));
             });
         },
         [&] {

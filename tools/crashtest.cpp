@@ -170,10 +170,12 @@ QString check(const QString &path)
     const qint64 highest = q.value(1).toLongLong();
     if (const QString day = checkDay(db); !day.isEmpty())
         return day;
-    QString error;
-    const qint64 next = SalesStore(handle).nextTicketNumber(&error);
-    if (!error.isEmpty() || next != highest + 1)
-        return QStringLiteral("next ticket number %1 after %2 %3").arg(next).arg(highest).arg(error);
+    const auto next = SalesStore(handle).nextTicketNumber();
+    if (!next || *next != highest + 1)
+        return QStringLiteral("next ticket number %1 after %2 %3")
+            .arg(next.valueOr(-1))
+            .arg(highest)
+            .arg(next.errorText());
     return QString();
 }
 

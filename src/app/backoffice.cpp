@@ -48,6 +48,6 @@ void addBackOffice(CounterWindow *counter)
             shop, path,
             // Numbers start again after what is left: nothing on the file, on
             // the server the tickets the tills stored during the copy.
-            [counter, shop] { counter->setTicketNumber(SalesStore(shop).nextTicketNumber()); }, parent);
+            [counter, shop] { counter->setTicketNumber(SalesStore(shop).nextTicketNumber().valueOr(1)); }, parent);
     });
 }

@@ -29,15 +29,9 @@ Checkout::Checkout(Shop shop, QObject *ticketParent)
 
 Checkout::~Checkout() = default;
 
-qint64 Checkout::nextNumber(QString *error) const
+Result<qint64> Checkout::nextNumber() const
 {
-    QString problem;
-    const qint64 next = m_sales.nextTicketNumber(&problem);
-    if (!problem.isEmpty()) {
-        *error = problem;
-        return 0;
-    }
-    return next;
+    return m_sales.nextTicketNumber();
 }
 
 bool Checkout::addLine(const QString &code, const QString &name, qint32 quantity, Money listPrice, Money price,

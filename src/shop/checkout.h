@@ -86,7 +86,7 @@ public:
     qint64 number() const { return m_number; }
     void setNumber(qint64 number) { m_number = number; }
     // The number after the last stored ticket; 0 with `error` when unknown.
-    qint64 nextNumber(QString *error) const;
+    Result<qint64> nextNumber() const;
 
     // What a payment by `method` comes to for a ticket of `total`: cash is
     // what was handed over (`cash`) with its change; the other methods take

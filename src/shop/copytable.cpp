@@ -166,13 +166,11 @@ bool carriedAsItIs(Schema::ColumnKind kind, const QVariant &stored, const QVaria
 
 } // namespace
 
-qint64 countRows(const QSqlDatabase &db, const QString &table, QString *error)
+Result<qint64> countRows(const QSqlDatabase &db, const QString &table)
 {
     QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("SELECT count(*) FROM ") + table) || !q.next()) {
-        *error = problemText(q.lastError());
-        return -1;
-    }
+    if (!q.exec(QStringLiteral("SELECT count(*) FROM ") + table) || !q.next())
+        return failureOf(q);
     return q.value(0).toLongLong();
 }
 

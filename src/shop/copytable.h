@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shop/result.h"
 #include "shop/schema.h"
 #include "shop/shopcopy.h"
 
@@ -19,5 +20,5 @@ QString copyTableToServer(const QSqlDatabase &file, pg_conn *conn, const Schema:
                           const ShopCopy::Progress &progress, QList<ShopCopy::Changed> *changed);
 QString copyTableFromServer(pg_conn *conn, const QSqlDatabase &file, const Schema::Table &table, qint64 total,
                             const ShopCopy::Progress &progress);
-// The rows of a table; -1 with the error when it cannot be counted.
-qint64 countRows(const QSqlDatabase &db, const QString &table, QString *error);
+// The rows of a table.
+Result<qint64> countRows(const QSqlDatabase &db, const QString &table);

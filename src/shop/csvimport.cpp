@@ -211,18 +211,14 @@ Goods checkGoods(const Shop &shop, const std::shared_ptr<Source> &source, const 
     return g;
 }
 
-bool storeGoods(const Shop &shop, const Goods &goods, QString *error, const Cancelled &cancelled)
+Done storeGoods(const Shop &shop, const Goods &goods, const Cancelled &cancelled)
 {
     const QSqlDatabase db = shop.connection();
-    if (!goods.error.isEmpty() || goods.problemCount > 0) {
-        *error = QStringLiteral("文件里有问题，什么也没有保存。");
-        return false;
-    }
+    if (!goods.error.isEmpty() || goods.problemCount > 0)
+        return Error{QStringLiteral("文件里有问题，什么也没有保存。")};
     Transaction tx(shop);
-    if (!tx.isActive()) {
-        *error = tx.lastError();
-        return false;
-    }
+    if (!tx.isActive())
+        return Error{tx.lastError()};
     QSqlQuery name(db), minimum(db);
     name.prepare(QStringLiteral("INSERT INTO name (code, name) VALUES (?, ?)"));
     minimum.prepare(QStringLiteral("INSERT INTO zuidi (code, shuliang) VALUES (?, ?)"));
@@ -254,20 +250,19 @@ bool storeGoods(const Shop &shop, const Goods &goods, QString *error, const Canc
             return true;
         },
         cancelled);
-    *error = !walked.isEmpty() ? walked : !failed.isEmpty() ? failed : stored != goods.size() ? ChangedText : QString();
+    const QString error = !walked.isEmpty()        ? walked
+                          : !failed.isEmpty()      ? failed
+                          : stored != goods.size() ? ChangedText
+                                                   : QString();
     // Anything but the whole file rolls back: nothing stored.
-    if (!error->isEmpty())
-        return false;
+    if (!error.isEmpty())
+        return Error{error};
     if (const Done recorded = Trail::append(shop, QStringLiteral("导入"), QStringLiteral("货名 %1 条").arg(stored));
-        !recorded) {
-        *error = recorded.errorText();
-        return false;
-    }
-    if (!tx.commit()) {
-        *error = tx.lastError();
-        return false;
-    }
-    return true;
+        !recorded)
+        return recorded;
+    if (!tx.commit())
+        return Error{tx.lastError()};
+    return {};
 }
 
 Purchases checkPurchases(const Shop &shop, const std::shared_ptr<Source> &source, const Cancelled &cancelled)
@@ -297,23 +292,17 @@ Purchases checkPurchases(const Shop &shop, const std::shared_ptr<Source> &source
     return p;
 }
 
-bool storePurchases(const Shop &shop, const Purchases &purchases, QString *error, const Cancelled &cancelled)
+Done storePurchases(const Shop &shop, const Purchases &purchases, const Cancelled &cancelled)
 {
     const QSqlDatabase db = shop.connection();
-    if (!purchases.error.isEmpty() || purchases.problemCount > 0) {
-        *error = QStringLiteral("文件里有问题，什么也没有保存。");
-        return false;
-    }
+    if (!purchases.error.isEmpty() || purchases.problemCount > 0)
+        return Error{QStringLiteral("文件里有问题，什么也没有保存。")};
     Transaction tx(shop);
-    if (!tx.isActive() || !tx.lockForNumbering(QStringLiteral("jinhuo"))) {
-        *error = tx.lastError();
-        return false;
-    }
+    if (!tx.isActive() || !tx.lockForNumbering(QStringLiteral("jinhuo")))
+        return Error{tx.lastError()};
     QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("SELECT id FROM jinhuo ORDER BY rowid DESC LIMIT 1"))) {
-        *error = problemText(q.lastError());
-        return false;
-    }
+    if (!q.exec(QStringLiteral("SELECT id FROM jinhuo ORDER BY rowid DESC LIMIT 1")))
+        return failureOf(q);
     qint64 id = q.next() ? q.value(0).toLongLong() : 0;
     q.finish();
     using K = Schema::ColumnKind;
@@ -343,22 +332,18 @@ bool storePurchases(const Shop &shop, const Purchases &purchases, QString *error
             return true;
         },
         cancelled);
-    *error = !walked.isEmpty()            ? walked
-             : !failed.isEmpty()          ? failed
-             : stored != purchases.size() ? ChangedText
-                                          : QString();
+    const QString error = !walked.isEmpty()            ? walked
+                          : !failed.isEmpty()          ? failed
+                          : stored != purchases.size() ? ChangedText
+                                                       : QString();
     // Anything but the whole file rolls back: nothing stored.
-    if (!error->isEmpty())
-        return false;
+    if (!error.isEmpty())
+        return Error{error};
     if (const Done recorded = Trail::append(shop, QStringLiteral("导入"), QStringLiteral("进货 %1 条").arg(stored));
-        !recorded) {
-        *error = recorded.errorText();
-        return false;
-    }
-    if (!tx.commit()) {
-        *error = tx.lastError();
-        return false;
-    }
-    return true;
+        !recorded)
+        return recorded;
+    if (!tx.commit())
+        return Error{tx.lastError()};
+    return {};
 }
 } // namespace CsvImport

@@ -95,7 +95,7 @@ public:
 // or too long code or name, a code twice in the file or already in the
 // catalogue, a minimum that is no whole number.
 Goods checkGoods(const Shop &shop, const std::shared_ptr<Source> &source, const Cancelled &cancelled = {});
-bool storeGoods(const Shop &shop, const Goods &goods, QString *error, const Cancelled &cancelled = {});
+Done storeGoods(const Shop &shop, const Goods &goods, const Cancelled &cancelled = {});
 
 struct PurchaseRow
 {
@@ -116,7 +116,7 @@ public:
 // quantity that is no whole number above zero, a price that is no amount, a
 // date that is none, a maker too long.
 Purchases checkPurchases(const Shop &shop, const std::shared_ptr<Source> &source, const Cancelled &cancelled = {});
-bool storePurchases(const Shop &shop, const Purchases &purchases, QString *error, const Cancelled &cancelled = {});
+Done storePurchases(const Shop &shop, const Purchases &purchases, const Cancelled &cancelled = {});
 
 // 盘点 from a handheld scanner's file: code and count per row (a code on
 // several rows, counted on several shelves, adds up). Refused: an empty

@@ -52,86 +52,76 @@ QString DaySales::text(const Line &line, int column)
     }
 }
 
-bool DaySales::fill(const Shop &shop, QDate day, QVector<Line> *lines, Totals *totals, QString *error)
+Done DaySales::fill(const Shop &shop, QDate day, QVector<Line> *lines, Totals *totals)
 {
-    return shop.again(
-        [&]() -> bool {
-            const QSqlDatabase db = shop.connection();
-            *totals = Totals();
-            lines->clear();
-            // The day is [00:00:00, next day 00:00:00): a sale at 23:59:59 is its own
-            // day's only. Only that day is read, through the index on the sale time (the
-            // planner would otherwise walk the whole table for the sake of the order).
-            // The name is the first catalogue row's with the code, empty when the goods
-            // are no longer in the catalogue.
-            QSqlQuery q(db);
-            readOnce(q, db);
-            q.prepare(QStringLiteral("SELECT x.rowid, x.id, x.danjuhao, x.code, x.shuliang, x.shoujia, x.jine, x.dt, "
-                                     "(SELECT name FROM name WHERE name.code = x.code ORDER BY name.rowid LIMIT 1), "
-                                     // the newest payment of the number: an older one's
-                                     // lines were deleted before the number came again
-                                     "(SELECT fangshi FROM fukuan WHERE fukuan.danjuhao = x.danjuhao "
-                                     "ORDER BY fukuan.rowid DESC LIMIT 1), "
-                                     "EXISTS (SELECT 1 FROM chengzhong WHERE chengzhong.code = x.code) "
-                                     "FROM xiaoshou AS x%1 WHERE x.dt >= ? AND x.dt < ? ORDER BY x.rowid")
-                          .arg(Schema::indexedBy(db, QStringLiteral("xiaoshou_dt"))));
-            q.addBindValue(day.toString(QStringLiteral("yyyy-MM-dd")));
-            q.addBindValue(day.addDays(1).toString(QStringLiteral("yyyy-MM-dd")));
-            if (!q.exec()) {
-                *error = problemText(q.lastError());
-                return false;
-            }
-            using K = Schema::ColumnKind;
-            QString lastTicket;
-            bool first = true;
-            while (q.next()) {
-                const QString ticket = q.value(2).toString();
-                const Money amount = Schema::fromStorage(K::Money, q.value(6)).value<Money>();
-                const QVariant price = Schema::fromStorage(K::Money, q.value(5));
-                lines->append({{q.value(0).toLongLong(), q.value(1), q.value(2), q.value(3), q.value(7)},
-                               ticket,
-                               q.value(3).toString(),
-                               q.value(8).toString(),
-                               // a weighed goods' grams as kg
-                               q.value(10).toBool() ? Weighing::kgText(q.value(4).toLongLong()) + QStringLiteral("kg")
-                                                    : q.value(4).toString(),
-                               price.isValid() ? std::optional<Money>(price.value<Money>()) : std::nullopt,
-                               amount,
-                               Schema::fromStorage(K::DateTime, q.value(7)).toDateTime(),
-                               q.value(1).toLongLong(),
-                               q.value(9).toString()});
+    return shop.again([&]() -> Done {
+        const QSqlDatabase db = shop.connection();
+        *totals = Totals();
+        lines->clear();
+        // The day is [00:00:00, next day 00:00:00): a sale at 23:59:59 is its own
+        // day's only. Only that day is read, through the index on the sale time (the
+        // planner would otherwise walk the whole table for the sake of the order).
+        // The name is the first catalogue row's with the code, empty when the goods
+        // are no longer in the catalogue.
+        QSqlQuery q(db);
+        readOnce(q, db);
+        q.prepare(QStringLiteral("SELECT x.rowid, x.id, x.danjuhao, x.code, x.shuliang, x.shoujia, x.jine, x.dt, "
+                                 "(SELECT name FROM name WHERE name.code = x.code ORDER BY name.rowid LIMIT 1), "
+                                 // the newest payment of the number: an older one's
+                                 // lines were deleted before the number came again
+                                 "(SELECT fangshi FROM fukuan WHERE fukuan.danjuhao = x.danjuhao "
+                                 "ORDER BY fukuan.rowid DESC LIMIT 1), "
+                                 "EXISTS (SELECT 1 FROM chengzhong WHERE chengzhong.code = x.code) "
+                                 "FROM xiaoshou AS x%1 WHERE x.dt >= ? AND x.dt < ? ORDER BY x.rowid")
+                      .arg(Schema::indexedBy(db, QStringLiteral("xiaoshou_dt"))));
+        q.addBindValue(day.toString(QStringLiteral("yyyy-MM-dd")));
+        q.addBindValue(day.addDays(1).toString(QStringLiteral("yyyy-MM-dd")));
+        if (!q.exec())
+            return failureOf(q);
+        using K = Schema::ColumnKind;
+        QString lastTicket;
+        bool first = true;
+        while (q.next()) {
+            const QString ticket = q.value(2).toString();
+            const Money amount = Schema::fromStorage(K::Money, q.value(6)).value<Money>();
+            const QVariant price = Schema::fromStorage(K::Money, q.value(5));
+            lines->append({{q.value(0).toLongLong(), q.value(1), q.value(2), q.value(3), q.value(7)},
+                           ticket,
+                           q.value(3).toString(),
+                           q.value(8).toString(),
+                           // a weighed goods' grams as kg
+                           q.value(10).toBool() ? Weighing::kgText(q.value(4).toLongLong()) + QStringLiteral("kg")
+                                                : q.value(4).toString(),
+                           price.isValid() ? std::optional<Money>(price.value<Money>()) : std::nullopt,
+                           amount,
+                           Schema::fromStorage(K::DateTime, q.value(7)).toDateTime(),
+                           q.value(1).toLongLong(),
+                           q.value(9).toString()});
 
-                if (first || ticket != lastTicket) {
-                    ++totals->tickets;
-                    lastTicket = ticket;
-                    first = false;
-                }
-                totals->quantity += q.value(10).toBool() ? 1 : q.value(4).toLongLong(); // a weighed line is one piece
-                // The amount as the list shows it (its text reads back as exactly this).
-                totals->amount = totals->amount.plus(amount.roundedToCents()).value_or(totals->amount);
+            if (first || ticket != lastTicket) {
+                ++totals->tickets;
+                lastTicket = ticket;
+                first = false;
             }
-            return true;
-        },
-        error);
+            totals->quantity += q.value(10).toBool() ? 1 : q.value(4).toLongLong(); // a weighed line is one piece
+            // The amount as the list shows it (its text reads back as exactly this).
+            totals->amount = totals->amount.plus(amount.roundedToCents()).value_or(totals->amount);
+        }
+        return {};
+    });
 }
 
-std::optional<bool> DaySales::deleteLine(const Shop &shop, const StoredLine &line, QString *error)
+Result<bool> DaySales::deleteLine(const Shop &shop, const StoredLine &line)
 {
     const QSqlDatabase db = shop.connection();
-    if (const QString problem = shop.fileProblem(); !problem.isEmpty()) {
-        *error = problem;
-        return std::nullopt;
-    }
+    if (const QString problem = shop.fileProblem(); !problem.isEmpty())
+        return Error{problem};
     Transaction tx(shop);
-    if (!tx.isActive()) {
-        *error = tx.lastError();
-        return std::nullopt;
-    }
+    if (!tx.isActive())
+        return Error{tx.lastError()};
     const auto was = Trail::rowText(shop, QStringLiteral("xiaoshou"), line.rowid);
-    if (!was) {
-        *error = was.errorText();
-        return std::nullopt;
-    }
+    if (!was)
+        return was.error();
     // The stored values are compared as they were read (IS: a NULL matches a NULL).
     QSqlQuery q(db);
     q.prepare(QStringLiteral("DELETE FROM xiaoshou WHERE rowid = ? AND id %1 ? AND danjuhao %1 ? AND code %1 ? "
@@ -145,19 +135,13 @@ std::optional<bool> DaySales::deleteLine(const Shop &shop, const StoredLine &lin
         onServer(db) ? Schema::toStorage(K::DateTime, Schema::fromStorage(K::DateTime, line.time)) : line.time;
     for (const QVariant &v : {line.id, line.ticket, line.code, time})
         q.addBindValue(v);
-    if (!q.exec()) {
-        *error = problemText(q.lastError());
-        return std::nullopt;
-    }
+    if (!q.exec())
+        return failureOf(q);
     if (q.numRowsAffected() == 0)
         return false;
-    if (const Done recorded = Trail::append(shop, QStringLiteral("删除销售"), *was); !recorded) {
-        *error = recorded.errorText();
-        return std::nullopt;
-    }
-    if (!tx.commit()) {
-        *error = tx.lastError();
-        return std::nullopt;
-    }
+    if (const Done recorded = Trail::append(shop, QStringLiteral("删除销售"), *was); !recorded)
+        return recorded.error();
+    if (!tx.commit())
+        return Error{tx.lastError()};
     return true;
 }

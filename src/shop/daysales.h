@@ -52,10 +52,10 @@ public:
     // A line's field as the list shows it.
     static QString text(const Line &line, int column);
 
-    // The day's lines in stored order, with the totals. False on a database error.
-    static bool fill(const Shop &shop, QDate day, QVector<Line> *lines, Totals *totals, QString *error);
+    // The day's lines in stored order, with the totals.
+    static Done fill(const Shop &shop, QDate day, QVector<Line> *lines, Totals *totals);
 
-    // Deletes the sale line if it is still stored as listed. Returns whether
-    // a row was deleted; nothing on a database error.
-    static std::optional<bool> deleteLine(const Shop &shop, const StoredLine &line, QString *error);
+    // Deletes the sale line if it is still stored as listed: whether a row
+    // was deleted.
+    static Result<bool> deleteLine(const Shop &shop, const StoredLine &line);
 };

@@ -37,13 +37,14 @@ PurchaseList::~PurchaseList()
         m_pendingCount.wait();
 }
 
-qint64 PurchaseList::countRows(const Shop &shop, QString *error)
+Result<qint64> PurchaseList::countRows(const Shop &shop)
 {
     const QSqlDatabase db = shop.connection();
     // The kept facts of the file know the rows of each code, so years of
     // purchases are not counted again while they stay as they are.
     if (!onServer(db)) {
         qint64 rows = -1;
+        QString error;
         const CodeFacts::Outcome counted = CodeFacts::withFacts(
             db, false,
             [&rows](sqlite3 *, const CodeFacts::Facts &facts) {
@@ -52,16 +53,13 @@ qint64 PurchaseList::countRows(const Shop &shop, QString *error)
                 rows = facts.joinedPurchaseRows();
                 return CodeFacts::Outcome::Done;
             },
-            error);
+            &error);
         if (counted == CodeFacts::Outcome::Done)
             return rows;
-        error->clear();
     }
     QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("SELECT COUNT(*) FROM jinhuo, name WHERE jinhuo.code = name.code")) || !q.next()) {
-        *error = problemText(q.lastError());
-        return -1;
-    }
+    if (!q.exec(QStringLiteral("SELECT COUNT(*) FROM jinhuo, name WHERE jinhuo.code = name.code")) || !q.next())
+        return failureOf(q);
     return q.value(0).toLongLong();
 }
 
@@ -88,9 +86,8 @@ bool PurchaseList::reload()
                 QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
                 db.setDatabaseName(path);
                 db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=5000"));
-                QString ignored;
                 if (db.open())
-                    count = countRows(Shop::of(db), &ignored);
+                    count = countRows(Shop::of(db)).valueOr(-1);
                 db.close();
             }
             QSqlDatabase::removeDatabase(name);
@@ -240,8 +237,11 @@ void PurchaseList::fetchMore(const QModelIndex &parent)
     // The grid has reached the end of the first page: with the count of all
     // rows, every row is there to scroll to.
     qint64 count = m_pendingCount.valid() ? m_pendingCount.get() : -1;
-    if (count < 0)
-        count = countRows(m_shop, &m_error);
+    if (count < 0) {
+        const auto counted = countRows(m_shop);
+        m_error = counted.errorText();
+        count = counted.valueOr(-1);
+    }
     if (count < 0) {
         m_counted = true;
         return;

@@ -50,7 +50,7 @@ public:
 private:
     const Row *cachedRow(int row) const;
     bool readPage(int page) const;
-    static qint64 countRows(const Shop &shop, QString *error);
+    static Result<qint64> countRows(const Shop &shop);
     bool query(const QString &where, const QString &order, const QVariantList &values, int limit, qint64 offset,
                QVector<Row> *rows) const;
 

@@ -106,7 +106,7 @@ int storedTime(const QDateTime &t, char (&out)[20])
 
 SalesStore::SalesStore(Shop shop) : m_shop(std::move(shop)), m_db(m_shop.connection()), m_last(m_db) { }
 
-std::optional<SalesStore::LastRow> SalesStore::lastRow(QString *error) const
+Result<std::optional<SalesStore::LastRow>> SalesStore::lastRow() const
 {
     // On the file, asked at every checkout through a kept statement; a last
     // row of whole numbers is read as it is, anything else as below.
@@ -114,10 +114,10 @@ std::optional<SalesStore::LastRow> SalesStore::lastRow(QString *error) const
         const Shop::KeptUse use{last};
         const int step = sqlite3_step(last);
         if (step == SQLITE_DONE)
-            return std::nullopt;
+            return std::optional<LastRow>();
         if (step == SQLITE_ROW && sqlite3_column_type(last, 0) == SQLITE_INTEGER &&
             sqlite3_column_type(last, 1) == SQLITE_INTEGER)
-            return LastRow{sqlite3_column_int64(last, 0), sqlite3_column_int64(last, 1)};
+            return std::optional(LastRow{sqlite3_column_int64(last, 0), sqlite3_column_int64(last, 1)});
     }
     // The statement is prepared once on the file; the server's connection may
     // be opened again, and with it every statement.
@@ -125,13 +125,10 @@ std::optional<SalesStore::LastRow> SalesStore::lastRow(QString *error) const
     QSqlQuery &q = m_shop.onServer() ? fresh : m_last;
     if (q.lastQuery().isEmpty())
         q.prepare(QStringLiteral("SELECT id, danjuhao FROM xiaoshou ORDER BY rowid DESC LIMIT 1"));
-    if (!q.exec()) {
-        if (error)
-            *error = problemText(q.lastError());
-        return std::nullopt;
-    }
+    if (!q.exec())
+        return failureOf(q);
     if (!q.next())
-        return std::nullopt;
+        return std::optional<LastRow>();
     // No read stays open on the file.
     const QScopeGuard done([&q] { q.finish(); });
     // A last row whose id or ticket number is not a whole number (written by
@@ -139,19 +136,18 @@ std::optional<SalesStore::LastRow> SalesStore::lastRow(QString *error) const
     bool idOk = false, numberOk = false;
     const qint64 id = q.value(0).toLongLong(&idOk);
     const qint64 number = q.value(1).toLongLong(&numberOk);
-    if (!idOk || !numberOk || q.value(0).isNull() || q.value(1).isNull()) {
-        if (error)
-            *error = QStringLiteral("最后一条销售记录的 id 或流水号不是整数（id=%1，danjuhao=%2）。")
-                         .arg(q.value(0).toString(), q.value(1).toString());
-        return std::nullopt;
-    }
-    return LastRow{id, number};
+    if (!idOk || !numberOk || q.value(0).isNull() || q.value(1).isNull())
+        return Error{QStringLiteral("最后一条销售记录的 id 或流水号不是整数（id=%1，danjuhao=%2）。")
+                         .arg(q.value(0).toString(), q.value(1).toString())};
+    return std::optional(LastRow{id, number});
 }
 
-qint64 SalesStore::nextTicketNumber(QString *error) const
+Result<qint64> SalesStore::nextTicketNumber() const
 {
-    const auto last = lastRow(error);
-    return last ? last->ticketNumber + 1 : 1;
+    const auto last = lastRow();
+    if (!last)
+        return last.error();
+    return *last ? (*last)->ticketNumber + 1 : 1;
 }
 
 SalesStore::PaymentRow SalesStore::paymentRow(const QList<TicketLine> &lines, const std::optional<Payment> &payment)
@@ -275,13 +271,12 @@ SalesStore::Stored SalesStore::storeInFile(qint64 ticketNumber, const QList<Tick
         result.error = tx.lastError();
         return result;
     }
-    QString error;
-    const auto last = lastRow(&error);
-    if (!last && !error.isEmpty()) {
-        result.error = error;
+    const auto last = lastRow();
+    if (!last) {
+        result.error = last.errorText();
         return result;
     }
-    qint64 id = last ? last->id + 1 : 1;
+    qint64 id = *last ? (*last)->id + 1 : 1;
     result.firstId = id;
     if (const QString problem = Returns::checkLeft(m_shop, lines); !problem.isEmpty()) {
         result.error = problem;

@@ -22,11 +22,11 @@ public:
         qint64 id = 0;
         qint64 ticketNumber = 0;
     };
-    // The last row in stored order, if any; nothing in `error` means none.
-    std::optional<LastRow> lastRow(QString *error = nullptr) const;
+    // The last row in stored order, if any.
+    Result<std::optional<LastRow>> lastRow() const;
 
     // The number the counter starts with: last row's ticket number + 1, or 1.
-    qint64 nextTicketNumber(QString *error = nullptr) const;
+    Result<qint64> nextTicketNumber() const;
 
     struct Stored
     {

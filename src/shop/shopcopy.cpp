@@ -43,13 +43,13 @@ private:
 };
 
 // The row counts of both sides, and an error when they differ.
-QString countBoth(const QSqlDatabase &source, const QSqlDatabase &target, QList<ShopCopy::Count> *counts)
+QString countBoth(const QSqlDatabase &from, const QSqlDatabase &to, QList<ShopCopy::Count> *counts)
 {
-    QString error;
     for (const Schema::Table &table : Schema::copiedTables()) {
-        ShopCopy::Count c{table.name, countRows(source, table.name, &error), countRows(target, table.name, &error)};
-        if (!error.isEmpty())
-            return error;
+        const auto source = countRows(from, table.name), target = countRows(to, table.name);
+        if (!source || !target)
+            return (source ? target : source).errorText();
+        ShopCopy::Count c{table.name, *source, *target};
         counts->append(c);
         if (c.source != c.target)
             return QStringLiteral("表 %1 复制后行数不符（%2 行对 %3 行）。")
@@ -113,10 +113,9 @@ ShopCopy::Outcome ShopCopy::toServer(const QString &file, const ShopConfig &serv
             return fail(problemText(q.lastError()));
 
     for (const Schema::Table &table : Schema::copiedTables()) {
-        QString error;
-        const qint64 total = countRows(source, table.name, &error);
-        if (error.isEmpty())
-            error = copyTableToServer(source, conn, table, total, progress, &out.changed);
+        const auto total = countRows(source, table.name);
+        const QString error =
+            total ? copyTableToServer(source, conn, table, *total, progress, &out.changed) : total.errorText();
         if (!error.isEmpty())
             return fail(QStringLiteral("表 %1：%2").arg(table.name, error));
         // New rows continue after the copied ones.
@@ -224,10 +223,9 @@ ShopCopy::Outcome ShopCopy::writeFile(const QSqlDatabase &db, const QString &fil
             return fail(writing.isActive() ? problemText(w.lastError()) : writing.lastError());
         pg_conn *conn = serverHandleOf(db);
         for (const Schema::Table &table : Schema::copiedTables()) {
-            QString error;
-            const qint64 total = countRows(db, table.name, &error);
-            if (error.isEmpty())
-                error = copyTableFromServer(conn, target, table, total, progress);
+            const auto total = countRows(db, table.name);
+            const QString error =
+                total ? copyTableFromServer(conn, target, table, *total, progress) : total.errorText();
             if (!error.isEmpty())
                 return fail(QStringLiteral("表 %1：%2").arg(table.name, error));
         }

@@ -107,10 +107,10 @@ private Q_SLOTS:
         shop.create();
         shop.addGoods(QStringLiteral("A0"), QStringLiteral("旧货"));
         const CsvImport::Goods goods = CsvImport::checkGoods(shop.db().shop(), CsvImport::Source::text(file));
-        QString error;
-        const bool ok = goods.error.isEmpty() && CsvImport::storeGoods(shop.db().shop(), goods, &error);
+        const Done done = goods.error.isEmpty() ? CsvImport::storeGoods(shop.db().shop(), goods) : Error{goods.error};
+        const bool ok = done.ok();
         if (refusal.isEmpty()) {
-            QVERIFY2(ok, qPrintable(goods.error + error));
+            QVERIFY2(ok, qPrintable(done.errorText()));
             QCOMPARE(names(shop), stored);
         } else {
             QVERIFY(!ok);
@@ -147,8 +147,7 @@ private Q_SLOTS:
             problems.append(QStringLiteral("%1 %2").arg(p.line).arg(p.text));
         QCOMPARE(problems, strings({"2 没有货号 X（请先在货名管理里输入）", "3 数量“五”不是 1 到 32767 的整数",
                                     "4 进价“abc”不是金额", "5 进货日期“2026-13-01”不是日期（2026-12-09）"}));
-        QString error;
-        QVERIFY(!CsvImport::storePurchases(handle, refused, &error));
+        QVERIFY(!CsvImport::storePurchases(handle, refused));
         QCOMPARE(shop.count(QStringLiteral("jinhuo")), 1);
 
         const CsvImport::Purchases good = CsvImport::checkPurchases(
@@ -162,7 +161,7 @@ private Q_SLOTS:
         QCOMPARE(european.rowAt(0).purchasePrice, Money::fromCents(150));
         QCOMPARE(european.rowAt(1).sellingPrice, Money::fromCents(280));
         QVERIFY(good.problems.isEmpty());
-        QVERIFY2(CsvImport::storePurchases(handle, good, &error), qPrintable(error));
+        QVERIFY_OK(CsvImport::storePurchases(handle, good));
         QSqlQuery q(db);
         QVERIFY(q.exec(QStringLiteral("SELECT id, shuliang, jinjia, shou, changjia FROM jinhuo ORDER BY rowid")));
         QStringList rows;
@@ -213,17 +212,17 @@ private Q_SLOTS:
                                  "BEGIN SELECT RAISE(ABORT, 'disk full'); END"));
         const Shop handle = shop.db().shop();
         const QSqlDatabase db = handle.connection();
-        QString error;
         const CsvImport::Purchases purchases = CsvImport::checkPurchases(
             handle, CsvImport::Source::text(
                         "A,5,1.50,2.50,甲厂,2026-12-01,2027-06-01\nA,7,1.60,2.80,乙厂,2026-12-02,2027-07-01\n"));
         QVERIFY(purchases.problems.isEmpty());
-        QVERIFY(!CsvImport::storePurchases(handle, purchases, &error));
-        QVERIFY2(error.contains(QStringLiteral("disk full")), qPrintable(error));
+        const Done refusedByDisk = CsvImport::storePurchases(handle, purchases);
+        QVERIFY2(refusedByDisk.errorText().contains(QStringLiteral("disk full")),
+                 qPrintable(refusedByDisk.errorText()));
         QCOMPARE(shop.count(QStringLiteral("jinhuo")), 0);
         const CsvImport::Goods goods = CsvImport::checkGoods(handle, CsvImport::Source::text("B,薯片,3\nC,毛巾\n"));
         QVERIFY(goods.problems.isEmpty());
-        QVERIFY(!CsvImport::storeGoods(handle, goods, &error));
+        QVERIFY(!CsvImport::storeGoods(handle, goods));
         QCOMPARE(names(shop), strings({"A=可乐"}));
         QCOMPARE(shop.count(QStringLiteral("zuidi")), 0);
     }
@@ -288,9 +287,7 @@ private Q_SLOTS:
         QCOMPARE(CsvImport::checkGoods(handle, CsvImport::Source::text("A1,可乐\n"), yes).error,
                  CsvImport::CancelledText);
         const CsvImport::Goods goods = CsvImport::checkGoods(handle, CsvImport::Source::text("A1,可乐\nA2,雪碧\n"));
-        QString error;
-        QVERIFY(!CsvImport::storeGoods(handle, goods, &error, yes));
-        QCOMPARE(error, CsvImport::CancelledText);
+        QCOMPARE(CsvImport::storeGoods(handle, goods, yes).errorText(), CsvImport::CancelledText);
         QCOMPARE(shop.count(QStringLiteral("name")), 0);
     }
 
@@ -325,9 +322,8 @@ private Q_SLOTS:
         QVERIFY(f.open(QIODevice::Append));
         f.write("G700,货\r\n");
         f.close();
-        QString error;
-        QVERIFY(!CsvImport::storeGoods(handle, goods, &error));
-        QVERIFY2(error.contains(QStringLiteral("改过了")), qPrintable(error));
+        const Done changed = CsvImport::storeGoods(handle, goods);
+        QVERIFY2(changed.errorText().contains(QStringLiteral("改过了")), qPrintable(changed.errorText()));
         QCOMPARE(shop.count(QStringLiteral("name")), 0);
     }
 
@@ -359,12 +355,10 @@ private Q_SLOTS:
         to.create();
         const Shop handle = to.db().shop();
         const QSqlDatabase db = handle.connection();
-        QString error;
-        QVERIFY(
-            CsvImport::storeGoods(handle, CsvImport::checkGoods(handle, CsvImport::Source::file(goodsCsv)), &error));
+        QVERIFY_OK(CsvImport::storeGoods(handle, CsvImport::checkGoods(handle, CsvImport::Source::file(goodsCsv))));
         const CsvImport::Purchases purchases = CsvImport::checkPurchases(handle, CsvImport::Source::file(purchasesCsv));
         QVERIFY2(purchases.problems.isEmpty(), qPrintable(purchases.problems.value(0).text));
-        QVERIFY(CsvImport::storePurchases(handle, purchases, &error));
+        QVERIFY_OK(CsvImport::storePurchases(handle, purchases));
         QCOMPARE(names(to), names(from));
         for (const char *sql :
              {"SELECT group_concat(id || code || shuliang || jinjia || shou || jindt || guoqidt, '|') "

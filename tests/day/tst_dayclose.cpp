@@ -116,8 +116,7 @@ private Q_SLOTS:
         // line's payment method.
         QVector<DaySales::Line> lines;
         DaySales::Totals totals;
-        QString error;
-        QVERIFY2(DaySales::fill(handle, Day, &lines, &totals, &error), qPrintable(error));
+        QVERIFY_OK(DaySales::fill(handle, Day, &lines, &totals));
         QCOMPARE(totals.tickets, 4);
         QCOMPARE(totals.quantity, 6);
         QCOMPARE(totals.amount, Money::fromCents(4500));

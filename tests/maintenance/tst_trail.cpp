@@ -43,7 +43,6 @@ private Q_SLOTS:
         const QString wasCurrent = QDir::currentPath();
         QDir::setCurrent(shop.dir());
         const Shop s = shop.db().shop();
-        QString error;
 
         CatalogueList list(s);
         QVERIFY(list.reload());
@@ -55,8 +54,9 @@ private Q_SLOTS:
                  std::optional(PurchaseStore::Removal::Deleted));
         QVector<DaySales::Line> lines;
         DaySales::Totals totals;
-        QVERIFY(DaySales::fill(s, QDate(2026, 12, 1), &lines, &totals, &error) && lines.size() == 2);
-        QCOMPARE(DaySales::deleteLine(s, lines[0].stored, &error), std::optional<bool>(true));
+        QVERIFY_OK(DaySales::fill(s, QDate(2026, 12, 1), &lines, &totals));
+        QCOMPARE(lines.size(), 2);
+        QCOMPARE(DaySales::deleteLine(s, lines[0].stored).valueOr(false), true);
         QVERIFY2(list.remove(1), qPrintable(list.lastError()));
         QVERIFY(Settings(s).setPassword(QStringLiteral("4321")));
         QVERIFY(Settings(s).setReceiptHeader(QStringLiteral("新抬头")));

@@ -37,9 +37,8 @@ void CounterWindow::startOfflineSelling(ServerWatch *watch)
         m_checkout.backOnline();
         // A till that started without its server learns its numbers now.
         if (startedOffline) {
-            QString error;
-            if (const qint64 next = m_checkout.nextNumber(&error); error.isEmpty())
-                m_checkout.setNumber(next);
+            if (const auto next = m_checkout.nextNumber())
+                m_checkout.setNumber(*next);
             reloadReceiptHeader();
             m_checkout.reloadLabelFormats();
         }

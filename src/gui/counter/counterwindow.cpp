@@ -66,14 +66,13 @@ CounterWindow::CounterWindow(std::unique_ptr<Database> database, QWidget *parent
     m_ui.managementPanel->hide();
     // Without the last stored ticket the next number is unknown: selling on
     // would hand out numbers twice. startTarvel() reports it and ends.
-    QString error;
-    const qint64 next = m_checkout.nextNumber(&error);
-    if (error.isEmpty())
-        setTicketNumber(next);
+    const auto next = m_checkout.nextNumber();
+    if (next)
+        setTicketNumber(*next);
     else if (m_checkout.tillFile() && !m_database->shop().reachable())
         m_checkout.goOffline(); // started without its server: sells from its file
     else
-        m_startError = NoTicketNumber.arg(error);
+        m_startError = NoTicketNumber.arg(next.errorText());
     reloadReceiptHeader();
     reloadScaleSettings();
     startOfflineSelling(m_watch);

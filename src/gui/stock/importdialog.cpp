@@ -161,7 +161,9 @@ QPushButton *importGoodsButton(QWidget *parent, Shop shop, std::function<void()>
         storeAll(
             parent, shop, *goods,
             [](const Shop &work, const CsvImport::Goods &g, QString *error, const auto &cancelled) {
-                return CsvImport::storeGoods(work, g, error, cancelled);
+                const Done done = CsvImport::storeGoods(work, g, cancelled);
+                *error = done.errorText();
+                return done.ok();
             },
             stored);
     });
@@ -214,7 +216,9 @@ QPushButton *importPurchasesButton(QWidget *parent, Shop shop, std::function<voi
         storeAll(
             parent, shop, *purchases,
             [](const Shop &work, const CsvImport::Purchases &p, QString *error, const auto &cancelled) {
-                return CsvImport::storePurchases(work, p, error, cancelled);
+                const Done done = CsvImport::storePurchases(work, p, cancelled);
+                *error = done.errorText();
+                return done.ok();
             },
             stored);
     });

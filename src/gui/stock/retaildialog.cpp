@@ -113,13 +113,12 @@ void RetailDialog::setDay(QDate day)
 
 void RetailDialog::fill()
 {
-    QString error;
     QVector<DaySales::Line> lines;
     m_failed.clear();
-    if (!DaySales::fill(m_shop, m_dayPicker->date(), &lines, &m_totals, &error)) {
-        m_failed = error.isEmpty() ? QStringLiteral("?") : error;
+    if (const Done filled = DaySales::fill(m_shop, m_dayPicker->date(), &lines, &m_totals); !filled) {
+        m_failed = filled.errorText().isEmpty() ? QStringLiteral("?") : filled.errorText();
         lines.clear();
-        Messages::error(this, DatabaseError.arg(error));
+        Messages::error(this, DatabaseError.arg(filled.errorText()));
     }
     m_lines = std::move(lines);
     m_model->reset(int(m_lines.size()),
@@ -188,10 +187,9 @@ void RetailDialog::deleteSelected()
     const int row = current.isValid() ? current.row() : -1;
     if (row < 0 || row >= m_lines.size())
         return;
-    QString error;
-    const auto deleted = DaySales::deleteLine(m_shop, m_lines.at(row).stored, &error);
+    const auto deleted = DaySales::deleteLine(m_shop, m_lines.at(row).stored);
     if (!deleted) {
-        Messages::error(this, DatabaseError.arg(error));
+        Messages::error(this, DatabaseError.arg(deleted.errorText()));
         return;
     }
     // The line leaves the list either way: it is not in the file any more.
