@@ -69,16 +69,14 @@ void Checkout::markSaving(TicketLine &line, GoodsCatalogue::Purchases::Kind kind
     line.saved = full ? full->minus(line.amount).value_or(Money()) : Money();
 }
 
-Checkout::MemberRing Checkout::ringMember(const GoodsCatalogue &catalogue, const QString &card, QString *error)
+Result<Checkout::MemberRing> Checkout::ringMember(const GoodsCatalogue &catalogue, const QString &card)
 {
     if (m_offline || card.trimmed().isEmpty())
         return MemberRing::NotMember;
     const ServerDeadline deadline(m_shop, ServerDeadline::CounterMs);
     const auto found = Members::find(m_shop, card);
-    if (!found) {
-        *error = found.errorText();
-        return MemberRing::Failed;
-    }
+    if (!found)
+        return found.error();
     if (!*found)
         return MemberRing::NotMember;
     // The lines already on the ticket at the price looked up for them get
@@ -91,10 +89,8 @@ Checkout::MemberRing Checkout::ringMember(const GoodsCatalogue &catalogue, const
         if (line.weighed || line.isReturn() || !line.lookedUp)
             continue;
         const auto purchases = catalogue.purchasesOf(line.code, QDate(), true);
-        if (!purchases) {
-            *error = catalogue.lastError();
-            return MemberRing::Failed;
-        }
+        if (!purchases)
+            return purchases.error();
         const auto charge = purchases->charge();
         const auto price = Pricing::discountedPrice(charge.price.toPlain(), line.rate);
         const auto amount = price ? Pricing::lineAmount(line.quantity, *price) : std::nullopt;
@@ -121,17 +117,15 @@ qint64 Checkout::ticketPoints() const
     return Members::pointsFor(sales);
 }
 
-std::optional<qint64> Checkout::memberPoints(QString *error) const
+Result<std::optional<qint64>> Checkout::memberPoints() const
 {
     if (!m_member)
-        return std::nullopt;
+        return std::optional<qint64>();
     const ServerDeadline deadline(m_shop, ServerDeadline::CounterMs);
     const auto found = Members::find(m_shop, m_member->card);
     if (!found)
-        *error = found.errorText();
-    if (!found || !*found)
-        return std::nullopt;
-    return (*found)->points;
+        return found.error();
+    return *found ? std::optional((*found)->points) : std::nullopt;
 }
 
 void Checkout::reloadLabelFormats()
@@ -160,12 +154,11 @@ Result<ScaleGoods::LabelLookup> Checkout::readLabelOffline(const QString &text) 
     case ScaleLabel::Read::Label:
         break;
     }
-    QString error;
-    const GoodsCatalogue::Lookup asGoods = m_tillFile->lookup(text, &error);
-    if (asGoods.outcome == GoodsCatalogue::Lookup::Failed)
-        return Error{error};
+    const auto asGoods = m_tillFile->lookup(text);
+    if (!asGoods)
+        return asGoods.error();
     found.code = m_scaleCodes.value(ScaleGoods::keptScaleCode(found.label.scaleCode));
-    found.outcome = asGoods.named          ? Label::AlsoGoodsCode
+    found.outcome = asGoods->named         ? Label::AlsoGoodsCode
                     : found.code.isEmpty() ? Label::UnknownScaleCode
                                            : Label::Found;
     return found;
@@ -177,7 +170,7 @@ bool Checkout::looksLikeLabel(const QString &text) const
                        [&](const LabelFormat &f) { return f.matches(text); });
 }
 
-Checkout::LabelRing Checkout::ringLabel(const GoodsCatalogue &catalogue, const QString &text, QString *error)
+Result<Checkout::LabelRing> Checkout::ringLabel(const GoodsCatalogue &catalogue, const QString &text)
 {
     LabelRing ring;
     if (m_labelFormats.isEmpty() || (isOffline() && !m_tillFile))
@@ -205,11 +198,8 @@ Checkout::LabelRing Checkout::ringLabel(const GoodsCatalogue &catalogue, const Q
     }
     if (isOffline())
         label = readLabelOffline(text);
-    if (!label) {
-        *error = label.errorText();
-        ring.outcome = LabelRing::Failed;
-        return ring;
-    }
+    if (!label)
+        return label.error();
     switch (label->outcome) {
     case Label::NotLabel:
         return ring;
@@ -225,9 +215,12 @@ Checkout::LabelRing Checkout::ringLabel(const GoodsCatalogue &catalogue, const Q
         ring.outcome = LabelRing::AlsoGoodsCode;
         return ring;
     }
-    ring.goods = lookup(catalogue, label->code, error);
+    const auto goods = lookup(catalogue, label->code);
+    if (!goods)
+        return goods.error();
+    ring.goods = *goods;
     if (ring.goods.outcome != GoodsCatalogue::Lookup::Found) {
-        ring.outcome = ring.goods.outcome == GoodsCatalogue::Lookup::Failed ? LabelRing::Failed : LabelRing::NotGoods;
+        ring.outcome = LabelRing::NotGoods;
         return ring;
     }
     // The scale prices by the goods' own price per kg, never a member's.
@@ -344,21 +337,18 @@ Checkout::Stored Checkout::store(PaymentMethod method, const Settlement &settlem
     return stored;
 }
 
-GoodsCatalogue::Lookup Checkout::lookup(const GoodsCatalogue &catalogue, const QString &code, QString *error)
+Result<GoodsCatalogue::Lookup> Checkout::lookup(const GoodsCatalogue &catalogue, const QString &code)
 {
     if (!m_offline) {
-        GoodsCatalogue::Lookup found;
-        {
+        Result<GoodsCatalogue::Lookup> found = [&] {
             const ServerDeadline deadline(m_shop, ServerDeadline::CounterMs);
-            found = catalogue.lookup(code, m_member.has_value());
-        }
-        if (found.outcome != GoodsCatalogue::Lookup::Failed || !m_tillFile || m_shop.reachable()) {
-            *error = catalogue.lastError();
+            return catalogue.lookup(code, m_member.has_value());
+        }();
+        if (found || !m_tillFile || m_shop.reachable())
             return found;
-        }
         m_offline = true;
     }
-    return m_tillFile->lookup(code, error);
+    return m_tillFile->lookup(code);
 }
 
 Checkout::Sending Checkout::sendWaiting(int most, QString *error)

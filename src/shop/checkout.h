@@ -54,13 +54,14 @@ public:
     // again with the members' prices, and so is every line after. Joined
     // with the member (and its points so far); NotMember: no member has the
     // card. Not while offline: the members are on the server.
-    enum class MemberRing { NotMember, Joined, Failed };
-    MemberRing ringMember(const GoodsCatalogue &catalogue, const QString &card, QString *error);
+    enum class MemberRing { NotMember, Joined };
+    Result<MemberRing> ringMember(const GoodsCatalogue &catalogue, const QString &card);
     const std::optional<Member> &member() const { return m_member; }
     // The points this ticket gives its member: one per whole yuan of its sales.
     qint64 ticketPoints() const;
     // The member's points read again (after the ticket was stored).
-    std::optional<qint64> memberPoints(QString *error) const;
+    // Nothing without a member.
+    Result<std::optional<qint64>> memberPoints() const;
 
     // A scanned scale label (条码秤) puts its weighed goods on the ticket: the
     // label's amount exactly, its weight or the one the amount buys at the
@@ -71,11 +72,11 @@ public:
     // codes read last and the goods from the till's own copy.
     struct LabelRing
     {
-        enum Outcome { NotLabel, Added, BadCheck, UnknownScaleCode, AlsoGoodsCode, NotGoods, TooLarge, Failed };
+        enum Outcome { NotLabel, Added, BadCheck, UnknownScaleCode, AlsoGoodsCode, NotGoods, TooLarge };
         Outcome outcome = NotLabel;
         GoodsCatalogue::Lookup goods; // from NotGoods on: what the lookup of the goods found
     };
-    LabelRing ringLabel(const GoodsCatalogue &catalogue, const QString &text, QString *error);
+    Result<LabelRing> ringLabel(const GoodsCatalogue &catalogue, const QString &text);
     void reloadLabelFormats();
     // Whether `code` is a goods sold by weight: it is rung up from its label only.
     bool isWeighed(const QString &code) const { return m_weighedCodes.contains(code); }
@@ -85,7 +86,7 @@ public:
     // The number the ticket is shown under; the store settles the real one.
     qint64 number() const { return m_number; }
     void setNumber(qint64 number) { m_number = number; }
-    // The number after the last stored ticket; 0 with `error` when unknown.
+    // The number after the last stored ticket.
     Result<qint64> nextNumber() const;
 
     // What a payment by `method` comes to for a ticket of `total`: cash is
@@ -143,7 +144,7 @@ public:
     // Looks a code up on the server, or in the till's copy while offline (or
     // when the server is found gone by this lookup); on a member's ticket
     // with the members' prices.
-    GoodsCatalogue::Lookup lookup(const GoodsCatalogue &catalogue, const QString &code, QString *error);
+    Result<GoodsCatalogue::Lookup> lookup(const GoodsCatalogue &catalogue, const QString &code);
     // Sends the oldest `most` tickets kept offline, each in its own server
     // transaction, all in one round trip. Sent: all of them went; Lost or
     // Failed (with `error`): those before the first that did not go were sent.

@@ -9,25 +9,21 @@
 
 GoodsCatalogue::GoodsCatalogue(Shop shop) : m_shop(std::move(shop)), m_db(m_shop.connection()) { }
 
-std::optional<bool> GoodsCatalogue::isEmpty() const
+Result<bool> GoodsCatalogue::isEmpty() const
 {
     QSqlQuery q(m_db);
-    if (!q.exec(QStringLiteral("SELECT EXISTS (SELECT 1 FROM name)")) || !q.next()) {
-        m_error = problemText(q.lastError());
-        return std::nullopt;
-    }
+    if (!q.exec(QStringLiteral("SELECT EXISTS (SELECT 1 FROM name)")) || !q.next())
+        return failureOf(q);
     return !q.value(0).toBool();
 }
 
-std::optional<std::optional<QString>> GoodsCatalogue::nameOf(const QString &code) const
+Result<std::optional<QString>> GoodsCatalogue::nameOf(const QString &code) const
 {
     QSqlQuery q(m_db);
     q.prepare(QStringLiteral("SELECT name FROM name WHERE code = ? ORDER BY rowid LIMIT 1"));
     q.addBindValue(code);
-    if (!q.exec()) {
-        m_error = problemText(q.lastError());
-        return std::nullopt;
-    }
+    if (!q.exec())
+        return failureOf(q);
     if (!q.next())
         return std::optional<QString>();
     return std::optional<QString>(q.value(0).toString());
@@ -43,7 +39,7 @@ GoodsCatalogue::Purchases::Charge GoodsCatalogue::Purchases::charge() const
     return c;
 }
 
-std::optional<GoodsCatalogue::Purchases> GoodsCatalogue::purchasesOf(const QString &code, QDate day, bool member) const
+Result<GoodsCatalogue::Purchases> GoodsCatalogue::purchasesOf(const QString &code, QDate day, bool member) const
 {
     QSqlQuery q(m_db);
     // One statement: the purchases' totals, the last purchase's prices and
@@ -60,10 +56,8 @@ std::optional<GoodsCatalogue::Purchases> GoodsCatalogue::purchasesOf(const QStri
     for (const QVariant &v :
          {QVariant(code), QVariant(day), QVariant(day), QVariant(member ? 1 : 0), QVariant(code), QVariant(code)})
         q.addBindValue(v);
-    if (!q.exec() || !q.next()) {
-        m_error = problemText(q.lastError());
-        return std::nullopt;
-    }
+    if (!q.exec() || !q.next())
+        return failureOf(q);
     auto money = [](const QVariant &v) { return Schema::fromStorage(Schema::ColumnKind::Money, v).value<Money>(); };
     Purchases p;
     p.rows = q.value(0).toLongLong();
@@ -77,54 +71,49 @@ std::optional<GoodsCatalogue::Purchases> GoodsCatalogue::purchasesOf(const QStri
     return p;
 }
 
-std::optional<bool> GoodsCatalogue::exists(const char *sql, const QString &code) const
+Result<bool> GoodsCatalogue::exists(const char *sql, const QString &code) const
 {
     QSqlQuery q(m_db);
     q.prepare(QString::fromLatin1(sql));
     q.addBindValue(code);
-    if (!q.exec() || !q.next()) {
-        m_error = problemText(q.lastError());
-        return std::nullopt;
-    }
+    if (!q.exec() || !q.next())
+        return failureOf(q);
     return q.value(0).toBool();
 }
 
-std::optional<bool> GoodsCatalogue::isPurchased(const QString &code) const
+Result<bool> GoodsCatalogue::isPurchased(const QString &code) const
 {
     return exists("SELECT EXISTS (SELECT 1 FROM jinhuo WHERE code = ?)", code);
 }
 
-std::optional<bool> GoodsCatalogue::isSold(const QString &code) const
+Result<bool> GoodsCatalogue::isSold(const QString &code) const
 {
     return exists("SELECT EXISTS (SELECT 1 FROM xiaoshou WHERE code = ?)", code);
 }
 
-GoodsCatalogue::Lookup GoodsCatalogue::lookup(const QString &code, bool member) const
+Result<GoodsCatalogue::Lookup> GoodsCatalogue::lookup(const QString &code, bool member) const
 {
-    Lookup found = lookupOnce(code, member);
-    if (found.outcome != Lookup::Failed)
+    Result<Lookup> found = lookupOnce(code, member);
+    if (found)
         return found;
-    // A server connection lost (a restart, a cable) is opened again and the
-    // lookup asked once more; a server still away is reported in plain words.
     QString lost;
     switch (m_shop.recover(&lost)) {
     case Shop::Recovery::NotLost:
         return found;
     case Shop::Recovery::Lost:
-        m_error = Database::connectionLost(lost);
-        return found;
+        return Error{Database::connectionLost(lost)};
     case Shop::Recovery::Reconnected:
         return lookupOnce(code, member);
     }
     return found;
 }
 
-GoodsCatalogue::Lookup GoodsCatalogue::lookupOnce(const QString &code, bool member) const
+Result<GoodsCatalogue::Lookup> GoodsCatalogue::lookupOnce(const QString &code, bool member) const
 {
     Lookup found;
     const auto empty = isEmpty();
     if (!empty)
-        return found;
+        return empty.error();
     if (*empty) {
         found.outcome = Lookup::NoCatalogue;
         return found;
@@ -135,7 +124,7 @@ GoodsCatalogue::Lookup GoodsCatalogue::lookupOnce(const QString &code, bool memb
     }
     const auto name = nameOf(code);
     if (!name)
-        return found;
+        return name.error();
     if (!*name) {
         found.outcome = Lookup::UnknownCode;
         return found;
@@ -144,7 +133,7 @@ GoodsCatalogue::Lookup GoodsCatalogue::lookupOnce(const QString &code, bool memb
     found.name = **name;
     const auto purchases = purchasesOf(code, QDate(), member);
     if (!purchases)
-        return found;
+        return purchases.error();
     found.purchases = *purchases;
     found.outcome = purchases->rows == 0 ? Lookup::NotPurchased : Lookup::Found;
     return found;

@@ -42,37 +42,33 @@ public:
         Money sellingPrice() const { return charge().price; }
     };
 
-    // Each returns nothing (and sets lastError) when the database fails.
-    std::optional<bool> isEmpty() const;
-    // The name of the first catalogue row with exactly this code; an empty
-    // inner optional when there is no such row.
-    std::optional<std::optional<QString>> nameOf(const QString &code) const;
+    Result<bool> isEmpty() const;
+    // The name of the first catalogue row with exactly this code; nothing
+    // when there is no such row.
+    Result<std::optional<QString>> nameOf(const QString &code) const;
     // With the special running on `day` (today when invalid); `member`: for
     // a member's ticket, with the members' prices.
-    std::optional<Purchases> purchasesOf(const QString &code, QDate day = QDate(), bool member = false) const;
+    Result<Purchases> purchasesOf(const QString &code, QDate day = QDate(), bool member = false) const;
     // Whether any purchase / any sale line refers to the code.
-    std::optional<bool> isPurchased(const QString &code) const;
-    std::optional<bool> isSold(const QString &code) const;
+    Result<bool> isPurchased(const QString &code) const;
+    Result<bool> isSold(const QString &code) const;
 
     // The counter's lookup of a code, in the order the cashier is told:
     // an empty catalogue first, then an empty code, an unknown code, goods
     // never purchased. The name is filled from UnknownCode on.
     struct Lookup
     {
-        enum Outcome { Found, NoCatalogue, NoCode, UnknownCode, NotPurchased, Failed } outcome = Failed;
+        enum Outcome { Found, NoCatalogue, NoCode, UnknownCode, NotPurchased } outcome = NoCode;
         bool named = false; // the code was found in the catalogue
         QString name;
         Purchases purchases;
     };
-    Lookup lookup(const QString &code, bool member = false) const;
-
-    QString lastError() const { return m_error; }
+    Result<Lookup> lookup(const QString &code, bool member = false) const;
 
 private:
-    std::optional<bool> exists(const char *sql, const QString &code) const;
-    Lookup lookupOnce(const QString &code, bool member) const;
+    Result<bool> exists(const char *sql, const QString &code) const;
+    Result<Lookup> lookupOnce(const QString &code, bool member) const;
 
     Shop m_shop;
     QSqlDatabase m_db;
-    mutable QString m_error;
 };

@@ -10,19 +10,15 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
-bool PurchaseStore::add(const Purchase &p)
+Done PurchaseStore::add(const Purchase &p)
 {
     // The new id and the row go in together: no other writer gets between.
     Transaction tx(m_shop);
-    if (!tx.lockForNumbering(QStringLiteral("jinhuo"))) {
-        m_error = tx.lastError();
-        return false;
-    }
+    if (!tx.lockForNumbering(QStringLiteral("jinhuo")))
+        return Error{tx.lastError()};
     QSqlQuery last(m_db);
-    if (!last.exec(QStringLiteral("SELECT id FROM jinhuo ORDER BY rowid DESC LIMIT 1"))) {
-        m_error = problemText(last.lastError());
-        return false;
-    }
+    if (!last.exec(QStringLiteral("SELECT id FROM jinhuo ORDER BY rowid DESC LIMIT 1")))
+        return failureOf(last);
     const qint64 lastId = last.next() ? last.value(0).toLongLong() : 0;
     last.finish();
     using K = Schema::ColumnKind;
@@ -38,60 +34,42 @@ bool PurchaseStore::add(const Purchase &p)
     q.addBindValue(p.maker);
     q.addBindValue(Schema::toStorage(K::Date, p.purchased));
     q.addBindValue(Schema::toStorage(K::Date, p.expires));
-    if (!q.exec()) {
-        m_error = problemText(q.lastError());
-        return false;
-    }
-    if (!tx.commit()) {
-        m_error = tx.lastError();
-        return false;
-    }
-    return true;
+    if (!q.exec())
+        return failureOf(q);
+    if (!tx.commit())
+        return Error{tx.lastError()};
+    return {};
 }
 
-std::optional<PurchaseStore::Removal> PurchaseStore::remove(qint64 rowid, qint64 id, const QString &code)
+Result<PurchaseStore::Removal> PurchaseStore::remove(qint64 rowid, qint64 id, const QString &code)
 {
     GoodsCatalogue catalogue(m_shop);
     const auto sold = catalogue.isSold(code);
-    if (!sold) {
-        m_error = catalogue.lastError();
-        return std::nullopt;
-    }
+    if (!sold)
+        return sold.error();
     if (*sold)
         return Removal::GoodsSold;
-    if (const QString problem = m_shop.fileProblem(); !problem.isEmpty()) {
-        m_error = problem;
-        return std::nullopt;
-    }
+    if (const QString problem = m_shop.fileProblem(); !problem.isEmpty())
+        return Error{problem};
     // The row the user selected goes, found by its place in the file and its
     // id: where ids were given twice, no other purchase is taken with it.
     Transaction tx(m_shop);
-    if (!tx.isActive()) {
-        m_error = tx.lastError();
-        return std::nullopt;
-    }
+    if (!tx.isActive())
+        return Error{tx.lastError()};
     const auto was = Trail::rowText(m_shop, QStringLiteral("jinhuo"), rowid);
-    if (!was) {
-        m_error = was.errorText();
-        return std::nullopt;
-    }
+    if (!was)
+        return was.error();
     QSqlQuery del(m_db);
     del.prepare(QStringLiteral("DELETE FROM jinhuo WHERE rowid = ? AND id = ?"));
     del.addBindValue(rowid);
     del.addBindValue(id);
-    if (!del.exec()) {
-        m_error = problemText(del.lastError());
-        return std::nullopt;
-    }
+    if (!del.exec())
+        return failureOf(del);
     if (del.numRowsAffected() == 0)
         return Removal::Gone;
-    if (const Done recorded = Trail::append(m_shop, QStringLiteral("删除进货"), *was); !recorded) {
-        m_error = recorded.errorText();
-        return std::nullopt;
-    }
-    if (!tx.commit()) {
-        m_error = tx.lastError();
-        return std::nullopt;
-    }
+    if (const Done recorded = Trail::append(m_shop, QStringLiteral("删除进货"), *was); !recorded)
+        return recorded.error();
+    if (!tx.commit())
+        return Error{tx.lastError()};
     return Removal::Deleted;
 }

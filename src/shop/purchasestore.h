@@ -30,18 +30,15 @@ public:
         // selling price is also the members'.
         std::optional<Money> memberPrice{};
     };
-    // Stores the purchase whole or not at all; false (with lastError) on failure.
-    bool add(const Purchase &p);
+    // Stores the purchase whole or not at all.
+    Done add(const Purchase &p);
 
     enum class Removal { Deleted, GoodsSold, Gone };
     // Deletes the purchase at `rowid` while it still has `id`, unless goods
-    // with `code` were sold. Nothing (and lastError) on a database error.
-    std::optional<Removal> remove(qint64 rowid, qint64 id, const QString &code);
-
-    QString lastError() const { return m_error; }
+    // with `code` were sold.
+    Result<Removal> remove(qint64 rowid, qint64 id, const QString &code);
 
 private:
     Shop m_shop;
     QSqlDatabase m_db;
-    QString m_error;
 };

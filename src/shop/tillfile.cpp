@@ -225,19 +225,15 @@ QDateTime TillFile::copiedAt() const
     return QDateTime::fromString(text("copied"), Qt::ISODateWithMs);
 }
 
-GoodsCatalogue::Lookup TillFile::lookup(const QString &code, QString *error) const
+Result<GoodsCatalogue::Lookup> TillFile::lookup(const QString &code) const
 {
     using L = GoodsCatalogue::Lookup;
     L found;
-    if (!copiedAt().isValid()) {
-        *error = QStringLiteral("本机还没有商品资料的副本（这台收银机启动后从未连上服务器）。");
-        return found;
-    }
+    if (!copiedAt().isValid())
+        return Error{QStringLiteral("本机还没有商品资料的副本（这台收银机启动后从未连上服务器）。")};
     Statement any(m_db, kept("SELECT EXISTS (SELECT 1 FROM goods)"));
-    if (any.step() != SQLITE_ROW) {
-        *error = any.error();
-        return found;
-    }
+    if (any.step() != SQLITE_ROW)
+        return Error{any.error()};
     if (any.integer(0) == 0) {
         found.outcome = L::NoCatalogue;
         return found;
@@ -253,10 +249,8 @@ GoodsCatalogue::Lookup TillFile::lookup(const QString &code, QString *error) con
         found.outcome = L::UnknownCode;
         return found;
     }
-    if (step != SQLITE_ROW) {
-        *error = q.error();
-        return found;
-    }
+    if (step != SQLITE_ROW)
+        return Error{q.error()};
     found.named = true;
     found.name = q.text(0);
     found.purchases.rows = q.integer(1);

@@ -63,7 +63,7 @@ public:
     QDateTime copiedAt() const;
     // The counter's lookup answered from the copy, in the same order as on
     // the server; Failed (with `error`) when there is no copy.
-    GoodsCatalogue::Lookup lookup(const QString &code, QString *error) const;
+    Result<GoodsCatalogue::Lookup> lookup(const QString &code) const;
     QString header() const;
     QStringList footer() const;
     // Nothing when the copy holds no password row.

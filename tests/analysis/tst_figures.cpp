@@ -663,13 +663,14 @@ private Q_SLOTS:
         member.card = QStringLiteral("8800001");
         member.name = QStringLiteral("张三");
         member.joined = today;
-        QString error;
         QVERIFY_OK(Specials::store(s, special));
         QVERIFY_OK(Members::store(s, member, true));
         Checkout checkout(s);
         const GoodsCatalogue catalogue(s);
         auto ring = [&](const char *code, qint32 quantity) {
-            const auto found = checkout.lookup(catalogue, QString::fromLatin1(code), &error);
+            const auto looked = checkout.lookup(catalogue, QString::fromLatin1(code));
+            QVERIFY_OK(looked);
+            const GoodsCatalogue::Lookup &found = *looked;
             const auto charge = found.purchases.charge();
             QVERIFY(checkout.addLine(QString::fromLatin1(code), found.name, quantity, found.purchases.lastPrice,
                                      charge.price, Checkout::Looked{charge, QStringLiteral("10")}));
@@ -682,7 +683,8 @@ private Q_SLOTS:
                     .ok);
         checkout.clear();
         ring("B", 2);
-        QCOMPARE(checkout.ringMember(catalogue, member.card, &error), Checkout::MemberRing::Joined);
+        QCOMPARE(checkout.ringMember(catalogue, member.card).valueOr(Checkout::MemberRing::NotMember),
+                 Checkout::MemberRing::Joined);
         ring("A", 1);
         QCOMPARE(checkout.ticket()->amountTotal(), Money::fromCents(900 + 199));
         QVERIFY(checkout

@@ -166,9 +166,9 @@ private Q_SLOTS:
         Checkout checkout(s);
         checkout.reloadLabelFormats();
         GoodsCatalogue catalogue(s);
-        QString error;
-        const auto ring = checkout.ringLabel(catalogue, label("21001230059200456"), &error);
-        QCOMPARE(int(ring.outcome), int(Checkout::LabelRing::Added));
+        const auto ring = checkout.ringLabel(catalogue, label("21001230059200456"));
+        QVERIFY_OK(ring);
+        QCOMPARE(int(ring->outcome), int(Checkout::LabelRing::Added));
         const TicketLine line = checkout.ticket()->line(0);
         QVERIFY(line.weighed);
         QCOMPARE(line.quantityText(), QStringLiteral("0.456kg"));

@@ -50,8 +50,9 @@ private Q_SLOTS:
         QSqlQuery q(s.connection());
         QVERIFY(q.exec(QStringLiteral("SELECT rowid, id FROM jinhuo")) && q.next());
         PurchaseStore purchases(s);
-        QCOMPARE(purchases.remove(q.value(0).toLongLong(), q.value(1).toLongLong(), QStringLiteral("B")),
-                 std::optional(PurchaseStore::Removal::Deleted));
+        QCOMPARE(purchases.remove(q.value(0).toLongLong(), q.value(1).toLongLong(), QStringLiteral("B"))
+                     .valueOr(PurchaseStore::Removal::Gone),
+                 PurchaseStore::Removal::Deleted);
         QVector<DaySales::Line> lines;
         DaySales::Totals totals;
         QVERIFY_OK(DaySales::fill(s, QDate(2026, 12, 1), &lines, &totals));

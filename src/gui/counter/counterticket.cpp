@@ -45,22 +45,18 @@ void CounterWindow::showMember(const QString &text)
 
 bool CounterWindow::joinMember()
 {
-    QString error;
     const auto ring = [&] {
         const WaitedInput waited;
-        return m_checkout.ringMember(m_catalogue, m_ui.codeEdit->text(), &error);
+        return m_checkout.ringMember(m_catalogue, m_ui.codeEdit->text());
     }();
-    switch (ring) {
-    case Checkout::MemberRing::NotMember:
+    if (!ring) {
+        databaseFailed(ring.errorText());
+    } else if (*ring == Checkout::MemberRing::NotMember) {
         return false;
-    case Checkout::MemberRing::Failed:
-        databaseFailed(error);
-        break;
-    case Checkout::MemberRing::Joined:
+    } else {
         m_ui.nameEdit->clear();
         m_ui.purchasedEdit->clear();
         showTotals();
-        break;
     }
     focusAndSelect(m_ui.codeEdit);
     return true;
@@ -113,15 +109,20 @@ void CounterWindow::addLine()
 
 std::optional<bool> CounterWindow::ringLabel()
 {
-    QString error;
-    const Checkout::LabelRing ring = [&] {
-        const WaitedInput waited;
-        return m_checkout.ringLabel(m_catalogue, m_ui.codeEdit->text(), &error);
-    }();
-    if (ring.outcome != Checkout::LabelRing::NotLabel)
-        showOffline(); // the label may have found the server gone
     using Ring = Checkout::LabelRing;
     using Lookup = GoodsCatalogue::Lookup;
+    const Result<Ring> rung = [&] {
+        const WaitedInput waited;
+        return m_checkout.ringLabel(m_catalogue, m_ui.codeEdit->text());
+    }();
+    if (!rung || rung->outcome != Ring::NotLabel)
+        showOffline(); // the label may have found the server gone
+    if (!rung) {
+        databaseFailed(rung.errorText());
+        focusAndSelect(m_ui.codeEdit);
+        return false;
+    }
+    const Ring &ring = *rung;
     switch (ring.outcome) {
     case Ring::NotLabel:
         return std::nullopt;
@@ -130,9 +131,6 @@ std::optional<bool> CounterWindow::ringLabel()
         m_ui.purchasedEdit->setText(Weighing::kgText(ring.goods.purchases.totalQuantity));
         showTotals();
         return true;
-    case Ring::Failed:
-        databaseFailed(error);
-        break;
     case Ring::BadCheck:
         Messages::info(this, BadLabel);
         break;
@@ -232,14 +230,13 @@ void CounterWindow::checkoutPaidBy(PaymentMethod method)
     // The member's points with this ticket's, read back once it is stored.
     QString memberText;
     if (const auto &member = m_checkout.member(); member && stored.ok) {
-        QString error;
         const auto points = [&] {
             const WaitedInput waited;
-            return m_checkout.memberPoints(&error);
+            return m_checkout.memberPoints();
         }();
         memberText = MemberStored.arg(member->name)
                          .arg(m_checkout.ticketPoints())
-                         .arg(points ? QString::number(*points) : QStringLiteral("—"));
+                         .arg(points && *points ? QString::number(**points) : QStringLiteral("—"));
     }
     if (!stored.ok) {
         Messages::error(this, StoreFailed.arg(stored.error));

@@ -317,21 +317,22 @@ std::optional<GoodsCatalogue::Purchases> CounterWindow::findGoods(bool checkQuan
         return std::nullopt;
     }
     using Lookup = GoodsCatalogue::Lookup;
-    QString error;
-    const Lookup found = [&] {
+    const Result<Lookup> looked = [&] {
         const WaitedInput waited; // a silent server is waited for up to 3 s
-        return m_checkout.lookup(m_catalogue, m_ui.codeEdit->text(), &error);
+        return m_checkout.lookup(m_catalogue, m_ui.codeEdit->text());
     }();
     showOffline();
+    if (!looked) {
+        databaseFailed(looked.errorText());
+        return std::nullopt;
+    }
+    const Lookup &found = *looked;
     if (found.named)
         m_ui.nameEdit->setText(found.name);
     switch (found.outcome) {
     case Lookup::Found:
         m_ui.purchasedEdit->setText(QString::number(found.purchases.totalQuantity));
         return found.purchases;
-    case Lookup::Failed:
-        databaseFailed(error);
-        return std::nullopt;
     case Lookup::NoCatalogue:
         Messages::info(this, NoCatalogue);
         return std::nullopt;

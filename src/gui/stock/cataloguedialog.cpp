@@ -161,7 +161,7 @@ void CatalogueDialog::addGoods()
     const GoodsCatalogue goods(m_shop);
     const auto known = goods.nameOf(code);
     if (!known) {
-        failed(goods.lastError());
+        failed(known.errorText());
         return;
     }
     if (*known) {
@@ -234,9 +234,9 @@ void CatalogueDialog::deleteGoods()
     if (const auto goods = m_catalogue->rowAt(row)) {
         const GoodsCatalogue catalogue(m_shop);
         const auto purchased = catalogue.isPurchased(goods->code);
-        const auto sold = purchased ? catalogue.isSold(goods->code) : std::nullopt;
+        const auto sold = purchased ? catalogue.isSold(goods->code) : purchased;
         if (!purchased || !sold) {
-            failed(catalogue.lastError());
+            failed((purchased ? sold : purchased).errorText());
             return;
         }
         const int guard = (*purchased ? 1 : 0) + (*sold ? 2 : 0);

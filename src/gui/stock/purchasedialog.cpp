@@ -183,7 +183,7 @@ void PurchaseDialog::checkCode()
     const QScopedValueRollback<bool> guard(m_checking, true);
     const auto empty = m_catalogue.isEmpty();
     if (!empty) {
-        failed(m_catalogue.lastError());
+        failed(empty.errorText());
         return;
     }
     if (*empty) {
@@ -201,7 +201,7 @@ void PurchaseDialog::checkCode()
     // The catalogue is asked afresh: goods added in 货名管理 are found at once.
     const auto name = m_catalogue.nameOf(code);
     if (!name) {
-        failed(m_catalogue.lastError());
+        failed(name.errorText());
         return;
     }
     if (!*name) {
@@ -291,10 +291,11 @@ void PurchaseDialog::addPurchase()
         m_memberPriceEdit->setFocus();
         return;
     }
-    PurchaseStore store(m_shop);
-    if (!store.add({m_codeEdit->text(), int(quantity), m_purchasePrice, *selling, m_makerEdit->text(),
-                    m_purchaseDate->date(), m_expiryDate->date(), member})) {
-        failed(store.lastError());
+    if (const Done added =
+            PurchaseStore(m_shop).add({m_codeEdit->text(), int(quantity), m_purchasePrice, *selling,
+                                       m_makerEdit->text(), m_purchaseDate->date(), m_expiryDate->date(), member});
+        !added) {
+        failed(added.errorText());
         return;
     }
     reloadList();
@@ -315,10 +316,9 @@ void PurchaseDialog::deletePurchase()
         reloadList();
         return;
     }
-    PurchaseStore store(m_shop);
-    const auto removal = store.remove(row->rowid, row->id, row->code);
+    const auto removal = PurchaseStore(m_shop).remove(row->rowid, row->id, row->code);
     if (!removal) {
-        failed(store.lastError());
+        failed(removal.errorText());
         return;
     }
     reloadList();
