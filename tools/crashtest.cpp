@@ -82,8 +82,8 @@ int child(const QString &dir, int tickets = -1)
         QCoreApplication::processEvents();
         if (ticket % 10 == 0) {
             DayClose day(handle);
-            day.close(Money::fromCents(ticket));
-            day.open(Money());
+            if (!day.close(Money::fromCents(ticket)) || !day.open(Money()))
+                qFatal("the till's period was not closed and opened again");
         }
     }
     // Closed as the cashier closes it: the window deletes itself.

@@ -285,18 +285,15 @@ Checkout::Opening Checkout::opening(QString *why)
         }
     }
     if (!needed) {
-        *why = m_dayClose.lastError();
+        *why = needed.errorText();
         return Opening::Failed;
     }
     return *needed ? Opening::Needed : Opening::NotNeeded;
 }
 
-bool Checkout::open(Money openingCash, QString *error)
+Done Checkout::open(Money openingCash)
 {
-    if (m_dayClose.open(openingCash))
-        return true;
-    *error = m_dayClose.lastError();
-    return false;
+    return m_dayClose.open(openingCash);
 }
 
 Checkout::Stored Checkout::store(PaymentMethod method, const Settlement &settlement)

@@ -106,7 +106,7 @@ public:
     // asked after opening a lost connection again where needed.
     enum class Opening { NotNeeded, Needed, Lost, Failed };
     Opening opening(QString *why);
-    bool open(Money openingCash, QString *error);
+    Done open(Money openingCash);
     // After a close made elsewhere (the day-close screen).
     void forgetOpening() { m_dayClose.forgetOpening(); }
 

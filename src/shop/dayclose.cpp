@@ -75,16 +75,14 @@ CloseReport CloseReport::of(const CloseFigures &f)
 
 DayClose::DayClose(Shop shop) : m_shop(std::move(shop)), m_db(m_shop.connection()), m_till(m_shop.till()) { }
 
-std::optional<std::optional<DayClose::OpenRow>> DayClose::openRow() const
+Result<std::optional<DayClose::OpenRow>> DayClose::openRow() const
 {
     QSqlQuery q(m_db);
     q.prepare(QStringLiteral("SELECT rowid, id, kaishi, kaishidt FROM rijie WHERE till = ? AND jieshudt IS NULL "
                              "ORDER BY rowid DESC LIMIT 1"));
     q.addBindValue(m_till);
-    if (!q.exec()) {
-        m_error = problemText(q.lastError());
-        return std::nullopt;
-    }
+    if (!q.exec())
+        return failureOf(q);
     if (!q.next())
         return std::optional<OpenRow>();
     OpenRow row{q.value(0).toLongLong(), q.value(1).toLongLong(), moneyOf(q.value(2)),
@@ -93,11 +91,11 @@ std::optional<std::optional<DayClose::OpenRow>> DayClose::openRow() const
     return std::optional<OpenRow>(row);
 }
 
-std::optional<CloseFigures> DayClose::periodFigures() const
+Result<CloseFigures> DayClose::periodFigures() const
 {
     const auto open = openRow();
     if (!open)
-        return std::nullopt;
+        return open.error();
     CloseFigures f;
     f.till = m_till;
     if (*open) {
@@ -110,10 +108,8 @@ std::optional<CloseFigures> DayClose::periodFigures() const
                   .arg(Schema::sumUnitsSql(m_db, QStringLiteral("xiaoshoue")),
                        Schema::sumUnitsSql(m_db, QStringLiteral("tuihuoe"))));
     q.addBindValue(m_till);
-    if (!q.exec()) {
-        m_error = problemText(q.lastError());
-        return std::nullopt;
-    }
+    if (!q.exec())
+        return failureOf(q);
     while (q.next()) {
         const Money sales = moneyOf(q.value(3));
         const Money returns = moneyOf(q.value(4));
@@ -132,140 +128,106 @@ std::optional<CloseFigures> DayClose::periodFigures() const
     return f;
 }
 
-std::optional<CloseFigures> DayClose::current() const
+Result<CloseFigures> DayClose::current() const
 {
-    return m_shop.again([this] { return periodFigures(); }, &m_error);
+    return m_shop.again([this] { return periodFigures(); });
 }
 
-std::optional<bool> DayClose::needsOpening() const
+Result<bool> DayClose::needsOpening() const
 {
-    return m_shop.again(
-        [&]() -> std::optional<bool> {
-            if (m_noOpeningNeeded)
-                return false;
-            const auto open = openRow();
-            if (!open)
-                return std::nullopt;
-            if (*open) {
-                m_noOpeningNeeded = true;
-                return false;
-            }
-            QSqlQuery q(m_db);
-            q.prepare(QStringLiteral("SELECT 1 FROM rijie WHERE till = ? LIMIT 1"));
-            q.addBindValue(m_till);
-            if (!q.exec()) {
-                m_error = problemText(q.lastError());
-                return std::nullopt;
-            }
-            const bool closedBefore = q.next();
-            m_noOpeningNeeded = !closedBefore;
-            return closedBefore;
-        },
-        &m_error);
+    return m_shop.again([&]() -> Result<bool> {
+        if (m_noOpeningNeeded)
+            return false;
+        const auto open = openRow();
+        if (!open)
+            return open.error();
+        if (*open) {
+            m_noOpeningNeeded = true;
+            return false;
+        }
+        QSqlQuery q(m_db);
+        q.prepare(QStringLiteral("SELECT 1 FROM rijie WHERE till = ? LIMIT 1"));
+        q.addBindValue(m_till);
+        if (!q.exec())
+            return failureOf(q);
+        const bool closedBefore = q.next();
+        m_noOpeningNeeded = !closedBefore;
+        return closedBefore;
+    });
 }
 
 namespace {
 
 // The next close number: the last row's + 1, under the table's lock.
-std::optional<qint64> nextCloseId(const QSqlDatabase &db, QString *error)
+Result<qint64> nextCloseId(const QSqlDatabase &db)
 {
     QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("SELECT id FROM rijie ORDER BY rowid DESC LIMIT 1"))) {
-        *error = problemText(q.lastError());
-        return std::nullopt;
-    }
+    if (!q.exec(QStringLiteral("SELECT id FROM rijie ORDER BY rowid DESC LIMIT 1")))
+        return failureOf(q);
     return q.next() ? q.value(0).toLongLong() + 1 : 1;
 }
 
 } // namespace
 
-bool DayClose::open(Money opening)
+Done DayClose::open(Money opening)
 {
     Transaction tx(m_shop);
-    if (!tx.isActive() || !tx.lockForNumbering(QStringLiteral("rijie"))) {
-        m_error = tx.lastError();
-        return false;
-    }
+    if (!tx.isActive() || !tx.lockForNumbering(QStringLiteral("rijie")))
+        return Error{tx.lastError()};
     const auto open = openRow();
     if (!open)
-        return false;
+        return open.error();
     QSqlQuery q(m_db);
     if (*open) {
         q.prepare(QStringLiteral("UPDATE rijie SET kaishi = ? WHERE rowid = ?"));
         q.addBindValue(qlonglong(opening.units()));
         q.addBindValue((*open)->rowid);
     } else {
-        const auto id = nextCloseId(m_db, &m_error);
+        const auto id = nextCloseId(m_db);
         if (!id)
-            return false;
+            return id.error();
         q.prepare(QStringLiteral("INSERT INTO rijie (id, till, kaishidt, kaishi) VALUES (?, ?, ?, ?)"));
         q.addBindValue(*id);
         q.addBindValue(m_till);
         q.addBindValue(Schema::toStorage(K::DateTime, QDateTime::currentDateTime()));
         q.addBindValue(qlonglong(opening.units()));
     }
-    if (!q.exec()) {
-        m_error = problemText(q.lastError());
-        return false;
-    }
-    if (!tx.commit()) {
-        m_error = tx.lastError();
-        return false;
-    }
+    if (!q.exec())
+        return failureOf(q);
+    if (!tx.commit())
+        return Error{tx.lastError()};
     m_noOpeningNeeded = true;
-    return true;
+    return {};
 }
 
-std::optional<CloseFigures> DayClose::close(Money counted, const QUuid &token)
+Result<std::optional<CloseFigures>> DayClose::closedBy(const QString &token) const
 {
-    // The figures, the close and its tickets in one transaction: whole or
-    // not at all, and no ticket of this till in between (it is this program).
-    m_noOpeningNeeded = false;
-    Transaction tx(m_shop);
-    if (!tx.isActive() || !tx.lockForNumbering(QStringLiteral("rijie"))) {
-        m_error = tx.lastError();
-        return std::nullopt;
-    }
-    const bool tokened = m_shop.onServer() && !token.isNull();
-    const QString tokenText = token.toString(QUuid::WithoutBraces);
-    if (tokened) {
-        QSqlQuery t(m_db);
-        t.prepare(QStringLiteral("SELECT rijie FROM %1 WHERE token = CAST(? AS uuid)")
-                      .arg(QLatin1String(Schema::CloseTokens)));
-        t.addBindValue(tokenText);
-        if (!t.exec()) {
-            m_error = problemText(t.lastError());
-            return std::nullopt;
-        }
-        if (t.next()) {
-            const auto stored = closes(QStringLiteral("id = ? AND till = ?"), {t.value(0), m_till});
-            if (!stored)
-                return std::nullopt;
-            if (!stored->isEmpty())
-                return stored->first();
-        }
-    }
-    const auto open = openRow();
-    if (!open)
-        return std::nullopt;
-    auto figures = periodFigures();
-    if (!figures)
-        return std::nullopt;
-    CloseFigures &f = *figures;
-    f.end = QDateTime::currentDateTime();
-    f.counted = counted;
-    if (!f.start.isValid())
-        f.start = f.end;
+    QSqlQuery t(m_db);
+    t.prepare(
+        QStringLiteral("SELECT rijie FROM %1 WHERE token = CAST(? AS uuid)").arg(QLatin1String(Schema::CloseTokens)));
+    t.addBindValue(token);
+    if (!t.exec())
+        return failureOf(t);
+    if (!t.next())
+        return std::optional<CloseFigures>();
+    const auto stored = closes(QStringLiteral("id = ? AND till = ?"), {t.value(0), m_till});
+    if (!stored)
+        return stored.error();
+    return stored->isEmpty() ? std::nullopt : std::optional(stored->first());
+}
+
+Done DayClose::writeClose(CloseFigures &f, const std::optional<OpenRow> &open) const
+{
     QSqlQuery q(m_db);
-    if (*open) {
-        f.id = (*open)->id;
+    if (open) {
+        f.id = open->id;
         q.prepare(QStringLiteral("UPDATE rijie SET kaishidt = ?, jieshudt = ?, piaoshu = ?, hangshu = ?, "
                                  "xiaoshoue = ?, tuihuoe = ?, xianjin = ?, weixin = ?, zhifubao = ?, yinhangka = ?, "
                                  "shidian = ? WHERE rowid = ?"));
     } else {
-        const auto id = nextCloseId(m_db, &m_error);
+        const auto id = nextCloseId(m_db);
         if (!id)
-            return std::nullopt;
+            return id.error();
         f.id = *id;
         q.prepare(QStringLiteral("INSERT INTO rijie (kaishidt, jieshudt, piaoshu, hangshu, xiaoshoue, tuihuoe, "
                                  "xianjin, weixin, zhifubao, yinhangka, shidian, id, till, kaishi) "
@@ -275,36 +237,66 @@ std::optional<CloseFigures> DayClose::close(Money counted, const QUuid &token)
     q.addBindValue(Schema::toStorage(K::DateTime, f.end));
     q.addBindValue(f.tickets);
     q.addBindValue(f.lines);
-    for (const Money m : {f.sales, f.returns, f.byMethod[0], f.byMethod[1], f.byMethod[2], f.byMethod[3], counted})
+    for (const Money m :
+         {f.sales, f.returns, f.byMethod[0], f.byMethod[1], f.byMethod[2], f.byMethod[3], f.counted.value_or(Money())})
         q.addBindValue(qlonglong(m.units()));
-    if (*open) {
-        q.addBindValue((*open)->rowid);
+    if (open) {
+        q.addBindValue(open->rowid);
     } else {
         q.addBindValue(f.id);
         q.addBindValue(m_till);
         q.addBindValue(qlonglong(f.opening.units()));
     }
-    if (!q.exec()) {
-        m_error = problemText(q.lastError());
-        return std::nullopt;
-    }
+    if (!q.exec())
+        return failureOf(q);
+    // The period's tickets are the close's.
     q.prepare(QStringLiteral("UPDATE fukuan SET rijie = ? WHERE till = ? AND rijie IS NULL"));
     q.addBindValue(f.id);
     q.addBindValue(m_till);
-    if (!q.exec()) {
-        m_error = problemText(q.lastError());
-        return std::nullopt;
-    }
+    if (!q.exec())
+        return failureOf(q);
+    return {};
+}
+
+Result<CloseFigures> DayClose::close(Money counted, const QUuid &token)
+{
+    // The figures, the close and its tickets in one transaction: whole or
+    // not at all, and no ticket of this till in between (it is this program).
+    m_noOpeningNeeded = false;
+    Transaction tx(m_shop);
+    if (!tx.isActive() || !tx.lockForNumbering(QStringLiteral("rijie")))
+        return Error{tx.lastError()};
+    const bool tokened = m_shop.onServer() && !token.isNull();
+    const QString tokenText = token.toString(QUuid::WithoutBraces);
     if (tokened) {
+        const auto before = closedBy(tokenText);
+        if (!before)
+            return before.error();
+        if (*before)
+            return **before;
+    }
+    const auto open = openRow();
+    if (!open)
+        return open.error();
+    auto figures = periodFigures();
+    if (!figures)
+        return figures;
+    CloseFigures &f = *figures;
+    f.end = QDateTime::currentDateTime();
+    f.counted = counted;
+    if (!f.start.isValid())
+        f.start = f.end;
+    if (const Done written = writeClose(f, *open); !written)
+        return written.error();
+    if (tokened) {
+        QSqlQuery q(m_db);
         q.prepare(QStringLiteral("INSERT INTO %1 (token, rijie, till) VALUES (CAST(? AS uuid), ?, ?)")
                       .arg(QLatin1String(Schema::CloseTokens)));
         q.addBindValue(tokenText);
         q.addBindValue(f.id);
         q.addBindValue(m_till);
-        if (!q.exec()) {
-            m_error = problemText(q.lastError());
-            return std::nullopt;
-        }
+        if (!q.exec())
+            return failureOf(q);
     }
     // A drawer that did not hold what it should is recorded.
     if (const std::optional<Money> difference = f.difference(); difference && !difference->isZero())
@@ -314,23 +306,19 @@ std::optional<CloseFigures> DayClose::close(Money counted, const QUuid &token)
                     .arg(f.id)
                     .arg(m_till)
                     .arg(f.expectedCash().toExactString(), counted.toExactString(), difference->toExactString()));
-            !recorded) {
-            m_error = recorded.errorText();
-            return std::nullopt;
-        }
-    if (!tx.commit()) {
-        m_error = tx.lastError();
-        return std::nullopt;
-    }
+            !recorded)
+            return recorded.error();
+    if (!tx.commit())
+        return Error{tx.lastError()};
     return figures;
 }
 
-std::optional<QVector<CloseFigures>> DayClose::history() const
+Result<QVector<CloseFigures>> DayClose::history() const
 {
-    return m_shop.again([this] { return closes(QString(), {}); }, &m_error);
+    return m_shop.again([this] { return closes(QString(), {}); });
 }
 
-std::optional<QVector<CloseFigures>> DayClose::closes(const QString &where, const QVariantList &values) const
+Result<QVector<CloseFigures>> DayClose::closes(const QString &where, const QVariantList &values) const
 {
     QSqlQuery q(m_db);
     q.prepare(QStringLiteral("SELECT id, till, kaishidt, jieshudt, kaishi, piaoshu, hangshu, xiaoshoue, tuihuoe, "
@@ -339,10 +327,8 @@ std::optional<QVector<CloseFigures>> DayClose::closes(const QString &where, cons
                   .arg(where.isEmpty() ? QString() : QStringLiteral(" AND ") + where));
     for (const QVariant &v : values)
         q.addBindValue(v);
-    if (!q.exec()) {
-        m_error = problemText(q.lastError());
-        return std::nullopt;
-    }
+    if (!q.exec())
+        return failureOf(q);
     QVector<CloseFigures> all;
     while (q.next()) {
         CloseFigures f;

@@ -56,27 +56,24 @@ class DayClose
 public:
     explicit DayClose(Shop shop);
 
-    // The figures of this till's open period; nothing, with lastError, on a
-    // database error.
-    std::optional<CloseFigures> current() const;
+    // The figures of this till's open period.
+    Result<CloseFigures> current() const;
     // True when this till has closed before and no period is open: the next
     // sale opens one, with the cash the drawer starts with.
     // Once answered "no", the answer is kept until this object closes a
     // period or forgetOpening() is called: only this till's own close can
     // change it, and the checkout asks on every ticket.
-    std::optional<bool> needsOpening() const;
+    Result<bool> needsOpening() const;
     // Drops the kept answer of needsOpening (after a close made elsewhere).
     void forgetOpening() { m_noOpeningNeeded = false; }
     // Opens this till's period with the opening cash (or sets it, when one is open).
-    bool open(Money opening);
+    Done open(Money opening);
     // Closes this till's period with the cash counted; the closed figures.
     // On the server a close tried again with the same token after its answer
     // was lost gives the close stored then, and stores none.
-    std::optional<CloseFigures> close(Money counted, const QUuid &token = QUuid());
+    Result<CloseFigures> close(Money counted, const QUuid &token = QUuid());
     // Every till's closes, the newest first.
-    std::optional<QVector<CloseFigures>> history() const;
-
-    QString lastError() const { return m_error; }
+    Result<QVector<CloseFigures>> history() const;
 
 private:
     struct OpenRow
@@ -85,14 +82,17 @@ private:
         Money opening;
         QDateTime start;
     };
-    std::optional<std::optional<OpenRow>> openRow() const;
-    std::optional<CloseFigures> periodFigures() const;
+    Result<std::optional<OpenRow>> openRow() const;
+    Result<CloseFigures> periodFigures() const;
     // The closes of rijie that `where` picks (no condition: all), newest first.
-    std::optional<QVector<CloseFigures>> closes(const QString &where, const QVariantList &values) const;
+    Result<QVector<CloseFigures>> closes(const QString &where, const QVariantList &values) const;
+    // On the server, the close a try with `token` stored before (its answer lost).
+    Result<std::optional<CloseFigures>> closedBy(const QString &token) const;
+    // Stores the close of `f` (its id given here) and makes the period's tickets its own.
+    Done writeClose(CloseFigures &f, const std::optional<OpenRow> &open) const;
 
     Shop m_shop;
     QSqlDatabase m_db;
     int m_till;
-    mutable QString m_error;
     mutable bool m_noOpeningNeeded = false;
 };

@@ -70,7 +70,7 @@ private Q_SLOTS:
         QVERIFY2(returned.ok, qPrintable(returned.error));
         QVERIFY_OK(Trail::appendAlone(t, QStringLiteral("删除本行"), QStringLiteral("A 1")));
         DayClose close(t);
-        QVERIFY2(close.close(Money::fromCents(600)).has_value(), qPrintable(close.lastError()));
+        QVERIFY_OK(close.close(Money::fromCents(600)));
         refused(t, {QStringLiteral("DELETE FROM xiaoshou"), QStringLiteral("UPDATE xiaoshou SET jine = 0"),
                     QStringLiteral("TRUNCATE xiaoshou"), QStringLiteral("DELETE FROM jinhuo"),
                     QStringLiteral("UPDATE name SET name = 'x'"), QStringLiteral("UPDATE fukuan SET shoukuan = 0"),

@@ -136,9 +136,9 @@ private Q_SLOTS:
         if (QTest::currentTestFailed())
             return;
         DayClose day(shop.db().shop());
-        QCOMPARE(day.needsOpening(), std::optional<bool>(false));
+        QCOMPARE(day.needsOpening().valueOr(!false), false);
         const auto closed = day.close(Money::fromCents(1700));
-        QVERIFY2(closed, qPrintable(day.lastError()));
+        QVERIFY_OK(closed);
         QCOMPARE(closed->id, 1);
         QCOMPARE(closed->difference(), std::optional<Money>(Money::fromCents(-100)));
         QCOMPARE(CloseReport::of(*closed).rows.last(), std::pair(QStringLiteral("短款"), QStringLiteral("¥1.00")));
@@ -156,9 +156,9 @@ private Q_SLOTS:
         QVERIFY(next);
         QCOMPARE(next->tickets, 0);
         QCOMPARE(next->net(), Money());
-        QCOMPARE(day.needsOpening(), std::optional<bool>(true));
+        QCOMPARE(day.needsOpening().valueOr(!true), true);
         QVERIFY(day.open(Money::fromCents(20000)));
-        QCOMPARE(day.needsOpening(), std::optional<bool>(false));
+        QCOMPARE(day.needsOpening().valueOr(!false), false);
         SalesStore store(shop.db().shop());
         QVERIFY(store.storeTicket(5, {sale(QStringLiteral("A"), 1, 300)}).ok);
         const auto second = day.close(Money::fromCents(20300));
@@ -208,7 +208,7 @@ private Q_SLOTS:
                     .ok);
         DayClose one(shop.db().shop());
         const auto closed = one.close(Money::fromCents(1800));
-        QVERIFY2(closed, qPrintable(one.lastError()));
+        QVERIFY_OK(closed);
         QCOMPARE(closed->tickets, 4);
         QCOMPARE(closed->method(PaymentMethod::Card), Money());
         DayClose other(opened.database->shop());

@@ -54,8 +54,8 @@ bool CounterWindow::openPeriodIfNeeded()
     OpeningCashDialog ask(this);
     if (ask.exec() != QDialog::Accepted)
         return false;
-    if (QString error; !m_checkout.open(ask.opening(), &error)) {
-        Messages::error(this, CloseFailed.arg(error));
+    if (const Done opened = m_checkout.open(ask.opening()); !opened) {
+        Messages::error(this, CloseFailed.arg(opened.errorText()));
         return false;
     }
     return true;

@@ -142,7 +142,7 @@ bool DayCloseDialog::refresh()
 {
     const auto figures = m_close.current();
     if (!figures) {
-        Messages::error(this, ReadFailed.arg(m_close.lastError()));
+        Messages::error(this, ReadFailed.arg(figures.errorText()));
         return false;
     }
     m_figures = *figures;
@@ -202,7 +202,7 @@ void DayCloseDialog::closePeriod()
     // lost is found stored, not stored twice.
     const auto closed = m_close.close(**typed, m_token);
     if (!closed) {
-        Messages::error(this, CloseFailed.arg(m_close.lastError()));
+        Messages::error(this, CloseFailed.arg(closed.errorText()));
         return;
     }
     m_token = QUuid::createUuid();
@@ -219,7 +219,7 @@ void DayCloseDialog::showHistory()
 {
     const auto closes = m_close.history();
     if (!closes) {
-        Messages::error(this, ReadFailed.arg(m_close.lastError()));
+        Messages::error(this, ReadFailed.arg(closes.errorText()));
         return;
     }
     CloseListDialog list(*closes, this);
