@@ -306,9 +306,8 @@ Database::Result Database::lockAndOpen(const QString &path, bool creating)
         if (!q.exec(statement))
             return {nullptr, Status::Unusable, unusable(path, problemText(q.lastError()))};
     if (!creating) {
-        const QString problem = Settings(database->shop()).ensureRows();
-        if (!problem.isEmpty())
-            return {nullptr, Status::Unusable, unusable(path, problem)};
+        if (const Done rows = Settings(database->shop()).ensureRows(); !rows)
+            return {nullptr, Status::Unusable, unusable(path, rows.errorText())};
     }
 
     Result r;

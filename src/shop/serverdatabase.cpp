@@ -165,7 +165,7 @@ QString Database::checkServerShop()
     if (problem.isEmpty())
         problem = ServerFacts::ensure(db);
     if (problem.isEmpty())
-        problem = Settings(shop()).ensureRows();
+        problem = Settings(shop()).ensureRows().errorText();
     return problem.isEmpty() ? QString() : QStringLiteral("无法使用%1：%2").arg(m_server->describe(), problem);
 }
 

@@ -9,141 +9,105 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
-std::optional<QString> Settings::password() const
+Result<QString> Settings::password() const
 {
-    return m_shop.again(
-        [&]() -> std::optional<QString> {
-            QSqlQuery q(m_db);
-            q.prepare(QStringLiteral("SELECT code FROM code WHERE id = ? ORDER BY rowid LIMIT 1"));
-            q.addBindValue(Schema::PasswordRowId);
-            if (!q.exec()) {
-                m_error = problemText(q.lastError());
-                return std::nullopt;
-            }
-            if (!q.next()) {
-                m_error = QStringLiteral("设置表 code 中缺少超级用户密码（id 为 1 的行）。");
-                return std::nullopt;
-            }
-            return q.value(0).toString();
-        },
-        &m_error);
+    return m_shop.again([&]() -> Result<QString> {
+        QSqlQuery q(m_db);
+        q.prepare(QStringLiteral("SELECT code FROM code WHERE id = ? ORDER BY rowid LIMIT 1"));
+        q.addBindValue(Schema::PasswordRowId);
+        if (!q.exec())
+            return failureOf(q);
+        if (!q.next())
+            return Error{QStringLiteral("设置表 code 中缺少超级用户密码（id 为 1 的行）。")};
+        return q.value(0).toString();
+    });
 }
 
-bool Settings::setPassword(const QString &password)
+Done Settings::setPassword(const QString &password)
 {
-    if (const QString problem = m_shop.fileProblem(); !problem.isEmpty()) {
-        m_error = problem;
-        return false;
-    }
+    if (const QString problem = m_shop.fileProblem(); !problem.isEmpty())
+        return Error{problem};
     Transaction tx(m_shop);
-    if (!tx.isActive()) {
-        m_error = tx.lastError();
-        return false;
-    }
+    if (!tx.isActive())
+        return Error{tx.lastError()};
     // The first password row is the one the login reads.
     QSqlQuery q(m_db);
     q.prepare(QStringLiteral("UPDATE code SET code = ? WHERE rowid = "
                              "(SELECT rowid FROM code WHERE id = ? ORDER BY rowid LIMIT 1)"));
     q.addBindValue(password);
     q.addBindValue(Schema::PasswordRowId);
-    if (!q.exec()) {
-        m_error = problemText(q.lastError());
-        return false;
-    }
-    if (q.numRowsAffected() != 1) {
-        m_error = QStringLiteral("设置表 code 中缺少超级用户密码（id 为 1 的行）。");
-        return false;
-    }
+    if (!q.exec())
+        return failureOf(q);
+    if (q.numRowsAffected() != 1)
+        return Error{QStringLiteral("设置表 code 中缺少超级用户密码（id 为 1 的行）。")};
     // That it was changed, never the password.
     if (const Done recorded = Trail::append(m_shop, QStringLiteral("修改密码"), QStringLiteral("超级用户密码已修改"));
-        !recorded) {
-        m_error = recorded.errorText();
-        return false;
-    }
-    if (!tx.commit()) {
-        m_error = tx.lastError();
-        return false;
-    }
-    return true;
+        !recorded)
+        return recorded;
+    if (!tx.commit())
+        return Error{tx.lastError()};
+    return {};
 }
 
-std::optional<QString> Settings::receiptHeader() const
+Result<QString> Settings::receiptHeader() const
 {
-    return m_shop.again(
-        [&]() -> std::optional<QString> {
-            QSqlQuery q(m_db);
-            q.prepare(QStringLiteral("SELECT content FROM code WHERE code.id=? ORDER BY rowid LIMIT 1"));
-            q.addBindValue(Schema::HeaderRowId);
-            if (!q.exec()) {
-                m_error = problemText(q.lastError());
-                return std::nullopt;
-            }
-            return q.next() ? q.value(0).toString() : QString();
-        },
-        &m_error);
+    return m_shop.again([&]() -> Result<QString> {
+        QSqlQuery q(m_db);
+        q.prepare(QStringLiteral("SELECT content FROM code WHERE code.id=? ORDER BY rowid LIMIT 1"));
+        q.addBindValue(Schema::HeaderRowId);
+        if (!q.exec())
+            return failureOf(q);
+        return q.next() ? q.value(0).toString() : QString();
+    });
 }
 
-bool Settings::setReceiptHeader(const QString &header)
+Done Settings::setReceiptHeader(const QString &header)
 {
     // The transaction checks first that the file is still the one opened.
     Transaction tx(m_shop);
-    if (!tx.isActive()) {
-        m_error = tx.lastError();
-        return false;
-    }
-    const std::optional<QString> before = receiptHeader();
+    if (!tx.isActive())
+        return Error{tx.lastError()};
+    const Result<QString> before = receiptHeader();
     QSqlQuery q(m_db);
     q.prepare(QStringLiteral("UPDATE code SET content = ? WHERE rowid = "
                              "(SELECT rowid FROM code WHERE id = ? ORDER BY rowid LIMIT 1)"));
     q.addBindValue(header);
     q.addBindValue(Schema::HeaderRowId);
-    if (!q.exec()) {
-        m_error = problemText(q.lastError());
-        return false;
-    }
+    if (!q.exec())
+        return failureOf(q);
     if (q.numRowsAffected() == 0) {
         // The header row went missing (edited by hand): it is made again.
         q.prepare(QStringLiteral("INSERT INTO code (id, content) VALUES (?, ?)"));
         q.addBindValue(Schema::HeaderRowId);
         q.addBindValue(header);
-        if (!q.exec()) {
-            m_error = problemText(q.lastError());
-            return false;
-        }
+        if (!q.exec())
+            return failureOf(q);
     }
-    if (const Done recorded =
-            Trail::append(m_shop, QStringLiteral("票据设计"),
-                          QStringLiteral("小票抬头：%1 → %2").arg(before.value_or(QString()), header));
-        !recorded) {
-        m_error = recorded.errorText();
-        return false;
-    }
-    if (!tx.commit()) {
-        m_error = tx.lastError();
-        return false;
-    }
-    return true;
+    if (const Done recorded = Trail::append(m_shop, QStringLiteral("票据设计"),
+                                            QStringLiteral("小票抬头：%1 → %2").arg(before.valueOr(QString()), header));
+        !recorded)
+        return recorded;
+    if (!tx.commit())
+        return Error{tx.lastError()};
+    return {};
 }
 
-bool Settings::recordFooterChange(const QStringList &before)
+Done Settings::recordFooterChange(const QStringList &before)
 {
-    m_error.clear();
-    const QStringList now = receiptFooter();
-    if (!m_error.isEmpty())
-        return false;
-    if (now == before)
-        return true;
-    const QString was = before.join(QStringLiteral(" / ")), is = now.join(QStringLiteral(" / "));
+    const auto now = receiptFooter();
+    if (!now)
+        return now.error();
+    if (*now == before)
+        return {};
+    const QString was = before.join(QStringLiteral(" / ")), is = now->join(QStringLiteral(" / "));
     if (const Done recorded =
             Trail::appendAlone(m_shop, QStringLiteral("票据设计"), QStringLiteral("小票页脚：%1 → %2").arg(was, is));
-        !recorded) {
-        m_error = recorded.errorText();
-        return false;
-    }
-    return true;
+        !recorded)
+        return recorded;
+    return {};
 }
 
-QStringList Settings::receiptFooter() const
+Result<QStringList> Settings::receiptFooter() const
 {
     // All footer rows in the order of their ids. The rows normally carry the
     // ids 20001.. without gaps; should they not, no row is skipped and none
@@ -151,11 +115,9 @@ QStringList Settings::receiptFooter() const
     QSqlQuery q(m_db);
     q.prepare(QStringLiteral("SELECT code.id, code.content FROM code WHERE code.id>? ORDER BY code.id, rowid"));
     q.addBindValue(Schema::HeaderRowId);
+    if (!q.exec())
+        return failureOf(q);
     QStringList lines;
-    if (!q.exec()) {
-        m_error = problemText(q.lastError());
-        return lines;
-    }
     while (q.next())
         lines.append(q.value(1).toString());
     return lines;
@@ -164,20 +126,16 @@ QStringList Settings::receiptFooter() const
 // The settings rows that the program cannot do without. The password row is
 // never made up: a file without one is refused (an empty one is kept). The receipt header and a first
 // footer line are recreated with their first values when someone removed them.
-Settings::Appended Settings::appendFooterLine()
+Result<Settings::Appended> Settings::appendFooterLine()
 {
     Transaction tx(m_shop);
     QSqlQuery q(m_db);
-    auto failed = [&](const QString &why) {
-        m_error = why;
-        return Appended::Failed;
-    };
     if (!tx.lockForNumbering(QStringLiteral("code")))
-        return failed(tx.lastError());
+        return Error{tx.lastError()};
     q.prepare(QStringLiteral("SELECT id FROM code WHERE id > ? ORDER BY rowid DESC LIMIT 1"));
     q.addBindValue(Schema::HeaderRowId);
     if (!q.exec())
-        return failed(problemText(q.lastError()));
+        return failureOf(q);
     const qint64 last = q.next() ? q.value(0).toLongLong() : Schema::HeaderRowId;
     q.finish();
     if (last >= 32767)
@@ -185,15 +143,15 @@ Settings::Appended Settings::appendFooterLine()
     q.prepare(QStringLiteral("INSERT INTO code (id) VALUES (?)"));
     q.addBindValue(last + 1);
     if (!q.exec())
-        return failed(problemText(q.lastError()));
+        return failureOf(q);
     if (!tx.commit())
-        return failed(tx.lastError());
+        return Error{tx.lastError()};
     return Appended::Appended;
 }
 
-QString Settings::ensureRows()
+Done Settings::ensureRows()
 {
-    auto rows = [&](const QString &where, int id, QString *value) -> std::optional<qint64> {
+    auto rows = [&](const QString &where, int id, QString *value) -> Result<qint64> {
         QSqlQuery q(m_db);
         q.prepare(QStringLiteral("SELECT COUNT(*), (SELECT code FROM code WHERE %1 ORDER BY rowid LIMIT 1) "
                                  "FROM code WHERE %1")
@@ -201,7 +159,7 @@ QString Settings::ensureRows()
         q.addBindValue(id);
         q.addBindValue(id);
         if (!q.exec() || !q.next())
-            return std::nullopt;
+            return failureOf(q);
         if (value)
             *value = q.value(1).toString();
         return q.value(0).toLongLong();
@@ -210,14 +168,15 @@ QString Settings::ensureRows()
     const auto passwordRows = rows(QStringLiteral("id = ?"), Schema::PasswordRowId, &password);
     const auto headerRows = rows(QStringLiteral("id = ?"), Schema::HeaderRowId, nullptr);
     const auto footerRows = rows(QStringLiteral("id > ?"), Schema::HeaderRowId, nullptr);
-    if (!passwordRows || !headerRows || !footerRows)
-        return QStringLiteral("设置表 code 无法读取（%1）。").arg(problemText(m_db.lastError()));
+    for (const Result<qint64> *read : {&passwordRows, &headerRows, &footerRows})
+        if (!*read)
+            return Error{QStringLiteral("设置表 code 无法读取（%1）。").arg(read->errorText())};
     // An empty password (another tool may write one) is a password: the
     // login takes an empty box. Only a missing row is refused.
     if (*passwordRows == 0)
-        return QStringLiteral("设置表 code 中缺少超级用户密码（id 为 1 的行）。");
+        return Error{QStringLiteral("设置表 code 中缺少超级用户密码（id 为 1 的行）。")};
     if (*headerRows > 0 && *footerRows > 0)
-        return QString();
+        return {};
 
     Transaction tx(m_shop);
     QSqlQuery ins(m_db);
@@ -234,7 +193,7 @@ QString Settings::ensureRows()
         ok = ins.exec();
     }
     if (!ok || !tx.commit())
-        return QStringLiteral("无法补回小票设置行（%1）。")
-            .arg(ins.lastError().isValid() ? problemText(ins.lastError()) : tx.lastError());
-    return QString();
+        return Error{QStringLiteral("无法补回小票设置行（%1）。")
+                         .arg(ins.lastError().isValid() ? problemText(ins.lastError()) : tx.lastError())};
+    return {};
 }

@@ -98,12 +98,12 @@ QString TillCopy::refresh(const Shop &shop, const QString &path)
         copy.goods.append(g);
     }
     const Settings settings(shop);
-    const std::optional<QString> header = settings.receiptHeader();
+    const auto header = settings.receiptHeader();
     if (!header)
-        return settings.lastError();
+        return header.errorText();
     copy.header = *header;
-    copy.footer = settings.receiptFooter();
-    if (const std::optional<QString> password = settings.password()) {
+    copy.footer = settings.receiptFooter().valueOr(QStringList());
+    if (const auto password = settings.password()) {
         copy.password = *password;
         copy.hasPassword = true;
     }

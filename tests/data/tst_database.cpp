@@ -232,13 +232,14 @@ private Q_SLOTS:
         TestShop shop;
         shop.create();
         Settings settings(shop.db().shop());
-        QCOMPARE(settings.password(), std::optional<QString>(Database::defaultPassword()));
+        QCOMPARE(settings.password().valueOr(QString()), Database::defaultPassword());
         if (moveFileAway)
             QVERIFY(QFile::rename(shop.path(), shop.path() + QStringLiteral(".moved")));
-        QCOMPARE(settings.setPassword(QStringLiteral("it's 新")), !moveFileAway);
-        QCOMPARE(settings.lastError().isEmpty(), !moveFileAway);
-        QCOMPARE(settings.password(),
-                 std::optional<QString>(moveFileAway ? Database::defaultPassword() : QStringLiteral("it's 新")));
+        const Done set = settings.setPassword(QStringLiteral("it's 新"));
+        QCOMPARE(set.ok(), !moveFileAway);
+        QCOMPARE(set.errorText().isEmpty(), !moveFileAway);
+        QCOMPARE(settings.password().valueOr(QString()),
+                 moveFileAway ? Database::defaultPassword() : QStringLiteral("it's 新"));
     }
 
     void settingsRowsAreChecked_data()

@@ -191,8 +191,9 @@ Receipt CounterWindow::composeReceipt()
 {
     Receipt receipt = Receipt::fromTicket(*m_ticket);
     receipt.header = m_receiptHeader;
-    receipt.footer =
-        m_checkout.isOffline() && m_checkout.tillFile() ? m_checkout.tillFile()->footer() : m_settings.receiptFooter();
+    receipt.footer = m_checkout.isOffline() && m_checkout.tillFile()
+                         ? m_checkout.tillFile()->footer()
+                         : m_settings.receiptFooter().valueOr(QStringList());
     receipt.ticketNumber = QString::number(ticketNumber());
     receipt.till = QString::number(m_database->shop().till());
     receipt.time = formatDateTime(QDateTime::currentDateTime());

@@ -108,7 +108,7 @@ void ReturnDialog::find()
     if (!m_passwordOk) {
         const auto stored = m_settings.password();
         if (!stored) {
-            Messages::error(this, ReadFailed.arg(m_settings.lastError()));
+            Messages::error(this, ReadFailed.arg(stored.errorText()));
             return;
         }
         if (m_password->text() != *stored) {

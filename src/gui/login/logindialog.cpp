@@ -54,7 +54,7 @@ LoginDialog::LoginDialog(Shop shop, QWidget *parent) : QDialog(parent), m_settin
 QString LoginDialog::storedPassword() const
 {
     // Read from the file at every use: a password just changed counts at once.
-    return m_settings.password().value_or(QString());
+    return m_settings.password().valueOr(QString());
 }
 
 void LoginDialog::clearPassword()
@@ -88,9 +88,9 @@ void LoginDialog::confirm()
 {
     // Read from the file at every use: a password just changed counts at once.
     // A password that cannot be read lets nobody in, and is not called wrong.
-    const std::optional<QString> stored = m_settings.password();
+    const Result<QString> stored = m_settings.password();
     if (!stored) {
-        Messages::error(this, Unreadable.arg(m_settings.lastError()), Caption);
+        Messages::error(this, Unreadable.arg(stored.errorText()), Caption);
         m_passwordEdit->setFocus();
         return;
     }

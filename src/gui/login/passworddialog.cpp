@@ -52,7 +52,7 @@ PasswordDialog::PasswordDialog(Shop shop, QWidget *parent) : QDialog(parent), m_
 void PasswordDialog::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
-    m_currentPassword->setText(m_settings.password().value_or(QString()));
+    m_currentPassword->setText(m_settings.password().valueOr(QString()));
 }
 
 void PasswordDialog::save()
@@ -73,8 +73,8 @@ void PasswordDialog::save()
         return;
     }
     // Nothing half-stored: a refused write leaves the old password in force.
-    if (!m_settings.setPassword(first)) {
-        Messages::error(this, SaveFailed.arg(m_settings.lastError()));
+    if (const Done set = m_settings.setPassword(first); !set) {
+        Messages::error(this, SaveFailed.arg(set.errorText()));
         return;
     }
     m_newPassword->clear();

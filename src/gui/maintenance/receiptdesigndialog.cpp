@@ -72,9 +72,9 @@ ReceiptDesignDialog::ReceiptDesignDialog(Shop shop, std::function<void()> header
     m_footer = new RecordSet(shop, Schema::footerRowsSource(), {}, this);
     m_footer->setObjectName(QStringLiteral("Adodc2"));
     const Settings settings(shop);
-    const std::optional<QString> header = settings.receiptHeader();
+    const Result<QString> header = settings.receiptHeader();
     if (!header || !m_footer->open())
-        failed(header ? m_footer->lastError() : settings.lastError());
+        failed(header ? m_footer->lastError() : header.errorText());
 
     auto *headerNote =
         named(new QLabel(QStringLiteral("票头一行共32个字符，一般为单位名称，请直接在下面修改后点击保存即可"), this),
@@ -117,7 +117,7 @@ ReceiptDesignDialog::ReceiptDesignDialog(Shop shop, std::function<void()> header
     layout->addLayout(footerButtons);
     resize(560, 420);
 
-    m_headerEdit->setText(header.value_or(QString()));
+    m_headerEdit->setText(header.valueOr(QString()));
 
     connect(m_headerEdit, &QLineEdit::textChanged, this, [this] { checkHeaderLength(); });
     connect(m_saveButton, &QPushButton::clicked, this, &ReceiptDesignDialog::saveHeader);
@@ -146,9 +146,8 @@ void ReceiptDesignDialog::saveHeader()
         Messages::info(this, Empty);
         return;
     }
-    Settings settings(m_shop);
-    if (!settings.setReceiptHeader(text)) {
-        failed(settings.lastError());
+    if (const Done set = Settings(m_shop).setReceiptHeader(text); !set) {
+        failed(set.errorText());
         return;
     }
     Messages::info(this, Saved);
@@ -158,7 +157,7 @@ void ReceiptDesignDialog::saveHeader()
 
 void ReceiptDesignDialog::showEvent(QShowEvent *event)
 {
-    m_footerBefore = Settings(m_shop).receiptFooter();
+    m_footerBefore = Settings(m_shop).receiptFooter().valueOr(QStringList());
     QDialog::showEvent(event);
 }
 
@@ -167,9 +166,9 @@ void ReceiptDesignDialog::hideEvent(QHideEvent *event)
     // An edit still open in the grid is written by the requery.
     if (m_footer->requery()) {
         Settings settings(m_shop);
-        if (!settings.recordFooterChange(m_footerBefore))
-            failed(settings.lastError());
-        m_footerBefore = settings.receiptFooter();
+        if (const Done recorded = settings.recordFooterChange(m_footerBefore); !recorded)
+            failed(recorded.errorText());
+        m_footerBefore = settings.receiptFooter().valueOr(m_footerBefore);
     }
     QDialog::hideEvent(event);
 }
@@ -181,16 +180,14 @@ void ReceiptDesignDialog::appendLine()
         failed(m_footer->lastError());
         return;
     }
-    Settings settings(m_shop);
-    switch (settings.appendFooterLine()) {
-    case Settings::Appended::Full:
+    const auto appended = Settings(m_shop).appendFooterLine();
+    if (!appended) {
+        failed(appended.errorText());
+        return;
+    }
+    if (*appended == Settings::Appended::Full) {
         Messages::info(this, Full);
         return;
-    case Settings::Appended::Failed:
-        failed(settings.lastError());
-        return;
-    case Settings::Appended::Appended:
-        break;
     }
     // The lines as stored, with the new one current.
     if (!m_footer->requery())
