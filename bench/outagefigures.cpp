@@ -203,11 +203,11 @@ void outageFigures(BenchTable &table, const BenchShops &shops)
         checkout.backOnline();
     };
     auto sendAll = [&] {
-        QString error;
-        while (checkout.sendWaiting(10, &error) == Checkout::Sending::Sent) {
-        }
+        Result<Checkout::Sending> sending = Checkout::Sending::Sent;
+        while (sending && *sending == Checkout::Sending::Sent)
+            sending = checkout.sendWaiting(10);
         if (checkout.waitingCount() > 0)
-            qFatal("not all sent: %s", qPrintable(error));
+            qFatal("not all sent: %s", qPrintable(sending.errorText()));
     };
     Figure sending(QStringLiteral("O3"), QStringLiteral("sending 1,000 tickets of 5 lines kept offline"),
                    QStringLiteral("libpq storing the same rows in the same tables, one transaction each"), 2);

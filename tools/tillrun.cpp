@@ -65,8 +65,8 @@ int main(int argc, char *argv[])
             if (shop.recover(nullptr, 500) == Shop::Recovery::Reconnected)
                 checkout.backOnline();
         }
-        QString error;
-        while (!checkout.isOffline() && checkout.sendWaiting(10, &error) == Checkout::Sending::Sent) {
+        while (!checkout.isOffline() &&
+               checkout.sendWaiting(10).valueOr(Checkout::Sending::Lost) == Checkout::Sending::Sent) {
         }
     };
     for (int t = 0; t < tickets; ++t) {

@@ -323,12 +323,12 @@ Checkout::Stored Checkout::store(PaymentMethod method, const Settlement &settlem
         }
     // Kept under the same token: a ticket whose commit went through with
     // its answer lost is found on the server when it is sent, not stored twice.
-    stored.provisional =
-        m_tillFile->keep(m_ticket->lines(), m_token, payment, QDateTime::currentDateTime(), &stored.error);
-    if (stored.provisional == 0) {
-        stored.error = QStringLiteral("这张小票没有保存在本机（%1），仍在屏幕上。").arg(stored.error);
+    const auto kept = m_tillFile->keep(m_ticket->lines(), m_token, payment, QDateTime::currentDateTime());
+    if (!kept) {
+        stored.error = QStringLiteral("这张小票没有保存在本机（%1），仍在屏幕上。").arg(kept.errorText());
         return stored;
     }
+    stored.provisional = *kept;
     stored.ok = true;
     m_token = QUuid();
     return stored;
@@ -348,15 +348,18 @@ Result<GoodsCatalogue::Lookup> Checkout::lookup(const GoodsCatalogue &catalogue,
     return m_tillFile->lookup(code);
 }
 
-Checkout::Sending Checkout::sendWaiting(int most, QString *error)
+Result<Checkout::Sending> Checkout::sendWaiting(int most)
 {
     if (!m_tillFile)
         return Sending::NoneWaiting;
     if (m_offline)
         return Sending::Lost;
-    const QList<TillFile::Waiting> waiting = m_tillFile->oldestWaiting(most, error);
+    const auto oldest = m_tillFile->oldestWaiting(most);
+    if (!oldest)
+        return oldest.error();
+    const QList<TillFile::Waiting> &waiting = *oldest;
     if (waiting.isEmpty())
-        return error->isEmpty() ? Sending::NoneWaiting : Sending::Failed;
+        return Sending::NoneWaiting;
     // Their tokens make a second sending of a ticket the server has already
     // (the answer of the first lost) find it there.
     QList<SalesStore::Kept> kept;
@@ -372,18 +375,15 @@ Checkout::Sending Checkout::sendWaiting(int most, QString *error)
     // Removed once the server has them; if the removal fails the next
     // sending finds them stored by their tokens.
     if (!done.isEmpty())
-        if (const QString problem = m_tillFile->sent(done); !problem.isEmpty()) {
-            *error = problem;
-            return Sending::Failed;
-        }
+        if (const QString problem = m_tillFile->sent(done); !problem.isEmpty())
+            return Error{problem};
     if (done.size() == waiting.size())
         return Sending::Sent;
-    *error = stored.isEmpty() ? QStringLiteral("没有打开的数据库连接。") : stored.last().error;
     if (!stored.isEmpty() && stored.last().lost) {
         m_offline = true;
         return Sending::Lost;
     }
-    return Sending::Failed;
+    return Error{stored.isEmpty() ? QStringLiteral("没有打开的数据库连接。") : stored.last().error};
 }
 
 qint64 Checkout::waitingCount() const

@@ -146,10 +146,10 @@ public:
     // with the members' prices.
     Result<GoodsCatalogue::Lookup> lookup(const GoodsCatalogue &catalogue, const QString &code);
     // Sends the oldest `most` tickets kept offline, each in its own server
-    // transaction, all in one round trip. Sent: all of them went; Lost or
-    // Failed (with `error`): those before the first that did not go were sent.
-    enum class Sending { Sent, NoneWaiting, Lost, Failed };
-    Sending sendWaiting(int most, QString *error);
+    // transaction, all in one round trip. Sent: all of them went; Lost (the
+    // server gone) or an error: those before the first that did not go were sent.
+    enum class Sending { Sent, NoneWaiting, Lost };
+    Result<Sending> sendWaiting(int most);
     qint64 waitingCount() const;
 
 private:

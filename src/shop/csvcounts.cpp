@@ -34,11 +34,11 @@ CountRow Counts::rowAt(qsizetype row) const
     return countOf(fieldsOf(row), lineOf(row), [](const QString &) {});
 }
 
-QList<std::pair<QString, qint64>> Counts::summed(QString *why) const
+Result<QList<std::pair<QString, qint64>>> Counts::summed() const
 {
     QList<std::pair<QString, qint64>> all;
     QHash<QString, qsizetype> at;
-    *why = walk(
+    const QString walked = walk(
         [&](const QStringList &fields, int line) {
             const CountRow r = countOf(fields, line, [](const QString &) {});
             if (const auto seen = at.constFind(r.code); seen != at.cend()) {
@@ -50,6 +50,8 @@ QList<std::pair<QString, qint64>> Counts::summed(QString *why) const
             return true;
         },
         {});
+    if (!walked.isEmpty())
+        return Error{walked};
     return all;
 }
 

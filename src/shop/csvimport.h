@@ -132,9 +132,9 @@ class Counts : public Checked
 {
 public:
     CountRow rowAt(qsizetype row) const;
-    // Every code's count, summed, in the order first met; with `why` when
+    // Every code's count, summed, in the order first met; an error when
     // the file can no longer be read as checked.
-    QList<std::pair<QString, qint64>> summed(QString *why) const;
+    Result<QList<std::pair<QString, qint64>>> summed() const;
 };
 Counts checkCounts(const Shop &shop, const std::shared_ptr<Source> &source, const Cancelled &cancelled = {});
 

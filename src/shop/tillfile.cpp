@@ -278,23 +278,19 @@ std::optional<QString> TillFile::password() const
     return found ? std::optional<QString>(value) : std::nullopt;
 }
 
-qint64 TillFile::keep(const QList<TicketLine> &lines, const QUuid &token, const Payment &payment, const QDateTime &sold,
-                      QString *error)
+Result<qint64> TillFile::keep(const QList<TicketLine> &lines, const QUuid &token, const Payment &payment,
+                              const QDateTime &sold)
 {
     FileTransaction tx(m_db);
-    if (!tx.active()) {
-        *error = QString::fromUtf8(sqlite3_errmsg(m_db));
-        return 0;
-    }
+    if (!tx.active())
+        return Error{QString::fromUtf8(sqlite3_errmsg(m_db))};
     // Provisional numbers go on from the highest ever kept.
     qint64 provisional = 1;
     {
         Statement last(m_db, kept("SELECT MAX(COALESCE((SELECT MAX(seq) FROM waiting), 0), "
                                   "COALESCE((SELECT last FROM sent_up_to), 0))"));
-        if (last.step() != SQLITE_ROW) {
-            *error = last.error();
-            return 0;
-        }
+        if (last.step() != SQLITE_ROW)
+            return Error{last.error()};
         provisional = last.integer(0) + 1;
     }
     Statement ticket(m_db, kept("INSERT INTO waiting (seq, token, provisional, method, paid, change, sold) "
@@ -306,16 +302,12 @@ qint64 TillFile::keep(const QList<TicketLine> &lines, const QUuid &token, const 
              .bind(payment.paid.units())
              .bind(payment.change.units())
              .bind(wallClock(sold))
-             .run()) {
-        *error = ticket.error();
-        return 0;
-    }
+             .run())
+        return Error{ticket.error()};
     if (!payment.member.isEmpty()) {
         Statement member(m_db, kept("INSERT INTO waiting_members VALUES (?, ?)"));
-        if (!member.bind(provisional).bind(payment.member).run()) {
-            *error = member.error();
-            return 0;
-        }
+        if (!member.bind(provisional).bind(payment.member).run())
+            return Error{member.error()};
     }
     for (int i = 0; i < lines.size(); ++i) {
         const TicketLine &l = lines[i];
@@ -329,15 +321,11 @@ qint64 TillFile::keep(const QList<TicketLine> &lines, const QUuid &token, const 
                  .bind(l.price.units())
                  .bind(l.amount.units())
                  .bind(wallClock(l.time))
-                 .run()) {
-            *error = line.error();
-            return 0;
-        }
+                 .run())
+            return Error{line.error()};
     }
-    if (!tx.commit()) {
-        *error = QString::fromUtf8(sqlite3_errmsg(m_db));
-        return 0;
-    }
+    if (!tx.commit())
+        return Error{QString::fromUtf8(sqlite3_errmsg(m_db))};
     return provisional;
 }
 
@@ -347,7 +335,7 @@ qint64 TillFile::waitingCount() const
     return q.step() == SQLITE_ROW ? q.integer(0) : 0;
 }
 
-QList<TillFile::Waiting> TillFile::oldestWaiting(int most, QString *error) const
+Result<QList<TillFile::Waiting>> TillFile::oldestWaiting(int most) const
 {
     QList<Waiting> all;
     {
@@ -366,10 +354,8 @@ QList<TillFile::Waiting> TillFile::oldestWaiting(int most, QString *error) const
             w.sold = fromWallClock(q.text(6));
             all.append(w);
         }
-        if (step != SQLITE_DONE) {
-            *error = q.error();
-            return {};
-        }
+        if (step != SQLITE_DONE)
+            return Error{q.error()};
     }
     for (Waiting &w : all) {
         Statement member(m_db, kept("SELECT card FROM waiting_members WHERE seq = ?"));
@@ -391,10 +377,8 @@ QList<TillFile::Waiting> TillFile::oldestWaiting(int most, QString *error) const
             l.time = fromWallClock(lines.text(6));
             w.lines.append(l);
         }
-        if (row != SQLITE_DONE) {
-            *error = lines.error();
-            return {};
-        }
+        if (row != SQLITE_DONE)
+            return Error{lines.error()};
     }
     return all;
 }

@@ -78,13 +78,12 @@ public:
         Payment payment;
         QDateTime sold;
     };
-    // Keeps a ticket to be sent; its provisional number, or 0 with `error`.
-    qint64 keep(const QList<TicketLine> &lines, const QUuid &token, const Payment &payment, const QDateTime &sold,
-                QString *error);
+    // Keeps a ticket to be sent; its provisional number.
+    Result<qint64> keep(const QList<TicketLine> &lines, const QUuid &token, const Payment &payment,
+                        const QDateTime &sold);
     qint64 waitingCount() const;
-    // The oldest `most` waiting tickets, oldest first; none when none waits
-    // or (with `error`) when they cannot be read.
-    QList<Waiting> oldestWaiting(int most, QString *error) const;
+    // The oldest `most` waiting tickets, oldest first; none when none waits.
+    Result<QList<Waiting>> oldestWaiting(int most) const;
     // The server has them.
     QString sent(const QList<qint64> &seqs);
 

@@ -75,8 +75,14 @@ void CounterWindow::sendWaiting()
 {
     if (!m_sending)
         return;
-    QString error;
-    switch (m_checkout.sendWaiting(SentPerTurn, &error)) {
+    const auto sending = m_checkout.sendWaiting(SentPerTurn);
+    if (!sending) {
+        m_sendProblem = sending.errorText();
+        m_sending->start(RetryAfterMs);
+        showOffline();
+        return;
+    }
+    switch (*sending) {
     case Checkout::Sending::Sent:
         m_sendProblem.clear();
         showOffline();
@@ -87,10 +93,6 @@ void CounterWindow::sendWaiting()
         break;
     case Checkout::Sending::Lost:
         // The watch of the server brings the till back and sends again.
-        break;
-    case Checkout::Sending::Failed:
-        m_sendProblem = error;
-        m_sending->start(RetryAfterMs);
         break;
     }
     showOffline();

@@ -254,10 +254,8 @@ QPushButton *importCountsButton(QWidget *parent, Shop shop, std::function<qint64
         if (preview.exec() != QDialog::Accepted)
             return;
         // A code on several rows adds up; each code's sum sets its count.
-        QString error;
-        const auto summed = rows.summed(&error);
-        if (error.isEmpty())
-            error = StockCount::setMany(shop, id, summed).errorText();
+        const auto summed = rows.summed();
+        const QString error = summed ? StockCount::setMany(shop, id, *summed).errorText() : summed.errorText();
         done(parent, error.isEmpty(), rows.size(), error, stored);
     });
     return button;
