@@ -74,12 +74,12 @@ bool paintRoll(const CloseReport &report, QPagedPaintDevice *device, double pape
     return RollDocument::paint(blocks, device, paperWidthMm);
 }
 
-QString printOn(const QPrinterInfo &printer, const CloseReport &report)
+Done printOn(const QPrinterInfo &printer, const CloseReport &report)
 {
     return Printout::printOn(printer, documentName(), painter(report));
 }
 
-QString printOnDefaultPrinter(const CloseReport &report)
+Done printOnDefaultPrinter(const CloseReport &report)
 {
     return Printout::printOnDefaultPrinter(documentName(), painter(report));
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shop/result.h"
+
 #include <QString>
 
 struct CloseReport;
@@ -11,8 +13,8 @@ class QPrinterInfo;
 // receipt: one narrow column on a roll printer, a page otherwise.
 namespace ClosePrinter {
 
-QString printOnDefaultPrinter(const CloseReport &report);
-QString printOn(const QPrinterInfo &printer, const CloseReport &report);
+Done printOnDefaultPrinter(const CloseReport &report);
+Done printOn(const QPrinterInfo &printer, const CloseReport &report);
 
 // The page layout: the title, then caption and value per row, 2.54 cm margins.
 bool paintPage(const CloseReport &report, QPagedPaintDevice *device);

@@ -48,7 +48,7 @@ void preview(const QList<StockFigures::Row> &rows, QWidget *parent)
                       [&rows](QPrinter *printer, const QPrinterInfo &) { return paint(rows, printer); });
 }
 
-QString printOnDefaultPrinter(const QList<StockFigures::Row> &rows)
+Done printOnDefaultPrinter(const QList<StockFigures::Row> &rows)
 {
     return Printout::printOnDefaultPrinter(
         QStringLiteral("Tarvel inventory"),

@@ -18,6 +18,6 @@ bool paint(const QList<StockFigures::Row> &rows, QPagedPaintDevice *device);
 // The modal preview titled "库存打印", from which the list is printed.
 void preview(const QList<StockFigures::Row> &rows, QWidget *parent);
 // Prints on the default printer without a dialog; empty, or what went wrong.
-QString printOnDefaultPrinter(const QList<StockFigures::Row> &rows);
+Done printOnDefaultPrinter(const QList<StockFigures::Row> &rows);
 
 } // namespace InventoryReport

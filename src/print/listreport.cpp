@@ -89,7 +89,7 @@ void ListReport::preview(QWidget *parent, const QString &objectName) const
                       [this](QPrinter *printer, const QPrinterInfo &) { return paint(printer); });
 }
 
-QString ListReport::printOnDefaultPrinter() const
+Done ListReport::printOnDefaultPrinter() const
 {
     return Printout::printOnDefaultPrinter(QStringLiteral("Tarvel ") + title,
                                            [this](QPrinter *printer, const QPrinterInfo &) { return paint(printer); });

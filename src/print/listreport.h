@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shop/result.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -22,5 +24,5 @@ struct ListReport
     bool paint(QPagedPaintDevice *device) const;
     // The modal preview with the given objectName and title, from which it is printed.
     void preview(QWidget *parent, const QString &objectName) const;
-    QString printOnDefaultPrinter() const;
+    Done printOnDefaultPrinter() const;
 };

@@ -30,20 +30,20 @@ void makeReadable(QPrintPreviewDialog *dialog)
 
 } // namespace
 
-QString printOn(const QPrinterInfo &info, const QString &documentName, const Paint &paint)
+Done printOn(const QPrinterInfo &info, const QString &documentName, const Paint &paint)
 {
     if (info.isNull())
-        return QStringLiteral("没有设置默认打印机。");
+        return Error{QStringLiteral("没有设置默认打印机。")};
     QPrinter printer(info, QPrinter::HighResolution);
     printer.setDocName(documentName);
     if (!printer.isValid())
-        return QStringLiteral("打印机 %1 不可用。").arg(info.printerName());
+        return Error{QStringLiteral("打印机 %1 不可用。").arg(info.printerName())};
     if (!paint(&printer, info) || printer.printerState() == QPrinter::Error)
-        return QStringLiteral("打印机 %1 打印失败。").arg(info.printerName());
-    return QString();
+        return Error{QStringLiteral("打印机 %1 打印失败。").arg(info.printerName())};
+    return {};
 }
 
-QString printOnDefaultPrinter(const QString &documentName, const Paint &paint)
+Done printOnDefaultPrinter(const QString &documentName, const Paint &paint)
 {
     return printOn(QPrinterInfo::defaultPrinter(), documentName, paint);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shop/result.h"
+
 #include <QString>
 
 #include <functional>
@@ -17,9 +19,9 @@ namespace Printout {
 // painting could not start.
 using Paint = std::function<bool(QPrinter *printer, const QPrinterInfo &info)>;
 
-// Empty when the document was printed; otherwise why not.
-QString printOn(const QPrinterInfo &info, const QString &documentName, const Paint &paint);
-QString printOnDefaultPrinter(const QString &documentName, const Paint &paint);
+// Prints the document; the error says why it was not printed.
+Done printOn(const QPrinterInfo &info, const QString &documentName, const Paint &paint);
+Done printOnDefaultPrinter(const QString &documentName, const Paint &paint);
 
 // Shows the document as the default printer would print it, in a modal
 // preview with the given objectName and title.

@@ -38,12 +38,12 @@ Printout::Paint painter(const Receipt &receipt)
 
 } // namespace
 
-QString printOn(const QPrinterInfo &info, const Receipt &receipt)
+Done printOn(const QPrinterInfo &info, const Receipt &receipt)
 {
     return Printout::printOn(info, documentName(), painter(receipt));
 }
 
-QString printOnDefaultPrinter(const Receipt &receipt)
+Done printOnDefaultPrinter(const Receipt &receipt)
 {
     return Printout::printOnDefaultPrinter(documentName(), painter(receipt));
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shop/result.h"
+
 #include <QString>
 
 struct Receipt;
@@ -12,8 +14,8 @@ namespace ReceiptPrinter {
 // Returns an empty string on success, otherwise what went wrong. A printer
 // whose paper is a receipt roll (at most 80 mm wide) gets the roll receipt,
 // any other the page layout.
-QString printOnDefaultPrinter(const Receipt &receipt);
-QString printOn(const QPrinterInfo &printer, const Receipt &receipt);
+Done printOnDefaultPrinter(const Receipt &receipt);
+Done printOn(const QPrinterInfo &printer, const Receipt &receipt);
 
 // The modal preview window titled "打印", from which the receipt can be printed.
 void preview(const Receipt &receipt, QWidget *parent);

@@ -118,24 +118,26 @@ Sheet ModelRows::all() const
     return sheet;
 }
 
-static QString writeAs(const Sheet &sheet, const QString &path, Format format)
+static Done writeAs(const Sheet &sheet, const QString &path, Format format)
 {
     SheetWriter writer(path, sheet.name, sheet.captions, sheet.kinds, format);
     writer.add(sheet.rows);
-    return writer.finish();
+    if (const QString problem = writer.finish(); !problem.isEmpty())
+        return Error{problem};
+    return {};
 }
 
-QString write(const Sheet &sheet, const QString &path)
+Done write(const Sheet &sheet, const QString &path)
 {
     return writeAs(sheet, path, Format::BySuffix);
 }
 
-QString writeXlsx(const Sheet &sheet, const QString &path)
+Done writeXlsx(const Sheet &sheet, const QString &path)
 {
     return writeAs(sheet, path, Format::Xlsx);
 }
 
-QString writeCsv(const Sheet &sheet, const QString &path)
+Done writeCsv(const Sheet &sheet, const QString &path)
 {
     return writeAs(sheet, path, Format::Csv);
 }

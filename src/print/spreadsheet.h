@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shop/result.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -74,9 +76,9 @@ private:
     QString m_problem;
 };
 
-// By the file's suffix: .xlsx, or CSV for anything else. Empty, or what went wrong.
-QString write(const Sheet &sheet, const QString &path);
-QString writeXlsx(const Sheet &sheet, const QString &path);
-QString writeCsv(const Sheet &sheet, const QString &path);
+// By the file's suffix: .xlsx, or CSV for anything else.
+Done write(const Sheet &sheet, const QString &path);
+Done writeXlsx(const Sheet &sheet, const QString &path);
+Done writeCsv(const Sheet &sheet, const QString &path);
 
 } // namespace Spreadsheet

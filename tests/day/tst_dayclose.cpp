@@ -298,7 +298,7 @@ private Q_SLOTS:
         const auto closed = DayClose(shop.db().shop()).close(Money::fromCents(1850));
         QVERIFY(closed);
         const QDateTime started = QDateTime::currentDateTime().addSecs(-1);
-        QCOMPARE(ClosePrinter::printOn(printer, CloseReport::of(*closed)), QString());
+        QVERIFY_OK(ClosePrinter::printOn(printer, CloseReport::of(*closed)));
         const QString found = waitForPrintedPdf(started, QStringLiteral("日结报表"));
         QVERIFY2(!found.isEmpty(), "no report PDF from cups-pdf");
         QVERIFY2(qAbs(pdfPageSize(found).width() - widthMm * 72 / 25.4) < 3, qPrintable(found));

@@ -261,9 +261,8 @@ void CounterWindow::checkoutPaidBy(PaymentMethod method)
         receipt.method = PaidBy.arg(paymentMethodName(method));
         if (!memberText.isEmpty())
             receipt.member = memberText;
-        const QString problem = ReceiptPrinter::printOnDefaultPrinter(receipt);
-        if (!problem.isEmpty())
-            Messages::warning(this, PrintFailed.arg(problem));
+        if (const Done printed = ReceiptPrinter::printOnDefaultPrinter(receipt); !printed)
+            Messages::warning(this, PrintFailed.arg(printed.errorText()));
     }
 
     m_checkout.clear();

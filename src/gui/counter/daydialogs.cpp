@@ -182,8 +182,8 @@ void DayCloseDialog::printX()
         return;
     CloseFigures report = m_figures;
     report.counted = *typed;
-    if (const QString problem = ClosePrinter::printOnDefaultPrinter(CloseReport::of(report)); !problem.isEmpty())
-        Messages::warning(this, PrintFailed.arg(problem));
+    if (const Done printed = ClosePrinter::printOnDefaultPrinter(CloseReport::of(report)); !printed)
+        Messages::warning(this, PrintFailed.arg(printed.errorText()));
 }
 
 void DayCloseDialog::closePeriod()
@@ -206,11 +206,11 @@ void DayCloseDialog::closePeriod()
         return;
     }
     m_token = QUuid::createUuid();
-    const QString problem = ClosePrinter::printOnDefaultPrinter(CloseReport::of(*closed));
+    const Done printed = ClosePrinter::printOnDefaultPrinter(CloseReport::of(*closed));
     m_counted->clear();
     refresh();
-    if (!problem.isEmpty())
-        Messages::warning(this, ClosedNotPrinted.arg(problem));
+    if (!printed)
+        Messages::warning(this, ClosedNotPrinted.arg(printed.errorText()));
     else
         Messages::info(this, Closed.arg(closed->id));
 }
@@ -285,6 +285,6 @@ void CloseListDialog::printSelected()
     const int row = m_grid->currentRow();
     if (row < 0 || row >= m_closes.size())
         return;
-    if (const QString problem = ClosePrinter::printOnDefaultPrinter(CloseReport::of(m_closes[row])); !problem.isEmpty())
-        Messages::warning(this, PrintFailed.arg(problem));
+    if (const Done printed = ClosePrinter::printOnDefaultPrinter(CloseReport::of(m_closes[row])); !printed)
+        Messages::warning(this, PrintFailed.arg(printed.errorText()));
 }
