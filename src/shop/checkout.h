@@ -163,6 +163,8 @@ private:
     QList<LabelFormat> m_labelFormats;
     QHash<QString, QString> m_weighedCodes; // goods code → scale code
     QHash<QString, QString> m_scaleCodes;   // scale code → goods code
+    // A label read on the server, or from the till's copy while offline.
+    Result<ScaleGoods::LabelLookup> readLabel(const QString &text);
     Result<ScaleGoods::LabelLookup> readLabelOffline(const QString &text) const;
     SalesStore m_sales;
     DayClose m_dayClose;
