@@ -1,4 +1,5 @@
 #include "shop/expiry.h"
+#include "shop/columns.h"
 
 #include "shop/adjustments.h"
 #include "shop/codefacts.h"
@@ -178,30 +179,31 @@ bool computeOnServer(ExpiryFigures &f, const QSqlDatabase &db, QDate today, QDat
 
 } // namespace
 
+namespace {
+
+using ExpiryRow = ExpiryFigures::Row;
+const std::array<Column<ExpiryRow>, 6> ExpiryColumns{{
+    {u"货号", [](const ExpiryRow &r) { return r.code; }},
+    {u"货名", [](const ExpiryRow &r) { return r.name; }},
+    {u"库存", [](const ExpiryRow &r) { return Weighing::quantityText(r.stock, r.weighed); }},
+    {u"临期数量", [](const ExpiryRow &r) { return Weighing::quantityText(r.quantity, r.weighed); }},
+    {u"过期日期", [](const ExpiryRow &r) { return r.expires.toString(QStringLiteral("yyyy-MM-dd")); }},
+    {u"剩余天数",
+     [](const ExpiryRow &r) {
+         return r.daysLeft < 0 ? QStringLiteral("已过期 %1 天").arg(-r.daysLeft) : QString::number(r.daysLeft);
+     }},
+}};
+
+} // namespace
+
 QStringList ExpiryFigures::captions()
 {
-    return {QStringLiteral("货号"),     QStringLiteral("货名"),     QStringLiteral("库存"),
-            QStringLiteral("临期数量"), QStringLiteral("过期日期"), QStringLiteral("剩余天数")};
+    return captionsOf(ExpiryColumns);
 }
 
 QString ExpiryFigures::text(const Row &row, int column)
 {
-    switch (column) {
-    case 0:
-        return row.code;
-    case 1:
-        return row.name;
-    case 2:
-        return Weighing::quantityText(row.stock, row.weighed);
-    case 3:
-        return Weighing::quantityText(row.quantity, row.weighed);
-    case 4:
-        return row.expires.toString(QStringLiteral("yyyy-MM-dd"));
-    case 5:
-        return row.daysLeft < 0 ? QStringLiteral("已过期 %1 天").arg(-row.daysLeft) : QString::number(row.daysLeft);
-    default:
-        return QString();
-    }
+    return textOf(ExpiryColumns, row, column);
 }
 
 ExpiryFigures ExpiryFigures::compute(const Shop &shop, QDate today, int days)

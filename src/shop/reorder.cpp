@@ -1,4 +1,5 @@
 #include "shop/reorder.h"
+#include "shop/columns.h"
 
 #include "shop/adjustments.h"
 #include "shop/codefacts.h"
@@ -66,30 +67,28 @@ void sortByMaker(QList<ReorderFigures::Row> &rows)
 
 } // namespace
 
+namespace {
+
+using ReorderRow = ReorderFigures::Row;
+const std::array<Column<ReorderRow>, 6> ReorderColumns{{
+    {u"厂家", [](const ReorderRow &r) { return r.maker; }},
+    {u"货号", [](const ReorderRow &r) { return r.code; }},
+    {u"货名", [](const ReorderRow &r) { return r.name; }},
+    {u"库存", [](const ReorderRow &r) { return Weighing::quantityText(r.stock, r.weighed); }},
+    {u"最低库存", [](const ReorderRow &r) { return Weighing::quantityText(r.minimum, r.weighed); }},
+    {u"近30天销量", [](const ReorderRow &r) { return Weighing::quantityText(r.soldRecently, r.weighed); }},
+}};
+
+} // namespace
+
 QStringList ReorderFigures::captions()
 {
-    return {QStringLiteral("厂家"), QStringLiteral("货号"),     QStringLiteral("货名"),
-            QStringLiteral("库存"), QStringLiteral("最低库存"), QStringLiteral("近30天销量")};
+    return captionsOf(ReorderColumns);
 }
 
 QString ReorderFigures::text(const Row &row, int column)
 {
-    switch (column) {
-    case 0:
-        return row.maker;
-    case 1:
-        return row.code;
-    case 2:
-        return row.name;
-    case 3:
-        return Weighing::quantityText(row.stock, row.weighed);
-    case 4:
-        return Weighing::quantityText(row.minimum, row.weighed);
-    case 5:
-        return Weighing::quantityText(row.soldRecently, row.weighed);
-    default:
-        return QString();
-    }
+    return textOf(ReorderColumns, row, column);
 }
 
 ReorderFigures ReorderFigures::compute(const Shop &shop, QDate today)

@@ -1,4 +1,5 @@
 #include "shop/salesfigures.h"
+#include "shop/columns.h"
 
 #include "shop/codefacts.h"
 #include "shop/codetable.h"
@@ -400,28 +401,27 @@ SalesFigures computeRows(const Shop &shop, QDate first, QDate last)
 
 } // namespace
 
+namespace {
+
+using SalesRow = SalesFigures::Row;
+const std::array<Column<SalesRow>, 6> SalesColumns{{
+    {u"货号", [](const SalesRow &r) { return r.code; }},
+    {u"货名", [](const SalesRow &r) { return r.name; }},
+    {u"销售数量", [](const SalesRow &r) { return Weighing::quantityText(r.quantity, r.weighed); }},
+    {u"销售金额", [](const SalesRow &r) { return r.amount.toCurrency(); }},
+    {u"进货价格",
+     [](const SalesRow &r) { return r.weighed ? r.price.toCurrency() + QStringLiteral("/kg") : r.price.toCurrency(); }},
+    {u"销售毛利", [](const SalesRow &r) { return r.profit.toCurrency(); }},
+}};
+
+} // namespace
+
 QStringList SalesFigures::captions()
 {
-    return {QStringLiteral("货号"),     QStringLiteral("货名"),     QStringLiteral("销售数量"),
-            QStringLiteral("销售金额"), QStringLiteral("进货价格"), QStringLiteral("销售毛利")};
+    return captionsOf(SalesColumns);
 }
 
 QString SalesFigures::text(const Row &row, int column)
 {
-    switch (column) {
-    case 0:
-        return row.code;
-    case 1:
-        return row.name;
-    case 2:
-        return Weighing::quantityText(row.quantity, row.weighed);
-    case 3:
-        return row.amount.toCurrency();
-    case 4:
-        return row.weighed ? row.price.toCurrency() + QStringLiteral("/kg") : row.price.toCurrency();
-    case 5:
-        return row.profit.toCurrency();
-    default:
-        return QString();
-    }
+    return textOf(SalesColumns, row, column);
 }

@@ -1,3 +1,4 @@
+#include "shop/columns.h"
 #include "shop/stockcount.h"
 
 #include "shop/engine.h"
@@ -160,35 +161,33 @@ void StockCount::Sheet::take(const QString &code, const QString &name, const Cou
     addUp();
 }
 
+namespace {
+
+using CountLine = StockCount::Line;
+const std::array<Column<CountLine>, 9> CountColumns{{
+    {u"货号", [](const CountLine &l) { return l.code; }},
+    {u"货名", [](const CountLine &l) { return l.name; }},
+    {u"厂家", [](const CountLine &l) { return l.maker; }},
+    {u"账面库存", [](const CountLine &l) { return Weighing::quantityText(l.book, l.weighed); }},
+    {u"盘点数量",
+     [](const CountLine &l) {
+         return l.counted ? Weighing::quantityText(*l.counted, l.weighed) : QStringLiteral("未盘");
+     }},
+    {u"差异",
+     [](const CountLine &l) { return l.counted ? Weighing::quantityText(l.difference, l.weighed) : QString(); }},
+    {u"进货价格", [](const CountLine &l) { return l.price.toCurrency(); }},
+    {u"差异金额", [](const CountLine &l) { return l.counted ? l.value.toCurrency() : QString(); }},
+    {u"盘点后售出", [](const CountLine &l) { return l.soldSince ? QStringLiteral("是") : QString(); }},
+}};
+
+} // namespace
+
 QStringList StockCount::captions()
 {
-    return {QStringLiteral("货号"),     QStringLiteral("货名"),     QStringLiteral("厂家"),
-            QStringLiteral("账面库存"), QStringLiteral("盘点数量"), QStringLiteral("差异"),
-            QStringLiteral("进货价格"), QStringLiteral("差异金额"), QStringLiteral("盘点后售出")};
+    return captionsOf(CountColumns);
 }
 
 QString StockCount::text(const Line &line, int column)
 {
-    switch (column) {
-    case 0:
-        return line.code;
-    case 1:
-        return line.name;
-    case 2:
-        return line.maker;
-    case 3:
-        return Weighing::quantityText(line.book, line.weighed);
-    case 4:
-        return line.counted ? Weighing::quantityText(*line.counted, line.weighed) : QStringLiteral("未盘");
-    case 5:
-        return line.counted ? Weighing::quantityText(line.difference, line.weighed) : QString();
-    case 6:
-        return line.price.toCurrency();
-    case 7:
-        return line.counted ? line.value.toCurrency() : QString();
-    case 8:
-        return line.soldSince ? QStringLiteral("是") : QString();
-    default:
-        return QString();
-    }
+    return textOf(CountColumns, line, column);
 }

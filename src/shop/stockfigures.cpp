@@ -1,4 +1,5 @@
 #include "shop/stockfigures.h"
+#include "shop/columns.h"
 
 #include "shop/adjustments.h"
 #include "shop/codefacts.h"
@@ -261,38 +262,35 @@ StockFigures computeRows(const Shop &shop)
 
 } // namespace
 
+namespace {
+
+using StockRow = StockFigures::Row;
+// The last column, the counts' and write-offs' adjustments, is shown only
+// where there are any.
+const std::array<Column<StockRow>, StockFigures::AdjustedColumn + 1> StockColumns{{
+    {u"货号", [](const StockRow &r) { return r.code; }},
+    {u"货名", [](const StockRow &r) { return r.name; }},
+    {u"销售数量", [](const StockRow &r) { return Weighing::quantityText(r.soldQuantity, r.weighed); }},
+    {u"销售金额", [](const StockRow &r) { return r.soldAmount.toCurrency(); }},
+    {u"进货总数", [](const StockRow &r) { return Weighing::quantityText(r.purchased, r.weighed); }},
+    {u"库存数量", [](const StockRow &r) { return Weighing::quantityText(r.stock, r.weighed); }},
+    {u"进货价格",
+     [](const StockRow &r) { return r.weighed ? r.price.toCurrency() + QStringLiteral("/kg") : r.price.toCurrency(); }},
+    {u"库存金额", [](const StockRow &r) { return r.value.toCurrency(); }},
+    {u"盘点报损", [](const StockRow &r) { return Weighing::quantityText(r.adjusted, r.weighed); }},
+}};
+
+} // namespace
+
 QStringList StockFigures::captions(bool withAdjustments)
 {
-    QStringList all = {QStringLiteral("货号"),     QStringLiteral("货名"),     QStringLiteral("销售数量"),
-                       QStringLiteral("销售金额"), QStringLiteral("进货总数"), QStringLiteral("库存数量"),
-                       QStringLiteral("进货价格"), QStringLiteral("库存金额")};
-    if (withAdjustments)
-        all.append(QStringLiteral("盘点报损"));
+    QStringList all = captionsOf(StockColumns);
+    if (!withAdjustments)
+        all.removeLast();
     return all;
 }
 
 QString StockFigures::text(const Row &row, int column)
 {
-    switch (column) {
-    case 0:
-        return row.code;
-    case 1:
-        return row.name;
-    case 2:
-        return Weighing::quantityText(row.soldQuantity, row.weighed);
-    case 3:
-        return row.soldAmount.toCurrency();
-    case 4:
-        return Weighing::quantityText(row.purchased, row.weighed);
-    case 5:
-        return Weighing::quantityText(row.stock, row.weighed);
-    case 6:
-        return row.weighed ? row.price.toCurrency() + QStringLiteral("/kg") : row.price.toCurrency();
-    case 7:
-        return row.value.toCurrency();
-    case AdjustedColumn:
-        return Weighing::quantityText(row.adjusted, row.weighed);
-    default:
-        return QString();
-    }
+    return textOf(StockColumns, row, column);
 }
