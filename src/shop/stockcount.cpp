@@ -240,30 +240,14 @@ Done StockCount::setMany(const Shop &shop, qint64 id, const QList<std::pair<QStr
     return {};
 }
 
-Result<int> StockCount::post(const Shop &shop, qint64 id)
+namespace {
+
+// The count's differences as stock adjustments, in one statement, inside the
+// caller's transaction; the rows written.
+Result<int> insertDifferences(const Shop &shop, qint64 id)
 {
-    if (const QString problem = shop.fileProblem(); !problem.isEmpty())
-        return Error{problem};
-    Transaction tx(shop);
-    if (!tx.isActive())
-        return Error{tx.lastError()};
     const bool server = shop.onServer();
     QSqlQuery q(shop.connection());
-    // Only an open count is posted: a second post finds it posted, also
-    // one from another program that waited for this one.
-    q.prepare(QStringLiteral("UPDATE pandian SET guozhangdt = ? WHERE id = ? AND guozhangdt IS NULL"));
-    q.addBindValue(now());
-    q.addBindValue(id);
-    if (!q.exec())
-        return failureOf(q);
-    if (q.numRowsAffected() != 1) {
-        const auto count = StockCount::summary(shop, id);
-        return count ? Error{Posted} : count.error();
-    }
-    // The rows after the last one now are this count's.
-    if (!q.exec(QStringLiteral("SELECT COALESCE(MAX(rowid), 0) FROM tiaozheng")) || !q.next())
-        return failureOf(q);
-    const qint64 before = q.value(0).toLongLong();
     // On the file the differences are counted as one change of the stock,
     // not row by row through the triggers that count the file's changes.
     QStringList around;
@@ -273,9 +257,8 @@ Result<int> StockCount::post(const Shop &shop, qint64 id)
     for (const QString &statement : std::as_const(around))
         if (!q.exec(statement))
             return failureOf(q);
-    // The differences in one statement, each at its code's last purchase
-    // price (to the cent, as 库存分析 values the stock) when it was counted;
-    // a weighed goods' grams at its price per kg.
+    // Each at its code's last purchase price (to the cent, as 库存分析 values
+    // the stock) when it was counted; a weighed goods' grams at its price per kg.
     q.prepare(
         QStringLiteral(
             "INSERT INTO tiaozheng (dt, code, shuliang, jinjia, jine, leibie, yuanyin, pandian, till) "
@@ -302,6 +285,12 @@ Result<int> StockCount::post(const Shop &shop, qint64 id)
             if (!q.exec(statement))
                 return failureOf(q);
     }
+    return adjusted;
+}
+
+// The trail's words for the rows of count `id` after rowid `before`.
+Result<QString> postedInWords(const Shop &shop, qint64 id, qint64 before)
+{
     QSqlQuery sum(shop.connection());
     sum.prepare(QStringLiteral("SELECT COUNT(*), COALESCE(SUM(shuliang), 0), %1 FROM tiaozheng "
                                "WHERE rowid > ? AND pandian = ?")
@@ -310,13 +299,46 @@ Result<int> StockCount::post(const Shop &shop, qint64 id)
     sum.addBindValue(id);
     if (!sum.exec() || !sum.next())
         return failureOf(sum);
-    const QString what = QStringLiteral("第 %1 次盘点过账：%2 个货号有差异，共 %3 件，金额 %4")
-                             .arg(id)
-                             .arg(sum.value(0).toLongLong())
-                             .arg(sum.value(1).toLongLong())
-                             .arg(Money::fromUnits(sum.value(2).toLongLong()).roundedToCents().toCurrency());
-    sum.finish();
-    if (const Done recorded = Trail::append(shop, QStringLiteral("盘点过账"), what); !recorded)
+    return QStringLiteral("第 %1 次盘点过账：%2 个货号有差异，共 %3 件，金额 %4")
+        .arg(id)
+        .arg(sum.value(0).toLongLong())
+        .arg(sum.value(1).toLongLong())
+        .arg(Money::fromUnits(sum.value(2).toLongLong()).roundedToCents().toCurrency());
+}
+
+} // namespace
+
+Result<int> StockCount::post(const Shop &shop, qint64 id)
+{
+    if (const QString problem = shop.fileProblem(); !problem.isEmpty())
+        return Error{problem};
+    Transaction tx(shop);
+    if (!tx.isActive())
+        return Error{tx.lastError()};
+    QSqlQuery q(shop.connection());
+    // Only an open count is posted: a second post finds it posted, also
+    // one from another program that waited for this one.
+    q.prepare(QStringLiteral("UPDATE pandian SET guozhangdt = ? WHERE id = ? AND guozhangdt IS NULL"));
+    q.addBindValue(now());
+    q.addBindValue(id);
+    if (!q.exec())
+        return failureOf(q);
+    if (q.numRowsAffected() != 1) {
+        const auto count = StockCount::summary(shop, id);
+        return count ? Error{Posted} : count.error();
+    }
+    // The rows after the last one now are this count's.
+    if (!q.exec(QStringLiteral("SELECT COALESCE(MAX(rowid), 0) FROM tiaozheng")) || !q.next())
+        return failureOf(q);
+    const qint64 before = q.value(0).toLongLong();
+    q.finish();
+    const auto adjusted = insertDifferences(shop, id);
+    if (!adjusted)
+        return adjusted;
+    const auto what = postedInWords(shop, id, before);
+    if (!what)
+        return what.error();
+    if (const Done recorded = Trail::append(shop, QStringLiteral("盘点过账"), *what); !recorded)
         return recorded.error();
     if (!tx.commit())
         return Error{tx.lastError()};
