@@ -103,134 +103,156 @@ ReorderFigures ReorderFigures::compute(const Shop &shop, QDate today)
     return f;
 }
 
-ReorderFigures ReorderFigures::computeRows(const Shop &shop, QDate today)
+namespace {
+
+// The goods with a minimum, and what each sold lately.
+struct Minimums
 {
-    const QSqlDatabase db = shop.connection();
-    ReorderFigures f;
-    auto fail = [&f](const QSqlQuery &q) {
-        f.ok = false;
-        f.error = problemText(q.lastError());
-        return f;
-    };
+    QHash<QString, qint64> minimum; // the last written for a code counts
+    QStringList codes;              // in the order first given one
+    QHash<QString, qint64> recent;  // sold in the last days
+};
+
+Result<Minimums> readMinimums(const QSqlDatabase &db, QDate since)
+{
+    Minimums m;
     QSqlQuery q(db);
     readOnce(q, db);
-    // The last minimum written for a code counts.
     if (!q.exec(QStringLiteral("SELECT code, shuliang FROM zuidi WHERE shuliang IS NOT NULL ORDER BY rowid")))
-        return fail(q);
-    QHash<QString, qint64> minimum;
-    QStringList codes;
+        return failureOf(q);
     while (q.next()) {
         const QString code = q.value(0).toString();
-        if (!minimum.contains(code))
-            codes.append(code);
-        minimum.insert(code, q.value(1).toLongLong());
+        if (!m.minimum.contains(code))
+            m.codes.append(code);
+        m.minimum.insert(code, q.value(1).toLongLong());
     }
     q.finish();
-    // Sold in the last 30 days, from the range of the sale-time index.
-    QHash<QString, qint64> recent;
+    // From the range of the sale-time index.
     readOnce(q, db);
     q.prepare(QStringLiteral("SELECT code, SUM(shuliang) FROM xiaoshou%1 WHERE dt >= ? GROUP BY code")
                   .arg(Schema::indexedBy(db, QStringLiteral("xiaoshou_dt_totals"))));
-    q.addBindValue(Schema::toStorage(Schema::ColumnKind::Date, today.addDays(-RecentDays + 1)));
+    q.addBindValue(Schema::toStorage(Schema::ColumnKind::Date, since));
     if (!q.exec())
-        return fail(q);
+        return failureOf(q);
     while (q.next())
-        recent.insert(q.value(0).toString(), q.value(1).toLongLong());
+        m.recent.insert(q.value(0).toString(), q.value(1).toLongLong());
+    return m;
+}
+
+// A code at or below its minimum goes on the list.
+void listIfLow(ReorderFigures &f, const Minimums &m, const QString &code, qint64 stock, const QString &name,
+               const QString &maker)
+{
+    if (stock <= m.minimum.value(code))
+        f.rows.append({maker, code, name, stock, m.minimum.value(code), m.recent.value(code)});
+}
+
+// On the file: the stock, name and last maker from the kept facts.
+CodeFacts::Outcome fromFacts(const QSqlDatabase &db, const Minimums &m, ReorderFigures &f)
+{
+    using namespace CodeFacts;
+    return withFacts(
+        db, true,
+        [&](sqlite3 *, const Facts &facts) {
+            if (facts.purchasesUnusual || facts.salesUnusual)
+                return Outcome::Unusual;
+            const Goods none;
+            for (const QString &code : m.codes) {
+                const Goods *goods = facts.find(code.toStdString());
+                if (!goods)
+                    goods = &none;
+                listIfLow(f, m, code, goods->purchased - goods->soldQuantity + goods->adjusted, goods->name,
+                          goods->lastMaker);
+            }
+            return Outcome::Done;
+        },
+        &f.error);
+}
+
+// Many minimums: every code's stock, name and last maker in one statement
+// (on the server from the kept figures of each code).
+Done fromOneStatement(const QSqlDatabase &db, const Minimums &m, const Adjustments::Totals &adjusted, ReorderFigures &f)
+{
+    QSqlQuery q(db);
+    readOnce(q, db);
+    const QString kept = QStringLiteral(
+        "SELECT z.code, COALESCE(h.jinhuo_shuliang, 0) - COALESCE(h.xiaoshou_shuliang, 0), h.name, h.changjia "
+        "FROM (SELECT DISTINCT code FROM zuidi WHERE shuliang IS NOT NULL) AS z "
+        "LEFT JOIN huizong h ON h.code = z.code");
+    const QString walked = QStringLiteral(
+        "SELECT z.code, COALESCE(p.quantity, 0) - COALESCE(s.quantity, 0), "
+        "(SELECT name FROM name WHERE name.code = z.code ORDER BY name.rowid LIMIT 1), "
+        "(SELECT changjia FROM jinhuo WHERE jinhuo.rowid = p.last) "
+        "FROM (SELECT DISTINCT code FROM zuidi WHERE shuliang IS NOT NULL) AS z "
+        "LEFT JOIN (SELECT code, SUM(shuliang) AS quantity, MAX(rowid) AS last FROM jinhuo GROUP BY code) AS p "
+        "ON p.code = z.code "
+        "LEFT JOIN (SELECT code, SUM(shuliang) AS quantity FROM xiaoshou GROUP BY code) AS s "
+        "ON s.code = z.code");
+    if (!q.exec(onServer(db) ? kept : walked))
+        return failureOf(q);
+    struct Known
+    {
+        qint64 stock;
+        QString name, maker;
+    };
+    QHash<QString, Known> known;
+    while (q.next())
+        known.insert(q.value(0).toString(), {q.value(1).toLongLong(), q.value(2).toString(), q.value(3).toString()});
     q.finish();
+    for (const QString &code : m.codes) {
+        const Known k = known.value(code);
+        listIfLow(f, m, code, k.stock + adjusted.perCode.value(code), k.name, k.maker);
+    }
+    return {};
+}
 
-    // On the file, the stock, name and last maker come from the kept facts.
-    if (!onServer(db)) {
-        using namespace CodeFacts;
-        const Outcome outcome = withFacts(
-            db, true,
-            [&](sqlite3 *, const Facts &facts) {
-                if (facts.purchasesUnusual || facts.salesUnusual)
-                    return Outcome::Unusual;
-                for (const QString &code : std::as_const(codes)) {
-                    const std::string key = code.toStdString();
-                    const Goods none;
-                    const Goods *goods = facts.find(key);
-                    if (!goods)
-                        goods = &none;
-                    const qint64 stock = goods->purchased - goods->soldQuantity + goods->adjusted;
-                    if (stock <= minimum.value(code))
-                        f.rows.append(
-                            {goods->lastMaker, code, goods->name, stock, minimum.value(code), recent.value(code)});
-                }
-                return Outcome::Done;
-            },
-            &f.error);
-        if (settled(outcome, f)) {
-            if (f.ok)
-                sortByMaker(f.rows);
-            return f;
-        }
-    }
-
-    const auto adjusted = Adjustments::read(db);
-    f.error = adjusted.errorText();
-    if (!adjusted) {
-        f.ok = false;
-        return f;
-    }
-    // Many minimums: every code's stock, name and last maker in one statement.
-    // A few: each from an index, which reads far less.
-    if (codes.size() > ManyMinimums) {
-        readOnce(q, db);
-        // On the server each code's figures are kept (ServerFacts).
-        const QString kept = QStringLiteral(
-            "SELECT z.code, COALESCE(h.jinhuo_shuliang, 0) - COALESCE(h.xiaoshou_shuliang, 0), h.name, h.changjia "
-            "FROM (SELECT DISTINCT code FROM zuidi WHERE shuliang IS NOT NULL) AS z "
-            "LEFT JOIN huizong h ON h.code = z.code");
-        if (!q.exec(onServer(db)
-                        ? kept
-                        : QStringLiteral(
-                              "SELECT z.code, COALESCE(p.quantity, 0) - COALESCE(s.quantity, 0), "
-                              "(SELECT name FROM name WHERE name.code = z.code ORDER BY name.rowid LIMIT 1), "
-                              "(SELECT changjia FROM jinhuo WHERE jinhuo.rowid = p.last) "
-                              "FROM (SELECT DISTINCT code FROM zuidi WHERE shuliang IS NOT NULL) AS z "
-                              "LEFT JOIN (SELECT code, SUM(shuliang) AS quantity, MAX(rowid) AS last FROM jinhuo GROUP "
-                              "BY code) AS p "
-                              "ON p.code = z.code "
-                              "LEFT JOIN (SELECT code, SUM(shuliang) AS quantity FROM xiaoshou GROUP BY code) AS s "
-                              "ON s.code = z.code")))
-            return fail(q);
-        struct Known
-        {
-            qint64 stock;
-            QString name, maker;
-        };
-        QHash<QString, Known> known;
-        while (q.next())
-            known.insert(q.value(0).toString(),
-                         {q.value(1).toLongLong(), q.value(2).toString(), q.value(3).toString()});
-        q.finish();
-        for (const QString &code : std::as_const(codes)) {
-            const Known k = known.value(code);
-            const qint64 stock = k.stock + adjusted->perCode.value(code);
-            if (stock <= minimum.value(code))
-                f.rows.append({k.maker, code, k.name, stock, minimum.value(code), recent.value(code)});
-        }
-        sortByMaker(f.rows);
-        return f;
-    }
+// A few minimums: each code from an index, which reads far less.
+Done fromEachCode(const QSqlDatabase &db, const Minimums &m, const Adjustments::Totals &adjusted, ReorderFigures &f)
+{
     QSqlQuery one(db);
     one.prepare(QStringLiteral("SELECT (SELECT COALESCE(SUM(shuliang), 0) FROM jinhuo WHERE code = ?) - "
                                "(SELECT COALESCE(SUM(shuliang), 0) FROM xiaoshou WHERE code = ?), "
                                "(SELECT name FROM name WHERE code = ? ORDER BY rowid LIMIT 1), "
                                "(SELECT changjia FROM jinhuo WHERE code = ? ORDER BY rowid DESC LIMIT 1)"));
-    // value(1) the name, value(2) the maker of the last purchase.
-    for (const QString &code : std::as_const(codes)) {
+    for (const QString &code : m.codes) {
         for (int i = 0; i < 4; ++i)
             one.addBindValue(code);
         if (!one.exec() || !one.next())
-            return fail(one);
-        const qint64 stock = one.value(0).toLongLong() + adjusted->perCode.value(code);
-        if (stock <= minimum.value(code))
-            f.rows.append({one.value(2).toString(), code, one.value(1).toString(), stock, minimum.value(code),
-                           recent.value(code)});
+            return failureOf(one);
+        listIfLow(f, m, code, one.value(0).toLongLong() + adjusted.perCode.value(code), one.value(1).toString(),
+                  one.value(2).toString());
         one.finish();
     }
+    return {};
+}
+
+} // namespace
+
+ReorderFigures ReorderFigures::computeRows(const Shop &shop, QDate today)
+{
+    const QSqlDatabase db = shop.connection();
+    ReorderFigures f;
+    auto failed = [&f](const Error &error) {
+        f = ReorderFigures();
+        f.ok = false;
+        f.error = error.text();
+        return f;
+    };
+    const auto wanted = readMinimums(db, today.addDays(-RecentDays + 1));
+    if (!wanted)
+        return failed(wanted.error());
+    if (!onServer(db) && CodeFacts::settled(fromFacts(db, *wanted, f), f)) {
+        if (f.ok)
+            sortByMaker(f.rows);
+        return f;
+    }
+    const auto adjusted = Adjustments::read(db);
+    if (!adjusted)
+        return failed(adjusted.error());
+    const Done listed = wanted->codes.size() > ManyMinimums ? fromOneStatement(db, *wanted, *adjusted, f)
+                                                            : fromEachCode(db, *wanted, *adjusted, f);
+    if (!listed)
+        return failed(listed.error());
     sortByMaker(f.rows);
     return f;
 }
