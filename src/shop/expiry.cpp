@@ -218,57 +218,39 @@ ExpiryFigures ExpiryFigures::compute(const Shop &shop, QDate today, int days)
     return f;
 }
 
-ExpiryFigures ExpiryFigures::computeRows(const Shop &shop, QDate today, int days)
+namespace {
+
+// Units sold per code, in one pass over the covering index.
+Result<QHash<QString, qint64>> soldPerCode(const QSqlDatabase &db)
 {
-    const QSqlDatabase db = shop.connection();
-    ExpiryFigures f;
-    if (!onServer(db)) {
-        if (CodeFacts::settled(computeOnFile(f, db, today, today.addDays(days)), f))
-            return f;
-    }
-    if (onServer(db)) {
-        if (computeOnServer(f, db, today, today.addDays(days)) || !f.error.isEmpty()) {
-            f.ok = f.error.isEmpty();
-            return f;
-        }
-    }
-    auto fail = [&f](const QSqlQuery &q) {
-        f.ok = false;
-        f.error = problemText(q.lastError());
-        return f;
-    };
-    const auto adjusted = Adjustments::read(db);
-    f.error = adjusted.errorText();
-    if (!adjusted) {
-        f.ok = false;
-        return f;
-    }
-    // Units sold per code, in one pass over the covering index.
     QHash<QString, qint64> sold;
     QSqlQuery q(db);
     readOnce(q, db);
     if (!q.exec(QStringLiteral("SELECT code, SUM(shuliang) FROM xiaoshou%1 GROUP BY code")
                     .arg(Schema::indexedBy(db, QStringLiteral("xiaoshou_code_totals")))))
-        return fail(q);
+        return failureOf(q);
     while (q.next())
         sold.insert(q.value(0).toString(), q.value(1).toLongLong());
-    q.finish();
+    return sold;
+}
 
-    // The purchases of each code in stored order; its stock is laid on them
-    // from the last one back.
-    // The expiry date is read only for the purchases that hold stock: most
-    // of a code's purchases are sold long ago.
+// The purchases of each code in stored order; its stock is laid on them
+// from the last one back, and the part of a purchase that expires by
+// `horizon` is listed. The expiry date is read only for the purchases that
+// hold stock: most of a code's purchases are sold long ago.
+Done listExpiring(const QSqlDatabase &db, const Adjustments::Totals &adjusted, const QHash<QString, qint64> &sold,
+                  QDate today, QDate horizon, QList<ExpiryFigures::Row> &rows)
+{
     struct Batch
     {
         qint64 bought, quantity; // quantity: what it holds after its own write-offs
         QVariant expires;
         qint64 rowid;
     };
-    const QDate horizon = today.addDays(days);
     QString code;
     QList<Batch> batches;
     auto settle = [&] {
-        qint64 stock = -sold.value(code) + adjusted->perCode.value(code);
+        qint64 stock = -sold.value(code) + adjusted.perCode.value(code);
         for (const Batch &b : std::as_const(batches))
             stock += b.bought;
         qint64 left = stock;
@@ -279,13 +261,14 @@ ExpiryFigures ExpiryFigures::computeRows(const Shop &shop, QDate today, int days
             left -= part;
             const QDate expires = Schema::fromStorage(Schema::ColumnKind::Date, b->expires).toDate();
             if (expires.isValid() && expires <= horizon)
-                f.rows.append({code, QString(), stock, part, expires, today.daysTo(expires), b->rowid});
+                rows.append({code, QString(), stock, part, expires, today.daysTo(expires), b->rowid});
         }
         batches.clear();
     };
+    QSqlQuery q(db);
     readOnce(q, db);
     if (!q.exec(QStringLiteral("SELECT code, shuliang, guoqidt, rowid FROM jinhuo ORDER BY code, rowid")))
-        return fail(q);
+        return failureOf(q);
     bool first = true;
     while (q.next()) {
         const QString next = q.value(0).toString();
@@ -295,40 +278,76 @@ ExpiryFigures ExpiryFigures::computeRows(const Shop &shop, QDate today, int days
             code = next;
             first = false;
         }
-        batches.append({q.value(1).toLongLong(), batchLeft(*adjusted, q.value(3).toLongLong(), q.value(1).toLongLong()),
+        batches.append({q.value(1).toLongLong(), batchLeft(adjusted, q.value(3).toLongLong(), q.value(1).toLongLong()),
                         q.value(2), q.value(3).toLongLong()});
     }
     if (!first)
         settle();
-    q.finish();
+    return {};
+}
 
-    std::stable_sort(f.rows.begin(), f.rows.end(), [](const Row &a, const Row &b) { return a.expires < b.expires; });
-    // The names of the listed goods: the first catalogue row of each code,
-    // each from the index, or for a long list all in one pass.
-    if (f.rows.size() > ManyNames) {
+// The names of the listed goods: the first catalogue row of each code,
+// each from the index, or for a long list all in one pass.
+Done nameRows(const QSqlDatabase &db, QList<ExpiryFigures::Row> &rows)
+{
+    if (rows.size() > ExpiryFigures::ManyNames) {
         QHash<QString, QString> names;
+        QSqlQuery q(db);
         readOnce(q, db);
         if (!q.exec(QStringLiteral("SELECT code, name FROM name ORDER BY rowid")))
-            return fail(q);
+            return failureOf(q);
         while (q.next()) {
             const QString named = q.value(0).toString();
             if (!names.contains(named))
                 names.insert(named, q.value(1).toString());
         }
-        q.finish();
-        for (Row &r : f.rows)
+        for (ExpiryFigures::Row &r : rows)
             r.name = names.value(r.code);
-        return f;
+        return {};
     }
     QSqlQuery name(db);
     name.prepare(QStringLiteral("SELECT name FROM name WHERE code = ? ORDER BY rowid LIMIT 1"));
-    for (Row &r : f.rows) {
+    for (ExpiryFigures::Row &r : rows) {
         name.addBindValue(r.code);
         if (!name.exec())
-            return fail(name);
+            return failureOf(name);
         if (name.next())
             r.name = name.value(0).toString();
         name.finish();
     }
+    return {};
+}
+
+} // namespace
+
+ExpiryFigures ExpiryFigures::computeRows(const Shop &shop, QDate today, int days)
+{
+    const QSqlDatabase db = shop.connection();
+    const QDate horizon = today.addDays(days);
+    ExpiryFigures f;
+    if (!onServer(db)) {
+        if (CodeFacts::settled(computeOnFile(f, db, today, horizon), f))
+            return f;
+    } else if (computeOnServer(f, db, today, horizon) || !f.error.isEmpty()) {
+        f.ok = f.error.isEmpty();
+        return f;
+    }
+    auto failed = [&f](const Error &error) {
+        f = ExpiryFigures();
+        f.ok = false;
+        f.error = error.text();
+        return f;
+    };
+    const auto adjusted = Adjustments::read(db);
+    if (!adjusted)
+        return failed(adjusted.error());
+    const auto sold = soldPerCode(db);
+    if (!sold)
+        return failed(sold.error());
+    if (const Done listed = listExpiring(db, *adjusted, *sold, today, horizon, f.rows); !listed)
+        return failed(listed.error());
+    std::stable_sort(f.rows.begin(), f.rows.end(), [](const Row &a, const Row &b) { return a.expires < b.expires; });
+    if (const Done named = nameRows(db, f.rows); !named)
+        return failed(named.error());
     return f;
 }
