@@ -15,6 +15,60 @@
 // The count's list: its lines laid on the figures of 库存分析, the totals,
 // and the texts of the grid.
 
+namespace {
+
+// What a count holds of one code, as read from its lines.
+struct CountedCode
+{
+    qint64 counted = 0, book = 0, sold = 0, priceUnits = 0;
+    bool listed = false;
+};
+struct CountedLines
+{
+    QHash<QString, CountedCode> counted;
+    QStringList order; // the codes in the order of the lines
+};
+
+// The count's lines by code, read through the engine's own interface: a
+// count of every goods has as many lines as the shop has goods.
+Result<CountedLines> countedLines(const Shop &shop, qint64 id)
+{
+    CountedLines lines;
+    const auto take = [&](const QString &code, qint64 n, qint64 book, qint64 sold, qint64 price) {
+        lines.order.append(code);
+        lines.counted.insert(code, {n, book, sold, price, false});
+    };
+    if (sqlite3 *handle = shop.fileHandle()) {
+        sqlite3_stmt *stmt = nullptr;
+        if (sqlite3_prepare_v2(handle,
+                               "SELECT code, shuliang, zhangmian, yishou, jinjia FROM pandian_mx WHERE pandian = ?", -1,
+                               &stmt, nullptr) != SQLITE_OK)
+            return Error{QString::fromUtf8(sqlite3_errmsg(handle))};
+        sqlite3_bind_int64(stmt, 1, id);
+        lines.counted.reserve(1024);
+        int step;
+        while ((step = sqlite3_step(stmt)) == SQLITE_ROW)
+            take(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)),
+                                   sqlite3_column_bytes(stmt, 0)),
+                 sqlite3_column_int64(stmt, 1), sqlite3_column_int64(stmt, 2), sqlite3_column_int64(stmt, 3),
+                 sqlite3_column_int64(stmt, 4));
+        sqlite3_finalize(stmt);
+        if (step != SQLITE_DONE)
+            return Error{QString::fromUtf8(sqlite3_errmsg(handle))};
+        return lines;
+    }
+    const ServerRows rows(shop.connection(),
+                          "SELECT code, shuliang, zhangmian, yishou, jinjia FROM pandian_mx WHERE pandian = $1",
+                          {QByteArray::number(id)});
+    if (!rows.ok())
+        return Error{rows.error()};
+    for (int r = 0; r < rows.size(); ++r)
+        take(rows.string(r, 0), rows.integer(r, 1), rows.integer(r, 2), rows.integer(r, 3), rows.integer(r, 4));
+    return lines;
+}
+
+} // namespace
+
 StockCount::Sheet StockCount::sheet(const Shop &shop, qint64 id)
 {
     Sheet s;
@@ -24,58 +78,19 @@ StockCount::Sheet StockCount::sheet(const Shop &shop, qint64 id)
         return s;
     }
     s.count = *count;
-    struct Counted
-    {
-        qint64 counted = 0, book = 0, sold = 0, priceUnits = 0;
-        bool listed = false;
-    };
-    QHash<QString, Counted> counted;
-    QStringList order;
-    // The count's lines by code, read through the engine's own interface:
-    // a count of every goods has as many lines as the shop has goods.
-    const auto take = [&](const QString &code, qint64 n, qint64 book, qint64 sold, qint64 price) {
-        order.append(code);
-        counted.insert(code, {n, book, sold, price, false});
-    };
-    if (sqlite3 *handle = shop.fileHandle()) {
-        sqlite3_stmt *stmt = nullptr;
-        if (sqlite3_prepare_v2(handle,
-                               "SELECT code, shuliang, zhangmian, yishou, jinjia FROM pandian_mx WHERE pandian = ?", -1,
-                               &stmt, nullptr) != SQLITE_OK) {
-            s.error = QString::fromUtf8(sqlite3_errmsg(handle));
-            return s;
-        }
-        sqlite3_bind_int64(stmt, 1, id);
-        counted.reserve(1024);
-        int step;
-        while ((step = sqlite3_step(stmt)) == SQLITE_ROW)
-            take(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)),
-                                   sqlite3_column_bytes(stmt, 0)),
-                 sqlite3_column_int64(stmt, 1), sqlite3_column_int64(stmt, 2), sqlite3_column_int64(stmt, 3),
-                 sqlite3_column_int64(stmt, 4));
-        sqlite3_finalize(stmt);
-        if (step != SQLITE_DONE) {
-            s.error = QString::fromUtf8(sqlite3_errmsg(handle));
-            return s;
-        }
-    } else {
-        const ServerRows rows(shop.connection(),
-                              "SELECT code, shuliang, zhangmian, yishou, jinjia FROM pandian_mx WHERE pandian = $1",
-                              {QByteArray::number(id)});
-        if (!rows.ok()) {
-            s.error = rows.error();
-            return s;
-        }
-        for (int r = 0; r < rows.size(); ++r)
-            take(rows.string(r, 0), rows.integer(r, 1), rows.integer(r, 2), rows.integer(r, 3), rows.integer(r, 4));
+    auto read = countedLines(shop, id);
+    if (!read) {
+        s.error = read.errorText();
+        return s;
     }
+    QHash<QString, CountedCode> &counted = read->counted;
     const StockFigures figures = StockFigures::compute(shop);
     if (!figures.ok) {
         s.error = figures.error;
         return s;
     }
     // The counted figures laid on the lines, each counted code marked listed.
-    const auto add = [&s](Line line, Counted *c, qint64 soldNow) {
+    const auto add = [&s](Line line, CountedCode *c, qint64 soldNow) {
         if (c) {
             line.book = c->book;
             line.counted = c->counted;
@@ -88,7 +103,7 @@ StockCount::Sheet StockCount::sheet(const Shop &shop, qint64 id)
     s.lines.reserve(figures.rows.size() + 16);
     for (const StockFigures::Row &r : figures.rows) {
         const auto c = counted.find(r.code);
-        Counted *found = c == counted.end() ? nullptr : &*c;
+        CountedCode *found = c == counted.end() ? nullptr : &*c;
         if (!s.count.maker.isEmpty() && r.maker != s.count.maker && !found)
             continue;
         add({r.code, r.name, r.maker, r.stock, std::nullopt, 0, r.price, Money(), false}, found, r.soldQuantity);
@@ -96,8 +111,8 @@ StockCount::Sheet StockCount::sheet(const Shop &shop, qint64 id)
     // Counted goods the analysis does not list: in the catalogue, never purchased.
     QSqlQuery name(shop.connection());
     name.prepare(QStringLiteral("SELECT name FROM name WHERE code = ? ORDER BY rowid LIMIT 1"));
-    for (const QString &code : std::as_const(order)) {
-        Counted &c = counted[code];
+    for (const QString &code : std::as_const(read->order)) {
+        CountedCode &c = counted[code];
         if (c.listed)
             continue;
         name.addBindValue(code);
