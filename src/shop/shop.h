@@ -87,48 +87,40 @@ public:
     // A server that does not answer is given up after a screen's deadline.
     template <typename Read> auto again(Read read, QString *error) const -> decltype(read())
     {
-        const ServerDeadline deadline(*this, ServerDeadline::ScreenMs);
-        auto result = read();
-        if (result)
-            return result;
-        QString lost;
-        switch (recover(&lost)) {
-        case Recovery::Reconnected:
-            result = read();
-            break;
-        case Recovery::Lost:
-            *error = lostInWords(lost);
-            break;
-        case Recovery::NotLost:
-            break;
-        }
-        return result;
+        return retried(read, [error](auto &, const QString &why) { *error = why; });
     }
     // The same for a read that gives a Result: when the server cannot be
     // reached again, its error says so in plain words.
     template <typename Read> auto again(Read read) const -> decltype(read())
     {
+        return retried(read, [](auto &result, const QString &why) { result = Error{why}; });
+    }
+    // For the user, when the server could not be reached again.
+    static QString lostInWords(const QString &reason);
+
+private:
+    // Reads, and once more after the connection was opened again; `lost`
+    // is told the reason in plain words when it could not be.
+    template <typename Read, typename Lost> auto retried(Read read, Lost lost) const -> decltype(read())
+    {
         const ServerDeadline deadline(*this, ServerDeadline::ScreenMs);
         auto result = read();
         if (result)
             return result;
-        QString lost;
-        switch (recover(&lost)) {
+        QString why;
+        switch (recover(&why)) {
         case Recovery::Reconnected:
             result = read();
             break;
         case Recovery::Lost:
-            result = Error{lostInWords(lost)};
+            lost(result, lostInWords(why));
             break;
         case Recovery::NotLost:
             break;
         }
         return result;
     }
-    // For the user, when the server could not be reached again.
-    static QString lostInWords(const QString &reason);
 
-private:
     friend class Database;
     // The Database that opened the connection, while it is open: it clears
     // the pointer when it closes, so a copy kept longer finds no shop.
