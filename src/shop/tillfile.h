@@ -62,7 +62,7 @@ public:
     // When the copy was last replaced; invalid when the file never had one.
     QDateTime copiedAt() const;
     // The counter's lookup answered from the copy, in the same order as on
-    // the server; Failed (with `error`) when there is no copy.
+    // the server; an error when there is no copy.
     Result<GoodsCatalogue::Lookup> lookup(const QString &code) const;
     QString header() const;
     QStringList footer() const;
