@@ -332,10 +332,10 @@ ExpiryFigures ExpiryFigures::computeRows(const Shop &shop, QDate today, int days
         f.ok = f.error.isEmpty();
         return f;
     }
-    auto failed = [&f](const Error &error) {
+    auto failed = [&f](const Error &why) {
         f = ExpiryFigures();
         f.ok = false;
-        f.error = error.text();
+        f.error = why.text();
         return f;
     };
     const auto adjusted = Adjustments::read(db);

@@ -232,10 +232,10 @@ ReorderFigures ReorderFigures::computeRows(const Shop &shop, QDate today)
 {
     const QSqlDatabase db = shop.connection();
     ReorderFigures f;
-    auto failed = [&f](const Error &error) {
+    auto failed = [&f](const Error &why) {
         f = ReorderFigures();
         f.ok = false;
-        f.error = error.text();
+        f.error = why.text();
         return f;
     };
     const auto wanted = readMinimums(db, today.addDays(-RecentDays + 1));
