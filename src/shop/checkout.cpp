@@ -120,14 +120,43 @@ Checkout::Opening Checkout::opening(QString *why)
 
 Done Checkout::open(Money openingCash)
 {
-    return m_dayClose.open(openingCash);
+    return m_dayClose.open(openingCash, m_cashier ? m_cashier->number : QString());
+}
+
+Done Checkout::readCashiers()
+{
+    if (m_offline)
+        return {}; // the cashiers are on the server: who signed in stays
+    const auto any = Cashiers::anyActive(m_shop);
+    if (!any)
+        return any.error();
+    m_cashiersKept = *any;
+    m_dayClose.setShifts(m_cashiersKept);
+    return {};
+}
+
+Done Checkout::signIn(const QString &number, const QString &password)
+{
+    const auto cashier = Cashiers::signIn(m_shop, number, password);
+    if (!cashier)
+        return cashier.error();
+    m_cashier = *cashier;
+    return {};
+}
+
+Result<std::optional<Cashier>> Checkout::shift() const
+{
+    if (m_offline)
+        return std::optional<Cashier>();
+    return m_dayClose.shiftCashier();
 }
 
 Checkout::Stored Checkout::store(PaymentMethod method, const Settlement &settlement)
 {
     if (m_token.isNull())
         m_token = QUuid::createUuid();
-    const Payment payment{method, settlement.paid, settlement.change, m_member ? m_member->card : QString()};
+    const Payment payment{method, settlement.paid, settlement.change, m_member ? m_member->card : QString(),
+                          m_cashier ? m_cashier->number : QString()};
     Stored stored;
     if (!m_offline) {
         static_cast<SalesStore::Stored &>(stored) = m_sales.storeTicket(m_number, m_ticket->lines(), m_token, payment);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shop/cashiers.h"
 #include "shop/dayclose.h"
 #include "shop/goodscatalogue.h"
 #include "shop/members.h"
@@ -83,6 +84,22 @@ public:
     // Whether `text` has the length and flag of one of the formats.
     bool looksLikeLabel(const QString &text) const;
 
+    // 收银员: once the shop has an active cashier, the till sells only for a
+    // cashier signed in, and records the cashier with each ticket and with
+    // each period it opens (a shift). Read at start and whenever the counter
+    // becomes active again (after the back office).
+    Done readCashiers();
+    bool hasCashiers() const { return m_cashiersKept; }
+    bool needsSignIn() const { return m_cashiersKept && !m_cashier; }
+    const std::optional<Cashier> &cashier() const { return m_cashier; }
+    // Signs `number` in after checking the password; the refusal says why.
+    Done signIn(const QString &number, const QString &password);
+    // 锁屏 / after 交班: nobody is signed in until the next sign-in.
+    void signOut() { m_cashier.reset(); }
+    // The cashier of the till's open period (工号 empty: opened without one);
+    // nothing when none is open, or while offline.
+    Result<std::optional<Cashier>> shift() const;
+
     // The number the ticket is shown under; the store settles the real one.
     qint64 number() const { return m_number; }
     void setNumber(qint64 number) { m_number = number; }
@@ -160,6 +177,8 @@ private:
 
     Shop m_shop;
     std::optional<Member> m_member;
+    std::optional<Cashier> m_cashier;
+    bool m_cashiersKept = false; // the shop has an active cashier
     QList<LabelFormat> m_labelFormats;
     QHash<QString, QString> m_weighedCodes; // goods code → scale code
     QHash<QString, QString> m_scaleCodes;   // scale code → goods code

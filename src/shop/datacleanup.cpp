@@ -31,7 +31,7 @@ QStringList DataCleanup::tablesOf(Scope scope)
     // The members' tickets (and with them their points) go with the sales;
     // the members stay until everything goes.
     const QStringList sales = {QStringLiteral("xiaoshou"), QStringLiteral("tuihuo"), QStringLiteral("fukuan"),
-                               QStringLiteral("huiyuan_piao")};
+                               QStringLiteral("huiyuan_piao"), QStringLiteral("shouyin_piao")};
     const QStringList stock = {QStringLiteral("jinhuo"), QStringLiteral("tiaozheng"), QStringLiteral("pandian"),
                                QStringLiteral("pandian_mx")};
     switch (scope) {

@@ -24,6 +24,19 @@ Money sum(Money a, Money b)
     return a.plus(b).value_or(a);
 }
 
+// A close's shift: its cashier's 工号 and name, when it has one.
+const char *const ShiftColumns = "s.gonghao, y.xingming";
+const char *const ShiftJoin =
+    "LEFT JOIN shouyin_rijie s ON s.rijie = r.id LEFT JOIN shouyinyuan y ON y.gonghao = s.gonghao";
+
+Cashier cashierAt(const QSqlQuery &q, int column)
+{
+    Cashier c;
+    c.number = q.value(column).toString();
+    c.name = q.value(column + 1).toString();
+    return c;
+}
+
 } // namespace
 
 Money CloseFigures::net() const
@@ -46,10 +59,20 @@ std::optional<Money> CloseFigures::difference() const
 CloseReport CloseReport::of(const CloseFigures &f)
 {
     CloseReport r;
-    r.title = f.isClosed() ? QStringLiteral("日结报表") : QStringLiteral("交班报表（未日结）");
+    const bool shift = !f.cashier.number.isEmpty();
+    if (f.shifts > 0)
+        r.title = QStringLiteral("收银台日报（Z）");
+    else if (shift)
+        r.title = f.isClosed() ? QStringLiteral("交班报表（Z）") : QStringLiteral("交班报表（X）");
+    else
+        r.title = f.isClosed() ? QStringLiteral("日结报表") : QStringLiteral("交班报表（未日结）");
     auto add = [&r](const QString &caption, const QString &value) { r.rows.append({caption, value}); };
     add(QStringLiteral("收银台"), QString::number(f.till));
-    if (f.isClosed())
+    if (shift)
+        add(QStringLiteral("收银员"), Cashiers::shown(f.cashier));
+    if (f.shifts > 0)
+        add(QStringLiteral("班数"), QString::number(f.shifts));
+    else if (f.isClosed())
         add(QStringLiteral("日结号"), QString::number(f.id));
     add(QStringLiteral("开始"), f.start.isValid() ? formatDateTime(f.start) : QString());
     add(f.isClosed() ? QStringLiteral("日结时间") : QStringLiteral("打印时间"),
@@ -78,15 +101,16 @@ DayClose::DayClose(Shop shop) : m_shop(std::move(shop)), m_db(m_shop.connection(
 Result<std::optional<DayClose::OpenRow>> DayClose::openRow() const
 {
     QSqlQuery q(m_db);
-    q.prepare(QStringLiteral("SELECT rowid, id, kaishi, kaishidt FROM rijie WHERE till = ? AND jieshudt IS NULL "
-                             "ORDER BY rowid DESC LIMIT 1"));
+    q.prepare(QStringLiteral("SELECT r.rowid, r.id, r.kaishi, r.kaishidt, %1 FROM rijie r %2 "
+                             "WHERE r.till = ? AND r.jieshudt IS NULL ORDER BY r.rowid DESC LIMIT 1")
+                  .arg(QLatin1String(ShiftColumns), QLatin1String(ShiftJoin)));
     q.addBindValue(m_till);
     if (!q.exec())
         return failureOf(q);
     if (!q.next())
         return std::optional<OpenRow>();
     OpenRow row{q.value(0).toLongLong(), q.value(1).toLongLong(), moneyOf(q.value(2)),
-                Schema::fromStorage(K::DateTime, q.value(3)).toDateTime()};
+                Schema::fromStorage(K::DateTime, q.value(3)).toDateTime(), cashierAt(q, 4)};
     q.finish();
     return std::optional<OpenRow>(row);
 }
@@ -101,6 +125,7 @@ Result<CloseFigures> DayClose::periodFigures() const
     if (*open) {
         f.opening = (*open)->opening;
         f.start = (*open)->start;
+        f.cashier = (*open)->cashier;
     }
     QSqlQuery q(m_db);
     q.prepare(QStringLiteral("SELECT fangshi, COUNT(*), SUM(hangshu), %1, %2, MIN(dt) FROM fukuan "
@@ -145,6 +170,8 @@ Result<bool> DayClose::needsOpening() const
             m_noOpeningNeeded = true;
             return false;
         }
+        if (m_shifts)
+            return true; // a shift starts with its opening cash
         QSqlQuery q(m_db);
         q.prepare(QStringLiteral("SELECT 1 FROM rijie WHERE till = ? LIMIT 1"));
         q.addBindValue(m_till);
@@ -169,7 +196,19 @@ Result<qint64> nextCloseId(const QSqlDatabase &db)
 
 } // namespace
 
-Done DayClose::open(Money opening)
+Result<std::optional<Cashier>> DayClose::shiftCashier() const
+{
+    return m_shop.again([this]() -> Result<std::optional<Cashier>> {
+        const auto open = openRow();
+        if (!open)
+            return open.error();
+        if (!*open)
+            return std::optional<Cashier>();
+        return std::optional<Cashier>((*open)->cashier);
+    });
+}
+
+Done DayClose::open(Money opening, const QString &cashier)
 {
     Transaction tx(m_shop);
     if (!tx.isActive() || !tx.lockForNumbering(QStringLiteral("rijie")))
@@ -178,7 +217,11 @@ Done DayClose::open(Money opening)
     if (!open)
         return open.error();
     QSqlQuery q(m_db);
+    qint64 period = 0;
+    bool theirs = false; // the period is someone's shift already
     if (*open) {
+        period = (*open)->id;
+        theirs = !(*open)->cashier.number.isEmpty();
         q.prepare(QStringLiteral("UPDATE rijie SET kaishi = ? WHERE rowid = ?"));
         q.addBindValue(qlonglong(opening.units()));
         q.addBindValue((*open)->rowid);
@@ -186,6 +229,7 @@ Done DayClose::open(Money opening)
         const auto id = nextCloseId(m_db);
         if (!id)
             return id.error();
+        period = *id;
         q.prepare(QStringLiteral("INSERT INTO rijie (id, till, kaishidt, kaishi) VALUES (?, ?, ?, ?)"));
         q.addBindValue(*id);
         q.addBindValue(m_till);
@@ -194,6 +238,13 @@ Done DayClose::open(Money opening)
     }
     if (!q.exec())
         return failureOf(q);
+    if (!cashier.isEmpty() && !theirs) {
+        q.prepare(QStringLiteral("INSERT INTO shouyin_rijie (rijie, gonghao) VALUES (?, ?)"));
+        q.addBindValue(period);
+        q.addBindValue(cashier);
+        if (!q.exec())
+            return failureOf(q);
+    }
     if (!tx.commit())
         return Error{tx.lastError()};
     m_noOpeningNeeded = true;
@@ -210,7 +261,7 @@ Result<std::optional<CloseFigures>> DayClose::closedBy(const QString &token) con
         return failureOf(t);
     if (!t.next())
         return std::optional<CloseFigures>();
-    const auto stored = closes(QStringLiteral("id = ? AND till = ?"), {t.value(0), m_till});
+    const auto stored = closes(QStringLiteral("r.id = ? AND r.till = ?"), {t.value(0), m_till});
     if (!stored)
         return stored.error();
     return stored->isEmpty() ? std::nullopt : std::optional(stored->first());
@@ -313,6 +364,37 @@ Result<CloseFigures> DayClose::close(Money counted, const QUuid &token)
     return figures;
 }
 
+Result<CloseFigures> DayClose::daySummary(QDate day) const
+{
+    const auto dayCloses = m_shop.again([&] {
+        return closes(QStringLiteral("r.till = ? AND r.jieshudt >= ? AND r.jieshudt < ?"),
+                      {m_till, Schema::toStorage(K::DateTime, QDateTime(day, QTime(0, 0))),
+                       Schema::toStorage(K::DateTime, QDateTime(day.addDays(1), QTime(0, 0)))});
+    });
+    if (!dayCloses)
+        return dayCloses.error();
+    CloseFigures summary;
+    summary.till = m_till;
+    for (const CloseFigures &c : *dayCloses) {
+        ++summary.shifts;
+        summary.id = c.id; // the day is closed when its last shift is
+        if (!summary.start.isValid() || c.start < summary.start)
+            summary.start = c.start;
+        if (!summary.end.isValid() || c.end > summary.end)
+            summary.end = c.end;
+        summary.opening = sum(summary.opening, c.opening);
+        summary.tickets += c.tickets;
+        summary.lines += c.lines;
+        summary.sales = sum(summary.sales, c.sales);
+        summary.returns = sum(summary.returns, c.returns);
+        for (size_t m = 0; m < summary.byMethod.size(); ++m)
+            summary.byMethod[m] = sum(summary.byMethod[m], c.byMethod[m]);
+        if (c.counted)
+            summary.counted = sum(summary.counted.value_or(Money()), *c.counted);
+    }
+    return summary;
+}
+
 Result<QVector<CloseFigures>> DayClose::history() const
 {
     return m_shop.again([this] { return closes(QString(), {}); });
@@ -321,10 +403,11 @@ Result<QVector<CloseFigures>> DayClose::history() const
 Result<QVector<CloseFigures>> DayClose::closes(const QString &where, const QVariantList &values) const
 {
     QSqlQuery q(m_db);
-    q.prepare(QStringLiteral("SELECT id, till, kaishidt, jieshudt, kaishi, piaoshu, hangshu, xiaoshoue, tuihuoe, "
-                             "xianjin, weixin, zhifubao, yinhangka, shidian FROM rijie "
-                             "WHERE jieshudt IS NOT NULL%1 ORDER BY rowid DESC")
-                  .arg(where.isEmpty() ? QString() : QStringLiteral(" AND ") + where));
+    q.prepare(QStringLiteral("SELECT r.id, r.till, r.kaishidt, r.jieshudt, r.kaishi, r.piaoshu, r.hangshu, "
+                             "r.xiaoshoue, r.tuihuoe, r.xianjin, r.weixin, r.zhifubao, r.yinhangka, r.shidian, %1 "
+                             "FROM rijie r %2 WHERE r.jieshudt IS NOT NULL%3 ORDER BY r.rowid DESC")
+                  .arg(QLatin1String(ShiftColumns), QLatin1String(ShiftJoin),
+                       where.isEmpty() ? QString() : QStringLiteral(" AND ") + where));
     for (const QVariant &v : values)
         q.addBindValue(v);
     if (!q.exec())
@@ -345,6 +428,7 @@ Result<QVector<CloseFigures>> DayClose::closes(const QString &where, const QVari
             f.byMethod[size_t(m)] = moneyOf(q.value(9 + m));
         if (!q.value(13).isNull())
             f.counted = moneyOf(q.value(13));
+        f.cashier = cashierAt(q, 14);
         all.append(f);
     }
     return all;

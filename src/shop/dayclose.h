@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shop/cashiers.h"
 #include "shop/money.h"
 #include "shop/payment.h"
 #include "shop/shop.h"
@@ -27,6 +28,8 @@ struct CloseFigures
     Money sales, returns;
     std::array<Money, 4> byMethod{}; // net per PaymentMethod, in its order
     std::optional<Money> counted;    // the cash counted at the close
+    Cashier cashier;                 // the shift's (工号 empty: a period without cashier)
+    int shifts = 0;                  // a till's day: the closes it adds up (0: one period)
 
     bool isClosed() const { return id != 0; }
     Money net() const;
@@ -66,8 +69,22 @@ public:
     Result<bool> needsOpening() const;
     // Drops the kept answer of needsOpening (after a close made elsewhere).
     void forgetOpening() { m_noOpeningNeeded = false; }
-    // Opens this till's period with the opening cash (or sets it, when one is open).
-    Done open(Money opening);
+    // Opens this till's period with the opening cash (or sets it, when one is
+    // open), as the shift of `cashier` (工号) when given.
+    Done open(Money opening, const QString &cashier = QString());
+    // Once the shop has cashiers every period is a shift, opened with its
+    // cashier and opening cash: needsOpening is true whenever none is open.
+    void setShifts(bool shifts)
+    {
+        if (shifts != m_shifts)
+            m_noOpeningNeeded = false;
+        m_shifts = shifts;
+    }
+    // The cashier of this till's open period (工号 empty: opened without one);
+    // nothing when no period is open.
+    Result<std::optional<Cashier>> shiftCashier() const;
+    // The till's day: the sums of its closes that ended on `day` (every shift).
+    Result<CloseFigures> daySummary(QDate day) const;
     // Closes this till's period with the cash counted; the closed figures.
     // On the server a close tried again with the same token after its answer
     // was lost gives the close stored then, and stores none.
@@ -81,6 +98,7 @@ private:
         qint64 rowid = 0, id = 0;
         Money opening;
         QDateTime start;
+        Cashier cashier;
     };
     Result<std::optional<OpenRow>> openRow() const;
     Result<CloseFigures> periodFigures() const;
@@ -95,4 +113,5 @@ private:
     QSqlDatabase m_db;
     int m_till;
     mutable bool m_noOpeningNeeded = false;
+    bool m_shifts = false;
 };

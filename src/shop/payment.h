@@ -26,5 +26,6 @@ struct Payment
     PaymentMethod method = PaymentMethod::Cash;
     Money paid;
     Money change;
-    QString member{}; // the card of a member's ticket (会员), empty for anyone's
+    QString member{};  // the card of a member's ticket (会员), empty for anyone's
+    QString cashier{}; // the 工号 of the cashier signed in, empty when the shop has none
 };

@@ -64,6 +64,11 @@ QString storeReturnsAndPayment(const Shop &shop, qint64 ticketNumber, qint64 fir
                                                {ticketNumber, payment.member});
             !problem.isEmpty())
             return problem;
+    if (!payment.cashier.isEmpty())
+        if (const QString problem = insertOnce(shop, "INSERT INTO shouyin_piao (danjuhao, gonghao) VALUES (?, ?)",
+                                               {ticketNumber, payment.cashier});
+            !problem.isEmpty())
+            return problem;
     return insertOnce(shop,
                       "INSERT INTO fukuan (danjuhao, till, fangshi, hangshu, xiaoshoue, tuihuoe, shoukuan, "
                       "zhaoling, dt) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)",
@@ -167,6 +172,7 @@ SalesStore::PaymentRow SalesStore::paymentRow(const QList<TicketLine> &lines, co
     row.paid = paid.paid;
     row.change = paid.change;
     row.member = paid.member;
+    row.cashier = paid.cashier;
     row.time = QDateTime::currentDateTime();
     return row;
 }

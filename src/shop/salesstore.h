@@ -91,7 +91,8 @@ public:
         Money returns; // what its returned lines give back (not negative)
         Money paid, change;
         QDateTime time;
-        QString member{}; // a member's ticket: the card, stored in huiyuan_piao
+        QString member{};  // a member's ticket: the card, stored in huiyuan_piao
+        QString cashier{}; // who sold it: the 工号, stored in shouyin_piao
     };
     static PaymentRow paymentRow(const QList<TicketLine> &lines, const std::optional<Payment> &payment);
     // The trail's record of a ticket's returned lines; empty when it has none.

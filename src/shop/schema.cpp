@@ -68,6 +68,10 @@ const QList<Table> &addedTables()
         {QStringLiteral("huiyuan"),
          {QStringLiteral("kahao"), QStringLiteral("xingming"), QStringLiteral("dianhua"), QStringLiteral("rudate")}},
         {QStringLiteral("huiyuan_piao"), {QStringLiteral("danjuhao"), QStringLiteral("kahao")}},
+        {QStringLiteral("shouyinyuan"),
+         {QStringLiteral("gonghao"), QStringLiteral("xingming"), QStringLiteral("mima"), QStringLiteral("youxiao")}},
+        {QStringLiteral("shouyin_piao"), {QStringLiteral("danjuhao"), QStringLiteral("gonghao")}},
+        {QStringLiteral("shouyin_rijie"), {QStringLiteral("rijie"), QStringLiteral("gonghao")}},
     };
     return all;
 }
@@ -152,6 +156,17 @@ QStringList addedStatements()
                QStringLiteral("CREATE TABLE IF NOT EXISTS huiyuan_piao (danjuhao INTEGER, kahao TEXT)"),
                QStringLiteral("CREATE INDEX IF NOT EXISTS huiyuan_piao_kahao ON huiyuan_piao(kahao)"),
                QStringLiteral("CREATE INDEX IF NOT EXISTS huiyuan_piao_danjuhao ON huiyuan_piao(danjuhao)"),
+               // 收银员: 工号, name, the password's hash (crypto_pwhash_str) and
+               // youxiao 1 while the cashier may sign in; the cashier of each
+               // ticket, and of each of the till's periods (a shift).
+               QStringLiteral("CREATE TABLE IF NOT EXISTS shouyinyuan (gonghao TEXT, xingming TEXT, mima TEXT, "
+                              "youxiao INTEGER)"),
+               QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS shouyinyuan_gonghao ON shouyinyuan(gonghao)"),
+               QStringLiteral("CREATE TABLE IF NOT EXISTS shouyin_piao (danjuhao INTEGER, gonghao TEXT)"),
+               QStringLiteral("CREATE INDEX IF NOT EXISTS shouyin_piao_danjuhao ON shouyin_piao(danjuhao)"),
+               QStringLiteral("CREATE INDEX IF NOT EXISTS shouyin_piao_gonghao ON shouyin_piao(gonghao)"),
+               QStringLiteral("CREATE TABLE IF NOT EXISTS shouyin_rijie (rijie INTEGER, gonghao TEXT)"),
+               QStringLiteral("CREATE INDEX IF NOT EXISTS shouyin_rijie_rijie ON shouyin_rijie(rijie)"),
            } +
            changeCountStatements();
 }
@@ -285,6 +300,21 @@ QList<std::pair<QString, QString>> serverAddedStatements()
          QStringLiteral("CREATE INDEX huiyuan_piao_kahao ON huiyuan_piao(kahao)")},
         {QStringLiteral("huiyuan_piao_danjuhao"),
          QStringLiteral("CREATE INDEX huiyuan_piao_danjuhao ON huiyuan_piao(danjuhao)")},
+        {QStringLiteral("shouyinyuan"), QStringLiteral("CREATE TABLE shouyinyuan (%1gonghao text, xingming text, "
+                                                       "mima text, youxiao integer)")
+                                            .arg(rowid)},
+        {QStringLiteral("shouyinyuan_gonghao"),
+         QStringLiteral("CREATE UNIQUE INDEX shouyinyuan_gonghao ON shouyinyuan(gonghao)")},
+        {QStringLiteral("shouyin_piao"),
+         QStringLiteral("CREATE TABLE shouyin_piao (%1danjuhao integer, gonghao text)").arg(rowid)},
+        {QStringLiteral("shouyin_piao_danjuhao"),
+         QStringLiteral("CREATE INDEX shouyin_piao_danjuhao ON shouyin_piao(danjuhao)")},
+        {QStringLiteral("shouyin_piao_gonghao"),
+         QStringLiteral("CREATE INDEX shouyin_piao_gonghao ON shouyin_piao(gonghao)")},
+        {QStringLiteral("shouyin_rijie"),
+         QStringLiteral("CREATE TABLE shouyin_rijie (%1rijie integer, gonghao text)").arg(rowid)},
+        {QStringLiteral("shouyin_rijie_rijie"),
+         QStringLiteral("CREATE INDEX shouyin_rijie_rijie ON shouyin_rijie(rijie)")},
         // A range of days read from the index alone, with each line's rowid
         // (the order in which codes first occur).
         {QStringLiteral("xiaoshou_dt_lines"),

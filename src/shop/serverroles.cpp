@@ -20,7 +20,8 @@ const QStringList TillInserts = {
     QStringLiteral("xiaoshou"),        QStringLiteral("tuihuo"),         QStringLiteral("fukuan"),
     QStringLiteral("rijie"),           QStringLiteral("xiaoshou_token"), QStringLiteral("rijie_token"),
     QStringLiteral("xiaoshou_lixian"), QStringLiteral("huizong"),        QStringLiteral("huizong_yue"),
-    QStringLiteral("huizong_nian"),    QStringLiteral("huiyuan_piao")};
+    QStringLiteral("huizong_nian"),    QStringLiteral("huiyuan_piao"),   QStringLiteral("shouyin_piao"),
+    QStringLiteral("shouyin_rijie")};
 
 // A role's name as an identifier, whatever it holds.
 QString quoted(const QString &role)

@@ -129,6 +129,9 @@ Statement ticketStatement(const QList<TicketLine> &lines, const QByteArray &uuid
     if (!payment.member.isEmpty())
         parts.append("INSERT INTO huiyuan_piao (danjuhao, kahao) SELECT n, " +
                      s.place(payment.member.toUtf8(), "text") + " FROM go");
+    if (!payment.cashier.isEmpty())
+        parts.append("INSERT INTO shouyin_piao (danjuhao, gonghao) SELECT n, " +
+                     s.place(payment.cashier.toUtf8(), "text") + " FROM go");
     QByteArrayList returned, sold;
     for (int i = 0; i < lines.size(); ++i) {
         const TicketLine &l = lines[i];

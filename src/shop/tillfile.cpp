@@ -26,6 +26,9 @@ const char *const Tables = "CREATE TABLE IF NOT EXISTS goods (code TEXT PRIMARY 
                            // A member's ticket kept when the server went away
                            // at its checkout: the card goes with it.
                            "CREATE TABLE IF NOT EXISTS waiting_members (seq INTEGER PRIMARY KEY, card TEXT NOT NULL);"
+                           // ... and so does its cashier.
+                           "CREATE TABLE IF NOT EXISTS waiting_cashiers (seq INTEGER PRIMARY KEY, "
+                           "gonghao TEXT NOT NULL);"
                            // The highest provisional number sent: numbers never go
                            // back, also once every ticket was sent.
                            "CREATE TABLE IF NOT EXISTS sent_up_to (id INTEGER PRIMARY KEY CHECK (id = 1), "
@@ -309,6 +312,11 @@ Result<qint64> TillFile::keep(const QList<TicketLine> &lines, const QUuid &token
         if (!member.bind(provisional).bind(payment.member).run())
             return Error{member.error()};
     }
+    if (!payment.cashier.isEmpty()) {
+        Statement cashier(m_db, kept("INSERT INTO waiting_cashiers VALUES (?, ?)"));
+        if (!cashier.bind(provisional).bind(payment.cashier).run())
+            return Error{cashier.error()};
+    }
     for (int i = 0; i < lines.size(); ++i) {
         const TicketLine &l = lines[i];
         Statement line(m_db, kept("INSERT INTO waiting_lines VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
@@ -362,6 +370,10 @@ Result<QList<TillFile::Waiting>> TillFile::oldestWaiting(int most) const
         member.bind(w.seq);
         if (member.step() == SQLITE_ROW)
             w.payment.member = member.text(0);
+        Statement cashier(m_db, kept("SELECT gonghao FROM waiting_cashiers WHERE seq = ?"));
+        cashier.bind(w.seq);
+        if (cashier.step() == SQLITE_ROW)
+            w.payment.cashier = cashier.text(0);
         Statement lines(m_db, kept("SELECT code, name, quantity, list_price, price, amount, time FROM waiting_lines "
                                    "WHERE seq = ? ORDER BY pos"));
         lines.bind(w.seq);
@@ -396,10 +408,13 @@ QString TillFile::sent(const QList<qint64> &seqs)
         Statement lines(m_db, kept("DELETE FROM waiting_lines WHERE seq = ?"));
         Statement ticket(m_db, kept("DELETE FROM waiting WHERE seq = ?"));
         Statement member(m_db, kept("DELETE FROM waiting_members WHERE seq = ?"));
+        Statement cashier(m_db, kept("DELETE FROM waiting_cashiers WHERE seq = ?"));
         if (!lines.bind(seq).run())
             return lines.error();
         if (!member.bind(seq).run())
             return member.error();
+        if (!cashier.bind(seq).run())
+            return cashier.error();
         if (!ticket.bind(seq).run())
             return ticket.error();
     }

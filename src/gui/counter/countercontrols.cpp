@@ -173,6 +173,13 @@ void CounterControls::build(QWidget *window)
     returnButton->setGeometry(428, 398, 70, 30);
     closeButton = named(new QPushButton(QStringLiteral("日结(F4)"), window), "Command19");
     closeButton->setGeometry(428, 434, 70, 30);
+    // Shown once the shop has cashiers.
+    lockButton = named(new QPushButton(QStringLiteral("锁屏"), window), "cmdSuoping");
+    lockButton->setGeometry(428, 470, 70, 30);
+    lockButton->hide();
+    cashierLabel = label(window, "lblShouyin", QString(), QRect(428, 502, 72, 30));
+    cashierLabel->setWordWrap(true);
+    cashierLabel->hide();
 
     // The amount to pay and the change, large and in high contrast, to be read
     // from a step away.

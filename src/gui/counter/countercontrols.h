@@ -71,6 +71,9 @@ struct CounterControls
     QPushButton *cardButton = nullptr;
     QPushButton *returnButton = nullptr;
     QPushButton *closeButton = nullptr;
+    // Once the shop has cashiers: who is signed in, and 锁屏 (sign out).
+    QLabel *cashierLabel = nullptr;
+    QPushButton *lockButton = nullptr;
 
 private:
     void buildManagementPanel();

@@ -20,6 +20,8 @@ void CounterWindow::startReturn()
         Messages::info(this, needsServer(QStringLiteral("退货")));
         return;
     }
+    if (!ensureSignedIn())
+        return;
     ReturnDialog dialog(m_database->shop(), m_ticket->lines(), this);
     if (dialog.exec() != QDialog::Accepted)
         return;
@@ -68,11 +70,14 @@ void CounterWindow::openDayClose()
         Messages::info(this, refused);
         return;
     }
+    if (!ensureSignedIn(false))
+        return;
     DayCloseDialog dialog(m_database->shop(), this);
     if (!dialog.refresh())
         return;
     dialog.exec();
     // The dialog may have closed the period: the next sale asks again.
     m_checkout.forgetOpening();
+    afterDayClose(dialog.hasClosed());
     focusAndSelect(m_ui.codeEdit);
 }

@@ -111,6 +111,8 @@ std::optional<bool> CounterWindow::ringLabel()
 {
     using Ring = Checkout::LabelRing;
     using Lookup = GoodsCatalogue::Lookup;
+    if (m_checkout.looksLikeLabel(m_ui.codeEdit->text()) && !ensureSignedIn())
+        return false;
     const Result<Ring> rung = [&] {
         const WaitedInput waited;
         return m_checkout.ringLabel(m_catalogue, m_ui.codeEdit->text());
@@ -213,6 +215,8 @@ void CounterWindow::checkoutPaidBy(PaymentMethod method)
         Messages::info(this, NothingToSell);
         return;
     }
+    if (!ensureSignedIn())
+        return;
     const auto settled =
         Checkout::settle(m_ticket->amountTotal(), method, Money::parse(m_ui.paymentEdit->text()).value_or(Money()));
     if (!settled) {

@@ -76,6 +76,7 @@ CounterWindow::CounterWindow(std::unique_ptr<Database> database, QWidget *parent
     reloadReceiptHeader();
     reloadScaleSettings();
     startOfflineSelling(m_watch);
+    readCashiers();
 }
 
 CounterWindow::~CounterWindow()
@@ -124,6 +125,7 @@ void CounterWindow::connectHandlers()
     connect(m_ui.cardButton, &QPushButton::clicked, this, [this] { checkoutPaidBy(PaymentMethod::Card); });
     connect(m_ui.returnButton, &QPushButton::clicked, this, [this] { startReturn(); });
     connect(m_ui.closeButton, &QPushButton::clicked, this, [this] { openDayClose(); });
+    connect(m_ui.lockButton, &QPushButton::clicked, this, [this] { lockTill(); });
 
     connect(m_ui.superUserOption, &QRadioButton::toggled, this, [this](bool on) {
         if (on)
@@ -250,8 +252,12 @@ void CounterWindow::changeEvent(QEvent *event)
     if (event->type() == QEvent::ActivationChange && !isActiveWindow())
         m_focusAtDeactivation = focusWidget();
     // The scale's label formats may have been changed in the back office.
-    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
         reloadScaleSettings();
+        // ... and so may the cashiers.
+        if (!m_inLookup)
+            readCashiers();
+    }
     // Becoming active again needs no re-read of the catalogue: every lookup
     // asks the file itself, so goods added in the back office are found at once.
     QWidget::changeEvent(event);
@@ -312,6 +318,8 @@ std::optional<GoodsCatalogue::Purchases> CounterWindow::findGoods(bool checkQuan
     // A message box takes the focus away and gives it back: that must not
     // start a second lookup.
     const QScopedValueRollback guard(m_inLookup, true);
+    if (!ensureSignedIn())
+        return std::nullopt;
     if (checkQuantityFirst && m_ui.quantityEdit->text().isEmpty()) {
         Messages::info(this, NoQuantity);
         return std::nullopt;

@@ -74,6 +74,9 @@ public:
     void openDayClose();
     // Takes the line selected in the ticket grid off the ticket, after asking.
     void voidLine();
+    // 锁屏: the cashier signs out (not while a ticket holds lines); the till
+    // sells again once a cashier signs in.
+    void lockTill();
     // The receipt of the current ticket with header and footer (no payment).
     Receipt composeReceipt();
 
@@ -85,6 +88,7 @@ protected:
     void changeEvent(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
@@ -121,6 +125,17 @@ private:
     void showTotals();
     void databaseFailed(const QString &what);
 
+    // Cashiers at the counter (countershift.cpp): whether the shop has any,
+    // who is signed in, the sign-in asked before anything is rung up, and
+    // another cashier's shift left open, which is handed over first.
+    void readCashiers();
+    void showCashier();
+    // forSale: also refused while another cashier's shift is open.
+    bool ensureSignedIn(bool forSale = true);
+    bool askSignIn();
+    // After the close screen: a shift handed over signs its cashier out.
+    void afterDayClose(bool closed);
+
     // Runs the lookup steps shared by the focus lookup and the add step for
     // the code in Text1: fills name and purchased total and returns the
     // purchases. Stops with the user's message on the first failure.
@@ -155,6 +170,8 @@ private:
     TillCopy *m_tillCopy = nullptr;
     QTimer *m_sending = nullptr;
     QString m_sendProblem;
+    bool m_askedAtStart = false;
+    QString m_othersShift; // shown name of the cashier whose shift is open, when not the signed-in one's
 
     CounterControls m_ui;
 };

@@ -6,6 +6,8 @@
 #include "print/closeprinter.h"
 #include "shop/displayformat.h"
 
+#include <QComboBox>
+#include <QDate>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -24,6 +26,8 @@ const QString CloseFailed = QStringLiteral("日结没有保存：%1");
 const QString ReadFailed = QStringLiteral("读取数据库时出错：%1");
 const QString PrintFailed = QStringLiteral("报表没有打印出来：%1");
 const QString ClosedNotPrinted = QStringLiteral("日结已保存，但报表没有打印出来：%1");
+const QString NoneToday = QStringLiteral("本收银台今天还没有日结或交班。");
+const QString AllCashiers = QStringLiteral("全部收银员");
 
 // An amount of cash, not below zero and in whole fen (the drawer holds no
 // less); nothing for empty text, and an empty inner value for text that is
@@ -123,8 +127,9 @@ DayCloseDialog::DayCloseDialog(Shop shop, QWidget *parent) : QDialog(parent), m_
     auto *print = named(new QPushButton(QStringLiteral("打印"), this), "Command1");
     auto *close = named(new QPushButton(QStringLiteral("日结"), this), "Command2");
     auto *history = named(new QPushButton(QStringLiteral("历史记录"), this), "Command3");
+    auto *day = named(new QPushButton(QStringLiteral("当日汇总"), this), "Command4");
     auto *done = named(new QPushButton(QStringLiteral("关闭"), this), "CancelButton");
-    for (QPushButton *b : {print, close, history, done}) {
+    for (QPushButton *b : {print, close, history, day, done}) {
         b->setAutoDefault(false);
         buttons->addWidget(b);
     }
@@ -134,6 +139,7 @@ DayCloseDialog::DayCloseDialog(Shop shop, QWidget *parent) : QDialog(parent), m_
     connect(print, &QPushButton::clicked, this, &DayCloseDialog::printX);
     connect(close, &QPushButton::clicked, this, &DayCloseDialog::closePeriod);
     connect(history, &QPushButton::clicked, this, &DayCloseDialog::showHistory);
+    connect(day, &QPushButton::clicked, this, &DayCloseDialog::printDay);
     connect(done, &QPushButton::clicked, this, &QDialog::accept);
     m_counted->setFocus();
 }
@@ -206,6 +212,7 @@ void DayCloseDialog::closePeriod()
         return;
     }
     m_token = QUuid::createUuid();
+    m_hasClosed = true;
     const Done printed = ClosePrinter::printOnDefaultPrinter(CloseReport::of(*closed));
     m_counted->clear();
     refresh();
@@ -213,6 +220,21 @@ void DayCloseDialog::closePeriod()
         Messages::warning(this, ClosedNotPrinted.arg(printed.errorText()));
     else
         Messages::info(this, Closed.arg(closed->id));
+}
+
+void DayCloseDialog::printDay()
+{
+    const auto day = m_close.daySummary(QDate::currentDate());
+    if (!day) {
+        Messages::error(this, ReadFailed.arg(day.errorText()));
+        return;
+    }
+    if (day->shifts == 0) {
+        Messages::info(this, NoneToday);
+        return;
+    }
+    if (const Done printed = ClosePrinter::printOnDefaultPrinter(CloseReport::of(*day)); !printed)
+        Messages::warning(this, PrintFailed.arg(printed.errorText()));
 }
 
 void DayCloseDialog::showHistory()
@@ -238,7 +260,8 @@ CloseListDialog::CloseListDialog(QVector<CloseFigures> closes, QWidget *parent)
     auto *layout = new QGridLayout(this);
     const QStringList captions = {QStringLiteral("日结号"),   QStringLiteral("收银台"),   QStringLiteral("开始"),
                                   QStringLiteral("日结时间"), QStringLiteral("单数"),     QStringLiteral("净额"),
-                                  QStringLiteral("应有现金"), QStringLiteral("实点现金"), QStringLiteral("差额")};
+                                  QStringLiteral("应有现金"), QStringLiteral("实点现金"), QStringLiteral("差额"),
+                                  QStringLiteral("收银员")};
     m_grid = named(new QTableWidget(int(m_closes.size()), int(captions.size()), this), "DataGrid1");
     m_grid->setHorizontalHeaderLabels(captions);
     m_grid->verticalHeader()->hide();
@@ -255,7 +278,8 @@ CloseListDialog::CloseListDialog(QVector<CloseFigures> closes, QWidget *parent)
                                    f.net().toCurrency(),
                                    f.expectedCash().toCurrency(),
                                    f.counted ? f.counted->toCurrency() : QString(),
-                                   f.difference() ? f.difference()->toCurrency() : QString()};
+                                   f.difference() ? f.difference()->toCurrency() : QString(),
+                                   f.cashier.number.isEmpty() ? QString() : Cashiers::shown(f.cashier)};
         for (int c = 0; c < cells.size(); ++c)
             m_grid->setItem(r, c, new QTableWidgetItem(cells[c]));
     }
@@ -263,21 +287,41 @@ CloseListDialog::CloseListDialog(QVector<CloseFigures> closes, QWidget *parent)
     if (!m_closes.isEmpty())
         m_grid->selectRow(0);
     layout->addWidget(m_grid, 0, 0, 1, 2);
+    // A shop with cashiers lists one cashier's shifts on choice.
+    QStringList cashiers;
+    for (const CloseFigures &f : m_closes)
+        if (!f.cashier.number.isEmpty() && !cashiers.contains(Cashiers::shown(f.cashier)))
+            cashiers.append(Cashiers::shown(f.cashier));
+    if (!cashiers.isEmpty()) {
+        cashiers.sort();
+        m_cashier = named(new QComboBox(this), "cboShouyin");
+        m_cashier->addItem(AllCashiers);
+        m_cashier->addItems(cashiers);
+        layout->addWidget(m_cashier, 2, 0, 1, 2);
+        connect(m_cashier, &QComboBox::currentIndexChanged, this, &CloseListDialog::filter);
+    }
     auto *print = named(new QPushButton(QStringLiteral("打印"), this), "Command1");
     auto *done = named(new QPushButton(QStringLiteral("关闭"), this), "CancelButton");
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(print);
     buttons->addWidget(exportButton(this, windowTitle(), [this] {
         using K = Spreadsheet::Kind;
-        return GridSheet{
-            m_grid,
-            {K::Integer, K::Integer, K::DateTime, K::DateTime, K::Integer, K::Money, K::Money, K::Money, K::Money},
-            windowTitle()};
+        return GridSheet{m_grid,
+                         {K::Integer, K::Integer, K::DateTime, K::DateTime, K::Integer, K::Money, K::Money, K::Money,
+                          K::Money, K::Text},
+                         windowTitle()};
     }));
     buttons->addWidget(done);
     layout->addLayout(buttons, 1, 0, 1, 2);
     connect(print, &QPushButton::clicked, this, &CloseListDialog::printSelected);
     connect(done, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+void CloseListDialog::filter()
+{
+    const QString chosen = m_cashier->currentIndex() > 0 ? m_cashier->currentText() : QString();
+    for (int r = 0; r < m_closes.size(); ++r)
+        m_grid->setRowHidden(r, !chosen.isEmpty() && Cashiers::shown(m_closes[r].cashier) != chosen);
 }
 
 void CloseListDialog::printSelected()

@@ -42,6 +42,8 @@ public:
     explicit DayCloseDialog(Shop shop, QWidget *parent = nullptr);
     // Reads the period's figures again; false (after telling) when it could not.
     bool refresh();
+    // Whether a close was stored here: a cashier's shift was handed over.
+    bool hasClosed() const { return m_hasClosed; }
 
 private:
     // The counted cash typed; nothing (after telling) when it is no amount.
@@ -50,8 +52,11 @@ private:
     void printX();
     void closePeriod();
     void showHistory();
+    // 当日汇总: the till's closes of today added up (its Z over every shift), printed.
+    void printDay();
 
     DayClose m_close;
+    bool m_hasClosed = false;
     QUuid m_token = QUuid::createUuid(); // of the close this dialog stores next
     CloseFigures m_figures;
     QTableWidget *m_grid;
@@ -70,7 +75,10 @@ public:
 
 private:
     void printSelected();
+    // Only the closes of the cashier chosen (all for the first entry).
+    void filter();
     QVector<CloseFigures> m_closes;
+    class QComboBox *m_cashier = nullptr;
     QTableWidget *m_grid;
 };
 

@@ -1,6 +1,8 @@
 #include "gui/login/passworddialog.h"
 
+#include "gui/login/cashiersdialog.h"
 #include "gui/messages.h"
+#include "gui/named.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -44,6 +46,14 @@ PasswordDialog::PasswordDialog(Shop shop, QWidget *parent) : QDialog(parent), m_
     m_cancelButton->setObjectName(QStringLiteral("CancelButton"));
     layout->addWidget(m_saveButton, 4, 0);
     layout->addWidget(m_cancelButton, 4, 1);
+    // The cashiers' own passwords are kept beside the keeper's.
+    auto *cashiers = named(new QPushButton(QStringLiteral("收银员…"), this), "cmdShouyinyuan");
+    cashiers->setAutoDefault(false);
+    layout->addWidget(cashiers, 5, 0, 1, 2);
+    connect(cashiers, &QPushButton::clicked, this, [this, shop] {
+        CashiersDialog dialog(shop, this);
+        dialog.exec();
+    });
 
     connect(m_saveButton, &QPushButton::clicked, this, &PasswordDialog::save);
     connect(m_cancelButton, &QPushButton::clicked, this, &QDialog::hide);
