@@ -20,7 +20,7 @@ set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 mode=${1:-run}
 
-build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-charts-dev libxlsxwriter-dev libcsv-dev libqt6sql6-sqlite libqt6sql6-psql libsqlite3-dev libpq-dev libsodium-dev qt6-translations-l10n libgl-dev fonts-noto-cjk fonts-dejavu-core)
+build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-charts-dev libxlsxwriter-dev libcsv-dev libqt6sql6-sqlite libqt6sql6-psql libsqlite3-dev libpq-dev libsodium-dev libcups2-dev qt6-translations-l10n libgl-dev fonts-noto-cjk fonts-dejavu-core)
 run_packages=(xvfb xauth)
 test_packages=(cups cups-client printer-driver-cups-pdf poppler-utils sqlite3 postgresql unzip)
 

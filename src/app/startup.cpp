@@ -101,6 +101,7 @@ Startup startTarvel()
         return {Startup::Outcome::Failed, nullptr, opened.message};
     }
     auto *window = new CounterWindow(std::move(opened.database));
+    window->setDrawer(config.config->drawer);
     addBackOffice(window);
     if (const QString problem = window->startError(); !problem.isEmpty()) {
         delete window;

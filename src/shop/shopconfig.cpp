@@ -15,7 +15,7 @@ namespace {
 const QStringList KnownKeys = {QStringLiteral("database/driver"), QStringLiteral("database/host"),
                                QStringLiteral("database/port"),   QStringLiteral("database/name"),
                                QStringLiteral("database/user"),   QStringLiteral("database/password"),
-                               QStringLiteral("till/number")};
+                               QStringLiteral("till/number"),     QStringLiteral("till/drawer")};
 
 // A value as it was written: QSettings splits "db1,db2" into a list.
 QString textOf(const QVariant &value)
@@ -51,7 +51,7 @@ ShopConfigRead ShopConfig::read(const QString &directory)
         const QString known = key.toLower();
         if (!KnownKeys.contains(known))
             return refuse(key, QStringLiteral("不认识的设置。可以用的有：[database] driver、host、port、name、user，"
-                                              "[till] number。"));
+                                              "[till] number、drawer。"));
         if (values.contains(known))
             return refuse(key, QStringLiteral("这个设置写了两次。"));
         values.insert(known, ini.value(key));
@@ -97,6 +97,7 @@ ShopConfigRead ShopConfig::read(const QString &directory)
             return refuseKey(QStringLiteral("till/number"),
                              QStringLiteral("共用服务器时每台电脑（后台也一样）都要有自己的收银台号（1 到 99）。"));
     }
+    c.drawer = textOf(values.value(QStringLiteral("till/drawer")));
     const QString till = textOf(values.value(QStringLiteral("till/number"), 1));
     bool ok = false;
     c.till = till.toInt(&ok);

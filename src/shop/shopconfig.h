@@ -22,6 +22,7 @@ struct ShopConfig
     QString user;      // empty: libpq's default
     int till = 1;      // 1–99; one program per till number
     QString directory; // where tarvel.ini was read, and the till's own file is kept
+    QString drawer;    // [till] drawer: the cash drawer's CUPS queue or device; empty: none
 
     // The configuration of the directory: the file's, or the file engine's
     // when there is no tarvel.ini.

@@ -175,8 +175,12 @@ void CounterControls::build(QWidget *window)
     closeButton->setGeometry(428, 434, 70, 30);
     // Shown once the shop has cashiers.
     lockButton = named(new QPushButton(QStringLiteral("锁屏"), window), "cmdSuoping");
-    lockButton->setGeometry(428, 470, 70, 30);
+    lockButton->setGeometry(428, 470, 34, 30);
     lockButton->hide();
+    drawerButton = named(new QPushButton(QStringLiteral("钱箱"), window), "cmdQianxiang");
+    drawerButton->setGeometry(464, 470, 34, 30);
+    drawerButton->setToolTip(QStringLiteral("开钱箱（要店主密码）"));
+    drawerButton->hide();
     cashierLabel = label(window, "lblShouyin", QString(), QRect(428, 502, 72, 30));
     cashierLabel->setWordWrap(true);
     cashierLabel->hide();

@@ -74,6 +74,7 @@ struct CounterControls
     // Once the shop has cashiers: who is signed in, and 锁屏 (sign out).
     QLabel *cashierLabel = nullptr;
     QPushButton *lockButton = nullptr;
+    QPushButton *drawerButton = nullptr; // 开钱箱, once the till has a drawer
 
 private:
     void buildManagementPanel();

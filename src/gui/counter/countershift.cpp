@@ -2,8 +2,13 @@
 
 #include "gui/counter/signindialog.h"
 #include "gui/messages.h"
+#include "print/cashdrawer.h"
+#include "shop/database.h"
+#include "shop/settings.h"
 #include "shop/ticket.h"
+#include "shop/trail.h"
 
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -18,6 +23,10 @@ namespace {
 const QString NotSignedIn = QStringLiteral("未登录");
 const QString OpenShift = QStringLiteral("收银员 %1 的班还没有交班，请先按 日结(F4) 交班。");
 const QString LockWithLines = QStringLiteral("小票上还有货物，请先结帐或清除小票，再锁屏。");
+const QString DrawerCaption = QStringLiteral("开钱箱");
+const QString WrongPassword = QStringLiteral("密码错误，钱箱没有打开。");
+const QString DrawerNotOpened = QStringLiteral("钱箱没有打开：%1");
+const QString NotRecorded = QStringLiteral("钱箱没有打开：操作记录写不进去（%1）。");
 } // namespace
 
 void CounterWindow::readCashiers()
@@ -119,4 +128,45 @@ void CounterWindow::showEvent(QShowEvent *event)
                 askSignIn();
         });
     }
+}
+
+void CounterWindow::setDrawer(const QString &drawer)
+{
+    m_drawer = drawer.trimmed();
+    m_ui.drawerButton->setVisible(!m_drawer.isEmpty());
+}
+
+void CounterWindow::openDrawer()
+{
+    if (m_drawer.isEmpty())
+        return;
+    // Money can leave the drawer: the keeper's password first, and the trail
+    // records the opening before the drawer opens.
+    QInputDialog ask(this);
+    ask.setObjectName(QStringLiteral("frmqianxiang"));
+    ask.setWindowTitle(DrawerCaption);
+    ask.setLabelText(QStringLiteral("店主密码："));
+    ask.setTextEchoMode(QLineEdit::Password);
+    if (ask.exec() != QDialog::Accepted)
+        return;
+    const auto stored = m_settings.password();
+    if (!stored) {
+        databaseFailed(stored.errorText());
+        return;
+    }
+    if (ask.textValue() != *stored) {
+        Messages::error(this, WrongPassword, DrawerCaption);
+        return;
+    }
+    const auto &cashier = m_checkout.cashier();
+    const QString who = cashier ? QStringLiteral("，收银员 %1").arg(Cashiers::shown(*cashier)) : QString();
+    if (const Done recorded = Trail::appendAlone(m_database->shop(), DrawerCaption,
+                                                 QStringLiteral("收银台 %1%2").arg(m_database->shop().till()).arg(who));
+        !recorded) {
+        Messages::error(this, NotRecorded.arg(recorded.errorText()), DrawerCaption);
+        return;
+    }
+    if (const Done opened = CashDrawer::open(m_drawer); !opened)
+        Messages::warning(this, DrawerNotOpened.arg(opened.errorText()), DrawerCaption);
+    focusAndSelect(m_ui.codeEdit);
 }

@@ -34,4 +34,6 @@ inline const QString WeighedByCode = QStringLiteral("这是称重商品，请扫
 // 会员: while a member's ticket is open, and after it was stored.
 inline const QString MemberOnTicket = QStringLiteral("会员：%1（%2）　积分 %3　本单 +%4");
 inline const QString MemberStored = QStringLiteral("会员：%1　本单积分 %2　累计积分 %3");
+// The cash drawer.
+inline const QString DrawerFailed = QStringLiteral("小票已保存，但钱箱没有打开：%1");
 } // namespace CounterText

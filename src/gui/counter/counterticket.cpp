@@ -3,6 +3,7 @@
 #include "gui/counter/countertexts.h"
 #include "gui/messages.h"
 #include "gui/waitedinput.h"
+#include "print/cashdrawer.h"
 #include "print/receiptprinter.h"
 #include "shop/database.h"
 #include "shop/displayformat.h"
@@ -256,6 +257,10 @@ void CounterWindow::checkoutPaidBy(PaymentMethod method)
     m_ui.ticketNumberLabel->setText(shownNumber);
     m_ui.changeCaption->setText(settled->refund ? RefundCaption : ChangeCaption);
     setFigure(m_ui.changeLabel, settled->shown.toCurrency());
+    // Cash in or out: the drawer opens. The ticket is stored either way.
+    if (CashDrawer::opensFor(method))
+        if (const Done opened = CashDrawer::open(m_drawer); !opened)
+            Messages::warning(this, DrawerFailed.arg(opened.errorText()));
 
     if (m_ui.printCheck->isChecked()) {
         Receipt receipt = composeReceipt();

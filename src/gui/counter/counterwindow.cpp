@@ -126,6 +126,7 @@ void CounterWindow::connectHandlers()
     connect(m_ui.returnButton, &QPushButton::clicked, this, [this] { startReturn(); });
     connect(m_ui.closeButton, &QPushButton::clicked, this, [this] { openDayClose(); });
     connect(m_ui.lockButton, &QPushButton::clicked, this, [this] { lockTill(); });
+    connect(m_ui.drawerButton, &QPushButton::clicked, this, [this] { openDrawer(); });
 
     connect(m_ui.superUserOption, &QRadioButton::toggled, this, [this](bool on) {
         if (on)

@@ -72,6 +72,10 @@ public:
     void startReturn();
     // 日结(F4): the till's period, the X and Z reports, the past closes.
     void openDayClose();
+    // The cash drawer (tarvel.ini [till] drawer=): opened when a cash ticket
+    // is stored, and by 开钱箱 after the keeper's password (the trail records it).
+    void setDrawer(const QString &drawer);
+    void openDrawer();
     // Takes the line selected in the ticket grid off the ticket, after asking.
     void voidLine();
     // 锁屏: the cashier signs out (not while a ticket holds lines); the till
@@ -171,6 +175,7 @@ private:
     QTimer *m_sending = nullptr;
     QString m_sendProblem;
     bool m_askedAtStart = false;
+    QString m_drawer;
     QString m_othersShift; // shown name of the cashier whose shift is open, when not the signed-in one's
 
     CounterControls m_ui;
