@@ -52,7 +52,13 @@ QString DaySales::text(const Line &line, int column)
     }
 }
 
-Done DaySales::fill(const Shop &shop, QDate day, QVector<Line> *lines, Totals *totals)
+namespace {
+// The cashier of a line's ticket: the newest record of its number, as for its payment.
+const char *const CashierOfTicket = "(SELECT gonghao FROM shouyin_piao WHERE shouyin_piao.danjuhao = x.danjuhao "
+                                    "ORDER BY shouyin_piao.rowid DESC LIMIT 1)";
+} // namespace
+
+Done DaySales::fill(const Shop &shop, QDate day, QVector<Line> *lines, Totals *totals, const QString &cashier)
 {
     return shop.again([&]() -> Done {
         const QSqlDatabase db = shop.connection();
@@ -71,11 +77,15 @@ Done DaySales::fill(const Shop &shop, QDate day, QVector<Line> *lines, Totals *t
                                  // lines were deleted before the number came again
                                  "(SELECT fangshi FROM fukuan WHERE fukuan.danjuhao = x.danjuhao "
                                  "ORDER BY fukuan.rowid DESC LIMIT 1), "
-                                 "EXISTS (SELECT 1 FROM chengzhong WHERE chengzhong.code = x.code) "
-                                 "FROM xiaoshou AS x%1 WHERE x.dt >= ? AND x.dt < ? ORDER BY x.rowid")
-                      .arg(Schema::indexedBy(db, QStringLiteral("xiaoshou_dt"))));
+                                 "EXISTS (SELECT 1 FROM chengzhong WHERE chengzhong.code = x.code), "
+                                 "%2 FROM xiaoshou AS x%1 WHERE x.dt >= ? AND x.dt < ?%3 ORDER BY x.rowid")
+                      .arg(Schema::indexedBy(db, QStringLiteral("xiaoshou_dt")), QLatin1String(CashierOfTicket),
+                           cashier.isEmpty() ? QString()
+                                             : QStringLiteral(" AND %1 = ?").arg(QLatin1String(CashierOfTicket))));
         q.addBindValue(day.toString(QStringLiteral("yyyy-MM-dd")));
         q.addBindValue(day.addDays(1).toString(QStringLiteral("yyyy-MM-dd")));
+        if (!cashier.isEmpty())
+            q.addBindValue(cashier);
         if (!q.exec())
             return failureOf(q);
         using K = Schema::ColumnKind;
@@ -96,7 +106,8 @@ Done DaySales::fill(const Shop &shop, QDate day, QVector<Line> *lines, Totals *t
                            amount,
                            Schema::fromStorage(K::DateTime, q.value(7)).toDateTime(),
                            q.value(1).toLongLong(),
-                           q.value(9).toString()});
+                           q.value(9).toString(),
+                           q.value(11).toString()});
 
             if (first || ticket != lastTicket) {
                 ++totals->tickets;

@@ -43,7 +43,8 @@ public:
         Money amount;
         QDateTime time; // invalid when the stored time is none
         qint64 id = 0;
-        QString method; // how its ticket was paid; empty when not recorded
+        QString method;    // how its ticket was paid; empty when not recorded
+        QString cashier{}; // the 工号 of who sold its ticket; empty when nobody signed in
     };
 
     // The list's column captions, in order; the last (id) is not shown. (How
@@ -52,8 +53,10 @@ public:
     // A line's field as the list shows it.
     static QString text(const Line &line, int column);
 
-    // The day's lines in stored order, with the totals.
-    static Done fill(const Shop &shop, QDate day, QVector<Line> *lines, Totals *totals);
+    // The day's lines in stored order, with the totals; only the tickets of
+    // the cashier `cashier` (工号) when one is given.
+    static Done fill(const Shop &shop, QDate day, QVector<Line> *lines, Totals *totals,
+                     const QString &cashier = QString());
 
     // Deletes the sale line if it is still stored as listed: whether a row
     // was deleted.

@@ -4,6 +4,7 @@
 #include "shop/cashiers.h"
 #include "shop/checkout.h"
 #include "shop/dayclose.h"
+#include "shop/daysales.h"
 #include "shop/ticket.h"
 
 #include <QElapsedTimer>
@@ -202,6 +203,15 @@ private Q_SLOTS:
         // Each ticket is its seller's; the till's day adds both shifts up.
         QCOMPARE(column(s, QStringLiteral("SELECT gonghao FROM shouyin_piao ORDER BY danjuhao")),
                  strings({"001", "001", "002"}));
+        // 零售管理 lists one cashier's tickets on choice.
+        for (const auto &[cashier, lines] :
+             {std::pair(QString(), 3), std::pair(QStringLiteral("001"), 2), std::pair(QStringLiteral("002"), 1)}) {
+            QVector<DaySales::Line> listed;
+            DaySales::Totals totals;
+            QVERIFY_OK(DaySales::fill(s, QDate::currentDate(), &listed, &totals, cashier));
+            QCOMPARE(listed.size(), lines);
+            QCOMPARE(listed.last().cashier, cashier.isEmpty() ? QStringLiteral("002") : cashier);
+        }
         const auto day = close.daySummary(QDate::currentDate());
         QVERIFY_OK(day);
         QCOMPARE(day->shifts, 2);

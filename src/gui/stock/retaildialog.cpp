@@ -1,11 +1,14 @@
 #include "gui/stock/retaildialog.h"
+
 #include "gui/sheetexport.h"
+#include "shop/cashiers.h"
 
 #include "gui/figuresmodel.h"
 #include "gui/gridwidths.h"
 #include "gui/messages.h"
 #include "gui/named.h"
 
+#include <QComboBox>
 #include <QDateEdit>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -38,6 +41,8 @@ RetailDialog::RetailDialog(Shop shop, QWidget *parent) : QDialog(parent), m_shop
     m_dayPicker = named(new QDateEdit(QDate::currentDate(), this), "DTPicker1");
     m_dayPicker->setCalendarPopup(true);
     m_dayPicker->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+    m_cashier = named(new QComboBox(this), "cboShouyin");
+    m_cashier->hide();
     m_grid = named(new QTableView(this), "DataGrid1");
     m_model->bindView(m_grid);
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -55,6 +60,7 @@ RetailDialog::RetailDialog(Shop shop, QWidget *parent) : QDialog(parent), m_shop
     auto *top = new QHBoxLayout;
     top->addWidget(named(new QLabel(QStringLiteral("选择日期"), this), "Label1"));
     top->addWidget(m_dayPicker);
+    top->addWidget(m_cashier);
     top->addStretch();
     auto *totals = new QHBoxLayout;
     totals->addWidget(named(new QLabel(QStringLiteral("单据总数："), this), "Label2"));
@@ -92,14 +98,34 @@ RetailDialog::RetailDialog(Shop shop, QWidget *parent) : QDialog(parent), m_shop
     setSizeGripEnabled(true);
 
     connect(m_dayPicker, &QDateEdit::dateChanged, this, [this](QDate day) { setDay(day); });
+    connect(m_cashier, &QComboBox::activated, this, [this] { fill(); });
     connect(m_grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this](const QModelIndex &at) {
-        m_methodLabel->setText(at.isValid() && at.row() < m_lines.size() ? m_lines.at(at.row()).method : QString());
+        if (!at.isValid() || at.row() >= m_lines.size()) {
+            m_methodLabel->clear();
+            return;
+        }
+        const DaySales::Line &line = m_lines.at(at.row());
+        m_methodLabel->setText(line.cashier.isEmpty() ? line.method
+                                                      : QStringLiteral("%1　收银员 %2").arg(line.method, line.cashier));
     });
     connect(m_refreshButton, &QPushButton::clicked, this, &RetailDialog::fill);
     connect(m_deleteButton, &QPushButton::clicked, this, &RetailDialog::deleteSelected);
     connect(m_closeButton, &QPushButton::clicked, this, &QDialog::hide);
 
+    readCashiers();
     fill();
+}
+
+void RetailDialog::readCashiers()
+{
+    const auto cashiers = Cashiers::list(m_shop);
+    const QString chosen = m_cashier->currentData().toString();
+    m_cashier->clear();
+    m_cashier->addItem(QStringLiteral("全部收银员"), QString());
+    for (const Cashier &c : cashiers.valueOr({}))
+        m_cashier->addItem(Cashiers::shown(c), c.number);
+    m_cashier->setCurrentIndex(std::max(0, m_cashier->findData(chosen)));
+    m_cashier->setVisible(m_cashier->count() > 1);
 }
 
 void RetailDialog::setDay(QDate day)
@@ -115,7 +141,9 @@ void RetailDialog::fill()
 {
     QVector<DaySales::Line> lines;
     m_failed.clear();
-    if (const Done filled = DaySales::fill(m_shop, m_dayPicker->date(), &lines, &m_totals); !filled) {
+    if (const Done filled =
+            DaySales::fill(m_shop, m_dayPicker->date(), &lines, &m_totals, m_cashier->currentData().toString());
+        !filled) {
         m_failed = filled.errorText().isEmpty() ? QStringLiteral("?") : filled.errorText();
         lines.clear();
         Messages::error(this, DatabaseError.arg(filled.errorText()));
@@ -147,6 +175,8 @@ void RetailDialog::showEvent(QShowEvent *event)
     // tells again if it still fails (the first showing has just told).
     const bool again = m_shownBefore;
     m_shownBefore = true;
+    if (again)
+        readCashiers(); // the cashiers may have changed meanwhile
     if (again && !m_failed.isEmpty())
         QTimer::singleShot(0, this, [this] {
             if (!m_failed.isEmpty() && isVisible())

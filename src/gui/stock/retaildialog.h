@@ -33,6 +33,8 @@ protected:
 
 private:
     void fill();
+    // The cashiers to choose from; hidden while the shop has none.
+    void readCashiers();
     void showTotals();
     void select(int row);
 
@@ -44,6 +46,7 @@ private:
     bool m_shownBefore = false;
 
     QDateEdit *m_dayPicker;
+    class QComboBox *m_cashier; // 全部收银员, then each cashier (shown once the shop has any)
     QTableView *m_grid;
     QLabel *m_ticketsLabel;
     QLabel *m_quantityLabel;
