@@ -102,6 +102,8 @@ Startup startTarvel()
     }
     auto *window = new CounterWindow(std::move(opened.database));
     window->setDrawer(config.config->drawer);
+    if (!config.config->customerDisplay.isEmpty())
+        window->setCustomerDisplay(config.config->customerDisplay, config.config->customerText);
     addBackOffice(window);
     if (const QString problem = window->startError(); !problem.isEmpty()) {
         delete window;

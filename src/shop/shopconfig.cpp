@@ -12,10 +12,11 @@
 namespace {
 
 // Every key the file may hold, as "section/key" in small letters.
-const QStringList KnownKeys = {QStringLiteral("database/driver"), QStringLiteral("database/host"),
-                               QStringLiteral("database/port"),   QStringLiteral("database/name"),
-                               QStringLiteral("database/user"),   QStringLiteral("database/password"),
-                               QStringLiteral("till/number"),     QStringLiteral("till/drawer")};
+const QStringList KnownKeys = {QStringLiteral("database/driver"),       QStringLiteral("database/host"),
+                               QStringLiteral("database/port"),         QStringLiteral("database/name"),
+                               QStringLiteral("database/user"),         QStringLiteral("database/password"),
+                               QStringLiteral("till/number"),           QStringLiteral("till/drawer"),
+                               QStringLiteral("till/customer_display"), QStringLiteral("till/customer_text")};
 
 // A value as it was written: QSettings splits "db1,db2" into a list.
 QString textOf(const QVariant &value)
@@ -51,7 +52,7 @@ ShopConfigRead ShopConfig::read(const QString &directory)
         const QString known = key.toLower();
         if (!KnownKeys.contains(known))
             return refuse(key, QStringLiteral("不认识的设置。可以用的有：[database] driver、host、port、name、user，"
-                                              "[till] number、drawer。"));
+                                              "[till] number、drawer、customer_display、customer_text。"));
         if (values.contains(known))
             return refuse(key, QStringLiteral("这个设置写了两次。"));
         values.insert(known, ini.value(key));
@@ -98,6 +99,8 @@ ShopConfigRead ShopConfig::read(const QString &directory)
                              QStringLiteral("共用服务器时每台电脑（后台也一样）都要有自己的收银台号（1 到 99）。"));
     }
     c.drawer = textOf(values.value(QStringLiteral("till/drawer")));
+    c.customerDisplay = textOf(values.value(QStringLiteral("till/customer_display")));
+    c.customerText = textOf(values.value(QStringLiteral("till/customer_text")));
     const QString till = textOf(values.value(QStringLiteral("till/number"), 1));
     bool ok = false;
     c.till = till.toInt(&ok);

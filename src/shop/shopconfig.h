@@ -18,11 +18,13 @@ struct ShopConfig
     Engine engine = Engine::SQLite;
     QString host; // a host name, an address or a socket directory; empty: libpq's default
     int port = 5432;
-    QString name;      // the server database
-    QString user;      // empty: libpq's default
-    int till = 1;      // 1–99; one program per till number
-    QString directory; // where tarvel.ini was read, and the till's own file is kept
-    QString drawer;    // [till] drawer: the cash drawer's CUPS queue or device; empty: none
+    QString name;            // the server database
+    QString user;            // empty: libpq's default
+    int till = 1;            // 1–99; one program per till number
+    QString directory;       // where tarvel.ini was read, and the till's own file is kept
+    QString drawer;          // [till] drawer: the cash drawer's CUPS queue or device; empty: none
+    QString customerDisplay; // [till] customer_display: the customer's screen (name or number); empty: none
+    QString customerText;    // [till] customer_text: what that screen shows while the till is idle
 
     // The configuration of the directory: the file's, or the file engine's
     // when there is no tarvel.ini.

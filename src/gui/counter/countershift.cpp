@@ -1,5 +1,6 @@
 #include "gui/counter/counterwindow.h"
 
+#include "gui/counter/customerdisplay.h"
 #include "gui/counter/signindialog.h"
 #include "gui/messages.h"
 #include "print/cashdrawer.h"
@@ -169,4 +170,18 @@ void CounterWindow::openDrawer()
     if (const Done opened = CashDrawer::open(m_drawer); !opened)
         Messages::warning(this, DrawerNotOpened.arg(opened.errorText()), DrawerCaption);
     focusAndSelect(m_ui.codeEdit);
+}
+
+void CounterWindow::setCustomerDisplay(const QString &screen, const QString &idleText)
+{
+    delete m_display;
+    m_display = new CustomerDisplay(m_receiptHeader, idleText, this);
+    if (!m_display->showOn(screen)) {
+        delete m_display;
+        m_display = nullptr;
+        Messages::warning(
+            this, QStringLiteral("找不到顾客显示屏“%1”（tarvel.ini 的 [till] customer_display）。").arg(screen));
+        return;
+    }
+    showTotals();
 }

@@ -1,6 +1,7 @@
 #include "gui/counter/counterwindow.h"
 
 #include "gui/counter/countertexts.h"
+#include "gui/counter/customerdisplay.h"
 #include "gui/messages.h"
 #include "gui/waitedinput.h"
 #include "print/cashdrawer.h"
@@ -35,6 +36,8 @@ void CounterWindow::showTotals()
     showMember(member
                    ? MemberOnTicket.arg(member->name, member->card).arg(member->points).arg(m_checkout.ticketPoints())
                    : QString());
+    if (m_display)
+        m_display->showTicket(m_ticket->lines(), m_ticket->amountTotal());
 }
 
 void CounterWindow::showMember(const QString &text)
@@ -188,6 +191,8 @@ void CounterWindow::reloadReceiptHeader()
     // A header that cannot be read leaves the one shown so far.
     if (const auto header = m_settings.receiptHeader())
         m_receiptHeader = *header;
+    if (m_display)
+        m_display->setHeader(m_receiptHeader);
 }
 
 Receipt CounterWindow::composeReceipt()
@@ -257,6 +262,8 @@ void CounterWindow::checkoutPaidBy(PaymentMethod method)
     m_ui.ticketNumberLabel->setText(shownNumber);
     m_ui.changeCaption->setText(settled->refund ? RefundCaption : ChangeCaption);
     setFigure(m_ui.changeLabel, settled->shown.toCurrency());
+    if (m_display)
+        m_display->showPaid(m_ticket->amountTotal(), settled->paid, settled->shown, settled->refund);
     // Cash in or out: the drawer opens. The ticket is stored either way.
     if (CashDrawer::opensFor(method))
         if (const Done opened = CashDrawer::open(m_drawer); !opened)

@@ -15,6 +15,7 @@
 
 #include <memory>
 
+class CustomerDisplay;
 class Database;
 class ServerWatch;
 class TillCopy;
@@ -75,6 +76,10 @@ public:
     // The cash drawer (tarvel.ini [till] drawer=): opened when a cash ticket
     // is stored, and by 开钱箱 after the keeper's password (the trail records it).
     void setDrawer(const QString &drawer);
+    // The customer's display on the screen `screen` (its name or number),
+    // showing `idleText` while the till is idle; told when there is no such screen.
+    void setCustomerDisplay(const QString &screen, const QString &idleText);
+    CustomerDisplay *customerDisplay() const { return m_display; }
     void openDrawer();
     // Takes the line selected in the ticket grid off the ticket, after asking.
     void voidLine();
@@ -176,6 +181,7 @@ private:
     QString m_sendProblem;
     bool m_askedAtStart = false;
     QString m_drawer;
+    CustomerDisplay *m_display = nullptr;
     QString m_othersShift; // shown name of the cashier whose shift is open, when not the signed-in one's
 
     CounterControls m_ui;
