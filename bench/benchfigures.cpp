@@ -129,6 +129,16 @@ void counterFigures(BenchTable &table, const BenchShops &shops)
         shops.guard ? 30 : 100, [&] { return add(shop); }, [&] { return add(small); });
     if (shop.w->ticket()->lineCount() != 20)
         std::fprintf(stderr, "the ticket has %d lines, not 20\n", shop.w->ticket()->lineCount());
+    // The same 20th line with the customer's display on the screen: it may
+    // add no more than a tenth.
+    auto withDisplay = [&](bool on) {
+        shop.w->setCustomerDisplay(on ? QStringLiteral("1") : QString(), QString());
+        return add(shop);
+    };
+    table.measure({QStringLiteral("D1"), QStringLiteral("add step: the 20th line with the customer's display"),
+                   QStringLiteral("the same without it (P3)"), 1.1 * loose},
+                  shops.guard ? 30 : 100, [&] { return withDisplay(true); }, [&] { return withDisplay(false); });
+    shop.w->setCustomerDisplay(QString(), QString());
 
     RawInsert raw(shops.shop);
     table.measure(

@@ -175,6 +175,9 @@ void CounterWindow::openDrawer()
 void CounterWindow::setCustomerDisplay(const QString &screen, const QString &idleText)
 {
     delete m_display;
+    m_display = nullptr;
+    if (screen.isEmpty())
+        return;
     m_display = new CustomerDisplay(m_receiptHeader, idleText, this);
     if (!m_display->showOn(screen)) {
         delete m_display;

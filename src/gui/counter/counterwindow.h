@@ -77,7 +77,8 @@ public:
     // is stored, and by 开钱箱 after the keeper's password (the trail records it).
     void setDrawer(const QString &drawer);
     // The customer's display on the screen `screen` (its name or number),
-    // showing `idleText` while the till is idle; told when there is no such screen.
+    // showing `idleText` while the till is idle; told when there is no such
+    // screen. An empty `screen` takes the display away.
     void setCustomerDisplay(const QString &screen, const QString &idleText);
     CustomerDisplay *customerDisplay() const { return m_display; }
     void openDrawer();
